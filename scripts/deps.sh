@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build needs, only those that are missing.
+# Sourced by run.sh and test.sh; idempotent and silent when all is there.
+
+TESSEL_PACKAGES=(
+  cmake ninja-build g++ pkg-config
+  qt6-base-dev qt6-serialport-dev qt6-svg-dev libqt6svg6-dev qt6-qpa-plugins
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  fonts-dejavu-core xvfb xauth
+)
+
+tessel_missing_packages() {
+  local missing=()
+  for p in "${TESSEL_PACKAGES[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+      missing+=("$p")
+    fi
+  done
+  echo "${missing[@]}"
+}
+
+tessel_ensure_deps() {
+  local missing
+  missing=$(tessel_missing_packages)
+  [ -z "$missing" ] && return 0
+  echo "Installing missing packages: $missing"
+  local sudo=""
+  if [ "$(id -u)" -ne 0 ]; then
+    if command -v sudo >/dev/null; then sudo="sudo -n"; else
+      echo "error: need root to install: $missing" >&2; return 1; fi
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -qq
+  # shellcheck disable=SC2086
+  $sudo apt-get install -y -qq --no-install-recommends $missing
+}

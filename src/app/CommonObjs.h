@@ -1,0 +1,35 @@
+#pragma once
+
+#include "app/InstrumentConfig.h"
+#include "settings/SettingsStore.h"
+
+#include <QObject>
+#include <QTimer>
+#include <functional>
+
+namespace tessel {
+
+// The shared objects every part of the program uses, alive for the whole run:
+// the command link, the status timer, the application settings and the event
+// table builder. The command link and the builder join as their subsystems
+// provide them; until then the device text comes from the caller.
+class TCommonObjs : public QObject {
+    Q_OBJECT
+public:
+    // deviceText yields the current instrument type's section prefix.
+    explicit TCommonObjs(std::function<QString()> deviceText, QObject *parent = nullptr);
+    ~TCommonObjs() override;
+
+    QTimer StatusTimer;
+    TPAppSettings AppSettings;
+
+    // Reads the instrument configuration for the current type into Config().
+    void ReadInstrumentConfig();
+    // The stored "DefaultDevice", or -1 when none is stored.
+    int32_t StoredDefaultDevice() const;
+
+private:
+    std::function<QString()> m_deviceText;
+};
+
+} // namespace tessel

@@ -1,0 +1,63 @@
+#include "common/FileDialogService.h"
+
+namespace tessel {
+
+namespace {
+// Without a window system there is nobody to ask: every dialog is cancelled.
+class NoFileDialogs : public IFileDialogService {
+public:
+    QString getOpenFileName(const QString &, const QString &, const QString &) override { return {}; }
+    QString getSaveFileName(const QString &, const QString &, const QString &, const QString &) override {
+        return {};
+    }
+};
+IFileDialogService *&current() {
+    static IFileDialogService *s = nullptr;
+    return s;
+}
+} // namespace
+
+IFileDialogService &FileDialogs() {
+    static NoFileDialogs none;
+    IFileDialogService *s = current();
+    return s ? *s : none;
+}
+
+IFileDialogService *SetFileDialogService(IFileDialogService *service) {
+    IFileDialogService *prev = current();
+    current() = service;
+    return prev;
+}
+
+QString ToQtFilter(const QString &filter) {
+    const QStringList parts = filter.split('|');
+    QStringList out;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts[i + 1];
+        patterns.replace(';', ' ');
+        out.append(parts[i] + QStringLiteral(" (") + patterns + ')');
+    }
+    return out.join(QStringLiteral(";;"));
+}
+
+QString RecordingFileDialogService::next() {
+    if (answers.empty())
+        return {};
+    QString a = answers.front();
+    answers.pop_front();
+    return a;
+}
+
+QString RecordingFileDialogService::getOpenFileName(const QString &title, const QString &dir,
+                                                    const QString &filter) {
+    requests.push_back({false, title, dir, filter, {}});
+    return next();
+}
+
+QString RecordingFileDialogService::getSaveFileName(const QString &title, const QString &dir,
+                                                    const QString &filter, const QString &defaultExt) {
+    requests.push_back({true, title, dir, filter, defaultExt});
+    return next();
+}
+
+} // namespace tessel

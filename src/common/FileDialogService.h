@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <deque>
+#include <vector>
+
+namespace tessel {
+
+// Every file dialog goes through this service. Filters use the program's
+// "Text|pattern|Text|pattern" form ("Binary Files|*.bin|All Files|*.*").
+class IFileDialogService {
+public:
+    virtual ~IFileDialogService() = default;
+    // Empty result when the user cancels.
+    virtual QString getOpenFileName(const QString &title, const QString &dir, const QString &filter) = 0;
+    virtual QString getSaveFileName(const QString &title, const QString &dir, const QString &filter,
+                                    const QString &defaultExt) = 0;
+};
+
+IFileDialogService &FileDialogs();
+IFileDialogService *SetFileDialogService(IFileDialogService *service);
+
+// "Binary Files|*.bin|All Files|*.*" -> "Binary Files (*.bin);;All Files (*.*)"
+QString ToQtFilter(const QString &filter);
+
+// Records each request and answers from a script (empty = cancelled).
+class RecordingFileDialogService : public IFileDialogService {
+public:
+    struct Request {
+        bool save;
+        QString title, dir, filter, defaultExt;
+    };
+    QString getOpenFileName(const QString &title, const QString &dir, const QString &filter) override;
+    QString getSaveFileName(const QString &title, const QString &dir, const QString &filter,
+                            const QString &defaultExt) override;
+    void answer(const QString &path) { answers.push_back(path); }
+
+    std::vector<Request> requests;
+    std::deque<QString> answers;
+
+private:
+    QString next();
+};
+
+class ScopedFileDialogService {
+public:
+    explicit ScopedFileDialogService(IFileDialogService *s) : m_prev(SetFileDialogService(s)) {}
+    ~ScopedFileDialogService() { SetFileDialogService(m_prev); }
+
+private:
+    IFileDialogService *m_prev;
+};
+
+} // namespace tessel

@@ -1,0 +1,22 @@
+#include "common/widgets/QtFileDialogService.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+
+namespace tessel {
+
+QString QtFileDialogService::getOpenFileName(const QString &title, const QString &dir, const QString &filter) {
+    return QFileDialog::getOpenFileName(m_parent, title, dir, ToQtFilter(filter));
+}
+
+QString QtFileDialogService::getSaveFileName(const QString &title, const QString &dir, const QString &filter,
+                                             const QString &defaultExt) {
+    QFileDialog dlg(m_parent, title, dir, ToQtFilter(filter));
+    dlg.setAcceptMode(QFileDialog::AcceptSave);
+    dlg.setDefaultSuffix(defaultExt);
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
+        return {};
+    return dlg.selectedFiles().first();
+}
+
+} // namespace tessel

@@ -1,0 +1,157 @@
+#include "app/CommonObjs.h"
+#include "app/InstrumentConfig.h"
+#include "common/AppPaths.h"
+#include "common/IniFile.h"
+#include "common/MessageService.h"
+#include "device/DeviceTypes.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace tessel;
+using tessel::test::TestDir;
+
+namespace {
+const QString kDev = "ModelF  /$0000/";
+
+class ConfigTest : public ::testing::Test {
+protected:
+    TestDir dir;
+    QString ini = dir.path("Tessel.ini");
+    RecordingMessageService messages;
+    ScopedMessageService scope{&messages};
+    TInstrumentConfig read(const QString &consts, const QString &bounds = {}, const QString &rest = {}) {
+        test::WriteTextFile(ini, "[" + kDev + "Consts]\n" + consts + "\n[" + kDev + "EventBounds]\n" + bounds +
+                                     "\n" + rest);
+        return ReadInstrumentConfig(ini, kDev);
+    }
+};
+} // namespace
+
+TEST_F(ConfigTest, DefaultsWhenNothingIsThere) {
+    const TInstrumentConfig c = ReadInstrumentConfig(dir.path("missing.ini"), kDev);
+    EXPECT_EQ(c.MoChA, 1.0);
+    EXPECT_EQ(c.BitResB, 1);
+    EXPECT_EQ(c.Compiler.TimeBase, 1e-7);
+    EXPECT_EQ(c.Compiler.TimePropagation, 4e-7);
+    EXPECT_EQ(c.Compiler.SampleDistanceA, 1.0);
+    EXPECT_EQ(c.Compiler.MaxEvents, 32768);
+    EXPECT_EQ(c.Compiler.TimerBits, 22);
+    EXPECT_EQ(c.MaxSignals, 10);
+    EXPECT_EQ(c.DacAliases[3], "DAC5");
+    EXPECT_TRUE(c.DePrnCol[16]);
+    EXPECT_EQ(c.Compiler.Bounds[7].PulseMax.Limit, 0.0);
+    EXPECT_FALSE(c.Compiler.Bounds[7].PulseMax.IsError);
+    EXPECT_TRUE(messages.entries.empty());
+}
+
+TEST_F(ConfigTest, ClampsAndTolerantIntegers) {
+    struct {
+        QString line;
+        int32_t TInstrumentConfig::*field;
+        int32_t expected;
+    } cases[] = {
+        {"BitResA=100", &TInstrumentConfig::BitResA, 64},
+        {"BitResA=0", &TInstrumentConfig::BitResA, 1},
+        {"BitResA=-5", &TInstrumentConfig::BitResA, 1},
+        {"BitResB=12", &TInstrumentConfig::BitResB, 12},
+        {"MaxDAValue=0xFFF", &TInstrumentConfig::MaxDAValue, 4095},
+        {"MaxDAValue=twelve", &TInstrumentConfig::MaxDAValue, 1},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(read(c.line).*c.field, c.expected) << c.line.toStdString();
+    EXPECT_EQ(read("SamplesPerEvent=0").Compiler.SamplesPerEventA, 1);
+    EXPECT_EQ(read("SamplesPerEvent=0x10").Compiler.SamplesPerEventB, 16);
+    EXPECT_TRUE(messages.entries.empty()); // integers never report
+}
+
+TEST_F(ConfigTest, DetectorTextMustBeExactlyUnsigned) {
+    EXPECT_TRUE(read("DetectorA=unsigned").DetectorAUnsigned);
+    EXPECT_FALSE(read("DetectorA=Unsigned").DetectorAUnsigned);
+    EXPECT_FALSE(read("DetectorB=").DetectorBUnsigned);
+}
+
+TEST_F(ConfigTest, UnreadableFloatReportsOnceAndKeepsDefault) {
+    const TInstrumentConfig c = read("TimeBase=1,5e-7\nMoChA=2.5");
+    EXPECT_EQ(c.Compiler.TimeBase, 1e-7);
+    EXPECT_EQ(c.MoChA, 2.5);
+    ASSERT_EQ(messages.entries.size(), 1u);
+    EXPECT_EQ(messages.entries[0].text, "Error in Ini File: " + ini + "\n\r Section: " + kDev +
+                                            "Consts,  Key: TimeBase  , Read: 1,5e-7  , Default 1e-07");
+}
+
+TEST_F(ConfigTest, EventBoundsFieldsAndFlags) {
+    const TInstrumentConfig c = read("", "Bit3=1e-6; 2 ;0;5;EE\nBit4=;;;;\nBit5=1;x;3;4;eEwE\nBit15=0.5");
+    const TLineBounds &b3 = c.Compiler.Bounds[3];
+    EXPECT_EQ(b3.SpaceMin.Limit, 1e-6);
+    EXPECT_EQ(b3.SpaceMax.Limit, 2);
+    EXPECT_EQ(b3.PulseMax.Limit, 5);
+    EXPECT_TRUE(b3.SpaceMin.IsError && b3.SpaceMax.IsError);
+    EXPECT_FALSE(b3.PulseMin.IsError || b3.PulseMax.IsError);
+    const TLineBounds &b4 = c.Compiler.Bounds[4];
+    EXPECT_EQ(b4.SpaceMin.Limit + b4.SpaceMax.Limit + b4.PulseMin.Limit + b4.PulseMax.Limit, 0);
+    EXPECT_FALSE(b4.SpaceMin.IsError || b4.PulseMax.IsError);
+    const TLineBounds &b5 = c.Compiler.Bounds[5];
+    EXPECT_EQ(b5.SpaceMax.Limit, 0); // not a number, no report
+    EXPECT_FALSE(b5.SpaceMin.IsError);
+    EXPECT_TRUE(b5.SpaceMax.IsError);
+    EXPECT_FALSE(b5.PulseMin.IsError);
+    EXPECT_TRUE(b5.PulseMax.IsError);
+    EXPECT_EQ(c.Compiler.Bounds[15].SpaceMin.Limit, 0.5);
+    EXPECT_TRUE(messages.entries.empty());
+}
+
+TEST_F(ConfigTest, PrintColumnsAndThicknessRoundTrip) {
+    test::WriteTextFile(ini, "; kept\n[Main]\nMaxSignals=12\n");
+    std::array<bool, kPrintColumns> cols{};
+    cols.fill(true);
+    cols[2] = cols[16] = false;
+    SavePrintColumns(ini, cols);
+    SaveThickness(ini, 3);
+    const TInstrumentConfig c = ReadInstrumentConfig(ini, kDev);
+    EXPECT_EQ(c.DePrnCol, cols);
+    EXPECT_EQ(c.MaxSignals, 12);
+    EXPECT_EQ(ReadThickness(ini), 3);
+    EXPECT_TRUE(test::ReadTextFile(ini).startsWith("; kept\n[Main]\nMaxSignals=12\nDePrnCol0=1\n"));
+}
+
+TEST_F(ConfigTest, GraphBoundsSectionsAreIndependent) {
+    test::WriteTextFile(ini, "[GraphBounds]\nXLinCeil=50\n[SignalBounds]\nXLogFloor=1e-6\n");
+    const TGraphBounds g = ReadGraphBounds(ini, "GraphBounds");
+    const TGraphBounds s = ReadGraphBounds(ini, "SignalBounds");
+    EXPECT_EQ(g.XLinCeil, 50);
+    EXPECT_EQ(g.XLogFloor, 1e-9);
+    EXPECT_EQ(s.XLinCeil, 1000);
+    EXPECT_EQ(s.XLogFloor, 1e-6);
+}
+
+TEST_F(ConfigTest, ShippedIniHasSectionsForEveryKnownDevice) {
+    // Each accepted instrument type ships its own constants.
+    TIniFile2 shipped(test::SourcePath("resources/Tessel.ini"));
+    const TKnownDevices known = StoredKnownDevices();
+    for (int d = 0; d < kDeviceCount; ++d) {
+        if (!known.contains(TDevice(d)))
+            continue;
+        const QString text = DeviceTextOf(TDevice(d));
+        EXPECT_TRUE(shipped.SectionExists(text + "Consts")) << text.toStdString();
+        EXPECT_TRUE(shipped.SectionExists(text + "EventBounds")) << text.toStdString();
+        const TInstrumentConfig c = ReadInstrumentConfig(shipped.FileName(), text);
+        EXPECT_GT(c.Compiler.TimeBase, 0);
+        EXPECT_TRUE(c.Compiler.TimerBits == 16 || c.Compiler.TimerBits == 22 || c.Compiler.TimerBits == 24 ||
+                    c.Compiler.TimerBits == 32);
+    }
+    EXPECT_TRUE(messages.entries.empty());
+}
+
+TEST_F(ConfigTest, CommonObjsReadsConfigForDeviceText) {
+    test::WriteTextFile(ini, "[" + kDev + "Consts]\nTimeBase=2e-7\n[ModelW  /$0000/Consts]\nTimeBase=5e-8\n");
+    QString device = kDev;
+    TCommonObjs objs([&] { return device; });
+    EXPECT_FALSE(objs.StatusTimer.isActive());
+    EXPECT_EQ(objs.StatusTimer.interval(), 1000);
+    EXPECT_EQ(objs.StoredDefaultDevice(), 0);
+    EXPECT_EQ(Config().Instrument.Compiler.TimeBase, 2e-7);
+    device = DeviceTextOf(ModelW);
+    objs.ReadInstrumentConfig();
+    EXPECT_EQ(Config().Instrument.Compiler.TimeBase, 5e-8);
+}

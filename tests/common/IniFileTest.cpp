@@ -1,0 +1,125 @@
+#include "common/IniFile.h"
+#include "common/MessageService.h"
+#include "common/NumberText.h"
+#include "support/TestSupport.h"
+
+#include <QFile>
+#include <clocale>
+#include <gtest/gtest.h>
+
+using namespace tessel;
+using tessel::test::TestDir;
+
+namespace {
+class IniTest : public ::testing::Test {
+protected:
+    TestDir dir;
+    QString path = dir.path("t.ini");
+    RecordingMessageService messages;
+    ScopedMessageService scope{&messages};
+    void write(const QString &text) { test::WriteTextFile(path, text); }
+};
+} // namespace
+
+TEST_F(IniTest, ReadIntegerForms) {
+    write("[S]\nhex=0x1F\nhex2=0X10\nshort=0x\nbad=12abc\nblank=   12\ndollar=$ff\nneg=-42\nnegdollar=-$10\n"
+          "plus=+7\nbig=2147483648\nwrap=0xFFFFFFFF\nempty=\n");
+    TIniFile2 ini(path);
+    struct {
+        const char *key;
+        int32_t expected;
+    } cases[] = {{"hex", 31},       {"hex2", 16},     {"short", -5},    {"bad", -5},    {"blank", 12},
+                 {"dollar", 255},   {"neg", -42},    {"negdollar", -16}, {"plus", 7}, {"big", -5},
+                 {"wrap", -1},      {"empty", -5},   {"missing", -5}};
+    for (const auto &c : cases)
+        EXPECT_EQ(ini.ReadInteger("S", c.key, -5), c.expected) << c.key;
+}
+
+TEST_F(IniTest, ReadBool) {
+    write("[S]\ntwo=2\nzero=0\nword=yes\n");
+    TIniFile2 ini(path);
+    EXPECT_TRUE(ini.ReadBool("S", "two", false));
+    EXPECT_FALSE(ini.ReadBool("S", "zero", true));
+    EXPECT_TRUE(ini.ReadBool("S", "word", true));
+    EXPECT_FALSE(ini.ReadBool("S", "word", false));
+}
+
+TEST_F(IniTest, ReadFloatAndReport) {
+    write("[S]\nexp=1.5e-7\ncomma=1,5e-7\nplain= 42 \n");
+    TIniFile2 ini(path);
+    ini.Report = true;
+    EXPECT_DOUBLE_EQ(ini.ReadFloat("S", "exp", 0), 1.5e-7);
+    EXPECT_DOUBLE_EQ(ini.ReadFloat("S", "plain", 0), 42);
+    EXPECT_DOUBLE_EQ(ini.ReadFloat("S", "missing", 1e-7), 1e-7);
+    EXPECT_TRUE(messages.entries.empty());
+    EXPECT_DOUBLE_EQ(ini.ReadFloat("S", "comma", 1e-7), 1e-7);
+    ASSERT_EQ(messages.entries.size(), 1u);
+    EXPECT_EQ(messages.entries[0].type, MsgType::Error);
+    EXPECT_EQ(messages.entries[0].text, "Error in Ini File: " + path +
+                                            "\n\r Section: S,  Key: comma  , Read: 1,5e-7  , Default 1e-07");
+    ini.Report = false;
+    EXPECT_DOUBLE_EQ(ini.ReadFloat("S", "comma", 2), 2);
+    EXPECT_EQ(messages.entries.size(), 1u);
+}
+
+TEST_F(IniTest, FloatReadIgnoresCommaLocale) {
+    write("[S]\nv=0.25\n");
+    const char *old = std::setlocale(LC_NUMERIC, nullptr);
+    const std::string saved = old ? old : "C";
+    if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8"))
+        std::setlocale(LC_NUMERIC, "fr_FR.UTF-8");
+    QLocale::setDefault(QLocale(QLocale::German));
+    EXPECT_DOUBLE_EQ(TIniFile2(path).ReadFloat("S", "v", 0), 0.25);
+    EXPECT_EQ(FormatShortest(0.25), "0.25");
+    std::setlocale(LC_NUMERIC, saved.c_str());
+    QLocale::setDefault(QLocale::c());
+}
+
+TEST_F(IniTest, LongValueIsCut) {
+    write("[S]\nlong=" + QString(2000, 'x') + "\n");
+    EXPECT_EQ(TIniFile2(path).ReadString("S", "long", "").size(), 1023);
+}
+
+TEST_F(IniTest, NamesIgnoreCaseAndGarbageIsSkipped) {
+    write("garbage line\n; comment=1\n[Sec One]\n  Key = value with blanks  \n=novalue\n[other]\nkey=2\n");
+    TIniFile2 ini(path);
+    EXPECT_EQ(ini.ReadString("sec one", "KEY", "d"), "value with blanks");
+    EXPECT_EQ(ini.ReadString("Sec One", "comment", "d"), "d");
+    EXPECT_EQ(ini.ReadString("Other", "key", "d"), "2");
+    EXPECT_EQ(ini.ReadSections(), QStringList({"Sec One", "other"}));
+}
+
+TEST_F(IniTest, WriteKeepsOtherLines) {
+    const QString before = "; header comment\n[A]\nx=1\n; keep me\ny=2\n\n[B]\nz=3\n";
+    write(before);
+    TIniFile2 ini(path);
+    ini.WriteString("A", "y", "20");
+    ini.WriteInteger("A", "new", 5);
+    ini.WriteBool("C", "flag", true);
+    EXPECT_EQ(test::ReadTextFile(path),
+              "; header comment\n[A]\nx=1\n; keep me\ny=20\nnew=5\n\n[B]\nz=3\n\n[C]\nflag=1\n");
+    TIniFile2 again(path);
+    EXPECT_EQ(again.ReadInteger("A", "y", 0), 20);
+    EXPECT_TRUE(again.ReadBool("C", "flag", false));
+}
+
+TEST_F(IniTest, MissingFileGivesDefaultsAndUnwritableFileRaises) {
+    TIniFile2 missing(dir.path("nope.ini"));
+    EXPECT_EQ(missing.ReadString("S", "k", "def"), "def");
+    EXPECT_EQ(missing.ReadInteger("S", "k", 3), 3);
+    TIniFile2 bad(dir.path("no/such/folder/t.ini"));
+    try {
+        bad.WriteString("S", "k", "v");
+        FAIL() << "expected an error";
+    } catch (const ETesselError &e) {
+        EXPECT_EQ(e.message(), "Unable to write to " + dir.path("no/such/folder/t.ini"));
+    }
+}
+
+TEST(NumberText, ParseFloatForms) {
+    EXPECT_EQ(ParseFloat(" 1e3 "), 1000.0);
+    EXPECT_EQ(ParseFloat("-0.5"), -0.5);
+    EXPECT_EQ(ParseFloat("+2"), 2.0);
+    for (const char *bad : {"", "1,5", "abc", "1e", "++1", "nan", "inf", "1.0x"})
+        EXPECT_FALSE(ParseFloat(bad).has_value()) << bad;
+}

@@ -1,0 +1,126 @@
+#include "settings/CommaText.h"
+#include "settings/EnvSetup.h"
+#include "settings/RecentFiles.h"
+#include "settings/Registry.h"
+#include "settings/SettingsStore.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <gtest/gtest.h>
+
+using namespace tessel;
+using tessel::test::TestDir;
+
+TEST(CommaText, RoundTripsAndExactForms) {
+    struct {
+        QStringList items;
+        QString text;
+    } cases[] = {
+        {{}, ""},
+        {{""}, "\"\""},
+        {{"a", "b"}, "a,b"},
+        {{"/home/x/My Exp.exp", "b"}, "\"/home/x/My Exp.exp\",b"},
+        {{"say \"hi\"", "c,d"}, "\"say \"\"hi\"\"\",\"c,d\""},
+        {{"tab\there"}, "\"tab\there\""},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(ToCommaText(c.items), c.text);
+        EXPECT_EQ(FromCommaText(c.text), c.items) << c.text.toStdString();
+    }
+    // Unquoted blanks separate items, as in the stored form's reader.
+    EXPECT_EQ(FromCommaText("a b,c"), QStringList({"a", "b", "c"}));
+}
+
+TEST(SettingsStore, KeyNamesAndStoredForms) {
+    EXPECT_EQ(StoreKeyName("KRT", "Tessel", "2.90", "EnvSetup"), "Software\\KRT\\Tessel\\2.90\\EnvSetup");
+    EXPECT_EQ(StoreKeyName("", "Tessel", "", "frmMain"), "Software\\Tessel\\frmMain");
+    EXPECT_EQ(EncodeBoolean(true), QByteArray::fromHex("0400000001"));
+    EXPECT_EQ(EncodeBoolean(false), QByteArray::fromHex("0400000000"));
+    EXPECT_EQ(EncodeTextList({"a b", "c"}), QByteArray::fromHex("070000000700000022612062222c63"));
+    EXPECT_EQ(DecodeBoolean(QByteArray::fromHex("0400000001")), true);
+    for (const char *bad : {"", "04000000", "050000000001", "0300000001"})
+        EXPECT_FALSE(DecodeBoolean(QByteArray::fromHex(bad)).has_value()) << bad;
+    EXPECT_FALSE(DecodeTextList(QByteArray::fromHex("07000000ff00000061")).has_value());
+}
+
+TEST(SettingsStore, FirstStartGivesRegisteredDefaults) {
+    TestDir dir;
+    TEnvSetup env;
+    env.ShowDialogs = false; // restore must overwrite
+    env.Restore();
+    EXPECT_FALSE(env.AutoScaleAfterStop);
+    EXPECT_FALSE(env.CreateExp);
+    EXPECT_TRUE(env.ShowDialogs);
+    EXPECT_FALSE(env.ShowWizard);
+    EXPECT_TRUE(env.ExcludeCh);
+    EXPECT_FALSE(env.AutoReconnect);
+    EXPECT_EQ(env.ReorderOnNew, 0);
+    EXPECT_EQ(env.LastDir, "");
+    EXPECT_EQ(StartDir(env), QDir::currentPath());
+}
+
+TEST(SettingsStore, RoundTripOfEveryKind) {
+    TestDir dir;
+    TEnvSetup env;
+    env.AutoScaleAfterStop = env.CreateExp = env.ShowWizard = env.AutoReconnect = true;
+    env.ShowDialogs = env.ExcludeCh = false;
+    env.PrintNotes = env.PrintData = true;
+    env.ReorderOnNew = 3;
+    env.LastDir = dir.path();
+    env.Save();
+
+    TEnvSetup back;
+    back.Restore();
+    EXPECT_TRUE(back.AutoScaleAfterStop && back.CreateExp && back.ShowWizard && back.AutoReconnect);
+    EXPECT_FALSE(back.ShowDialogs || back.ExcludeCh);
+    EXPECT_FALSE(back.PrintNotes || back.PrintData); // never stored
+    EXPECT_EQ(back.ReorderOnNew, 3);
+    EXPECT_EQ(back.LastDir, dir.path());
+
+    // The stored kinds are those of the original store: booleans as 5 bytes.
+    TPRegistry reg;
+    const QString key = "Software\\KRT\\Tessel\\2.90\\EnvSetup";
+    EXPECT_EQ(reg.ReadBinary(key, "ShowWizard"), QByteArray::fromHex("0400000001"));
+    EXPECT_EQ(reg.ReadInteger(key, "ReorderOnNew"), 3);
+
+    TPFormSettings main("frmMain", TPFormSettings::Values::All);
+    main.EnableMRU(9);
+    main.SetWindow({10, 20, 800, 600, true, 2, "1920x1080"});
+    main.SetValue("MRUList", QStringList{"/a b/x.exp", "/y.exp"});
+    main.Save();
+    TPFormSettings main2("frmMain", TPFormSettings::Values::All);
+    main2.EnableMRU(9);
+    main2.Restore();
+    const WindowValues w = main2.Window();
+    EXPECT_EQ(w.Left, 10);
+    EXPECT_EQ(w.Height, 600);
+    EXPECT_TRUE(w.MainForm);
+    EXPECT_EQ(w.State, 2);
+    EXPECT_EQ(w.ScreenRes, "1920x1080");
+    EXPECT_EQ(main2.TextList("MRUList"), QStringList({"/a b/x.exp", "/y.exp"}));
+}
+
+TEST(SettingsStore, DamagedOrWronglyTypedValuesGiveDefaults) {
+    TestDir dir;
+    test::WriteTextFile(TPRegistry::storeFile(),
+                        "[Software]\nKRT\\Tessel\\2.90\\EnvSetup\\ShowDialogs=garbage\n"
+                        "KRT\\Tessel\\2.90\\EnvSetup\\ReorderOnNew=notanumber\n\x01\x02\xff junk\n");
+    TEnvSetup env;
+    env.Restore();
+    EXPECT_TRUE(env.ShowDialogs);
+    EXPECT_EQ(env.ReorderOnNew, 0);
+}
+
+TEST(RecentFiles, MostRecentFirstAndBounded) {
+    TRecentFiles mru(3);
+    for (const char *f : {"a", "b", "c", "d"})
+        mru.Add(f);
+    EXPECT_EQ(mru.Items(), QStringList({"d", "c", "b"}));
+    mru.Add("b");
+    EXPECT_EQ(mru.Items(), QStringList({"b", "d", "c"}));
+    mru.Remove("d");
+    EXPECT_EQ(mru.Items(), QStringList({"b", "c"}));
+    mru.SetItems({"x", "", "x", "y", "z", "w"});
+    EXPECT_EQ(mru.Items(), QStringList({"x", "y", "z"}));
+    EXPECT_EQ(TRecentFiles::Caption(0, "/x.exp"), "&1 /x.exp");
+}
