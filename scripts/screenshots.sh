@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Renders the program's windows headless into docs/images (run after ./test.sh).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+BUILD=${1:-build-asan}
+export QT_QPA_PLATFORM=offscreen TESSEL_SCREENSHOT_DIR=$PWD/docs/images
+export TESSEL_CONFIG_DIR=$(mktemp -d)
+trap 'rm -rf "$TESSEL_CONFIG_DIR"' EXIT
+for t in "$BUILD"/bin/*widgets_tests; do
+  "$t" --gtest_filter='*Screenshot*'
+done

@@ -1,0 +1,417 @@
+#include "app/widgets/MainWindow.h"
+
+#include "app/CommonObjs.h"
+#include "app/InstrumentConfig.h"
+#include "app/StartServer.h"
+#include "app/widgets/Icons.h"
+#include "common/AppPaths.h"
+#include "common/Errors.h"
+#include "common/Log.h"
+#include "common/MessageService.h"
+#include "graph/widgets/Navigator.h"
+#include "settings/widgets/EnvSetupDialog.h"
+#include "settings/widgets/WindowGeometry.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QUrl>
+
+namespace tessel {
+
+namespace {
+const QString kToolbarLayout = QStringLiteral("ToolbarLayout");
+const QString kMRUList = QStringLiteral("MRUList");
+
+// Commands that work already; every other one waits for its subsystem.
+const QSet<QString> kBuiltAtStart = {
+    "mniExit",     "mniAbout",   "btnHelp",     "mniEnvOptions", "mniNavigator",  "mniTile",
+    "mniCascade",  "mniTbMain",  "mniTbGraph",  "mniTbWindow",   "mniTbControl",  "mniStirrer",
+    "mniContents", "mniSearchHelp", "mniHowToUse",
+};
+// Experiment menu items that need an active experiment when the menu opens.
+const QSet<QString> kNeedActive = {"mniClose", "mniSave", "mniSaveAs", "mniExport",
+                                   "mniPrint", "mniPreview", "mniMakeActive"};
+} // namespace
+
+TGainPanel::TGainPanel(QWidget *parent) : QWidget(parent) { setMinimumWidth(180); }
+
+void TGainPanel::SetText(const QString &a, const QString &b) {
+    m_a = a;
+    m_b = b;
+    update();
+}
+
+void TGainPanel::paintEvent(QPaintEvent *) {
+    QPainter p(this);
+    const QRect r = rect().adjusted(2, 0, -2, 0);
+    p.setPen(QColor(0, 0, 160));
+    p.drawText(r.adjusted(0, 0, -r.width() / 2, 0), Qt::AlignVCenter | Qt::AlignLeft, m_a);
+    p.setPen(QColor(160, 0, 0));
+    p.drawText(r.adjusted(r.width() / 2, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft, m_b);
+}
+
+TfrmMain::TfrmMain(TCommonObjs *common, TEnvSetup *env, QWidget *parent)
+    : QMainWindow(parent), m_common(common), m_env(env),
+      m_store(QStringLiteral("frmMain"), TPFormSettings::Values::All) {
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Tessel for Windows v3.7"));
+    setWindowIcon(AppIcon());
+    resize(940, 439);
+    m_store.EnableMRU(9);
+    m_store.Register(kToolbarLayout, SettingKind::Text, QString());
+
+    m_mdi = new QMdiArea(this);
+    m_mdi->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_mdi->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setCentralWidget(m_mdi);
+
+    for (const MainCommand &c : MainCommands())
+        if (!kBuiltAtStart.contains(QLatin1String(c.id)))
+            m_unbuilt.insert(QLatin1String(c.id));
+
+    createActions();
+    createMenus();
+    createToolbars();
+    createStatusBar();
+
+    m_pollFailuresLeft = 3;
+    Config().Thickness = ReadThickness(AppPaths::iniPath());
+    m_reconnect.setInterval(3000);
+    connect(&m_experiments, &TMDIList::Changed, this, &TfrmMain::UpdateDocumentControls);
+    UpdateDocumentControls();
+}
+
+TfrmMain::~TfrmMain() = default;
+
+void TfrmMain::createActions() {
+    for (const MainCommand &c : MainCommands()) {
+        auto *a = new QAction(QString::fromLatin1(c.caption), this);
+        a->setObjectName(QLatin1String(c.id));
+        if (*c.shortcut)
+            a->setShortcut(QKeySequence(QString::fromLatin1(c.shortcut)));
+        if (*c.hint)
+            a->setToolTip(QString::fromLatin1(c.hint));
+        if (*c.icon)
+            a->setIcon(TesselIcon(QString::fromLatin1(c.icon)));
+        a->setCheckable(c.checkable);
+        m_actions.insert(QLatin1String(c.id), a);
+    }
+    connect(Action("mniExit"), &QAction::triggered, this, &TfrmMain::mniExitClick);
+    connect(Action("mniAbout"), &QAction::triggered, this, &TfrmMain::mniAboutClick);
+    connect(Action("btnHelp"), &QAction::triggered, this, &TfrmMain::btnHelpClick);
+    connect(Action("mniEnvOptions"), &QAction::triggered, this, &TfrmMain::mniEnvOptionsClick);
+    connect(Action("mniNavigator"), &QAction::triggered, this, &TfrmMain::mniNavigatorClick);
+    connect(Action("mniTile"), &QAction::triggered, this, &TfrmMain::mniTileClick);
+    connect(Action("mniCascade"), &QAction::triggered, this, &TfrmMain::mniCascadeClick);
+    connect(Action("mniStart"), &QAction::triggered, this, &TfrmMain::mniStartClick);
+}
+
+void TfrmMain::createMenus() {
+    for (MainMenu m : {MainMenu::Experiment, MainMenu::View, MainMenu::System, MainMenu::Setup, MainMenu::Window,
+                       MainMenu::Help}) {
+        QMenu *menu = menuBar()->addMenu(MenuCaption(m));
+        m_menus.insert(int(m), menu);
+    }
+    auto *toolbars = new QMenu(MenuCaption(MainMenu::ViewToolbars), this);
+    m_menus.insert(int(MainMenu::ViewToolbars), toolbars);
+    auto *testKeys = new QMenu(MenuCaption(MainMenu::TestKeys), this);
+    m_menus.insert(int(MainMenu::TestKeys), testKeys);
+
+    for (const MainCommand &c : MainCommands()) {
+        QMenu *menu = Menu(c.menu);
+        if (!menu)
+            continue;
+        if (c.separatorBefore)
+            menu->addSeparator();
+        menu->addAction(Action(QLatin1String(c.id)));
+    }
+    Menu(MainMenu::View)->addSeparator();
+    Menu(MainMenu::View)->addMenu(toolbars);
+    Menu(MainMenu::System)->addSeparator();
+    Menu(MainMenu::System)->addMenu(testKeys);
+    m_windowListSeparator = Menu(MainMenu::Window)->addSeparator();
+
+    connect(Menu(MainMenu::Experiment), &QMenu::aboutToShow, this, &TfrmMain::updateExperimentMenu);
+    connect(Menu(MainMenu::Window), &QMenu::aboutToShow, this, &TfrmMain::updateWindowMenu);
+    RebuildRecentFiles();
+}
+
+void TfrmMain::createToolbars() {
+    for (MainToolbar t : {MainToolbar::Main, MainToolbar::Graph, MainToolbar::Protocol, MainToolbar::Window,
+                          MainToolbar::Control}) {
+        // Two rows fit the frame's initial width.
+        if (t == MainToolbar::Window)
+            addToolBarBreak();
+        QToolBar *tb = addToolBar(ToolbarCaption(t));
+        tb->setObjectName(ToolbarName(t));
+        tb->setIconSize(QSize(22, 22));
+        m_toolbars.insert(int(t), tb);
+    }
+    for (const MainCommand &c : MainCommands())
+        if (QToolBar *tb = Toolbar(c.toolbar))
+            tb->addAction(Action(QLatin1String(c.id)));
+    const std::pair<const char *, MainToolbar> toggles[] = {{"mniTbMain", MainToolbar::Main},
+                                                            {"mniTbGraph", MainToolbar::Graph},
+                                                            {"mniTbWindow", MainToolbar::Window},
+                                                            {"mniTbControl", MainToolbar::Control}};
+    for (const auto &[id, t] : toggles) {
+        QAction *a = Action(QLatin1String(id));
+        QToolBar *tb = Toolbar(t);
+        a->setChecked(true);
+        connect(a, &QAction::toggled, tb, &QToolBar::setVisible);
+        connect(tb, &QToolBar::visibilityChanged, a, &QAction::setChecked);
+    }
+}
+
+void TfrmMain::createStatusBar() {
+    const char *texts[8] = {"Status:", "Not connected", "File Size:", "0 kB", "Date:", "", "", ""};
+    for (int i = 0; i < 8; ++i) {
+        auto *l = new QLabel(QString::fromLatin1(texts[i]), this);
+        l->setObjectName(QStringLiteral("Panel%1").arg(i));
+        if (i == 1) {
+            l->setMinimumWidth(150);
+            l->setAlignment(Qt::AlignCenter);
+        }
+        if (i == 6)
+            l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        statusBar()->addWidget(l, i == 7 ? 1 : 0);
+        m_panels[i] = l;
+    }
+    m_gainPanel = new TGainPanel(this);
+    m_gainPanel->setObjectName(QStringLiteral("Panel8"));
+    statusBar()->addPermanentWidget(m_gainPanel);
+}
+
+void TfrmMain::SetCommandBuilt(const QString &id, bool built) {
+    if (built)
+        m_unbuilt.remove(id);
+    else
+        m_unbuilt.insert(id);
+    UpdateDocumentControls();
+}
+
+void TfrmMain::UpdateDocumentControls() {
+    const bool any = m_experiments.Count() > 0;
+    const bool active = m_experiments.Active() != nullptr;
+    for (const MainCommand &c : MainCommands()) {
+        const QString id = QLatin1String(c.id);
+        bool on = !m_unbuilt.contains(id);
+        if (c.documentControl)
+            on = on && any;
+        if (kNeedActive.contains(id) && !c.documentControl)
+            on = on && active;
+        Action(id)->setEnabled(on);
+    }
+}
+
+void TfrmMain::SetIdleState() { UpdateDocumentControls(); }
+
+void TfrmMain::updateExperimentMenu() {
+    UpdateDocumentControls();
+    Action("mniCloseAll")->setEnabled(IsCommandBuilt("mniCloseAll") && !m_mdi->subWindowList().isEmpty());
+}
+
+void TfrmMain::updateWindowMenu() {
+    QMenu *menu = Menu(MainMenu::Window);
+    const QList<QAction *> all = menu->actions();
+    const int start = int(all.indexOf(m_windowListSeparator));
+    for (int i = start + 1; i < all.size(); ++i) {
+        menu->removeAction(all[i]);
+        delete all[i];
+    }
+    Action("mniMakeActive")->setEnabled(IsCommandBuilt("mniMakeActive") && m_experiments.Active());
+    const QList<QMdiSubWindow *> windows = m_mdi->subWindowList();
+    m_windowListSeparator->setVisible(!windows.isEmpty());
+    int n = 0;
+    for (QMdiSubWindow *w : windows) {
+        QAction *a = menu->addAction(QStringLiteral("&%1 %2").arg(++n).arg(w->windowTitle()));
+        a->setCheckable(true);
+        a->setChecked(w == m_mdi->activeSubWindow());
+        connect(a, &QAction::triggered, this, [this, w] { m_mdi->setActiveSubWindow(w); });
+    }
+}
+
+QString TfrmMain::ShortenedPath(const QString &path) const {
+    return QFontMetrics(Menu(MainMenu::Experiment)->font()).elidedText(path, Qt::ElideMiddle, 300);
+}
+
+void TfrmMain::RebuildRecentFiles() {
+    QMenu *menu = Menu(MainMenu::Experiment);
+    for (QAction *a : m_recentActions) {
+        menu->removeAction(a);
+        delete a;
+    }
+    m_recentActions.clear();
+    if (m_recentSeparator) {
+        menu->removeAction(m_recentSeparator);
+        delete m_recentSeparator;
+        m_recentSeparator = nullptr;
+    }
+    const QStringList items = m_recent.Items();
+    if (items.isEmpty())
+        return;
+    QAction *exit = Action("mniExit");
+    for (int i = 0; i < items.size(); ++i) {
+        auto *a = new QAction(TRecentFiles::Caption(i, ShortenedPath(items[i])), menu);
+        a->setObjectName(QStringLiteral("mniRecent%1").arg(i + 1));
+        a->setData(items[i]);
+        const QString path = items[i];
+        connect(a, &QAction::triggered, this, [this, path] { onRecentFile(path); });
+        menu->insertAction(exit, a);
+        m_recentActions.append(a);
+    }
+    m_recentSeparator = new QAction(menu);
+    m_recentSeparator->setSeparator(true);
+    menu->insertAction(exit, m_recentSeparator);
+}
+
+void TfrmMain::onRecentFile(const QString &path) {
+    if (OpenExperimentFile)
+        OpenExperimentFile(path);
+}
+
+void TfrmMain::SetNavigator(TNavigator *nav) { m_navigator = nav; }
+
+bool TfrmMain::ListenForStart(const QString &name) {
+    if (!m_startServer)
+        m_startServer = new TStartServer([this] { return Action("mniStart")->isEnabled(); },
+                                         [this] { mniStartClick(); }, this);
+    return m_startServer->Listen(name.isEmpty() ? TStartServer::SocketName() : name);
+}
+
+void TfrmMain::showEvent(QShowEvent *e) {
+    QMainWindow::showEvent(e);
+    if (!m_shownOnce)
+        FirstShow();
+}
+
+void TfrmMain::FirstShow() {
+    if (m_shownOnce)
+        return;
+    m_shownOnce = true;
+    SetIdleState();
+    if (m_env && m_env->AutoReconnect && IsCommandBuilt("mniDeviceID"))
+        m_reconnect.start();
+}
+
+void TfrmMain::RestoreSettings() {
+    m_store.Restore();
+    const int state = ApplyWindow(this, m_store.Window(), true);
+    if (state == 2)
+        setWindowState(windowState() | Qt::WindowMaximized);
+    m_recent.SetItems(m_store.TextList(kMRUList));
+    RebuildRecentFiles();
+    const QString layout = m_store.Text(kToolbarLayout);
+    if (!layout.isEmpty())
+        restoreState(QByteArray::fromBase64(layout.toLatin1()));
+    for (const char *id : {"mniTbMain", "mniTbGraph", "mniTbWindow", "mniTbControl"}) {
+        const MainToolbar t = QLatin1String(id) == QLatin1String("mniTbMain")    ? MainToolbar::Main
+                              : QLatin1String(id) == QLatin1String("mniTbGraph") ? MainToolbar::Graph
+                              : QLatin1String(id) == QLatin1String("mniTbWindow") ? MainToolbar::Window
+                                                                                 : MainToolbar::Control;
+        Action(QLatin1String(id))->setChecked(!Toolbar(t)->isHidden());
+    }
+}
+
+void TfrmMain::SaveSettings() {
+    m_store.SetWindow(CaptureWindow(this, true));
+    QStringList mru = m_recent.Items();
+    while (mru.size() > m_store.MRULength())
+        mru.removeLast();
+    m_store.SetValue(kMRUList, mru);
+    m_store.SetValue(kToolbarLayout, QString::fromLatin1(saveState().toBase64()));
+    m_store.Save();
+    if (m_env)
+        m_env->Save();
+    if (m_navigator)
+        m_navigator->SaveSettings();
+}
+
+void TfrmMain::closeEvent(QCloseEvent *e) {
+    if (SendStop)
+        SendStop();
+    try {
+        SavePrintColumns(AppPaths::iniPath(), Config().Instrument.DePrnCol);
+        SaveThickness(AppPaths::iniPath(), Config().Thickness);
+    } catch (const ETesselError &err) {
+        Messages().error(err.message());
+    }
+    SaveSettings();
+    if (m_navigator)
+        m_navigator->close();
+    e->accept();
+}
+
+void TfrmMain::RunStartupActions(const QString &commandLineFile) {
+    const QString file = commandLineFile.trimmed();
+    if (!file.isEmpty()) {
+        if (OpenExperimentFile)
+            OpenExperimentFile(file);
+        else
+            WriteLog(QStringLiteral("Experiment not opened: ") + file);
+        return;
+    }
+    if (m_env && m_env->ShowWizard && RunWizard)
+        RunWizard();
+    if (m_env && m_env->CreateExp && m_experiments.Count() == 0 && NewExperiment)
+        NewExperiment();
+}
+
+void TfrmMain::mniExitClick() { close(); }
+
+void TfrmMain::mniAboutClick() {
+    Messages().information(QStringLiteral("Tessel for Windows v3.7\n\nMeasures, keeps and evaluates the "
+                                          "fluorescence of both channels of the instrument.\n\nMIT License."));
+}
+
+void TfrmMain::btnHelpClick() {
+    // The user guide ships beside the program; the desktop's viewer shows it.
+    for (const char *name : {"doc/user-guide.html", "doc/user-guide.md"}) {
+        const QString path = AppPaths::programDir() + QLatin1String(name);
+        if (QFileInfo::exists(path)) {
+            QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+            return;
+        }
+    }
+    Messages().error(QStringLiteral("The user guide was not found beside the program."));
+}
+
+void TfrmMain::mniEnvOptionsClick() {
+    if (m_envDialog)
+        m_envDialog->Execute();
+}
+
+void TfrmMain::mniNavigatorClick() {
+    if (!m_navigator)
+        return;
+    if (m_navigator->isVisible() && !m_navigator->isMinimized()) {
+        m_navigator->close();
+        return;
+    }
+    m_navigator->showNormal();
+    m_navigator->raise();
+}
+
+void TfrmMain::mniTileClick() { m_mdi->tileSubWindows(); }
+void TfrmMain::mniCascadeClick() { m_mdi->cascadeSubWindows(); }
+
+void TfrmMain::mniStartClick() {
+    if (!Action("mniStart")->isEnabled())
+        return;
+    emit StartRequested();
+    if (StartMeasurement)
+        StartMeasurement();
+}
+
+} // namespace tessel

@@ -1,0 +1,152 @@
+#pragma once
+
+#include "app/MainCommands.h"
+#include "app/MDIList.h"
+#include "settings/EnvSetup.h"
+#include "settings/RecentFiles.h"
+#include "settings/SettingsStore.h"
+
+#include <QHash>
+#include <QMainWindow>
+#include <QSet>
+#include <QTimer>
+#include <array>
+
+class QAction;
+class QLabel;
+class QMdiArea;
+class QMenu;
+class QToolBar;
+
+namespace tessel {
+
+class TCommonObjs;
+class TEnvSetupDialog;
+class TNavigator;
+class TStartServer;
+
+// Owner-drawn status panel with the channels' gains and offsets.
+class TGainPanel : public QWidget {
+    Q_OBJECT
+public:
+    explicit TGainPanel(QWidget *parent = nullptr);
+    void SetText(const QString &a, const QString &b);
+    QString TextA() const { return m_a; }
+    QString TextB() const { return m_b; }
+
+protected:
+    void paintEvent(QPaintEvent *) override;
+
+private:
+    QString m_a, m_b;
+};
+
+// The frame window: menus, five dockable toolbars, the status bar, the timers
+// and the experiment windows. Commands whose subsystem is not built yet stay
+// present but disabled.
+class TfrmMain : public QMainWindow {
+    Q_OBJECT
+public:
+    static constexpr int kStatusPanels = 9;
+
+    TfrmMain(TCommonObjs *common, TEnvSetup *env, QWidget *parent = nullptr);
+    ~TfrmMain() override;
+
+    QAction *Action(const QString &id) const { return m_actions.value(id); }
+    QMenu *Menu(MainMenu m) const { return m_menus.value(int(m)); }
+    QToolBar *Toolbar(MainToolbar t) const { return m_toolbars.value(int(t)); }
+    QLabel *Panel(int i) const { return i >= 0 && i < 8 ? m_panels[i] : nullptr; }
+    TGainPanel *GainPanel() const { return m_gainPanel; }
+    QMdiArea *MdiArea() const { return m_mdi; }
+    TMDIList &Experiments() { return m_experiments; }
+    TRecentFiles &RecentFiles() { return m_recent; }
+    TPFormSettings &Store() { return m_store; }
+    QTimer &ReconnectTimer() { return m_reconnect; }
+    bool ShownOnce() const { return m_shownOnce; }
+    int ExperimentCounter() const { return m_experimentCounter; }
+
+    void SetNavigator(TNavigator *nav);
+    void SetEnvDialog(TEnvSetupDialog *dlg) { m_envDialog = dlg; }
+    // Starts listening for "TesselStart" requests of other programs.
+    bool ListenForStart(const QString &name = {});
+    TStartServer *StartServer() const { return m_startServer; }
+
+    // Marks a command as carried out by a built subsystem (enables it in
+    // the states where it applies).
+    void SetCommandBuilt(const QString &id, bool built);
+    bool IsCommandBuilt(const QString &id) const { return !m_unbuilt.contains(id); }
+
+    // The work of the first show; runs once.
+    void FirstShow();
+    // Enables the document controls when an experiment exists.
+    void UpdateDocumentControls();
+    // Idle state of the controls: Start enabled when it can run.
+    void SetIdleState();
+
+    void RestoreSettings();
+    void SaveSettings();
+    void RebuildRecentFiles();
+    // The experiment-list caption of a recent file, shortened to 300 pixels.
+    QString ShortenedPath(const QString &path) const;
+
+    // Experiment and measurement hooks filled in as those subsystems land.
+    std::function<bool(const QString &file)> OpenExperimentFile;
+    std::function<void()> NewExperiment;
+    std::function<void()> RunWizard;
+    // After the first show: open the command-line file, else offer the wizard
+    // and a blank experiment as the environment options say.
+    void RunStartupActions(const QString &commandLineFile);
+    std::function<void()> StartMeasurement;
+    std::function<void()> SendStop;
+
+signals:
+    void StartRequested();
+
+public slots:
+    void mniExitClick();
+    void mniAboutClick();
+    void btnHelpClick();
+    void mniEnvOptionsClick();
+    void mniNavigatorClick();
+    void mniTileClick();
+    void mniCascadeClick();
+    void mniStartClick();
+
+protected:
+    void showEvent(QShowEvent *e) override;
+    void closeEvent(QCloseEvent *e) override;
+
+private:
+    void createActions();
+    void createMenus();
+    void createToolbars();
+    void createStatusBar();
+    void updateExperimentMenu();
+    void updateWindowMenu();
+    void onRecentFile(const QString &path);
+
+    TCommonObjs *m_common;
+    TEnvSetup *m_env;
+    TMDIList m_experiments;
+    TRecentFiles m_recent{9};
+    TPFormSettings m_store;
+    QMdiArea *m_mdi;
+    QHash<QString, QAction *> m_actions;
+    QHash<int, QMenu *> m_menus;
+    QHash<int, QToolBar *> m_toolbars;
+    QList<QAction *> m_recentActions;
+    QAction *m_recentSeparator = nullptr;
+    QAction *m_windowListSeparator = nullptr;
+    std::array<QLabel *, 8> m_panels{};
+    TGainPanel *m_gainPanel;
+    QTimer m_reconnect;
+    QSet<QString> m_unbuilt;
+    TNavigator *m_navigator = nullptr;
+    TEnvSetupDialog *m_envDialog = nullptr;
+    TStartServer *m_startServer = nullptr;
+    bool m_shownOnce = false;
+    int m_experimentCounter = 0;
+    int m_pollFailuresLeft = 3;
+};
+
+} // namespace tessel

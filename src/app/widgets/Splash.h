@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QPixmap>
+
+namespace tessel {
+
+// The picture shown while the program starts.
+QPixmap SplashPicture();
+
+} // namespace tessel

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "settings/SettingsStore.h"
+
+class QWidget;
+
+namespace tessel {
+
+// Reads a window's normal bounds, state and the screen size for its store.
+WindowValues CaptureWindow(const QWidget *w, bool isMainForm);
+// Moves (and, when stored, sizes) a window from its store. A position saved
+// under another screen size, or one that lies off every screen now, is pulled
+// back onto the screen the window would appear on. Returns the stored state.
+int ApplyWindow(QWidget *w, const WindowValues &v, bool withSize);
+QString CurrentScreenRes(const QWidget *w);
+
+} // namespace tessel

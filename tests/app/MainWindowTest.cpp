@@ -1,0 +1,283 @@
+#include "app/CommonObjs.h"
+#include "app/InstrumentConfig.h"
+#include "app/MainCommands.h"
+#include "app/StartServer.h"
+#include "app/widgets/MainWindow.h"
+#include "common/AppPaths.h"
+#include "common/MessageService.h"
+#include "graph/widgets/Navigator.h"
+#include "support/TestSupport.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QToolBar>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+#include <thread>
+
+using namespace tessel;
+using tessel::test::TestDir;
+
+namespace {
+class MainWindowTest : public ::testing::Test {
+protected:
+    TestDir dir;
+    RecordingMessageService messages;
+    ScopedMessageService scope{&messages};
+    TEnvSetup env;
+};
+
+QStringList menuCaptions(QMenu *m) {
+    QStringList out;
+    for (QAction *a : m->actions())
+        out.append(a->isSeparator() ? QStringLiteral("-") : a->text());
+    return out;
+}
+} // namespace
+
+TEST_F(MainWindowTest, FrameCaptionSizeMenusAndToolbars) {
+    TfrmMain w(nullptr, &env);
+    EXPECT_EQ(w.windowTitle(), "Tessel for Windows v3.7");
+    EXPECT_EQ(w.size(), QSize(940, 439));
+    QStringList bar;
+    for (QAction *a : w.menuBar()->actions())
+        bar.append(a->text());
+    EXPECT_EQ(bar, QStringList({"&Experiment", "&View", "&System", "Set&up", "&Window", "&Help"}));
+    EXPECT_EQ(menuCaptions(w.Menu(MainMenu::Setup)), QStringList({"&Communication...", "&Environment Options..."}));
+    EXPECT_EQ(menuCaptions(w.Menu(MainMenu::Experiment)).last(), "E&xit");
+    EXPECT_TRUE(menuCaptions(w.Menu(MainMenu::System)).contains("Test &Keys"));
+    struct {
+        MainToolbar t;
+        int buttons;
+    } toolbars[] = {{MainToolbar::Main, 6}, {MainToolbar::Graph, 7}, {MainToolbar::Protocol, 6},
+                    {MainToolbar::Window, 9}, {MainToolbar::Control, 2}};
+    for (const auto &t : toolbars) {
+        ASSERT_NE(w.Toolbar(t.t), nullptr);
+        EXPECT_EQ(w.Toolbar(t.t)->actions().size(), t.buttons) << ToolbarName(t.t).toStdString();
+        for (QAction *a : w.Toolbar(t.t)->actions())
+            EXPECT_FALSE(a->icon().isNull()) << a->objectName().toStdString();
+    }
+}
+
+TEST_F(MainWindowTest, ShortcutsAreTheDocumentedOnesAndUnique) {
+    TfrmMain w(nullptr, &env);
+    struct {
+        const char *id, *caption, *keys;
+    } cases[] = {
+        {"mniOpen", "&Open...", "F3"},       {"mniSave", "&Save", "F2"},
+        {"mniExit", "E&xit", "Alt+X"},       {"mniSignals", "&Signals", "F4"},
+        {"mniGraph", "&Graph", "F5"},        {"mniData", "&Data", "F6"},
+        {"mniProtocol", "&Protocol", "F7"},  {"mniDescription", "D&escription", "F8"},
+        {"mniStart", "&Start", "F9"},        {"mniNavigator", "&Navigator...", "F11"},
+        {"mniMonitor", "System &Monitor...", "Ctrl+M"}, {"mniDeviceID", "Device &ID", "Ctrl+I"},
+        {"mniActFlash1", "Actinic Flash &1", "Ctrl+F1"}, {"mniAux6", "AUX &6", "Ctrl+6"},
+        {"mniTestKeys", "Test &Keys ...", "Ctrl+T"},
+    };
+    for (const auto &c : cases) {
+        QAction *a = w.Action(c.id);
+        ASSERT_NE(a, nullptr) << c.id;
+        EXPECT_EQ(a->text(), c.caption);
+        EXPECT_EQ(a->shortcut(), QKeySequence(c.keys)) << c.id;
+    }
+    // One key must never be bound twice: Qt would then fire neither command.
+    QHash<QKeySequence, QString> seen;
+    for (const MainCommand &c : MainCommands()) {
+        const QKeySequence k = w.Action(c.id)->shortcut();
+        if (k.isEmpty())
+            continue;
+        EXPECT_FALSE(seen.contains(k)) << c.id << " and " << seen.value(k).toStdString();
+        seen.insert(k, c.id);
+    }
+}
+
+TEST_F(MainWindowTest, IdleStateAndDocumentControlsFollowTheExperimentList) {
+    TfrmMain w(nullptr, &env);
+    for (const char *id : {"mniExit", "mniEnvOptions", "mniNavigator", "mniAbout", "btnHelp", "mniTile"})
+        EXPECT_TRUE(w.Action(id)->isEnabled()) << id;
+    // Commands of subsystems not yet built stay visible but disabled.
+    for (const char *id : {"mniNew", "mniStart", "mniDeviceID", "btnUndo"})
+        EXPECT_FALSE(w.Action(id)->isEnabled()) << id;
+
+    for (const MainCommand &c : MainCommands())
+        w.SetCommandBuilt(c.id, true);
+    EXPECT_FALSE(w.Action("btnUndo")->isEnabled());
+    EXPECT_FALSE(w.Action("mniSave")->isEnabled());
+    EXPECT_TRUE(w.Action("mniNew")->isEnabled());
+    QObject experiment;
+    w.Experiments().Add(&experiment);
+    for (const MainCommand &c : MainCommands())
+        if (c.documentControl)
+            EXPECT_TRUE(w.Action(c.id)->isEnabled()) << c.id;
+    w.Experiments().Remove(&experiment);
+    for (const MainCommand &c : MainCommands())
+        if (c.documentControl)
+            EXPECT_FALSE(w.Action(c.id)->isEnabled()) << c.id;
+}
+
+TEST_F(MainWindowTest, StatusBarPanels) {
+    TfrmMain w(nullptr, &env);
+    const char *texts[] = {"Status:", "Not connected", "File Size:", "0 kB", "Date:"};
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(w.Panel(i)->text(), texts[i]);
+    EXPECT_GE(w.Panel(1)->minimumWidth(), 150);
+    EXPECT_NE(w.GainPanel(), nullptr);
+}
+
+TEST_F(MainWindowTest, RecentFilesBeforeExitAndPersisted) {
+    {
+        TfrmMain w(nullptr, &env);
+        w.RecentFiles().Add("/data/first.exp");
+        w.RecentFiles().Add("/data/" + QString(200, 'x') + "/second.exp");
+        w.RebuildRecentFiles();
+        const QStringList items = menuCaptions(w.Menu(MainMenu::Experiment));
+        const int exit = int(items.indexOf("E&xit"));
+        EXPECT_TRUE(items[exit - 3].startsWith("&1 /data/"));
+        EXPECT_TRUE(items[exit - 3].contains(QChar(0x2026))); // shortened to 300 pixels
+        EXPECT_EQ(items[exit - 2], "&2 /data/first.exp");
+        EXPECT_EQ(items[exit - 1], "-");
+        w.move(33, 44);
+        w.resize(700, 500);
+        w.SaveSettings();
+    }
+    TfrmMain again(nullptr, &env);
+    again.RestoreSettings();
+    EXPECT_EQ(again.RecentFiles().Count(), 2);
+    EXPECT_EQ(again.RecentFiles().Items().last(), "/data/first.exp");
+    EXPECT_EQ(again.size(), QSize(700, 500));
+}
+
+TEST_F(MainWindowTest, StartupActions) {
+    struct {
+        QString file;
+        bool showWizard, createExp, wizardMakesExperiment;
+        QStringList expected;
+    } cases[] = {
+        {"/x/run.exp", true, true, false, {"open /x/run.exp"}},
+        {"", true, true, true, {"wizard"}},
+        {"", true, true, false, {"wizard", "new"}},
+        {"", false, true, false, {"new"}},
+        {"", false, false, false, {}},
+    };
+    for (const auto &c : cases) {
+        TEnvSetup e;
+        e.ShowWizard = c.showWizard;
+        e.CreateExp = c.createExp;
+        TfrmMain w(nullptr, &e);
+        QStringList calls;
+        QObject made;
+        w.OpenExperimentFile = [&](const QString &f) {
+            calls << "open " + f;
+            return true;
+        };
+        w.RunWizard = [&] {
+            calls << "wizard";
+            if (c.wizardMakesExperiment)
+                w.Experiments().Add(&made);
+        };
+        w.NewExperiment = [&] { calls << "new"; };
+        w.RunStartupActions(c.file);
+        EXPECT_EQ(calls, c.expected) << c.file.toStdString();
+    }
+}
+
+TEST_F(MainWindowTest, TesselStartIsConsumedAndIgnoredWhileStartIsDisabled) {
+    TfrmMain w(nullptr, &env);
+    const QString name = QStringLiteral("TesselStartMain-%1").arg(QCoreApplication::applicationPid());
+    ASSERT_TRUE(w.ListenForStart(name));
+    int starts = 0;
+    QObject::connect(&w, &TfrmMain::StartRequested, [&] { ++starts; });
+    auto send = [&] {
+        QString reply;
+        std::atomic<bool> done{false};
+        std::thread t([&] {
+            TStartServer::Send(&reply, name, 2000);
+            done = true;
+        });
+        QDeadlineTimer deadline(5000);
+        while (!done && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        t.join();
+        QCoreApplication::processEvents();
+        return reply;
+    };
+    EXPECT_EQ(send(), "ignored");
+    EXPECT_EQ(starts, 0);
+    w.SetCommandBuilt("mniStart", true);
+    EXPECT_EQ(send(), "started");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(starts, 1);
+}
+
+TEST_F(MainWindowTest, NavigatorTreeAndStoredChecks) {
+    {
+        TNavigator nav;
+        nav.Fill();
+        ASSERT_EQ(nav.Tree()->topLevelItemCount(), 1);
+        QTreeWidgetItem *root = nav.Root();
+        EXPECT_EQ(root->text(0), "Tessel 3.0");
+        ASSERT_EQ(root->childCount(), 2);
+        EXPECT_EQ(root->child(0)->text(0), "System Monitor");
+        EXPECT_EQ(root->child(1)->text(0), "Test Keys");
+        EXPECT_TRUE(nav.mniStayOnTop->isChecked());
+        EXPECT_TRUE(nav.windowFlags() & Qt::WindowStaysOnTopHint);
+        // The monitor opens only while connected.
+        int opened = 0;
+        bool connected = false;
+        nav.IsConnected = [&] { return connected; };
+        nav.OpenMonitor = [&] { ++opened; };
+        nav.Activate(root->child(0));
+        connected = true;
+        nav.Activate(root->child(0));
+        EXPECT_EQ(opened, 1);
+        QWidget experiment, protocol;
+        nav.AddExperiment(&experiment, &protocol, "Experiment 1");
+        EXPECT_EQ(root->childCount(), 3);
+        EXPECT_EQ(root->child(2)->child(1)->text(0), "Protocol");
+        nav.RemoveExperiment(&experiment);
+        EXPECT_EQ(root->childCount(), 2);
+        nav.mniStayOnTop->setChecked(false);
+        nav.mniAutoMin->setChecked(true);
+        nav.SaveSettings();
+    }
+    TNavigator nav;
+    nav.RestoreSettings();
+    EXPECT_FALSE(nav.mniStayOnTop->isChecked());
+    EXPECT_FALSE(nav.windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_TRUE(nav.mniAutoMin->isChecked());
+    EXPECT_FALSE(nav.mniAutoMax->isChecked());
+}
+
+TEST_F(MainWindowTest, ClosingSavesPrintColumnsThicknessAndSettings) {
+    const QString ini = AppPaths::iniPath();
+    test::WriteTextFile(ini, "[Main]\nMaxSignals=10\n");
+    Config().Instrument.DePrnCol.fill(true);
+    Config().Instrument.DePrnCol[4] = false;
+    {
+        TfrmMain w(nullptr, &env);
+        w.show();
+        EXPECT_TRUE(w.ShownOnce());
+        Config().Thickness = 2;
+        w.close();
+    }
+    EXPECT_EQ(ReadThickness(ini), 2);
+    EXPECT_FALSE(ReadInstrumentConfig(ini, "x/").DePrnCol[4]);
+    EXPECT_TRUE(messages.entries.empty());
+    Config() = TProcessConfig{};
+}
+
+TEST_F(MainWindowTest, Screenshot) {
+    // Kept current by scripts/screenshots.sh; a plain run only checks that it renders.
+    TfrmMain w(nullptr, &env);
+    w.show();
+    QCoreApplication::processEvents();
+    const QPixmap pm = w.grab();
+    EXPECT_EQ(pm.size(), w.size());
+    const QString out = qEnvironmentVariable("TESSEL_SCREENSHOT_DIR");
+    if (!out.isEmpty())
+        EXPECT_TRUE(pm.save(QDir(out).filePath("main-window.png")));
+}

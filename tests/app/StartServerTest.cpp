@@ -1,0 +1,74 @@
+#include "app/MDIList.h"
+#include "app/StartServer.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QThread>
+#include <gtest/gtest.h>
+#include <atomic>
+#include <thread>
+
+using namespace tessel;
+
+namespace {
+// The client blocks, so it runs on its own thread while the server's loop spins here.
+QString sendFromThread(const QString &name, bool *delivered) {
+    QString reply;
+    std::atomic<bool> done{false};
+    std::thread t([&] {
+        *delivered = TStartServer::Send(&reply, name, 2000);
+        done = true;
+    });
+    QDeadlineTimer deadline(5000);
+    while (!done && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    t.join();
+    QCoreApplication::processEvents();
+    return reply;
+}
+} // namespace
+
+TEST(StartServer, ConsumesEveryRequestAndStartsOnlyWhenEnabled) {
+    bool enabled = false;
+    int starts = 0;
+    TStartServer server([&] { return enabled; }, [&] { ++starts; });
+    const QString name = QStringLiteral("TesselStartTest-%1").arg(QCoreApplication::applicationPid());
+    ASSERT_TRUE(server.Listen(name));
+
+    bool delivered = false;
+    EXPECT_EQ(sendFromThread(name, &delivered), "ignored");
+    EXPECT_TRUE(delivered);
+    EXPECT_EQ(starts, 0);
+
+    enabled = true;
+    EXPECT_EQ(sendFromThread(name, &delivered), "started");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(starts, 1);
+}
+
+TEST(StartServer, NobodyListening) {
+    bool delivered = true;
+    QString reply;
+    delivered = TStartServer::Send(&reply, QStringLiteral("TesselStartNobody-%1").arg(QCoreApplication::applicationPid()), 300);
+    EXPECT_FALSE(delivered);
+}
+
+TEST(MDIList, ChangesAndActiveRole) {
+    TMDIList list;
+    int changes = 0;
+    QObject::connect(&list, &TMDIList::Changed, [&] { ++changes; });
+    QObject a, b;
+    list.Add(&a);
+    list.Add(&b);
+    list.Add(&a); // already there
+    EXPECT_EQ(list.Count(), 2);
+    EXPECT_EQ(changes, 2);
+    list.SetActive(&a);
+    QObject stranger;
+    list.SetActive(&stranger); // not in the list: ignored
+    EXPECT_EQ(list.Active(), &a);
+    list.Remove(&a);
+    EXPECT_EQ(list.Active(), nullptr);
+    EXPECT_EQ(list.Count(), 1);
+    EXPECT_EQ(changes, 3);
+}
