@@ -22,3 +22,14 @@ void TCommonObjs::ReadInstrumentConfig() {
 int32_t TCommonObjs::StoredDefaultDevice() const { return AppSettings.Integer(QStringLiteral("DefaultDevice")); }
 
 } // namespace tessel
+
+namespace tessel {
+
+TDevice TCommonObjs::DefaultDeviceToApply(const TKnownDevices &known, TDevice builtinDefault) const {
+    const int32_t stored = StoredDefaultDevice();
+    if (stored >= 0 && stored < kDeviceCount && known.contains(TDevice(stored)))
+        return TDevice(stored);
+    return builtinDefault;
+}
+
+} // namespace tessel

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/InstrumentConfig.h"
+#include "device/DeviceTypes.h"
 #include "settings/SettingsStore.h"
 
 #include <QObject>
@@ -25,8 +26,11 @@ public:
 
     // Reads the instrument configuration for the current type into Config().
     void ReadInstrumentConfig();
-    // The stored "DefaultDevice", or -1 when none is stored.
+    // The stored "DefaultDevice" (0 when none is stored).
     int32_t StoredDefaultDevice() const;
+    // The type selected at the main window's first show: the stored one when
+    // the link accepts it, else the link's built-in default.
+    TDevice DefaultDeviceToApply(const TKnownDevices &known, TDevice builtinDefault) const;
 
 private:
     std::function<QString()> m_deviceText;

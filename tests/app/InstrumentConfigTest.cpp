@@ -155,3 +155,23 @@ TEST_F(ConfigTest, CommonObjsReadsConfigForDeviceText) {
     objs.ReadInstrumentConfig();
     EXPECT_EQ(Config().Instrument.Compiler.TimeBase, 5e-8);
 }
+
+TEST_F(ConfigTest, DefaultDeviceAppliedOnlyWhenKnown) {
+    const TKnownDevices known = StoredKnownDevices();
+    struct {
+        int stored;
+        TDevice expected;
+    } cases[] = {{int(ModelW), ModelW}, {int(ModelB1), ModelF}, {0, ModelF}, {99, ModelF}, {-3, ModelF}};
+    for (const auto &c : cases) {
+        TCommonObjs objs([] { return QString("x/"); });
+        objs.AppSettings.SetValue("DefaultDevice", c.stored);
+        EXPECT_EQ(objs.DefaultDeviceToApply(known, ModelF), c.expected) << c.stored;
+    }
+    // The stored choice survives a restart.
+    {
+        TCommonObjs objs([] { return QString("x/"); });
+        objs.AppSettings.SetValue("DefaultDevice", int(ModelH));
+    }
+    TCommonObjs again([] { return QString("x/"); });
+    EXPECT_EQ(again.DefaultDeviceToApply(known, ModelF), ModelH);
+}

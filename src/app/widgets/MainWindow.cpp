@@ -303,6 +303,8 @@ void TfrmMain::FirstShow() {
     SetIdleState();
     if (m_env && m_env->AutoReconnect && IsCommandBuilt("mniDeviceID"))
         m_reconnect.start();
+    if (ApplyDefaultDevice)
+        ApplyDefaultDevice();
 }
 
 void TfrmMain::RestoreSettings() {

@@ -98,6 +98,8 @@ public:
     void RunStartupActions(const QString &commandLineFile);
     std::function<void()> StartMeasurement;
     std::function<void()> SendStop;
+    // First show: select the stored default instrument type.
+    std::function<void()> ApplyDefaultDevice;
 
 signals:
     void StartRequested();
