@@ -65,6 +65,7 @@ public:
     const TSimDeviceType &Device() const { return kSimDevices[size_t(m_type)]; }
     const TSimConstants &Constants() const { return m_const; }
     int32_t BlockSize() const { return Device().BlockSize; }
+    int32_t Baud() const { return m_opt.Baud; }
     std::string StatusReply() const;
     std::array<uint8_t, 4> VersionBytes() const;
     const std::optional<TSimProgram> &Program() const { return m_program; }

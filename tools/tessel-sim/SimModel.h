@@ -16,7 +16,7 @@ struct TSimModelParams {
     double KClose = 120.0;     // closing rate of the centres at intensity 1
     double KOpen = 50.0;       // reopening rate in the dark
     double KFarRed = 30.0;     // extra reopening under far-red light
-    double Saturation = 60.0;  // intensity of the saturating flash
+    double Saturation = 200.0; // intensity of the saturating flash
     double NpqMax = 2.5;       // largest non-photochemical quenching (Stern-Volmer)
     double NpqHalf = 0.3;      // intensity of half-maximal quenching
     double NpqRise = 20.0;     // time constant of quenching build-up, s
