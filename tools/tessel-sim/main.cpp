@@ -43,6 +43,7 @@ const char kUsage[] =
     "  --trigger-wait S      wait S seconds for a trigger after \"ST\" (default 0)\n"
     "  --monitor-rate HZ     monitor samples per second (default 25)\n"
     "  --model NAME=V,...    fluorescence model parameters (see docs/virtual-instrument.md)\n"
+    "  --latency MS          turnaround before a reply leaves (default 3)\n"
     "fault injection:\n"
     "  --bad-checksum LIST   download blocks (counted from 1) sent with a wrong checksum\n"
     "  --drop-reply LIST     commands (counted from 1) whose reply is not sent\n"
@@ -93,6 +94,7 @@ struct Args {
     std::string Link, LogFile;
     bool ExitWithParent = false;
     bool Pace = false;
+    double Latency = 0.003;
 };
 
 Args Parse(int argc, char **argv)
@@ -157,6 +159,10 @@ Args Parse(int argc, char **argv)
             a.Sim.Faults.GarbageEvery = int(ToInt(opt, value()));
         } else if (opt == "--hangup-after") {
             a.Sim.Faults.HangupAfter = ToInt(opt, value());
+        } else if (opt == "--latency") {
+            a.Latency = ToDouble(opt, value()) / 1000.0;
+            if (a.Latency < 0)
+                Usage("--latency must not be negative");
         } else if (opt == "--pace") {
             a.Pace = true;
         } else {
@@ -260,7 +266,8 @@ int main(int argc, char **argv)
         log("terminal " + std::string(slaveName) + (args.Pace ? ", paced at the line speed" : ""));
         std::vector<uint8_t> pending;
         double last = Seconds();
-        double credit = 0.0; // bytes the line may carry now, when paced
+        double credit = 0.0;    // bytes the line may carry now, when paced
+        double releaseAt = 0.0; // a reply waits for the turnaround time
         while (!g_stop) {
             if (args.ExitWithParent && getppid() != parent)
                 break;
@@ -280,11 +287,17 @@ int main(int argc, char **argv)
             last = now;
             sim.Advance(dt);
             const std::vector<uint8_t> out = sim.TakeOutput();
+            // The program purges its input right after some requests; a reply
+            // faster than any real instrument's would be thrown away.
+            if (!out.empty() && pending.empty())
+                releaseAt = now + args.Latency;
             pending.insert(pending.end(), out.begin(), out.end());
             if (pending.empty()) {
                 credit = 0.0;
                 continue;
             }
+            if (now < releaseAt)
+                continue;
             size_t allowed = pending.size();
             if (args.Pace) {
                 const int32_t baud = LineBaud(slave) > 0 ? LineBaud(slave) : args.Sim.Baud;
