@@ -11,11 +11,11 @@ namespace {
 
 // Parameter bytes after each mnemonic; -1 marks the macro command, whose
 // first parameter byte is the number of bytes that follow.
-struct TCommandSpec {
+struct TCommandForm {
     std::string_view Name;
     int Params;
 };
-constexpr TCommandSpec kCommands[] = {
+constexpr TCommandForm kCommands[] = {
     {"WH", 0},  {"VER", 0}, {"WD", 0},  {"ST", 0},  {"SP", 0},  {"MS", 0},  {"DI", 0},  {"TST", 0},
     {"PX", 0},  {"PF", 0},  {"BF1", 0}, {"BF2", 0}, {"SF1", 0}, {"AX1", 0}, {"AX2", 0}, {"AX3", 0},
     {"AX4", 0}, {"AX5", 0}, {"AX6", 0}, {"SA1", 2}, {"SA2", 2}, {"SA3", 2}, {"SA4", 2}, {"SA5", 2},
@@ -171,7 +171,7 @@ void TSimInstrument::Receive(const uint8_t *data, size_t size, int32_t lineBaud)
 TSimInstrument::Parse TSimInstrument::Match(size_t &length) const
 {
     bool prefix = false;
-    for (const TCommandSpec &c : kCommands) {
+    for (const TCommandForm &c : kCommands) {
         const size_t n = std::min(c.Name.size(), m_in.size());
         if (!std::equal(c.Name.begin(), c.Name.begin() + std::ptrdiff_t(n), m_in.begin()))
             continue;
@@ -238,9 +238,9 @@ void TSimInstrument::ParseInput()
         }
         FlushIgnored();
         const std::string name(m_in.begin(), m_in.begin() + std::ptrdiff_t(nameLength));
-        const TCommandSpec *spec = std::find_if(std::begin(kCommands), std::end(kCommands),
-                                                [&](const TCommandSpec &c) { return c.Name == name; });
-        const size_t paramCount = spec->Params >= 0 ? size_t(spec->Params) : size_t(1 + m_in[nameLength]);
+        const TCommandForm *form = std::find_if(std::begin(kCommands), std::end(kCommands),
+                                                [&](const TCommandForm &c) { return c.Name == name; });
+        const size_t paramCount = form->Params >= 0 ? size_t(form->Params) : size_t(1 + m_in[nameLength]);
         const std::vector<uint8_t> params(m_in.begin() + std::ptrdiff_t(nameLength),
                                           m_in.begin() + std::ptrdiff_t(nameLength + paramCount));
         m_in.erase(m_in.begin(), m_in.begin() + std::ptrdiff_t(nameLength + paramCount));
