@@ -1,0 +1,185 @@
+#pragma once
+
+// A minimal program-side client for the virtual instrument, written from the
+// wire rules alone: frames commands, runs block loads and checksum-protected
+// downloads, decodes the self-test stream and the device information record.
+
+#include "SimInstrument.h"
+
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tessel::sim::test {
+
+using Bytes = std::vector<uint8_t>;
+
+inline Bytes B(std::string_view text) { return Bytes(text.begin(), text.end()); }
+inline Bytes Cat(Bytes a, const Bytes &b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+inline Bytes U16(unsigned v) { return {uint8_t(v & 0xFF), uint8_t((v >> 8) & 0xFF)}; }
+inline uint8_t Sum(const Bytes &b, size_t from = 0, size_t n = SIZE_MAX)
+{
+    unsigned s = 0;
+    for (size_t i = from; i < b.size() && i - from < n; ++i)
+        s += b[i];
+    return uint8_t(s);
+}
+// Length request of a block command: n mod B as u16, n div B as u8.
+inline Bytes Size(size_t n, size_t block) { return Cat(U16(unsigned(n % block)), {uint8_t(n / block)}); }
+
+class Client {
+public:
+    explicit Client(TSimOptions o = {}) : Sim(o) {}
+
+    // Sends bytes and gives what came back within `wait` seconds of sim time.
+    Bytes Ask(const Bytes &request, double wait = 0.01)
+    {
+        Sim.Receive(request.data(), request.size(), Sim.Baud());
+        Sim.Advance(wait);
+        return Sim.TakeOutput();
+    }
+    Bytes Ask(std::string_view text, double wait = 0.01) { return Ask(B(text), wait); }
+    std::string Text(std::string_view cmd) { const Bytes r = Ask(cmd); return std::string(r.begin(), r.end()); }
+
+    // Block load as the program does it; true when every block got "OK".
+    bool Load(std::string_view mnemonic, const Bytes &data)
+    {
+        const size_t bs = size_t(Sim.BlockSize());
+        if (!Ask(Cat(B(mnemonic), Size(data.size(), bs))).empty())
+            return false; // the request itself has no answer
+        for (size_t at = 0; at < data.size(); at += bs) {
+            Bytes block(data.begin() + std::ptrdiff_t(at),
+                        data.begin() + std::ptrdiff_t(std::min(at + bs, data.size())));
+            block.push_back(Sum(block));
+            if (Ask(block) != B("OK"))
+                return false;
+        }
+        return true;
+    }
+
+    // Download of n bytes; `answer` decides per received block whether to
+    // acknowledge it (return "OK"/"ER" as the program would, or "" to stay quiet).
+    struct Fetched {
+        Bytes Header, Data;
+        bool Ok = false;
+        int Blocks = 0, Resends = 0;
+    };
+    Fetched Fetch(std::string_view mnemonic, size_t n, int maxAttempts = 3)
+    {
+        Fetched f;
+        const size_t bs = size_t(Sim.BlockSize());
+        Bytes in = Ask(Cat(B(mnemonic), Size(n, bs)));
+        if (in.size() < 6)
+            return f;
+        f.Header.assign(in.begin(), in.begin() + 6);
+        in.erase(in.begin(), in.begin() + 6);
+        const size_t full = n / bs, rest = n % bs;
+        for (size_t i = 0; i <= full; ++i) {
+            const size_t len = i < full ? bs : rest;
+            int attempts = maxAttempts;
+            for (;;) {
+                if (in.size() < len + 1)
+                    return f;
+                const bool good = Sum(in, 0, len) == in[len];
+                Bytes block(in.begin(), in.begin() + std::ptrdiff_t(len));
+                in.erase(in.begin(), in.begin() + std::ptrdiff_t(len + 1));
+                ++f.Blocks;
+                if (good) {
+                    f.Data.insert(f.Data.end(), block.begin(), block.end());
+                    Bytes more = Ask("OK");
+                    in.insert(in.end(), more.begin(), more.end());
+                    break;
+                }
+                if (--attempts == 0)
+                    return f;
+                ++f.Resends;
+                Bytes more = Ask("ER");
+                in.insert(in.end(), more.begin(), more.end());
+            }
+        }
+        f.Ok = in.empty() && f.Data.size() == n;
+        return f;
+    }
+
+    TSimInstrument Sim;
+};
+
+inline std::vector<int16_t> Samples(const Bytes &data)
+{
+    std::vector<int16_t> s(data.size() / 2);
+    for (size_t i = 0; i < s.size(); ++i)
+        s[i] = int16_t(uint16_t(data[2 * i] | data[2 * i + 1] << 8));
+    return s;
+}
+
+// Self-test stream to text; `ended` tells whether the end marker came.
+inline std::string DecodeTagged(const Bytes &s, bool &ended)
+{
+    std::string text;
+    ended = false;
+    bool textMode = false;
+    for (size_t i = 0; i < s.size();) {
+        const uint8_t c = s[i++];
+        if (textMode) {
+            if (c == 0)
+                textMode = false;
+            else
+                text += char(c);
+            continue;
+        }
+        if (c == '!' && i + 2 <= s.size()) {
+            text += std::to_string(int16_t(uint16_t(s[i] | s[i + 1] << 8)));
+            i += 2;
+        } else if (c == '"' && i + 4 <= s.size()) {
+            text += std::to_string(int32_t(uint32_t(s[i]) | uint32_t(s[i + 1]) << 8 | uint32_t(s[i + 2]) << 16 |
+                                           uint32_t(s[i + 3]) << 24));
+            i += 4;
+        } else if (c == '#') {
+            textMode = true;
+        } else {
+            ended = true;
+            break;
+        }
+    }
+    return text;
+}
+
+inline double DecodeDecimal(const Bytes &r, size_t at)
+{
+    const int32_t m = int32_t(uint32_t(r[at]) << 24 | uint32_t(r[at + 1]) << 16 | uint32_t(r[at + 2]) << 8 | r[at + 3]);
+    return double(m) * std::pow(10.0, int8_t(r[at + 4]));
+}
+inline int32_t DecodeBE32(const Bytes &r, size_t at)
+{
+    return int32_t(uint32_t(r[at]) << 24 | uint32_t(r[at + 1]) << 16 | uint32_t(r[at + 2]) << 8 | r[at + 3]);
+}
+
+// Event program encoding as the program builds it: states, then one timer
+// entry per event counting the ticks since the previous event.
+struct Encoded {
+    Bytes Events, Timers;
+};
+inline Encoded EncodeProgram(const std::vector<std::pair<double, uint16_t>> &events, double timeBase, int bits,
+                             double minTimer, double propagation)
+{
+    Encoded e;
+    const int w = bits == 16 ? 2 : bits == 32 ? 4 : 3;
+    double prev = events.front().first - minTimer - 2 * propagation;
+    for (const auto &[t, state] : events) {
+        e.Events.push_back(uint8_t(state));
+        e.Events.push_back(uint8_t(state >> 8));
+        const int64_t ticks = std::llrint((t - prev - propagation) / timeBase);
+        const uint64_t value = ((uint64_t(1) << bits) - uint64_t(ticks)) & 0xFFFFFFFFull;
+        for (int k = 0; k < w; ++k)
+            e.Timers.push_back(uint8_t(value >> (8 * k)));
+        prev = t;
+    }
+    return e;
+}
+
+} // namespace tessel::sim::test

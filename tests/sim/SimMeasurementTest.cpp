@@ -1,0 +1,300 @@
+// Programs loaded as blocks come back as event times, and a measurement
+// produces a plausible fluorescence trace.
+#include "SimClient.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+using namespace tessel::sim;
+using namespace tessel::sim::test;
+
+namespace {
+
+using Events = std::vector<std::pair<double, uint16_t>>;
+
+TSimOptions Opt(std::string device = "ModelT2")
+{
+    TSimOptions o;
+    o.Device = std::move(device);
+    o.IniPath = tessel::test::SourcePath("resources/Tessel.ini").toStdString();
+    o.Speed = 1000;
+    return o;
+}
+
+// Filler events where a gap is longer than the timer can count, as the
+// program's builder adds them.
+Events WithFillers(const Events &in, double timeBase, int bits)
+{
+    const double maxInterval = (std::ldexp(1.0, bits) - 1) * timeBase;
+    Events out;
+    for (const auto &e : in) {
+        if (!out.empty())
+            for (double t = out.back().first + maxInterval; t < e.first; t = out.back().first + maxInterval)
+                out.emplace_back(t, out.back().second);
+        out.push_back(e);
+    }
+    return out;
+}
+
+struct TimerCase {
+    int Bits;
+    double TimeBase, MinTimer, Propagation;
+};
+
+class Decode : public testing::TestWithParam<TimerCase> {};
+
+TEST_P(Decode, TimerBlocksGiveBackTheEventTimes)
+{
+    const TimerCase &tc = GetParam();
+    TSimConstants k;
+    k.TimerBits = tc.Bits;
+    k.TimeBase = tc.TimeBase;
+    k.MinTimer = tc.MinTimer;
+    k.TimePropagation = tc.Propagation;
+    const Events events = WithFillers({{0.0, 0x81}, {2e-5, 0x80}, {0.0123, 0x90}, {1.5, 0x80}, {1.8, 0x80}, {2.3, 0}},
+                                      tc.TimeBase, tc.Bits);
+    const Encoded e = EncodeProgram(events, tc.TimeBase, tc.Bits, tc.MinTimer, tc.Propagation);
+    std::string why;
+    const auto p = DecodeProgram({e.Events, e.Timers, {}, {}}, k, &why);
+    ASSERT_TRUE(p) << why;
+    ASSERT_EQ(p->Events.size(), events.size());
+    for (size_t i = 0; i < events.size(); ++i) {
+        // The propagation delay is a whole number of ticks here, so no
+        // rounding error piles up from one interval to the next.
+        EXPECT_NEAR(p->Events[i].Time, events[i].first, tc.TimeBase) << i;
+        EXPECT_EQ(p->Events[i].State, events[i].second) << i;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Widths, Decode,
+                         testing::Values(TimerCase{16, 1e-6, 2e-6, 1e-6}, TimerCase{22, 1e-7, 1e-6, 4e-7},
+                                         TimerCase{24, 2e-7, 1e-6, 0}, TimerCase{32, 1e-7, 1e-6, 4e-7}));
+
+TEST(Decode, SixteenBitEntryOfOneMillisecond)
+{
+    TSimConstants k;
+    k.TimerBits = 16;
+    k.TimeBase = 1e-7;
+    k.MinTimer = 0;
+    k.TimePropagation = 0;
+    const auto p = DecodeProgram({{0x81, 0, 0x80, 0}, {0, 0, 0xF0, 0xD8}, {}, {}}, k);
+    ASSERT_TRUE(p);
+    EXPECT_NEAR(p->Events[1].Time - p->Events[0].Time, 1e-3, 1e-12);
+    EXPECT_NEAR(p->Events[0].Time, 65536e-7, 1e-12) << "a zero entry counts a full period";
+}
+
+TEST(Decode, MismatchedBlocksAreRefused)
+{
+    TSimConstants k; // 22 bits: three bytes an entry
+    EXPECT_FALSE(DecodeProgram({{1, 0, 2, 0}, {0, 0, 0, 0, 0}, {}, {}}, k));
+    EXPECT_FALSE(DecodeProgram({{1, 0, 2}, {0, 0, 0}, {}, {}}, k));
+    EXPECT_FALSE(DecodeProgram({{1, 0}, {0, 0, 0}, {3, 1, 2}, {}}, k)) << "macro cut short";
+    EXPECT_FALSE(DecodeProgram({{1, 0}, {0, 0, 0}, {}, {1, 0, 0, 0}}, k)) << "counts are two 32-bit numbers";
+    const auto p = DecodeProgram({{1, 0}, {0, 0, 0}, {2, 'a', 'b', 1, 'c'}, {3, 0, 0, 0, 1, 0, 0, 0}}, k);
+    ASSERT_TRUE(p);
+    EXPECT_EQ(p->Macros.size(), 2u);
+    EXPECT_EQ(*p->SlotsA, 3);
+    EXPECT_EQ(*p->SlotsB, 1);
+}
+
+TEST(Sampling, SlotCountDecidesSamplesPerFlash)
+{
+    TSimProgram p;
+    p.Events = {{0.0, 0x81}, {0.01, 0x80}, {1.0, 0x83}, {1.01, 0x80}, {2.0, 0x80}};
+    EXPECT_EQ(SampleInstants(p, kLineMeasuringA, 1e-3, 2), (std::vector<double>{0.0, 1.0}));
+    EXPECT_EQ(SampleInstants(p, kLineMeasuringA, 1e-3, 1), (std::vector<double>{0.0}));
+    const std::vector<double> four = SampleInstants(p, kLineMeasuringA, 1e-3, 8);
+    ASSERT_EQ(four.size(), 8u);
+    EXPECT_DOUBLE_EQ(four[3], 0.003);
+    EXPECT_DOUBLE_EQ(four[4], 1.0);
+    const std::vector<double> b = SampleInstants(p, kLineMeasuringB, 1e-3, 5);
+    ASSERT_EQ(b.size(), 5u) << "one flash on B: all five slots follow it";
+    EXPECT_DOUBLE_EQ(b[0], 1.0);
+    EXPECT_NEAR(b[4], 1.004, 1e-12);
+    EXPECT_TRUE(SampleInstants(p, kLineFarRed, 1e-3, 5).empty());
+}
+
+// Builds a protocol: measuring flashes, saturating pulses, actinic light.
+struct Protocol {
+    Events Ev;
+    std::vector<double> FlashA; // times of the measuring flashes of channel A
+    uint16_t Rest = 0x80;
+    void Flash(double t)
+    {
+        Ev.emplace_back(t, uint16_t(Rest | kLineMeasuringA | kLineMeasuringB));
+        Ev.emplace_back(t + 20e-6, Rest);
+        FlashA.push_back(t);
+    }
+    void Light(double t, uint16_t line, bool on)
+    {
+        Rest = on ? uint16_t(Rest | line) : uint16_t(Rest & ~line);
+        Ev.emplace_back(t, Rest);
+    }
+    void Pulse(double t)
+    {
+        Light(t, kLineSaturating, true);
+        Flash(t + 0.3);
+        Light(t + 0.5, kLineSaturating, false);
+    }
+    size_t Index(double t) const
+    {
+        return size_t(std::find_if(FlashA.begin(), FlashA.end(), [t](double x) { return std::abs(x - t) < 1e-9; }) -
+                      FlashA.begin());
+    }
+};
+
+Protocol QuenchingProtocol()
+{
+    Protocol p;
+    for (int i = 0; i < 10; ++i)
+        p.Flash(0.1 * i);
+    p.Pulse(1.0); // Fm
+    p.Light(2.0, kLineActinic1, true);
+    for (int i = 0; i < 60; ++i)
+        p.Flash(2.5 + i);
+    p.Pulse(30.0);
+    p.Pulse(61.7); // Fm' after a minute of light
+    p.Light(62.5, kLineActinic1, false);
+    for (int i = 0; i < 58; ++i)
+        p.Flash(63.0 + i);
+    p.Pulse(121.5); // Fm'' after a minute of dark
+    const double end = p.Ev.back().first;
+    p.Ev.emplace_back(end + 0.3, 0x80);
+    p.Ev.emplace_back(end + 0.8, 0x00);
+    std::stable_sort(p.Ev.begin(), p.Ev.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+    std::sort(p.FlashA.begin(), p.FlashA.end());
+    return p;
+}
+
+void Download(Client &c, const Events &events)
+{
+    const TSimConstants &k = c.Sim.Constants();
+    const Encoded e =
+        EncodeProgram(WithFillers(events, k.TimeBase, k.TimerBits), k.TimeBase, k.TimerBits, k.MinTimer, k.TimePropagation);
+    ASSERT_TRUE(c.Load("LDE", e.Events));
+    ASSERT_TRUE(c.Load("LDT", e.Timers));
+}
+
+std::vector<int16_t> Measure(Client &c, const Protocol &p, Bytes *statusAfterA = nullptr)
+{
+    Download(c, p.Ev);
+    c.Ask("ST");
+    c.Sim.Advance(1.0);
+    EXPECT_EQ(c.Ask("WD"), B("EM"));
+    const Client::Fetched a = c.Fetch("GDA", 2 * p.FlashA.size());
+    EXPECT_TRUE(a.Ok);
+    if (statusAfterA)
+        *statusAfterA = c.Ask("WD");
+    EXPECT_TRUE(c.Fetch("GDB", 2 * p.FlashA.size()).Ok);
+    return Samples(a.Data);
+}
+
+TEST(Fluorescence, DarkLevelSaturationQuenchingAndRelaxation)
+{
+    Client c(Opt());
+    c.Ask(Cat(B("SA3"), U16(4095))); // actinic light 1 at full level
+    const Protocol p = QuenchingProtocol();
+    const std::vector<int16_t> s = Measure(c, p);
+    ASSERT_EQ(s.size(), p.FlashA.size());
+
+    const double f0 = std::accumulate(s.begin(), s.begin() + 10, 0.0) / 10.0;
+    const double fm = s[p.Index(1.3)];
+    const double fmEarly = s[p.Index(30.3)];
+    const double fmLate = s[p.Index(62.0)];
+    const double fmDark = s[p.Index(121.8)];
+    const double fs = s[p.Index(61.5)];
+    const double fsEarly = s[p.Index(2.5)];
+    const double fDark = s[p.Index(120.0)];
+
+    EXPECT_GT(f0, 500);
+    EXPECT_GT(fm, 3.5 * f0) << "the saturating flash closes all centres";
+    EXPECT_LT(fmEarly, fm);
+    EXPECT_LT(fmLate, 0.6 * fm) << "quenching builds up under a minute of light";
+    EXPECT_LT(fmLate, fmEarly);
+    EXPECT_GT(fmDark, fmLate * 1.3) << "and relaxes in the dark";
+    EXPECT_LT(fmDark, fm);
+    EXPECT_GT(fs, f0 * 0.9);
+    EXPECT_LT(fs, fmLate);
+    EXPECT_GT(fsEarly, fs) << "the light-adapted level falls as quenching grows";
+    EXPECT_LT(fDark, f0) << "F0 itself is quenched for a while";
+    // Noise is there but small.
+    double var = 0;
+    for (int i = 0; i < 10; ++i)
+        var += (s[size_t(i)] - f0) * (s[size_t(i)] - f0) / 10.0;
+    EXPECT_GT(var, 0.0);
+    EXPECT_LT(std::sqrt(var), 0.05 * (fm - f0));
+}
+
+TEST(Fluorescence, ActinicLevelAndGainScaleTheSignal)
+{
+    auto steady = [](int level, int gain) {
+        Client c(Opt());
+        c.Ask(Cat(B("SA3"), U16(unsigned(level))));
+        c.Ask(Cat(B("SG"), {uint8_t(gain), 1}));
+        Protocol p;
+        p.Flash(0.0);
+        p.Light(0.1, kLineActinic1, true);
+        p.Flash(1.0);
+        p.Light(1.1, kLineActinic1, false);
+        p.Ev.emplace_back(1.5, 0x80);
+        p.Ev.emplace_back(2.0, 0);
+        const std::vector<int16_t> s = Measure(c, p);
+        return std::pair{double(s.at(0)), double(s.at(1))};
+    };
+    const auto [darkLow, low] = steady(0, 50);
+    const auto [darkHigh, high] = steady(4095, 50);
+    const auto [darkGain, gained] = steady(4095, 75);
+    EXPECT_GT(low, darkLow * 1.1);
+    EXPECT_GT(high, low * 1.2) << "more actinic light closes more centres";
+    EXPECT_NEAR(gained / high, 2.0, 0.15) << "25 gain steps double the signal";
+    EXPECT_NEAR(darkGain / darkHigh, 2.0, 0.15);
+}
+
+TEST(Fluorescence, ClippedChannelReportsOutOfRangeOnce)
+{
+    Client c(Opt());
+    c.Ask(Cat(B("SG"), {100, 1})); // channel A gain far too high
+    Bytes afterA;
+    const std::vector<int16_t> s = Measure(c, QuenchingProtocol(), &afterA);
+    EXPECT_EQ(afterA, B("SA"));
+    EXPECT_EQ(*std::max_element(s.begin(), s.end()), 32767);
+    EXPECT_EQ(c.Ask("WD"), B("ND")) << "channel B was in range; both read";
+}
+
+TEST(Fluorescence, SlotsFromTheChannelCountBlockGiveSeveralSamplesPerFlash)
+{
+    Client c(Opt()); // four samples per flash, 4 us apart, in the ini file
+    Protocol p;
+    p.Flash(0.0);
+    p.Flash(0.5);
+    p.Ev.emplace_back(0.8, 0x80);
+    p.Ev.emplace_back(1.3, 0);
+    Download(c, p.Ev);
+    ASSERT_TRUE(c.Load("LDX", {1, 'x'}));
+    ASSERT_TRUE(c.Load("LDC", {8, 0, 0, 0, 2, 0, 0, 0}));
+    c.Ask("ST");
+    c.Sim.Advance(0.1);
+    EXPECT_EQ(c.Ask("WD"), B("EM"));
+    const std::vector<int16_t> a = Samples(c.Fetch("GDA", 16).Data);
+    ASSERT_EQ(a.size(), 8u);
+    const std::vector<int16_t> b = Samples(c.Fetch("GDB", 4).Data);
+    ASSERT_EQ(b.size(), 2u);
+    for (int16_t v : a)
+        EXPECT_NEAR(v, a[0], 600) << "samples of one flash lie close together";
+}
+
+TEST(Fluorescence, RepeatedRunsKeepTheLeafsHistoryAndNoiseDiffers)
+{
+    Client c(Opt());
+    c.Ask(Cat(B("SA3"), U16(4095)));
+    const Protocol p = QuenchingProtocol();
+    const std::vector<int16_t> first = Measure(c, p);
+    const std::vector<int16_t> second = Measure(c, p);
+    EXPECT_NE(first, second);
+    // Right after the first run the leaf is still quenched: a lower Fm.
+    EXPECT_LT(second[p.Index(1.3)], first[p.Index(1.3)]);
+}
+
+} // namespace

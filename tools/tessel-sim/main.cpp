@@ -1,0 +1,328 @@
+// tessel-sim: the virtual instrument on a pseudo-terminal. Prints the
+// terminal's path as the first line of standard output, then serves it until
+// terminated (or, with --exit-with-parent, until its parent ends).
+#include "SimInstrument.h"
+#include "SimLine.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <stdexcept>
+#include <string>
+#include <sys/prctl.h>
+#include <termios.h>
+#include <unistd.h>
+#include <vector>
+
+using namespace tessel::sim;
+
+namespace {
+
+volatile std::sig_atomic_t g_stop = 0;
+void OnSignal(int) { g_stop = 1; }
+
+const char kUsage[] =
+    "usage: tessel-sim [options]\n"
+    "  --device NAME         instrument type to act as (ModelA ... ModelW; default ModelT2)\n"
+    "  --baud N              line speed the instrument answers at (default 115200)\n"
+    "  --link PATH           also make PATH a symbolic link to the terminal\n"
+    "  --exit-with-parent    end when the process that started it ends\n"
+    "  --speed FACTOR        run downloaded programs FACTOR times faster than real time (default 1)\n"
+    "  --log FILE            write the exchange log to FILE instead of standard error\n"
+    "  --ini FILE            Tessel.ini with the type's constants (default: beside the program)\n"
+    "  --seed N              seed of the noise (default 1)\n"
+    "  --trigger-wait S      wait S seconds for a trigger after \"ST\" (default 0)\n"
+    "  --monitor-rate HZ     monitor samples per second (default 25)\n"
+    "  --model NAME=V,...    fluorescence model parameters (see docs/virtual-instrument.md)\n"
+    "  --latency MS          turnaround before a reply leaves (default 3)\n"
+    "fault injection:\n"
+    "  --bad-checksum LIST   download blocks (counted from 1) sent with a wrong checksum\n"
+    "  --drop-reply LIST     commands (counted from 1) whose reply is not sent\n"
+    "  --truncate-reply LIST commands whose reply is cut in half\n"
+    "  --silent-after N      answer nothing after the first N commands\n"
+    "  --garbage-every N     send 4 stray bytes after every Nth reply\n"
+    "  --hangup-after BYTES  stop in the middle of the first data transfer that passes BYTES bytes\n"
+    "  --pace                send no faster than the line speed allows (10 bits a byte)\n";
+
+[[noreturn]] void Usage(const std::string &error)
+{
+    std::fprintf(stderr, "tessel-sim: %s\n%s", error.c_str(), kUsage);
+    std::exit(2);
+}
+
+double ToDouble(const std::string &opt, const std::string &v)
+{
+    char *end = nullptr;
+    const double d = std::strtod(v.c_str(), &end);
+    if (v.empty() || *end)
+        Usage(opt + " needs a number, not \"" + v + "\"");
+    return d;
+}
+
+long ToInt(const std::string &opt, const std::string &v)
+{
+    char *end = nullptr;
+    const long n = std::strtol(v.c_str(), &end, 10);
+    if (v.empty() || *end || n < 0)
+        Usage(opt + " needs a whole number, not \"" + v + "\"");
+    return n;
+}
+
+std::set<int> ToList(const std::string &opt, const std::string &v)
+{
+    std::set<int> out;
+    size_t at = 0;
+    while (at <= v.size()) {
+        const size_t comma = std::min(v.find(',', at), v.size());
+        out.insert(int(ToInt(opt, v.substr(at, comma - at))));
+        at = comma + 1;
+    }
+    return out;
+}
+
+struct Args {
+    TSimOptions Sim;
+    std::string Link, LogFile;
+    bool ExitWithParent = false;
+    bool Pace = false;
+    double Latency = 0.003;
+};
+
+Args Parse(int argc, char **argv)
+{
+    Args a;
+    for (int i = 1; i < argc; ++i) {
+        const std::string opt = argv[i];
+        auto value = [&]() -> std::string {
+            if (i + 1 >= argc)
+                Usage(opt + " needs a value");
+            return argv[++i];
+        };
+        if (opt == "--help" || opt == "-h") {
+            std::fputs(kUsage, stdout);
+            std::exit(0);
+        } else if (opt == "--device") {
+            a.Sim.Device = value();
+            if (!FindSimDevice(a.Sim.Device))
+                Usage("unknown device \"" + a.Sim.Device + "\"");
+        } else if (opt == "--baud") {
+            a.Sim.Baud = int32_t(ToInt(opt, value()));
+        } else if (opt == "--link") {
+            a.Link = value();
+        } else if (opt == "--exit-with-parent") {
+            a.ExitWithParent = true;
+        } else if (opt == "--speed") {
+            a.Sim.Speed = ToDouble(opt, value());
+            if (a.Sim.Speed <= 0)
+                Usage("--speed must be above 0");
+        } else if (opt == "--log") {
+            a.LogFile = value();
+        } else if (opt == "--ini") {
+            a.Sim.IniPath = value();
+        } else if (opt == "--seed") {
+            a.Sim.Seed = uint32_t(ToInt(opt, value()));
+        } else if (opt == "--trigger-wait") {
+            a.Sim.TriggerWait = ToDouble(opt, value());
+        } else if (opt == "--monitor-rate") {
+            a.Sim.MonitorRate = ToDouble(opt, value());
+            if (a.Sim.MonitorRate <= 0)
+                Usage("--monitor-rate must be above 0");
+        } else if (opt == "--model") {
+            const std::string v = value();
+            size_t at = 0;
+            while (at < v.size()) {
+                const size_t comma = std::min(v.find(',', at), v.size());
+                const std::string item = v.substr(at, comma - at);
+                const size_t eq = item.find('=');
+                if (eq == std::string::npos || !a.Sim.Model.Set(item.substr(0, eq), ToDouble(opt, item.substr(eq + 1))))
+                    Usage("unknown model parameter \"" + item + "\"");
+                at = comma + 1;
+            }
+        } else if (opt == "--bad-checksum") {
+            a.Sim.Faults.BadChecksumBlocks = ToList(opt, value());
+        } else if (opt == "--drop-reply") {
+            a.Sim.Faults.DropReplies = ToList(opt, value());
+        } else if (opt == "--truncate-reply") {
+            a.Sim.Faults.TruncateReplies = ToList(opt, value());
+        } else if (opt == "--silent-after") {
+            a.Sim.Faults.SilentAfter = int(ToInt(opt, value()));
+        } else if (opt == "--garbage-every") {
+            a.Sim.Faults.GarbageEvery = int(ToInt(opt, value()));
+        } else if (opt == "--hangup-after") {
+            a.Sim.Faults.HangupAfter = ToInt(opt, value());
+        } else if (opt == "--latency") {
+            a.Latency = ToDouble(opt, value()) / 1000.0;
+            if (a.Latency < 0)
+                Usage("--latency must not be negative");
+        } else if (opt == "--pace") {
+            a.Pace = true;
+        } else {
+            Usage("unknown option \"" + opt + "\"");
+        }
+    }
+    return a;
+}
+
+speed_t SpeedConstant(int32_t baud)
+{
+    switch (baud) {
+    case 9600: return B9600;
+    case 19200: return B19200;
+    case 38400: return B38400;
+    case 57600: return B57600;
+    case 115200: return B115200;
+    case 230400: return B230400;
+    default: return B0;
+    }
+}
+
+double Seconds()
+{
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv); // for the ini reader only; no event loop runs
+    Args args = Parse(argc, argv);
+    if (args.Sim.IniPath.empty()) {
+        const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath("Tessel.ini");
+        if (QFileInfo::exists(beside))
+            args.Sim.IniPath = beside.toStdString();
+    }
+    if (args.ExitWithParent)
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+    const pid_t parent = getppid();
+
+    FILE *logFile = stderr;
+    if (!args.LogFile.empty()) {
+        logFile = std::fopen(args.LogFile.c_str(), "w");
+        if (!logFile) {
+            std::fprintf(stderr, "tessel-sim: cannot write the log %s: %s\n", args.LogFile.c_str(), std::strerror(errno));
+            return 1;
+        }
+    }
+    auto log = [logFile](const std::string &line) {
+        std::fprintf(logFile, "%s\n", line.c_str());
+        std::fflush(logFile);
+    };
+
+    const int master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
+        std::fprintf(stderr, "tessel-sim: no pseudo-terminal: %s\n", std::strerror(errno));
+        return 1;
+    }
+    char slaveName[256];
+    if (ptsname_r(master, slaveName, sizeof slaveName) != 0) {
+        std::fprintf(stderr, "tessel-sim: no pseudo-terminal name: %s\n", std::strerror(errno));
+        return 1;
+    }
+    // Holding the slave open keeps the line up between the program's opens and
+    // lets us read the line settings it makes.
+    const int slave = open(slaveName, O_RDWR | O_NOCTTY);
+    if (slave < 0) {
+        std::fprintf(stderr, "tessel-sim: cannot open %s: %s\n", slaveName, std::strerror(errno));
+        return 1;
+    }
+    termios raw{};
+    tcgetattr(slave, &raw);
+    cfmakeraw(&raw);
+    if (const speed_t s = SpeedConstant(args.Sim.Baud); s != B0)
+        cfsetspeed(&raw, s);
+    tcsetattr(slave, TCSANOW, &raw);
+
+    if (!args.Link.empty()) {
+        unlink(args.Link.c_str());
+        if (symlink(slaveName, args.Link.c_str()) != 0) {
+            std::fprintf(stderr, "tessel-sim: cannot link %s: %s\n", args.Link.c_str(), std::strerror(errno));
+            return 1;
+        }
+    }
+    std::printf("%s\n", slaveName);
+    std::fflush(stdout);
+
+    struct sigaction sa {};
+    sa.sa_handler = OnSignal;
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGHUP, &sa, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+
+    int rc = 0;
+    try {
+        TSimInstrument sim(args.Sim, log);
+        log("terminal " + std::string(slaveName) + (args.Pace ? ", paced at the line speed" : ""));
+        std::vector<uint8_t> pending;
+        double last = Seconds();
+        double credit = 0.0;    // bytes the line may carry now, when paced
+        double releaseAt = 0.0; // a reply waits for the turnaround time
+        while (!g_stop) {
+            if (args.ExitWithParent && getppid() != parent)
+                break;
+            pollfd pfd{master, POLLIN, 0};
+            if (!pending.empty())
+                pfd.events |= POLLOUT;
+            poll(&pfd, 1, pending.empty() ? 5 : 1);
+            uint8_t buf[4096];
+            for (;;) {
+                const ssize_t n = read(master, buf, sizeof buf);
+                if (n <= 0)
+                    break;
+                sim.Receive(buf, size_t(n), LineBaud(slave));
+            }
+            const double now = Seconds();
+            const double dt = now - last;
+            last = now;
+            sim.Advance(dt);
+            const std::vector<uint8_t> out = sim.TakeOutput();
+            // The program purges its input right after some requests; a reply
+            // faster than any real instrument's would be thrown away.
+            if (!out.empty() && pending.empty())
+                releaseAt = now + args.Latency;
+            pending.insert(pending.end(), out.begin(), out.end());
+            if (pending.empty()) {
+                credit = 0.0;
+                continue;
+            }
+            if (now < releaseAt)
+                continue;
+            size_t allowed = pending.size();
+            if (args.Pace) {
+                const int32_t baud = LineBaud(slave) > 0 ? LineBaud(slave) : args.Sim.Baud;
+                credit = std::min(credit + dt * baud / 10.0, 64.0);
+                allowed = std::min(allowed, size_t(credit));
+            }
+            if (allowed == 0)
+                continue;
+            const ssize_t w = write(master, pending.data(), allowed);
+            if (w > 0) {
+                pending.erase(pending.begin(), pending.begin() + w);
+                if (args.Pace)
+                    credit -= double(w);
+            }
+        }
+        log("stopped");
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "tessel-sim: %s\n", e.what());
+        rc = 1;
+    }
+    if (!args.Link.empty())
+        unlink(args.Link.c_str());
+    close(slave);
+    close(master);
+    if (logFile != stderr)
+        std::fclose(logFile);
+    return rc;
+}
