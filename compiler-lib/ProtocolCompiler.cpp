@@ -658,9 +658,14 @@ private:
                 const bool word = IsKeyword("word");
                 Next();
                 ExpectPunct("(");
-                const uint64_t v = word ? WholeExpr(0, 65535, "word value must be a whole number from 0 to 65535")
-                                        : WholeExpr(0, 4294967295.0L,
-                                                    "long value must be a whole number from 0 to 4294967295");
+                // Levels are often computed (35 * Percent): round to the nearest, ties to even.
+                const Token &vt = Cur();
+                const long double raw = std::nearbyint(Expr());
+                if (word && !(raw >= 0 && raw <= 65535))
+                    FailAt(vt, "word value must be from 0 to 65535");
+                if (!word && !(raw >= 0 && raw <= 4294967295.0L))
+                    FailAt(vt, "long value must be from 0 to 4294967295");
+                const uint64_t v = static_cast<uint64_t>(raw);
                 ExpectPunct(")");
                 for (int k = 0; k < (word ? 2 : 4); ++k)
                     out += char((v >> (8 * k)) & 0xFF);
