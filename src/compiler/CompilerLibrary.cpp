@@ -112,8 +112,8 @@ std::unique_ptr<ICompilerLibrary> SetCompilerLibrary(std::unique_ptr<ICompilerLi
     return lib;
 }
 
-bool InitCompilerLibrary(const std::function<void(int)> &terminate) {
-    std::unique_ptr<ICompilerLibrary> lib = LoadCompilerLibrary(AppPaths::programDir());
+bool InitCompilerLibrary(const std::function<void(int)> &terminate, const QString &baseName) {
+    std::unique_ptr<ICompilerLibrary> lib = LoadCompilerLibrary(AppPaths::programDir(), baseName);
     if (!lib) {
         if (terminate)
             terminate(1);

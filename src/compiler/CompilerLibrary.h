@@ -59,6 +59,7 @@ std::unique_ptr<ICompilerLibrary> SetCompilerLibrary(std::unique_ptr<ICompilerLi
 // Start-up step: loads the library from the program's folder and installs
 // it. On failure the dialog has been shown and terminate(1) is called, by
 // default std::exit; returns whether the library is installed.
-bool InitCompilerLibrary(const std::function<void(int)> &terminate = {});
+bool InitCompilerLibrary(const std::function<void(int)> &terminate = {},
+                         const QString &baseName = kCompilerLibraryName);
 
 } // namespace tessel
