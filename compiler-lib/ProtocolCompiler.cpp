@@ -1,5 +1,6 @@
 #include "ProtocolCompiler.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <filesystem>
@@ -149,13 +150,19 @@ private:
         while (m_pos < m_s.size() && (Cur() == ' ' || Cur() == '\t' || Cur() == '\f' || Cur() == '\v'))
             ++m_pos;
     }
-    // Columns count characters, not bytes: UTF-8 continuation bytes are skipped.
+    // Columns count characters, not bytes: UTF-8 continuation bytes are
+    // skipped. Positions are asked for left to right, so the count carries on
+    // from the last one (a long line stays linear).
     int Column(size_t pos) const {
-        int col = 1;
-        for (size_t i = 0; i < pos && i < m_s.size(); ++i)
-            if ((static_cast<unsigned char>(m_s[i]) & 0xC0) != 0x80)
-                ++col;
-        return col;
+        pos = std::min(pos, m_s.size());
+        if (pos < m_colPos) {
+            m_colPos = 0;
+            m_col = 1;
+        }
+        for (; m_colPos < pos; ++m_colPos)
+            if ((static_cast<unsigned char>(m_s[m_colPos]) & 0xC0) != 0x80)
+                ++m_col;
+        return m_col;
     }
     [[noreturn]] void Fail(const std::string &msg, int column) const { throw Failure{msg, m_line, column}; }
 
@@ -242,6 +249,8 @@ private:
     const std::string &m_s;
     int m_line;
     size_t m_pos = 0;
+    mutable size_t m_colPos = 0;
+    mutable int m_col = 1;
 };
 
 enum class SymKind { Line, Value, Bytes };
@@ -675,7 +684,9 @@ private:
             } else {
                 out += char(WholeExpr(0, 255, "Byte value must be a whole number from 0 to 255"));
             }
-            if (out.size() > 100000)
+            // Nothing longer can be sent; stopping here also keeps sequences
+            // built from themselves from doubling without end.
+            if (out.size() > 255)
                 FailAt(t, "Macro must hold 1 to 255 bytes");
             if (!IsPunct(","))
                 break;

@@ -54,7 +54,10 @@ const ErrorCase kErrors[] = {
      "Initial macro must hold at most 97 bytes", 3, 7},
     {"bytes B = long(0), long(0), long(0), long(0), long(0), long(0), long(0), long(0), long(0), long(0)\n"
      "at 0 macro B, B, B, B, B, B, B",
-     "Macro must hold 1 to 255 bytes", 2, 6},
+     "Macro must hold 1 to 255 bytes", 2, 30},
+    {"bytes B = \"x\"\nbytes B = B, B\nbytes B = B, B\nbytes B = B, B\nbytes B = B, B\nbytes B = B, B\n"
+     "bytes B = B, B\nbytes B = B, B\nbytes B = B, B",
+     "Macro must hold 1 to 255 bytes", 9, 14},
     {"at 0 repeat 0 times", "Repeat count must be a whole number from 1 to 2147483647", 1, 13},
     {"at 0 repeat 2147483648 times", "Repeat count must be a whole number from 1 to 2147483647", 1, 13},
     {"at 0 repeat 3", "Expected 'times'", 1, 14},
