@@ -1,6 +1,7 @@
 #include "ProtocolCompiler.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <charconv>
 #include <cmath>
 #include <filesystem>
@@ -442,8 +443,12 @@ private:
         ~DepthGuard() { --c.m_depth; }
     };
 
+    // Values travel on as doubles, so anything beyond the double range is
+    // as unusable as infinity.
+    static bool Finite(long double v) { return std::isfinite(v) && std::fabs(v) <= DBL_MAX; }
+
     static long double Checked(const Token &t, long double v) {
-        if (!std::isfinite(v))
+        if (!Finite(v))
             FailAt(t, "Value is not a finite number");
         return v;
     }
@@ -926,7 +931,7 @@ private:
     void Emit(long double at, const std::vector<ParsedAction> &actions) {
         for (const ParsedAction &a : actions) {
             const long double t = at + a.offset;
-            if (!std::isfinite(t))
+            if (!Finite(t) || !Finite(t + a.width))
                 throw Failure{"Value is not a finite number", a.line, a.column};
             switch (a.kind) {
             case ActKind::Switch:

@@ -79,6 +79,8 @@ const ErrorCase kErrors[] = {
     {"at 0x1G on L", "Invalid number '0x1G'", 1, 4},
     {"at 1e99999 on L", "Invalid number '1e99999'", 1, 4},
     {"const X = 1e300\nconst Y = X*X*X*X*X*X*X*X*X*X*X*X*X*X*X*X*X*X", "Value is not a finite number", 2, 0},
+    {"at 1e308 pulse L for 1e308", "Value is not a finite number", 1, 10},
+    {"const X = 1e300\nat X*X on L", "Value is not a finite number", 2, 5},
     {"at 1 on L \\ x", "Unexpected '\\'", 1, 11},
     {"include nothing", "Expected a file name in quotes, found 'nothing'", 1, 9},
     {"include \"nothere.inc\"", "Include file 'nothere.inc' not found", 1, 9},
