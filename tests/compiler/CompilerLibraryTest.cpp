@@ -1,0 +1,115 @@
+// Loading the compiler library by name and the two failure dialogs; the
+// collector's protocol with the library (registration and error query order).
+#include "CompilerTestSupport.h"
+
+#include "common/AppPaths.h"
+#include "common/MessageService.h"
+#include "compiler/FakeCompilerLibrary.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+
+using namespace tessel;
+using namespace tessel::test;
+
+namespace {
+
+struct RecordedMessages {
+    RecordingMessageService rec;
+    ScopedMessageService scope{&rec};
+};
+
+TEST(CompilerLibraryLoad, FindsTheLibraryInTheProgramFolder) {
+    RecordedMessages m;
+    auto lib = LoadCompilerLibrary(qEnvironmentVariable("TESSEL_BIN_DIR"));
+    ASSERT_NE(lib, nullptr);
+    EXPECT_TRUE(m.rec.entries.empty());
+    TestDir dir;
+    WriteTextFile(dir.path("p.p"), "line L = 0\nat 1 on L\n");
+    EXPECT_EQ(CallsText(RunCompiler(*lib, dir.path("p.p"), {})), "A 1 00000001|E");
+}
+
+TEST(CompilerLibraryLoad, FailureDialogs) {
+    struct Case {
+        const char *what;
+        QString programDir, baseName;
+        QString text;
+    };
+    const Case cases[] = {
+        {"no such library", QString(), QStringLiteral("CompilerThatDoesNotExist"), kCompilerLoadFailedText},
+        {"entry point missing", QStringLiteral(MISSING_ENTRY_DIR), QStringLiteral("CompilerMissingEntry"),
+         kCompilerEntryMissingText},
+    };
+    for (const Case &c : cases) {
+        RecordedMessages m;
+        EXPECT_EQ(LoadCompilerLibrary(c.programDir, c.baseName), nullptr) << c.what;
+        ASSERT_EQ(m.rec.entries.size(), 1u) << c.what;
+        EXPECT_EQ(m.rec.entries[0].type, MsgType::Error);
+        EXPECT_EQ(m.rec.entries[0].text, c.text);
+        EXPECT_EQ(m.rec.entries[0].buttons, mbOK);
+    }
+    EXPECT_EQ(kCompilerLoadFailedText, "Unable to load Compiler library\n\rApplication will be terminated");
+    EXPECT_EQ(kCompilerEntryMissingText,
+              "Unable to get Compiler library function address\n\rApplication will be terminated");
+}
+
+TEST(CompilerLibraryLoad, ProgramFolderComesFirst) {
+    // A libCompiler.so in the program folder that lacks an entry point is
+    // taken (and refused) even though no other one is on the search path.
+    TestDir dir;
+    ASSERT_TRUE(QFile::copy(QStringLiteral(MISSING_ENTRY_DIR "/libCompilerMissingEntry.so"), dir.path("libCompiler.so")));
+    RecordedMessages m;
+    EXPECT_EQ(LoadCompilerLibrary(dir.path()), nullptr);
+    EXPECT_EQ(m.rec.texts(), QStringList{kCompilerEntryMissingText});
+}
+
+TEST(CompilerLibraryLoad, StartUpEndsTheProgramWhenLoadingFails) {
+    // (A library already loaded in this process would be found by its bare
+    // name, so the failing case uses a name that exists nowhere.)
+    TestDir dir;
+    RecordedMessages m;
+    int exitCode = -1;
+    EXPECT_FALSE(InitCompilerLibrary([&](int code) { exitCode = code; }, QStringLiteral("CompilerNowhere")));
+    EXPECT_EQ(exitCode, 1);
+    EXPECT_EQ(m.rec.texts(), QStringList{kCompilerLoadFailedText});
+    EXPECT_EQ(CompilerLibrary(), nullptr);
+
+    AppPaths::setProgramDir(qEnvironmentVariable("TESSEL_BIN_DIR"));
+    EXPECT_TRUE(InitCompilerLibrary([&](int) { FAIL() << "terminated"; }));
+    EXPECT_NE(CompilerLibrary(), nullptr);
+    SetCompilerLibrary(nullptr);
+}
+
+TEST(CompilerRunWithFake, RegistersCallbacksInOrderAndCopiesTheError) {
+    TFakeCompilerLibrary fake;
+    fake.action(0.5L, 0x10);
+    fake.macro(-1.0L, QByteArray("p\x05\0\0\0", 5));
+    fake.variable("ActinicLevel", 40);
+    fake.succeed = false;
+    fake.errorMsg = "Unknown name 'X'";
+    fake.errorFile = "/tmp/p.p";
+    fake.errorLine = 3;
+    fake.errorColumn = 7;
+    const TCompilerRun r = RunCompiler(fake, QStringLiteral("/tmp/src"), QStringLiteral("/inc/"));
+    EXPECT_EQ(fake.setOrder, (QStringList{"SetAddPrimAction", "SetAddCompAction", "SetAddVar", "SetInfoEnd",
+                                          "SetInfoFileName", "SetInfoLineNum"}));
+    EXPECT_EQ(fake.compiled, std::vector<std::string>{"/tmp/src|/inc/"});
+    EXPECT_EQ(fake.errorQueries, (QStringList{"GetErrorMsg", "GetErrorFile", "GetErrorLine", "GetErrorColumn"}));
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(CallsText(r), "A 0.5 00000010|M -1 70 05 00 00 00|V ActinicLevel 40");
+    EXPECT_EQ(r.errorMsg, "Unknown name 'X'");
+    EXPECT_EQ(r.errorFile, "/tmp/p.p");
+    EXPECT_EQ(r.errorLine, 3);
+    EXPECT_EQ(r.errorColumn, 7);
+}
+
+TEST(CompilerRunWithFake, SuccessEndsWithTheEndCallbackAndSkipsErrorQueries) {
+    TFakeCompilerLibrary fake;
+    fake.action(1, 0x4);
+    const TCompilerRun r = RunCompiler(fake, QStringLiteral("s"), QString());
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(CallsText(r), "A 1 00000004|E");
+    EXPECT_TRUE(fake.errorQueries.isEmpty());
+}
+
+} // namespace
