@@ -4,7 +4,7 @@
 
 TESSEL_PACKAGES=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-serialport-dev qt6-svg-dev libqt6svg6-dev qt6-qpa-plugins
+  qt6-base-dev qt6-serialport-dev qt6-svg-dev qt6-qpa-plugins
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   fonts-dejavu-core xvfb xauth
 )

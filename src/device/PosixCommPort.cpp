@@ -7,6 +7,8 @@
 #include <sys/ioctl.h>
 
 #include <cerrno>
+#include <cstring>
+#include <utility>
 #include <chrono>
 #include <fcntl.h>
 #include <poll.h>
@@ -109,6 +111,12 @@ int TPosixCommPort::Open(const QString &name) {
     m_txPending = false;
     m_shadow = TDcb{};
     m_shadow.Flags = dcb::Binary;
+    {
+        std::lock_guard lock(m_inMutex);
+        m_in.clear();
+        m_inCap = kMinInputQueue;
+        m_pendingReadError = 0;
+    }
     ReadCounters(m_eventSeen, m_modemOk, m_countOk);
     std::lock_guard lock(m_statusMutex);
     serial_icounter_struct ic{};
@@ -135,9 +143,29 @@ void TPosixCommPort::Close() {
     }
 }
 
-int TPosixCommPort::SetupQueues(int32_t, int32_t) {
-    // The tty layer has fixed buffers; nothing to ask for.
-    return m_fd >= 0 ? 0 : EBADF;
+int TPosixCommPort::SetupQueues(int32_t inSize, int32_t) {
+    // The tty layer has fixed buffers; the input queue is our own.
+    if (m_fd < 0)
+        return EBADF;
+    std::lock_guard lock(m_inMutex);
+    m_inCap = std::max(inSize, kMinInputQueue);
+    return 0;
+}
+
+void TPosixCommPort::DrainLocked() {
+    char buf[4096];
+    while (m_in.size() < m_inCap) {
+        const ssize_t n = ::read(m_fd, buf, std::min<size_t>(sizeof buf, size_t(m_inCap - m_in.size())));
+        if (n > 0) {
+            m_in.append(buf, n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno != EAGAIN)
+            m_pendingReadError = errno;
+        break;
+    }
 }
 
 int TPosixCommPort::GetState(TDcb &d) {
@@ -235,7 +263,12 @@ bool TPosixCommPort::GetStatus(TCommStatus &status) {
         return false;
     if (Ioctl(m_fd, TIOCOUTQ, &out) != 0)
         out = 0;
-    status.InQue = in;
+    {
+        std::lock_guard lock(m_inMutex);
+        DrainLocked();
+        Ioctl(m_fd, FIONREAD, &in);
+        status.InQue = int32_t(m_in.size()) + in;
+    }
     status.OutQue = out;
     status.Errors = 0;
     serial_icounter_struct ic{};
@@ -267,6 +300,11 @@ void TPosixCommPort::Purge(uint32_t flags) {
     const bool out = flags & (commpurge::TxAbort | commpurge::TxClear);
     if (!in && !out)
         return;
+    if (in) {
+        std::lock_guard lock(m_inMutex);
+        m_in.clear();
+        m_pendingReadError = 0;
+    }
     const long how = in && out ? TCIOFLUSH : in ? TCIFLUSH : TCOFLUSH;
     while (::ioctl(m_fd, TCFLSH, how) < 0 && errno == EINTR) {
     }
@@ -277,18 +315,16 @@ TTransferResult TPosixCommPort::Read(char *buffer, int32_t count, int32_t) {
     // port component sets), so nothing is ever left pending on the buffer.
     if (m_fd < 0)
         return {TTransferResult::Failed, 0, EBADF};
-    if (count <= 0)
-        return {TTransferResult::Done, 0, 0};
-    for (;;) {
-        const ssize_t n = ::read(m_fd, buffer, size_t(count));
-        if (n >= 0)
-            return {TTransferResult::Done, int32_t(n), 0};
-        if (errno == EINTR)
-            continue;
-        if (errno == EAGAIN)
-            return {TTransferResult::Done, 0, 0};
-        return {TTransferResult::Failed, 0, errno};
+    std::lock_guard lock(m_inMutex);
+    DrainLocked();
+    if (m_in.isEmpty() && m_pendingReadError != 0)
+        return {TTransferResult::Failed, 0, std::exchange(m_pendingReadError, 0)};
+    const int32_t n = std::min<int32_t>(std::max(count, 0), int32_t(m_in.size()));
+    if (n > 0) {
+        std::memcpy(buffer, m_in.constData(), size_t(n));
+        m_in.remove(0, n);
     }
+    return {TTransferResult::Done, n, 0};
 }
 
 TTransferResult TPosixCommPort::Write(const char *buffer, int32_t count, int32_t timeoutMs) {
@@ -377,9 +413,8 @@ uint32_t TPosixCommPort::WaitEvent() {
                 while (::read(m_wake[0], drain, sizeof drain) > 0) {
                 }
             } else if (evs[i].events & EPOLLIN) {
-                int in = 0;
-                if (Ioctl(m_fd, FIONREAD, &in) == 0 && in > 0)
-                    bits |= commev::RxChar;
+                // New bytes arrived (they may already sit in our own queue).
+                bits |= commev::RxChar;
             }
         }
         if (m_txPending) {

@@ -2,6 +2,7 @@
 
 #include "device/CommTypes.h"
 
+#include <QByteArray>
 #include <atomic>
 #include <mutex>
 
@@ -38,6 +39,15 @@ private:
     };
     bool ReadCounters(LineCounters &c, bool &modemOk, bool &countOk) const;
     void Kick();
+    void DrainLocked();
+
+    // The tty's own input buffer holds 4095 bytes at most, less than one
+    // block, so received bytes are moved into this queue as they are counted.
+    static constexpr int32_t kMinInputQueue = 65536;
+    std::mutex m_inMutex;
+    QByteArray m_in;
+    int32_t m_inCap = kMinInputQueue;
+    int m_pendingReadError = 0;
 
     int m_fd = -1;
     int m_epoll = -1;
