@@ -111,6 +111,7 @@ int TPosixCommPort::Open(const QString &name) {
     m_txPending = false;
     m_shadow = TDcb{};
     m_shadow.Flags = dcb::Binary;
+    m_evtChar = -1;
     {
         std::lock_guard lock(m_inMutex);
         m_in.clear();
@@ -247,6 +248,7 @@ int TPosixCommPort::SetState(const TDcb &d) {
     if (Ioctl(m_fd, TCSETS2, &t) != 0)
         return errno;
     m_shadow = d;
+    m_evtChar = d.EvtChar;
     return 0;
 }
 
@@ -413,8 +415,15 @@ uint32_t TPosixCommPort::WaitEvent() {
                 while (::read(m_wake[0], drain, sizeof drain) > 0) {
                 }
             } else if (evs[i].events & EPOLLIN) {
-                // New bytes arrived (they may already sit in our own queue).
+                // Move the new bytes into our queue at once, as a driver fills
+                // its input queue, so the tty's small buffer never backs up.
+                std::lock_guard lock(m_inMutex);
+                const qsizetype before = m_in.size();
+                DrainLocked();
                 bits |= commev::RxChar;
+                const int evt = m_evtChar.load();
+                if (evt >= 0 && m_in.indexOf(char(evt), before) >= 0)
+                    bits |= commev::RxFlag;
             }
         }
         if (m_txPending) {

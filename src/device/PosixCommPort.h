@@ -55,6 +55,7 @@ private:
     std::atomic<bool> m_cancel{false};
     std::atomic<bool> m_txPending{false};
     std::atomic<uint32_t> m_mask{0};
+    std::atomic<int> m_evtChar{-1}; // -1 until the line settings are written
     TDcb m_shadow; // settings the kernel has no place for
     TCommTimeouts m_timeouts;
     // Line counters as last seen by the event thread, and by the status query.

@@ -291,3 +291,21 @@ TEST_F(PtyLink, LargestBlocksExceedTheTtyBufferAndStillCross) {
     EXPECT_EQ(answers, "OKOK");
     EXPECT_EQ(uploaded, WithSum(up.left(16384)) + WithSum(up.mid(16384)));
 }
+
+TEST(PtyPort, EventCharacterRaisesOnRxFlag) {
+    PtyPeer peer;
+    ASSERT_TRUE(peer.Ok());
+    TComm comm(std::make_unique<TPosixCommPort>());
+    comm.SetDeviceName(peer.SlaveName());
+    comm.EventChars().SetEvtChar('#');
+    int flags = 0, rx = 0;
+    comm.OnRxFlag = [&](TCustomComm *) { ++flags; };
+    comm.OnRxChar = [&](TCustomComm *, int32_t) { ++rx; };
+    comm.Open();
+    peer.Send("abc");
+    ASSERT_TRUE(test::WaitUntil([&] { return rx == 1; }));
+    EXPECT_EQ(flags, 0);
+    peer.Send("d#e");
+    ASSERT_TRUE(test::WaitUntil([&] { return flags == 1; }));
+    EXPECT_EQ(comm.InQueCount(), 6);
+}
