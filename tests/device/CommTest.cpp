@@ -123,13 +123,6 @@ TEST(Comm, LineSettingsStoreWhileClosedAndApplyAtOnceWhileOpen) {
     EXPECT_EQ(f.port->SetStateCalls(), calls + 5);
 }
 
-TEST(Comm, EveryRateCarriesTheBaudValueOfItsName) {
-    const int32_t values[] = {110, 300, 600, 1200, 2400, 4800, 9600, 14400,
-                              19200, 38400, 56000, 57600, 115200, 128000, 256000};
-    for (int r = br110; r <= br256000; ++r)
-        EXPECT_EQ(BaudRateValue(TBaudrate(r)), values[r]) << r;
-}
-
 struct FlowCase {
     const char *name;
     TFlowControl flow;
@@ -248,21 +241,6 @@ TEST(Comm, EventsReachTheMainThreadInFixedOrder) {
     f.port->RaiseEvents(commev::RxChar | commev::TxEmpty);
     ASSERT_TRUE(WaitUntil([&] { return !seen.isEmpty(); }));
     EXPECT_EQ(seen, QStringList{"txempty"});
-}
-
-TEST(Comm, UnmonitoredEventsAreNotReported) {
-    Fixture f;
-    int cts = 0;
-    f.comm->OnCts = [&](TCustomComm *) { ++cts; };
-    f.comm->SetMonitorEvents({evRxChar});
-    f.comm->Open();
-    f.port->RaiseEvents(commev::Cts);
-    f.port->FeedReceived("x");
-    int rx = 0;
-    f.comm->OnRxChar = [&](TCustomComm *, int32_t) { ++rx; };
-    f.port->FeedReceived("y");
-    ASSERT_TRUE(WaitUntil([&] { return rx > 0; }));
-    EXPECT_EQ(cts, 0);
 }
 
 TEST(Comm, HandlerMayCloseThePortWithoutDeadlock) {

@@ -384,3 +384,40 @@ TEST(CommunicationWakeUp, SendsTwoHundredAaBytesThenPauses) {
     l.port->SetWriteLimit(199);
     EXPECT_FALSE(l.link->WakeUp());
 }
+
+TEST(CommunicationBadPeer, DownloadFailsWithinItsBoundAndTheLinkStaysUsable) {
+    const QByteArray block = Pattern(4096, 4);
+    const QByteArray garbage = Pattern(4097, 99).replace(4096, 1, QByteArray(1, char(0x5A)));
+    struct Case {
+        const char *name;
+        QByteArray frame; // sent for the request and again after every answer
+        QByteArray answers;
+        int maxMs;
+    };
+    const Case cases[] = {
+        {"nothing", {}, "", 3000},
+        {"toofew", block.left(1000), "", 4000},
+        {"toomany", block + QByteArray(40, char(~TCommunication::Checksum(block.constData(), 4096))), "ERERER", 2000},
+        {"garbage", garbage, "ERERER", 2000},
+    };
+    for (const Case &c : cases) {
+        Link l;
+        QByteArray answers;
+        l.port->SetOnWrite([&](const QByteArray &w) {
+            answers += w;
+            l.port->FeedReceived(c.frame);
+        });
+        l.port->FeedReceived(c.frame);
+        QByteArray buf(4096, 0);
+        QElapsedTimer t;
+        t.start();
+        EXPECT_FALSE(l.link->ReceiveBlocks(buf.data(), 1, 0)) << c.name;
+        EXPECT_LT(t.elapsed(), c.maxMs) << c.name;
+        EXPECT_EQ(answers, c.answers) << c.name;
+        EXPECT_FALSE(l.link->Busy()) << c.name;
+        l.port->SetOnWrite(nullptr);
+        l.link->PurgeIn(); // as every command with a reply does first
+        l.port->FeedReceived("OK");
+        EXPECT_TRUE(l.link->IsOk()) << c.name;
+    }
+}

@@ -202,21 +202,6 @@ TEST_F(PtyLink, GarbageAndSurplusLeaveTheLinkUsable) {
     EXPECT_EQ(buf, block);
 }
 
-TEST_F(PtyLink, WakeUpSendsTheWakeBytes) {
-    QByteArray got;
-    peer.Run([&](PtyPeer &p) { got = p.Receive(200); });
-    EXPECT_TRUE(link->WakeUp());
-    peer.Join();
-    EXPECT_EQ(got, QByteArray(200, char(0xAA)));
-}
-
-TEST_F(PtyLink, ReceivedBytesRaiseOnRxCharWithTheQueueCount) {
-    int32_t count = 0;
-    link->OnRxChar = [&](TCustomComm *, int32_t n) { count = n; };
-    peer.Run([](PtyPeer &p) { p.Send("12345"); });
-    EXPECT_TRUE(test::WaitUntil([&] { return count == 5; }));
-}
-
 TEST_F(PtyLink, EveryRateAndFlowControlReachesTheTty) {
     for (int r = br110; r <= br256000; ++r) {
         link->SetBaudRate(TBaudrate(r));
