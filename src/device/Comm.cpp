@@ -14,15 +14,24 @@ int32_t BaudRateValue(TBaudrate rate) {
 
 uint32_t PlatformEventBit(TCommEventType e) {
     switch (e) {
-    case evBreak: return commev::Break;
-    case evCts: return commev::Cts;
-    case evDsr: return commev::Dsr;
-    case evError: return commev::Err;
-    case evRing: return commev::Ring;
-    case evRlsd: return commev::Rlsd;
-    case evRxChar: return commev::RxChar;
-    case evRxFlag: return commev::RxFlag;
-    case evTxEmpty: return commev::TxEmpty;
+    case evBreak:
+        return commev::Break;
+    case evCts:
+        return commev::Cts;
+    case evDsr:
+        return commev::Dsr;
+    case evError:
+        return commev::Err;
+    case evRing:
+        return commev::Ring;
+    case evRlsd:
+        return commev::Rlsd;
+    case evRxChar:
+        return commev::RxChar;
+    case evRxFlag:
+        return commev::RxFlag;
+    case evTxEmpty:
+        return commev::TxEmpty;
     }
     return 0;
 }
@@ -140,10 +149,11 @@ void TCommEventThread::Run() {
 
 // ---- TCustomComm
 
-TCustomComm::TCustomComm(std::unique_ptr<ICommPort> port, QObject *parent)
-    : QObject(parent), m_port(std::move(port)) {}
+TCustomComm::TCustomComm(std::unique_ptr<ICommPort> port, QObject *parent) : QObject(parent), m_port(std::move(port)) {}
 
-TCustomComm::~TCustomComm() { Close(); }
+TCustomComm::~TCustomComm() {
+    Close();
+}
 
 void TCustomComm::CreateHandle() {
     const int err = m_port->Open(m_deviceName);
@@ -207,11 +217,20 @@ void TCustomComm::UpdateDCB() {
     d.XonLim = uint16_t(m_readBufSize / 4);
     d.XoffLim = uint16_t(m_readBufSize / 4);
     switch (m_flowControl) {
-    case fcNone: d.Flags = dcb::Binary; break;
-    case fcCTS: d.Flags = (d.Flags & ~dcb::RtsControlMask) | dcb::OutxCtsFlow | dcb::RtsHandshake; break;
-    case fcDTR: d.Flags = (d.Flags & ~dcb::DtrControlMask) | dcb::OutxDsrFlow | dcb::DtrHandshake; break;
-    case fcSoftware: d.Flags |= dcb::OutX | dcb::InX; break;
-    case fcDefault: break;
+    case fcNone:
+        d.Flags = dcb::Binary;
+        break;
+    case fcCTS:
+        d.Flags = (d.Flags & ~dcb::RtsControlMask) | dcb::OutxCtsFlow | dcb::RtsHandshake;
+        break;
+    case fcDTR:
+        d.Flags = (d.Flags & ~dcb::DtrControlMask) | dcb::OutxDsrFlow | dcb::DtrHandshake;
+        break;
+    case fcSoftware:
+        d.Flags |= dcb::OutX | dcb::InX;
+        break;
+    case fcDefault:
+        break;
     }
     const auto option = [&](TCommOption o, uint32_t bit) {
         if (m_options.contains(o))
@@ -295,8 +314,7 @@ void TCustomComm::SetMonitorEvents(TCommEventTypes events) {
     m_monitorEvents = events;
 }
 
-template <typename T>
-void TCustomComm::SetLine(T &field, T value) {
+template <typename T> void TCustomComm::SetLine(T &field, T value) {
     if (field == value)
         return;
     field = value;
@@ -304,12 +322,24 @@ void TCustomComm::SetLine(T &field, T value) {
         UpdateDCB();
 }
 
-void TCustomComm::SetBaudRate(TBaudrate rate) { SetLine(m_baudRate, rate); }
-void TCustomComm::SetParity(TParity parity) { SetLine(m_parity, parity); }
-void TCustomComm::SetStopbits(TStopbits bits) { SetLine(m_stopbits, bits); }
-void TCustomComm::SetDatabits(TDatabits bits) { SetLine(m_databits, bits); }
-void TCustomComm::SetOptions(TCommOptions options) { SetLine(m_options, options); }
-void TCustomComm::SetFlowControl(TFlowControl flow) { SetLine(m_flowControl, flow); }
+void TCustomComm::SetBaudRate(TBaudrate rate) {
+    SetLine(m_baudRate, rate);
+}
+void TCustomComm::SetParity(TParity parity) {
+    SetLine(m_parity, parity);
+}
+void TCustomComm::SetStopbits(TStopbits bits) {
+    SetLine(m_stopbits, bits);
+}
+void TCustomComm::SetDatabits(TDatabits bits) {
+    SetLine(m_databits, bits);
+}
+void TCustomComm::SetOptions(TCommOptions options) {
+    SetLine(m_options, options);
+}
+void TCustomComm::SetFlowControl(TFlowControl flow) {
+    SetLine(m_flowControl, flow);
+}
 
 void TCustomComm::HandleCommEvent(uint32_t mask) {
     TCommStatus st;

@@ -139,8 +139,7 @@ protected:
 private:
     void UpdateTimeouts();
     void RaiseIfOpenAndChanged(bool changed);
-    template <typename T>
-    void SetLine(T &field, T value);
+    template <typename T> void SetLine(T &field, T value);
 
     std::unique_ptr<ICommPort> m_port;
     bool m_open = false;

@@ -8,8 +8,21 @@ namespace tessel {
 
 // Line settings of the port, in the order their platform codes count.
 enum TBaudrate : uint8_t {
-    br110, br300, br600, br1200, br2400, br4800, br9600, br14400, br19200,
-    br38400, br56000, br57600, br115200, br128000, br256000,
+    br110,
+    br300,
+    br600,
+    br1200,
+    br2400,
+    br4800,
+    br9600,
+    br14400,
+    br19200,
+    br38400,
+    br56000,
+    br57600,
+    br115200,
+    br128000,
+    br256000,
 };
 enum TParity : uint8_t { paNone, paOdd, paEven, paMark, paSpace };
 enum TStopbits : uint8_t { sb10, sb15, sb20 };
@@ -22,8 +35,7 @@ enum TCommEventType : uint8_t { evBreak, evCts, evDsr, evError, evRing, evRlsd, 
 int32_t BaudRateValue(TBaudrate rate);
 
 // A small set over one of the enumerations above.
-template <typename E>
-class TEnumSet {
+template <typename E> class TEnumSet {
 public:
     constexpr TEnumSet() = default;
     constexpr TEnumSet(std::initializer_list<E> items) {

@@ -14,8 +14,7 @@ constexpr int kWakeUpBytes = 200;
 constexpr int kBlockAttempts = 3;
 
 // Restores the idle state of an exchange on every way out, exceptions included.
-template <typename F>
-class Finally {
+template <typename F> class Finally {
 public:
     explicit Finally(F f) : m_f(std::move(f)) {}
     ~Finally() { m_f(); }
@@ -59,9 +58,13 @@ TCommunication::TCommunication(std::unique_ptr<ICommPort> port, const QString &f
     m_process = [] { QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents); };
 }
 
-TCommunication::~TCommunication() { Close(); }
+TCommunication::~TCommunication() {
+    Close();
+}
 
-void TCommunication::SetProcessEvents(TProcessEvents process) { m_process = std::move(process); }
+void TCommunication::SetProcessEvents(TProcessEvents process) {
+    m_process = std::move(process);
+}
 
 void TCommunication::ProcessEventsOnce() {
     if (m_process)
@@ -102,13 +105,14 @@ uint8_t TCommunication::Checksum(const char *data, int32_t size) {
 int32_t TCommunication::OutQueueBound(int32_t bytes) const {
     // Twice the line time of the bytes (start, data, parity and stop bits each)
     // plus a second for the driver and the event hand-over.
-    const int64_t bitsPerChar =
-        1 + (4 + int(Databits())) + (Parity() == paNone ? 0 : 1) + (Stopbits() == sb10 ? 1 : 2);
+    const int64_t bitsPerChar = 1 + (4 + int(Databits())) + (Parity() == paNone ? 0 : 1) + (Stopbits() == sb10 ? 1 : 2);
     const int64_t lineMs = int64_t(std::max(bytes, 0)) * bitsPerChar * 1000 / BaudRateValue(BaudRate());
     return int32_t(std::min<int64_t>(1000 + 2 * lineMs, INT32_MAX));
 }
 
-bool TCommunication::IsBusy() const { return FBusy || !IsOpen() || !FConnected; }
+bool TCommunication::IsBusy() const {
+    return FBusy || !IsOpen() || !FConnected;
+}
 
 void TCommunication::StartTimeout() {
     FTimedOut = false;
@@ -189,8 +193,7 @@ bool TCommunication::WaitOutQueueEmpty(int32_t bytes) {
     return true;
 }
 
-bool TCommunication::SendOneBlock(const char *data, int32_t size, const QString &blockError,
-                                  const QString &crcError) {
+bool TCommunication::SendOneBlock(const char *data, int32_t size, const QString &blockError, const QString &crcError) {
     const char sum = char(Checksum(data, size));
     if (Write(data, size) < size) {
         WriteLog(blockError);

@@ -27,33 +27,33 @@ public:
     // Raises events as the line would (errors: flags also reported by GetStatus).
     void RaiseEvents(uint32_t mask, uint32_t errors = 0);
 
-    void SetOpenError(int err) { std::lock_guard l(m_mutex); m_openError = err; }
-    void SetCharDevice(bool yes) { std::lock_guard l(m_mutex); m_charDevice = yes; }
-    void SetStateError(int err) { std::lock_guard l(m_mutex); m_stateError = err; }
-    void SetTimeoutsError(int err) { std::lock_guard l(m_mutex); m_timeoutsError = err; }
-    void SetQueuesError(int err) { std::lock_guard l(m_mutex); m_queuesError = err; }
+    void SetOpenError(int err) { Store(m_openError, err); }
+    void SetCharDevice(bool yes) { Store(m_charDevice, yes); }
+    void SetStateError(int err) { Store(m_stateError, err); }
+    void SetTimeoutsError(int err) { Store(m_timeoutsError, err); }
+    void SetQueuesError(int err) { Store(m_queuesError, err); }
     // A refused transfer fails at once with this code (0: accepted).
-    void SetWriteError(int err) { std::lock_guard l(m_mutex); m_writeError = err; }
-    void SetReadError(int err) { std::lock_guard l(m_mutex); m_readError = err; }
+    void SetWriteError(int err) { Store(m_writeError, err); }
+    void SetReadError(int err) { Store(m_readError, err); }
     // A stalled write never completes; it is cancelled when its wait ends (and
     // reported as timed out whatever the wait, since a test cannot wait forever).
-    void SetWriteStalled(bool yes) { std::lock_guard l(m_mutex); m_writeStalled = yes; }
+    void SetWriteStalled(bool yes) { Store(m_writeStalled, yes); }
     // Writes complete with at most this many bytes (-1: all).
-    void SetWriteLimit(int32_t bytes) { std::lock_guard l(m_mutex); m_writeLimit = bytes; }
+    void SetWriteLimit(int32_t bytes) { Store(m_writeLimit, bytes); }
     // While set, the output queue reports this many bytes and never drains.
-    void SetOutQueueStuck(int32_t bytes) { std::lock_guard l(m_mutex); m_outStuck = bytes; }
+    void SetOutQueueStuck(int32_t bytes) { Store(m_outStuck, bytes); }
 
     // ---- inspection
-    bool IsOpenNow() const { std::lock_guard l(m_mutex); return m_open; }
-    QString OpenedName() const { std::lock_guard l(m_mutex); return m_name; }
-    TDcb State() const { std::lock_guard l(m_mutex); return m_dcb; }
-    void SetInitialState(const TDcb &dcb) { std::lock_guard l(m_mutex); m_dcb = dcb; }
-    TCommTimeouts Timeouts() const { std::lock_guard l(m_mutex); return m_timeouts; }
-    int32_t InQueueSize() const { std::lock_guard l(m_mutex); return m_inSize; }
-    int32_t OutQueueSize() const { std::lock_guard l(m_mutex); return m_outSize; }
-    int SetStateCalls() const { std::lock_guard l(m_mutex); return m_setStateCalls; }
-    uint32_t EventMask() const { std::lock_guard l(m_mutex); return m_mask; }
-    QByteArray PendingInput() const { std::lock_guard l(m_mutex); return m_in; }
+    bool IsOpenNow() const { return Load(m_open); }
+    QString OpenedName() const { return Load(m_name); }
+    TDcb State() const { return Load(m_dcb); }
+    void SetInitialState(const TDcb &dcb) { Store(m_dcb, dcb); }
+    TCommTimeouts Timeouts() const { return Load(m_timeouts); }
+    int32_t InQueueSize() const { return Load(m_inSize); }
+    int32_t OutQueueSize() const { return Load(m_outSize); }
+    int SetStateCalls() const { return Load(m_setStateCalls); }
+    uint32_t EventMask() const { return Load(m_mask); }
+    QByteArray PendingInput() const { return Load(m_in); }
 
     // ---- ICommPort
     int Open(const QString &name) override;
@@ -72,6 +72,14 @@ public:
     void CancelWait() override;
 
 private:
+    template <typename T> void Store(T &field, const T &value) {
+        std::lock_guard l(m_mutex);
+        field = value;
+    }
+    template <typename T> T Load(const T &field) const {
+        std::lock_guard l(m_mutex);
+        return field;
+    }
     void RaiseLocked(uint32_t bits);
 
     mutable std::mutex m_mutex;

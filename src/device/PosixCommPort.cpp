@@ -7,15 +7,15 @@
 #include <sys/ioctl.h>
 
 #include <cerrno>
-#include <cstring>
-#include <utility>
 #include <chrono>
+#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/epoll.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace tessel {
 
@@ -26,18 +26,18 @@ struct StdRate {
     unsigned code;
 };
 constexpr StdRate kStdRates[] = {
-    {110, B110},     {300, B300},     {600, B600},       {1200, B1200},     {2400, B2400},
-    {4800, B4800},   {9600, B9600},   {19200, B19200},   {38400, B38400},   {57600, B57600},
+    {110, B110},       {300, B300},       {600, B600},       {1200, B1200},     {2400, B2400},
+    {4800, B4800},     {9600, B9600},     {19200, B19200},   {38400, B38400},   {57600, B57600},
     {115200, B115200}, {230400, B230400}, {460800, B460800}, {921600, B921600},
 };
 
 // Flag-word bits that have no termios counterpart; they live in the shadow copy.
-constexpr uint32_t kShadowFlags = dcb::OutxDsrFlow | dcb::DtrControlMask | dcb::DsrSensitivity |
-                                  dcb::TxContinueOnXoff | dcb::ErrorChar | dcb::Null | dcb::AbortOnError;
+constexpr uint32_t kShadowFlags = dcb::OutxDsrFlow | dcb::DtrControlMask | dcb::DsrSensitivity | dcb::TxContinueOnXoff |
+                                  dcb::ErrorChar | dcb::Null | dcb::AbortOnError;
 
 void MakeRaw(termios2 &t) {
-    t.c_iflag &= ~tcflag_t(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY |
-                           IMAXBEL | IUCLC);
+    t.c_iflag &=
+        ~tcflag_t(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY | IMAXBEL | IUCLC);
     t.c_oflag &= ~tcflag_t(OPOST);
     t.c_lflag &= ~tcflag_t(ECHO | ECHONL | ECHOE | ECHOK | ICANON | ISIG | IEXTEN);
     t.c_cflag |= CREAD | CLOCAL;
@@ -55,7 +55,9 @@ int Ioctl(int fd, unsigned long request, void *arg) {
 
 } // namespace
 
-TPosixCommPort::~TPosixCommPort() { Close(); }
+TPosixCommPort::~TPosixCommPort() {
+    Close();
+}
 
 int TPosixCommPort::Open(const QString &name) {
     if (m_fd >= 0)
@@ -132,7 +134,7 @@ int TPosixCommPort::Open(const QString &name) {
 }
 
 bool TPosixCommPort::IsCharDevice() {
-    struct stat st{};
+    struct stat st {};
     return m_fd >= 0 && ::fstat(m_fd, &st) == 0 && S_ISCHR(st.st_mode);
 }
 
@@ -176,10 +178,18 @@ int TPosixCommPort::GetState(TDcb &d) {
     d = m_shadow;
     d.BaudRate = t.c_ospeed;
     switch (t.c_cflag & CSIZE) {
-    case CS5: d.ByteSize = 5; break;
-    case CS6: d.ByteSize = 6; break;
-    case CS7: d.ByteSize = 7; break;
-    default: d.ByteSize = 8; break;
+    case CS5:
+        d.ByteSize = 5;
+        break;
+    case CS6:
+        d.ByteSize = 6;
+        break;
+    case CS7:
+        d.ByteSize = 7;
+        break;
+    default:
+        d.ByteSize = 8;
+        break;
     }
     if (!(t.c_cflag & PARENB))
         d.Parity = 0;
@@ -226,11 +236,20 @@ int TPosixCommPort::SetState(const TDcb &d) {
     t.c_cflag &= ~tcflag_t(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
     t.c_cflag |= d.ByteSize == 5 ? CS5 : d.ByteSize == 6 ? CS6 : d.ByteSize == 7 ? CS7 : CS8;
     switch (d.Parity) {
-    case 1: t.c_cflag |= PARENB | PARODD; break;
-    case 2: t.c_cflag |= PARENB; break;
-    case 3: t.c_cflag |= PARENB | CMSPAR | PARODD; break;
-    case 4: t.c_cflag |= PARENB | CMSPAR; break;
-    default: break;
+    case 1:
+        t.c_cflag |= PARENB | PARODD;
+        break;
+    case 2:
+        t.c_cflag |= PARENB;
+        break;
+    case 3:
+        t.c_cflag |= PARENB | CMSPAR | PARODD;
+        break;
+    case 4:
+        t.c_cflag |= PARENB | CMSPAR;
+        break;
+    default:
+        break;
     }
     if (d.StopBits != 0)
         t.c_cflag |= CSTOPB;
@@ -365,7 +384,9 @@ TTransferResult TPosixCommPort::Write(const char *buffer, int32_t count, int32_t
     return {TTransferResult::Done, done, 0};
 }
 
-void TPosixCommPort::SetEventMask(uint32_t mask) { m_mask = mask; }
+void TPosixCommPort::SetEventMask(uint32_t mask) {
+    m_mask = mask;
+}
 
 void TPosixCommPort::Kick() {
     if (m_wake[1] >= 0) {

@@ -56,14 +56,13 @@ private:
     std::atomic<bool> m_txPending{false};
     std::atomic<uint32_t> m_mask{0};
     std::atomic<int> m_evtChar{-1}; // -1 until the line settings are written
-    TDcb m_shadow; // settings the kernel has no place for
+    TDcb m_shadow;                  // settings the kernel has no place for
     TCommTimeouts m_timeouts;
     // Line counters as last seen by the event thread, and by the status query.
     LineCounters m_eventSeen;
     bool m_modemOk = false, m_countOk = false;
     std::mutex m_statusMutex;
-    int m_statusOverrun = 0, m_statusParity = 0, m_statusFrame = 0, m_statusBrk = 0,
-        m_statusBufOverrun = 0;
+    int m_statusOverrun = 0, m_statusParity = 0, m_statusFrame = 0, m_statusBrk = 0, m_statusBufOverrun = 0;
 };
 
 } // namespace tessel

@@ -1,6 +1,6 @@
 #include "device/Comm.h"
-#include "device/MemoryCommPort.h"
 #include "LinkTestSupport.h"
+#include "device/MemoryCommPort.h"
 
 #include <gtest/gtest.h>
 
@@ -59,20 +59,18 @@ TEST_P(CommOpenFailure, RaisesExactMessageAndCode) {
     EXPECT_EQ(f.port->IsOpenNow(), c.staysOpen);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, CommOpenFailure,
-    ::testing::Values(
-        OpenFailure{"device", [](TMemoryCommPort &p) { p.SetOpenError(2); }, "Error accessing specified device", 2,
-                    false},
-        OpenFailure{"notchar", [](TMemoryCommPort &p) { p.SetCharDevice(false); },
-                    "Invalid device handle, access denied", -1, false},
-        OpenFailure{"timeouts", [](TMemoryCommPort &p) { p.SetTimeoutsError(87); }, "Error updating CommTimeouts",
-                    87, true},
-        OpenFailure{"dcb", [](TMemoryCommPort &p) { p.SetStateError(31); }, "Error updating DataControlBlock", 31,
-                    true},
-        OpenFailure{"queues", [](TMemoryCommPort &p) { p.SetQueuesError(12); },
-                    "Error initializing Read/Write Buffers", 12, true}),
-    [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Table, CommOpenFailure,
+                         ::testing::Values(OpenFailure{"device", [](TMemoryCommPort &p) { p.SetOpenError(2); },
+                                                       "Error accessing specified device", 2, false},
+                                           OpenFailure{"notchar", [](TMemoryCommPort &p) { p.SetCharDevice(false); },
+                                                       "Invalid device handle, access denied", -1, false},
+                                           OpenFailure{"timeouts", [](TMemoryCommPort &p) { p.SetTimeoutsError(87); },
+                                                       "Error updating CommTimeouts", 87, true},
+                                           OpenFailure{"dcb", [](TMemoryCommPort &p) { p.SetStateError(31); },
+                                                       "Error updating DataControlBlock", 31, true},
+                                           OpenFailure{"queues", [](TMemoryCommPort &p) { p.SetQueuesError(12); },
+                                                       "Error initializing Read/Write Buffers", 12, true}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 TEST(Comm, OpeningAnOpenPortRaisesAndKeepsItOpen) {
     Fixture f;
@@ -153,18 +151,29 @@ constexpr uint32_t kPortFlags = dcb::Binary | dcb::OutX | dcb::Null | dcb::Abort
 
 INSTANTIATE_TEST_SUITE_P(
     Table, CommFlowControl,
-    ::testing::Values(
-        FlowCase{"none_nullstrip", fcNone, {coNullStrip}, kPortFlags, dcb::Binary | dcb::Null},
-        FlowCase{"none_plain", fcNone, {}, kPortFlags, dcb::Binary},
-        // The port's own bits stay; option bits follow Options.
-        FlowCase{"default", fcDefault, {coParityCheck}, kPortFlags,
-                 dcb::Binary | dcb::OutX | dcb::AbortOnError | (1u << 12) | dcb::Parity},
-        FlowCase{"cts", fcCTS, {}, kPortFlags,
-                 dcb::Binary | dcb::OutX | dcb::AbortOnError | dcb::OutxCtsFlow | dcb::RtsHandshake},
-        FlowCase{"dtr", fcDTR, {coDsrSensitivity}, dcb::Binary | (1u << 4),
-                 dcb::Binary | dcb::OutxDsrFlow | dcb::DtrHandshake | dcb::DsrSensitivity},
-        FlowCase{"software", fcSoftware, {coIgnoreXOff, coErrorChar}, dcb::Binary,
-                 dcb::Binary | dcb::OutX | dcb::InX | dcb::TxContinueOnXoff | dcb::ErrorChar}),
+    ::testing::Values(FlowCase{"none_nullstrip", fcNone, {coNullStrip}, kPortFlags, dcb::Binary | dcb::Null},
+                      FlowCase{"none_plain", fcNone, {}, kPortFlags, dcb::Binary},
+                      // The port's own bits stay; option bits follow Options.
+                      FlowCase{"default",
+                               fcDefault,
+                               {coParityCheck},
+                               kPortFlags,
+                               dcb::Binary | dcb::OutX | dcb::AbortOnError | (1u << 12) | dcb::Parity},
+                      FlowCase{"cts",
+                               fcCTS,
+                               {},
+                               kPortFlags,
+                               dcb::Binary | dcb::OutX | dcb::AbortOnError | dcb::OutxCtsFlow | dcb::RtsHandshake},
+                      FlowCase{"dtr",
+                               fcDTR,
+                               {coDsrSensitivity},
+                               dcb::Binary | (1u << 4),
+                               dcb::Binary | dcb::OutxDsrFlow | dcb::DtrHandshake | dcb::DsrSensitivity},
+                      FlowCase{"software",
+                               fcSoftware,
+                               {coIgnoreXOff, coErrorChar},
+                               dcb::Binary,
+                               dcb::Binary | dcb::OutX | dcb::InX | dcb::TxContinueOnXoff | dcb::ErrorChar}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(Comm, TransfersAndQueueCounts) {

@@ -1,6 +1,6 @@
+#include "LinkTestSupport.h"
 #include "common/Log.h"
 #include "device/MemoryCommPort.h"
-#include "LinkTestSupport.h"
 #include "support/TestSupport.h"
 
 #include <QElapsedTimer>
@@ -11,7 +11,9 @@ using tessel::test::TestLink;
 
 namespace {
 
-QByteArray Hex(const char *hex) { return QByteArray::fromHex(hex); }
+QByteArray Hex(const char *hex) {
+    return QByteArray::fromHex(hex);
+}
 
 QByteArray Pattern(int size, int seed) {
     QByteArray b(size, 0);
@@ -57,8 +59,8 @@ TEST(CommunicationFraming, ItemsBecomeBytes) {
         {{"X", 300, 1}, Hex("582c01")},
         {{"GDA", 10000 % 4096, 1, 10000 / 4096, 0}, Hex("474441100702")},
         {{"MO", 1, 1}, Hex("4d4f0100")},
-        {{"A", 7}, "A"},            // a last integer puts nothing
-        {{"A", 7, 2, "B"}, "AB"},   // unknown width code puts nothing
+        {{"A", 7}, "A"},                      // a last integer puts nothing
+        {{"A", 7, 2, "B"}, "AB"},             // unknown width code puts nothing
         {{"A", 7, "B", 1, 0}, Hex("414201")}, // an integer before a text puts nothing
         {{}, ""},
     };

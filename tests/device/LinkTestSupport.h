@@ -32,15 +32,15 @@ public:
     void SetReceived(int32_t received) { FReceived = received; }
 };
 
-#define EXPECT_COMM_ERROR(statement, text, code)                                                                  \
-    do {                                                                                                           \
-        try {                                                                                                      \
-            statement;                                                                                             \
-            ADD_FAILURE() << "no ECommError from " #statement;                                                    \
-        } catch (const ::tessel::ECommError &e) {                                                                  \
-            EXPECT_EQ(e.message(), QString(text) + QStringLiteral(" (Error: %1) ").arg(code));                   \
-            EXPECT_EQ(e.ErrorCode(), code);                                                                        \
-        }                                                                                                          \
+#define EXPECT_COMM_ERROR(statement, text, code)                                                                       \
+    do {                                                                                                               \
+        try {                                                                                                          \
+            statement;                                                                                                 \
+            ADD_FAILURE() << "no ECommError from " #statement;                                                         \
+        } catch (const ::tessel::ECommError &e) {                                                                      \
+            EXPECT_EQ(e.message(), QString(text) + QStringLiteral(" (Error: %1) ").arg(code));                         \
+            EXPECT_EQ(e.ErrorCode(), code);                                                                            \
+        }                                                                                                              \
     } while (0)
 
 } // namespace tessel::test

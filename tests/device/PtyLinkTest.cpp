@@ -1,8 +1,8 @@
 // The command link over a real tty device node: a pseudo-terminal whose master
 // side is driven by a scripted peer.
-#include "device/PosixCommPort.h"
 #include "LinkTestSupport.h"
 #include "PtyPeer.h"
+#include "device/PosixCommPort.h"
 #include "support/TestSupport.h"
 
 #include <QElapsedTimer>
@@ -240,7 +240,7 @@ TEST(PtyPort, OpenFailuresCarryTheSystemCode) {
         {dir.path("missing"), "Error accessing specified device", ENOENT, false},
         {dir.path("plain.txt"), "Invalid device handle, access denied", -1, false},
         {peer.SlaveName(), "Error accessing specified device", EBUSY, false}, // exclusive
-        {"/dev/null", "Error updating DataControlBlock", ENOTTY, true},     // not a tty
+        {"/dev/null", "Error updating DataControlBlock", ENOTTY, true},       // not a tty
     };
     for (const Case &c : cases) {
         TComm comm(std::make_unique<TPosixCommPort>());
