@@ -246,7 +246,6 @@ void TCustomComm::UpdateDCB() {
     err = m_port->SetState(d);
     if (err != 0)
         throw ECommError(QStringLiteral("Error updating DataControlBlock"), err);
-    m_dcb = d;
 }
 
 int32_t TCustomComm::Write(const char *buffer, int32_t count) {

@@ -145,7 +145,6 @@ private:
     bool m_open = false;
     std::unique_ptr<TCommEventThread> m_thread;
     std::mutex m_lock; // serialises Read and Write
-    TDcb m_dcb;        // last block written to the port
 
     QString m_deviceName = QStringLiteral("COM2");
     int32_t m_readTimeout = 1000;
