@@ -67,17 +67,18 @@ int TPosixCommPort::Open(const QString &name) {
     if (fd < 0)
         return errno;
     // Exclusive: TIOCEXCL keeps out later opens of the tty; the lock also keeps
-    // out programs that honour advisory locks (and privileged ones TIOCEXCL lets in).
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const int err = errno == EWOULDBLOCK ? EBUSY : errno;
-        ::close(fd);
-        return err;
-    }
-    ::ioctl(fd, TIOCEXCL);
-    // A tty starts in terminal mode (echo, line editing, XON/XOFF, CR/LF
-    // translation), any of which corrupts a binary exchange: start from raw.
+    // out programs that honour advisory locks (and privileged ones TIOCEXCL lets
+    // in). Only ttys are locked: anything else fails at the line settings.
     termios2 t{};
     if (Ioctl(fd, TCGETS2, &t) == 0) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            const int err = errno == EWOULDBLOCK ? EBUSY : errno;
+            ::close(fd);
+            return err;
+        }
+        ::ioctl(fd, TIOCEXCL);
+        // A tty starts in terminal mode (echo, line editing, XON/XOFF, CR/LF
+        // translation), any of which corrupts a binary exchange: start from raw.
         MakeRaw(t);
         Ioctl(fd, TCSETS2, &t);
     }
