@@ -1,0 +1,284 @@
+#include "device/Comm.h"
+#include "LinkTestSupport.h"
+#include "device/MemoryCommPort.h"
+
+#include <gtest/gtest.h>
+
+using namespace tessel;
+using tessel::test::WaitUntil;
+
+namespace {
+
+struct Fixture {
+    TMemoryCommPort *port = nullptr;
+    std::unique_ptr<TComm> comm;
+    Fixture() {
+        auto p = std::make_unique<TMemoryCommPort>();
+        port = p.get();
+        comm = std::make_unique<TComm>(std::move(p));
+    }
+};
+
+} // namespace
+
+TEST(Comm, OpenAppliesTimeoutsQueuesAndEventMask) {
+    Fixture f;
+    f.comm->SetDeviceName("/dev/ttyX");
+    f.comm->SetMonitorEvents({evRxChar, evTxEmpty, evCts});
+    f.comm->Open();
+    EXPECT_TRUE(f.comm->IsOpen());
+    EXPECT_EQ(f.port->OpenedName(), "/dev/ttyX");
+    TCommTimeouts expected;
+    expected.ReadIntervalTimeout = 0xFFFFFFFFu;
+    EXPECT_EQ(f.port->Timeouts(), expected);
+    EXPECT_EQ(f.port->InQueueSize(), 4096);
+    EXPECT_EQ(f.port->OutQueueSize(), 2048);
+    EXPECT_EQ(f.port->EventMask(), commev::RxChar | commev::TxEmpty | commev::Cts);
+    f.comm->Close();
+    EXPECT_FALSE(f.comm->IsOpen());
+    EXPECT_FALSE(f.port->IsOpenNow());
+    f.comm->Close(); // closed: nothing happens
+}
+
+struct OpenFailure {
+    const char *name;
+    std::function<void(TMemoryCommPort &)> inject;
+    QString text;
+    int32_t code;
+    bool staysOpen;
+};
+
+class CommOpenFailure : public ::testing::TestWithParam<OpenFailure> {};
+
+TEST_P(CommOpenFailure, RaisesExactMessageAndCode) {
+    const OpenFailure &c = GetParam();
+    Fixture f;
+    c.inject(*f.port);
+    EXPECT_COMM_ERROR(f.comm->Open(), c.text, c.code);
+    EXPECT_EQ(f.comm->IsOpen(), c.staysOpen);
+    EXPECT_EQ(f.port->IsOpenNow(), c.staysOpen);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, CommOpenFailure,
+                         ::testing::Values(OpenFailure{"device", [](TMemoryCommPort &p) { p.SetOpenError(2); },
+                                                       "Error accessing specified device", 2, false},
+                                           OpenFailure{"notchar", [](TMemoryCommPort &p) { p.SetCharDevice(false); },
+                                                       "Invalid device handle, access denied", -1, false},
+                                           OpenFailure{"timeouts", [](TMemoryCommPort &p) { p.SetTimeoutsError(87); },
+                                                       "Error updating CommTimeouts", 87, true},
+                                           OpenFailure{"dcb", [](TMemoryCommPort &p) { p.SetStateError(31); },
+                                                       "Error updating DataControlBlock", 31, true},
+                                           OpenFailure{"queues", [](TMemoryCommPort &p) { p.SetQueuesError(12); },
+                                                       "Error initializing Read/Write Buffers", 12, true}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+TEST(Comm, OpeningAnOpenPortRaisesAndKeepsItOpen) {
+    Fixture f;
+    f.comm->Open();
+    EXPECT_COMM_ERROR(f.comm->Open(), "Port already assigned (open)", -1);
+    EXPECT_TRUE(f.comm->IsOpen());
+}
+
+TEST(Comm, IdentityPropertiesChangeOnlyWhileClosed) {
+    Fixture f;
+    f.comm->SetDeviceName("A");
+    f.comm->Open();
+    // The same value is accepted silently; another one raises and is not stored.
+    f.comm->SetDeviceName("A");
+    EXPECT_COMM_ERROR(f.comm->SetDeviceName("B"), "Port already assigned (open)", -1);
+    EXPECT_EQ(f.comm->DeviceName(), "A");
+    f.comm->SetReadBufSize(4096);
+    EXPECT_COMM_ERROR(f.comm->SetReadBufSize(8192), "Port already assigned (open)", -1);
+    EXPECT_EQ(f.comm->ReadBufSize(), 4096);
+    EXPECT_COMM_ERROR(f.comm->SetWriteBufSize(1), "Port already assigned (open)", -1);
+    EXPECT_EQ(f.comm->WriteBufSize(), 2048);
+    EXPECT_COMM_ERROR(f.comm->SetMonitorEvents({evRxChar}), "Port already assigned (open)", -1);
+    f.comm->Close();
+    f.comm->SetDeviceName("B");
+    EXPECT_EQ(f.comm->DeviceName(), "B");
+}
+
+TEST(Comm, LineSettingsStoreWhileClosedAndApplyAtOnceWhileOpen) {
+    Fixture f;
+    f.comm->SetBaudRate(br14400);
+    EXPECT_EQ(f.port->SetStateCalls(), 0);
+    f.comm->Open();
+    EXPECT_EQ(f.port->State().BaudRate, 14400u);
+    const int calls = f.port->SetStateCalls();
+    f.comm->SetBaudRate(br14400); // unchanged: no rewrite
+    EXPECT_EQ(f.port->SetStateCalls(), calls);
+    f.comm->SetBaudRate(br256000);
+    EXPECT_EQ(f.port->State().BaudRate, 256000u);
+    f.comm->SetDatabits(da7);
+    f.comm->SetParity(paMark);
+    f.comm->SetStopbits(sb15);
+    f.comm->EventChars().SetEvtChar('\r');
+    const TDcb d = f.port->State();
+    EXPECT_EQ(d.ByteSize, 7);
+    EXPECT_EQ(d.Parity, 3);
+    EXPECT_EQ(d.StopBits, 1);
+    EXPECT_EQ(d.EvtChar, '\r');
+    EXPECT_EQ(f.port->SetStateCalls(), calls + 5);
+}
+
+struct FlowCase {
+    const char *name;
+    TFlowControl flow;
+    TCommOptions options;
+    uint32_t initialFlags;
+    uint32_t expectedFlags;
+};
+
+class CommFlowControl : public ::testing::TestWithParam<FlowCase> {};
+
+TEST_P(CommFlowControl, FlagWordFollowsFlowControlThenOptions) {
+    const FlowCase &c = GetParam();
+    Fixture f;
+    TDcb initial;
+    initial.Flags = c.initialFlags;
+    f.port->SetInitialState(initial);
+    f.comm->SetReadBufSize(8192);
+    f.comm->SetFlowControl(c.flow);
+    f.comm->SetOptions(c.options);
+    f.comm->Open();
+    const TDcb d = f.port->State();
+    EXPECT_EQ(d.Flags, c.expectedFlags) << std::hex << d.Flags;
+    EXPECT_EQ(d.XonLim, 2048);
+    EXPECT_EQ(d.XoffLim, 2048);
+}
+
+constexpr uint32_t kPortFlags = dcb::Binary | dcb::OutX | dcb::Null | dcb::AbortOnError | (1u << 12);
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, CommFlowControl,
+    ::testing::Values(FlowCase{"none_nullstrip", fcNone, {coNullStrip}, kPortFlags, dcb::Binary | dcb::Null},
+                      FlowCase{"none_plain", fcNone, {}, kPortFlags, dcb::Binary},
+                      // The port's own bits stay; option bits follow Options.
+                      FlowCase{"default",
+                               fcDefault,
+                               {coParityCheck},
+                               kPortFlags,
+                               dcb::Binary | dcb::OutX | dcb::AbortOnError | (1u << 12) | dcb::Parity},
+                      FlowCase{"cts",
+                               fcCTS,
+                               {},
+                               kPortFlags,
+                               dcb::Binary | dcb::OutX | dcb::AbortOnError | dcb::OutxCtsFlow | dcb::RtsHandshake},
+                      FlowCase{"dtr",
+                               fcDTR,
+                               {coDsrSensitivity},
+                               dcb::Binary | (1u << 4),
+                               dcb::Binary | dcb::OutxDsrFlow | dcb::DtrHandshake | dcb::DsrSensitivity},
+                      FlowCase{"software",
+                               fcSoftware,
+                               {coIgnoreXOff, coErrorChar},
+                               dcb::Binary,
+                               dcb::Binary | dcb::OutX | dcb::InX | dcb::TxContinueOnXoff | dcb::ErrorChar}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(Comm, TransfersAndQueueCounts) {
+    Fixture f;
+    EXPECT_EQ(f.comm->InQueCount(), -1);
+    EXPECT_EQ(f.comm->OutQueCount(), -1);
+    f.comm->PurgeIn(); // closed: nothing happens
+    f.comm->Open();
+    f.port->FeedReceived("abc");
+    EXPECT_EQ(f.comm->InQueCount(), 3);
+    char buf[10] = {};
+    EXPECT_EQ(f.comm->Read(buf, 10), 3); // returns at once with what is queued
+    EXPECT_EQ(QByteArray(buf, 3), "abc");
+    EXPECT_EQ(f.comm->Read(buf, 10), 0);
+
+    EXPECT_EQ(f.comm->Write("hello", 5), 5);
+    EXPECT_EQ(f.port->Written(), "hello");
+    f.port->SetWriteLimit(2);
+    EXPECT_EQ(f.comm->Write("hello", 5), 2);
+    f.port->SetWriteLimit(-1);
+    f.port->SetWriteStalled(true);
+    EXPECT_EQ(f.comm->Write("x", 1), -1);
+    f.port->SetWriteStalled(false);
+    f.port->SetWriteError(5);
+    EXPECT_COMM_ERROR(f.comm->Write("x", 1), "Write error", 5);
+    f.port->SetReadError(6);
+    EXPECT_COMM_ERROR(f.comm->Read(buf, 1), "Read error", 6);
+
+    f.port->SetOutQueueStuck(7);
+    EXPECT_EQ(f.comm->OutQueCount(), 7);
+    f.port->FeedReceived("zz");
+    f.comm->PurgeIn();
+    EXPECT_EQ(f.comm->InQueCount(), 0);
+}
+
+TEST(Comm, EventsReachTheMainThreadInFixedOrder) {
+    Fixture f;
+    QStringList seen;
+    const Qt::HANDLE mainThread = QThread::currentThreadId();
+    bool allInMain = true;
+    auto note = [&](const char *what) {
+        return [&, what](TCustomComm *) {
+            allInMain = allInMain && QThread::currentThreadId() == mainThread;
+            seen << what;
+        };
+    };
+    f.comm->OnBreak = note("break");
+    f.comm->OnCts = note("cts");
+    f.comm->OnDsr = note("dsr");
+    f.comm->OnRing = note("ring");
+    f.comm->OnRlsd = note("rlsd");
+    f.comm->OnRxFlag = note("rxflag");
+    f.comm->OnTxEmpty = note("txempty");
+    uint32_t errors = 0;
+    f.comm->OnError = [&](TCustomComm *, uint32_t e) {
+        errors = e;
+        seen << "error";
+    };
+    f.comm->OnRxChar = [&](TCustomComm *, int32_t count) { seen << QStringLiteral("rx%1").arg(count); };
+    f.comm->Open();
+    f.port->FeedReceived("1234");
+    ASSERT_TRUE(WaitUntil([&] { return !seen.isEmpty(); }));
+    EXPECT_EQ(seen, QStringList{"rx4"});
+    seen.clear();
+    f.port->RaiseEvents(0x1FF, commerr::Frame | commerr::Overrun);
+    ASSERT_TRUE(WaitUntil([&] { return seen.size() >= 9; }));
+    EXPECT_EQ(seen, (QStringList{"break", "cts", "dsr", "error", "ring", "rlsd", "rx4", "rxflag", "txempty"}));
+    EXPECT_EQ(errors, commerr::Frame | commerr::Overrun);
+    EXPECT_TRUE(allInMain);
+
+    // A receive event that finds the queue empty raises no OnRxChar.
+    seen.clear();
+    f.comm->PurgeIn();
+    f.port->RaiseEvents(commev::RxChar | commev::TxEmpty);
+    ASSERT_TRUE(WaitUntil([&] { return !seen.isEmpty(); }));
+    EXPECT_EQ(seen, QStringList{"txempty"});
+}
+
+TEST(Comm, HandlerMayCloseThePortWithoutDeadlock) {
+    Fixture f;
+    bool closed = false;
+    f.comm->OnRxChar = [&](TCustomComm *sender, int32_t) {
+        sender->Close();
+        closed = true;
+    };
+    f.comm->Open();
+    f.port->FeedReceived("x");
+    ASSERT_TRUE(WaitUntil([&] { return closed; }));
+    EXPECT_FALSE(f.comm->IsOpen());
+    // Reopening starts a fresh event thread that reports again.
+    int rx = 0;
+    f.comm->OnRxChar = [&](TCustomComm *, int32_t) { ++rx; };
+    f.comm->Open();
+    f.port->FeedReceived("y");
+    EXPECT_TRUE(WaitUntil([&] { return rx == 1; }));
+}
+
+TEST(Comm, CloseWhileAnEventWaitsForTheMainThread) {
+    Fixture f;
+    int rx = 0;
+    f.comm->OnRxChar = [&](TCustomComm *, int32_t) { ++rx; };
+    f.comm->Open();
+    f.port->FeedReceived("x");
+    QThread::msleep(50); // the thread now waits for the main thread to take the event
+    f.comm->Close();     // must not wait for that hand-over
+    QCoreApplication::processEvents();
+    EXPECT_EQ(rx, 0);
+}
