@@ -186,8 +186,8 @@ double DaysFromDateTime(const QDateTime &t) {
     }
     // Before the epoch the whole days count backwards while the time of day
     // still counts forwards: -1.25 is 29 Dec 1899, 06:00.
-    if (days < 0 && rest > 0)
-        return double(days + 1) - double(rest) / kMsPerDay;
+    if (days < 0)
+        return double(days) - double(rest) / kMsPerDay;
     return double(days) + double(rest) / kMsPerDay;
 }
 

@@ -87,7 +87,7 @@ bool TFileOp::CreateForWriting() {
     }
     TypedWrite([&] { m_stream->WriteBuffer(kMagic, kMagicSize); });
     ForceSaveAs = false;
-    return true;
+    return m_error == 0;
 }
 
 bool TFileOp::Save() {
