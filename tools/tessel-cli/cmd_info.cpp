@@ -156,7 +156,7 @@ int run(const QStringList &args, CliIO &io) {
     AddJsonOption(p);
     if (int rc = ParseArgs(p, QStringLiteral("info"), args, io); rc != kContinue)
         return rc;
-    const QStringList pos = p.positionalArguments().mid(1);
+    const QStringList pos = p.positionalArguments();
     if (pos.size() != 1) {
         io.err << "tessel-cli info: give exactly one experiment file\n\n" << p.helpText();
         return kExitUsage;
