@@ -29,24 +29,10 @@ struct Channel {
 
 } // namespace
 
-TEST(Dependency, Defaults) {
-    TDependency d;
-    EXPECT_EQ(d.Count(), 0);
-    EXPECT_EQ(d.PlannedCount(), 0);
-    EXPECT_TRUE(d.Visible);
-    EXPECT_EQ(d.Color, 0x0000FFu);
-    EXPECT_EQ(d.Brush.Color, 0x0000FFu);
-    EXPECT_EQ(d.Brush.Style, bsClear);
-    EXPECT_EQ(d.PointSize, 4);
-    EXPECT_EQ(d.Thickness, 1);
-    EXPECT_EQ(d.DrawStyle, dsAvg);
-    EXPECT_EQ(d.PointStyle, ptDot);
-    EXPECT_EQ(d.Options, doShowInDataEd | doSkipNumber);
-}
-
 TEST(Dependency, CountTouchesOnlyPresentVectors) {
     TIntVector y;
     TDependency d(nullptr, &y);
+    EXPECT_EQ(d.Count(), 0);
     d.SetCount(5);
     EXPECT_EQ(y.Count(), 5);
     EXPECT_EQ(d.Count(), 5);

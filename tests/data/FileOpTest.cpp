@@ -105,35 +105,6 @@ TEST_F(FileOp, FailedTypedReadsReportOnceAndReturnZero) {
     EXPECT_EQ(messages.texts(), QStringList{"Reading error"});
 }
 
-TEST_F(FileOp, HostileListAndStringLengthsAreRefused) {
-    struct {
-        QByteArray tail;
-        bool list;
-    } cases[] = {
-        {QByteArray("\xff\xff\xff\x7f", 4), true},          // a list of 2^31-1 lines
-        {QByteArray("\x03\x00\x00\x00\x00\x00\x00\x00", 8), true}, // 3 lines, 1 present
-        {QByteArray("\xf0\xff\xff\xff", 4), true},          // negative
-        {QByteArray("\x00\x00\x00\x40" "abc", 7), false},  // string of 1 GiB
-        {QByteArray("\xff\xff\xff\xff", 4), false},
-    };
-    for (const auto &c : cases) {
-        messages.clear();
-        const QString path = dir.path("bad.exp");
-        WriteBytes(path, kMagic + c.tail);
-        TFileOp f;
-        f.FileName = path;
-        ASSERT_TRUE(f.Open());
-        if (c.list) {
-            QStringList l{"old"};
-            f.ReadStrings(l);
-            EXPECT_TRUE(l.isEmpty());
-        } else {
-            EXPECT_TRUE(f.ReadString().isEmpty());
-        }
-        EXPECT_EQ(messages.texts(), QStringList{"Reading error"});
-    }
-}
-
 TEST_F(FileOp, SaveWritesMagicAndReplacesOnlyOnClose) {
     const QString path = dir.path("a.exp");
     WriteBytes(path, "old contents");

@@ -35,17 +35,6 @@ QString Message(const std::function<void()> &f) {
 
 } // namespace
 
-TEST(AxisTr, ConstructionDefaults) {
-    TLinAxisTr lin;
-    TLogAxisTr log;
-    EXPECT_EQ(lin.RangeMin(), -10);
-    EXPECT_EQ(lin.RangeMax(), 10);
-    EXPECT_EQ(log.RangeMin(), 0.1);
-    EXPECT_EQ(log.RangeMax(), 10);
-    EXPECT_EQ(log.MinRange(), 10.0);
-    EXPECT_EQ(lin.Precision, 5);
-}
-
 TEST(AxisTr, LinearMappingRoundsHalvesToEvenAndInverts) {
     TLinAxisTr a;
     a.SetRange(0, 10);
@@ -222,15 +211,3 @@ TEST(AxisTr, LogBelowOneDecadeUsesTenLinearTicks) {
     EXPECT_EQ(a.Ticks.size(), 7u);
 }
 
-TEST(AxisTr, ApplyBoundsSwitchesTheRangeOn) {
-    TLinAxisTr x, y;
-    TLogAxisTr lx;
-    ApplyBounds(TGraphBounds{}, x, y, lx);
-    EXPECT_TRUE(x.UseRange && y.UseRange && lx.UseRange);
-    EXPECT_EQ(x.Ceil, 1000);
-    EXPECT_EQ(y.Floor, -1e6);
-    EXPECT_EQ(lx.MinRange(), 1.001);
-    x.SetDefaultRange();
-    EXPECT_EQ(x.RangeMin(), -1);
-    EXPECT_EQ(x.RangeMax(), 19);
-}
