@@ -11,7 +11,8 @@
 namespace tessel {
 
 TFileOp::TFileOp() = default;
-TFileOp::~TFileOp() { Close(); }
+// An unfinished write is discarded, never committed.
+TFileOp::~TFileOp() = default;
 
 QString TFileOp::ErrorMessage(int code) {
     switch (code) {
@@ -57,7 +58,8 @@ bool TFileOp::Open() {
             return false;
         FileName = name;
     }
-    Close();
+    // A write still open here was never finished: drop it, never commit it.
+    m_stream.reset();
     m_error = 0;
     m_mode = TFileMode::Read;
     m_stream = CreateStream(TFileMode::Read);
@@ -77,7 +79,7 @@ bool TFileOp::Open() {
 }
 
 bool TFileOp::CreateForWriting() {
-    Close();
+    m_stream.reset();
     m_error = 0;
     m_mode = TFileMode::Write;
     m_stream = CreateStream(TFileMode::Write);

@@ -125,6 +125,17 @@ TEST_F(FileOp, SaveWritesMagicAndReplacesOnlyOnClose) {
     EXPECT_EQ(ReadBytes(path), want);
     EXPECT_TRUE(messages.entries.empty());
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"a.exp"});
+
+    // A save abandoned half way (the program dies, or the container goes
+    // without Close) leaves the file as it was.
+    {
+        TFileOp g;
+        g.FileName = path;
+        ASSERT_TRUE(g.Save());
+        g.WriteInteger(1);
+    }
+    EXPECT_EQ(ReadBytes(path), want);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"a.exp"});
 }
 
 TEST_F(FileOp, FullDiskLeavesThePreviousFileIntact) {
