@@ -33,7 +33,9 @@ bool TVector::ClipRange(int32_t &start, int32_t &n) const {
     return n > 0;
 }
 
-void TVector::SetCapacity(int32_t n) {
+void TVector::SetCapacity(int32_t n) { Resize(n, true); }
+
+void TVector::Resize(int32_t n, bool zeroNew) {
     if (n == m_capacity)
         return;
     if (n < 0)
@@ -49,7 +51,7 @@ void TVector::SetCapacity(int32_t n) {
                 throw std::bad_alloc();
             // New storage starts zeroed so that a saved file never carries
             // leftovers of memory.
-            if (n > m_capacity)
+            if (zeroNew && n > m_capacity)
                 std::memset(p + size_t(m_capacity) * size_t(m_elemSize), 0, bytes - size_t(m_capacity) * size_t(m_elemSize));
             m_items = p;
         }
@@ -91,11 +93,18 @@ void TVector::LoadFromStream(TStream &s) {
         throw EReadError();
     const int64_t elementBytes = m_hasStorage ? int64_t(capacity) * m_elemSize : 0;
     s.Need(m_tr->StreamSize() + elementBytes);
-    SetCapacity(capacity);
+    // The element block overwrites the whole storage; no need to clear it.
+    Resize(capacity, !m_hasStorage || capacity == 0);
     SetCount(count);
-    m_tr->LoadFromStream(s);
-    if (elementBytes > 0) {
+    try {
+        m_tr->LoadFromStream(s);
         s.ReadBuffer(m_items, elementBytes);
+    } catch (...) {
+        if (elementBytes > 0)
+            std::memset(m_items, 0, size_t(elementBytes));
+        throw;
+    }
+    if (elementBytes > 0) {
         if constexpr (Q_BYTE_ORDER == Q_BIG_ENDIAN) {
             if (m_elemSize == 2)
                 qFromLittleEndian<int16_t>(m_items, capacity, m_items);

@@ -67,6 +67,7 @@ protected:
     void CheckIndex(int32_t index) const;
     // Clips [start, start+n) to the storage; false when nothing is left.
     bool ClipRange(int32_t &start, int32_t &n) const;
+    void Resize(int32_t n, bool zeroNew);
     unsigned char *m_items = nullptr;
 
 private:
