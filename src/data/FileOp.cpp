@@ -99,9 +99,9 @@ bool TFileOp::Save() {
 }
 
 bool TFileOp::SaveAs() {
-    const TFileDialogSpec spec = SaveDialog.value_or(TFileDialogSpec{});
-    const QString name = FileDialogs().getSaveFileName(spec.Title, spec.InitialDir.isEmpty() ? FileName : spec.InitialDir,
-                                                       spec.Filter, spec.DefaultExt);
+    const TFileDialogSetup dlg = SaveDialog.value_or(TFileDialogSetup{});
+    const QString name = FileDialogs().getSaveFileName(dlg.Title, dlg.InitialDir.isEmpty() ? FileName : dlg.InitialDir,
+                                                       dlg.Filter, dlg.DefaultExt);
     if (name.isEmpty())
         return false;
     FileName = name;

@@ -23,7 +23,7 @@ enum TFileOpError : int {
 };
 
 // What a file dialog of the container shows (through FileDialogs()).
-struct TFileDialogSpec {
+struct TFileDialogSetup {
     QString Title;
     QString Filter;
     QString DefaultExt;
@@ -45,8 +45,8 @@ public:
 
     QString FileName;
     bool ForceSaveAs = false;
-    std::optional<TFileDialogSpec> OpenDialog;
-    std::optional<TFileDialogSpec> SaveDialog;
+    std::optional<TFileDialogSetup> OpenDialog;
+    std::optional<TFileDialogSetup> SaveDialog;
     // Creates the stream for a file; the default opens it for reading, or
     // for writing through a temporary file. Returning null means the file
     // could not be opened or created.

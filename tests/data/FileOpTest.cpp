@@ -173,7 +173,7 @@ TEST_F(FileOp, SaveAsAndOpenGoThroughTheDialogs) {
     TFileOp f;
     f.FileName = "NoName.exp";
     f.ForceSaveAs = true;
-    f.SaveDialog = TFileDialogSpec{"Save", "Experiment Files|*.exp", "*.exp", {}};
+    f.SaveDialog = TFileDialogSetup{"Save", "Experiment Files|*.exp", "*.exp", {}};
     EXPECT_FALSE(f.Save()); // cancelled
     ASSERT_EQ(dialogs.requests.size(), 1u);
     EXPECT_TRUE(dialogs.requests[0].save);
@@ -187,7 +187,7 @@ TEST_F(FileOp, SaveAsAndOpenGoThroughTheDialogs) {
     EXPECT_TRUE(f.Close());
     EXPECT_EQ(ReadBytes(target), kMagic);
 
-    f.OpenDialog = TFileDialogSpec{"Open", "Experiment Files|*.exp", {}, {}};
+    f.OpenDialog = TFileDialogSetup{"Open", "Experiment Files|*.exp", {}, {}};
     EXPECT_FALSE(f.Open());
     dialogs.answer(target);
     EXPECT_TRUE(f.Open());
