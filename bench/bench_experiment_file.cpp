@@ -1,0 +1,141 @@
+// Saving and loading a large experiment against a plain write and read of
+// the same number of bytes (the physical anchor). Target: at least half of
+// the anchor's throughput.
+#include "data/ExperimentFile.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <memory>
+
+using namespace tessel;
+
+namespace {
+
+constexpr int kMeasurements = 100;
+constexpr int kSamples = 32768;
+
+struct Setup {
+    QTemporaryDir dir;
+    QString path;
+    int64_t bytes = 0;
+    TExperimentModel model;
+
+    Setup() {
+        model.Title = QStringLiteral("Benchmark");
+        model.Protocol = {QStringLiteral("measure")};
+        for (int k = 0; k < kMeasurements; ++k) {
+            model.PrepareMeasurementDataSets(kSamples, kSamples);
+            TMeasurementRecord &r = model.Current();
+            for (TChannel *ch : {&r.A, &r.B}) {
+                ch->Set->SetCount(kSamples);
+                for (int i = 0; i < kSamples; ++i) {
+                    ch->X->SetItem(i, i * 1e-5);
+                    ch->Y->SetItem(i, (i * 37 + k) & 0x7FFF);
+                }
+            }
+            model.RecordMeasurement(46000 + k, 8, TConditions{}, model.Protocol, {}, {});
+        }
+        path = dir.filePath(QStringLiteral("bench.exp"));
+        SaveExperimentFile(model, path);
+        bytes = QFile(path).size();
+    }
+};
+
+Setup &Shared() {
+    static Setup s;
+    return s;
+}
+
+void BM_SaveExperiment(benchmark::State &state) {
+    Setup &s = Shared();
+    for (auto _ : state)
+        if (!SaveExperimentFile(s.model, s.path))
+            state.SkipWithError("save failed");
+    state.SetBytesProcessed(state.iterations() * s.bytes);
+}
+
+void BM_LoadExperiment(benchmark::State &state) {
+    Setup &s = Shared();
+    for (auto _ : state) {
+        TExperimentModel m;
+        if (!LoadExperimentFile(m, s.path))
+            state.SkipWithError("load failed");
+        benchmark::DoNotOptimize(m.RecordCount());
+    }
+    state.SetBytesProcessed(state.iterations() * s.bytes);
+}
+
+// Same bytes through a temporary file, flushed, synced and renamed: what a
+// save that survives a crash must at least cost.
+void BM_PlainWrite(benchmark::State &state) {
+    Setup &s = Shared();
+    const QByteArray block(1 << 20, '\x5a');
+    const QString path = s.dir.filePath(QStringLiteral("plain.bin"));
+    for (auto _ : state) {
+        QSaveFile f(path);
+        f.open(QIODevice::WriteOnly);
+        for (int64_t left = s.bytes; left > 0; left -= block.size())
+            f.write(block.constData(), std::min<int64_t>(left, block.size()));
+        f.commit();
+    }
+    state.SetBytesProcessed(state.iterations() * s.bytes);
+}
+
+// Plain write without the sync, for comparison.
+void BM_PlainWriteNoSync(benchmark::State &state) {
+    Setup &s = Shared();
+    const QByteArray block(1 << 20, '\x5a');
+    const QString path = s.dir.filePath(QStringLiteral("plain.bin"));
+    for (auto _ : state) {
+        QFile f(path);
+        f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        for (int64_t left = s.bytes; left > 0; left -= block.size())
+            f.write(block.constData(), std::min<int64_t>(left, block.size()));
+        f.close();
+    }
+    state.SetBytesProcessed(state.iterations() * s.bytes);
+}
+
+// The same bytes through one reused buffer: the bare copy from the cache.
+void BM_PlainRead(benchmark::State &state) {
+    Setup &s = Shared();
+    QByteArray block(1 << 20, Qt::Uninitialized);
+    for (auto _ : state) {
+        QFile f(s.path);
+        f.open(QIODevice::ReadOnly);
+        int64_t total = 0;
+        while (int64_t n = f.read(block.data(), block.size()))
+            if (n > 0)
+                total += n;
+            else
+                break;
+        benchmark::DoNotOptimize(total);
+    }
+    state.SetBytesProcessed(state.iterations() * s.bytes);
+}
+
+// The same bytes read into freshly allocated memory, as any loader must
+// place them: includes the page faults of new storage.
+void BM_PlainReadFresh(benchmark::State &state) {
+    Setup &s = Shared();
+    for (auto _ : state) {
+        QFile f(s.path);
+        f.open(QIODevice::ReadOnly);
+        std::unique_ptr<char[]> all(new char[size_t(s.bytes)]);
+        benchmark::DoNotOptimize(f.read(all.get(), s.bytes));
+        benchmark::DoNotOptimize(all.get());
+    }
+    state.SetBytesProcessed(state.iterations() * s.bytes);
+}
+
+} // namespace
+
+BENCHMARK(BM_SaveExperiment)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PlainWrite)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PlainWriteNoSync)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LoadExperiment)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PlainRead)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PlainReadFresh)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_MAIN();

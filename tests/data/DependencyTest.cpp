@@ -1,0 +1,124 @@
+#include "data/Dependency.h"
+#include "data/Stream.h"
+#include "data/Vector.h"
+
+#include <gtest/gtest.h>
+
+using namespace tessel;
+
+namespace {
+
+struct Holder : IDependencyHolder {
+    std::vector<TDependency *> sets;
+    void RemoveDependency(TDependency *d) override { sets.erase(std::remove(sets.begin(), sets.end(), d), sets.end()); }
+};
+
+// x with one linear level, y with three, as an experiment's channel.
+struct Channel {
+    TLinTransformation time, base, mul, shift;
+    TDoubleVector x;
+    TIntVector y;
+    TDependency set{&x, &y};
+    Channel() {
+        mul.SetTransformBefore(&base);
+        shift.SetTransformBefore(&mul);
+        x.SetTransformation(&time);
+        y.SetTransformation(&shift);
+    }
+};
+
+} // namespace
+
+TEST(Dependency, CountTouchesOnlyPresentVectors) {
+    TIntVector y;
+    TDependency d(nullptr, &y);
+    EXPECT_EQ(d.Count(), 0);
+    d.SetCount(5);
+    EXPECT_EQ(y.Count(), 5);
+    EXPECT_EQ(d.Count(), 5);
+    d.SetCapacity(9);
+    EXPECT_EQ(d.PlannedCount(), 9);
+}
+
+TEST(Dependency, StreamRoundTripAndDataOnly) {
+    Channel a;
+    a.set.Caption = QStringLiteral("Data Set A( 12 )");
+    a.set.Color = 0x008000;
+    a.set.Brush = {0x123456, bsSolid};
+    a.set.DrawStyle = dsPoint;
+    a.set.LineStyle = psDashDot;
+    a.set.PointStyle = ptStar;
+    a.set.PointSize = 7;
+    a.set.Thickness = 3;
+    a.set.Visible = false;
+    a.time.AddKoef = 0.5;
+    a.shift.AddKoef = 10;
+    a.mul.MulKoef = -2;
+    a.set.SetCount(100);
+    for (int i = 0; i < 100; ++i) {
+        a.x.SetItem(i, i * 1e-4);
+        a.y.SetItem(i, 300 - i * 7);
+    }
+    TMemoryStream s;
+    a.set.SaveToStream(s);
+    EXPECT_EQ(s.Size(), 21 + 4 + 16 + (8 + 16 + 800) + (8 + 48 + 200));
+
+    Channel b;
+    s.Seek(0);
+    b.set.LoadFromStream(s);
+    EXPECT_EQ(b.set.Caption, a.set.Caption);
+    EXPECT_EQ(b.set.Color, 0x008000u);
+    EXPECT_EQ(b.set.Brush.Color, 0x123456u);
+    EXPECT_EQ(b.set.Brush.Style, bsSolid);
+    EXPECT_EQ(b.set.LineStyle, psDashDot);
+    EXPECT_EQ(b.set.PointStyle, ptStar);
+    EXPECT_EQ(b.set.PointSize, 7);
+    EXPECT_EQ(b.set.Thickness, 3);
+    EXPECT_FALSE(b.set.Visible);
+    EXPECT_EQ(b.set.Count(), 100);
+    EXPECT_EQ(b.y.Value(99), 10 + -2 * (300 - 99 * 7));
+    EXPECT_EQ(b.x.Value(10), 10 * 1e-4 + 0.5);
+
+    // DataOnly keeps the style and caption, replaces the numbers.
+    Channel c;
+    c.set.Caption = QStringLiteral("mine");
+    c.set.Color = 0xABCDEF;
+    s.Seek(0);
+    c.set.LoadFromStream(s, true);
+    EXPECT_EQ(c.set.Caption, "mine");
+    EXPECT_EQ(c.set.Color, 0xABCDEFu);
+    EXPECT_TRUE(c.set.Visible);
+    EXPECT_EQ(c.set.Count(), 100);
+    EXPECT_EQ(c.y.GetItem(1), 293);
+    EXPECT_EQ(s.Remaining(), 0);
+}
+
+TEST(Dependency, HostileCaptionLengthIsAReadError) {
+    for (int32_t len : {-1, 1 << 30, 5}) {
+        TMemoryStream s;
+        const QByteArray style(21, '\0');
+        s.WriteBuffer(style.constData(), style.size());
+        s.WriteI32(len);
+        s.WriteBuffer("abc", 3);
+        s.Seek(0);
+        Channel c;
+        EXPECT_THROW(c.set.LoadFromStream(s), EReadError) << len;
+    }
+}
+
+TEST(Dependency, DestroyedSetLeavesEveryRegisteredGraph) {
+    Holder g1, g2;
+    TGraphRegistry::Instance().Register(&g1);
+    TGraphRegistry::Instance().Register(&g2);
+    auto keep = std::make_unique<TDependency>();
+    {
+        TDependency gone;
+        g1.sets = {keep.get(), &gone};
+        g2.sets = {&gone};
+    }
+    EXPECT_EQ(g1.sets, std::vector<TDependency *>{keep.get()});
+    EXPECT_TRUE(g2.sets.empty());
+    TGraphRegistry::Instance().Unregister(&g1);
+    TGraphRegistry::Instance().Unregister(&g2);
+    EXPECT_EQ(TGraphRegistry::Instance().Count(), 0);
+}

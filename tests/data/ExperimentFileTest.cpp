@@ -1,0 +1,345 @@
+#include "common/MessageService.h"
+#include "data/ExperimentFile.h"
+#include "data/SampleExperiments.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+using namespace tessel;
+using namespace tessel::test;
+
+namespace {
+
+QByteArray ReadBytes(const QString &path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Encodes the primitives independently of the program's writer.
+struct Bytes {
+    QByteArray b;
+    Bytes &raw(const QByteArray &x) { b += x; return *this; }
+    Bytes &i32(int32_t v) {
+        for (int i = 0; i < 4; ++i)
+            b += char((uint32_t(v) >> (8 * i)) & 0xFF);
+        return *this;
+    }
+    Bytes &f64(double v) {
+        uint64_t u;
+        std::memcpy(&u, &v, 8);
+        for (int i = 0; i < 8; ++i)
+            b += char((u >> (8 * i)) & 0xFF);
+        return *this;
+    }
+    Bytes &u8(int v) { b += char(v); return *this; }
+    Bytes &str(const QString &s) { i32(int32_t(s.toLatin1().size())); b += s.toLatin1(); return *this; }
+    Bytes &list(const QStringList &l) {
+        i32(int32_t(l.size()));
+        for (const QString &s : l)
+            str(s);
+        return *this;
+    }
+    Bytes &pair(const TLinTransformation &t) { return f64(t.MulKoef).f64(t.AddKoef); }
+    Bytes &dataSet(const TChannel &c) {
+        const TDependency &d = *c.Set;
+        i32(int32_t(d.Color)).i32(int32_t(d.Brush.Color)).u8(d.Brush.Style).u8(d.DrawStyle).u8(d.LineStyle);
+        u8(d.PointStyle).i32(d.PointSize).i32(d.Thickness).u8(d.Visible ? 1 : 0).str(d.Caption);
+        i32(c.X->Capacity()).i32(c.X->Count()).pair(*static_cast<TLinTransformation *>(c.X->Transformation()));
+        for (int i = 0; i < c.X->Capacity(); ++i)
+            f64(c.X->GetItem(i));
+        i32(c.Y->Capacity()).i32(c.Y->Count()).pair(*c.Shift).pair(*c.Mul).pair(*c.Base);
+        for (int i = 0; i < c.Y->Capacity(); ++i)
+            b += char(int(c.Y->GetItem(i)) & 0xFF), b += char((int(c.Y->GetItem(i)) >> 8) & 0xFF);
+        return *this;
+    }
+    Bytes &conditions(const TConditions &c, int logX) {
+        u8(logX);
+        b += QByteArray(21, '\0');
+        return u8(c.SensA).u8(c.SensB).u8(c.GainA).u8(c.OffsetA).u8(c.GainB).u8(c.OffsetB);
+    }
+};
+
+// The whole file as its layout prescribes, from the model's contents.
+QByteArray ExpectedFile(const TExperimentModel &m) {
+    Bytes x;
+    const int n = m.RecordCount();
+    x.raw("QORVEN DATA FILE 97").str("Version 1.1.20.188").str(m.Title).list(m.Description).i32(n);
+    for (int i = n - 1; i >= 1; --i) {
+        const TMeasurementRecord &r = m.Record(i);
+        x.dataSet(r.A).dataSet(r.B).f64(r.Time).i32(r.DeviceType).i32(0);
+    }
+    for (int i = 0; i < n; ++i)
+        x.conditions(m.Record(i).Conditions, m.LogarithmicX ? 1 : 0);
+    x.list(m.Protocol);
+    for (int i = 1; i < n; ++i)
+        x.list(m.Record(i).Protocol);
+    for (int i = 1; i < n; ++i)
+        x.list(m.Record(i).VarNames).list(m.Record(i).VarValues);
+    return x.i32(m.MeasurementCounter).i32(0).b;
+}
+
+void MakeGoldenModel(const QString &name, TExperimentModel &m) {
+    if (name == "empty") {
+        m.Protocol = {QStringLiteral("; new experiment")};
+    } else if (name == "two") {
+        FillSampleExperiment(m, 2, 5);
+        m.LogarithmicX = true;
+    } else {
+        FillSampleExperiment(m, 3, 3);
+        m.Record(2).A.Set->Visible = false;
+        m.Record(1).B.Set->SetCapacity(0);
+        m.Record(2).Conditions.LogX = 1; // stale: the writer stores the model's flag
+    }
+}
+
+struct Fixture : ::testing::Test {
+    TestDir dir;
+    RecordingMessageService messages;
+    ScopedMessageService scope{&messages};
+
+    QByteArray Save(TExperimentModel &m) {
+        const QString path = dir.path("t.exp");
+        EXPECT_TRUE(SaveExperimentFile(m, path));
+        return ReadBytes(path);
+    }
+    bool LoadBytes(const QByteArray &bytes, TExperimentModel &m) {
+        TFileOp f;
+        f.OnCreateStream = [bytes](const QString &, TFileMode) { return std::make_unique<TMemoryStream>(bytes); };
+        f.FileName = QStringLiteral("mem.exp");
+        if (!f.Open())
+            return false;
+        return ReadExperiment(f, m);
+    }
+};
+
+using ExperimentFile = Fixture;
+
+QByteArray SampleBytes(ExperimentFile &t, int measurements, int samples) {
+    TExperimentModel m;
+    FillSampleExperiment(m, measurements, samples);
+    return t.Save(m);
+}
+
+} // namespace
+
+TEST_F(ExperimentFile, WriterFollowsTheLayout) {
+    for (const char *name : {"empty", "two", "three"}) {
+        TExperimentModel m;
+        MakeGoldenModel(name, m);
+        EXPECT_EQ(Save(m), ExpectedFile(m)) << name;
+    }
+}
+
+TEST_F(ExperimentFile, GoldenFilesStayByteForByte) {
+    const bool update = qEnvironmentVariableIsSet("TESSEL_UPDATE_GOLDEN");
+    for (const char *name : {"empty", "two", "three"}) {
+        const QString golden = SourcePath(QStringLiteral("tests/data/golden/%1.exp").arg(name));
+        TExperimentModel m;
+        MakeGoldenModel(name, m);
+        const QByteArray written = Save(m);
+        if (update) {
+            QFile f(golden);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(written);
+        }
+        const QByteArray stored = ReadBytes(golden);
+        ASSERT_FALSE(stored.isEmpty()) << name;
+        EXPECT_EQ(written, stored) << name;
+
+        // Read and written again: the same bytes.
+        TExperimentModel back;
+        ASSERT_TRUE(LoadExperimentFile(back, golden)) << name;
+        EXPECT_EQ(Save(back), stored) << name;
+    }
+    EXPECT_TRUE(messages.entries.empty());
+}
+
+// Byte-identical re-writing (golden test) shows that every field comes back;
+// here the model's side: order, captions and the stored values.
+TEST_F(ExperimentFile, MeasurementsComeBackInOrder) {
+    TExperimentModel m;
+    FillSampleExperiment(m, 2, 6);
+    m.LogarithmicX = true;
+    TExperimentModel back;
+    ASSERT_TRUE(LoadBytes(Save(m), back));
+    ASSERT_EQ(back.RecordCount(), 3);
+    EXPECT_TRUE(back.LogarithmicX);
+    EXPECT_EQ(back.MeasurementCounter, 2);
+    EXPECT_EQ(back.Current().A.Set->PlannedCount(), 0);
+    EXPECT_EQ(back.Record(2).A.Set->Caption, "Data Set A( 0 )");
+    EXPECT_EQ(back.Record(1).B.Set->Caption, "Data Set B( 1 )");
+    EXPECT_EQ(back.Record(1).Time, m.Record(1).Time);
+    EXPECT_EQ(back.Record(1).VarValues, m.Record(1).VarValues);
+    EXPECT_EQ(back.Record(1).B.Y->Value(2), m.Record(1).B.Y->Value(2));
+}
+
+TEST_F(ExperimentFile, FileWithoutVariableTablesOpens) {
+    TExperimentModel m;
+    FillSampleExperiment(m, 2, 3);
+    QByteArray b = Save(m);
+    int64_t tables = 0;
+    for (int i = 1; i < m.RecordCount(); ++i)
+        for (const QStringList *l : {&m.Record(i).VarNames, &m.Record(i).VarValues}) {
+            tables += 4;
+            for (const QString &s : *l)
+                tables += 4 + s.size();
+        }
+    b.remove(b.size() - 8 - tables, tables);
+    TExperimentModel back;
+    ASSERT_TRUE(LoadBytes(b, back));
+    EXPECT_TRUE(back.Record(1).VarNames.isEmpty());
+    EXPECT_TRUE(back.Record(2).VarValues.isEmpty());
+    EXPECT_EQ(back.MeasurementCounter, 2);
+    EXPECT_TRUE(messages.entries.empty());
+}
+
+TEST_F(ExperimentFile, AnyOtherVersionTagIsRefused) {
+    const QByteArray good = SampleBytes(*this, 1, 2);
+    for (const char *tag : {"Version 1.1.20.189", "version 1.1.20.188", "Version 1.1.20.188 ", "", "Version 1.1.20.18"}) {
+        messages.clear();
+        QByteArray b = good;
+        Bytes t;
+        t.str(QString::fromLatin1(tag));
+        b.replace(19, 4 + 18, t.b);
+        TExperimentModel back;
+        back.Title = "stale";
+        EXPECT_FALSE(LoadBytes(b, back)) << tag;
+        EXPECT_EQ(messages.texts(), QStringList{"Unsuported File Format"}) << tag;
+        EXPECT_EQ(back.RecordCount(), 1);
+        EXPECT_TRUE(back.Title.isEmpty());
+    }
+}
+
+TEST_F(ExperimentFile, DamagedFileKeepsTheCompleteMeasurements) {
+    const QByteArray good = SampleBytes(*this, 2, 50);
+    TExperimentModel back;
+    // Cut inside the second measurement's channel B.
+    EXPECT_FALSE(LoadBytes(good.left(good.size() / 2 + 200), back));
+    EXPECT_EQ(messages.texts(), QStringList{"Reading error"});
+    ASSERT_EQ(back.RecordCount(), 2);
+    EXPECT_EQ(back.Title, "Quenching analysis");
+    EXPECT_EQ(back.Record(1).A.Set->Caption, "Data Set A( 0 )");
+    EXPECT_EQ(back.Record(1).A.Set->Count(), 50);
+    EXPECT_EQ(back.Current().A.Set->Count(), 0);
+}
+
+TEST_F(ExperimentFile, TruncationAtEveryOffsetFailsCleanly) {
+    const QByteArray good = SampleBytes(*this, 2, 4);
+    int successes = 0;
+    for (int len = 0; len < good.size(); ++len) {
+        messages.clear();
+        TExperimentModel back;
+        const bool ok = LoadBytes(good.left(len), back);
+        ASSERT_GE(back.RecordCount(), 1);
+        if (ok) {
+            // Cutting exactly after the first 8 bytes of the variable tables
+            // leaves a valid file of the older kind.
+            ++successes;
+            EXPECT_TRUE(messages.entries.empty());
+            continue;
+        }
+        ASSERT_EQ(messages.entries.size(), 1u) << len;
+        const QString text = messages.entries[0].text;
+        EXPECT_TRUE(text == "Bad file format" || text == "Reading error") << len << ' ' << text.toStdString();
+        EXPECT_EQ(text == "Bad file format", len < 19) << len;
+    }
+    EXPECT_EQ(successes, 1);
+}
+
+TEST_F(ExperimentFile, FlippedBytesNeverCrashOrHang) {
+    const QByteArray good = SampleBytes(*this, 2, 4);
+    const QStringList allowed{"Bad file format", "Reading error", "Unsuported File Format"};
+    int refused = 0;
+    for (int pos = 0; pos < good.size(); ++pos) {
+        const char original = good[pos];
+        for (char flipped : {char(original ^ 0xFF), char(original ^ 0x80), char(0x7F)}) {
+            QByteArray b = good;
+            b[pos] = flipped;
+            messages.clear();
+            TExperimentModel back;
+            const bool ok = LoadBytes(b, back);
+            ASSERT_GE(back.RecordCount(), 1);
+            ASSERT_EQ(messages.entries.size(), ok ? 0u : 1u) << pos;
+            if (!ok) {
+                ++refused;
+                EXPECT_TRUE(allowed.contains(messages.entries[0].text)) << pos;
+            }
+        }
+    }
+    EXPECT_GT(refused, good.size() / 2);
+}
+
+TEST(ExperimentModel, PrepareNumbersAndColoursEachPair) {
+    TExperimentModel m;
+    m.MeasurementCounter = 13;
+    m.PrepareMeasurementDataSets(100, 0);
+    const TMeasurementRecord &r = m.Current();
+    EXPECT_EQ(r.A.Set->Color, 0x000000u); // the 14th pair reuses the first colour
+    EXPECT_EQ(r.B.Set->Brush.Color, 0xFFFFFFu);
+    EXPECT_EQ(r.A.Set->Caption, "Data Set A( 13 )");
+    EXPECT_EQ(r.B.Set->Caption, "Data Set B( 13 )");
+    EXPECT_EQ(r.A.Set->PointStyle, ptCircle);
+    EXPECT_EQ(r.B.Set->PointStyle, ptSquare);
+    EXPECT_EQ(r.A.Set->PlannedCount(), 100);
+    EXPECT_EQ(r.B.Set->PlannedCount(), 0);
+    EXPECT_EQ(m.MeasurementCounter, 14);
+
+    TExperimentModel log;
+    log.LogarithmicX = true;
+    log.PrepareMeasurementDataSets(10, 10, 0.0, 1e-3);
+    EXPECT_FALSE(log.Current().A.Set->Visible);
+    EXPECT_TRUE(log.Current().B.Set->Visible);
+}
+
+TEST(ExperimentModel, ScalingBuildsTheChannelChains) {
+    TChannelScaling s;
+    s.MulA = 2;
+    s.YShiftA = -1;
+    s.MulB = 0.5;
+    s.ThicknessB = 3;
+    TExperimentModel m(s);
+    TMeasurementRecord &r = m.Current();
+    r.A.Set->SetCount(1);
+    r.A.Y->SetItem(0, 10);
+    EXPECT_EQ(r.A.Y->Value(0), 19);
+    EXPECT_EQ(r.B.Set->Thickness, 3);
+    EXPECT_EQ(r.A.Set->Thickness, 1);
+    EXPECT_EQ(r.A.Set->DrawStyle, dsPoint);
+    EXPECT_EQ(r.A.X->Transformation(), &m.TrTime());
+}
+
+TEST(ExperimentModel, RemovingBothDataSetsRemovesTheRecord) {
+    TExperimentModel m;
+    FillSampleExperiment(m, 2, 4);
+    EXPECT_EQ(m.SizeEstimate(), 50 * 3 + 10 * (4 + 4 + 4 + 2));
+    TDependency *a = m.Record(1).A.Set.get();
+    TDependency *b = m.Record(1).B.Set.get();
+    EXPECT_FALSE(m.RemoveDataSet(a));
+    EXPECT_EQ(m.RecordCount(), 3);
+    EXPECT_EQ(a->PlannedCount(), 0);
+    EXPECT_TRUE(m.RemoveDataSet(b));
+    EXPECT_EQ(m.RecordCount(), 2);
+    EXPECT_EQ(m.Record(1).A.Set->Caption, "Data Set A( 0 )");
+}
+
+TEST(ExperimentDates, DaysSince1899) {
+    struct {
+        QDateTime t;
+        double days;
+    } cases[] = {
+        {QDateTime(QDate(1899, 12, 30), QTime(0, 0)), 0},
+        {QDateTime(QDate(1900, 1, 1), QTime(12, 0)), 2.5},
+        {QDateTime(QDate(1899, 12, 29), QTime(6, 0)), -1.25},
+        {QDateTime(QDate(2026, 12, 6), QTime(18, 0)), 46362.75},
+    };
+    for (const auto &c : cases) {
+        EXPECT_DOUBLE_EQ(DaysFromDateTime(c.t), c.days) << c.days;
+        const auto back = DateTimeFromDays(c.days);
+        ASSERT_TRUE(back.has_value());
+        EXPECT_EQ(back->toString(Qt::ISODate), c.t.toString(Qt::ISODate));
+    }
+    for (double bad : {std::nan(""), 1e300, -1e7, HUGE_VAL})
+        EXPECT_FALSE(DateTimeFromDays(bad).has_value());
+}

@@ -1,0 +1,208 @@
+#include "common/FileDialogService.h"
+#include "common/MessageService.h"
+#include "data/FileOp.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+#include <gtest/gtest.h>
+
+using namespace tessel;
+using namespace tessel::test;
+
+namespace {
+
+QByteArray ReadBytes(const QString &path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void WriteBytes(const QString &path, const QByteArray &b) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(b);
+}
+
+const QByteArray kMagic("QORVEN DATA FILE 97");
+
+// Writes go to a real temporary file until the budget is used up, as on a
+// full disk.
+class FullDiskStream : public TStream {
+public:
+    FullDiskStream(std::unique_ptr<TStream> inner, int64_t budget) : m_inner(std::move(inner)), m_budget(budget) {}
+    int64_t Read(void *b, int64_t n) override { return m_inner->Read(b, n); }
+    int64_t Write(const void *b, int64_t n) override {
+        const int64_t allowed = std::min(n, m_budget);
+        m_budget -= allowed;
+        return allowed > 0 ? m_inner->Write(b, allowed) : 0;
+    }
+    int64_t Size() const override { return m_inner->Size(); }
+    int64_t Position() const override { return m_inner->Position(); }
+    bool Commit() override { return m_inner->Commit(); }
+
+private:
+    std::unique_ptr<TStream> m_inner;
+    int64_t m_budget;
+};
+
+struct Fixture : ::testing::Test {
+    TestDir dir;
+    RecordingMessageService messages;
+    ScopedMessageService scope{&messages};
+    RecordingFileDialogService dialogs;
+    ScopedFileDialogService dialogScope{&dialogs};
+};
+
+} // namespace
+
+using FileOp = Fixture;
+
+TEST_F(FileOp, OpenRefusesMissingFilesAndForeignMagic) {
+    struct {
+        QByteArray content;
+        bool exists;
+        QString message;
+    } cases[] = {
+        {{}, false, "File not found"},
+        {"QORVEN DATA FILE 9", true, "Bad file format"},
+        {"QORVEN DATA FILE 98 and more", true, "Bad file format"},
+        {{}, true, "Bad file format"},
+    };
+    for (const auto &c : cases) {
+        messages.clear();
+        const QString path = dir.path("f.exp");
+        QFile::remove(path);
+        if (c.exists)
+            WriteBytes(path, c.content);
+        TFileOp f;
+        f.FileName = path;
+        f.ForceSaveAs = true;
+        EXPECT_FALSE(f.Open());
+        EXPECT_FALSE(f.IsOpen());
+        EXPECT_EQ(messages.texts(), QStringList{c.message});
+        EXPECT_TRUE(f.ForceSaveAs);
+        if (c.message == "Bad file format") {
+            EXPECT_TRUE(f.FileName.isEmpty());
+        }
+    }
+}
+
+TEST_F(FileOp, FailedTypedReadsReportOnceAndReturnZero) {
+    const QString path = dir.path("short.exp");
+    QByteArray b = kMagic;
+    b.append("\x05\x00\x00\x00" "ab" "\x07", 7);
+    WriteBytes(path, b);
+    TFileOp f;
+    f.FileName = path;
+    ASSERT_TRUE(f.Open());
+    EXPECT_EQ(f.ReadInteger(), 5);
+    EXPECT_EQ(f.ReadByte(), 'a');
+    EXPECT_EQ(f.ReadInteger(), 0); // only 2 bytes left
+    EXPECT_EQ(f.ErrorCode(), feReading);
+    EXPECT_EQ(f.ReadString(), QString());
+    EXPECT_EQ(f.ReadDouble(), 0.0);
+    EXPECT_EQ(messages.texts(), QStringList{"Reading error"});
+}
+
+TEST_F(FileOp, SaveWritesMagicAndReplacesOnlyOnClose) {
+    const QString path = dir.path("a.exp");
+    WriteBytes(path, "old contents");
+    TFileOp f;
+    f.FileName = path;
+    ASSERT_TRUE(f.Save());
+    f.WriteInteger(-2);
+    f.WriteString("x\u00e9");
+    f.WriteStrings({"a", ""});
+    f.WriteDouble(1.5);
+    f.WriteByte(9);
+    EXPECT_EQ(ReadBytes(path), "old contents");
+    ASSERT_TRUE(f.Close());
+    QByteArray want = kMagic;
+    want.append("\xfe\xff\xff\xff" "\x02\x00\x00\x00" "x\xe9", 10);
+    want.append("\x02\x00\x00\x00" "\x01\x00\x00\x00" "a" "\x00\x00\x00\x00", 13);
+    want.append("\x00\x00\x00\x00\x00\x00\xf8\x3f" "\x09", 9);
+    EXPECT_EQ(ReadBytes(path), want);
+    EXPECT_TRUE(messages.entries.empty());
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"a.exp"});
+
+    // A save abandoned half way (the program dies, or the container goes
+    // without Close) leaves the file as it was.
+    {
+        TFileOp g;
+        g.FileName = path;
+        ASSERT_TRUE(g.Save());
+        g.WriteInteger(1);
+    }
+    EXPECT_EQ(ReadBytes(path), want);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"a.exp"});
+}
+
+TEST_F(FileOp, FullDiskLeavesThePreviousFileIntact) {
+    const QString path = dir.path("keep.exp");
+    WriteBytes(path, kMagic + "previous measurements");
+    for (int64_t budget : {0, 10, 19, 25}) {
+        messages.clear();
+        TFileOp f;
+        f.FileName = path;
+        f.OnCreateStream = [budget](const QString &name, TFileMode) -> std::unique_ptr<TStream> {
+            auto file = std::make_unique<QSaveFile>(name);
+            if (!file->open(QIODevice::WriteOnly))
+                return nullptr;
+            return std::make_unique<FullDiskStream>(std::make_unique<TSaveFileStream>(std::move(file)), budget);
+        };
+        if (f.Save()) {
+            for (int i = 0; i < 10; ++i)
+                f.WriteInteger(i);
+        }
+        EXPECT_FALSE(f.Close()) << budget;
+        EXPECT_EQ(messages.texts(), QStringList{"Writing error"}) << budget;
+        EXPECT_EQ(ReadBytes(path), kMagic + "previous measurements");
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"keep.exp"});
+    }
+}
+
+TEST_F(FileOp, CannotCreateReportsAndReturnsFalse) {
+    TFileOp f;
+    f.FileName = dir.path("no/such/folder/x.exp");
+    EXPECT_FALSE(f.Save());
+    EXPECT_EQ(messages.texts(), QStringList{"Cannot create file"});
+}
+
+TEST_F(FileOp, SaveAsAndOpenGoThroughTheDialogs) {
+    TFileOp f;
+    f.FileName = "NoName.exp";
+    f.ForceSaveAs = true;
+    f.SaveDialog = TFileDialogSetup{"Save", "Experiment Files|*.exp", "*.exp", {}};
+    EXPECT_FALSE(f.Save()); // cancelled
+    ASSERT_EQ(dialogs.requests.size(), 1u);
+    EXPECT_TRUE(dialogs.requests[0].save);
+    EXPECT_EQ(dialogs.requests[0].filter, "Experiment Files|*.exp");
+
+    const QString target = dir.path("chosen.exp");
+    dialogs.answer(target);
+    ASSERT_TRUE(f.Save());
+    EXPECT_EQ(f.FileName, target);
+    EXPECT_FALSE(f.ForceSaveAs);
+    EXPECT_TRUE(f.Close());
+    EXPECT_EQ(ReadBytes(target), kMagic);
+
+    f.OpenDialog = TFileDialogSetup{"Open", "Experiment Files|*.exp", {}, {}};
+    EXPECT_FALSE(f.Open());
+    dialogs.answer(target);
+    EXPECT_TRUE(f.Open());
+    EXPECT_TRUE(messages.entries.empty());
+}
+
+TEST_F(FileOp, CustomHandlerSeesTheFirstCodeOnly) {
+    TFileOp f;
+    std::vector<int> codes;
+    f.OnFileOpError = [&](TFileOp &, int code) { codes.push_back(code); };
+    f.FileName = dir.path("missing.exp");
+    EXPECT_FALSE(f.Open());
+    f.ReadInteger();
+    EXPECT_EQ(codes, std::vector<int>{feNotFound});
+    EXPECT_TRUE(messages.entries.empty());
+    EXPECT_EQ(TFileOp::ErrorMessage(0), "Unknown error");
+    EXPECT_EQ(TFileOp::ErrorMessage(42), "Unknown error");
+}

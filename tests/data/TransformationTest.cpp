@@ -1,0 +1,85 @@
+#include "data/Stream.h"
+#include "data/Vector.h"
+
+#include <gtest/gtest.h>
+
+using namespace tessel;
+
+TEST(Transformation, ExtremesFollowTheSignOfTheFactor) {
+    struct {
+        double mul, add;
+        bool enabled;
+        double min, max, value5;
+    } cases[] = {
+        {-2, 1, true, -19, 1, -9},
+        {0, 3, true, 3, 3, 3},      // zero factor takes the inner maximum for Min
+        {2, 1, true, 1, 21, 11},
+        {-2, 1, false, 10, 0, 5},   // disabled: raw values, sign still swaps
+    };
+    TIntVector v;
+    v.SetCount(11);
+    for (int i = 0; i <= 10; ++i)
+        v.SetItem(i, i);
+    for (const auto &c : cases) {
+        TLinTransformation t;
+        t.MulKoef = c.mul;
+        t.AddKoef = c.add;
+        t.Enabled = c.enabled;
+        v.SetTransformation(&t);
+        EXPECT_EQ(v.TrMin(0, 11), c.min) << c.mul;
+        EXPECT_EQ(v.TrMax(0, 11), c.max) << c.mul;
+        EXPECT_EQ(v.Value(5), c.value5) << c.mul;
+    }
+}
+
+TEST(Transformation, ChainAppliesInnerFirst) {
+    TIntVector v;
+    v.SetCount(3);
+    v.SetItem(0, 10);
+    v.SetItem(1, -20);
+    v.SetItem(2, 4);
+    TLinTransformation base, mul, shift;
+    mul.MulKoef = -3;
+    mul.SetTransformBefore(&base);
+    shift.AddKoef = 100;
+    shift.SetTransformBefore(&mul);
+    v.SetTransformation(&shift);
+    EXPECT_EQ(v.Value(0), 70);
+    EXPECT_EQ(v.TrMin(0, 3), 70);  // from the raw maximum
+    EXPECT_EQ(v.TrMax(0, 3), 160); // from the raw minimum
+    EXPECT_DOUBLE_EQ(v.TrMean(0, 3), 100 + -3 * (-6 / 3.0));
+    EXPECT_THROW(base.SetTransformBefore(&shift), std::invalid_argument);
+}
+
+TEST(Transformation, StreamFormNeedsTheWritersShape) {
+    TLinTransformation base, mul, shift;
+    base.MulKoef = 1.25;
+    mul.MulKoef = 2;
+    mul.AddKoef = 0.5;
+    shift.AddKoef = -7;
+    mul.SetTransformBefore(&base);
+    shift.SetTransformBefore(&mul);
+    TMemoryStream s;
+    shift.SaveToStream(s);
+    s.WriteF64(99); // what follows the chain in a file
+    EXPECT_EQ(s.Size(), 48 + 8);
+    EXPECT_EQ(shift.StreamSize(), 48);
+
+    TLinTransformation b2, m2, s2;
+    m2.SetTransformBefore(&b2);
+    s2.SetTransformBefore(&m2);
+    s.Seek(0);
+    s2.LoadFromStream(s);
+    EXPECT_EQ(s2.AddKoef, -7);
+    EXPECT_EQ(m2.MulKoef, 2);
+    EXPECT_EQ(m2.AddKoef, 0.5);
+    EXPECT_EQ(b2.MulKoef, 1.25);
+    EXPECT_EQ(s.ReadF64(), 99);
+
+    // A one-level reader stops after 16 bytes and leaves the rest unread.
+    TLinTransformation single;
+    s.Seek(0);
+    single.LoadFromStream(s);
+    EXPECT_EQ(s.Position(), 16);
+    EXPECT_EQ(SharedIdentity().StreamSize(), 0);
+}

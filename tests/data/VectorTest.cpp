@@ -1,0 +1,217 @@
+#include "data/Stream.h"
+#include "data/Vector.h"
+
+#include <gtest/gtest.h>
+#include <memory>
+
+using namespace tessel;
+
+TEST(Vector, CountAndCapacityRules) {
+    struct {
+        int32_t capacity, count, newCount, newCapacity;
+        int32_t wantCount, wantCapacity;
+    } cases[] = {
+        {0, 0, 5, -1, 5, 5},     // SetCount above capacity grows to exactly N
+        {10, 3, 7, -1, 7, 10},   // within capacity: storage stays
+        {10, 8, -1, 4, 4, 4},    // SetCapacity below Count clips Count
+        {10, 8, -1, 20, 8, 20},  // growing keeps Count
+    };
+    for (const auto &c : cases) {
+        TDoubleVector v;
+        v.SetCapacity(c.capacity);
+        v.SetCount(c.count);
+        if (c.newCount >= 0)
+            v.SetCount(c.newCount);
+        if (c.newCapacity >= 0)
+            v.SetCapacity(c.newCapacity);
+        EXPECT_EQ(v.Count(), c.wantCount);
+        EXPECT_EQ(v.Capacity(), c.wantCapacity);
+    }
+}
+
+TEST(Vector, AddGrowsByTheGrowthSteps) {
+    TDoubleVector v;
+    std::vector<int32_t> seen;
+    for (int i = 0; i < 96; ++i) {
+        v.Add(i);
+        if (seen.empty() || seen.back() != v.Capacity())
+            seen.push_back(v.Capacity());
+    }
+    EXPECT_EQ(seen, (std::vector<int32_t>{4, 8, 12, 28, 44, 60, 76, 95, 118}));
+    EXPECT_EQ(v.Count(), 96);
+    EXPECT_EQ(v.GetItem(95), 95.0);
+}
+
+TEST(Vector, IntVectorExtremesAndTruncation) {
+    TIntVector v;
+    v.SetCount(4);
+    v.SetItem(0, 12);
+    v.SetItem(1, -32768);
+    v.SetItem(2, 32767);
+    v.SetItem(3, 70000); // keeps the low 16 bits: 70000 - 65536
+    EXPECT_EQ(v.GetItem(1), -32768.0);
+    EXPECT_EQ(v.GetItem(2), 32767.0);
+    EXPECT_EQ(v.GetItem(3), 4464.0);
+    EXPECT_EQ(v.Min(0, 4), -32768.0);
+    EXPECT_EQ(v.Max(0, 4), 32767.0);
+    EXPECT_EQ(v.Min(2, 1), 32767.0);
+    EXPECT_DOUBLE_EQ(v.Mean(0, 4), (12 - 32768 + 32767 + 4464) / 4.0);
+}
+
+TEST(Vector, StatisticsStayInsideTheStorage) {
+    TDoubleVector v;
+    v.SetCount(3);
+    v.SetItem(0, 5);
+    v.SetItem(1, -1);
+    v.SetItem(2, 2);
+    EXPECT_EQ(v.Min(0, 0), 0.0);
+    EXPECT_EQ(v.Max(2, 100), 2.0);
+    EXPECT_EQ(v.Min(-5, 7), -1.0);
+    EXPECT_EQ(v.Mean(7, 3), 0.0);
+    EXPECT_THROW(v.GetItem(3), ETesselError);
+    EXPECT_THROW(v.GetItem(-1), ETesselError);
+}
+
+TEST(Vector, VirtualVectorComputesOnDemand) {
+    TVirtualVector v;
+    v.SetCount(5);
+    EXPECT_EQ(v.GetItem(3), 0.0);
+    EXPECT_EQ(v.Max(0, 5), 0.0);
+    v.OnCalcItem = [](const TVirtualVector &, int32_t i, double &value) { value = (i - 2) * (i - 2); };
+    EXPECT_EQ(v.Min(0, 5), 0.0);
+    EXPECT_EQ(v.Max(0, 5), 4.0);
+    EXPECT_EQ(v.Mean(0, 5), 2.0);
+
+    TMemoryStream s;
+    v.SaveToStream(s);
+    EXPECT_EQ(s.Size(), 8); // no element bytes
+    TVirtualVector back;
+    s.Seek(0);
+    back.LoadFromStream(s);
+    EXPECT_EQ(back.Capacity(), 5);
+    EXPECT_EQ(back.Count(), 5);
+}
+
+template <typename V>
+class VectorStream : public ::testing::Test {};
+using VectorKinds = ::testing::Types<TIntVector, TDoubleVector>;
+TYPED_TEST_SUITE(VectorStream, VectorKinds);
+
+TYPED_TEST(VectorStream, RoundTripKeepsCapacityCountAndBlock) {
+    TypeParam v;
+    TLinTransformation tr;
+    tr.MulKoef = 2;
+    tr.AddKoef = -3;
+    v.SetTransformation(&tr);
+    v.SetCapacity(10);
+    v.SetCount(3);
+    for (int i = 0; i < 10; ++i)
+        v.SetItem(i, 100 * i - 250);
+    TMemoryStream s;
+    v.SaveToStream(s);
+    EXPECT_EQ(s.Size(), 8 + 16 + 10 * v.ElemSize());
+    EXPECT_EQ(s.Size(), v.StreamSize());
+
+    TypeParam back;
+    TLinTransformation tr2;
+    back.SetTransformation(&tr2);
+    s.Seek(0);
+    back.LoadFromStream(s);
+    EXPECT_EQ(back.Capacity(), 10);
+    EXPECT_EQ(back.Count(), 3);
+    EXPECT_EQ(tr2.MulKoef, 2);
+    EXPECT_EQ(tr2.AddKoef, -3);
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(back.GetItem(i), 100 * i - 250);
+    EXPECT_EQ(back.Value(1), 2 * -150 - 3);
+    TMemoryStream again;
+    back.SaveToStream(again);
+    EXPECT_EQ(again.Data(), s.Data());
+}
+
+TEST(Vector, HostileStreamNeverAllocatesBeyondTheBytes) {
+    struct {
+        int32_t capacity, count;
+        int extraBytes;
+    } cases[] = {
+        {0x7fffffff, 0, 64}, // capacity far beyond the stream
+        {4, 5, 64},          // count above capacity
+        {-1, 0, 64},
+        {2, -3, 64},
+        {8, 2, 8 * 2 - 1},   // one byte short of the elements
+    };
+    for (const auto &c : cases) {
+        TMemoryStream s;
+        s.WriteI32(c.capacity);
+        s.WriteI32(c.count);
+        const QByteArray pad(c.extraBytes, '\x01');
+        s.WriteBuffer(pad.constData(), pad.size());
+        s.Seek(0);
+        TIntVector v;
+        v.SetCount(2);
+        EXPECT_THROW(v.LoadFromStream(s), EReadError) << c.capacity << ' ' << c.count;
+        EXPECT_EQ(v.Capacity(), 2);
+    }
+}
+
+TEST(Vector, AppendSameClassGrowsToExactlyTheSum) {
+    TIntVector a, b;
+    a.SetCount(3);
+    a.SetItem(2, 7);
+    b.SetCount(2);
+    b.SetItem(0, -4);
+    b.SetItem(1, 9);
+    a.Append(b);
+    EXPECT_EQ(a.Count(), 5);
+    EXPECT_EQ(a.Capacity(), 5);
+    EXPECT_EQ(a.GetItem(2), 7);
+    EXPECT_EQ(a.GetItem(3), -4);
+    EXPECT_EQ(a.GetItem(4), 9);
+    a.Append(a);
+    EXPECT_EQ(a.Count(), 10);
+    EXPECT_EQ(a.GetItem(9), 9);
+}
+
+TEST(Vector, IncompatibleAppendAndAssignChangeNothing) {
+    TIntVector i;
+    i.SetCount(2);
+    TDoubleVector d;
+    d.SetCount(3);
+    TVirtualVector v;
+    v.SetCount(1);
+    try {
+        i.Append(d);
+        FAIL();
+    } catch (const EConvertError &e) {
+        EXPECT_EQ(e.message(), "Unable to append incompatible vectors");
+    }
+    EXPECT_THROW(v.Append(v), EConvertError);
+    EXPECT_THROW(i.Assign(d), EConvertError);
+    EXPECT_EQ(i.Count(), 2);
+    EXPECT_EQ(i.Capacity(), 2);
+
+    // Same class: capacity, count and the whole block.
+    TDoubleVector src;
+    src.SetCapacity(6);
+    src.SetCount(2);
+    src.SetItem(5, 42.5);
+    d.Assign(src);
+    EXPECT_EQ(d.Capacity(), 6);
+    EXPECT_EQ(d.Count(), 2);
+    EXPECT_EQ(d.GetItem(5), 42.5);
+}
+
+TEST(Vector, NoTransformationMeansTheSharedIdentity) {
+    TIntVector v;
+    EXPECT_EQ(v.Transformation(), nullptr);
+    EXPECT_EQ(&v.ActiveTransformation(), &SharedIdentity());
+    TLinTransformation t;
+    t.MulKoef = -1;
+    v.SetTransformation(&t);
+    v.SetCount(1);
+    v.SetItem(0, 5);
+    EXPECT_EQ(v.Value(0), -5);
+    v.SetTransformation(nullptr);
+    EXPECT_EQ(v.Transformation(), nullptr);
+    EXPECT_EQ(v.Value(0), 5);
+}

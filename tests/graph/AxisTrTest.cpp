@@ -1,0 +1,213 @@
+#include "graph/AxisTr.h"
+
+#include <QStringList>
+#include <cmath>
+#include <gtest/gtest.h>
+
+using namespace tessel;
+
+namespace {
+
+std::vector<TTick> Of(const std::vector<TTick> &ticks, bool labelled, TTickKind kind) {
+    std::vector<TTick> r;
+    for (const TTick &t : ticks)
+        if (t.HasLabel == labelled && t.Kind == kind)
+            r.push_back(t);
+    return r;
+}
+
+QStringList Labels(const std::vector<TTick> &ticks) {
+    QStringList l;
+    for (const TTick &t : ticks)
+        if (t.HasLabel)
+            l << t.Label;
+    return l;
+}
+
+QString Message(const std::function<void()> &f) {
+    try {
+        f();
+    } catch (const EAxisError &e) {
+        return e.message();
+    }
+    return {};
+}
+
+} // namespace
+
+TEST(AxisTr, LinearMappingRoundsHalvesToEvenAndInverts) {
+    TLinAxisTr a;
+    a.SetRange(0, 10);
+    a.PixelStart = 0;
+    a.PixelLength = 5;
+    EXPECT_EQ(a.ValueToPixel(1), 0);  // 0.5
+    EXPECT_EQ(a.ValueToPixel(3), 2);  // 1.5
+    EXPECT_EQ(a.ValueToPixel(5), 2);  // 2.5
+    EXPECT_EQ(a.ValueToPixel(1e300), 2147483647);
+    EXPECT_EQ(a.ValueToPixel(-1e300), -2147483647 - 1);
+
+    a.PixelStart = 20;
+    a.PixelLength = 200;
+    for (bool reversed : {false, true}) {
+        a.Reversed = reversed;
+        for (double v : {0.0, 2.5, 7.25, 10.0})
+            EXPECT_DOUBLE_EQ(a.PixelToValue(a.ValueToPixel(v)), v) << reversed << ' ' << v;
+    }
+    EXPECT_EQ(a.ValueToPixel(0), 220); // reversed: values grow upwards
+    EXPECT_EQ(a.ValueToPixel(10), 20);
+    EXPECT_DOUBLE_EQ(a.ShiftValue(20, 1), 2);
+}
+
+TEST(AxisTr, LinearSetRangeAppliesTheBounds) {
+    struct {
+        double lo, hi, wantLo, wantHi;
+    } cases[] = {
+        {5, 5.0005, 4.99975, 5.00075}, // widened to the minimum range
+        {-5, 3, -1, 7},                // moved up to the floor
+        {990, 1010, 980, 1000},        // moved down to the ceiling
+        {-50, 5000, -1, 1000},         // cut on both sides
+    };
+    for (const auto &c : cases) {
+        TLinAxisTr a;
+        a.UseRange = true;
+        a.Floor = -1;
+        a.Ceil = 1000;
+        a.MinRange = 0.001;
+        int notified = 0;
+        a.OnSetRange = [&] { ++notified; };
+        a.SetRange(c.lo, c.hi);
+        EXPECT_NEAR(a.RangeMin(), c.wantLo, 1e-9) << c.lo;
+        EXPECT_NEAR(a.RangeMax(), c.wantHi, 1e-9) << c.lo;
+        EXPECT_EQ(notified, 1);
+    }
+    TLinAxisTr free;
+    free.SetRange(-5e9, 3);
+    EXPECT_EQ(free.RangeMin(), -5e9);
+}
+
+TEST(AxisTr, RangeErrorsLeaveTheRange) {
+    TLinAxisTr lin;
+    lin.UseRange = true;
+    lin.Floor = 0;
+    lin.Ceil = 0.0005;
+    lin.MinRange = 0.001;
+    EXPECT_EQ(Message([&] { lin.SetRange(0, 1); }), "Invalid Range");
+    EXPECT_EQ(lin.RangeMax(), 10);
+
+    TLogAxisTr log;
+    EXPECT_EQ(Message([&] { log.SetRange(0, 1); }), "Negative or zero values can not be set while using Log Scale");
+    EXPECT_EQ(Message([&] { log.SetMinRange(0.99); }), "Hmm");
+    EXPECT_EQ(log.MinRange(), 10.0);
+    log.UseRange = true;
+    for (auto bounds : {std::pair{0.0, 100.0}, std::pair{1.0, 5.0}, std::pair{1.0, -1.0}}) {
+        log.Floor = bounds.first;
+        log.Ceil = bounds.second;
+        EXPECT_EQ(Message([&] { log.SetRange(1, 2); }), "Invalid Range");
+    }
+    EXPECT_EQ(log.RangeMin(), 0.1);
+}
+
+TEST(AxisTr, LogSetRangeWidensAroundTheGeometricMean) {
+    TLogAxisTr a;
+    a.UseRange = true;
+    a.Floor = 1e-9;
+    a.Ceil = 1000;
+    a.SetRange(1, 2);
+    EXPECT_NEAR(a.RangeMin(), std::sqrt(2.0) / std::sqrt(10.0), 1e-12);
+    EXPECT_NEAR(a.RangeMax(), std::sqrt(2.0) * std::sqrt(10.0), 1e-12);
+    a.SetRange(-3, 1e6); // non-positive low becomes the floor, high cut to the ceiling
+    EXPECT_EQ(a.RangeMin(), 1e-9);
+    EXPECT_EQ(a.RangeMax(), 1000);
+}
+
+TEST(AxisTr, LogMappingAndDomainError) {
+    TLogAxisTr a;
+    a.SetRange(1e-3, 1e3);
+    a.PixelLength = 300;
+    EXPECT_EQ(a.ValueToPixel(1), 150);
+    EXPECT_EQ(a.ValueToPixel(1e3), 300);
+    EXPECT_FALSE(a.DomainError);
+    EXPECT_EQ(a.ValueToPixel(0), TLogAxisTr::kDomainErrorPixel);
+    EXPECT_TRUE(a.DomainError);
+    EXPECT_NEAR(a.PixelToValue(200), 10, 1e-9);
+    EXPECT_NEAR(a.ShiftValue(50, 2), 20, 1e-9);
+    EXPECT_EQ(a.ValueToPixel(1e308 * 10), 2147483647); // infinity never converts undefined
+}
+
+TEST(AxisTr, LinearTicksForZeroToOne) {
+    TLinAxisTr a;
+    a.SetRange(0, 1);
+    a.PixelLength = 100;
+    a.BuildTicks();
+    const auto major = Of(a.Ticks, true, tkGrid);
+    EXPECT_EQ(Labels(major), (QStringList{"0", "0.1", "0.2", "0.3", "0.4", "0.5", "0.6", "0.7", "0.8", "0.9", "1"}));
+    for (size_t i = 0; i < major.size(); ++i)
+        EXPECT_EQ(major[i].Pos, int32_t(10 * i));
+    // Ten pixels per step: only a long mark per step and a short one half way.
+    EXPECT_EQ(Of(a.Ticks, false, tkLong).size(), 11u);
+    const auto shorts = Of(a.Ticks, false, tkShort);
+    ASSERT_EQ(shorts.size(), 10u);
+    EXPECT_EQ(shorts.front().Pos, 5);
+}
+
+TEST(AxisTr, LinearTickSteps) {
+    struct {
+        double lo, hi;
+        QStringList labels;
+    } cases[] = {
+        {0, 7, {"0", "1", "2", "3", "4", "5", "6", "7"}},
+        {-0.05, 0.3, {"-0.05", "0", "0.05", "0.1", "0.15", "0.2", "0.25", "0.3"}},
+        {1000, 3000, {"1000", "1200", "1400", "1600", "1800", "2000", "2200", "2400", "2600", "2800", "3000"}},
+    };
+    for (const auto &c : cases) {
+        TLinAxisTr a;
+        a.SetRange(c.lo, c.hi);
+        a.PixelLength = 700;
+        a.BuildTicks();
+        EXPECT_EQ(Labels(a.Ticks), c.labels) << c.hi;
+    }
+}
+
+TEST(AxisTr, WideLinearStepsGetTenMarks) {
+    TLinAxisTr a;
+    a.SetRange(0, 10);
+    a.PixelLength = 1000;
+    a.BuildTicks();
+    // 100 pixels per step: marks every 10 pixels, long at 0 and 5 tenths.
+    EXPECT_EQ(Of(a.Ticks, false, tkLong).size(), 21u);
+    EXPECT_EQ(Of(a.Ticks, false, tkShort).size(), 80u);
+}
+
+TEST(AxisTr, LogTicksPerDecade) {
+    TLogAxisTr a;
+    a.SetRange(1e-3, 1e3);
+    a.PixelLength = 300;
+    a.BuildTicks();
+    EXPECT_EQ(Labels(a.Ticks), (QStringList{"1000", "100", "10", "1", "0.1", "0.01", "0.001"}));
+    const auto minor = Of(a.Ticks, false, tkGrid);
+    EXPECT_EQ(minor.size(), 6u * 8u); // none above the top decade
+    EXPECT_EQ(minor.front().Pos, 250 + 15); // 2 x 100: log10(2) * 50 pixels
+}
+
+TEST(AxisTr, LogTicksThinOutOnShortAxes) {
+    TLogAxisTr a;
+    a.SetRange(1e-6, 1e6);
+    a.PixelLength = 60; // under 5 pixels per decade: labels every 10^4
+    a.BuildTicks();
+    EXPECT_EQ(Labels(a.Ticks), (QStringList{"1e+06", "100", "0.01", "1e-06"}));
+    // Two pixels per tenth: only the mark at 5 of each labelled step.
+    std::vector<int32_t> minor;
+    for (const TTick &t : Of(a.Ticks, false, tkGrid))
+        minor.push_back(t.Pos);
+    EXPECT_EQ(minor, (std::vector<int32_t>{54, 34, 14}));
+}
+
+TEST(AxisTr, LogBelowOneDecadeUsesTenLinearTicks) {
+    TLogAxisTr a;
+    a.SetRange(2, 5);
+    a.PixelLength = 300;
+    a.BuildTicks();
+    EXPECT_EQ(Labels(a.Ticks), (QStringList{"2", "2.5", "3", "3.5", "4", "4.5", "5"}));
+    EXPECT_EQ(a.Ticks.size(), 7u);
+}
+
