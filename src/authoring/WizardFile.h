@@ -124,7 +124,8 @@ private:
 };
 
 // Field values without a dialog, for the command-line tool and tests: filled
-// from the stored values, limited as the dialog's fields are.
+// from the stored values, limited as the dialog's fields are. Refers to the
+// wizard's variables: valid until the wizard is loaded again.
 class TWizardFieldValues : public IWizardFields {
 public:
     explicit TWizardFieldValues(const TWizardFile &wizard);
