@@ -1,0 +1,233 @@
+#include "authoring/Evaluator.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace tessel;
+
+namespace {
+
+struct ValueCase {
+    const char *expr;
+    double value;
+};
+
+double Eval(const QString &expr, const TEvaluator &base = {}) {
+    TEvaluator e = base;
+    e.SetExpression(expr);
+    return e.Evaluate();
+}
+
+QString FormError(const QString &expr) {
+    try {
+        Eval(expr);
+    } catch (const EEvaluatorError &e) {
+        return e.message();
+    } catch (const EArithmeticError &e) {
+        return QStringLiteral("arithmetic: ") + e.message();
+    }
+    return QStringLiteral("no error");
+}
+
+void ExpectValues(std::initializer_list<ValueCase> cases, const TEvaluator &base = {}) {
+    for (const ValueCase &c : cases) {
+        try {
+            EXPECT_DOUBLE_EQ(Eval(QString::fromUtf8(c.expr), base), c.value) << c.expr;
+        } catch (const ETesselError &e) {
+            ADD_FAILURE() << c.expr << ": " << e.message().toStdString();
+        }
+    }
+}
+
+} // namespace
+
+TEST(Evaluator, PrecedenceAndAssociativity) {
+    ExpectValues({
+        {"1+2*3", 7},
+        {"(1+2)*3", 9},
+        {"2^3^2", 64},
+        {"10-4-3", 3},
+        {"100/10/5", 2},
+        {"1 | 0 & 0", 0},
+        {"0 & 0 | 1", 1},
+        {"1+1=2", 1},
+        {"2*3>5", 1},
+        {"1<2=1", 1},
+        {"((((2))))", 2},
+        {"(1+(2*(3+4)))*2", 30},
+        {"  1  +  2  ", 3},
+        {"3 <> 3", 0},
+        {"3 >= 3", 1},
+        {"2 <= 1", 0},
+        {"1@2+", 1}, // the end marker ends the expression at level 0
+    });
+}
+
+TEST(Evaluator, SignsAndNegation) {
+    ExpectValues({
+        {"-3", -3},
+        {"(-3)", -3},
+        {"+3", 3},
+        {"2*(-3)", -6},
+        {"-2^2", -4},
+        {"!0", 1},
+        {"!5", 0},
+        {"!1 = 1", 0},
+        {"!(1 = 2)", 1},
+        {"1 & !0", 1},
+        {"-(2)", -2},
+        {"1-(-2)", 3},
+    });
+}
+
+TEST(Evaluator, NumbersAndVariables) {
+    TEvaluator vars;
+    vars.AddVariable("Gain", 4);
+    vars.AddVariable("gain", 99); // later duplicates are never found
+    vars.AddVariable("t_1", 0.5);
+    ExpectValues({{"gain*2", 8}, {"GAIN", 4}, {"Gain + t_1", 4.5}, {"1e3+1", 1001}, {"1E2", 100},
+                  {"2.", 2}, {".5", 0.5}, {"1.5e1", 15}},
+                 vars);
+}
+
+TEST(Evaluator, IntegerDivisionAndRounding) {
+    ExpectValues({
+        {"7 # 2", 3},
+        {"-7 # 2", -3},
+        {"-7 % 2", -1},
+        {"7 % (-2)", 1},
+        {"2.5 # 1", 2},
+        {"3.5 # 1", 4},
+        {"round(2.5)", 2},
+        {"round(3.5)", 4},
+        {"round(-2.5)", -2},
+        {"round(-2.6)", -3},
+        {"trunc(-2.7)", -2},
+        {"trunc(2.7)", 2},
+        {"round2up(7,5)", 10},
+        {"round2up(10,5)", 10},
+        {"round2up(-7,5)", -5},
+        {"round2up(7,0)", 7},
+        {"(0-2147483648) # (-1)", 2147483648.0},
+    });
+    EXPECT_NEAR(Eval("round2up(0.31, 0.1)"), 0.4, 1e-12);
+}
+
+TEST(Evaluator, Functions) {
+    ExpectValues({
+        {"sin(0)", 0},
+        {"cos(0)", 1},
+        {"SIN(0)+Cos(0)", 1},
+        {"exp(0)", 1},
+        {"ln(exp(2))", 2},
+        {"log(1000)", 3},
+        {"tg(0)", 0},
+        {"round(1.4, 7, 1/2)", 1}, // extra arguments are evaluated and ignored
+        {"round(2*(1+0.6))", 3},
+        {"exp(ln(2)+ln(3))", 6},
+        {"round2up(round(7.4), 2+3)", 10},
+    });
+    EXPECT_NEAR(Eval("cotg(1)"), std::cos(1.0) / std::sin(1.0), 1e-15);
+}
+
+TEST(Evaluator, FormErrorsUseTheFixedMessages) {
+    struct {
+        const char *expr;
+        const char *message;
+    } cases[] = {
+        {"2*-3", "Evaluator error: unknown operator \"*-\"."},
+        {"1 == 1", "Evaluator error: unknown operator \"==\"."},
+        {"(2)(3)", "Evaluator error: unknown operator \"\"."},
+        {"1)", "Evaluator error: too many right slashes."},
+        {"(1))+2", "Evaluator error: too many right slashes."},
+        {"foo(1)", "Evaluator error: unknown function \"foo\"."},
+        {"FOO(1)", "Evaluator error: unknown function \"foo\"."},
+        {"sin (1)", "Evaluator error: unknown function \"sin \"."},
+        {"x", "Evaluator error: invalid expression \"x\"."},
+        {"1 + a b", "Evaluator error: invalid expression \"a b\"."},
+        {"1.2.3", "Evaluator error: invalid expression \"1.2.3\"."},
+        {"1e-5", "Evaluator error: invalid expression \"1e\"."},
+        {"inf", "Evaluator error: invalid expression \"inf\"."},
+        {"sin(x)", "Evaluator error: invalid expression \"x\"."},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(FormError(QString::fromUtf8(c.expr)), QString::fromUtf8(c.message)) << c.expr;
+}
+
+TEST(Evaluator, MalformedInputEndsInAnOrderlyError) {
+    const char *cases[] = {"",        "(1+2",     "sin(1",  "()",      "1+()",   "*3",       "-",
+                           "1+",      "(1@2)",    "sin()",  "sin(1,)", "round2up(5)",
+                           "round(1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19,20,21)", "((((",
+                           ")))", "   ", "1 2", "!", "@"};
+    for (const char *expr : cases) {
+        const QString msg = FormError(QString::fromUtf8(expr));
+        EXPECT_TRUE(msg.startsWith("Evaluator error: ")) << expr << " -> " << msg.toStdString();
+    }
+    // Twenty arguments are still fine.
+    EXPECT_EQ(Eval("round(1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19,20)"), 1);
+}
+
+TEST(Evaluator, ArithmeticFaultsRaiseTheirOwnClass) {
+    using K = EArithmeticError::Kind;
+    struct {
+        const char *expr;
+        K kind;
+    } cases[] = {
+        {"1/0", K::ZeroDivide},         {"1#0.4", K::ZeroDivide},       {"5%0", K::ZeroDivide},
+        {"cotg(0)", K::ZeroDivide},     {"ln(0)", K::BadLogarithm},     {"log(-1)", K::BadLogarithm},
+        {"0^2", K::BadPower},           {"(0-2)^2", K::BadPower},       {"exp(1000)", K::Overflow},
+        {"10^400", K::Overflow},        {"1e999", K::Overflow},         {"round(3e9)", K::IntegerRange},
+        {"trunc(0-3e9)", K::IntegerRange}, {"3e9 # 2", K::IntegerRange}, {"1e308*10", K::Overflow},
+    };
+    for (const auto &c : cases) {
+        try {
+            Eval(QString::fromUtf8(c.expr));
+            ADD_FAILURE() << c.expr << " gave no error";
+        } catch (const EArithmeticError &e) {
+            EXPECT_EQ(e.kind(), c.kind) << c.expr;
+            EXPECT_TRUE(e.message().startsWith("Arithmetic error: ")) << c.expr;
+        } catch (const ETesselError &e) {
+            ADD_FAILURE() << c.expr << ": wrong class: " << e.message().toStdString();
+        }
+    }
+}
+
+TEST(Evaluator, StateSurvivesFailures) {
+    TEvaluator e;
+    e.AddVariable("a", 2);
+    e.SetExpression("a*");
+    EXPECT_THROW(e.Evaluate(), EEvaluatorError);
+    EXPECT_EQ(e.Expression(), "a*@");
+    e.SetExpression("a*3");
+    EXPECT_EQ(e.Evaluate(), 6);
+    EXPECT_EQ(e.Evaluate(), 6);
+}
+
+TEST(Evaluator, DeepNestingIsRejectedNotCrashing) {
+    QString calls;
+    for (int i = 0; i < 5000; ++i)
+        calls += "sin(";
+    calls += "0" + QString(5000, ')');
+    EXPECT_THROW(Eval(calls), EEvaluatorError);
+    // Plain parentheses do not recurse and work at any depth.
+    EXPECT_EQ(Eval(QString(5000, '(') + "1+2" + QString(5000, ')') + "*2"), 6);
+}
+
+TEST(ScanningHelpers, PositionsCountFromOne) {
+    EXPECT_EQ(FirstNonBlank("  %if"), 3);
+    EXPECT_EQ(FirstNonBlank("   "), 0);
+    EXPECT_EQ(FirstNonBlank(""), 0);
+    EXPECT_EQ(FirstNonBlank("\tx"), 1); // only the space is blank
+    EXPECT_EQ(IdentifierAt("%define_var('x')", 2), "define_var");
+    EXPECT_EQ(IdentifierAt("%(x)", 2), "");
+    EXPECT_EQ(IdentifierAt("ab", 5), "");
+    EXPECT_EQ(QuotedText("caption('Level (mV)')", 8), "Level (mV)");
+    EXPECT_EQ(QuotedText("caption('open", 8), "open");
+    EXPECT_EQ(QuotedText("caption(x')", 8), ")");
+    EXPECT_EQ(QuotedText("caption(x'", 8), "");
+    EXPECT_EQ(QuotedText("caption()", 8), "");
+    EXPECT_EQ(TextUpToPercent("a %x% b", 4), "x");
+    EXPECT_EQ(TextUpToPercent("a %xyz", 4), "xyz");
+    EXPECT_EQ(TextUpToPercent("a", 4), "");
+}

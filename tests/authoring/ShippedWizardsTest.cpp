@@ -1,0 +1,110 @@
+// The wizards shipped in resources/wizards, as Tessel.ini lists them.
+#include "authoring/WizardFile.h"
+#include "common/IniFile.h"
+#include "support/TestSupport.h"
+
+#include <QFileInfo>
+#include <QImage>
+#include <gtest/gtest.h>
+
+using namespace tessel;
+using namespace tessel::test;
+
+namespace {
+
+struct Listed {
+    QString file, image, title;
+};
+
+std::vector<Listed> ListedWizards() {
+    TIniFile2 ini(SourcePath("resources/Tessel.ini"));
+    std::vector<Listed> out;
+    for (int k = 1;; ++k) {
+        const QString section = QStringLiteral("Wizard%1").arg(k);
+        const QString file = ini.ReadString(section, "FileName", "$$$");
+        if (file == "$$$")
+            break;
+        out.push_back({SourcePath("resources/" + file), SourcePath("resources/" + ini.ReadString(section, "ImageName", "")),
+                       ini.ReadString(section, "Title", "")});
+    }
+    return out;
+}
+
+TWizardFile LoadedWizard(const QString &name) {
+    TWizardFile w(SourcePath("resources/wizards/" + name));
+    w.Load();
+    return w;
+}
+
+// Enters values as the user would, then runs the OK check.
+QStringList Check(TWizardFile &w, std::initializer_list<std::pair<const char *, double>> entries) {
+    TWizardFieldValues fields(w);
+    for (const auto &[name, value] : entries) {
+        const TWizardVariable *v = w.FindVariable(name);
+        if (!v)
+            throw std::runtime_error(std::string("no variable ") + name);
+        fields.SetFieldValue(*v, value);
+    }
+    return w.CheckAndStore(fields);
+}
+
+} // namespace
+
+TEST(ShippedWizards, ListedWithPictureAndExpandWithDefaults) {
+    const std::vector<Listed> listed = ListedWizards();
+    ASSERT_EQ(listed.size(), 4u);
+    for (const Listed &l : listed) {
+        SCOPED_TRACE(l.file.toStdString());
+        EXPECT_FALSE(l.title.isEmpty());
+        EXPECT_FALSE(QImage(l.image).isNull());
+        TWizardFile w(l.file);
+        w.Load();
+        EXPECT_FALSE(w.Title().isEmpty());
+        TWizardFieldValues fields(w);
+        EXPECT_EQ(w.CheckAndStore(fields), QStringList());
+        w.Expand();
+        const QStringList out = w.OutputLines();
+        EXPECT_TRUE(out.contains("include \"device.inc\""));
+        for (const QString &line : out)
+            EXPECT_FALSE(line.contains('%')) << line.toStdString();
+        // Every displayed value starts within its limits.
+        for (const TWizardGroup &g : w.Groups())
+            for (const TWizardVariable &v : g.Variables)
+                EXPECT_EQ(LimitToField(v, v.Value), v.Value) << v.Name.toStdString();
+    }
+}
+
+TEST(ShippedWizards, TriggersKeepTheValuesConsistent) {
+    {
+        TWizardFile w = LoadedWizard("FvFm.wzd");
+        EXPECT_EQ(Check(w, {{"F0Time", 50}, {"FlashStart", 10}, {"FmStep", 5000}, {"FlashWidth", 2}}), QStringList());
+        EXPECT_EQ(w.FindVariable("FlashStart")->Value, 51); // moved after the F0 window
+        EXPECT_EQ(w.FindVariable("FmStep")->Value, 2000);    // no longer than the flash
+        EXPECT_FALSE(Check(w, {{"F0Step", 20}, {"F0Time", 1000}}).isEmpty()); // 50000 samples
+    }
+    {
+        TWizardFile w = LoadedWizard("Induction.wzd");
+        EXPECT_FALSE(Check(w, {{"Points", 5000}}).isEmpty());
+        EXPECT_EQ(Check(w, {{"Points", 20}, {"Duration", 0.1}, {"FirstSample", 1e6}}), QStringList());
+        EXPECT_EQ(w.FindVariable("FirstSample")->Value, 100);
+    }
+    {
+        TWizardFile w = LoadedWizard("Quenching.wzd");
+        EXPECT_EQ(Check(w, {{"RelaxTime", 3}, {"FarRedTime", 60}}), QStringList());
+        EXPECT_EQ(w.FindVariable("RelaxPeriod")->Value, 3);
+        EXPECT_EQ(w.FindVariable("FarRedTime")->Value, 3);
+        EXPECT_EQ(w.FindVariable("TotalTime")->Value, 20 + 300 + 3 + 1);
+        EXPECT_FALSE(Check(w, {{"FlashPeriod", 1}}).isEmpty()); // 0.8 s flashes every second
+    }
+    {
+        TWizardFile w = LoadedWizard("LightCurve.wzd");
+        // A step below its predecessor is raised to it, one step per pass.
+        EXPECT_EQ(Check(w, {{"Level3", 1}, {"Steps", 3}}), QStringList());
+        EXPECT_EQ(w.FindVariable("Level3")->Value, 10);
+        w.Expand();
+        EXPECT_TRUE(w.OutputLines().contains("var Step3 = 10"));
+        EXPECT_FALSE(w.OutputLines().contains("var Step4 = 35"));
+        EXPECT_EQ(w.FindVariable("TotalTime")->Value, 3 * 30 + 5);
+        EXPECT_FALSE(Check(w, {{"Steps", 8}, {"StepTime", 600}, {"SampleStep", 10}}).isEmpty());
+    }
+}
