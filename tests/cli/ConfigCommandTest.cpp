@@ -52,6 +52,7 @@ TEST(CliConfig, UsageAndFailureExitCodes) {
         {{}, 2},
         {{"nosuch"}, 2},
         {{"config", "--bogus"}, 2},
+        {{"config", "extra"}, 2},
         {{"config", "--device", "ModelZZ"}, 2},
         {{"config", "--device", "ModelF", "--device-text", "x"}, 2},
         {{"config", "--ini", "/no/such/Tessel.ini"}, 1},

@@ -122,8 +122,8 @@ int run(const QStringList &args, CliIO &io) {
     AddJsonOption(p);
     if (int rc = ParseArgs(p, QStringLiteral("config"), args, io); rc != kContinue)
         return rc;
-    if (!p.positionalArguments().isEmpty() && p.positionalArguments().size() > 1) {
-        io.err << "tessel-cli config: unexpected argument '" << p.positionalArguments().at(1) << "'\n";
+    if (!p.positionalArguments().isEmpty()) {
+        io.err << "tessel-cli config: unexpected argument '" << p.positionalArguments().at(0) << "'\n";
         return kExitUsage;
     }
     QString deviceText = DeviceTextOf(kStoredDefaultDevice);

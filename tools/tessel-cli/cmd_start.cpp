@@ -15,8 +15,8 @@ int run(const QStringList &args, CliIO &io) {
     AddJsonOption(p);
     if (int rc = ParseArgs(p, QStringLiteral("start"), args, io); rc != kContinue)
         return rc;
-    if (p.positionalArguments().size() > 1) {
-        io.err << "tessel-cli start: unexpected argument '" << p.positionalArguments().at(1) << "'\n";
+    if (!p.positionalArguments().isEmpty()) {
+        io.err << "tessel-cli start: unexpected argument '" << p.positionalArguments().at(0) << "'\n";
         return kExitUsage;
     }
     const QString name = p.isSet(QStringLiteral("socket")) ? p.value(QStringLiteral("socket")) : TStartServer::SocketName();
