@@ -59,7 +59,7 @@ TEST(DeviceDialogs, SetDeviceListsKnownTypesAndSetsThem) {
     dlg.btnSetDeviceClick();
     EXPECT_EQ(link.Device(), ModelW);
     EXPECT_EQ(stored, -1);
-    dlg.Devices()->setCurrentRow(3);
+    dlg.Devices()->setCurrentRow(4);
     dlg.btnSetAsDefaultClick();
     EXPECT_EQ(link.Device(), ModelG3);
     EXPECT_EQ(stored, int(ModelG3));

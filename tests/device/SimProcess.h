@@ -14,9 +14,12 @@ struct SimProcess {
     QProcess Process;
     QString Terminal;
     explicit SimProcess(QStringList args) {
-        args << QStringLiteral("--ini") << SourcePath(QStringLiteral("resources/Tessel.ini"));
+        // The link purges its input right after some requests; a generous
+        // turnaround keeps a loaded test machine from purging the reply.
+        args << QStringLiteral("--ini") << SourcePath(QStringLiteral("resources/Tessel.ini"))
+             << QStringLiteral("--latency") << QStringLiteral("40");
         Process.setProcessChannelMode(QProcess::SeparateChannels);
-        Process.setStandardErrorFile(QProcess::nullDevice());
+        Process.setStandardErrorFile(qEnvironmentVariableIsSet("TESSEL_SIM_LOG") ? qEnvironmentVariable("TESSEL_SIM_LOG") : QProcess::nullDevice(), QIODevice::Append);
         Process.start(qEnvironmentVariable("TESSEL_BIN_DIR") + QStringLiteral("/tessel-sim"), args);
         if (Process.waitForStarted(5000) && Process.waitForReadyRead(5000))
             Terminal = QString::fromUtf8(Process.readLine()).trimmed();
