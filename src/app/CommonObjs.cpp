@@ -17,13 +17,17 @@ TCommonObjs::TCommonObjs(std::unique_ptr<TCommunication> comm, QObject *parent)
     ReadInstrumentConfig();
 }
 
-TCommonObjs::~TCommonObjs() { AppSettings.Save(); }
+TCommonObjs::~TCommonObjs() {
+    AppSettings.Save();
+}
 
 void TCommonObjs::ReadInstrumentConfig() {
     Config().Instrument = tessel::ReadInstrumentConfig(AppPaths::iniPath(), Comm->DeviceText());
 }
 
-int32_t TCommonObjs::StoredDefaultDevice() const { return AppSettings.Integer(QStringLiteral("DefaultDevice")); }
+int32_t TCommonObjs::StoredDefaultDevice() const {
+    return AppSettings.Integer(QStringLiteral("DefaultDevice"));
+}
 
 } // namespace tessel
 
@@ -84,7 +88,13 @@ TDeviceInfoRecord TCommonObjs::DeviceInfoOf(const TInstrumentConfig &config) {
 
 bool TCommonObjs::HasDeviceInfo(TDevice d) {
     switch (d) {
-    case ModelR1: case ModelR2: case ModelS1: case ModelS2: case ModelT1: case ModelT2: case ModelV:
+    case ModelR1:
+    case ModelR2:
+    case ModelS1:
+    case ModelS2:
+    case ModelT1:
+    case ModelT2:
+    case ModelV:
         return true;
     default:
         return false;

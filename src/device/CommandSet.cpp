@@ -27,8 +27,8 @@ private:
 
 TDeviceStatus StatusFromReply(const QByteArray &reply) {
     static const std::pair<const char *, TDeviceStatus> kTable[] = {
-        {"ND", stReady}, {"EM", stDataReady}, {"BB", stMeasuring}, {"WE", stWaiting}, {"WT", stWaiting},
-        {"FR", stEmpty}, {"TT", stTesting},   {"TE", stTE},        {"E1", stE1},      {"E2", stE2},
+        {"ND", stReady}, {"EM", stDataReady}, {"BB", stMeasuring},  {"WE", stWaiting}, {"WT", stWaiting},
+        {"FR", stEmpty}, {"TT", stTesting},   {"TE", stTE},         {"E1", stE1},      {"E2", stE2},
         {"E3", stE3},    {"ER", stError},     {"SA", stOutOfRange},
     };
     for (const auto &[text, code] : kTable)
@@ -38,12 +38,14 @@ TDeviceStatus StatusFromReply(const QByteArray &reply) {
 }
 
 QString StatusText(TDeviceStatus status) {
-    static const char *const kTexts[] = {"No reply", "Ready", "Data",  "Measuring", "Waiting", "Empty",       "Testing",
-                                         "TE",       "E1",    "E2",    "E3",        "Error",   "Out of range"};
+    static const char *const kTexts[] = {"No reply", "Ready", "Data", "Measuring", "Waiting", "Empty",       "Testing",
+                                         "TE",       "E1",    "E2",   "E3",        "Error",   "Out of range"};
     return status <= stOutOfRange ? QString::fromLatin1(kTexts[status]) : QStringLiteral("No reply");
 }
 
-bool TCommunication::SendPlain(const char *mnemonic) { return SendCommand({mnemonic}); }
+bool TCommunication::SendPlain(const char *mnemonic) {
+    return SendCommand({mnemonic});
+}
 
 bool TCommunication::PurgeAndSend(const TCmdItems &items) {
     if (IsBusy())
@@ -56,7 +58,9 @@ bool TCommunication::SendValueChannel(const char *mnemonic, int value, int chann
     return PurgeAndSend({mnemonic, value & 0xFF, 0, channel & 0xFF, 0});
 }
 
-bool TCommunication::MonitorStop() { return PurgeAndSend({"MS"}); }
+bool TCommunication::MonitorStop() {
+    return PurgeAndSend({"MS"});
+}
 
 bool TCommunication::Aux(int n) {
     if (n < 1 || n > 6)
@@ -70,7 +74,9 @@ bool TCommunication::SetVoltage(int n, int value) {
     return SendCommand({QByteArray("SA") + char('0' + n), value & 0xFFFF, 1});
 }
 
-bool TCommunication::MonitorOn(int flag) { return SendCommand({"MO", flag & 0xFFFF, 1}); }
+bool TCommunication::MonitorOn(int flag) {
+    return SendCommand({"MO", flag & 0xFFFF, 1});
+}
 
 bool TCommunication::GetApd(int &apd1, int &apd2) {
     char r[2];

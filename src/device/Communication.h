@@ -34,8 +34,19 @@ using TMessageEvent = std::function<void(TCustomComm *sender, const QString &msg
 
 // Status code of the "WD" poll.
 enum TDeviceStatus : uint8_t {
-    stNoReply, stReady, stDataReady, stMeasuring, stWaiting, stEmpty, stTesting,
-    stTE, stE1, stE2, stE3, stError, stOutOfRange,
+    stNoReply,
+    stReady,
+    stDataReady,
+    stMeasuring,
+    stWaiting,
+    stEmpty,
+    stTesting,
+    stTE,
+    stE1,
+    stE2,
+    stE3,
+    stError,
+    stOutOfRange,
 };
 // The code of a two-character status reply (anything unknown: stNoReply).
 TDeviceStatus StatusFromReply(const QByteArray &reply);

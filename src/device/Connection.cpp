@@ -8,7 +8,9 @@
 namespace tessel {
 
 namespace {
-QString CommKey(const QString &keyPath) { return keyPath + QStringLiteral("\\Communication"); }
+QString CommKey(const QString &keyPath) {
+    return keyPath + QStringLiteral("\\Communication");
+}
 } // namespace
 
 TBaudrate BaudRateFromValue(int64_t value) {
@@ -31,7 +33,8 @@ TEnumSet<TBaudrate> ParseBaudRates(const QString &list) {
 
 void TCommunication::LoadBaudRates(const QString &iniPath) {
     TIniFile2 ini(iniPath);
-    FBaudRates = ParseBaudRates(ini.ReadString(QStringLiteral("Communication"), QStringLiteral("BaudRates"), QString()));
+    FBaudRates =
+        ParseBaudRates(ini.ReadString(QStringLiteral("Communication"), QStringLiteral("BaudRates"), QString()));
 }
 
 void TCommunication::SaveSettings(const QString &keyPath) {
@@ -105,7 +108,8 @@ bool TCommunication::Connect(bool report, bool wake) {
         if (!FBaudRates.contains(TBaudrate(r)))
             continue;
         if (report && OnMessage)
-            OnMessage(this, QStringLiteral("Searching on %1 at %2 bauds").arg(DeviceName()).arg(BaudRateValue(TBaudrate(r))));
+            OnMessage(this,
+                      QStringLiteral("Searching on %1 at %2 bauds").arg(DeviceName()).arg(BaudRateValue(TBaudrate(r))));
         try {
             SetBaudRate(TBaudrate(r));
             if (wake)
@@ -172,7 +176,9 @@ void TCommunication::SetDefaultDevice(TDevice device) {
     m_knownDevices.insert(device);
 }
 
-void TCommunication::SetKnownDevices(const TKnownDevices &known) { m_knownDevices = known; }
+void TCommunication::SetKnownDevices(const TKnownDevices &known) {
+    m_knownDevices = known;
+}
 
 void TCommunication::EndLoading() {
     m_loading = false;

@@ -1,9 +1,9 @@
 // The main window's instrument commands and the link's events.
+#include "app/widgets/DeviceCommands.h"
 #include "../device/LinkTestSupport.h"
 #include "../device/ScriptedPeer.h"
 #include "app/CommonObjs.h"
 #include "app/InstrumentConfig.h"
-#include "app/widgets/DeviceCommands.h"
 #include "app/widgets/MainWindow.h"
 #include "common/MessageService.h"
 #include "device/MemoryCommPort.h"

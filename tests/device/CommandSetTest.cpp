@@ -15,7 +15,9 @@ using tessel::test::TestLink;
 
 namespace {
 
-QByteArray Hex(const char *hex) { return QByteArray::fromHex(hex); }
+QByteArray Hex(const char *hex) {
+    return QByteArray::fromHex(hex);
+}
 
 QByteArray WithSum(const QByteArray &block) {
     return block + char(TCommunication::Checksum(block.constData(), int32_t(block.size())));
@@ -80,7 +82,8 @@ TEST(CommandSet, RequestBytes) {
         {"SW", [](TCommunication &c) { return c.SetApd(7, 2); }, Hex("53570702")},
         {"EC", [&](TCommunication &c) { return c.SendMacro(macro); }, Hex("454303a1b2c3")},
         {"EC short record", [](TCommunication &c) { return c.SendMacro(Hex("05a1")); }, ""},
-        {"EC too long", [](TCommunication &c) { return c.SendMacro(QByteArray(1, char(98)) + QByteArray(98, 'x')); }, ""},
+        {"EC too long", [](TCommunication &c) { return c.SendMacro(QByteArray(1, char(98)) + QByteArray(98, 'x')); },
+         ""},
     };
     for (const RequestCase &c : cases) {
         Link l;
@@ -139,8 +142,8 @@ TEST(CommandSet, MissingRepliesLeaveValuesAndGiveDefaults) {
 
 TEST(CommandSet, StatusReplies) {
     const std::pair<QByteArray, TDeviceStatus> cases[] = {
-        {"ND", stReady}, {"EM", stDataReady}, {"BB", stMeasuring}, {"WE", stWaiting}, {"WT", stWaiting},
-        {"FR", stEmpty}, {"TT", stTesting},   {"TE", stTE},        {"E1", stE1},      {"E2", stE2},
+        {"ND", stReady}, {"EM", stDataReady}, {"BB", stMeasuring},  {"WE", stWaiting}, {"WT", stWaiting},
+        {"FR", stEmpty}, {"TT", stTesting},   {"TE", stTE},         {"E1", stE1},      {"E2", stE2},
         {"E3", stE3},    {"ER", stError},     {"SA", stOutOfRange}, {"XX", stNoReply},
     };
     for (const auto &[reply, code] : cases)
@@ -213,8 +216,8 @@ TEST(CommandSet, BlockLoadAndLdpLog) {
 TEST(CommandSet, ResetMacros) {
     Link l;
     EXPECT_TRUE(l.link->SendResetMacros());
-    EXPECT_EQ(l.port->TakeWritten().toHex(),
-              "454305a4010b0fff454307a401071024412045430320004045430272" "00");
+    EXPECT_EQ(l.port->TakeWritten().toHex(), "454305a4010b0fff454307a401071024412045430320004045430272"
+                                             "00");
 }
 
 namespace {

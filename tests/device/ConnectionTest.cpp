@@ -16,7 +16,9 @@ using tessel::test::TestLink;
 
 namespace {
 
-QByteArray Hex(const char *hex) { return QByteArray::fromHex(hex); }
+QByteArray Hex(const char *hex) {
+    return QByteArray::fromHex(hex);
+}
 
 struct Link {
     test::TestDir dir;

@@ -40,9 +40,9 @@ void Seal(QByteArray &r, int delta = 0) {
 QByteArray SampleRecord(int delta = 0) {
     QByteArray r(406, char(0x5A));
     r[2] = char(24);
-    PutFloat(r, 3, 1, -7);      // 1e-7
-    PutFloat(r, 8, 4, -7);      // 4e-7
-    PutFloat(r, 13, 5, -6);     // 5e-6
+    PutFloat(r, 3, 1, -7);  // 1e-7
+    PutFloat(r, 8, 4, -7);  // 4e-7
+    PutFloat(r, 13, 5, -6); // 5e-6
     Put32(r, 18, 32768);
     Put32(r, 22, 70000);
     Put32(r, 26, -1);
@@ -55,7 +55,7 @@ QByteArray SampleRecord(int delta = 0) {
         r[g + 20] = char(i == 2 ? 0x05 : 0x0F);
     }
     r[376] = char(16);
-    PutFloat(r, 377, 25, -1);   // 2.5
+    PutFloat(r, 377, 25, -1); // 2.5
     Put16(r, 382, 0xFFFE);
     PutFloat(r, 384, 2, -6);
     r[391] = char(12);
@@ -73,7 +73,7 @@ TEST(DeviceInfoRecord, DecimalFloats) {
         const char *hex;
         double value;
     } cases[] = {
-        {"00000005fa", 5e-6}, {"fffffffe00", -2.0}, {"7fffffff00", 2147483647.0}, {"8000000002", -214748364800.0},
+        {"00000005fa", 5e-6},   {"fffffffe00", -2.0}, {"7fffffff00", 2147483647.0}, {"8000000002", -214748364800.0},
         {"0000000c7f", 12e127},
     };
     for (const Case &c : cases)

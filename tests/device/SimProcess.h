@@ -19,7 +19,10 @@ struct SimProcess {
         args << QStringLiteral("--ini") << SourcePath(QStringLiteral("resources/Tessel.ini"))
              << QStringLiteral("--latency") << QStringLiteral("40");
         Process.setProcessChannelMode(QProcess::SeparateChannels);
-        Process.setStandardErrorFile(qEnvironmentVariableIsSet("TESSEL_SIM_LOG") ? qEnvironmentVariable("TESSEL_SIM_LOG") : QProcess::nullDevice(), QIODevice::Append);
+        Process.setStandardErrorFile(qEnvironmentVariableIsSet("TESSEL_SIM_LOG")
+                                         ? qEnvironmentVariable("TESSEL_SIM_LOG")
+                                         : QProcess::nullDevice(),
+                                     QIODevice::Append);
         Process.start(qEnvironmentVariable("TESSEL_BIN_DIR") + QStringLiteral("/tessel-sim"), args);
         if (Process.waitForStarted(5000) && Process.waitForReadyRead(5000))
             Terminal = QString::fromUtf8(Process.readLine()).trimmed();

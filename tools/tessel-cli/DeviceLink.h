@@ -17,7 +17,8 @@ namespace tessel::cli {
 inline void AddLinkOptions(QCommandLineParser &p) {
     p.addOption({QStringLiteral("port"), QStringLiteral("Serial port or pseudo-terminal of the instrument."),
                  QStringLiteral("PATH")});
-    p.addOption({QStringLiteral("ini"), QStringLiteral("Ini file with the baud rates (default: Tessel.ini beside the program)."),
+    p.addOption({QStringLiteral("ini"),
+                 QStringLiteral("Ini file with the baud rates (default: Tessel.ini beside the program)."),
                  QStringLiteral("PATH")});
 }
 
@@ -49,6 +50,8 @@ inline bool Identify(TCommunication &link, bool wake, QStringList &messages) {
     return ok;
 }
 
-inline QJsonArray VersionJson(const std::array<uint8_t, 4> &v) { return QJsonArray{v[0], v[1], v[2], v[3]}; }
+inline QJsonArray VersionJson(const std::array<uint8_t, 4> &v) {
+    return QJsonArray{v[0], v[1], v[2], v[3]};
+}
 
 } // namespace tessel::cli

@@ -10,7 +10,9 @@
 namespace tessel::cli {
 namespace {
 
-QJsonObject boundJson(const TTimingBound &b) { return QJsonObject{{"Limit", b.Limit}, {"IsError", b.IsError}}; }
+QJsonObject boundJson(const TTimingBound &b) {
+    return QJsonObject{{"Limit", b.Limit}, {"IsError", b.IsError}};
+}
 
 QJsonObject recordJson(const TDeviceInfoRecord &r) {
     QJsonArray bounds;
@@ -94,8 +96,8 @@ int run(const QStringList &args, CliIO &io) {
     return kExitOk;
 }
 
-const Registrar reg({QStringLiteral("device-info"), QStringLiteral("Read and print the instrument's device information"),
-                     run});
+const Registrar reg({QStringLiteral("device-info"),
+                     QStringLiteral("Read and print the instrument's device information"), run});
 
 } // namespace
 } // namespace tessel::cli

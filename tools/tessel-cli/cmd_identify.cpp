@@ -22,13 +22,14 @@ int run(const QStringList &args, CliIO &io) {
     const bool connected = Identify(*link, p.isSet(QStringLiteral("wake")), messages);
     if (p.isSet(QStringLiteral("json"))) {
         const TDevice d = link->Device();
-        PrintJson(io, QJsonDocument(QJsonObject{{"connected", connected},
-                                                {"device", connected ? QString::fromLatin1(DeviceInfo(d).name) : QString()},
-                                                {"deviceText", connected ? link->DeviceText() : QString()},
-                                                {"blockSize", connected ? link->BlockSize() : 0},
-                                                {"version", VersionJson(link->Version())},
-                                                {"baudRate", BaudRateValue(link->BaudRate())},
-                                                {"messages", QJsonArray::fromStringList(messages)}}));
+        PrintJson(io,
+                  QJsonDocument(QJsonObject{{"connected", connected},
+                                            {"device", connected ? QString::fromLatin1(DeviceInfo(d).name) : QString()},
+                                            {"deviceText", connected ? link->DeviceText() : QString()},
+                                            {"blockSize", connected ? link->BlockSize() : 0},
+                                            {"version", VersionJson(link->Version())},
+                                            {"baudRate", BaudRateValue(link->BaudRate())},
+                                            {"messages", QJsonArray::fromStringList(messages)}}));
     } else {
         for (const QString &m : messages)
             io.out << m << '\n';

@@ -34,8 +34,8 @@ void WireDeviceCommands(TfrmMain &main, TCommonObjs &common, TEnvSetup *env) {
         dlg.exec();
     });
     QObject::connect(w->Action("mniSetDevice"), &QAction::triggered, w, [w, c] {
-        TfrmSetDevice dlg(*c->Comm,
-                          [c](TDevice d) { c->AppSettings.SetValue(QStringLiteral("DefaultDevice"), int(d)); }, w);
+        TfrmSetDevice dlg(
+            *c->Comm, [c](TDevice d) { c->AppSettings.SetValue(QStringLiteral("DefaultDevice"), int(d)); }, w);
         dlg.exec();
     });
     QObject::connect(w->Action("mniCommunication"), &QAction::triggered, w, [c] { c->Comm->ShowSetup(); });
