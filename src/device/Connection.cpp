@@ -198,7 +198,10 @@ bool TCommunication::ReadDeviceInfo(TDeviceInfoRecord &out) {
         WriteLog(QStringLiteral("DI: %1").arg(written ? 1 : 0));
         if (!written)
             continue;
+        // A status poll from a timer during the pause would purge the record.
+        FBusy = true;
         Pause(m_bounds.DeviceInfoPauseMs);
+        FBusy = false;
         const int32_t count = InQueCount();
         WriteLog(QStringLiteral("Count: %1").arg(count));
         WriteLog(QStringLiteral("Size: %1").arg(kDeviceInfoSize));

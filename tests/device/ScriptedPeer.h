@@ -5,7 +5,10 @@
 // the line's turnaround would (replies to requests followed by a purge would
 // otherwise be swallowed).
 
+#include "LinkTestSupport.h"
+#include "common/Log.h"
 #include "device/MemoryCommPort.h"
+#include "support/TestSupport.h"
 
 #include <QByteArray>
 #include <QTimer>
@@ -44,6 +47,47 @@ private:
     Rule m_rule;
     std::vector<QByteArray> m_replies;
     size_t m_next = 0;
+};
+
+// A link on the in-memory port with its own log, recording its events.
+struct MemoryLink {
+    TestDir dir;
+    TMemoryCommPort *port = nullptr;
+    std::unique_ptr<TestLink> link;
+    std::unique_ptr<ScriptedPeer> peer;
+    QStringList messages;
+    int connectedChanges = 0, deviceChanges = 0;
+    // connected: opened and marked connected, as after an identification.
+    explicit MemoryLink(TDevice device = ModelA, bool connected = true) {
+        OpenLog(dir.path("logfile.txt"));
+        auto p = std::make_unique<TMemoryCommPort>();
+        port = p.get();
+        link = std::make_unique<TestLink>(std::move(p), "ttyMem");
+        link->SetDeviceType(device);
+        link->OnMessage = [this](TCustomComm *, const QString &m) { messages.append(m); };
+        link->OnConnectedChanged = [this](TCustomComm *) { ++connectedChanges; };
+        link->OnDeviceChanged = [this](TCustomComm *) { ++deviceChanges; };
+        if (connected) {
+            link->Open();
+            link->SetConnected(true);
+        }
+    }
+    ~MemoryLink() {
+        peer.reset();
+        CloseLog();
+    }
+    ScriptedPeer &Peer(std::vector<QByteArray> replies, int delayMs = 5) {
+        peer.reset();
+        peer = std::make_unique<ScriptedPeer>(*port, delayMs);
+        peer->Replies(std::move(replies));
+        return *peer;
+    }
+    // The log without its first line.
+    QStringList Log() const {
+        QStringList lines = ReadTextFile(dir.path("logfile.txt")).split('\n', Qt::SkipEmptyParts);
+        lines.removeFirst();
+        return lines;
+    }
 };
 
 } // namespace tessel::test

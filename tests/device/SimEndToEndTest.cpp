@@ -7,7 +7,6 @@
 
 #include <QLabel>
 #include <QListWidget>
-#include <QRadioButton>
 #include <QTableWidget>
 #include <gtest/gtest.h>
 
@@ -63,16 +62,6 @@ TEST(DeviceDialogs, SetDeviceListsKnownTypesAndSetsThem) {
     dlg.btnSetAsDefaultClick();
     EXPECT_EQ(link.Device(), ModelG3);
     EXPECT_EQ(stored, int(ModelG3));
-}
-
-TEST(DeviceDialogs, CommBoxPicksTheLastSelected) {
-    TCommBox box({"/dev/ttyS0", "/dev/ttyUSB0", "/dev/pts/4"});
-    EXPECT_EQ(box.title(), "Port");
-    EXPECT_EQ(box.Selected(), "");
-    box.Select("/dev/ttyUSB0");
-    EXPECT_EQ(box.Selected(), "/dev/ttyUSB0");
-    TfrmCommSetup dlg({"a"});
-    EXPECT_EQ(dlg.windowTitle(), "Communication");
 }
 
 TEST(DeviceDialogs, DeviceInfoWindowShowsTheSource) {
