@@ -55,6 +55,10 @@ TEST(DeviceCommands, TestKeysSendTheirCommandsAndClosingStops) {
         EXPECT_TRUE(f.main->Action(id)->isEnabled()) << id;
     f.main->close();
     EXPECT_EQ(f.port->TakeWritten(), "SP");
+    // A port failing under way ends the command with its message.
+    f.port->SetWriteError(5);
+    f.main->Action("mniAux2")->trigger();
+    EXPECT_EQ(f.messages.texts(), QStringList({"Write error (Error: 5) "}));
 }
 
 TEST(DeviceCommands, ActingAsTextWhenNotConnected) {

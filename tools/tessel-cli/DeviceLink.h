@@ -50,6 +50,17 @@ inline bool Identify(TCommunication &link, bool wake, QStringList &messages) {
     return ok;
 }
 
+// A port that fails under way (the device unplugged) raises; report it as a
+// failed operation.
+template <typename F> int Guarded(CliIO &io, F body) {
+    try {
+        return body();
+    } catch (const ETesselError &e) {
+        io.err << e.message() << '\n';
+        return kExitFailed;
+    }
+}
+
 inline QJsonArray VersionJson(const std::array<uint8_t, 4> &v) {
     return QJsonArray{v[0], v[1], v[2], v[3]};
 }

@@ -54,7 +54,7 @@ void printText(CliIO &io, const TDeviceInfoRecord &r) {
         io.out << BoundsRow(r, line).join('\t') << '\n';
 }
 
-int run(const QStringList &args, CliIO &io) {
+int runBody(const QStringList &args, CliIO &io) {
     QCommandLineParser p;
     p.setApplicationDescription(
         QStringLiteral("Identify the instrument, read its device information and print the Device Info values."));
@@ -94,6 +94,10 @@ int run(const QStringList &args, CliIO &io) {
         printText(io, shown);
     }
     return kExitOk;
+}
+
+int run(const QStringList &args, CliIO &io) {
+    return Guarded(io, [&] { return runBody(args, io); });
 }
 
 const Registrar reg({QStringLiteral("device-info"),

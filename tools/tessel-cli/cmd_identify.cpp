@@ -6,7 +6,7 @@
 namespace tessel::cli {
 namespace {
 
-int run(const QStringList &args, CliIO &io) {
+int runBody(const QStringList &args, CliIO &io) {
     QCommandLineParser p;
     p.setApplicationDescription(QStringLiteral("Identify the instrument on a port; exit 0 when connected."));
     AddLinkOptions(p);
@@ -35,6 +35,10 @@ int run(const QStringList &args, CliIO &io) {
             io.out << m << '\n';
     }
     return connected ? kExitOk : kExitFailed;
+}
+
+int run(const QStringList &args, CliIO &io) {
+    return Guarded(io, [&] { return runBody(args, io); });
 }
 
 const Registrar reg({QStringLiteral("identify"), QStringLiteral("Identify the instrument on a port"), run});

@@ -4,7 +4,7 @@
 namespace tessel::cli {
 namespace {
 
-int run(const QStringList &args, CliIO &io) {
+int runBody(const QStringList &args, CliIO &io) {
     QCommandLineParser p;
     p.setApplicationDescription(QStringLiteral("Identify the instrument, run its self test and print the report."));
     AddLinkOptions(p);
@@ -26,6 +26,10 @@ int run(const QStringList &args, CliIO &io) {
     if (!complete)
         io.err << "Self test did not finish\n";
     return complete ? kExitOk : kExitFailed;
+}
+
+int run(const QStringList &args, CliIO &io) {
+    return Guarded(io, [&] { return runBody(args, io); });
 }
 
 const Registrar reg({QStringLiteral("selftest"), QStringLiteral("Run the instrument's self test"), run});

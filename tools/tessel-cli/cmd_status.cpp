@@ -4,7 +4,7 @@
 namespace tessel::cli {
 namespace {
 
-int run(const QStringList &args, CliIO &io) {
+int runBody(const QStringList &args, CliIO &io) {
     QCommandLineParser p;
     p.setApplicationDescription(QStringLiteral("Identify the instrument, poll its status once, print code and text."));
     AddLinkOptions(p);
@@ -22,6 +22,10 @@ int run(const QStringList &args, CliIO &io) {
     const TDeviceStatus s = link->GetStatus();
     io.out << int(s) << ' ' << StatusText(s) << '\n';
     return s == stNoReply ? kExitFailed : kExitOk;
+}
+
+int run(const QStringList &args, CliIO &io) {
+    return Guarded(io, [&] { return runBody(args, io); });
 }
 
 const Registrar reg({QStringLiteral("status"), QStringLiteral("Poll the instrument's status once"), run});

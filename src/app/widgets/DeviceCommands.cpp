@@ -12,6 +12,19 @@
 
 namespace tessel {
 
+namespace {
+// A port that fails under way raises; the command ends with its message.
+template <typename F> auto Guarded(F f) {
+    return [f] {
+        try {
+            f();
+        } catch (const ETesselError &e) {
+            Messages().error(e.message());
+        }
+    };
+}
+} // namespace
+
 void WireDeviceCommands(TfrmMain &main, TCommonObjs &common, TEnvSetup *env) {
     TCommunication &comm = *common.Comm;
     TfrmMain *w = &main;
@@ -19,14 +32,14 @@ void WireDeviceCommands(TfrmMain &main, TCommonObjs &common, TEnvSetup *env) {
     InstallSetupDialog(comm, w);
     InstallProgressWindow(comm);
 
-    auto deviceId = [w, c, env] {
+    auto deviceId = Guarded([w, c, env] {
         TCommunication &link = *c->Comm;
         link.Connect(true, link.DefaultDevice() == ModelA);
         if (env && env->AutoReconnect && !link.Connected())
             w->ReconnectTimer().start();
         else
             w->ReconnectTimer().stop();
-    };
+    });
     QObject::connect(w->Action("mniDeviceID"), &QAction::triggered, w, deviceId);
     QObject::connect(&w->ReconnectTimer(), &QTimer::timeout, w, deviceId);
     QObject::connect(w->Action("mniDeviceInfo"), &QAction::triggered, w, [w] {
@@ -52,7 +65,7 @@ void WireDeviceCommands(TfrmMain &main, TCommonObjs &common, TEnvSetup *env) {
         {"mniAux6", [](TCommunication &l) { return l.Aux(6); }},
     };
     for (const auto &[id, send] : keys) {
-        QObject::connect(w->Action(QLatin1String(id)), &QAction::triggered, w, [c, send] { send(*c->Comm); });
+        QObject::connect(w->Action(QLatin1String(id)), &QAction::triggered, w, Guarded([c, send] { send(*c->Comm); }));
         main.SetCommandBuilt(QLatin1String(id), true);
     }
     for (const char *id : {"mniDeviceID", "mniDeviceInfo", "mniSetDevice", "mniCommunication"})
@@ -96,7 +109,7 @@ void WireDeviceCommands(TfrmMain &main, TCommonObjs &common, TEnvSetup *env) {
         if (!link.Connected())
             link.SetDevice(c->DefaultDeviceToApply(link.KnownDevices(), link.DefaultDevice()));
     };
-    main.SendStop = [c] { c->Comm->StopMeasurement(); };
+    main.SendStop = Guarded([c] { c->Comm->StopMeasurement(); });
     main.SaveLinkSettings = [w, c] { c->Comm->SaveSettings(w->Store().KeyName()); };
 }
 
