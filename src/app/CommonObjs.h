@@ -1,25 +1,29 @@
 #pragma once
 
 #include "app/InstrumentConfig.h"
+#include "device/Communication.h"
 #include "device/DeviceTypes.h"
 #include "settings/SettingsStore.h"
 
 #include <QObject>
 #include <QTimer>
 #include <functional>
+#include <memory>
 
 namespace tessel {
 
 // The shared objects every part of the program uses, alive for the whole run:
 // the command link, the status timer, the application settings and the event
-// table builder. The command link and the builder join as their subsystems
-// provide them; until then the device text comes from the caller.
+// table builder. The builder joins as its subsystem provides it.
 class TCommonObjs : public QObject {
     Q_OBJECT
 public:
-    // deviceText yields the current instrument type's section prefix.
-    explicit TCommonObjs(std::function<QString()> deviceText, QObject *parent = nullptr);
+    // comm: the command link to own; by default one on the first entry of
+    // PortNames() through the system's serial port.
+    explicit TCommonObjs(std::unique_ptr<TCommunication> comm = {}, QObject *parent = nullptr);
     ~TCommonObjs() override;
+
+    std::unique_ptr<TCommunication> Comm;
 
     QTimer StatusTimer;
     TPAppSettings AppSettings;
@@ -32,8 +36,12 @@ public:
     // the link accepts it, else the link's built-in default.
     TDevice DefaultDeviceToApply(const TKnownDevices &known, TDevice builtinDefault) const;
 
-private:
-    std::function<QString()> m_deviceText;
+    // The instrument's self-description replaces the configured values.
+    static void ApplyDeviceInfo(const TDeviceInfoRecord &r, TInstrumentConfig &config);
+    // The values the "Device Info" window shows, from the configuration.
+    static TDeviceInfoRecord DeviceInfoOf(const TInstrumentConfig &config);
+    // Types that describe themselves after "DI".
+    static bool HasDeviceInfo(TDevice d);
 };
 
 } // namespace tessel

@@ -2,6 +2,7 @@
 // first show, the command-line experiment or the start-up offers, the loop.
 #include "app/CommonObjs.h"
 #include "app/InstrumentConfig.h"
+#include "app/widgets/DeviceCommands.h"
 #include "app/widgets/Icons.h"
 #include "app/widgets/MainWindow.h"
 #include "app/widgets/Splash.h"
@@ -10,6 +11,7 @@
 #include "common/widgets/QtFileDialogService.h"
 #include "common/widgets/QtMessageService.h"
 #include "device/DeviceTypes.h"
+#include "device/PortList.h"
 #include "graph/widgets/Navigator.h"
 #include "settings/widgets/EnvSetupDialog.h"
 
@@ -70,7 +72,10 @@ int main(int argc, char **argv) {
     TfrmMain main(nullptr, &env);
     messages.setParent(&main);
     fileDialogs.setParent(&main);
-    TCommonObjs common([] { return DeviceTextOf(kStoredDefaultDevice); });
+    InitPortNames(main.Store().KeyName(), opts.port);
+    TCommonObjs common;
+    common.Comm->SetPreferredPort(opts.port);
+    WireDeviceCommands(main, common, &env);
     TNavigator navigator(&main);
     TEnvSetupDialog envDialog(env,
                               {&Config().Instrument.DePrnCol, &Config().Thickness,

@@ -276,4 +276,31 @@ bool TCommunication::WakeUp() {
     return true;
 }
 
+bool TCommunication::WaitQueued(int32_t count, int32_t ms) {
+    QElapsedTimer elapsed;
+    elapsed.start();
+    WaitScope scope(*this);
+    while (!IsStopped()) {
+        if (InQueCount() >= count)
+            return true;
+        if (elapsed.elapsed() >= ms)
+            return false;
+        ProcessEventsOnce();
+    }
+    return false;
+}
+
+void TCommunication::Pause(int32_t ms) {
+    QElapsedTimer elapsed;
+    elapsed.start();
+    WaitScope scope(*this);
+    while (elapsed.elapsed() < ms)
+        ProcessEventsOnce();
+}
+
+void TCommunication::ProcessEventsPulsed() {
+    WaitScope scope(*this);
+    ProcessEventsOnce();
+}
+
 } // namespace tessel

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device/Comm.h"
+#include "device/DeviceInfoRecord.h"
 #include "device/DeviceTypes.h"
 
 #include <QByteArray>
@@ -30,6 +31,40 @@ private:
 using TCmdItems = std::vector<TCmdItem>;
 
 using TMessageEvent = std::function<void(TCustomComm *sender, const QString &msg)>;
+
+// Status code of the "WD" poll.
+enum TDeviceStatus : uint8_t {
+    stNoReply,
+    stReady,
+    stDataReady,
+    stMeasuring,
+    stWaiting,
+    stEmpty,
+    stTesting,
+    stTE,
+    stE1,
+    stE2,
+    stE3,
+    stError,
+    stOutOfRange,
+};
+// The code of a two-character status reply (anything unknown: stNoReply).
+TDeviceStatus StatusFromReply(const QByteArray &reply);
+// Short text of a code: "Ready", "Data", "Measuring", ... ("No reply" for 0).
+QString StatusText(TDeviceStatus status);
+// The rate a baud value rounds up to (10000 -> br14400; above 128000 br256000).
+TBaudrate BaudRateFromValue(int64_t value);
+// The rates of a comma-separated list; pieces that are not integers are skipped.
+TEnumSet<TBaudrate> ParseBaudRates(const QString &list);
+
+// Time limits of the waits the instrument may leave open forever.
+struct TWaitBounds {
+    int32_t ProgramFlashMs = 10000;   // "PF": first two reply bytes
+    int32_t ProgramDeviceMs = 60000;  // "PX": the final "OK"/"ER" after the 18 bytes
+    int32_t TestSilenceMs = 5000;     // "TST": longest pause between two stream bytes
+    int32_t TestTotalMs = 300000;     // "TST": whole stream
+    int32_t DeviceInfoPauseMs = 1000; // "DI": pause before the record is read
+};
 
 // The command link to the instrument: command framing, waits for replies with
 // the 500 ms time-out, the "OK" acknowledgement, checksum-protected block
@@ -83,6 +118,81 @@ public:
     TNotifyEvent OnConnectedChanged, OnDeviceChanged;
     TMessageEvent OnMessage;
 
+    // ---- command set (every operation refuses while IsBusy holds)
+    bool StartMeasurement() { return SendPlain("ST"); }
+    bool StopMeasurement() { return SendPlain("SP"); }
+    bool MonitorStop();
+    bool ActinicFlash() { return SendPlain("BF1"); }
+    bool Flash2() { return SendPlain("BF2"); }
+    bool MeasuringFlash() { return SendPlain("SF1"); }
+    bool Aux(int n);
+    bool RequestDeviceInfo() { return SendPlain("DI"); }
+    // "SA1", "SA2", "SA3", "SA5", "SA6" + u16 level; other n are refused.
+    bool SetVoltage(int n, int value);
+    bool MonitorOn(int flag);
+    bool SetGain(int value, int channel) { return SendValueChannel("SG", value, channel); }
+    bool SetOffset(int value, int channel) { return SendValueChannel("SO", value, channel); }
+    bool SetApd(int value, int channel) { return SendValueChannel("SW", value, channel); }
+    // Values are left unchanged when the reply does not arrive.
+    bool GetApd(int &apd1, int &apd2);
+    bool GetGains(int &gainA, int &gainB, int &offsetA, int &offsetB);
+    QString GetIdentity();
+    std::array<uint8_t, 4> GetVersion();
+    TDeviceStatus GetStatus();
+    bool GetDataA(char *buffer, int32_t n) { return GetData("GDA", buffer, n); }
+    bool GetDataB(char *buffer, int32_t n) { return GetData("GDB", buffer, n); }
+    // Mnemonic + size, then the bytes as checksum-protected blocks.
+    bool LoadData(const QByteArray &mnemonic, const QByteArray &data);
+    bool LoadData(const QByteArray &mnemonic, const char *data, int32_t n);
+    bool ProgramDevice();
+    bool ProgramFlash();
+    // Runs the self test; lines receives the decoded text as it grows. True
+    // when the stream ended with its end marker.
+    bool TestUnit(QStringList &lines);
+    // "EC" + L + the L bytes of a macro record (first byte L), written directly.
+    bool SendMacro(const QByteArray &record);
+    bool SendResetMacros();
+    // Version bytes 3 and 4 (third byte high) reach 265: the reset macros apply.
+    bool NeedsResetMacros() const { return FVersion[2] * 256 + FVersion[3] >= 265; }
+
+    TWaitBounds &WaitBounds() { return m_bounds; }
+
+    // ---- connection management
+    void LoadBaudRates(const QString &iniPath);
+    const TEnumSet<TBaudrate> &BaudRates() const { return FBaudRates; }
+    void SetBaudRates(TEnumSet<TBaudrate> rates) { FBaudRates = rates; }
+    // keyPath is the main window's settings key; values live under
+    // keyPath\Communication. Without stored settings the preferred port (the
+    // --port option) is opened and asked, when there is one.
+    void LoadSettings(const QString &keyPath);
+    void SaveSettings(const QString &keyPath);
+    void SetPreferredPort(const QString &port) { m_preferredPort = port; }
+    const QString &PreferredPort() const { return m_preferredPort; }
+    // The settings dialog; the widgets library installs it.
+    std::function<bool()> SetupDialog;
+    void ShowSetup();
+    // Applies the port chosen in the dialog (quietly closed when it fails).
+    void ApplyPort(const QString &name);
+    bool AskDevice = false;
+    // Baud-rate search for the instrument; returns whether connected.
+    bool Connect(bool report, bool wake);
+    void SetDevice(TDevice device);
+    QString DeviceText() const { return DeviceTextOf(FDevice); }
+    TDevice DefaultDevice() const { return m_defaultDevice; }
+    const TKnownDevices &KnownDevices() const { return m_knownDevices; }
+    // Takes effect only while loading (between BeginLoading and EndLoading),
+    // and then also adds the type to KnownDevices.
+    void SetDefaultDevice(TDevice device);
+    void SetKnownDevices(const TKnownDevices &known);
+    void BeginLoading() { m_loading = true; }
+    void EndLoading();
+
+    // ---- device information
+    // Three attempts of "DI"; true when a valid record was read into out.
+    bool ReadDeviceInfo(TDeviceInfoRecord &out);
+    // The small message window shown while reading (text; empty text closes it).
+    std::function<void(const QString &text)> ShowProgress;
+
 protected:
     // Waits for the output queue to empty, up to OutQueueBound(bytes); logs and
     // returns false past the bound.
@@ -102,12 +212,31 @@ protected:
     std::array<uint8_t, 4> FVersion{};
     QTimer TimeoutTimer;
 
+    TEnumSet<TBaudrate> FBaudRates;
+
 private:
     class WaitScope;
+    bool SendPlain(const char *mnemonic);
+    bool SendValueChannel(const char *mnemonic, int value, int channel);
+    bool PurgeAndSend(const TCmdItems &items);
+    bool GetData(const char *mnemonic, char *buffer, int32_t n);
+    bool SizeItems(const QByteArray &mnemonic, int32_t n, TCmdItems &items) const;
+    // Waits, processing events, until count bytes are queued, a stop, or ms.
+    bool WaitQueued(int32_t count, int32_t ms);
+    bool StreamRead(char *buffer, int32_t count, int32_t silenceMs);
+    void Pause(int32_t ms);
+    // One pass of event processing with the pulse timer running.
+    void ProcessEventsPulsed();
+
     void TimeoutTick();
     bool SendOneBlock(const char *data, int32_t size, const QString &blockError, const QString &crcError);
 
     TProcessEvents m_process;
+    TWaitBounds m_bounds;
+    QString m_preferredPort;
+    TDevice m_defaultDevice = kStoredDefaultDevice;
+    TKnownDevices m_knownDevices = StoredKnownDevices();
+    bool m_loading = false;
     QTimer m_pulse;
     int m_waitDepth = 0;
 };

@@ -145,13 +145,13 @@ TEST_F(ConfigTest, ShippedIniHasSectionsForEveryKnownDevice) {
 
 TEST_F(ConfigTest, CommonObjsReadsConfigForDeviceText) {
     test::WriteTextFile(ini, "[" + kDev + "Consts]\nTimeBase=2e-7\n[ModelW  /$0000/Consts]\nTimeBase=5e-8\n");
-    QString device = kDev;
-    TCommonObjs objs([&] { return device; });
+    TCommonObjs objs;
+    ASSERT_EQ(objs.Comm->DeviceText(), kDev);
     EXPECT_FALSE(objs.StatusTimer.isActive());
     EXPECT_EQ(objs.StatusTimer.interval(), 1000);
     EXPECT_EQ(objs.StoredDefaultDevice(), 0);
     EXPECT_EQ(Config().Instrument.Compiler.TimeBase, 2e-7);
-    device = DeviceTextOf(ModelW);
+    objs.Comm->SetDevice(ModelW);
     objs.ReadInstrumentConfig();
     EXPECT_EQ(Config().Instrument.Compiler.TimeBase, 5e-8);
 }
@@ -163,15 +163,15 @@ TEST_F(ConfigTest, DefaultDeviceAppliedOnlyWhenKnown) {
         TDevice expected;
     } cases[] = {{int(ModelW), ModelW}, {int(ModelB1), ModelF}, {0, ModelF}, {99, ModelF}, {-3, ModelF}};
     for (const auto &c : cases) {
-        TCommonObjs objs([] { return QString("x/"); });
+        TCommonObjs objs;
         objs.AppSettings.SetValue("DefaultDevice", c.stored);
         EXPECT_EQ(objs.DefaultDeviceToApply(known, ModelF), c.expected) << c.stored;
     }
     // The stored choice survives a restart.
     {
-        TCommonObjs objs([] { return QString("x/"); });
+        TCommonObjs objs;
         objs.AppSettings.SetValue("DefaultDevice", int(ModelH));
     }
-    TCommonObjs again([] { return QString("x/"); });
+    TCommonObjs again;
     EXPECT_EQ(again.DefaultDeviceToApply(known, ModelF), ModelH);
 }

@@ -303,6 +303,8 @@ void TfrmMain::FirstShow() {
     SetIdleState();
     if (m_env && m_env->AutoReconnect && IsCommandBuilt("mniDeviceID"))
         m_reconnect.start();
+    if (OpenDeviceLink)
+        OpenDeviceLink();
     if (ApplyDefaultDevice)
         ApplyDefaultDevice();
 }
@@ -334,6 +336,8 @@ void TfrmMain::SaveSettings() {
     m_store.SetValue(kMRUList, mru);
     m_store.SetValue(kToolbarLayout, QString::fromLatin1(saveState().toBase64()));
     m_store.Save();
+    if (SaveLinkSettings)
+        SaveLinkSettings();
     if (m_env)
         m_env->Save();
     if (m_navigator)

@@ -100,6 +100,10 @@ public:
     std::function<void()> SendStop;
     // First show: select the stored default instrument type.
     std::function<void()> ApplyDefaultDevice;
+    // First show: read the baud rates, open the stored port, identify.
+    std::function<void()> OpenDeviceLink;
+    // Saved with the window's settings: the link's port choice.
+    std::function<void()> SaveLinkSettings;
 
 signals:
     void StartRequested();

@@ -1,0 +1,116 @@
+#include "app/widgets/DeviceCommands.h"
+
+#include "app/CommonObjs.h"
+#include "app/InstrumentConfig.h"
+#include "app/widgets/MainWindow.h"
+#include "common/AppPaths.h"
+#include "common/MessageService.h"
+#include "device/widgets/DeviceDialogs.h"
+
+#include <QAction>
+#include <QLabel>
+
+namespace tessel {
+
+namespace {
+// A port that fails under way raises; the command ends with its message.
+template <typename F> auto Guarded(F f) {
+    return [f] {
+        try {
+            f();
+        } catch (const ETesselError &e) {
+            Messages().error(e.message());
+        }
+    };
+}
+} // namespace
+
+void WireDeviceCommands(TfrmMain &main, TCommonObjs &common, TEnvSetup *env) {
+    TCommunication &comm = *common.Comm;
+    TfrmMain *w = &main;
+    TCommonObjs *c = &common;
+    InstallSetupDialog(comm, w);
+    InstallProgressWindow(comm);
+
+    auto deviceId = Guarded([w, c, env] {
+        TCommunication &link = *c->Comm;
+        link.Connect(true, link.DefaultDevice() == ModelA);
+        if (env && env->AutoReconnect && !link.Connected())
+            w->ReconnectTimer().start();
+        else
+            w->ReconnectTimer().stop();
+    });
+    QObject::connect(w->Action("mniDeviceID"), &QAction::triggered, w, deviceId);
+    QObject::connect(&w->ReconnectTimer(), &QTimer::timeout, w, deviceId);
+    QObject::connect(w->Action("mniDeviceInfo"), &QAction::triggered, w, [w] {
+        TfrmDeviceInfo dlg([] { return TCommonObjs::DeviceInfoOf(Config().Instrument); }, w);
+        dlg.exec();
+    });
+    QObject::connect(w->Action("mniSetDevice"), &QAction::triggered, w, [w, c] {
+        TfrmSetDevice dlg(
+            *c->Comm, [c](TDevice d) { c->AppSettings.SetValue(QStringLiteral("DefaultDevice"), int(d)); }, w);
+        dlg.exec();
+    });
+    QObject::connect(w->Action("mniCommunication"), &QAction::triggered, w, [c] { c->Comm->ShowSetup(); });
+
+    const std::pair<const char *, std::function<bool(TCommunication &)>> keys[] = {
+        {"mniActFlash1", [](TCommunication &l) { return l.ActinicFlash(); }},
+        {"mniActFlash2", [](TCommunication &l) { return l.Flash2(); }},
+        {"mniMeasFlash", [](TCommunication &l) { return l.MeasuringFlash(); }},
+        {"mniAux1", [](TCommunication &l) { return l.Aux(1); }},
+        {"mniAux2", [](TCommunication &l) { return l.Aux(2); }},
+        {"mniAux3", [](TCommunication &l) { return l.Aux(3); }},
+        {"mniAux4", [](TCommunication &l) { return l.Aux(4); }},
+        {"mniAux5", [](TCommunication &l) { return l.Aux(5); }},
+        {"mniAux6", [](TCommunication &l) { return l.Aux(6); }},
+    };
+    for (const auto &[id, send] : keys) {
+        QObject::connect(w->Action(QLatin1String(id)), &QAction::triggered, w, Guarded([c, send] { send(*c->Comm); }));
+        main.SetCommandBuilt(QLatin1String(id), true);
+    }
+    for (const char *id : {"mniDeviceID", "mniDeviceInfo", "mniSetDevice", "mniCommunication"})
+        main.SetCommandBuilt(QLatin1String(id), true);
+
+    comm.OnMessage = [w](TCustomComm *, const QString &msg) { w->Panel(7)->setText(msg); };
+    comm.OnConnectedChanged = [w, c](TCustomComm *) {
+        BusyCursor busy;
+        w->SetIdleState();
+        TCommunication &link = *c->Comm;
+        if (link.Connected() && TCommonObjs::HasDeviceInfo(link.Device())) {
+            TDeviceInfoRecord r;
+            if (link.ReadDeviceInfo(r))
+                TCommonObjs::ApplyDeviceInfo(r, Config().Instrument);
+            else
+                Messages().error(QStringLiteral("Unable to get device information"));
+        }
+    };
+    comm.OnDeviceChanged = [w, c](TCustomComm *) {
+        c->ReadInstrumentConfig();
+        TCommunication &link = *c->Comm;
+        if (!link.Connected()) {
+            const TDeviceInfo &info = DeviceInfo(link.Device());
+            w->Panel(7)->setText(QStringLiteral("Device not connected, acting as %1, $%2")
+                                     .arg(QLatin1String(info.identification))
+                                     .arg(info.version, 4, 16, QChar('0')));
+            w->Panel(1)->setText(QStringLiteral("Not connected"));
+        }
+    };
+
+    main.OpenDeviceLink = [w, c] {
+        TCommunication &link = *c->Comm;
+        link.LoadBaudRates(AppPaths::iniPath());
+        link.LoadSettings(w->Store().KeyName());
+        if (link.Connected())
+            c->StatusTimer.start();
+    };
+    // An identified instrument keeps its type; the stored choice applies offline.
+    main.ApplyDefaultDevice = [c] {
+        TCommunication &link = *c->Comm;
+        if (!link.Connected())
+            link.SetDevice(c->DefaultDeviceToApply(link.KnownDevices(), link.DefaultDevice()));
+    };
+    main.SendStop = Guarded([c] { c->Comm->StopMeasurement(); });
+    main.SaveLinkSettings = [w, c] { c->Comm->SaveSettings(w->Store().KeyName()); };
+}
+
+} // namespace tessel

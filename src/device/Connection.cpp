@@ -1,0 +1,230 @@
+// Port choice, stored settings, identification and the instrument type.
+#include "device/Communication.h"
+
+#include "common/IniFile.h"
+#include "common/Log.h"
+#include "settings/Registry.h"
+
+namespace tessel {
+
+namespace {
+QString CommKey(const QString &keyPath) {
+    return keyPath + QStringLiteral("\\Communication");
+}
+} // namespace
+
+TBaudrate BaudRateFromValue(int64_t value) {
+    for (int r = br110; r < br256000; ++r)
+        if (value <= BaudRateValue(TBaudrate(r)))
+            return TBaudrate(r);
+    return br256000;
+}
+
+TEnumSet<TBaudrate> ParseBaudRates(const QString &list) {
+    TEnumSet<TBaudrate> rates;
+    for (const QString &piece : list.split(',')) {
+        bool ok = false;
+        const qlonglong v = piece.trimmed().toLongLong(&ok, 10);
+        if (ok)
+            rates.insert(BaudRateFromValue(v));
+    }
+    return rates;
+}
+
+void TCommunication::LoadBaudRates(const QString &iniPath) {
+    TIniFile2 ini(iniPath);
+    FBaudRates =
+        ParseBaudRates(ini.ReadString(QStringLiteral("Communication"), QStringLiteral("BaudRates"), QString()));
+}
+
+void TCommunication::SaveSettings(const QString &keyPath) {
+    TPRegistry reg;
+    const QString key = CommKey(keyPath);
+    reg.CreateKey(key);
+    reg.WriteString(key, QStringLiteral("Port"), DeviceName());
+    reg.WriteInteger(key, QStringLiteral("AskDevice"), AskDevice ? 1 : 0);
+    reg.Flush();
+}
+
+void TCommunication::LoadSettings(const QString &keyPath) {
+    Close();
+    const QString key = CommKey(keyPath);
+    TPRegistry reg;
+    const bool stored = reg.KeyExists(key);
+    if (!stored && m_preferredPort.isEmpty())
+        return;
+    try {
+        if (stored) {
+            const auto port = reg.ReadString(key, QStringLiteral("Port"));
+            const auto ask = reg.ReadInteger(key, QStringLiteral("AskDevice"));
+            if (!port || !ask)
+                throw ETesselError(QStringLiteral("Communication settings incomplete"));
+            SetDeviceName(*port);
+            AskDevice = *ask != 0;
+        } else {
+            // A port named on the command line stands for settings that ask.
+            SetDeviceName(m_preferredPort);
+            AskDevice = true;
+        }
+        Open();
+        if (AskDevice)
+            Connect(true, m_defaultDevice == ModelA);
+    } catch (const ETesselError &e) {
+        WriteLog(e.message());
+        ShowSetup();
+    }
+}
+
+void TCommunication::ShowSetup() {
+    if (FBusy || !SetupDialog)
+        return;
+    SetupDialog();
+}
+
+void TCommunication::ApplyPort(const QString &name) {
+    Close();
+    try {
+        SetDeviceName(name);
+        Open();
+    } catch (const ECommError &e) {
+        WriteLog(e.message());
+        Close();
+    }
+}
+
+bool TCommunication::Connect(bool report, bool wake) {
+    // A search inside another exchange's wait would find nothing and drop
+    // the connection the exchange relies on.
+    if (FBusy) {
+        WriteLog(QStringLiteral("Connect refused: link busy"));
+        return FConnected;
+    }
+    const bool was = FConnected;
+    FConnected = true;
+    bool found = false;
+    TDevice type = FDevice;
+    QString id;
+    for (int r = br110; r <= br256000 && !found; ++r) {
+        if (!FBaudRates.contains(TBaudrate(r)))
+            continue;
+        if (report && OnMessage)
+            OnMessage(this,
+                      QStringLiteral("Searching on %1 at %2 bauds").arg(DeviceName()).arg(BaudRateValue(TBaudrate(r))));
+        try {
+            SetBaudRate(TBaudrate(r));
+            if (wake)
+                WakeUp();
+            id = GetIdentity();
+        } catch (const ECommError &e) {
+            WriteLog(e.message());
+            id.clear();
+        }
+        int row = -1;
+        for (int d = 0; d < kDeviceCount && row < 0; ++d)
+            if (id == QLatin1String(DeviceInfo(TDevice(d)).identification))
+                row = d;
+        FVersion = {};
+        if (row >= 0 && DeviceInfo(TDevice(row)).version != 0)
+            FVersion = GetVersion();
+        const int word = FVersion[0] * 256 + FVersion[1];
+        for (int d = 0; d < kDeviceCount && !found; ++d) {
+            const TDeviceInfo &info = DeviceInfo(TDevice(d));
+            if (id == QLatin1String(info.identification) && word == info.version) {
+                found = true;
+                type = TDevice(d);
+            }
+        }
+        WriteLog(QStringLiteral("id:%1 ver:%2 result:%3").arg(id).arg(word).arg(found ? 1 : 0));
+    }
+    FConnected = found && m_knownDevices.contains(type);
+    WriteLog(QStringLiteral("FConnected: %1").arg(FConnected ? 1 : 0));
+    if (FConnected && type != FDevice) {
+        FDevice = type;
+        if (OnDeviceChanged)
+            OnDeviceChanged(this);
+    }
+    if (FConnected != was && OnConnectedChanged)
+        OnConnectedChanged(this);
+    if (report && OnMessage) {
+        const QString version =
+            QStringLiteral("%1.%2.%3.%4").arg(FVersion[0]).arg(FVersion[1]).arg(FVersion[2]).arg(FVersion[3]);
+        if (!found)
+            OnMessage(this, QStringLiteral("Device not found"));
+        else if (FConnected)
+            OnMessage(this, QStringLiteral("Found device %1, version %2").arg(id, version));
+        else
+            OnMessage(this, QStringLiteral("Found device %1, version %2 - device unknown").arg(id, version));
+    }
+    return FConnected;
+}
+
+void TCommunication::SetDevice(TDevice device) {
+    if (device != FDevice && FConnected) {
+        FConnected = false;
+        if (OnConnectedChanged)
+            OnConnectedChanged(this);
+    }
+    FDevice = device;
+    if (OnDeviceChanged)
+        OnDeviceChanged(this);
+}
+
+void TCommunication::SetDefaultDevice(TDevice device) {
+    if (!m_loading)
+        return;
+    m_defaultDevice = device;
+    m_knownDevices.insert(device);
+}
+
+void TCommunication::SetKnownDevices(const TKnownDevices &known) {
+    m_knownDevices = known;
+}
+
+void TCommunication::EndLoading() {
+    m_loading = false;
+    FDevice = m_defaultDevice;
+}
+
+bool TCommunication::ReadDeviceInfo(TDeviceInfoRecord &out) {
+    bool valid = false;
+    for (int attempt = 1; attempt <= 3 && !valid; ++attempt) {
+        if (ShowProgress)
+            ShowProgress(QStringLiteral("Getting device information (%1)").arg(attempt));
+        bool written = false;
+        if (!IsBusy()) {
+            PurgeIn();
+            written = RequestDeviceInfo();
+        }
+        WriteLog(QStringLiteral("DI: %1").arg(written ? 1 : 0));
+        if (!written)
+            continue;
+        // A status poll from a timer during the pause would purge the record.
+        FBusy = true;
+        Pause(m_bounds.DeviceInfoPauseMs);
+        FBusy = false;
+        const int32_t count = InQueCount();
+        WriteLog(QStringLiteral("Count: %1").arg(count));
+        WriteLog(QStringLiteral("Size: %1").arg(kDeviceInfoSize));
+        QByteArray record(kDeviceInfoSize, 0);
+        bool read = false;
+        try {
+            read = count >= kDeviceInfoSize && Read(record.data(), kDeviceInfoSize) == kDeviceInfoSize;
+        } catch (const ECommError &e) {
+            WriteLog(e.message());
+        }
+        WriteLog(QStringLiteral("Read: %1").arg(read ? 1 : 0));
+        if (!read)
+            continue;
+        const auto decoded = DecodeDeviceInfo(record);
+        WriteLog(QStringLiteral("CRC: %1").arg(decoded ? 1 : 0));
+        if (decoded) {
+            out = *decoded;
+            valid = true;
+        }
+    }
+    if (ShowProgress)
+        ShowProgress(QString());
+    return valid;
+}
+
+} // namespace tessel

@@ -1,0 +1,202 @@
+// The command set on the serial test double: request bytes, replies, header
+// rules, the self-test stream and the bounded waits.
+#include "ScriptedPeer.h"
+
+#include <QElapsedTimer>
+#include <gtest/gtest.h>
+
+using namespace tessel;
+using tessel::test::MemoryLink;
+
+namespace {
+QByteArray Hex(const char *hex) {
+    return QByteArray::fromHex(hex);
+}
+QByteArray WithSum(const QByteArray &block) {
+    return block + char(TCommunication::Checksum(block.constData(), int32_t(block.size())));
+}
+QByteArray Pattern(int size) {
+    QByteArray b(size, 0);
+    for (int i = 0; i < size; ++i)
+        b[i] = char((i * 11 + 3) & 0xFF);
+    return b;
+}
+using Op = std::function<bool(TCommunication &)>;
+} // namespace
+
+TEST(CommandSet, RequestBytes) {
+    const std::tuple<const char *, Op, QByteArray> cases[] = {
+        {"MS", [](TCommunication &c) { return c.MonitorStop(); }, "MS"},
+        {"AX6", [](TCommunication &c) { return c.Aux(6); }, "AX6"},
+        {"AX7", [](TCommunication &c) { return c.Aux(7); }, ""},
+        {"SA5", [](TCommunication &c) { return c.SetVoltage(5, 1023); }, Hex("534135ff03")},
+        {"SA1 mod 65536", [](TCommunication &c) { return c.SetVoltage(1, 65536 + 0x1234); }, Hex("5341313412")},
+        {"SA4", [](TCommunication &c) { return c.SetVoltage(4, 1); }, ""},
+        {"MO", [](TCommunication &c) { return c.MonitorOn(1); }, Hex("4d4f0100")},
+        {"SG", [](TCommunication &c) { return c.SetGain(35, 2); }, Hex("53472302")},
+        {"SW", [](TCommunication &c) { return c.SetApd(7, 2); }, Hex("53570702")},
+        {"EC", [](TCommunication &c) { return c.SendMacro(Hex("03a1b2c3ff")); }, Hex("454303a1b2c3")},
+        {"EC short", [](TCommunication &c) { return c.SendMacro(Hex("05a1")); }, ""},
+        {"EC over 97", [](TCommunication &c) { return c.SendMacro(QByteArray(1, char(98)) + QByteArray(98, 'x')); },
+         ""},
+    };
+    for (const auto &[name, op, bytes] : cases) {
+        MemoryLink l;
+        EXPECT_EQ(op(*l.link), !bytes.isEmpty()) << name;
+        EXPECT_EQ(l.port->TakeWritten().toHex(), bytes.toHex()) << name;
+    }
+}
+
+TEST(CommandSet, RefusedWhileNotConnectedExceptTheMacro) {
+    const Op ops[] = {
+        [](TCommunication &c) { return c.StartMeasurement(); },
+        [](TCommunication &c) { return c.SetGain(1, 1); },
+        [](TCommunication &c) { return c.LoadData("LDE", QByteArray(10, 'x')); },
+        [](TCommunication &c) { return c.ProgramFlash(); },
+    };
+    MemoryLink l;
+    l.link->SetConnected(false);
+    for (const Op &op : ops)
+        EXPECT_FALSE(op(*l.link));
+    EXPECT_EQ(l.link->GetStatus(), stNoReply);
+    EXPECT_TRUE(l.port->TakeWritten().isEmpty());
+    EXPECT_TRUE(l.link->SendMacro(Hex("0150")));
+    EXPECT_EQ(l.port->TakeWritten().toHex(), "45430150");
+}
+
+TEST(CommandSet, PurgeBeforeDropsStaleInput) {
+    MemoryLink l;
+    l.Peer({Hex("0a0b0c0d"), Hex("2122")});
+    l.port->FeedReceived("junk");
+    int ga = -1, gb = -1, oa = -1, ob = -1;
+    ASSERT_TRUE(l.link->GetGains(ga, gb, oa, ob));
+    EXPECT_EQ((std::array{ga, gb, oa, ob}), (std::array{10, 11, 12, 13}));
+    l.port->FeedReceived("x");
+    int a1 = -1, a2 = -1;
+    ASSERT_TRUE(l.link->GetApd(a1, a2));
+    EXPECT_EQ((std::array{a1, a2}), (std::array{0x21, 0x22}));
+    EXPECT_EQ(l.port->TakeWritten(), "SDSX");
+}
+
+TEST(CommandSet, StatusReplies) {
+    const std::pair<QByteArray, TDeviceStatus> cases[] = {
+        {"WE", stWaiting}, {"WT", stWaiting}, {"SA", stOutOfRange}, {"ER", stError}, {"XX", stNoReply}};
+    for (const auto &[reply, code] : cases)
+        EXPECT_EQ(StatusFromReply(reply), code) << reply.constData();
+    MemoryLink l;
+    l.Peer({"WT", ""});
+    EXPECT_EQ(l.link->GetStatus(), stWaiting);
+    EXPECT_EQ(l.link->GetStatus(), stNoReply); // silent
+    EXPECT_EQ(l.port->TakeWritten(), "WDWD");
+    EXPECT_EQ(l.Log().filter("WD: "), QStringList({"WD: WT", "WD: __"}));
+}
+
+TEST(CommandSet, ChannelDataHeaderRules) {
+    const QByteArray data = Pattern(10000);
+    const std::tuple<const char *, bool, QByteArray, bool> cases[] = {
+        {"A", false, Hex("534441100702"), true},
+        {"B answers SDA", true, Hex("534441100702"), true},
+        {"B answering SDB", true, Hex("534442100702"), false},
+        {"size mismatch", false, Hex("534441110702"), false},
+    };
+    for (const auto &[name, channelB, header, ok] : cases) {
+        MemoryLink l;
+        l.Peer({header + WithSum(data.left(4096)), WithSum(data.mid(4096, 4096)), WithSum(data.mid(8192))});
+        QByteArray buf(10000, 0);
+        EXPECT_EQ(channelB ? l.link->GetDataB(buf.data(), 10000) : l.link->GetDataA(buf.data(), 10000), ok) << name;
+        const QByteArray w = l.port->TakeWritten();
+        EXPECT_EQ(w.left(6).toHex(), channelB ? "474442100702" : "474441100702") << name;
+        // A refused header is never answered; a good transfer acknowledges three blocks.
+        EXPECT_EQ(w.mid(6), ok ? "OKOKOK" : "") << name;
+        if (ok)
+            EXPECT_EQ(buf, data) << name;
+    }
+    MemoryLink l;
+    QByteArray buf(10, 0);
+    EXPECT_FALSE(l.link->GetDataA(buf.data(), 256 * 4096)); // block count beyond one byte
+    EXPECT_TRUE(l.port->TakeWritten().isEmpty());
+}
+
+TEST(CommandSet, BlockLoadAndLdpLog) {
+    const QByteArray image = Pattern(5000);
+    for (const bool accept : {true, false}) {
+        MemoryLink l;
+        l.Peer({"", "OK", accept ? "OK" : "ER"});
+        EXPECT_EQ(l.link->LoadData("LDP", image), accept);
+        const QByteArray w = l.port->TakeWritten();
+        EXPECT_EQ(w.left(6).toHex(), "4c4450880301");
+        EXPECT_EQ(w.mid(6), WithSum(image.left(4096)) + WithSum(image.mid(4096)));
+        EXPECT_EQ(l.Log(), QStringList({"Entering LDP", "Sending params", "BlockSize 4096", "Sending data",
+                                        "IsOk received \"OK\"",
+                                        accept ? "IsOk received \"OK\"" : "IsOk received \"ER\"", "Exiting LDP"}));
+    }
+}
+
+TEST(CommandSet, SelfTestStream) {
+    const std::tuple<const char *, QByteArray, QStringList, bool> cases[] = {
+        {"number then text", Hex("212a00234f4b007e"), {"42OK"}, true},
+        {"negative 16 and 32 bit", Hex("21feff23200022feffffff7e"), {"-2 -2"}, true},
+        {"dollar token", Hex("2401212c01240102237a007e"), {"300z"}, true},
+        {"lines", QByteArray("#Lamp OK\r\nDetector OK\r\n") + char(0) + "~", {"Lamp OK", "Detector OK"}, true},
+        {"silent after a piece", Hex("23414243"), {"ABC"}, false},
+    };
+    for (const auto &[name, stream, expected, complete] : cases) {
+        MemoryLink l;
+        l.link->WaitBounds().TestSilenceMs = 200;
+        l.Peer({stream});
+        QStringList lines{"old"};
+        EXPECT_EQ(l.link->TestUnit(lines), complete) << name;
+        EXPECT_EQ(lines, expected) << name;
+        // The link is free and answers again.
+        l.Peer({"ND"});
+        EXPECT_EQ(l.link->GetStatus(), stReady) << name;
+    }
+}
+
+TEST(CommandSet, SelfTestFloodEndsAtTheTotalBound) {
+    MemoryLink l;
+    l.link->WaitBounds().TestTotalMs = 300;
+    l.Peer({"#"}, 1);
+    QTimer flood;
+    QObject::connect(&flood, &QTimer::timeout, [&] { l.port->FeedReceived(QByteArray(64, 'A')); });
+    flood.start(5);
+    QStringList lines;
+    QElapsedTimer t;
+    t.start();
+    EXPECT_FALSE(l.link->TestUnit(lines));
+    flood.stop();
+    EXPECT_LT(t.elapsed(), 3000);
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_TRUE(lines[0].startsWith("AAAA"));
+    EXPECT_FALSE(l.link->Busy());
+}
+
+TEST(CommandSet, ProgramFlashAndProgramDeviceBounds) {
+    const std::pair<QByteArray, bool> flash[] = {
+        {"OK flash written, 5000 bytes", true}, {"ER no image", false}, {"", false}};
+    for (const auto &[reply, ok] : flash) {
+        MemoryLink l;
+        l.link->WaitBounds().ProgramFlashMs = 300;
+        l.Peer({reply});
+        EXPECT_EQ(l.link->ProgramFlash(), ok) << reply.constData();
+        EXPECT_EQ(l.Log().last(), reply.isEmpty() ? QString("PF: no reply within 300 ms")
+                                                  : QString::fromLatin1(reply.leftJustified(41, ' ')));
+        EXPECT_FALSE(l.link->Busy());
+    }
+    const std::tuple<QByteArray, bool, const char *> device[] = {
+        {"IMG 5000 SUM 1234 OK", true, "Received OK"},
+        {"IMG 5000 SUM 1234 ER", false, "Received ER"},
+        {"IMG 5000 SUM 1234 ", false, "PX: no answer within 1500 ms"},
+    };
+    for (const auto &[reply, ok, last] : device) {
+        MemoryLink l;
+        l.link->WaitBounds().ProgramDeviceMs = 1500;
+        l.Peer({reply});
+        QElapsedTimer t;
+        t.start();
+        EXPECT_EQ(l.link->ProgramDevice(), ok) << last;
+        EXPECT_LT(t.elapsed(), 4000);
+        EXPECT_EQ(l.Log().mid(0, 3), QStringList({"Sending PX", "Received IMG 5000 SUM 1234 ", "Waiting for OK..."}));
+        EXPECT_EQ(l.Log().last(), last);
+    }
+}

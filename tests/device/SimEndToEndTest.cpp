@@ -1,0 +1,84 @@
+// The device classes against the virtual instrument on a pseudo-terminal,
+// and the dialogs filled from them.
+#include "SimProcess.h"
+#include "common/Log.h"
+#include "device/PosixCommPort.h"
+#include "device/widgets/DeviceDialogs.h"
+
+#include <QLabel>
+#include <QListWidget>
+#include <QTableWidget>
+#include <gtest/gtest.h>
+
+using namespace tessel;
+
+TEST(SimEndToEnd, IdentifyReadInfoPollAndSelfTest) {
+    test::TestDir dir;
+    OpenLog(dir.path("logfile.txt"));
+    test::SimProcess sim({"--device", "ModelT2", "--baud", "57600"});
+    ASSERT_FALSE(sim.Terminal.isEmpty());
+    TCommunication link(std::make_unique<TPosixCommPort>(), sim.Terminal);
+    link.SetBaudRates({br9600, br57600, br115200});
+    link.Open();
+    QStringList messages;
+    link.OnMessage = [&](TCustomComm *, const QString &m) { messages.append(m); };
+    ASSERT_TRUE(link.Connect(true, false)) << messages.join('\n').toStdString();
+    EXPECT_EQ(link.Device(), ModelT2);
+    EXPECT_EQ(link.BaudRate(), br57600);
+    EXPECT_TRUE(messages.last().startsWith("Found device ModelT  , version 1.2."));
+
+    TDeviceInfoRecord r;
+    ASSERT_TRUE(link.ReadDeviceInfo(r));
+    EXPECT_GT(r.TimerBits, 0);
+    EXPECT_GT(r.TimeBase, 0.0);
+    EXPECT_GT(r.MaxEvents, 0);
+
+    EXPECT_EQ(link.GetStatus(), stEmpty);
+    QStringList lines;
+    EXPECT_TRUE(link.TestUnit(lines));
+    EXPECT_FALSE(lines.isEmpty());
+    EXPECT_TRUE(link.ActinicFlash());
+    EXPECT_TRUE(link.SetVoltage(3, 512));
+    // The next exchange after the stream still works.
+    EXPECT_EQ(link.GetStatus(), stEmpty);
+    link.Close();
+    CloseLog();
+}
+
+TEST(DeviceDialogs, SetDeviceListsKnownTypesAndSetsThem) {
+    TCommunication link(std::make_unique<TPosixCommPort>());
+    int stored = -1;
+    TfrmSetDevice dlg(link, [&](TDevice d) { stored = int(d); });
+    EXPECT_EQ(dlg.windowTitle(), "Set Device");
+    ASSERT_EQ(dlg.Devices()->count(), 17);
+    EXPECT_EQ(dlg.Devices()->item(0)->text(), "ModelE  , $0000");
+    EXPECT_EQ(dlg.Devices()->item(2)->text(), "ModelG  , $0101");
+    EXPECT_EQ(dlg.Devices()->currentRow(), 0);
+    dlg.Devices()->setCurrentRow(16);
+    dlg.btnSetDeviceClick();
+    EXPECT_EQ(link.Device(), ModelW);
+    EXPECT_EQ(stored, -1);
+    dlg.Devices()->setCurrentRow(4);
+    dlg.btnSetAsDefaultClick();
+    EXPECT_EQ(link.Device(), ModelG3);
+    EXPECT_EQ(stored, int(ModelG3));
+}
+
+TEST(DeviceDialogs, DeviceInfoWindowShowsTheSource) {
+    TDeviceInfoRecord r;
+    r.TimerBits = 22;
+    r.TimeBase = 1e-7;
+    r.MoChB = 2.5;
+    r.Bounds[15].PulseMax = {0.5, true};
+    TfrmDeviceInfo dlg([&] { return r; });
+    dlg.Fill();
+    EXPECT_EQ(dlg.Value("TimerBits")->text(), "22");
+    EXPECT_EQ(dlg.Value("TimeBase")->text(), "1e-07");
+    EXPECT_EQ(dlg.Value("MoChB")->text(), "2.5");
+    ASSERT_EQ(dlg.Bounds()->rowCount(), 17);
+    ASSERT_EQ(dlg.Bounds()->columnCount(), 5);
+    EXPECT_EQ(dlg.Bounds()->item(0, 0)->text(), "Bit No.");
+    EXPECT_EQ(dlg.Bounds()->item(16, 0)->text(), "15");
+    EXPECT_EQ(dlg.Bounds()->item(16, 4)->text(), "E: 0.5");
+    EXPECT_EQ(dlg.Bounds()->item(1, 1)->text(), "W: 0");
+}
