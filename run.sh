@@ -18,7 +18,7 @@ mkdir -p "$TESSEL_CONFIG_DIR"
 ARGS=()
 if [ -x "$BIN/tessel-sim" ]; then
   SIMOUT=$(mktemp)
-  "$BIN/tessel-sim" --exit-with-parent --log "$BUILD/tessel-sim.log" >"$SIMOUT" &
+  "$BIN/tessel-sim" --exit-with-parent --latency 20 --log "$BUILD/tessel-sim.log" >"$SIMOUT" &
   SIMPID=$!
   trap 'kill $SIMPID 2>/dev/null || true; rm -f "$SIMOUT"' EXIT
   for _ in $(seq 50); do [ -s "$SIMOUT" ] && break; sleep 0.1; done
