@@ -17,6 +17,12 @@ TCommonObjs::~TCommonObjs() { AppSettings.Save(); }
 
 void TCommonObjs::ReadInstrumentConfig() {
     Config().Instrument = tessel::ReadInstrumentConfig(AppPaths::iniPath(), m_deviceText());
+    Compiler.SetConstants(Config().Instrument.Compiler);
+}
+
+int32_t TCommonObjs::SendProgram(IProgramLoader &link, TDevice device) {
+    const TInstrumentConfig &c = Config().Instrument;
+    return tessel::SendProgram(link, Compiler, TProgramTarget{device, c.DacAliases, c.MaxDAValue});
 }
 
 int32_t TCommonObjs::StoredDefaultDevice() const { return AppSettings.Integer(QStringLiteral("DefaultDevice")); }

@@ -9,6 +9,7 @@
 #include "common/Log.h"
 #include "common/widgets/QtFileDialogService.h"
 #include "common/widgets/QtMessageService.h"
+#include "compiler/CompilerLibrary.h"
 #include "device/DeviceTypes.h"
 #include "graph/widgets/Navigator.h"
 #include "settings/widgets/EnvSetupDialog.h"
@@ -56,7 +57,9 @@ int main(int argc, char **argv) {
     QtFileDialogService fileDialogs;
     SetFileDialogService(&fileDialogs);
 
-    // Module set-up: the traffic log and the graph bounds.
+    // Module set-up: the compiler library (ends the program when missing),
+    // the traffic log and the graph bounds.
+    InitCompilerLibrary();
     OpenLog(AppPaths::programDir() + QStringLiteral("logfile.txt"));
     Config().GraphBounds = ReadGraphBounds(AppPaths::iniPath(), QStringLiteral("GraphBounds"));
     Config().SignalBounds = ReadGraphBounds(AppPaths::iniPath(), QStringLiteral("SignalBounds"));
