@@ -96,7 +96,9 @@ struct LineState {
 
 } // namespace
 
-TCompiler *BuildingCompiler() { return g_building; }
+TCompiler *BuildingCompiler() {
+    return g_building;
+}
 
 double Quantise(double step, double x) {
     if (step == 0)
@@ -207,7 +209,9 @@ void TCompiler::AddVar(const char *name, long double value) {
     Vars.Add(QString::fromLatin1(name ? name : ""), double(value));
 }
 
-void TCompiler::InfoEnd() { Status = kStatusSourceEnd; }
+void TCompiler::InfoEnd() {
+    Status = kStatusSourceEnd;
+}
 
 QString TCompiler::WorkFilePath() {
     const QString inProgramDir = AppPaths::programDir() + kWorkFileName;
@@ -291,9 +295,10 @@ int32_t TCompiler::BuildEventTable(QStringList &log) {
         const bool tooShort = kind == SpaceMin || kind == PulseMin;
         if (tooShort ? !(d < bound.Limit - eps) : !(d > bound.Limit + eps))
             return true;
-        const QString text = QString::asprintf(bound.IsError ? "Error at time %g s bit %d: " : "Warning at time %g s bit %d: ",
-                                               last, b) +
-                             QString::asprintf(BoundText(kind), d, bound.Limit);
+        const QString text =
+            QString::asprintf(bound.IsError ? "Error at time %g s bit %d: " : "Warning at time %g s bit %d: ", last,
+                              b) +
+            QString::asprintf(BoundText(kind), d, bound.Limit);
         log << text;
         return !bound.IsError;
     };
@@ -329,12 +334,14 @@ int32_t TCompiler::BuildEventTable(QStringList &log) {
             if (!reset) {
                 if (line.on) {
                     if (b != 7)
-                        return Abort(log, QString::asprintf(
-                                              "Error at time %g s: Attemting to set bit %d, bit has been already set", T, b));
+                        return Abort(
+                            log, QString::asprintf(
+                                     "Error at time %g s: Attemting to set bit %d, bit has been already set", T, b));
                 } else if (line.lastTime >= 0) {
                     if (d < TimeBase / 2)
-                        return Abort(log, QString::asprintf(
-                                              "Error at time %g s: Attempting to set and reset bit %d at the same time!", T, b));
+                        return Abort(
+                            log, QString::asprintf(
+                                     "Error at time %g s: Attempting to set and reset bit %d at the same time!", T, b));
                     if (!checkBound(line.lastTime, b, d, SpaceMin) || !checkBound(line.lastTime, b, d, SpaceMax))
                         return Abort(log, QString());
                 }
@@ -343,11 +350,13 @@ int32_t TCompiler::BuildEventTable(QStringList &log) {
             } else {
                 if (!line.on) {
                     if (b != 7)
-                        log << QString::asprintf("Hint at time %g s: Attemting to reset bit %d, bit has been already reset", T, b);
+                        log << QString::asprintf(
+                            "Hint at time %g s: Attemting to reset bit %d, bit has been already reset", T, b);
                 } else if (line.lastTime >= 0) {
                     if (d < TimeBase / 2)
-                        return Abort(log, QString::asprintf(
-                                              "Error at time %g s: Attempting to set and reset bit %d at the same time!", T, b));
+                        return Abort(
+                            log, QString::asprintf(
+                                     "Error at time %g s: Attempting to set and reset bit %d at the same time!", T, b));
                     if (!checkBound(line.lastTime, b, d, PulseMin) || !checkBound(line.lastTime, b, d, PulseMax))
                         return Abort(log, QString());
                 }
@@ -359,7 +368,8 @@ int32_t TCompiler::BuildEventTable(QStringList &log) {
             table.Add(T, state);
         if (!reset) {
             const bool multi = C & kMultiSampleBit;
-            if (!sample(T, C, multi ? perEventA : 1, SampleDistanceA, 1u << 0, kSkipSampleABit, SampleTimesA, SkippedA) ||
+            if (!sample(T, C, multi ? perEventA : 1, SampleDistanceA, 1u << 0, kSkipSampleABit, SampleTimesA,
+                        SkippedA) ||
                 !sample(T, C, multi ? perEventB : 1, SampleDistanceB, 1u << 1, kSkipSampleBBit, SampleTimesB, SkippedB))
                 return Abort(log, QString());
         }
@@ -401,7 +411,8 @@ int32_t TCompiler::BuildEventTable(QStringList &log) {
     // follow (at most 255 per marker).
     for (size_t i = 0; i + 1 < Macros.size();) {
         size_t k = 1;
-        while (i + k < Macros.size() && k < 255 && std::fabs(Macros[i + k].Time - Macros[i + k - 1].Time) < TimeBase / 2)
+        while (i + k < Macros.size() && k < 255 &&
+               std::fabs(Macros[i + k].Time - Macros[i + k - 1].Time) < TimeBase / 2)
             ++k;
         if (k >= 2) {
             TMacroRec marker;

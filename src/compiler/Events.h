@@ -11,11 +11,11 @@
 namespace tessel {
 
 // Bits of a primitive action's code beyond the 16 output lines.
-constexpr uint32_t kResetBit = 1u << 28;        // the action switches its lines off
-constexpr uint32_t kMultiSampleBit = 1u << 24;  // sample SamplesPerEvent times
-constexpr uint32_t kSkipSampleABit = 1u << 5;   // channel A sample not recorded
-constexpr uint32_t kSkipSampleBBit = 1u << 6;   // channel B sample not recorded
-constexpr uint32_t kRestState = 0x80;           // line 7 (detector enable) is on at rest
+constexpr uint32_t kResetBit = 1u << 28;       // the action switches its lines off
+constexpr uint32_t kMultiSampleBit = 1u << 24; // sample SamplesPerEvent times
+constexpr uint32_t kSkipSampleABit = 1u << 5;  // channel A sample not recorded
+constexpr uint32_t kSkipSampleBBit = 1u << 6;  // channel B sample not recorded
+constexpr uint32_t kRestState = 0x80;          // line 7 (detector enable) is on at rest
 
 // A primitive action, or an event of the finished table (Code is then the
 // complete state of the 16 lines). Kept naturally aligned (16 bytes) so
@@ -28,8 +28,7 @@ struct TEventRec {
 // Sorts records with a Time member in place: quicksort, middle element as
 // pivot, smaller side first so the stack stays logarithmic. Equal times end
 // up in no defined order.
-template <typename T>
-void QuickSortByTime(T *a, int32_t left, int32_t right) {
+template <typename T> void QuickSortByTime(T *a, int32_t left, int32_t right) {
     while (left < right) {
         int32_t i = left, j = right;
         const double pivot = a[left + (right - left) / 2].Time;

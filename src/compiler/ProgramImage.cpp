@@ -84,8 +84,8 @@ TProgramImage BuildProgramImage(const TCompiler &c, const TProgramTarget &target
             ticks = std::min(ticks, full - 1);
             const uint64_t value = uint64_t(int64_t(full) - int64_t(ticks)) & mask;
             PutLE(img.Timers, value, width);
-            img.TimerLog << QString::asprintf(format, static_cast<unsigned long long>(value), unsigned(e.Code & 0xFFFFu),
-                                              e.Time);
+            img.TimerLog << QString::asprintf(format, static_cast<unsigned long long>(value),
+                                              unsigned(e.Code & 0xFFFFu), e.Time);
             prev = e.Time;
         }
     }

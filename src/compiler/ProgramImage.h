@@ -34,15 +34,15 @@ struct TProgramTarget {
 
 // The exact bytes the instrument loads for one build.
 struct TProgramImage {
-    QByteArray Events;  // "LDE": the 16-bit line state per event
-    QByteArray Timers;  // "LDT": one entry of 2, 3 or 4 bytes per event
-    QByteArray Macros;  // "LDX": length byte and content per macro
-    QByteArray Counts;  // "LDC": sample slots of channel A and B, int32 each
+    QByteArray Events;                 // "LDE": the 16-bit line state per event
+    QByteArray Timers;                 // "LDT": one entry of 2, 3 or 4 bytes per event
+    QByteArray Macros;                 // "LDX": length byte and content per macro
+    QByteArray Counts;                 // "LDC": sample slots of channel A and B, int32 each
     std::array<int32_t, 5> Voltages{}; // "SA1".."SA6" values, in kAnalogOutputs order
-    bool SendsMacros = false;   // macros and counts go only to types that run macros
-    bool SetsVoltages = false;  // not for ModelW
-    QStringList TimerLog;       // one line per event
-    QStringList MacroLog;       // one line per macro
+    bool SendsMacros = false;          // macros and counts go only to types that run macros
+    bool SetsVoltages = false;         // not for ModelW
+    QStringList TimerLog;              // one line per event
+    QStringList MacroLog;              // one line per macro
     // kSendOk, or kSendTimersUnencodable with the dialog text in Error.
     int32_t Result = kSendOk;
     QString Error;
@@ -65,11 +65,12 @@ public:
 };
 
 // Adapts any link with LoadData/SetVoltage of the same shape.
-template <typename Link>
-class TProgramLink : public IProgramLoader {
+template <typename Link> class TProgramLink : public IProgramLoader {
 public:
     explicit TProgramLink(Link &link) : m_link(link) {}
-    bool LoadData(const QByteArray &mnemonic, const QByteArray &data) override { return m_link.LoadData(mnemonic, data); }
+    bool LoadData(const QByteArray &mnemonic, const QByteArray &data) override {
+        return m_link.LoadData(mnemonic, data);
+    }
     bool SetVoltage(int n, int value) override { return m_link.SetVoltage(n, value); }
 
 private:

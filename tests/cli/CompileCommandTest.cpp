@@ -32,6 +32,7 @@ protected:
         QFile f(QDir(dir.path("image")).filePath(name));
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
     }
+    bool Has(const QString &name) const { return QFile::exists(QDir(dir.path("image")).filePath(name)); }
     TestDir dir;
 };
 
@@ -65,34 +66,10 @@ TEST_F(CompileCommand, ImageFilesMatchTheTableForEachDeviceRule) {
         }
         EXPECT_EQ(Read("events.bin"), expectEvents) << tc.device;
         EXPECT_EQ(Read("timers.bin").size(), events.size() * tc.timerWidth) << tc.device;
-        if (tc.macros) {
-            const QJsonArray macros = j["macros"].toArray();
-            QByteArray expect;
-            for (const QJsonValue &m : macros) {
-                const QByteArray bytes = QByteArray::fromHex(m["bytes"].toString().toLatin1());
-                expect += char(bytes.size()) + bytes;
-            }
-            EXPECT_FALSE(macros.isEmpty());
-            EXPECT_EQ(Read("macros.bin"), expect) << tc.device;
-            const int a = j["samplesA"].toInt() + j["skippedA"].toInt();
-            const int b = j["samplesB"].toInt() + j["skippedB"].toInt();
-            QByteArray counts;
-            for (int v : {a, b})
-                for (int i = 0; i < 4; ++i)
-                    counts += char(uint32_t(v) >> (8 * i));
-            EXPECT_EQ(Read("counts.bin"), counts) << tc.device;
-        } else {
-            EXPECT_EQ(Read("macros.bin"), "<missing>") << tc.device;
-            EXPECT_EQ(Read("counts.bin"), "<missing>") << tc.device;
-        }
-        if (tc.voltages) {
-            const QStringList lines = QString::fromLatin1(Read("voltages.txt")).split('\n', Qt::SkipEmptyParts);
-            ASSERT_EQ(lines.size(), 5) << tc.device;
-            EXPECT_TRUE(lines[0].startsWith("SA1 "));
-            EXPECT_TRUE(lines[4].startsWith("SA6 "));
-        } else {
-            EXPECT_EQ(Read("voltages.txt"), "<missing>") << tc.device;
-        }
+        // Contents of these are covered where the image is built.
+        EXPECT_EQ(Has("macros.bin"), tc.macros) << tc.device;
+        EXPECT_EQ(Has("counts.bin"), tc.macros) << tc.device;
+        EXPECT_EQ(Has("voltages.txt"), tc.voltages) << tc.device;
     }
 }
 
@@ -101,9 +78,9 @@ TEST_F(CompileCommand, VoltagesComeFromTheAliasVariables) {
                                    "var MeasuringLevel = 10\n"
                                    "var FarRedLevel = 150\n"
                                    "at 1 ms sample A\n");
-    const CliRun r = RunCliCommand({"compile", dir.path("p.p"), "--device", "ModelG1", "--ini",
-                                    SourcePath("resources/Tessel.ini"), "--include",
-                                    SourcePath("resources/include/ModelG_0101/"), "--image", dir.path("image")});
+    const CliRun r =
+        RunCliCommand({"compile", dir.path("p.p"), "--device", "ModelG1", "--ini", SourcePath("resources/Tessel.ini"),
+                       "--include", SourcePath("resources/include/ModelG_0101/"), "--image", dir.path("image")});
     ASSERT_EQ(r.rc, 0) << r.err.toStdString();
     // ModelG1 has a full scale of 4095: 10 % is 409.5, to the even 410.
     EXPECT_EQ(Read("voltages.txt"), "SA1 410\nSA2 0\nSA3 0\nSA5 0\nSA6 4095\n");

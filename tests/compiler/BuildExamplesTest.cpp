@@ -26,9 +26,9 @@ TEST(BuildExamples, EveryProtocolForEveryShippedType) {
         TCompiler c;
         for (int d = 0; d < kDeviceCount; ++d) {
             const TDeviceInfo &info = DeviceInfo(TDevice(d));
-            const QString folder = SourcePath(QString::asprintf(
-                "resources/include/%s_%4.4x/", QByteArray(info.identification).trimmed().constData(),
-                unsigned(info.version)));
+            const QString folder = SourcePath(QString::asprintf("resources/include/%s_%4.4x/",
+                                                                QByteArray(info.identification).trimmed().constData(),
+                                                                unsigned(info.version)));
             if (!QFileInfo(folder).isDir())
                 continue;
             ++types;
@@ -36,9 +36,9 @@ TEST(BuildExamples, EveryProtocolForEveryShippedType) {
                 ReadInstrumentConfig(SourcePath("resources/Tessel.ini"), DeviceTextOf(TDevice(d)));
             c.SetConstants(config.Compiler);
             c.IncludeDir = folder;
-            for (const char *file : {"resources/Default.1st", "resources/protocols/FvFm.p",
-                                     "resources/protocols/Induction.p", "resources/protocols/Quenching.p",
-                                     "resources/protocols/LightCurve.p"}) {
+            for (const char *file :
+                 {"resources/Default.1st", "resources/protocols/FvFm.p", "resources/protocols/Induction.p",
+                  "resources/protocols/Quenching.p", "resources/protocols/LightCurve.p"}) {
                 QStringList log;
                 const QStringList source = ReadTextFile(SourcePath(file)).split('\n');
                 const int32_t result = c.CompileProtocol(source, log, nullptr);
@@ -46,8 +46,8 @@ TEST(BuildExamples, EveryProtocolForEveryShippedType) {
                 if (result != kBuildOk)
                     continue;
                 for (const QString &l : log)
-                    EXPECT_FALSE(l.startsWith("Error") || l.startsWith("Warning")) << info.name << " " << file << ": "
-                                                                                     << l.toStdString();
+                    EXPECT_FALSE(l.startsWith("Error") || l.startsWith("Warning"))
+                        << info.name << " " << file << ": " << l.toStdString();
                 EXPECT_GT(c.SampleTimesA.Count(), 0) << info.name << " " << file;
                 const TProgramImage img =
                     BuildProgramImage(c, TProgramTarget{TDevice(d), config.DacAliases, config.MaxDAValue});

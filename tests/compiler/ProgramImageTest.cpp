@@ -1,7 +1,7 @@
 // The program image: block encodings for every timer width, the device-type
 // rules, the analog outputs, and the sending order with its results.
-#include "BuilderSupport.h"
 #include "compiler/ProgramImage.h"
+#include "BuilderSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -78,7 +78,8 @@ TEST_P(TimerWidths, EntriesAreTheComplementOfTheTicks) {
     EXPECT_EQ(first, ((uint64_t(1) << tc.bits) - 20) & 0xFFFFFFFFu);
     ASSERT_EQ(img.TimerLog.size(), 5);
     EXPECT_EQ(img.TimerLog[1], tc.logLine);
-    EXPECT_EQ(img.Events.toHex(), "8000010080008000" "0000");
+    EXPECT_EQ(img.Events.toHex(), "8000010080008000"
+                                  "0000");
 }
 
 INSTANTIATE_TEST_SUITE_P(ProgramImage, TimerWidths, ::testing::ValuesIn(kWidths),
@@ -93,7 +94,8 @@ TEST(ProgramImage, PropagationShortensEveryGapAndLengthensTheFirst) {
     SetTable(c, {{0.5, 0x84}, {0.5001, 0x80}});
     const TProgramImage img = BuildProgramImage(c, Target(ModelG1));
     // First: MinTimer + propagation = 14 ticks; second: 100 - 4 = 96 ticks.
-    EXPECT_EQ(img.Timers.toHex(), QByteArray("f2ff" "a0ff"));
+    EXPECT_EQ(img.Timers.toHex(), QByteArray("f2ff"
+                                             "a0ff"));
 }
 
 TEST(ProgramImage, ClosingGapsBeyondTheTimerWaitItsLongest) {
@@ -105,7 +107,9 @@ TEST(ProgramImage, ClosingGapsBeyondTheTimerWaitItsLongest) {
     SetTable(c, {{0.25, 0x84}, {0.55, 0x80}, {1.05, 0}});
     const TProgramImage img = BuildProgramImage(c, Target(ModelE));
     ASSERT_EQ(img.Result, kSendOk);
-    EXPECT_EQ(img.Timers.toHex(), QByteArray("feff" "0100" "0100"));
+    EXPECT_EQ(img.Timers.toHex(), QByteArray("feff"
+                                             "0100"
+                                             "0100"));
     EXPECT_EQ(img.TimerLog[2], "Timer: 0001; Event: 0000 -- 1.05");
 }
 
@@ -201,12 +205,15 @@ TEST(ProgramImage, MacroAndCountBlocks) {
     c.SkippedA = 3;
     c.SkippedB = 0x01020304;
     const TProgramImage img = BuildProgramImage(c, Target(ModelG1));
-    EXPECT_EQ(img.Macros.toHex(), "026002" "03534133" "00");
-    EXPECT_EQ(img.Counts.toHex(), "05000000" "04030201");
+    EXPECT_EQ(img.Macros.toHex(), "026002"
+                                  "03534133"
+                                  "00");
+    EXPECT_EQ(img.Counts.toHex(), "05000000"
+                                  "04030201");
     EXPECT_EQ(img.MacroLog[1], "`Timer: 0.100000; Macro: 03 53 41 33 ");
 }
 
-TEST(ProgramImage, AnalogOutputsFromTheAliasVariables) {
+TEST(ProgramImage, AnalogOutputValues) {
     struct Case {
         double percent;
         int32_t full;
@@ -215,17 +222,6 @@ TEST(ProgramImage, AnalogOutputsFromTheAliasVariables) {
     const Case cases[] = {{150, 4095, 4095}, {-5, 4095, 0}, {10, 4095, 410}, {12.5, 4, 0}, {37.5, 4, 2}, {100, 1, 1}};
     for (const Case &tc : cases)
         EXPECT_EQ(AnalogOutputValue(tc.percent, tc.full), tc.value) << tc.percent << " of " << tc.full;
-
-    BuilderHarness h;
-    h.fake->action(0, 1);
-    h.fake->variable("FlashLevel", 50);
-    h.fake->variable("FR", 25);
-    h.fake->variable("fr", 99); // names are case-sensitive
-    ASSERT_EQ(h.Build(), 0);
-    TProgramTarget target{ModelG1, {"MeasuringLevel", "FlashLevel", "ActinicLevel", "Actinic2Level", "FR"}, 1000};
-    RecordingLink link;
-    ASSERT_EQ(SendProgram(link, h.c(), target, {}), kSendOk);
-    EXPECT_EQ(link.voltages, (std::vector<std::pair<int, int>>{{1, 0}, {2, 500}, {3, 0}, {5, 0}, {6, 250}}));
 }
 
 } // namespace

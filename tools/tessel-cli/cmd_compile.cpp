@@ -20,11 +20,17 @@
 namespace tessel::cli {
 namespace {
 
-QString hex4(uint32_t v) { return QStringLiteral("%1").arg(v & 0xFFFFu, 4, 16, QLatin1Char('0')).toUpper(); }
+QString hex4(uint32_t v) {
+    return QStringLiteral("%1").arg(v & 0xFFFFu, 4, 16, QLatin1Char('0')).toUpper();
+}
 
-QString hexBytes(const QByteArray &b) { return QString::fromLatin1(b.toHex(' ')).toUpper(); }
+QString hexBytes(const QByteArray &b) {
+    return QString::fromLatin1(b.toHex(' ')).toUpper();
+}
 
-QString num(double v) { return FormatShortest(v); }
+QString num(double v) {
+    return FormatShortest(v);
+}
 
 // The folder of the type's include files ("ModelG_0101/") below the include
 // base, or the base itself when the type has no folder.
@@ -64,7 +70,8 @@ bool writeImage(const QString &dir, const TProgramImage &img, CliIO &io) {
     const QDir d(dir);
     QByteArray volts;
     for (size_t k = 0; k < kAnalogOutputs.size(); ++k)
-        volts += QByteArray("SA") + QByteArray::number(kAnalogOutputs[k]) + ' ' + QByteArray::number(img.Voltages[k]) + '\n';
+        volts +=
+            QByteArray("SA") + QByteArray::number(kAnalogOutputs[k]) + ' ' + QByteArray::number(img.Voltages[k]) + '\n';
     const struct {
         const char *name;
         const QByteArray &bytes;
@@ -152,8 +159,8 @@ int run(const QStringList &args, CliIO &io) {
     if (p.isSet(QStringLiteral("include"))) {
         compiler.IncludeDir = p.value(QStringLiteral("include"));
     } else {
-        const QString base = AppPaths::programDir() +
-                             (config.IncludeDir.isEmpty() ? QStringLiteral("include/") : config.IncludeDir);
+        const QString base =
+            AppPaths::programDir() + (config.IncludeDir.isEmpty() ? QStringLiteral("include/") : config.IncludeDir);
         compiler.IncludeDir = DeviceIncludeDir(base, device);
     }
     QStringList log;
@@ -167,9 +174,8 @@ int run(const QStringList &args, CliIO &io) {
     if (p.isSet(QStringLiteral("json"))) {
         QJsonArray events, vars;
         for (int32_t i = 0; i < compiler.Events.Count(); ++i)
-            events.append(QJsonObject{{"index", i},
-                                      {"time", compiler.Events.At(i).Time},
-                                      {"state", hex4(compiler.Events.At(i).Code)}});
+            events.append(QJsonObject{
+                {"index", i}, {"time", compiler.Events.At(i).Time}, {"state", hex4(compiler.Events.At(i).Code)}});
         for (int32_t i = 0; i < compiler.Vars.Count(); ++i)
             vars.append(QJsonObject{{"name", compiler.Vars.Name(i)}, {"value", compiler.Vars.Value(i)}});
         QJsonObject j{{"device", QString::fromLatin1(DeviceInfo(device).name)},
