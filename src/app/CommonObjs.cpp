@@ -17,12 +17,16 @@ TCommonObjs::TCommonObjs(std::unique_ptr<TCommunication> comm, QObject *parent)
     ReadInstrumentConfig();
 }
 
-TCommonObjs::~TCommonObjs() {
-    AppSettings.Save();
+TCommonObjs::~TCommonObjs() { AppSettings.Save(); }
+
+int32_t TCommonObjs::SendProgram(IProgramLoader &link, TDevice device) {
+    const TInstrumentConfig &c = Config().Instrument;
+    return tessel::SendProgram(link, Compiler, TProgramTarget{device, c.DacAliases, c.MaxDAValue});
 }
 
 void TCommonObjs::ReadInstrumentConfig() {
     Config().Instrument = tessel::ReadInstrumentConfig(AppPaths::iniPath(), Comm->DeviceText());
+    Compiler.SetConstants(Config().Instrument.Compiler);
 }
 
 int32_t TCommonObjs::StoredDefaultDevice() const {

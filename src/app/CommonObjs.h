@@ -1,6 +1,8 @@
 #pragma once
 
 #include "app/InstrumentConfig.h"
+#include "compiler/Compiler.h"
+#include "compiler/ProgramImage.h"
 #include "device/Communication.h"
 #include "device/DeviceTypes.h"
 #include "settings/SettingsStore.h"
@@ -27,9 +29,14 @@ public:
 
     QTimer StatusTimer;
     TPAppSettings AppSettings;
+    TCompiler Compiler;
 
-    // Reads the instrument configuration for the current type into Config().
+    // Reads the instrument configuration for the current type into Config()
+    // and loads its constants into Compiler.
     void ReadInstrumentConfig();
+    // Downloads Compiler's last build (only when its Status is 0) through
+    // link to an instrument of the given type; a kSend* result.
+    int32_t SendProgram(IProgramLoader &link, TDevice device);
     // The stored "DefaultDevice" (0 when none is stored).
     int32_t StoredDefaultDevice() const;
     // The type selected at the main window's first show: the stored one when

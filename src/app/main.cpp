@@ -10,6 +10,7 @@
 #include "common/Log.h"
 #include "common/widgets/QtFileDialogService.h"
 #include "common/widgets/QtMessageService.h"
+#include "compiler/CompilerLibrary.h"
 #include "device/DeviceTypes.h"
 #include "device/PortList.h"
 #include "graph/widgets/Navigator.h"
@@ -58,7 +59,9 @@ int main(int argc, char **argv) {
     QtFileDialogService fileDialogs;
     SetFileDialogService(&fileDialogs);
 
-    // Module set-up: the traffic log and the graph bounds.
+    // Module set-up: the compiler library (ends the program when missing),
+    // the traffic log and the graph bounds.
+    InitCompilerLibrary();
     OpenLog(AppPaths::programDir() + QStringLiteral("logfile.txt"));
     Config().GraphBounds = ReadGraphBounds(AppPaths::iniPath(), QStringLiteral("GraphBounds"));
     Config().SignalBounds = ReadGraphBounds(AppPaths::iniPath(), QStringLiteral("SignalBounds"));

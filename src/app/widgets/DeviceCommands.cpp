@@ -78,9 +78,11 @@ void WireDeviceCommands(TfrmMain &main, TCommonObjs &common, TEnvSetup *env) {
         TCommunication &link = *c->Comm;
         if (link.Connected() && TCommonObjs::HasDeviceInfo(link.Device())) {
             TDeviceInfoRecord r;
-            if (link.ReadDeviceInfo(r))
+            if (link.ReadDeviceInfo(r)) {
+                // The instrument's own limits replace the ini values for the next build.
                 TCommonObjs::ApplyDeviceInfo(r, Config().Instrument);
-            else
+                c->Compiler.SetConstants(Config().Instrument.Compiler);
+            } else
                 Messages().error(QStringLiteral("Unable to get device information"));
         }
     };
