@@ -291,7 +291,7 @@ void TGraphModel::SetPlot(const QRect &plot) {
     m_plot = plot;
     for (TGraphCursor &c : m_cursor)
         if (c.Visible) {
-            c.Column = plot.left() + int32_t(RoundEven(c.Relative * plot.width()));
+            c.Column = plot.left() + int32_t(RoundEven(c.Relative * (plot.width() - 1)));
             c.Visible = c.Column >= plot.left() + 3 && c.Column <= plot.right() - 3;
         }
 }
@@ -306,7 +306,7 @@ bool TGraphModel::PlaceCursor(bool left, int32_t column) {
     TGraphCursor &c = m_cursor[left ? 0 : 1];
     c.Column = column;
     c.Visible = true;
-    c.Relative = m_plot.width() > 0 ? double(column - m_plot.left()) / m_plot.width() : 0;
+    c.Relative = m_plot.width() > 1 ? double(column - m_plot.left()) / (m_plot.width() - 1) : 0;
     const auto &ev = left ? OnSetLeftCursor : OnSetRightCursor;
     if (ev)
         ev(column);

@@ -208,8 +208,8 @@ TEST_F(XYGraphTest, Screenshot) {
     g.AutoScaleXY();
     g.Model().SetPlot(QRect(0, 0, 0, 0));
     g.Render();
-    g.Model().PlaceCursor(true, g.Layout().Plot.left() + g.Layout().Plot.width() * 3 / 10);
-    g.Model().PlaceCursor(false, g.Layout().Plot.left() + g.Layout().Plot.width() / 2);
+    g.Model().PlaceCursor(true, g.Layout().Plot.left() + g.Layout().Plot.width() * 33 / 100);
+    g.Model().PlaceCursor(false, g.Layout().Plot.left() + g.Layout().Plot.width() * 57 / 100);
     const QImage img = g.Render();
     EXPECT_EQ(img.size(), g.size());
     const QString out = qEnvironmentVariable("TESSEL_SCREENSHOT_DIR");
