@@ -94,10 +94,23 @@ void TDataEditModel::Redraw() {
         Graph->Changed();
 }
 
+void TDataEditModel::VisibilityChanged() {
+    Redraw();
+    if (!Graph || !(Options2 & deYAutoScale))
+        return;
+    try {
+        Graph->AutoScaleY();
+    } catch (const ETesselError &e) {
+        Messages().error(e.message());
+    }
+}
+
 void TDataEditModel::ToggleVisible(int r) {
     if (TDependency *d = Row(r)) {
         d->Visible = !d->Visible;
-        Touched(d);
+        if (OnChange)
+            OnChange(d);
+        VisibilityChanged();
     }
 }
 
@@ -144,7 +157,7 @@ void TDataEditModel::ShowAll() {
             if (OnChange)
                 OnChange(d);
         }
-    Redraw();
+    VisibilityChanged();
 }
 
 void TDataEditModel::HideAll() {
@@ -154,7 +167,7 @@ void TDataEditModel::HideAll() {
             if (OnChange)
                 OnChange(d);
         }
-    Redraw();
+    VisibilityChanged();
 }
 
 void TDataEditModel::ToggleAll() {
@@ -163,7 +176,7 @@ void TDataEditModel::ToggleAll() {
         if (OnChange)
             OnChange(d);
     }
-    Redraw();
+    VisibilityChanged();
 }
 
 std::vector<TDependency *> TDataEditModel::DependenciesOf(const std::vector<int> &rows) const {
@@ -175,7 +188,7 @@ std::vector<TDependency *> TDataEditModel::DependenciesOf(const std::vector<int>
 }
 
 int TDataEditModel::RemoveRows(const std::vector<int> &rows) {
-    if (!Graph)
+    if (!Graph || !(Options2 & deAllowRemove))
         return 0;
     int removed = 0;
     // Collected first: each removal may rebuild the rows under us.

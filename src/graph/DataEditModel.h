@@ -56,14 +56,16 @@ public:
     void ShowAll();
     void HideAll();
     void ToggleAll();
-    // Removes the data sets of the rows (asking first with deDialogs);
-    // returns how many went.
+    // Removes the data sets of the rows (asking first with deDialogs;
+    // nothing without deAllowRemove); returns how many went.
     int RemoveRows(const std::vector<int> &rows);
     std::vector<TDependency *> DependenciesOf(const std::vector<int> &rows) const;
 
 private:
     void Touched(TDependency *d);
     void Redraw();
+    // With deYAutoScale the y axis follows what is shown.
+    void VisibilityChanged();
     std::vector<TDependency *> m_rows;
 };
 

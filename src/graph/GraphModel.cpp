@@ -416,8 +416,11 @@ TDependency *TGraphModel::HitTest(QPoint mouse) const {
         const double xl = m_x->PixelToValue(mouse.x() - 3), xr = m_x->PixelToValue(mouse.x() + 3);
         if (XOf(*d, d->Count() - 1) < xl || XOf(*d, 0) > xr)
             continue;
-        const int32_t p1 = m_y->ValueToPixel(ValueAtColumn(*d, mouse.x() - 3));
-        const int32_t p2 = m_y->ValueToPixel(ValueAtColumn(*d, mouse.x() + 3));
+        // Probe only where the curve exists, so its ends never read as 0.
+        const int32_t first = m_x->ValueToPixel(XOf(*d, 0)), last = m_x->ValueToPixel(XOf(*d, d->Count() - 1));
+        const int32_t cl = std::max(mouse.x() - 3, first), cr = std::min(mouse.x() + 3, last);
+        const int32_t p1 = m_y->ValueToPixel(ValueAtColumn(*d, cl));
+        const int32_t p2 = m_y->ValueToPixel(ValueAtColumn(*d, cr));
         if (mouse.y() >= std::min(p1, p2) - 3 && mouse.y() <= std::max(p1, p2) + 3)
             return d;
     }

@@ -228,6 +228,11 @@ TEST(GraphModel, HintFindsTheLastCurveNearTheMouse) {
     EXPECT_EQ(f.g.HitTest({50, yHigh + 3}), &high.d);
     EXPECT_EQ(f.g.HitTest({50, yHigh + 4}), nullptr);
     EXPECT_EQ(f.g.HitTest({50, f.g.YAxis()->ValueToPixel(20)}), &low.d);
+    // Near the end of a curve the missing side does not read as y = 0.
+    Curve shortOne({{50, 80}, {51, 80}});
+    f.g.AddDependency(&shortOne.d);
+    EXPECT_EQ(f.g.HitTest({62, f.g.YAxis()->ValueToPixel(80)}), &shortOne.d);
+    EXPECT_EQ(f.g.HitTest({62, f.g.YAxis()->ValueToPixel(0)}), nullptr);
 }
 
 // --- data set editor and selector
@@ -291,6 +296,7 @@ TEST(DataEditModel, BulkVisibilityReportsChangedDataSets) {
     e.b.d.Visible = false;
     e.m.ShowAll();
     EXPECT_EQ(e.changed, (std::vector<TDependency *>{&e.b.d}));
+    EXPECT_EQ(e.f.g.YAxis()->RangeMax(), 1); // deYAutoScale follows what is shown
     e.changed.clear();
     e.m.ToggleAll();
     EXPECT_EQ(e.changed.size(), 3u);
@@ -310,6 +316,8 @@ TEST(DataEditModel, RemoveAsksPerDataSet) {
     ASSERT_EQ(e.m.DataRowCount(), 1);
     EXPECT_EQ(e.m.Row(1), &e.b.d);
     e.m.Options2 = 0;
+    EXPECT_EQ(e.m.RemoveRows({1}), 0);
+    e.m.Options2 = deAllowRemove;
     EXPECT_EQ(e.m.RemoveRows({1}), 1);
     EXPECT_EQ(e.msgs.texts().size(), 3);
 }
