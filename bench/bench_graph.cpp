@@ -32,7 +32,7 @@ struct Setup {
         y.SetCapacity(kPoints);
         for (int i = 0; i < kPoints; ++i) {
             x.Add(i * 1e-5);
-            y.Add(1000 * std::exp(-i * 1e-6) + 50 * std::sin(i * 1e-3) + (i * 7919 % 101));
+            y.Add(1000 * std::exp(-i * 1e-6) + 50 * std::sin(i * 1e-3) + double(int64_t(i) * 7919 % 101));
         }
         g.AddDependency(&d);
         g.AutoScaleXY();
