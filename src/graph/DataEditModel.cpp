@@ -28,6 +28,19 @@ QStringList TDataEditModel::DefaultTitles() {
             "Points"};
 }
 
+TDataEditModel::TDataEditModel() { TGraphRegistry::Instance().Register(this); }
+
+TDataEditModel::~TDataEditModel() { TGraphRegistry::Instance().Unregister(this); }
+
+void TDataEditModel::RemoveDependency(TDependency *d) {
+    auto it = std::find(m_rows.begin(), m_rows.end(), d);
+    if (it == m_rows.end())
+        return;
+    m_rows.erase(it);
+    if (OnRowsChanged)
+        OnRowsChanged();
+}
+
 void TDataEditModel::RebuildRows() {
     m_rows.clear();
     if (Graph)

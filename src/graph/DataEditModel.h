@@ -19,8 +19,13 @@ enum TDataEditColumn : int {
 // The rows of the data set editor and every edit it can make, without the
 // grid: row r >= 1 shows the r-th data set of the graph that is listed in the
 // editor; row 0 is the header.
-class TDataEditModel {
+class TDataEditModel : public IDependencyHolder {
 public:
+    TDataEditModel();
+    ~TDataEditModel() override;
+    TDataEditModel(const TDataEditModel &) = delete;
+    TDataEditModel &operator=(const TDataEditModel &) = delete;
+
     TGraphModel *Graph = nullptr;
     int MarkSize = 8;
     uint8_t Options2 = deDrag | deDialogs | deYAutoScale | deAllowRemove;
@@ -60,6 +65,9 @@ public:
     // nothing without deAllowRemove); returns how many went.
     int RemoveRows(const std::vector<int> &rows);
     std::vector<TDependency *> DependenciesOf(const std::vector<int> &rows) const;
+    // A data set being destroyed leaves the rows at once, so the grid never
+    // draws a dead one before the owner rebuilds.
+    void RemoveDependency(TDependency *d) override;
 
 private:
     void Touched(TDependency *d);

@@ -267,6 +267,13 @@ TEST(DataEditModel, RowsFollowShowInDataEd) {
     EXPECT_EQ(e.m.CellText(2, ecNumber), "3");
     EXPECT_EQ(e.m.CellText(1, ecPoints), "2");
     EXPECT_EQ(e.m.CellText(1, ecShow), "Yes");
+    {
+        Curve gone({{0, 0}});
+        e.f.g.AddDependency(&gone.d);
+        e.m.RebuildRows();
+        EXPECT_EQ(e.m.DataRowCount(), 3);
+    }
+    EXPECT_EQ(e.m.DataRowCount(), 2);
     e.b.d.Options = e.c.d.Options = 0;
     e.m.RebuildRows();
     EXPECT_EQ(e.m.DataRowCount(), 0);

@@ -151,6 +151,12 @@ TEST_F(XYGraphTest, EditorListsAndEditsDataSets) {
     EXPECT_EQ(g.DependencyCount(), 1);
     EXPECT_EQ(ed.rowCount(), 1);
     EXPECT_EQ(msgs.texts(), QStringList{"Remove Data Set A"});
+    auto other = std::make_unique<TXYGraph>();
+    other->AddDependency(&b.d);
+    ed.SetGraph(other.get());
+    other.reset();
+    EXPECT_EQ(ed.Graph(), nullptr);
+    EXPECT_EQ(ed.Model().DataRowCount(), 0);
 }
 
 TEST_F(XYGraphTest, SelectorAppliesChecksOnAcceptOnly) {

@@ -80,7 +80,11 @@ TXYDEdit::TXYDEdit(QWidget *parent) : QTableWidget(parent), m_titles(TDataEditMo
 TXYDEdit::~TXYDEdit() { m_model.OnRowsChanged = nullptr; }
 
 void TXYDEdit::SetGraph(TXYGraph *g) {
+    if (m_graph)
+        disconnect(m_graph, &QObject::destroyed, this, nullptr);
     m_graph = g;
+    if (g)
+        connect(g, &QObject::destroyed, this, [this] { SetGraph(nullptr); });
     m_model.Graph = g ? &g->Model() : nullptr;
     RebuildRows();
 }
