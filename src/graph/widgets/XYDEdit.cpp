@@ -128,6 +128,7 @@ void TXYDEdit::Refill() {
     setDragEnabled(rows > 0 && (m_model.Options2 & deDrag));
     if (rows == 0)
         setEditTriggers(QAbstractItemView::NoEditTriggers);
+    resizeColumnsToContents();
     m_filling = false;
     viewport()->update();
 }
