@@ -1,0 +1,413 @@
+#include "graph/GraphPainter.h"
+
+#include "data/Vector.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPolygon>
+#include <algorithm>
+#include <cmath>
+
+namespace tessel {
+
+QColor ToQColor(TColor c) { return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF)); }
+
+TColor FromQColor(const QColor &c) { return TColor(c.red()) | TColor(c.green()) << 8 | TColor(c.blue()) << 16; }
+
+Qt::PenStyle ToQtPenStyle(TPenStyle s) {
+    switch (s) {
+    case psDash: return Qt::DashLine;
+    case psDot: return Qt::DotLine;
+    case psDashDot: return Qt::DashDotLine;
+    case psDashDotDot: return Qt::DashDotDotLine;
+    case psClear: return Qt::NoPen;
+    default: return Qt::SolidLine;
+    }
+}
+
+Qt::BrushStyle ToQtBrushStyle(TBrushStyle s) {
+    switch (s) {
+    case bsSolid: return Qt::SolidPattern;
+    case bsHorizontal: return Qt::HorPattern;
+    case bsVertical: return Qt::VerPattern;
+    case bsFDiagonal: return Qt::FDiagPattern;
+    case bsBDiagonal: return Qt::BDiagPattern;
+    case bsCross: return Qt::CrossPattern;
+    case bsDiagCross: return Qt::DiagCrossPattern;
+    default: return Qt::NoBrush;
+    }
+}
+
+void DrawMark(QPainter &p, int x, int y, TPointStyle style, int size, TColor color, const TBrush &brush) {
+    const QColor c = ToQColor(color);
+    if (style == ptDot) {
+        p.setPen(QPen(c, 1));
+        p.drawPoint(x, y);
+        return;
+    }
+    const int h = size / 2;
+    p.setPen(QPen(c, 1, Qt::SolidLine));
+    p.setBrush(QBrush(ToQColor(brush.Color), ToQtBrushStyle(brush.Style)));
+    switch (style) {
+    case ptCircle: p.drawEllipse(QRect(QPoint(x - h, y - h), QPoint(x + h, y + h))); break;
+    case ptSquare: p.drawRect(QRect(QPoint(x - h, y - h), QPoint(x + h - 1, y + h - 1))); break;
+    case ptTriangleUp: p.drawPolygon(QPolygon({QPoint(x - h, y + h), QPoint(x + h, y + h), QPoint(x, y - h)})); break;
+    case ptTriangleDown: p.drawPolygon(QPolygon({QPoint(x - h, y - h), QPoint(x + h, y - h), QPoint(x, y + h)})); break;
+    case ptDiamond:
+        p.drawPolygon(QPolygon({QPoint(x - h, y), QPoint(x, y - h), QPoint(x + h, y), QPoint(x, y + h)}));
+        break;
+    case ptStar: {
+        const int t = h / 3;
+        p.drawPolygon(QPolygon({QPoint(x - h, y - t + h), QPoint(x + h, y - t + h), QPoint(x, y - t - h)}));
+        p.drawPolygon(QPolygon({QPoint(x - h, y + t - h), QPoint(x + h, y + t - h), QPoint(x, y + t + h)}));
+        break;
+    }
+    default: break;
+    }
+}
+
+void DrawLineSample(QPainter &p, const QRect &r, TPenStyle style, TColor color, int thickness) {
+    p.setPen(QPen(ToQColor(color), std::max(1, thickness), ToQtPenStyle(style)));
+    const int y = r.center().y();
+    p.drawLine(r.left() + 4, y, r.right() - 4, y);
+}
+
+void DrawSwatch(QPainter &p, const QRect &cell, TColor color) {
+    const QRect s(cell.left() + cell.width() / 4, cell.top() + cell.height() / 4, cell.width() / 2, cell.height() / 2);
+    p.setPen(QPen(Qt::black, 1, Qt::SolidLine));
+    p.setBrush(ToQColor(color));
+    p.drawRect(s);
+}
+
+bool ClipLine(QLineF &line, const QRectF &r) {
+    double t0 = 0, t1 = 1;
+    const double x0 = line.x1(), y0 = line.y1(), dx = line.dx(), dy = line.dy();
+    const double p[4] = {-dx, dx, -dy, dy};
+    const double q[4] = {x0 - r.left(), r.right() - x0, y0 - r.top(), r.bottom() - y0};
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0) {
+            if (q[i] < 0)
+                return false;
+            continue;
+        }
+        const double t = q[i] / p[i];
+        if (p[i] < 0)
+            t0 = std::max(t0, t);
+        else
+            t1 = std::min(t1, t);
+        if (t0 > t1)
+            return false;
+    }
+    line = QLineF(x0 + t0 * dx, y0 + t0 * dy, x0 + t1 * dx, y0 + t1 * dy);
+    return true;
+}
+
+// --- layout and frame
+
+namespace {
+int WidestLabel(const TAxisTr &a, const QFontMetrics &fm) {
+    int w = 0;
+    for (const TTick &t : a.Ticks)
+        if (t.HasLabel)
+            w = std::max(w, fm.horizontalAdvance(t.Label));
+    return w;
+}
+} // namespace
+
+TGraphLayout TGraphLayout::Compute(TGraphModel &g, const QRect &bounds, const QFontMetrics &fm) {
+    TGraphLayout l;
+    l.Bounds = bounds;
+    const int th = fm.height();
+    l.TextHeight = th;
+    const int frame = (g.Options & grDrawFrame) ? std::max(0, g.BevelWidth) + 2 : 2;
+    const QRect in = bounds.adjusted(frame, frame, -frame, -frame);
+    const bool cursors = g.Options & grShowCursors;
+    TAxisTr &x = *g.XAxis();
+    TAxisTr &y = *g.YAxis();
+
+    int top = in.top() + th / 2;
+    if (!g.Caption.isEmpty()) {
+        l.CaptionRect = QRect(in.left(), in.top(), in.width(), th + 2);
+        top = l.CaptionRect.bottom() + 2 + th / 2;
+    }
+    if (cursors)
+        top = std::max(top, in.top() + (g.Caption.isEmpty() ? 0 : th + 2) + 8);
+    int bottom = in.bottom() - th / 2 - 2 - th - 2; // tick marks and x labels
+    if (!x.Caption.isEmpty())
+        bottom -= th + 2;
+    if (cursors) {
+        l.ReadoutRect = QRect(in.left(), in.bottom() - 2 * th - 5, in.width(), 2 * th + 6);
+        bottom -= 2 * th + 6;
+    }
+    bottom = std::max(bottom, top + 1);
+    y.PixelStart = top;
+    y.PixelLength = bottom - top;
+    y.BuildTicks();
+
+    int left = in.left() + WidestLabel(y, fm) + th / 2 + 6;
+    if (!y.Caption.isEmpty())
+        left += th + 2;
+    const int right = std::max(left + 1, in.right() - std::max(10, fm.horizontalAdvance(QStringLiteral("0.00000")) / 2));
+    x.PixelStart = left;
+    x.PixelLength = right - left;
+    x.BuildTicks();
+    l.Plot = QRect(QPoint(left, top), QPoint(right, bottom));
+    g.SetPlot(l.Plot);
+    return l;
+}
+
+void PaintFrame(QPainter &p, const TGraphModel &g, const TGraphLayout &l) {
+    const TGraphColors &c = g.Colors;
+    const QRect &pl = l.Plot;
+    const int th = l.TextHeight;
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.fillRect(l.Bounds, ToQColor(c.FrameColor()));
+    p.fillRect(pl, ToQColor(c.BackGroundColor()));
+    const QColor axis = ToQColor(c.AxisColor());
+    const QPen grid(axis, 1, Qt::DotLine);
+    const QPen black(Qt::black, 1);
+    const TAxisTr &x = *g.XAxis();
+    const TAxisTr &y = *g.YAxis();
+    for (const TTick &t : x.Ticks) {
+        if (t.Kind == tkGrid) {
+            if ((g.Options & grDrawGrid) && t.Pos > pl.left() && t.Pos < pl.right()) {
+                p.setPen(grid);
+                p.drawLine(t.Pos, pl.top() + 1, t.Pos, pl.bottom() - 1);
+            }
+            if (t.HasLabel) {
+                p.setPen(axis);
+                const int w = p.fontMetrics().horizontalAdvance(t.Label);
+                p.drawText(QRect(t.Pos - w / 2 - 1, pl.bottom() + th / 2 + 2, w + 2, th), Qt::AlignCenter, t.Label);
+            }
+        } else {
+            p.setPen(black);
+            p.drawLine(t.Pos, pl.bottom() + 1, t.Pos, pl.bottom() + (t.Kind == tkLong ? th / 2 : th / 3));
+        }
+    }
+    for (const TTick &t : y.Ticks) {
+        if (t.Kind == tkGrid) {
+            if ((g.Options & grDrawGrid) && t.Pos > pl.top() && t.Pos < pl.bottom()) {
+                p.setPen(grid);
+                p.drawLine(pl.left() + 1, t.Pos, pl.right() - 1, t.Pos);
+            }
+            if (t.HasLabel) {
+                p.setPen(axis);
+                p.drawText(QRect(l.Bounds.left(), t.Pos - th / 2, pl.left() - th / 2 - 3 - l.Bounds.left(), th),
+                           Qt::AlignRight | Qt::AlignVCenter, t.Label);
+            }
+        } else {
+            p.setPen(black);
+            p.drawLine(pl.left() - 1, t.Pos, pl.left() - (t.Kind == tkLong ? th / 2 : th / 3), t.Pos);
+        }
+    }
+    p.setPen(QPen(axis, 1));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(pl);
+    if (!x.Caption.isEmpty()) {
+        const int top = pl.bottom() + th / 2 + 2 + th + 2;
+        p.drawText(QRect(pl.left(), top, pl.width(), th), Qt::AlignCenter, x.Caption);
+    }
+    if (!y.Caption.isEmpty()) {
+        p.save();
+        p.translate(l.Bounds.left() + ((g.Options & grDrawFrame) ? g.BevelWidth : 0) + 2, pl.center().y());
+        p.rotate(-90);
+        p.drawText(QRect(-pl.height() / 2, 0, pl.height(), th), Qt::AlignCenter, y.Caption);
+        p.restore();
+    }
+    if (!g.Caption.isEmpty()) {
+        QFont f = p.font();
+        f.setBold(true);
+        p.setFont(f);
+        p.drawText(l.CaptionRect, Qt::AlignCenter, g.Caption);
+    }
+    if (g.Options & grDrawFrame) {
+        const int bw = std::max(1, g.BevelWidth);
+        const QRect b = l.Bounds;
+        for (int i = 0; i < bw; ++i) {
+            const QRect r = b.adjusted(i, i, -i, -i);
+            p.setPen(ToQColor(c.HighlightColor()));
+            p.drawLine(r.topLeft(), r.topRight());
+            p.drawLine(r.topLeft(), r.bottomLeft());
+            p.setPen(ToQColor(c.ShadowColor()));
+            p.drawLine(r.bottomLeft(), r.bottomRight());
+            p.drawLine(r.topRight(), r.bottomRight());
+        }
+    }
+    p.restore();
+}
+
+void PaintCursors(QPainter &p, const TGraphModel &g, const TGraphLayout &l) {
+    if (!(g.Options & grShowCursors))
+        return;
+    p.save();
+    const QRect &pl = l.Plot;
+    for (const TGraphCursor *c : {&g.LeftCursor(), &g.RightCursor()}) {
+        if (!c->Visible)
+            continue;
+        p.setCompositionMode(QPainter::CompositionMode_Difference);
+        p.setPen(QPen(Qt::white, 1, Qt::DotLine));
+        p.drawLine(c->Column, pl.top() + 1, c->Column, pl.bottom() - 1);
+        p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        p.setPen(Qt::black);
+        p.setBrush(Qt::black);
+        const int x = c->Column, y = pl.top() - 2;
+        p.drawPolygon(QPolygon({QPoint(x - 4, y - 5), QPoint(x + 4, y - 5), QPoint(x, y - 1)}));
+    }
+    p.restore();
+}
+
+void PaintReadout(QPainter &p, const TGraphModel &g, const TGraphLayout &l, const QPoint *mouse) {
+    if (!(g.Options & grShowCursors) || l.ReadoutRect.isEmpty())
+        return;
+    p.save();
+    p.fillRect(l.ReadoutRect, ToQColor(g.Colors.FrameColor()));
+    const QStringList t = g.ReadoutTexts(g.Readout(mouse));
+    const QFontMetrics fm = p.fontMetrics();
+    const int gap = fm.horizontalAdvance(QStringLiteral("000"));
+    int x = l.ReadoutRect.left() + 4;
+    const int y0 = l.ReadoutRect.top() + 3, th = l.TextHeight;
+    p.setPen(ToQColor(g.Colors.AxisColor()));
+    for (int col = 0; col < 5; ++col) {
+        p.drawText(QPoint(x, y0 + fm.ascent()), t[col]);
+        p.drawText(QPoint(x, y0 + th + fm.ascent()), t[col + 5]);
+        x += std::max(fm.horizontalAdvance(t[col]), fm.horizontalAdvance(t[col + 5])) + gap;
+    }
+    p.restore();
+}
+
+// --- curves
+
+void TCurveDrawer::Start(const TGraphModel &g) {
+    m_list.clear();
+    const TAxisTr &x = *g.XAxis();
+    for (int i = 0; i < g.DependencyCount(); ++i) {
+        TDependency *d = g.Dependency(i);
+        if (!d->Visible || !d->X || !d->Y || d->Count() == 0)
+            continue;
+        // Begin at the last point left of the plot so that the line enters it.
+        int32_t lo = 0, hi = d->Count();
+        while (lo < hi) {
+            const int32_t mid = lo + (hi - lo) / 2;
+            if (d->X->Value(mid) < x.RangeMin())
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        TEntry e;
+        e.D = d;
+        e.Next = std::max(0, lo - 1);
+        e.LastX = d->X->Value(e.Next);
+        m_list.push_back(e);
+    }
+}
+
+bool TCurveDrawer::Done() const {
+    return std::all_of(m_list.begin(), m_list.end(), [](const TEntry &e) { return e.Done; });
+}
+
+void TCurveDrawer::Vertex(QPainter &p, const TGraphModel &g, TEntry &e, QPointF v) {
+    const TDependency &d = *e.D;
+    const QRectF plot(g.Plot());
+    const QRectF area(plot.left(), plot.top(), plot.width() - 1, plot.height() - 1);
+    if (!e.First && d.LineStyle != psClear) {
+        QLineF line(e.Last, v);
+        if (ClipLine(line, area)) {
+            p.setPen(QPen(ToQColor(d.Color), std::max(1, d.Thickness), ToQtPenStyle(d.LineStyle)));
+            p.drawLine(line);
+        }
+    }
+    e.First = false;
+    e.Last = v;
+    if ((d.PointStyle != ptDot || d.LineStyle == psClear) && area.contains(v))
+        DrawMark(p, int(v.x()), int(v.y()), d.PointStyle, d.PointSize, d.Color, d.Brush);
+}
+
+// One column of one curve; returns the points consumed.
+int TCurveDrawer::Column(QPainter &p, const TGraphModel &g, TEntry &e) {
+    const TDependency &d = *e.D;
+    TAxisTr &xa = *g.XAxis();
+    TAxisTr &ya = *g.YAxis();
+    const int32_t n = d.Count();
+    const int w = (d.PointStyle == ptDot || d.DrawStyle == dsMinMax) ? 1 : (std::max(1, d.PointSize) + 1) / 2;
+    const int32_t i = e.Next;
+    const double x0 = d.X->Value(i);
+    const double end = xa.ShiftValue(w, x0);
+    int32_t j = i + 1;
+    while (j < n && d.X->Value(j) < end)
+        ++j;
+    const auto px = [&](double v) -> double {
+        const int32_t r = xa.ValueToPixel(v);
+        return r;
+    };
+    const auto py = [&](double v) -> double { return ya.ValueToPixel(v); };
+    // Points a logarithmic axis cannot show are skipped.
+    auto *logX = dynamic_cast<TLogAxisTr *>(&xa);
+    if (logX && x0 <= 0) {
+        e.Next = j;
+    } else if (j - i == 1) {
+        Vertex(p, g, e, {px(x0), py(d.Y->Value(i))});
+    } else {
+        switch (d.DrawStyle) {
+        case dsAvg: Vertex(p, g, e, {px(x0), py(d.Y->TrMean(i, j - i))}); break;
+        case dsMinMax: {
+            Vertex(p, g, e, {px(x0), py(d.Y->Value(i))});
+            QLineF stroke(px(x0), py(d.Y->TrMax(i, j - i)), px(x0), py(d.Y->TrMin(i, j - i)));
+            const QRectF plot(g.Plot());
+            if (ClipLine(stroke, QRectF(plot.left(), plot.top(), plot.width() - 1, plot.height() - 1)))
+                p.drawLine(stroke);
+            e.Last = {px(d.X->Value(j - 1)), py(d.Y->Value(j - 1))};
+            break;
+        }
+        case dsPoint: {
+            bool drawn = false;
+            double lastY = 0;
+            for (int32_t k = i; k < j; ++k) {
+                const double y = py(d.Y->Value(k));
+                if (drawn && std::fabs(y - lastY) <= 2 * w)
+                    continue;
+                Vertex(p, g, e, {px(d.X->Value(k)), y});
+                drawn = true;
+                lastY = y;
+            }
+            break;
+        }
+        }
+    }
+    e.Next = j;
+    e.LastX = d.X->Value(j - 1);
+    if (j >= n || e.LastX >= xa.RangeMax())
+        e.Done = true;
+    return j - i;
+}
+
+bool TCurveDrawer::Step(QPainter &p, const TGraphModel &g, int pointBudget) {
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing, false);
+    for (TEntry &e : m_list) {
+        int used = 0;
+        while (!e.Done && used < pointBudget)
+            used += Column(p, g, e);
+    }
+    p.restore();
+    return Done();
+}
+
+int TCurveDrawer::DrawAll(QPainter &p, const TGraphModel &g, int pointBudget) {
+    int steps = 0;
+    while (!Done()) {
+        Step(p, g, pointBudget);
+        ++steps;
+    }
+    return steps;
+}
+
+void RenderGraph(QPainter &p, TGraphModel &g, const QRect &r) {
+    const TGraphLayout l = TGraphLayout::Compute(g, r, p.fontMetrics());
+    PaintFrame(p, g, l);
+    TCurveDrawer d;
+    d.Start(g);
+    d.DrawAll(p, g);
+}
+
+} // namespace tessel

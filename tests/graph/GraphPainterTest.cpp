@@ -1,0 +1,162 @@
+#include "data/Vector.h"
+#include "graph/GraphPainter.h"
+
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <gtest/gtest.h>
+
+using namespace tessel;
+
+namespace {
+
+TEST(GraphPainter, ClipLine) {
+    const QRectF r(0, 0, 10, 10);
+    struct Case {
+        QLineF in;
+        bool visible;
+        QLineF out;
+    } cases[] = {
+        {{2, 2, 8, 8}, true, {2, 2, 8, 8}},
+        {{-10, 5, 20, 5}, true, {0, 5, 10, 5}},
+        {{-2e9, -2e9, 2e9, 2e9}, true, {0, 0, 10, 10}},
+        {{11, 0, 11, 10}, false, {}},
+        {{-5, 20, 20, -5}, true, {5, 10, 10, 5}}, // corner cut, direction kept
+    };
+    for (const Case &c : cases) {
+        QLineF l = c.in;
+        ASSERT_EQ(ClipLine(l, r), c.visible);
+        if (c.visible) {
+            EXPECT_NEAR(l.x1(), c.out.x1(), 1e-9);
+            EXPECT_NEAR(l.y1(), c.out.y1(), 1e-9);
+            EXPECT_NEAR(l.x2(), c.out.x2(), 1e-9);
+            EXPECT_NEAR(l.y2(), c.out.y2(), 1e-9);
+        }
+    }
+}
+
+struct Scene {
+    TGraphModel g;
+    TDoubleVector x, y;
+    TDependency d{&x, &y};
+    QImage img{300, 200, QImage::Format_RGB32};
+    TGraphLayout l;
+    Scene(std::initializer_list<std::pair<double, double>> pts, double x0 = 0, double x1 = 10) {
+        for (auto [a, b] : pts) {
+            x.Add(a);
+            y.Add(b);
+        }
+        d.Color = 0x0000FF;
+        g.Options = 0; // no grid, cursors or frame: only the curve is red
+        g.AddDependency(&d);
+        g.XAxis()->SetRange(x0, x1);
+        g.YAxis()->SetRange(0, 10);
+    }
+    int Draw(int budget = 20000) {
+        img.fill(Qt::white);
+        QPainter p(&img);
+        l = TGraphLayout::Compute(g, img.rect(), p.fontMetrics());
+        PaintFrame(p, g, l);
+        TCurveDrawer dr;
+        dr.Start(g);
+        return dr.DrawAll(p, g, budget);
+    }
+    QPoint At(double vx, double vy) { return {g.XAxis()->ValueToPixel(vx), g.YAxis()->ValueToPixel(vy)}; }
+    bool Red(QPoint p) const { return img.pixelColor(p) == QColor(Qt::red); }
+    int RedCount() const {
+        int n = 0;
+        for (int j = 0; j < img.height(); ++j)
+            for (int i = 0; i < img.width(); ++i)
+                n += img.pixelColor(i, j) == QColor(Qt::red);
+        return n;
+    }
+};
+
+TEST(GraphPainter, LayoutFitsAxesToThePlot) {
+    Scene s({{1, 1}});
+    for (uint8_t opt : {uint8_t(0), uint8_t(grShowCursors | grDrawFrame)}) {
+        s.g.Options = opt;
+        s.g.Caption = opt ? "Title" : "";
+        s.Draw();
+        const QRect pl = s.l.Plot;
+        EXPECT_TRUE(s.img.rect().contains(pl));
+        EXPECT_EQ(s.g.XAxis()->PixelStart, pl.left());
+        EXPECT_EQ(s.g.XAxis()->PixelLength, pl.width() - 1);
+        EXPECT_EQ(s.g.YAxis()->PixelStart, pl.top());
+        EXPECT_EQ(s.g.YAxis()->ValueToPixel(0), pl.bottom());
+        EXPECT_EQ(s.l.ReadoutRect.isEmpty(), opt == 0);
+        if (opt)
+            EXPECT_GT(pl.top(), s.l.CaptionRect.bottom());
+    }
+}
+
+TEST(GraphPainter, LinesAndMarks) {
+    struct Case {
+        const char *name;
+        TPenStyle line;
+        TPointStyle mark;
+        bool midLine;   // a pixel half-way between the points is red
+        bool atPoint;   // the point's own pixel is red
+        bool besidePoint; // a pixel 2 below the point is red
+    } cases[] = {
+        {"dot with solid line: line only", psSolid, ptDot, true, true, false},
+        {"dot with clear line: single pixels", psClear, ptDot, false, true, false},
+        {"square mark without line", psClear, ptSquare, false, true, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        Scene s({{2, 2}, {8, 2}});
+        s.d.LineStyle = c.line;
+        s.d.PointStyle = c.mark;
+        s.d.PointSize = 8;
+        s.d.Brush.Style = bsSolid;
+        s.Draw();
+        EXPECT_EQ(s.Red(s.At(5, 2)), c.midLine);
+        EXPECT_EQ(s.Red(s.At(2, 2)), c.atPoint);
+        EXPECT_EQ(s.Red(s.At(8, 2) + QPoint(0, 2)), c.besidePoint);
+        if (c.line == psClear && c.mark == ptDot)
+            EXPECT_EQ(s.RedCount(), 2);
+    }
+}
+
+TEST(GraphPainter, MinMaxKeepsTheExtremesOfAColumn) {
+    // 1000 points squeezed into a few columns: average loses the spike,
+    // min-max draws it.
+    for (TDrawStyle ds : {dsAvg, dsMinMax}) {
+        Scene s({});
+        for (int i = 0; i < 1000; ++i) {
+            s.x.Add(i * 0.01);
+            s.y.Add(i == 500 ? 9 : 1);
+        }
+        s.d.DrawStyle = ds;
+        s.Draw();
+        EXPECT_EQ(s.Red(s.At(5, 9)), ds == dsMinMax);
+        EXPECT_TRUE(s.Red(s.At(2, 1)));
+    }
+}
+
+TEST(GraphPainter, StepsDrawTheSamePictureAsOnePass) {
+    Scene s({});
+    for (int i = 0; i < 5000; ++i) {
+        s.x.Add(i * 0.002);
+        s.y.Add(5 + 4 * std::sin(i * 0.01));
+    }
+    EXPECT_EQ(s.Draw(), 1);
+    const QImage once = s.img.copy();
+    EXPECT_GT(s.Draw(100), 10);
+    EXPECT_EQ(s.img, once);
+}
+
+TEST(GraphPainter, LogAxisSkipsPointsItCannotShow) {
+    TLogAxisTr log;
+    Scene s({{-1, 5}, {0, 5}, {1, 5}, {100, 5}}, 1, 100);
+    log.SetRange(0.5, 200);
+    s.g.SetXAxis(&log);
+    s.Draw();
+    EXPECT_TRUE(s.Red(s.At(10, 5)));
+    EXPECT_FALSE(s.Red(s.At(0.6, 5)));
+    s.g.SetXAxis(nullptr);
+}
+
+} // namespace
