@@ -1,0 +1,58 @@
+#pragma once
+
+#include "app/CommonObjs.h"
+#include "app/widgets/MainWindow.h"
+#include "graph/widgets/Navigator.h"
+#include "settings/EnvSetup.h"
+#include "settings/widgets/EnvSetupDialog.h"
+
+#include <QSplashScreen>
+#include <QStringList>
+#include <memory>
+
+namespace tessel {
+
+struct TProgramOptions {
+    QString configDir;
+    QString port;
+    QString file;
+    // Program options come first; the rest of the command line is one file name.
+    static TProgramOptions Parse(const QStringList &args);
+};
+
+// Module initialisation before any window: the compiler library (ends the
+// program when missing), the traffic log and the graph bounds.
+void InitModules();
+
+// The program's windows, created in their fixed order: splash, main window,
+// shared objects, navigator, environment options; then the navigator is
+// filled, the main window shown (its first show opens the instrument link)
+// and the command-line experiment or the start-up offers follow.
+class TProgram {
+public:
+    explicit TProgram(const TProgramOptions &options);
+    ~TProgram();
+
+    // Shows the main window, frees the splash and runs the start-up actions.
+    void Start();
+
+    TfrmMain &Main() { return *m_main; }
+    TCommonObjs &Common() { return *m_common; }
+    TNavigator &Navigator() { return *m_navigator; }
+    TEnvSetup &Env() { return m_env; }
+    TEnvSetupDialog &EnvDialog() { return *m_envDialog; }
+    // What happened, in order; start-up tests read it.
+    const QStringList &Steps() const { return m_steps; }
+
+private:
+    TProgramOptions m_options;
+    QStringList m_steps;
+    std::unique_ptr<QSplashScreen> m_splash;
+    TEnvSetup m_env;
+    std::unique_ptr<TfrmMain> m_main;
+    std::unique_ptr<TCommonObjs> m_common;
+    std::unique_ptr<TNavigator> m_navigator;
+    std::unique_ptr<TEnvSetupDialog> m_envDialog;
+};
+
+} // namespace tessel
