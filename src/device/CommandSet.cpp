@@ -1,6 +1,7 @@
 // The instrument's command set on top of the command link.
 #include "device/Communication.h"
 
+#include "common/Finally.h"
 #include "common/Log.h"
 
 #include <QElapsedTimer>
@@ -12,17 +13,6 @@ constexpr int kMaxMacroBytes = 97;
 constexpr int kMacroPauseMs = 50;
 constexpr int kFlashSettleMs = 200;
 constexpr int kFlashReplyMax = 41;
-
-template <typename F> class Finally {
-public:
-    explicit Finally(F f) : m_f(std::move(f)) {}
-    ~Finally() { m_f(); }
-    Finally(const Finally &) = delete;
-    Finally &operator=(const Finally &) = delete;
-
-private:
-    F m_f;
-};
 } // namespace
 
 TDeviceStatus StatusFromReply(const QByteArray &reply) {

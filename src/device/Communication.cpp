@@ -1,5 +1,6 @@
 #include "device/Communication.h"
 
+#include "common/Finally.h"
 #include "common/Log.h"
 
 #include <QCoreApplication>
@@ -13,17 +14,6 @@ constexpr int kPulseMs = 10;
 constexpr int kWakeUpBytes = 200;
 constexpr int kBlockAttempts = 3;
 
-// Restores the idle state of an exchange on every way out, exceptions included.
-template <typename F> class Finally {
-public:
-    explicit Finally(F f) : m_f(std::move(f)) {}
-    ~Finally() { m_f(); }
-    Finally(const Finally &) = delete;
-    Finally &operator=(const Finally &) = delete;
-
-private:
-    F m_f;
-};
 } // namespace
 
 // Keeps the pulse timer running while any wait (possibly nested) is active.
