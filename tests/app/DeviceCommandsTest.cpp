@@ -45,6 +45,7 @@ TEST(DeviceCommands, TestKeysSendTheirCommandsAndClosingStops) {
     const std::pair<const char *, QByteArray> keys[] = {
         {"mniActFlash1", "BF1"}, {"mniActFlash2", "BF2"}, {"mniMeasFlash", "SF1"},
         {"mniAux1", "AX1"},      {"mniAux3", "AX3"},      {"mniAux6", "AX6"},
+        {"btnMacro", QByteArray("EC\x01\x50", 4)},
     };
     for (const auto &[id, bytes] : keys) {
         ASSERT_TRUE(f.main->Action(id)->isEnabled()) << id;

@@ -63,6 +63,8 @@ void WireDeviceCommands(TfrmMain &main, TCommonObjs &common, TEnvSetup *env) {
         {"mniAux4", [](TCommunication &l) { return l.Aux(4); }},
         {"mniAux5", [](TCommunication &l) { return l.Aux(5); }},
         {"mniAux6", [](TCommunication &l) { return l.Aux(6); }},
+        // The unlabelled Window-toolbar button: the one-byte macro 80.
+        {"btnMacro", [](TCommunication &l) { return l.SendMacro(QByteArray("\x01\x50", 2)); }},
     };
     for (const auto &[id, send] : keys) {
         QObject::connect(w->Action(QLatin1String(id)), &QAction::triggered, w, Guarded([c, send] { send(*c->Comm); }));
