@@ -1,0 +1,249 @@
+#include "output/AsciiExport.h"
+
+#include "common/MessageService.h"
+#include "data/ExperimentFile.h"
+
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace tessel {
+namespace {
+
+const QString kRule = QStringLiteral("-----------------------------------");
+const QString kEol = QStringLiteral("\r\n");
+const QChar kTab = u'\t';
+
+// Two times are the same row when they differ by less than 1e-7.
+bool sameTime(double a, double b) { return std::fabs(a - b) * 1e7 < 1; }
+
+std::vector<double> storedTimes(const TDependency &d) {
+    std::vector<double> t;
+    if (!d.X)
+        return t;
+    const int32_t n = std::min(d.Count(), d.X->Count());
+    t.reserve(size_t(n));
+    for (int32_t i = 0; i < n; ++i)
+        t.push_back(d.X->GetItem(i));
+    return t;
+}
+
+// Points a data set can export: both vectors must hold them.
+int32_t exportCount(const TDependency &d) { return d.X ? std::min(d.Count(), d.X->Count()) : 0; }
+
+} // namespace
+
+QString ExportSetsText(TExportSets s) {
+    return s == TExportSets::All ? QStringLiteral("All Data Sets") : QStringLiteral("Visible Data Sets Only");
+}
+
+QString ExportRangeText(TExportRange r) {
+    switch (r) {
+    case TExportRange::All:
+        return QStringLiteral("All Data");
+    case TExportRange::GraphVisible:
+        return QStringLiteral("Graph Visible Data Only");
+    case TExportRange::BetweenCursors:
+        return QStringLiteral("Data Between Cursors Only");
+    }
+    return {};
+}
+
+bool HasGainAndOffset(uint8_t t) { return t == 21 || t == 23 || t == 24 || t == 25 || t == 27; }
+
+TAsciiExport::TAsciiExport(const TExperimentModel &model, QString fileName)
+    : m_model(model), m_fileName(std::move(fileName)) {}
+
+std::vector<TExportEntry> TAsciiExport::Selection() const {
+    std::vector<TExportEntry> sel;
+    for (int i = 1; i < m_model.RecordCount(); ++i) {
+        const TMeasurementRecord &r = m_model.Record(i);
+        for (int c : {1, 0}) { // channel B first
+            const TDependency *d = r.Channel(c).Set.get();
+            if (!d || d->Count() < 1 || (Options.Sets == TExportSets::Visible && !d->Visible))
+                continue;
+            TExportEntry e;
+            e.Set = d;
+            e.Time = r.Time;
+            e.Gain = c == 1 ? r.Conditions.GainB : r.Conditions.GainA;
+            e.Offset = c == 1 ? r.Conditions.OffsetB : r.Conditions.OffsetA;
+            e.HasGainOffset = HasGainAndOffset(r.DeviceType);
+            e.Record = i;
+            sel.push_back(e);
+        }
+    }
+    return sel;
+}
+
+std::vector<double> TAsciiExport::MergeTimes(const std::vector<double> &a, const std::vector<double> &b) {
+    std::vector<double> out;
+    out.reserve(a.size() + b.size());
+    size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (sameTime(a[i], b[j])) {
+            out.push_back(a[i++]);
+            ++j;
+        } else if (a[i] < b[j]) {
+            out.push_back(a[i++]);
+        } else {
+            out.push_back(b[j++]);
+        }
+    }
+    out.insert(out.end(), a.begin() + ptrdiff_t(i), a.end());
+    out.insert(out.end(), b.begin() + ptrdiff_t(j), b.end());
+    return out;
+}
+
+std::vector<double> TAsciiExport::MergedTimes(const std::vector<TExportEntry> &selection) {
+    std::vector<double> merged;
+    for (const TExportEntry &e : selection)
+        merged = MergeTimes(merged, storedTimes(*e.Set));
+    return merged;
+}
+
+std::pair<int, int> TAsciiExport::RowRange(const std::vector<double> &t) const {
+    const int last = int(t.size()) - 1;
+    if (Options.Range == TExportRange::All || t.size() < 2)
+        return {0, last};
+    // Last time below RangeMin and first time above RangeMax, so the rows
+    // take in the neighbouring point outside the range on each side.
+    const auto lo = std::lower_bound(t.begin(), t.end(), RangeMin);
+    const int start = lo == t.begin() ? 0 : int(lo - t.begin()) - 1;
+    const auto hi = std::upper_bound(t.begin(), t.end(), RangeMax);
+    const int end = hi == t.end() ? last : int(hi - t.begin());
+    return {start, std::max(start, end)};
+}
+
+QString TAsciiExport::number(double v, int digits) const {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*g", digits, v);
+    QString s = QString::fromLatin1(buf);
+    s.replace(u'.', Locale.decimalPoint());
+    return s;
+}
+
+QString TAsciiExport::dateTime(double days) const {
+    const std::optional<QDateTime> dt = DateTimeFromDays(days);
+    if (!dt)
+        return {};
+    QString text = Locale.toString(dt->date(), QLocale::ShortFormat);
+    if (dt->time() != QTime(0, 0)) {
+        // The locale's long time form without a time zone, which the stored
+        // time does not have.
+        QString fmt = Locale.timeFormat(QLocale::LongFormat);
+        fmt.remove(QRegularExpression(QStringLiteral("\\s*\\bt+\\b")));
+        text += u' ' + Locale.toString(dt->time(), fmt.trimmed());
+    }
+    return text;
+}
+
+QString TAsciiExport::Text() const {
+    const std::vector<TExportEntry> sel = Selection();
+    const std::vector<double> times = MergedTimes(sel);
+    const auto [start, end] = RowRange(times);
+    const int rows = times.empty() ? 0 : end - start + 1;
+    m_summary = {int(sel.size()), rows, times.empty() ? 0 : times[size_t(start)],
+                 times.empty() ? 0 : times[size_t(end)]};
+
+    QString out;
+    auto line = [&out](const QString &s) { out += s + kEol; };
+    line(QStringLiteral("Tessel ASCII Export File"));
+    line(kRule);
+    line(QStringLiteral("File Name         :") + m_fileName);
+    if (Options.IncludeHeader) {
+        line(QStringLiteral("Title             :") + m_model.Title);
+        line(QStringLiteral("Time Selection    :") + ExportRangeText(Options.Range));
+        // An empty list has no start or end: the lines stay empty.
+        line(QStringLiteral("Start time        :") + (times.empty() ? QString() : number(m_summary.StartTime, 15)));
+        line(QStringLiteral("End time          :") + (times.empty() ? QString() : number(m_summary.EndTime, 15)));
+        line(QStringLiteral("Data Lines        :") + QString::number(rows));
+        line(QStringLiteral("Selected Data Sets: ") +
+             (Options.Sets == TExportSets::All ? QStringLiteral("All") : QStringLiteral("Visible")));
+        for (auto it = sel.rbegin(); it != sel.rend(); ++it) {
+            QString s = QStringLiteral("  ") + it->Set->Caption + kTab + u':' + QString::number(it->Set->Count()) +
+                        kTab + dateTime(it->Time) + kTab + u'[';
+            for (int k = 0; k < 3; ++k) {
+                // Tenths of a percent, halves to even (the default rounding mode).
+                const double pct = std::nearbyint(it->Settings[k] * 1000.0 / 1023.0) / 10.0;
+                s += number(pct, 15) + u'%' + (k < 2 ? QStringLiteral(",") : QString());
+            }
+            const QString na = QStringLiteral("---");
+            s += u']' + QString(kTab) + QStringLiteral("Gain:") + (it->HasGainOffset ? QString::number(it->Gain) : na) +
+                 kTab + QStringLiteral("Offs:") + (it->HasGainOffset ? QString::number(it->Offset) : na);
+            line(s);
+        }
+    }
+    line(kRule);
+    for (const TExportEntry &e : sel) {
+        const TMeasurementRecord &r = m_model.Record(e.Record);
+        // A completed measurement carries its protocol sheet; one without
+        // protocol or variables has none.
+        if (r.Protocol.isEmpty() && r.VarNames.isEmpty())
+            continue;
+        line(e.Set->Caption);
+        QString names = QStringLiteral("Param"), values = QStringLiteral("Value");
+        for (qsizetype v = 0; v < r.VarNames.size(); ++v) {
+            names += kTab + r.VarNames[v];
+            values += kTab + r.VarValues.value(v);
+        }
+        line(names);
+        line(values);
+        line({});
+    }
+    line(kRule);
+    QString columns = QStringLiteral("Time");
+    for (const TExportEntry &e : sel)
+        columns += kTab + e.Set->Caption;
+    line(columns);
+
+    if (rows > 0) {
+        // Each data set starts at its first point that can meet the first
+        // row: not earlier than its time, within the merge tolerance, so a
+        // point merged into that row is not skipped.
+        const double first = times[size_t(start)];
+        std::vector<int32_t> pos(sel.size());
+        for (size_t s = 0; s < sel.size(); ++s) {
+            const TDependency &d = *sel[s].Set;
+            int32_t lo = 0, hi = exportCount(d);
+            while (lo < hi) {
+                const int32_t mid = lo + (hi - lo) / 2;
+                const double x = d.X->Value(mid);
+                if (x < first && !sameTime(x, first))
+                    lo = mid + 1;
+                else
+                    hi = mid;
+            }
+            pos[s] = lo;
+        }
+        for (int k = start; k <= end; ++k) {
+            const double t = times[size_t(k)];
+            QString row = number(t, 15);
+            for (size_t s = 0; s < sel.size(); ++s) {
+                const TDependency &d = *sel[s].Set;
+                row += kTab;
+                if (pos[s] < exportCount(d) && sameTime(t, d.X->Value(pos[s]))) {
+                    row += number(d.Y->Value(pos[s]), 5);
+                    ++pos[s];
+                }
+            }
+            line(row);
+        }
+    }
+    return out;
+}
+
+bool TAsciiExport::WriteFile(const QString &path) const {
+    const QByteArray bytes = Text().toUtf8();
+    QSaveFile f(path);
+    // The temporary file is dropped when anything fails, so an old file of
+    // that name survives a failed export.
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit()) {
+        Messages().error(path + QStringLiteral(": ") + f.errorString());
+        return false;
+    }
+    return true;
+}
+
+} // namespace tessel

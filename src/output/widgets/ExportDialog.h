@@ -1,0 +1,47 @@
+#pragma once
+
+#include "output/AsciiExport.h"
+
+#include <QDialog>
+
+class QCheckBox;
+class QPushButton;
+class QRadioButton;
+
+namespace tessel {
+
+// Asks which data sets and which time range of one experiment to export and
+// writes the text file. The choices stay for the next use within the run.
+class TfrmExport : public QDialog {
+    Q_OBJECT
+public:
+    explicit TfrmExport(QWidget *parent = nullptr);
+
+    // Shows the dialog modally for an experiment whose window has the given
+    // caption; fileName is its file container's name, rangeMin/rangeMax the
+    // graph's current x range.
+    int Show(const TExperimentModel &model, const QString &fileName, const QString &windowCaption,
+             double rangeMin, double rangeMax);
+
+    // What Show does before it runs the dialog.
+    void SetExperiment(const TExperimentModel &model, const QString &fileName, const QString &windowCaption,
+                       double rangeMin, double rangeMax);
+    TExportOptions Options() const;
+
+    QRadioButton *rbAllSets, *rbVisibleSets;
+    QRadioButton *rbAllData, *rbGraphData, *rbCursorData;
+    QCheckBox *cbHeader;
+    QPushButton *btnExport, *btnCancel, *btnHelp;
+
+    // Asks for the file and writes it; true when a file was written.
+    bool btnExportClick();
+
+private:
+    void setOptions(const TExportOptions &o);
+
+    const TExperimentModel *m_model = nullptr;
+    QString m_fileName;
+    double m_rangeMin = 0, m_rangeMax = 0;
+};
+
+} // namespace tessel

@@ -1,0 +1,127 @@
+#include "output/AsciiExport.h"
+
+#include <QDate>
+#include <gtest/gtest.h>
+
+using namespace tessel;
+
+namespace {
+
+struct Channel {
+    std::vector<double> x;
+    std::vector<int> y;
+};
+
+// Adds one completed measurement (it becomes record 1).
+void AddMeasurement(TExperimentModel &m, const Channel &a, const Channel &b, uint8_t device = 8,
+                    const QStringList &names = {}, const QStringList &values = {}) {
+    m.PrepareMeasurementDataSets(int(a.x.size()), int(b.x.size()));
+    TMeasurementRecord &r = m.Current();
+    const Channel *src[2] = {&a, &b};
+    for (int c = 0; c < 2; ++c) {
+        TChannel &ch = r.Channel(c);
+        ch.Set->SetCount(int(src[c]->x.size()));
+        for (size_t i = 0; i < src[c]->x.size(); ++i) {
+            ch.X->SetItem(int(i), src[c]->x[i]);
+            ch.Y->SetItem(int(i), src[c]->y[i]);
+        }
+    }
+    TConditions cond;
+    cond.GainA = 1, cond.OffsetA = 2, cond.GainB = 3, cond.OffsetB = 4;
+    // 1 Jan 2020 at midnight: the header shows the date only.
+    m.RecordMeasurement(43831.0, device, cond, {QStringLiteral("measure")}, names, values);
+}
+
+QStringList Lines(const QString &text) {
+    EXPECT_TRUE(text.endsWith(QStringLiteral("\r\n")));
+    QStringList l = text.split(QStringLiteral("\r\n"));
+    l.removeLast();
+    return l;
+}
+
+} // namespace
+
+TEST(AsciiExport, MergeTimes) {
+    struct Case {
+        std::vector<double> a, b, merged;
+    } cases[] = {
+        {{0, 1, 2}, {0.00000001, 1, 2.5}, {0, 1, 2, 2.5}},
+        {{}, {3, 4}, {3, 4}},
+        {{1, 3}, {0, 2, 4, 6}, {0, 1, 2, 3, 4, 6}},
+        {{1}, {1.0000002}, {1, 1.0000002}}, // 2e-7 apart: two rows
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(TAsciiExport::MergeTimes(c.a, c.b), c.merged);
+}
+
+TEST(AsciiExport, FileWithoutHeader) {
+    TExperimentModel m;
+    AddMeasurement(m, {{0.00000001, 1, 2.5}, {10, 11, 12}}, {{0, 1, 2}, {-5, 6, 7}}, 8, {"Gain", "Light"},
+                   {"3", "500"});
+    m.Record(1).B.Mul->MulKoef = 0.5;
+    TAsciiExport e(m, QStringLiteral("/data/leaf.exp"));
+    e.Locale = QLocale::c();
+    e.Options.IncludeHeader = false;
+    const QStringList expected = {
+        "Tessel ASCII Export File",
+        "-----------------------------------",
+        "File Name         :/data/leaf.exp",
+        "-----------------------------------",
+        "Data Set B( 0 )",
+        "Param\tGain\tLight",
+        "Value\t3\t500",
+        "",
+        "Data Set A( 0 )",
+        "Param\tGain\tLight",
+        "Value\t3\t500",
+        "",
+        "-----------------------------------",
+        "Time\tData Set B( 0 )\tData Set A( 0 )",
+        "0\t-2.5\t10",
+        "1\t3\t11",
+        "2\t3.5\t",
+        "2.5\t\t12",
+    };
+    EXPECT_EQ(Lines(e.Text()), expected);
+}
+
+TEST(AsciiExport, HeaderDescribesEverySelectedDataSet) {
+    TExperimentModel m;
+    m.Title = QStringLiteral("Leaf 3");
+    AddMeasurement(m, {{0, 1}, {1, 2}}, {{0, 1}, {3, 4}}, 21); // becomes record 2
+    AddMeasurement(m, {{0.5, 1.5}, {5, 6}}, {{0.5, 1.5, 2.25}, {7, 8, 9}}, 8);
+    m.Record(1).A.Set->Visible = false;
+    TAsciiExport e(m, QStringLiteral("x.exp"));
+    e.Locale = QLocale(QLocale::German, QLocale::Germany);
+    e.Options.Sets = TExportSets::Visible;
+    e.Options.Range = TExportRange::GraphVisible;
+    e.RangeMin = 0.75;
+    e.RangeMax = 1.2;
+    const QStringList l = Lines(e.Text());
+    ASSERT_GE(l.size(), 13);
+    EXPECT_EQ(l[3], "Title             :Leaf 3");
+    EXPECT_EQ(l[4], "Time Selection    :Graph Visible Data Only");
+    EXPECT_EQ(l[5], "Start time        :0,5");
+    EXPECT_EQ(l[6], "End time          :1,5");
+    EXPECT_EQ(l[7], "Data Lines        :3");
+    EXPECT_EQ(l[8], "Selected Data Sets: Visible");
+    // Last selected first; record 2 is the older measurement with gain.
+    const QString date = e.Locale.toString(QDate(2020, 1, 1), QLocale::ShortFormat);
+    EXPECT_EQ(l[9], "  Data Set A( 0 )\t:2\t" + date + "\t[0%,0%,0%]\tGain:1\tOffs:2");
+    EXPECT_EQ(l[10], "  Data Set B( 0 )\t:2\t" + date + "\t[0%,0%,0%]\tGain:3\tOffs:4");
+    EXPECT_EQ(l[11], "  Data Set B( 1 )\t:3\t" + date + "\t[0%,0%,0%]\tGain:---\tOffs:---");
+    EXPECT_EQ(l[12], "-----------------------------------");
+    EXPECT_EQ(l.mid(l.size() - 4), (QStringList{"Time\tData Set B( 1 )\tData Set B( 0 )\tData Set A( 0 )",
+                                                "0,5\t7\t\t", "1\t\t4\t2", "1,5\t8\t\t"}));
+}
+
+TEST(AsciiExport, EmptyExperimentKeepsTheFixedLines) {
+    TExperimentModel m;
+    AddMeasurement(m, {{}, {}}, {{}, {}});
+    TAsciiExport e(m, QStringLiteral("NoName.exp"));
+    const QStringList l = Lines(e.Text());
+    EXPECT_EQ(l.mid(3), (QStringList{"Title             :", "Time Selection    :All Data", "Start time        :",
+                                     "End time          :", "Data Lines        :0", "Selected Data Sets: All",
+                                     "-----------------------------------", "-----------------------------------",
+                                     "Time"}));
+}

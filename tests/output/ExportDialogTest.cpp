@@ -1,0 +1,48 @@
+#include "output/widgets/ExportDialog.h"
+
+#include "common/FileDialogService.h"
+#include "support/TestSupport.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QPushButton>
+#include <QRadioButton>
+#include <gtest/gtest.h>
+
+using namespace tessel;
+using namespace tessel::test;
+
+TEST(ExportDialog, ExportAsksForTheFileAndKeepsTheChoices) {
+    TestDir dir;
+    RecordingFileDialogService dialogs;
+    ScopedFileDialogService scope(&dialogs);
+    TExperimentModel m;
+    m.PrepareMeasurementDataSets(1, 1);
+    m.Current().A.Set->SetCount(1);
+    m.RecordMeasurement(43831.5, 8, {}, {}, {}, {});
+
+    TfrmExport dlg;
+    EXPECT_TRUE(dlg.rbAllSets->isChecked() && dlg.rbAllData->isChecked() && dlg.cbHeader->isChecked());
+    dlg.SetExperiment(m, QStringLiteral("leaf.exp"), QStringLiteral("leaf.exp - Graph"), 0, 1);
+    EXPECT_EQ(dlg.windowTitle(), "Data Export - leaf.exp - Graph");
+
+    dlg.cbHeader->setChecked(false);
+    dlg.rbVisibleSets->setChecked(true);
+    dlg.btnExport->click(); // cancelled: nothing written
+    ASSERT_EQ(dialogs.requests.size(), 1u);
+    EXPECT_EQ(dialogs.requests[0].filter, "Text File|*.txt");
+    EXPECT_FALSE(QFile::exists(dir.path("out.txt")));
+
+    const QString out = dir.path("out.txt");
+    dialogs.answer(out);
+    dlg.btnExport->click();
+    ASSERT_TRUE(QFile::exists(out));
+    const QStringList lines = ReadTextFile(out).split(QStringLiteral("\r\n"));
+    EXPECT_EQ(lines[2], "File Name         :leaf.exp");
+    EXPECT_EQ(lines[3], "-----------------------------------"); // header off
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+
+    TfrmExport again; // the choices stay within the run
+    EXPECT_FALSE(again.cbHeader->isChecked());
+    EXPECT_TRUE(again.rbVisibleSets->isChecked());
+}

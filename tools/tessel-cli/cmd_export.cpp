@@ -1,0 +1,106 @@
+// tessel-cli export: the data sets of an experiment as tab-separated text,
+// with the choices of the export dialog.
+#include "Cli.h"
+
+#include "common/NumberText.h"
+#include "data/ExperimentFile.h"
+#include "output/AsciiExport.h"
+
+#include <QJsonObject>
+
+namespace tessel::cli {
+namespace {
+
+int usage(CliIO &io, const QString &text, const QCommandLineParser &p) {
+    io.err << "tessel-cli export: " << text << "\n\n" << p.helpText();
+    return kExitUsage;
+}
+
+int run(const QStringList &args, CliIO &io) {
+    QCommandLineParser p;
+    p.setApplicationDescription(QStringLiteral("Export the data sets of an experiment as tab-separated text."));
+    p.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Experiment file (.exp)."));
+    p.addOption({QStringLiteral("out"), QStringLiteral("Text file to write."), QStringLiteral("OUT")});
+    p.addOption({QStringLiteral("sets"), QStringLiteral("Which data sets: all (default) or visible."),
+                 QStringLiteral("WHICH")});
+    p.addOption({QStringLiteral("data"),
+                 QStringLiteral("Which data: all (default), graph or cursors (both need --range-min and "
+                                "--range-max)."),
+                 QStringLiteral("WHICH")});
+    p.addOption({QStringLiteral("range-min"), QStringLiteral("Start of the graph's x range."), QStringLiteral("X")});
+    p.addOption({QStringLiteral("range-max"), QStringLiteral("End of the graph's x range."), QStringLiteral("X")});
+    p.addOption({QStringLiteral("no-header"), QStringLiteral("Leave out the header.")});
+    p.addOption({QStringLiteral("locale"),
+                 QStringLiteral("Locale of numbers and dates, e.g. de_DE (default: the user's)."),
+                 QStringLiteral("NAME")});
+    AddJsonOption(p);
+    if (int rc = ParseArgs(p, QStringLiteral("export"), args, io); rc != kContinue)
+        return rc;
+    const QStringList pos = p.positionalArguments();
+    if (pos.size() != 1)
+        return usage(io, QStringLiteral("give exactly one experiment file"), p);
+    if (!p.isSet(QStringLiteral("out")))
+        return usage(io, QStringLiteral("give the output file with --out"), p);
+
+    TExportOptions opt;
+    const QString sets = p.value(QStringLiteral("sets"));
+    if (sets == QLatin1String("visible"))
+        opt.Sets = TExportSets::Visible;
+    else if (!sets.isEmpty() && sets != QLatin1String("all"))
+        return usage(io, QStringLiteral("unknown --sets '%1'").arg(sets), p);
+    const QString data = p.value(QStringLiteral("data"));
+    if (data == QLatin1String("graph"))
+        opt.Range = TExportRange::GraphVisible;
+    else if (data == QLatin1String("cursors"))
+        opt.Range = TExportRange::BetweenCursors;
+    else if (!data.isEmpty() && data != QLatin1String("all"))
+        return usage(io, QStringLiteral("unknown --data '%1'").arg(data), p);
+    opt.IncludeHeader = !p.isSet(QStringLiteral("no-header"));
+
+    double range[2] = {0, 0};
+    if (opt.Range != TExportRange::All) {
+        const char *names[2] = {"range-min", "range-max"};
+        for (int i = 0; i < 2; ++i) {
+            const std::optional<double> v = ParseFloat(p.value(QLatin1String(names[i])));
+            if (!v)
+                return usage(io, QStringLiteral("--data %1 needs a number for --%2").arg(data, names[i]), p);
+            range[i] = *v;
+        }
+    }
+    QLocale locale;
+    if (p.isSet(QStringLiteral("locale"))) {
+        locale = QLocale(p.value(QStringLiteral("locale")));
+        if (locale == QLocale::c() && p.value(QStringLiteral("locale")) != QLatin1String("C"))
+            return usage(io, QStringLiteral("unknown locale '%1'").arg(p.value(QStringLiteral("locale"))), p);
+    }
+
+    TExperimentModel model;
+    TFileOp file;
+    if (!LoadExperimentFile(model, pos.first(), &file))
+        return kExitFailed;
+    TAsciiExport exp(model, file.FileName);
+    exp.Options = opt;
+    exp.RangeMin = range[0];
+    exp.RangeMax = range[1];
+    exp.Locale = locale;
+    const QString out = p.value(QStringLiteral("out"));
+    if (!exp.WriteFile(out))
+        return kExitFailed;
+    const auto &s = exp.Summary();
+    if (p.isSet(QStringLiteral("json"))) {
+        QJsonObject j{{"File", out}, {"DataSets", s.DataSets}, {"Rows", s.Rows}};
+        if (s.Rows > 0) {
+            j["StartTime"] = s.StartTime;
+            j["EndTime"] = s.EndTime;
+        }
+        PrintJson(io, QJsonDocument(j));
+    } else {
+        io.out << "Wrote " << s.DataSets << " data sets, " << s.Rows << " rows to " << out << '\n';
+    }
+    return kExitOk;
+}
+
+const Registrar reg({QStringLiteral("export"), QStringLiteral("Export an experiment's data sets as text"), run});
+
+} // namespace
+} // namespace tessel::cli
