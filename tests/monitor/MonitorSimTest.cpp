@@ -1,0 +1,81 @@
+// The monitor window against the virtual instrument on a pseudo-terminal.
+#include "../device/SimProcess.h"
+#include "common/Log.h"
+#include "device/Communication.h"
+#include "device/PosixCommPort.h"
+#include "monitor/widgets/MonRangeDialog.h"
+#include "monitor/widgets/MonitorWindow.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QLabel>
+#include <QSlider>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace tessel;
+
+namespace {
+void Wait(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+} // namespace
+
+TEST(MonitorSim, StreamsSetsGainsAndGivesTheLinkBack) {
+    test::TestDir dir;
+    OpenLog(dir.path("logfile.txt"));
+    test::SimProcess sim({"--device", "ModelT2", "--baud", "57600"});
+    ASSERT_FALSE(sim.Terminal.isEmpty());
+    TCommunication link(std::make_unique<TPosixCommPort>(), sim.Terminal);
+    link.SetBaudRates({br57600});
+    link.Open();
+    ASSERT_TRUE(link.Connect(false, false));
+    ASSERT_EQ(link.Device(), ModelT2);
+
+    std::vector<bool> polling;
+    {
+        Tsmon mon(link, {0.001, 0.001, 16, 16, false, false});
+        mon.SetStatusPolling = [&](bool on) { polling.push_back(on); };
+        mon.SetGainsEnabled(true);
+        mon.SetApdEnabled(true);
+        // Fresh settings: the widest range of the signed 16-bit full scale.
+        EXPECT_EQ(mon.RangeDialog()->ALow()->value(), 12);
+        EXPECT_EQ(mon.RangeDialog()->BHigh()->value(), -12);
+        mon.show();
+        EXPECT_DOUBLE_EQ(mon.MeterA()->Max(), 32.768);
+        EXPECT_DOUBLE_EQ(mon.MeterB()->Min(), -32.768);
+        EXPECT_EQ(mon.trGainA()->value(), 100 - mon.GainA);
+
+        QElapsedTimer t;
+        t.start();
+        while (mon.SamplesShown() < 6 && t.elapsed() < 5000)
+            Wait(20);
+        EXPECT_GE(mon.SamplesShown(), 6) << "no monitor packets decoded";
+        EXPECT_TRUE(mon.NumLabA()->text().startsWith("A: ")) << mon.NumLabA()->text().toStdString();
+        EXPECT_TRUE(mon.NumLabB()->text().endsWith(" V"));
+
+        // Narrowing the range rescales the meter at once.
+        mon.RangeDialog()->AHigh()->setValue(-6);
+        EXPECT_DOUBLE_EQ(mon.MeterA()->Max(), 16.384);
+
+        const int newGain = mon.GainA == 35 ? 36 : 35;
+        mon.trGainA()->setValue(100 - newGain);
+        mon.trOfsB()->setValue(mon.OffsetB == 20 ? 21 : 20);
+        const int newOffset = mon.OffsetB;
+        EXPECT_EQ(mon.GainA, newGain);
+        mon.hide();
+        EXPECT_FALSE(link.OnRxChar);
+
+        // The stream has ended: ordinary exchanges work again and read the new values.
+        int gA = -1, gB = -1, oA = -1, oB = -1;
+        ASSERT_TRUE(link.GetGains(gA, gB, oA, oB));
+        EXPECT_EQ(gA, newGain);
+        EXPECT_EQ(oB, newOffset);
+        EXPECT_EQ(link.GetStatus(), stEmpty);
+    }
+    EXPECT_EQ(polling, (std::vector<bool>{false, true}));
+    link.Close();
+    CloseLog();
+}

@@ -1,0 +1,221 @@
+#include "monitor/MonitorRange.h"
+#include "monitor/MonitorStream.h"
+#include "support/TestSupport.h"
+
+#include <QByteArray>
+#include <gtest/gtest.h>
+
+using namespace tessel;
+
+namespace {
+
+// The port's input queue as the decoder sees it: notifications announce what
+// is queued, the decoder reads part of it, the rest stays for the next one.
+struct Queue {
+    QByteArray bytes;
+    TMonitorRead reader() {
+        return [this](char *buf, int32_t n) {
+            const int32_t k = std::min<int32_t>(n, int32_t(bytes.size()));
+            std::copy_n(bytes.constData(), k, buf);
+            bytes.remove(0, k);
+            return k;
+        };
+    }
+    std::vector<TMonitorSample> feed(TMonitorDecoder &d, const QByteArray &more) {
+        bytes += more;
+        return d.Decode(int32_t(bytes.size()), reader());
+    }
+};
+
+const QByteArray kPacket = QByteArray::fromHex("53444d02011000022000" "33");
+const TMonitorScale kScale{0.5, 0.25, 12, 12, false, false};
+
+} // namespace
+
+TEST(MonitorDecoder, PacketIsByteExactAndWaitsForMoreBytes) {
+    TMonitorDecoder d(TMonitorForm::Packet, kScale);
+    Queue q;
+    // Alone in one notification the packet is not finished: its items stay queued
+    // until more than a whole packet body is waiting.
+    EXPECT_TRUE(q.feed(d, kPacket).empty());
+    EXPECT_EQ(q.bytes.size(), 7);
+    EXPECT_EQ(d.ParserState(), 1);
+    EXPECT_EQ(d.ItemIndex(), 0);
+    EXPECT_TRUE(q.feed(d, kPacket.left(6)).empty());
+    const auto shown = q.feed(d, kPacket.mid(6, 1));
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(d.ItemTag(1), 0x02);
+    EXPECT_EQ(d.ItemValue(1), 0x20);
+    EXPECT_DOUBLE_EQ(shown[0].A, 16 * 0.5);
+    EXPECT_DOUBLE_EQ(shown[0].B, 32 * 0.25);
+    EXPECT_EQ(d.ParserState(), 1); // already inside the next header
+}
+
+TEST(MonitorDecoder, PacketStreamCases) {
+    const QByteArray badSum = QByteArray::fromHex("53444d02011000022000" "34");
+    const QByteArray three = QByteArray::fromHex("53444d03" "010100" "020200" "030300" "0c");
+    const QByteArray negative = QByteArray::fromHex("53444d02" "01feff" "020080" "80");
+    const QByteArray tail = QByteArray::fromHex("00000000000000");
+    struct {
+        const char *name;
+        QByteArray stream;
+        TMonitorScale scale;
+        std::vector<std::pair<double, double>> shown;
+    } cases[] = {
+        {"two packets", kPacket + kPacket + tail, kScale, {{8, 8}, {8, 8}}},
+        {"bad checksum dropped, next found", badSum + kPacket + tail, kScale, {{8, 8}}},
+        {"three items not shown", three + kPacket + tail, kScale, {{8, 8}}},
+        {"garbage before header", QByteArray::fromHex("5344ff534d00") + kPacket + tail, kScale, {{8, 8}}},
+        {"empty packet skipped", QByteArray::fromHex("53444d00") + kPacket + tail, kScale, {{8, 8}}},
+        {"signed values", negative + tail, kScale, {{-1.0, -32768 * 0.25}}},
+        {"unsigned detectors halve", negative + tail, {1, 1, 16, 16, true, true}, {{0x7fff, 0x4000}}},
+        {"only A unsigned", negative + tail, {1, 1, 16, 16, true, false}, {{0x7fff, -32768}}},
+    };
+    for (const auto &c : cases) {
+        // Whole stream at once and byte by byte must give the same pairs.
+        for (int chunk : {1 << 20, 1, 5}) {
+            TMonitorDecoder d(TMonitorForm::Packet, c.scale);
+            Queue q;
+            std::vector<TMonitorSample> got;
+            for (qsizetype i = 0; i < c.stream.size(); i += chunk)
+                for (const auto &s : q.feed(d, c.stream.mid(i, chunk)))
+                    got.push_back(s);
+            ASSERT_EQ(got.size(), c.shown.size()) << c.name << " chunk " << chunk;
+            for (size_t i = 0; i < got.size(); ++i) {
+                EXPECT_DOUBLE_EQ(got[i].A, c.shown[i].first) << c.name;
+                EXPECT_DOUBLE_EQ(got[i].B, c.shown[i].second) << c.name;
+            }
+        }
+    }
+}
+
+TEST(MonitorDecoder, SimpleStreamAndForms) {
+    TMonitorDecoder d(TMonitorForm::Simple, kScale);
+    Queue q;
+    const auto shown = q.feed(d, QByteArray::fromHex("ffff0500" "0100"));
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_DOUBLE_EQ(shown[0].A, -0.5);
+    EXPECT_DOUBLE_EQ(shown[0].B, 1.25);
+    EXPECT_EQ(q.bytes.size(), 2); // half a pair waits
+    EXPECT_EQ(q.feed(d, QByteArray::fromHex("0080")).size(), 1u);
+
+    // The simple stream ignores the unsigned flags.
+    TMonitorDecoder u(TMonitorForm::Simple, {1, 1, 16, 16, true, true});
+    Queue q2;
+    const auto raw = q2.feed(u, QByteArray::fromHex("ffff0400"));
+    ASSERT_EQ(raw.size(), 1u);
+    EXPECT_DOUBLE_EQ(raw[0].A, -1);
+
+    for (TDevice dev : {ModelR1, ModelR2, ModelS1, ModelS2, ModelT1, ModelT2, ModelV})
+        EXPECT_EQ(MonitorFormFor(dev), TMonitorForm::Packet) << DeviceTextOf(dev).toStdString();
+    for (TDevice dev : {ModelA, ModelF, ModelU, ModelW})
+        EXPECT_EQ(MonitorFormFor(dev), TMonitorForm::Simple) << DeviceTextOf(dev).toStdString();
+}
+
+TEST(MonitorRange, MeterScales) {
+    struct {
+        int32_t bitRes;
+        double moCh;
+        int32_t low, high;
+        double min, max;
+    } cases[] = {
+        {12, 0.001, 6, -6, -1.024, 1.024},
+        {12, -0.001, 12, -12, -2.048, 2.048},
+        {16, 1.0, 12, 1, -32768, -32768.0 / 12},
+        {0, 2.0, 12, -12, -2, 2}, // nonsense resolution counts as one bit
+        {40, 1.0, 12, -12, -549755813888.0, 549755813888.0},
+    };
+    for (const auto &c : cases) {
+        TMonitorRange r;
+        r.SetLow(TMonitorRange::A, c.low);
+        r.SetHigh(TMonitorRange::A, c.high);
+        const double fs = MonitorFullScale(c.bitRes, c.moCh);
+        EXPECT_DOUBLE_EQ(r.MeterMin(TMonitorRange::A, fs), c.min) << c.bitRes;
+        EXPECT_DOUBLE_EQ(r.MeterMax(TMonitorRange::A, fs), c.max) << c.bitRes;
+    }
+}
+
+TEST(MonitorRange, BarRules) {
+    enum Op { Low, High, Sym };
+    struct {
+        const char *name;
+        int32_t low0, high0;
+        bool sym;
+        Op op;
+        int32_t value;
+        int32_t low, high;
+    } cases[] = {
+        {"sym high to 0", 12, -12, true, High, 0, 1, -1},
+        {"sym high to -5", 12, -12, true, High, -5, 5, -5},
+        {"sym low to -3", 12, -12, true, Low, -3, 1, -1},
+        {"low above high pushes high", 12, -2, false, Low, -4, -4, -5},
+        {"low onto top high moves low", 12, -12, false, Low, -12, -11, -12},
+        {"high below low pushes low", 3, -12, false, High, 5, 6, 5},
+        {"high onto bottom low moves high", 12, -12, false, High, 12, 12, 11},
+        {"ordered move untouched", 12, -12, false, High, 3, 12, 3},
+        {"clamped to bar range", 6, -12, false, Low, 40, 12, -12},
+        {"symetrize takes the wider side", 3, -7, false, Sym, 1, 7, -7},
+        {"symetrize of a centred pair", 1, 0, false, Sym, 1, 1, -1},
+    };
+    for (const auto &c : cases) {
+        TMonitorRange r;
+        r.SetLow(TMonitorRange::B, c.low0);
+        r.SetHigh(TMonitorRange::B, c.high0);
+        if (c.sym)
+            r.SetSymetrize(TMonitorRange::B, true);
+        int changes = 0;
+        r.OnChange = [&] { ++changes; };
+        if (c.op == Low)
+            r.SetLow(TMonitorRange::B, c.value);
+        else if (c.op == High)
+            r.SetHigh(TMonitorRange::B, c.value);
+        else
+            r.SetSymetrize(TMonitorRange::B, true);
+        EXPECT_EQ(r.Low(TMonitorRange::B), c.low) << c.name;
+        EXPECT_EQ(r.High(TMonitorRange::B), c.high) << c.name;
+        EXPECT_GT(r.Low(TMonitorRange::B), r.High(TMonitorRange::B)) << c.name;
+        EXPECT_GT(changes, 0) << c.name;
+        EXPECT_EQ(r.Low(TMonitorRange::A), 0) << c.name; // the other channel stays
+    }
+}
+
+TEST(MonitorRange, StoreRoundTripAndDefaults) {
+    test::TestDir dir;
+    TMonitorRange fresh;
+    int changes = 0;
+    fresh.OnChange = [&] { ++changes; };
+    {
+        TPFormSettings s = TMonitorRange::MakeStore();
+        s.Restore();
+        fresh.RestoreFrom(s);
+    }
+    EXPECT_GT(changes, 0);
+    for (auto ch : {TMonitorRange::A, TMonitorRange::B}) {
+        EXPECT_EQ(fresh.Low(ch), 12);
+        EXPECT_EQ(fresh.High(ch), -12);
+        EXPECT_FALSE(fresh.Symetrize(ch));
+    }
+
+    TMonitorRange r;
+    r.SetLow(TMonitorRange::A, 3);
+    r.SetHigh(TMonitorRange::A, -9);
+    r.SetSymetrize(TMonitorRange::B, true);
+    r.SetHigh(TMonitorRange::B, -4);
+    {
+        TPFormSettings s = TMonitorRange::MakeStore();
+        r.SaveTo(s);
+        s.Save();
+    }
+    TPFormSettings s = TMonitorRange::MakeStore();
+    s.Restore();
+    EXPECT_EQ(s.Integer("AHighPossition"), -9);
+    EXPECT_TRUE(s.Boolean("BSymetrize"));
+    TMonitorRange back;
+    back.RestoreFrom(s);
+    EXPECT_EQ(back.Low(TMonitorRange::A), 3);
+    EXPECT_EQ(back.High(TMonitorRange::A), -9);
+    EXPECT_EQ(back.Low(TMonitorRange::B), 4);
+    EXPECT_EQ(back.High(TMonitorRange::B), -4);
+    EXPECT_TRUE(back.Symetrize(TMonitorRange::B));
+    EXPECT_FALSE(back.Symetrize(TMonitorRange::A));
+}
