@@ -3,6 +3,7 @@
 #include "common/MessageService.h"
 #include "support/TestSupport.h"
 
+#include <QAction>
 #include <QLabel>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
@@ -24,15 +25,18 @@ TEST(ProgramStartup, WindowsAreCreatedInOrderAndTheFirstShowRunsOnce) {
     ScopedMessageService scope(&messages);
     {
         TProgram program(TProgramOptions{});
-        EXPECT_EQ(program.Steps(), QStringList({"splash", "frmMain", "TCommonObjs", "Navigator", "EnvSetup",
-                                                "navigator filled"}));
+        EXPECT_EQ(program.Steps(), QStringList({"splash", "frmMain", "TCommonObjs", "Monitor", "Navigator",
+                                                "EnvSetup", "navigator filled"}));
+        EXPECT_TRUE(program.Main().Action("mniMonitor")->isEnabled());
+        // Without a connected instrument the monitor has no gain or photodiode controls.
+        EXPECT_FALSE(program.Monitor().GainsEnabled);
         EXPECT_FALSE(program.Main().ShownOnce());
         // The navigator's root and its two service nodes exist before the first show.
         EXPECT_EQ(program.Navigator().Root()->text(0), "Tessel 3.0");
         EXPECT_EQ(program.Navigator().Root()->childCount(), 2);
         program.Start();
         EXPECT_TRUE(program.Main().ShownOnce());
-        EXPECT_EQ(program.Steps().mid(6), QStringList({"first show", "splash freed", "start-up actions"}));
+        EXPECT_EQ(program.Steps().mid(7), QStringList({"first show", "splash freed", "start-up actions"}));
         // Without an instrument the program acts as the default type and says so.
         EXPECT_EQ(program.Main().Panel(1)->text(), "Not connected");
         program.Main().close();

@@ -9,7 +9,9 @@
 #include "compiler/CompilerLibrary.h"
 #include "device/PortList.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QStatusBar>
 
 namespace tessel {
 
@@ -49,6 +51,9 @@ TProgram::TProgram(const TProgramOptions &options) : m_options(options) {
     m_common->Comm->SetPreferredPort(m_options.port);
     WireDeviceCommands(*m_main, *m_common, &m_env);
     m_steps << QStringLiteral("TCommonObjs");
+    m_monitor = std::make_unique<Tsmon>(*m_common->Comm, MonitorScaleOf(Config().Instrument), m_main.get());
+    wireMonitor();
+    m_steps << QStringLiteral("Monitor");
     m_navigator = std::make_unique<TNavigator>(m_main.get());
     m_steps << QStringLiteral("Navigator");
     m_envDialog = std::make_unique<TEnvSetupDialog>(
@@ -65,6 +70,8 @@ TProgram::TProgram(const TProgramOptions &options) : m_options(options) {
                            TesselIcon(QStringLiteral("test-keys")));
     m_navigator->Fill();
     m_navigator->RestoreSettings();
+    m_navigator->IsConnected = [this] { return m_common->Comm->Connected(); };
+    m_navigator->OpenMonitor = [this] { RunMonitor(); };
     m_steps << QStringLiteral("navigator filled");
     m_main->SetNavigator(m_navigator.get());
     m_main->SetEnvDialog(m_envDialog.get());
@@ -76,8 +83,59 @@ TProgram::~TProgram() {
     // Windows that the main window parents go first, the main window last.
     m_envDialog.reset();
     m_navigator.reset();
+    m_monitor.reset();
     m_common.reset();
     m_main.reset();
+}
+
+TMonitorScale MonitorScaleOf(const TInstrumentConfig &c) {
+    return TMonitorScale{c.MoChA, c.MoChB, c.BitResA, c.BitResB, c.DetectorAUnsigned, c.DetectorBUnsigned};
+}
+
+void TProgram::wireMonitor() {
+    TCommunication &link = *m_common->Comm;
+    m_monitor->SetStatusPolling = [this](bool on) {
+        if (on && m_common->Comm->Connected())
+            m_common->StatusTimer.start();
+        else
+            m_common->StatusTimer.stop();
+    };
+    // Gains, offsets and photodiodes exist only on some connected types.
+    auto updateControls = [this] {
+        TCommunication &l = *m_common->Comm;
+        const TDevice d = l.Device();
+        const bool gains = l.Connected() && (d == ModelR2 || d == ModelS2 || d == ModelT1 || d == ModelT2 || d == ModelV);
+        const bool apd = l.Connected() && (d == ModelS2 || d == ModelT1 || d == ModelT2 || d == ModelV);
+        m_monitor->SetGainsEnabled(gains);
+        m_monitor->SetApdEnabled(apd);
+        m_monitor->SetScale(MonitorScaleOf(Config().Instrument));
+    };
+    auto chain = [](std::function<void(TCustomComm *)> before, std::function<void()> after) {
+        return [before, after](TCustomComm *s) {
+            if (before)
+                before(s);
+            after();
+        };
+    };
+    link.OnConnectedChanged = chain(link.OnConnectedChanged, [this, updateControls] {
+        updateControls();
+        m_monitor->ReadGains();
+        m_monitor->ReadApd();
+    });
+    link.OnDeviceChanged = chain(link.OnDeviceChanged, updateControls);
+    QObject::connect(m_main->Action(QStringLiteral("mniMonitor")), &QAction::triggered, m_main.get(),
+                     [this] { RunMonitor(); });
+    m_main->SetCommandBuilt(QStringLiteral("mniMonitor"), true);
+}
+
+void TProgram::RunMonitor() {
+    m_monitor->SetScale(MonitorScaleOf(Config().Instrument));
+    m_monitor->exec();
+    WriteLog(QStringLiteral("After Close Monitor"));
+    TCommunication &link = *m_common->Comm;
+    if (link.Connected())
+        link.GetStatus();
+    m_main->statusBar()->repaint();
 }
 
 void TProgram::Start() {

@@ -3,6 +3,7 @@
 #include "app/CommonObjs.h"
 #include "app/widgets/MainWindow.h"
 #include "graph/widgets/Navigator.h"
+#include "monitor/widgets/MonitorWindow.h"
 #include "settings/EnvSetup.h"
 #include "settings/widgets/EnvSetupDialog.h"
 
@@ -20,12 +21,15 @@ struct TProgramOptions {
     static TProgramOptions Parse(const QStringList &args);
 };
 
+// The monitor's scale from the instrument configuration.
+TMonitorScale MonitorScaleOf(const TInstrumentConfig &c);
+
 // Module initialisation before any window: the compiler library (ends the
 // program when missing), the traffic log and the graph bounds.
 void InitModules();
 
 // The program's windows, created in their fixed order: splash, main window,
-// shared objects, navigator, environment options; then the navigator is
+// shared objects, live monitor, navigator, environment options; then the navigator is
 // filled, the main window shown (its first show opens the instrument link)
 // and the command-line experiment or the start-up offers follow.
 class TProgram {
@@ -39,18 +43,23 @@ public:
     TfrmMain &Main() { return *m_main; }
     TCommonObjs &Common() { return *m_common; }
     TNavigator &Navigator() { return *m_navigator; }
+    Tsmon &Monitor() { return *m_monitor; }
+    // Shows the live monitor modally, then polls the instrument once.
+    void RunMonitor();
     TEnvSetup &Env() { return m_env; }
     TEnvSetupDialog &EnvDialog() { return *m_envDialog; }
     // What happened, in order; start-up tests read it.
     const QStringList &Steps() const { return m_steps; }
 
 private:
+    void wireMonitor();
     TProgramOptions m_options;
     QStringList m_steps;
     std::unique_ptr<QSplashScreen> m_splash;
     TEnvSetup m_env;
     std::unique_ptr<TfrmMain> m_main;
     std::unique_ptr<TCommonObjs> m_common;
+    std::unique_ptr<Tsmon> m_monitor;
     std::unique_ptr<TNavigator> m_navigator;
     std::unique_ptr<TEnvSetupDialog> m_envDialog;
 };
