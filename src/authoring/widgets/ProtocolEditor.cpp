@@ -61,6 +61,8 @@ QWidget *page(QPlainTextEdit *text, QTableWidget *grid) {
 TfrmProtocol::TfrmProtocol(TProtocolDoc &doc, QWidget *parent) : QMainWindow(parent), m_doc(doc) {
     setWindowTitle(QStringLiteral("Protocol Editor"));
     pgProtocol = new QTabWidget;
+    // Measurement captions have two lines.
+    pgProtocol->setStyleSheet(QStringLiteral("QTabBar::tab { min-height: 30px; }"));
     memCurrent = makeText(nullptr, false);
     grdVars = makeVarGrid(nullptr);
     pgProtocol->addTab(page(memCurrent, grdVars), QStringLiteral("Current"));
