@@ -4,6 +4,7 @@
 #include "Cli.h"
 
 #include "app/InstrumentConfig.h"
+#include "authoring/ProtocolDoc.h"
 #include "common/AppPaths.h"
 #include "common/NumberText.h"
 #include "compiler/Compiler.h"
@@ -30,16 +31,6 @@ QString hexBytes(const QByteArray &b) {
 
 QString num(double v) {
     return FormatShortest(v);
-}
-
-// The folder of the type's include files ("ModelG_0101/") below the include
-// base, or the base itself when the type has no folder.
-QString DeviceIncludeDir(const QString &base, TDevice d) {
-    const TDeviceInfo &info = DeviceInfo(d);
-    const QString folder =
-        QString::asprintf("%s_%4.4x", QByteArray(info.identification).trimmed().constData(), unsigned(info.version));
-    const QString dir = QDir(base).filePath(folder);
-    return QFileInfo(dir).isDir() ? dir + QLatin1Char('/') : base;
 }
 
 QJsonArray macrosJson(const TMacroList &list) {

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "authoring/ProtocolDoc.h"
+
+#include <QMainWindow>
+
+class QAction;
+class QCheckBox;
+class QDialog;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QTabWidget;
+class QTableWidget;
+
+namespace tessel {
+
+// The protocol face of an experiment's protocol editor: the current text with
+// the variables of the last check, read-only measurement sheets, the check's
+// messages below and the Edit and Protocol menus. State lives in TProtocolDoc.
+class TfrmProtocol : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TfrmProtocol(TProtocolDoc &doc, QWidget *parent = nullptr);
+
+    void SetExperimentName(const QString &name);
+    // Adds a read-only sheet after "Current" with the last checked text and variables.
+    void AddMeasurementSheet(const QString &caption);
+    // Shows the document's text again after it was changed from outside.
+    void ReloadText();
+
+    QPlainTextEdit *memCurrent = nullptr;
+    QTableWidget *grdVars = nullptr;
+    QTabWidget *pgProtocol = nullptr;
+    QListWidget *lbResults = nullptr;
+    QLabel *pnlCaret = nullptr, *pnlModified = nullptr;
+    QAction *mniUndo, *mniCut, *mniCopy, *mniPaste, *mniDelete, *mniSelectAll, *mniFind, *mniReplace,
+        *mniCopyToCurrent, *mniClear, *mniFont, *mniOpen, *mniSaveAs, *mniCheck;
+
+    void mniCheckClick();
+    void mniClearClick();
+    void mniOpenClick();
+    void mniSaveAsClick();
+    void mniCopyToCurrentClick();
+    // One routine for the find and the replace dialog.
+    void FindReplace(TFindMode mode);
+    QLineEdit *edFind = nullptr, *edReplace = nullptr;
+    QCheckBox *cbWholeWord = nullptr, *cbMatchCase = nullptr;
+
+private:
+    QPlainTextEdit *shownText() const;
+    void showDialog(bool replace);
+    void updateStatus();
+    void fillVars(QTableWidget *grid, const std::vector<std::pair<QString, QString>> &rows);
+
+    TProtocolDoc &m_doc;
+    TFindState m_findState;
+    QDialog *m_findDialog = nullptr;
+    QWidget *m_replaceRow = nullptr, *m_btnReplace = nullptr, *m_btnReplaceAll = nullptr;
+    bool m_loading = false;
+    QString m_name;
+};
+
+} // namespace tessel
