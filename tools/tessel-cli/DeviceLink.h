@@ -50,6 +50,24 @@ inline bool Identify(TCommunication &link, bool wake, QStringList &messages) {
     return ok;
 }
 
+// The opened link with the instrument identified, or null after printing why
+// (exit code in rc); found receives the identification's result text.
+inline std::unique_ptr<TCommunication> OpenIdentifiedLink(const QCommandLineParser &p, const QString &command,
+                                                          CliIO &io, int &rc, QString *found = nullptr) {
+    auto link = OpenLink(p, command, io, rc);
+    if (!link)
+        return nullptr;
+    QStringList messages;
+    if (!Identify(*link, false, messages)) {
+        io.err << messages.value(messages.size() - 1) << '\n';
+        rc = kExitFailed;
+        return nullptr;
+    }
+    if (found)
+        *found = messages.value(messages.size() - 1);
+    return link;
+}
+
 // A port that fails under way (the device unplugged) raises; report it as a
 // failed operation.
 template <typename F> int Guarded(CliIO &io, F body) {

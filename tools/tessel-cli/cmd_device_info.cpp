@@ -63,14 +63,10 @@ int runBody(const QStringList &args, CliIO &io) {
     if (int rc = ParseArgs(p, QStringLiteral("device-info"), args, io); rc != kContinue)
         return rc;
     int rc = kExitOk;
-    auto link = OpenLink(p, QStringLiteral("device-info"), io, rc);
+    QString found;
+    auto link = OpenIdentifiedLink(p, QStringLiteral("device-info"), io, rc, &found);
     if (!link)
         return rc;
-    QStringList messages;
-    if (!Identify(*link, false, messages)) {
-        io.err << messages.value(messages.size() - 1) << '\n';
-        return kExitFailed;
-    }
     const QString ini = p.isSet(QStringLiteral("ini")) ? p.value(QStringLiteral("ini")) : AppPaths::iniPath();
     TInstrumentConfig config = ReadInstrumentConfig(ini, link->DeviceText());
     bool fromInstrument = false;
@@ -90,7 +86,7 @@ int runBody(const QStringList &args, CliIO &io) {
         j["source"] = fromInstrument ? QStringLiteral("instrument") : QStringLiteral("ini");
         PrintJson(io, QJsonDocument(j));
     } else {
-        io.out << messages.value(messages.size() - 1) << '\n';
+        io.out << found << '\n';
         printText(io, shown);
     }
     return kExitOk;

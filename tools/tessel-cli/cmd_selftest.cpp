@@ -11,14 +11,9 @@ int runBody(const QStringList &args, CliIO &io) {
     if (int rc = ParseArgs(p, QStringLiteral("selftest"), args, io); rc != kContinue)
         return rc;
     int rc = kExitOk;
-    auto link = OpenLink(p, QStringLiteral("selftest"), io, rc);
+    auto link = OpenIdentifiedLink(p, QStringLiteral("selftest"), io, rc);
     if (!link)
         return rc;
-    QStringList messages;
-    if (!Identify(*link, false, messages)) {
-        io.err << messages.value(messages.size() - 1) << '\n';
-        return kExitFailed;
-    }
     QStringList lines;
     const bool complete = link->TestUnit(lines);
     for (const QString &l : lines)

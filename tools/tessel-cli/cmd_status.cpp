@@ -11,14 +11,9 @@ int runBody(const QStringList &args, CliIO &io) {
     if (int rc = ParseArgs(p, QStringLiteral("status"), args, io); rc != kContinue)
         return rc;
     int rc = kExitOk;
-    auto link = OpenLink(p, QStringLiteral("status"), io, rc);
+    auto link = OpenIdentifiedLink(p, QStringLiteral("status"), io, rc);
     if (!link)
         return rc;
-    QStringList messages;
-    if (!Identify(*link, false, messages)) {
-        io.err << messages.value(messages.size() - 1) << '\n';
-        return kExitFailed;
-    }
     const TDeviceStatus s = link->GetStatus();
     io.out << int(s) << ' ' << StatusText(s) << '\n';
     return s == stNoReply ? kExitFailed : kExitOk;
