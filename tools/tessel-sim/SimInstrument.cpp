@@ -363,11 +363,11 @@ void TSimInstrument::Execute(std::string_view name, const uint8_t *p, size_t n)
                  ok ? "\"OK\" (device programmed)" : "\"ER\" (no image to program)");
     } else if (cmd == "PF") {
         Log("> PF");
-        char text[42];
-        if (m_imageLoaded && !m_image.empty())
-            std::snprintf(text, sizeof text, "OK flash written, %zu bytes", m_image.size());
-        else
-            std::snprintf(text, sizeof text, "ER no image to write");
+        // The program reads at most 41 bytes of this reply.
+        std::string text = m_imageLoaded && !m_image.empty()
+                               ? "OK flash written, " + std::to_string(m_image.size()) + " bytes"
+                               : std::string("ER no image to write");
+        text.resize(std::min<size_t>(text.size(), 41));
         Reply(text);
     } else if (cmd.rfind("LD", 0) == 0) {
         const size_t total = size_t(p[0]) + 256 * size_t(p[1]) + size_t(BlockSize()) * p[2];
