@@ -98,8 +98,10 @@ int32_t ReadThickness(const QString &iniPath) {
 
 void SavePrintColumns(const QString &iniPath, const std::array<bool, kPrintColumns> &cols) {
     TIniFile2 ini(iniPath);
+    ini.BeginUpdate();
     for (int col = 0; col < kPrintColumns; ++col)
         ini.WriteBool(QStringLiteral("Main"), QStringLiteral("DePrnCol%1").arg(col), cols[col]);
+    ini.EndUpdate();
 }
 
 void SaveThickness(const QString &iniPath, int32_t thickness) {

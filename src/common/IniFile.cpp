@@ -182,12 +182,23 @@ QStringList TIniFile2::ReadSection(const QString &section) const { return doc().
 bool TIniFile2::SectionExists(const QString &section) const { return doc().hasSection(section); }
 
 void TIniFile2::WriteString(const QString &section, const QString &key, const QString &value) {
-    IniDocument d = doc();
-    d.setValue(section, key, value);
+    doc();
+    m_doc->setValue(section, key, value);
+    m_dirty = true;
+    if (m_updates == 0)
+        commit();
+}
+
+void TIniFile2::EndUpdate() {
+    if (m_updates > 0 && --m_updates == 0 && m_dirty)
+        commit();
+}
+
+void TIniFile2::commit() {
+    m_dirty = false;
     QSaveFile f(m_fileName);
-    if (!f.open(QIODevice::WriteOnly) || f.write(d.text().toUtf8()) < 0 || !f.commit())
+    if (!f.open(QIODevice::WriteOnly) || f.write(m_doc->text().toUtf8()) < 0 || !f.commit())
         throw ETesselError(QStringLiteral("Unable to write to %1").arg(m_fileName));
-    m_doc = std::move(d);
 }
 
 void TIniFile2::WriteInteger(const QString &section, const QString &key, int32_t value) {

@@ -52,11 +52,17 @@ public:
     void WriteString(const QString &section, const QString &key, const QString &value);
     void WriteInteger(const QString &section, const QString &key, int32_t value);
     void WriteBool(const QString &section, const QString &key, bool value);
+    // Writes between these two go to the file once, at the outermost EndUpdate.
+    void BeginUpdate() { ++m_updates; }
+    void EndUpdate();
 
 private:
+    void commit();
     const IniDocument &doc() const;
     QString m_fileName;
     mutable std::optional<IniDocument> m_doc;
+    int m_updates = 0;
+    bool m_dirty = false;
 };
 
 } // namespace tessel
