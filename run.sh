@@ -6,8 +6,12 @@ cd "$(dirname "$0")"
 source scripts/deps.sh
 tessel_ensure_deps
 
+# A compiler cache, where one is installed, makes rebuilds of other checkouts cheap.
+LAUNCHER=()
+if command -v ccache >/dev/null; then LAUNCHER=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache); fi
+
 BUILD=${TESSEL_RUN_BUILD:-build}
-cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSEL_BUILD_TESTS=OFF
+cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSEL_BUILD_TESTS=OFF "${LAUNCHER[@]}"
 cmake --build "$BUILD" -j "${TESSEL_JOBS:-2}"
 BIN="$BUILD/bin"
 
