@@ -213,7 +213,10 @@ void TXYGraph::dragEnterEvent(QDragEnterEvent *e) {
 
 int TXYGraph::DropDependencies(const QMimeData *data) {
     const auto *drag = qobject_cast<const TDragDependency *>(data);
-    return drag && m_acceptDrops ? m_model.AddDependencies(drag->List()) : 0;
+    const int added = drag && m_acceptDrops ? m_model.AddDependencies(drag->List()) : 0;
+    if (added > 0 && OnDependenciesDropped)
+        OnDependenciesDropped(added);
+    return added;
 }
 
 void TXYGraph::dropEvent(QDropEvent *e) {

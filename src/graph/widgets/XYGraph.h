@@ -46,6 +46,8 @@ public:
     bool AcceptDependencyDrops() const { return m_acceptDrops; }
     // What a drop does; returns how many data sets were added.
     int DropDependencies(const QMimeData *data);
+    // Data sets were added by a drop (how many).
+    std::function<void(int)> OnDependenciesDropped;
 
     void SetCaption(const QString &c);
     void AddDependency(TDependency *d) { m_model.AddDependency(d); }
