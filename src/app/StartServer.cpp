@@ -37,7 +37,17 @@ void TStartServer::onConnection() {
         connect(s, &QLocalSocket::readyRead, this, [this, s] {
             if (!s->canReadLine())
                 return;
-            s->readLine();
+            const QString line = QString::fromUtf8(s->readLine()).trimmed();
+            if (line.startsWith(QLatin1String("open "))) {
+                const QString file = line.mid(5).trimmed();
+                const bool open = OnOpen && !file.isEmpty();
+                s->write(open ? "opened\n" : "ignored\n");
+                s->flush();
+                s->disconnectFromServer();
+                if (open)
+                    QTimer::singleShot(0, this, [this, file] { OnOpen(file); });
+                return;
+            }
             const bool start = m_canStart && m_canStart();
             s->write(start ? "started\n" : "ignored\n");
             s->flush();
@@ -50,11 +60,19 @@ void TStartServer::onConnection() {
 }
 
 bool TStartServer::Send(QString *reply, const QString &name, int timeoutMs) {
+    return request("TesselStart\n", reply, name, timeoutMs);
+}
+
+bool TStartServer::SendOpen(const QString &file, QString *reply, const QString &name, int timeoutMs) {
+    return request("open " + file.toUtf8() + '\n', reply, name, timeoutMs);
+}
+
+bool TStartServer::request(const QByteArray &line, QString *reply, const QString &name, int timeoutMs) {
     QLocalSocket s;
     s.connectToServer(name);
     if (!s.waitForConnected(timeoutMs))
         return false;
-    s.write("TesselStart\n");
+    s.write(line);
     if (!s.waitForBytesWritten(timeoutMs))
         return false;
     while (!s.canReadLine())

@@ -25,8 +25,15 @@ public:
     // Client side: sends one request; true with "started" or "ignored" in reply
     // when a program took it, false when none listens.
     static bool Send(QString *reply = nullptr, const QString &name = SocketName(), int timeoutMs = 3000);
+    // Asks the program to open an experiment file; the reply is "opened" or "ignored".
+    static bool SendOpen(const QString &file, QString *reply = nullptr, const QString &name = SocketName(),
+                         int timeoutMs = 3000);
+
+    // Opens an experiment file named in an "open" request.
+    std::function<void(const QString &file)> OnOpen;
 
 private:
+    static bool request(const QByteArray &line, QString *reply, const QString &name, int timeoutMs);
     void onConnection();
     std::function<bool()> m_canStart;
     std::function<void()> m_start;

@@ -12,11 +12,12 @@ using namespace tessel;
 
 namespace {
 // The client blocks, so it runs on its own thread while the server's loop spins here.
-QString sendFromThread(const QString &name, bool *delivered) {
+QString sendFromThread(const QString &name, bool *delivered, const QString &open = {}) {
     QString reply;
     std::atomic<bool> done{false};
     std::thread t([&] {
-        *delivered = TStartServer::Send(&reply, name, 2000);
+        *delivered = open.isEmpty() ? TStartServer::Send(&reply, name, 2000)
+                                    : TStartServer::SendOpen(open, &reply, name, 2000);
         done = true;
     });
     QDeadlineTimer deadline(5000);
@@ -44,6 +45,21 @@ TEST(StartServer, ConsumesEveryRequestAndStartsOnlyWhenEnabled) {
     EXPECT_EQ(sendFromThread(name, &delivered), "started");
     QCoreApplication::processEvents();
     EXPECT_EQ(starts, 1);
+}
+
+TEST(StartServer, OpenRequestsNameAFileAndNeverStart) {
+    int starts = 0;
+    QStringList opened;
+    TStartServer server([] { return true; }, [&] { ++starts; });
+    const QString name = QStringLiteral("TesselOpenTest-%1").arg(QCoreApplication::applicationPid());
+    ASSERT_TRUE(server.Listen(name));
+    bool delivered = false;
+    EXPECT_EQ(sendFromThread(name, &delivered, "/data/leaf 3.exp"), "ignored");
+    server.OnOpen = [&](const QString &f) { opened << f; };
+    EXPECT_EQ(sendFromThread(name, &delivered, "/data/leaf 3.exp"), "opened");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(opened, QStringList{"/data/leaf 3.exp"});
+    EXPECT_EQ(starts, 0);
 }
 
 TEST(StartServer, NobodyListening) {

@@ -203,7 +203,7 @@ void TfrmMain::SetCommandBuilt(const QString &id, bool built) {
 
 void TfrmMain::UpdateDocumentControls() {
     const bool any = m_experiments.Count() > 0;
-    const bool active = m_experiments.Active() != nullptr;
+    const bool active = ActiveExperimentExists ? ActiveExperimentExists() : m_experiments.Active() != nullptr;
     for (const MainCommand &c : MainCommands()) {
         const QString id = QLatin1String(c.id);
         bool on = !m_unbuilt.contains(id);
@@ -230,7 +230,8 @@ void TfrmMain::updateWindowMenu() {
         menu->removeAction(all[i]);
         delete all[i];
     }
-    Action("mniMakeActive")->setEnabled(IsCommandBuilt("mniMakeActive") && m_experiments.Active());
+    Action("mniMakeActive")->setEnabled(IsCommandBuilt("mniMakeActive") && !m_experiments.Busy() &&
+                                        (ActiveExperimentExists ? ActiveExperimentExists() : false));
     const QList<QMdiSubWindow *> windows = m_mdi->subWindowList();
     m_windowListSeparator->setVisible(!windows.isEmpty());
     int n = 0;
@@ -287,6 +288,10 @@ bool TfrmMain::ListenForStart(const QString &name) {
     if (!m_startServer)
         m_startServer = new TStartServer([this] { return Action("mniStart")->isEnabled(); },
                                          [this] { mniStartClick(); }, this);
+    m_startServer->OnOpen = [this](const QString &file) {
+        if (OpenRequested)
+            OpenRequested(file);
+    };
     return m_startServer->Listen(name.isEmpty() ? TStartServer::SocketName() : name);
 }
 
@@ -345,6 +350,11 @@ void TfrmMain::SaveSettings() {
 }
 
 void TfrmMain::closeEvent(QCloseEvent *e) {
+    // Unsaved experiments are asked about first; Cancel keeps the program.
+    if (CloseDocuments && !CloseDocuments()) {
+        e->ignore();
+        return;
+    }
     if (SendStop)
         SendStop();
     try {

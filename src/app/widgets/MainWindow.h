@@ -64,6 +64,8 @@ public:
     QTimer &ReconnectTimer() { return m_reconnect; }
     bool ShownOnce() const { return m_shownOnce; }
     int ExperimentCounter() const { return m_experimentCounter; }
+    // The running number of the next new experiment; never reset.
+    int NextExperimentNumber() { return ++m_experimentCounter; }
 
     void SetNavigator(TNavigator *nav);
     void SetEnvDialog(TEnvSetupDialog *dlg) { m_envDialog = dlg; }
@@ -92,12 +94,18 @@ public:
     // Experiment and measurement hooks filled in as those subsystems land.
     std::function<bool(const QString &file)> OpenExperimentFile;
     std::function<void()> NewExperiment;
+    // Whether an experiment window (or its protocol editor) is the active child.
+    std::function<bool()> ActiveExperimentExists;
     std::function<void()> RunWizard;
     // After the first show: open the command-line file, else offer the wizard
     // and a blank experiment as the environment options say.
     void RunStartupActions(const QString &commandLineFile);
     std::function<void()> StartMeasurement;
     std::function<void()> SendStop;
+    // Closes every document window first; false when one stays open.
+    std::function<bool()> CloseDocuments;
+    // An experiment file named by another program ("tessel-cli start --open").
+    std::function<void(const QString &)> OpenRequested;
     // First show: select the stored default instrument type.
     std::function<void()> ApplyDefaultDevice;
     // First show: read the baud rates, open the stored port, identify.

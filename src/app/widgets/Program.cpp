@@ -11,6 +11,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPointer>
 #include <QStatusBar>
 
 namespace tessel {
@@ -65,6 +68,8 @@ TProgram::TProgram(const TProgramOptions &options) : m_options(options) {
                          }},
         m_main.get());
     m_steps << QStringLiteral("EnvSetup");
+    m_export = std::make_unique<TfrmExport>(m_main.get());
+    m_steps << QStringLiteral("Export");
 
     m_navigator->SetImages(AppIcon(), TesselIcon(QStringLiteral("system-monitor")),
                            TesselIcon(QStringLiteral("test-keys")));
@@ -73,6 +78,7 @@ TProgram::TProgram(const TProgramOptions &options) : m_options(options) {
     m_navigator->IsConnected = [this] { return m_common->Comm->Connected(); };
     m_navigator->OpenMonitor = [this] { RunMonitor(); };
     m_steps << QStringLiteral("navigator filled");
+    m_experiments = new TExperimentCommands(*m_main, *m_common, m_env, m_navigator.get(), m_export.get());
     m_main->SetNavigator(m_navigator.get());
     m_main->SetEnvDialog(m_envDialog.get());
     m_main->RestoreSettings();
@@ -81,6 +87,15 @@ TProgram::TProgram(const TProgramOptions &options) : m_options(options) {
 
 TProgram::~TProgram() {
     // Windows that the main window parents go first, the main window last.
+    // Experiment windows close with the MDI area; their documents use the
+    // shared objects, so they go before those.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QList<QPointer<QMdiSubWindow>> frames;
+    for (QMdiSubWindow *w : m_main->MdiArea()->subWindowList())
+        frames << w;
+    for (const QPointer<QMdiSubWindow> &w : frames)
+        delete w.data();
+    m_export.reset();
     m_envDialog.reset();
     m_navigator.reset();
     m_monitor.reset();

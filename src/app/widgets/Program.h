@@ -6,6 +6,8 @@
 #include "monitor/widgets/MonitorWindow.h"
 #include "settings/EnvSetup.h"
 #include "settings/widgets/EnvSetupDialog.h"
+#include "output/widgets/ExportDialog.h"
+#include "app/widgets/ExperimentCommands.h"
 
 #include <QSplashScreen>
 #include <QStringList>
@@ -48,6 +50,8 @@ public:
     void RunMonitor();
     TEnvSetup &Env() { return m_env; }
     TEnvSetupDialog &EnvDialog() { return *m_envDialog; }
+    TfrmExport &ExportDialog() { return *m_export; }
+    TExperimentCommands &ExperimentCommands() { return *m_experiments; }
     // What happened, in order; start-up tests read it.
     const QStringList &Steps() const { return m_steps; }
 
@@ -62,6 +66,8 @@ private:
     std::unique_ptr<Tsmon> m_monitor;
     std::unique_ptr<TNavigator> m_navigator;
     std::unique_ptr<TEnvSetupDialog> m_envDialog;
+    std::unique_ptr<TfrmExport> m_export;
+    TExperimentCommands *m_experiments = nullptr; // owned by the main window
 };
 
 } // namespace tessel

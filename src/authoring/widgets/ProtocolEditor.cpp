@@ -19,6 +19,9 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QStackedWidget>
+#include <QTextEdit>
+#include <QFormLayout>
 
 namespace tessel {
 
@@ -72,7 +75,31 @@ TfrmProtocol::TfrmProtocol(TProtocolDoc &doc, QWidget *parent) : QMainWindow(par
     split->addWidget(lbResults);
     split->setStretchFactor(0, 1);
     split->setSizes({300, 65});
-    setCentralWidget(split);
+    auto *description = new QWidget;
+    auto *form = new QVBoxLayout(description);
+    edTitle = new QLineEdit;
+    memDescription = new QTextEdit;
+    memDescription->setAcceptRichText(false);
+    auto *titleRow = new QFormLayout;
+    titleRow->addRow(QStringLiteral("&Title:"), edTitle);
+    form->addLayout(titleRow);
+    form->addWidget(memDescription, 1);
+    Faces = new QStackedWidget;
+    Faces->addWidget(split);
+    Faces->addWidget(description);
+    setCentralWidget(Faces);
+    connect(edTitle, &QLineEdit::textEdited, this, [this](const QString &t) {
+        m_doc.Title = t;
+        if (OnTitleChanged)
+            OnTitleChanged(t);
+    });
+    connect(memDescription, &QTextEdit::textChanged, this, [this] {
+        if (m_loading)
+            return;
+        m_doc.Description = memDescription->toPlainText();
+        if (OnDescriptionChanged)
+            OnDescriptionChanged();
+    });
 
     pnlCaret = new QLabel;
     pnlCaret->setMinimumWidth(120);
@@ -120,7 +147,36 @@ TfrmProtocol::TfrmProtocol(TProtocolDoc &doc, QWidget *parent) : QMainWindow(par
 
 void TfrmProtocol::SetExperimentName(const QString &name) {
     m_name = name;
-    setWindowTitle(name + QStringLiteral(" - Protocol"));
+    updateCaption();
+}
+
+void TfrmProtocol::updateCaption() {
+    setWindowTitle(m_name + (DescriptionShown() ? QStringLiteral(" - Description") : QStringLiteral(" - Protocol")));
+}
+
+bool TfrmProtocol::DescriptionShown() const { return Faces->currentIndex() == 1; }
+
+void TfrmProtocol::ShowProtocolFace() {
+    Faces->setCurrentIndex(0);
+    // The description face has an empty menu.
+    for (QAction *a : menuBar()->actions())
+        a->setVisible(true);
+    updateCaption();
+    updateStatus();
+}
+
+void TfrmProtocol::ShowDescriptionFace() {
+    Faces->setCurrentIndex(1);
+    for (QAction *a : menuBar()->actions())
+        a->setVisible(false);
+    updateCaption();
+}
+
+void TfrmProtocol::ReloadDescription() {
+    m_loading = true;
+    edTitle->setText(m_doc.Title);
+    memDescription->setPlainText(m_doc.Description);
+    m_loading = false;
 }
 
 void TfrmProtocol::ReloadText() {
@@ -200,12 +256,59 @@ void TfrmProtocol::mniCopyToCurrentClick() {
 }
 
 void TfrmProtocol::AddMeasurementSheet(const QString &caption) {
+    insertSheet(1, caption, m_doc.CompiledText.join(QLatin1Char('\n')), m_doc.Variables);
+}
+
+void TfrmProtocol::insertSheet(int pos, const QString &caption, const QString &textLines,
+                               const std::vector<std::pair<QString, QString>> &vars) {
     QPlainTextEdit *text = makeText(nullptr, true);
     text->setFont(memCurrent->font());
-    text->setPlainText(m_doc.CompiledText.join(QLatin1Char('\n')));
+    text->setPlainText(textLines);
     QTableWidget *grid = makeVarGrid(nullptr);
-    fillVars(grid, m_doc.Variables);
-    pgProtocol->insertTab(1, page(text, grid), caption);
+    fillVars(grid, vars.empty() ? std::vector<std::pair<QString, QString>>{{QString(), QString()}} : vars);
+    pgProtocol->insertTab(pos, page(text, grid), caption);
+}
+
+void TfrmProtocol::SetMeasurementSheets(const std::vector<TSheetContent> &sheets) {
+    const int shown = pgProtocol->currentIndex();
+    pgProtocol->setCurrentIndex(0);
+    while (pgProtocol->count() > 1) {
+        QWidget *w = pgProtocol->widget(1);
+        pgProtocol->removeTab(1);
+        delete w;
+    }
+    for (size_t i = 0; i < sheets.size(); ++i)
+        insertSheet(int(i) + 1, sheets[i].caption, sheets[i].text, sheets[i].variables);
+    if (shown > 0 && shown < pgProtocol->count())
+        pgProtocol->setCurrentIndex(shown);
+    updateStatus();
+}
+
+void TfrmProtocol::RemoveMeasurementSheet(int index) {
+    if (index < 1 || index >= pgProtocol->count())
+        return;
+    if (pgProtocol->currentIndex() == index)
+        pgProtocol->setCurrentIndex(0);
+    QWidget *w = pgProtocol->widget(index);
+    pgProtocol->removeTab(index);
+    delete w;
+}
+
+int TfrmProtocol::SheetCount() const { return pgProtocol->count() - 1; }
+
+QString TfrmProtocol::SheetCaption(int index) const {
+    return index >= 1 && index < pgProtocol->count() ? pgProtocol->tabText(index) : QString();
+}
+
+void TfrmProtocol::SetSheetCaption(int index, const QString &caption) {
+    if (index >= 1 && index < pgProtocol->count())
+        pgProtocol->setTabText(index, caption);
+}
+
+QString TfrmProtocol::SheetText(int index) const {
+    QWidget *w = index >= 1 && index < pgProtocol->count() ? pgProtocol->widget(index) : nullptr;
+    auto *t = w ? w->findChild<QPlainTextEdit *>() : nullptr;
+    return t ? t->toPlainText() : QString();
 }
 
 void TfrmProtocol::showDialog(bool replace) {

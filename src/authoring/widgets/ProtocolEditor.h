@@ -3,6 +3,8 @@
 #include "authoring/ProtocolDoc.h"
 
 #include <QMainWindow>
+#include <functional>
+#include <vector>
 
 class QAction;
 class QCheckBox;
@@ -13,8 +15,17 @@ class QListWidget;
 class QPlainTextEdit;
 class QTabWidget;
 class QTableWidget;
+class QStackedWidget;
+class QTextEdit;
 
 namespace tessel {
+
+// What a measurement sheet shows: the protocol and variables it ran with.
+struct TSheetContent {
+    QString caption;
+    QString text;
+    std::vector<std::pair<QString, QString>> variables;
+};
 
 // The protocol face of an experiment's protocol editor: the current text with
 // the variables of the last check, read-only measurement sheets, the check's
@@ -27,6 +38,25 @@ public:
     void SetExperimentName(const QString &name);
     // Adds a read-only sheet after "Current" with the last checked text and variables.
     void AddMeasurementSheet(const QString &caption);
+    // Replaces every measurement sheet, newest first (sheet i is measurement
+    // record i); the page shown stays when it still exists.
+    void SetMeasurementSheets(const std::vector<TSheetContent> &sheets);
+    // Shows "Current" first when that sheet is shown.
+    void RemoveMeasurementSheet(int index);
+    int SheetCount() const;
+    QString SheetCaption(int index) const;
+    void SetSheetCaption(int index, const QString &caption);
+    QString SheetText(int index) const;
+
+    // The two faces: the protocol, and the title with the description.
+    void ShowProtocolFace();
+    void ShowDescriptionFace();
+    bool DescriptionShown() const;
+    // Title and description show the document's again.
+    void ReloadDescription();
+    // The title was edited (the experiment's graph takes it as caption).
+    std::function<void(const QString &)> OnTitleChanged;
+    std::function<void()> OnDescriptionChanged;
     // Shows the document's text again after it was changed from outside.
     void ReloadText();
 
@@ -34,6 +64,9 @@ public:
     QTableWidget *grdVars = nullptr;
     QTabWidget *pgProtocol = nullptr;
     QListWidget *lbResults = nullptr;
+    QStackedWidget *Faces = nullptr;
+    QLineEdit *edTitle = nullptr;
+    QTextEdit *memDescription = nullptr;
     QLabel *pnlCaret = nullptr, *pnlModified = nullptr;
     QAction *mniUndo, *mniCut, *mniCopy, *mniPaste, *mniDelete, *mniSelectAll, *mniFind, *mniReplace,
         *mniCopyToCurrent, *mniClear, *mniFont, *mniOpen, *mniSaveAs, *mniCheck;
@@ -53,6 +86,9 @@ private:
     void showDialog(bool replace);
     void updateStatus();
     void fillVars(QTableWidget *grid, const std::vector<std::pair<QString, QString>> &rows);
+    void updateCaption();
+    void insertSheet(int pos, const QString &caption, const QString &text,
+                     const std::vector<std::pair<QString, QString>> &vars);
 
     TProtocolDoc &m_doc;
     TFindState m_findState;

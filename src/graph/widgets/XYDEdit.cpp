@@ -70,7 +70,7 @@ TXYDEdit::TXYDEdit(QWidget *parent) : QTableWidget(parent), m_titles(TDataEditMo
     connect(this, &QTableWidget::itemChanged, this, &TXYDEdit::OnItemChanged);
     connect(this, &QTableWidget::cellDoubleClicked, this, [this](int row, int col) { CellAction(row + 1, col); });
     connect(this, &QTableWidget::currentCellChanged, this, [this](int, int col) {
-        setEditTriggers(TDataEditModel::IsTextColumn(col) && m_model.EditingEnabled()
+        setEditTriggers(editable(col) && m_model.EditingEnabled()
                             ? QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed
                             : QAbstractItemView::NoEditTriggers);
     });
@@ -118,7 +118,7 @@ void TXYDEdit::Refill() {
             }
             it->setText(text);
             Qt::ItemFlags f = Qt::ItemIsSelectable | Qt::ItemIsEnabled;
-            if (rows > 0 && TDataEditModel::IsTextColumn(c))
+            if (rows > 0 && editable(c))
                 f |= Qt::ItemIsEditable;
             if (rows > 0 && (m_model.Options2 & deDrag))
                 f |= Qt::ItemIsDragEnabled;
@@ -129,14 +129,31 @@ void TXYDEdit::Refill() {
     if (rows == 0)
         setEditTriggers(QAbstractItemView::NoEditTriggers);
     resizeColumnsToContents();
+    for (int c = 0; c < cols && c < int(m_widths.size()); ++c)
+        setColumnWidth(c, std::max(m_widths[size_t(c)], columnWidth(c)));
     m_filling = false;
     viewport()->update();
+}
+
+bool TXYDEdit::editable(int column) const {
+    return TDataEditModel::IsTextColumn(column) || (column >= ecColumnCount && ExtraEditable && ExtraEditable(column));
+}
+
+void TXYDEdit::SetColumnWidths(const std::vector<int> &widths) {
+    m_widths = widths;
+    Refill();
 }
 
 void TXYDEdit::OnItemChanged(QTableWidgetItem *it) {
     if (m_filling)
         return;
     const int r = it->row() + 1, c = it->column();
+    if (c >= ecColumnCount) {
+        if (ExtraEdited && Row(r))
+            ExtraEdited(r, c, it->text());
+        Refill();
+        return;
+    }
     if (!m_model.SetCellText(r, c, it->text()))
         Refill();
 }
@@ -185,7 +202,10 @@ void TXYDEdit::CellAction(int r, int column) {
     case ecCaption:
     case ecMarkSize:
     case ecThickness: editItem(item(r - 1, column)); break;
-    default: break;
+    default:
+        if (editable(column))
+            editItem(item(r - 1, column));
+        break;
     }
 }
 

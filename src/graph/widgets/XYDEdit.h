@@ -31,7 +31,14 @@ public:
     // Windows give their own titles; more titles than the editor's columns
     // add columns that ExtraCellText fills.
     void SetTitles(const QStringList &titles);
-    virtual QString ExtraCellText(int /*r*/, int /*column*/) const { return {}; }
+    virtual QString ExtraCellText(int r, int column) const { return ExtraText ? ExtraText(r, column) : QString(); }
+    // Owners fill and edit the extra columns through these.
+    std::function<QString(int r, int column)> ExtraText;
+    std::function<bool(int column)> ExtraEditable;
+    // A typed extra cell; the grid shows the stored value again afterwards.
+    std::function<void(int r, int column, const QString &text)> ExtraEdited;
+    // Widths per column, widened where the title or a cell needs more.
+    void SetColumnWidths(const std::vector<int> &widths);
 
     // Choice dialog (title, names, current) returning the chosen index or -1;
     // colour dialog returning the chosen colour. Tests replace them.
@@ -67,6 +74,8 @@ private:
     TDataEditModel m_model;
     TXYGraph *m_graph = nullptr;
     QStringList m_titles;
+    std::vector<int> m_widths;
+    bool editable(int column) const;
     bool m_filling = false;
 };
 

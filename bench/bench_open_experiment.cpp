@@ -1,0 +1,106 @@
+// Opening an experiment of 100 measurements x 2 channels x 32768 samples as
+// the Open command does (the document, its graph and A/B series) and painting
+// its graph page once, against a plain read of the same bytes (the anchor).
+// Goal: under 1 s and within 3x of the plain read.
+#include "app/ExperimentDoc.h"
+#include "common/MessageService.h"
+#include "compiler/Compiler.h"
+#include "data/ExperimentFile.h"
+#include "graph/GraphModel.h"
+#include "graph/GraphPainter.h"
+#include "settings/EnvSetup.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <cmath>
+
+using namespace tessel;
+
+namespace {
+
+constexpr int kMeasurements = 100;
+constexpr int kSamples = 32768;
+
+struct Files {
+    QTemporaryDir dir;
+    QString path = dir.filePath(QStringLiteral("big.exp"));
+    QString include = dir.filePath(QStringLiteral("include"));
+    Files() {
+        QDir().mkpath(include);
+        QFile f(include + QStringLiteral("/Default.1st"));
+        (void)f.open(QIODevice::WriteOnly);
+        f.write("; protocol\n");
+        TExperimentModel m;
+        for (int k = 0; k < kMeasurements; ++k) {
+            m.PrepareMeasurementDataSets(kSamples, kSamples);
+            TMeasurementRecord &r = m.Current();
+            for (int c = 0; c < 2; ++c) {
+                TChannel &ch = r.Channel(c);
+                ch.Set->SetCount(kSamples);
+                for (int i = 0; i < kSamples; ++i) {
+                    ch.X->SetItem(i, (i + 1) * 1e-4);
+                    ch.Y->SetItem(i, int(2000 * std::exp(-i * 1e-4) + 100 * std::sin(i * 0.01 + k)) + 10 * c);
+                }
+            }
+            m.RecordMeasurement(46000 + k, uint8_t(ModelT1), TConditions{}, {}, {}, {});
+        }
+        SaveExperimentFile(m, path);
+    }
+};
+
+Files &Shared() {
+    static Files f;
+    return f;
+}
+
+void BM_OpenAndPaint(benchmark::State &state) {
+    Files &f = Shared();
+    TCompiler compiler;
+    TEnvSetup env;
+    QImage img(1000, 600, QImage::Format_RGB32);
+    for (auto _ : state) {
+        TGraphModel graph, ab;
+        TExperimentDoc doc(compiler, env, f.include, ModelT1, TChannelScaling{});
+        doc.SetGraphs(&graph, &ab);
+        if (!doc.Load(f.path))
+            state.SkipWithError("the file did not load");
+        QPainter p(&img);
+        TGraphLayout::Compute(graph, img.rect(), p.fontMetrics());
+        TCurveDrawer dr;
+        dr.Start(graph);
+        while (!dr.Step(p, graph)) {
+        }
+        benchmark::DoNotOptimize(img.bits());
+    }
+    state.counters["MB"] = double(QFileInfo(f.path).size()) / 1e6;
+}
+BENCHMARK(BM_OpenAndPaint)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_PlainReadAnchor(benchmark::State &state) {
+    Files &f = Shared();
+    for (auto _ : state) {
+        QFile file(f.path);
+        if (!file.open(QIODevice::ReadOnly))
+            state.SkipWithError("cannot read");
+        const QByteArray bytes = file.readAll();
+        benchmark::DoNotOptimize(bytes.constData());
+    }
+}
+BENCHMARK(BM_PlainReadAnchor)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+} // namespace
+
+int main(int argc, char **argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,380 @@
+#include "app/ExperimentDoc.h"
+
+#include "common/MessageService.h"
+#include "common/NumberText.h"
+#include "data/ExperimentFile.h"
+#include "graph/AxisTr.h"
+#include "graph/GraphModel.h"
+#include "settings/EnvSetup.h"
+
+#include <QFileInfo>
+#include <algorithm>
+#include <cmath>
+
+namespace tessel {
+
+const std::array<int, xcColumnCount> kExperimentColumnWidths = {35, 36, 109, 48, 33, 56, 85, 65, 35,
+                                                                 36, 37, 40, 70, 64, 64, 39, 37, 35};
+
+QStringList ExperimentTableTitles() {
+    return {QString(),          QStringLiteral("Show"),      QStringLiteral("Caption"),  QStringLiteral("Style"),
+            QStringLiteral("Mark"), QStringLiteral("Mark size"), QStringLiteral("Line style"),
+            QStringLiteral("Thickness"), QStringLiteral("Color"), QStringLiteral("Brush"), QStringLiteral("Points"),
+            QStringLiteral("YShift"), QStringLiteral("Multiplication"), QStringLiteral("Time"),
+            QStringLiteral("Device"), QStringLiteral("Gain"), QStringLiteral("Offset"), QStringLiteral("Sens")};
+}
+
+std::optional<double> ParseScaleText(const QString &text) {
+    const std::optional<double> parsed = ParseFloat(text);
+    if (!parsed || !std::isfinite(*parsed))
+        return std::nullopt;
+    const double v = std::clamp(*parsed, -1e6, 1e6);
+    return std::nearbyint(v * 1e9) / 1e9;
+}
+
+std::vector<QPointF> ABPoints(const TDependency &a, const TDependency &b) {
+    std::vector<QPointF> out;
+    const int32_t na = a.Count(), nb = b.Count();
+    if (na < 1 || nb < 1 || na > nb || !a.Y || !b.Y)
+        return out;
+    out.reserve(size_t(na));
+    for (int32_t i = 0; i < na; ++i)
+        out.emplace_back(a.Y->Value(i), b.Y->Value(nb - na + i));
+    return out;
+}
+
+QString SheetCaption(const TMeasurementRecord &r) {
+    auto part = [](const char *channel, const TDependency &d) {
+        return QLatin1String(channel) + (d.Count() > 0 ? d.Caption : QStringLiteral("Empty"));
+    };
+    return part("A: ", *r.A.Set) + QLatin1Char('\n') + part("B: ", *r.B.Set);
+}
+
+// The record's curve on the A/B page: its own vectors, shown in A's colour.
+struct TExperimentDoc::TABSeries {
+    TDoubleVector X, Y;
+    TDependency Set{&X, &Y};
+};
+
+TExperimentDoc::TExperimentDoc(TCompiler &compiler, TEnvSetup &env, const QString &includeBase, TDevice device,
+                               const TChannelScaling &scaling)
+    : Model(scaling), Protocol(compiler, env, includeBase, device), m_env(env) {
+    FileOp.FileName = QStringLiteral("NoName.exp");
+    FileOp.ForceSaveAs = true;
+    const TFileDialogSetup dialog{QStringLiteral("Save"), QStringLiteral("Experiment Files|*.exp"),
+                                  QStringLiteral("*.exp"), QString()};
+    FileOp.SaveDialog = dialog;
+}
+
+TExperimentDoc::~TExperimentDoc() {
+    // The graphs outlive the document only in tests; either way nothing is
+    // left in them that points here.
+    m_quiet = true;
+    detachAll();
+    if (m_graph)
+        m_graph->OnRemoveDependency = nullptr;
+}
+
+void TExperimentDoc::detachAll() {
+    for (auto &[record, series] : m_abSeries)
+        if (m_ab)
+            m_ab->RemoveDependency(&series->Set);
+    m_abSeries.clear();
+    if (m_graph)
+        for (int i = 0; i < Model.RecordCount(); ++i)
+            for (int c = 0; c < 2; ++c)
+                m_graph->RemoveDependency(Model.Record(i).Channel(c).Set.get());
+}
+
+void TExperimentDoc::SetGraphs(TGraphModel *graph, TGraphModel *ab) {
+    if (m_graph)
+        m_graph->OnRemoveDependency = nullptr;
+    m_graph = graph;
+    m_ab = ab;
+    // Data sets removed from the graph (its own command or the data table)
+    // leave the document too.
+    if (m_graph)
+        m_graph->OnRemoveDependency = [this](TDependency *d) { DataSetRemoved(d); };
+}
+
+bool TExperimentDoc::LogX() const { return m_graph && dynamic_cast<TLogAxisTr *>(m_graph->XAxis()); }
+
+void TExperimentDoc::changed() {
+    if (OnChanged)
+        OnChanged();
+}
+
+void TExperimentDoc::notifySheets() {
+    if (OnSheetsChanged)
+        OnSheetsChanged();
+}
+
+void TExperimentDoc::PrepareMeasurementDataSets(int32_t plannedA, int32_t plannedB, double firstTimeA,
+                                                double firstTimeB) {
+    Model.LogarithmicX = LogX();
+    Model.PrepareMeasurementDataSets(plannedA, plannedB, firstTimeA, firstTimeB);
+    if (m_graph) {
+        TMeasurementRecord &r = Model.Current();
+        const bool addA = !m_env.ExcludeCh || plannedA > 0 || plannedB <= 0;
+        const bool addB = !m_env.ExcludeCh || plannedB > 0;
+        if (addA)
+            m_graph->AddDependency(r.A.Set.get());
+        if (addB)
+            m_graph->AddDependency(r.B.Set.get());
+        m_graph->Changed();
+    }
+    changed();
+}
+
+void TExperimentDoc::RecordMeasurement(double time, uint8_t deviceType, const TConditions &conditions) {
+    QStringList names, values;
+    for (const auto &[name, value] : Protocol.Variables) {
+        names << name;
+        values << value;
+    }
+    TConditions c = conditions;
+    c.LogX = LogX() ? 1 : 0;
+    Model.RecordMeasurement(time, deviceType, c, Protocol.CompiledText, names, values);
+    RebuildAB(Model.Record(1));
+    notifySheets();
+}
+
+void TExperimentDoc::StartNextMeasurement() {
+    if (ShMeasuring) {
+        ShMeasuring = false;
+        if (OnMeasuringChanged)
+            OnMeasuringChanged(false);
+    }
+    Modified = true;
+    changed();
+}
+
+int TExperimentDoc::DataSetCount() const {
+    if (m_graph)
+        return m_graph->DependencyCount();
+    int n = 0;
+    for (int i = 1; i < Model.RecordCount(); ++i)
+        n += (Model.Record(i).A.Set->Count() > 0) + (Model.Record(i).B.Set->Count() > 0);
+    return n;
+}
+
+QString TExperimentDoc::CellText(const TDependency *d, int column) const {
+    const int i = Model.IndexOf(d);
+    if (i < 0)
+        return QStringLiteral("---");
+    const TMeasurementRecord &r = Model.Record(i);
+    const bool a = r.A.Set.get() == d;
+    const TChannel &ch = r.Channel(a ? 0 : 1);
+    const int type = r.DeviceType;
+    const bool completed = i > 0;
+    const bool gains = completed && (type == 21 || type == 23 || type == 24 || type == 25 || type == 27);
+    const bool sens = completed && (type == 23 || type == 24 || type == 25 || type == 27);
+    switch (column) {
+    case xcYShift:
+        return FormatShortest(ch.Shift->AddKoef);
+    case xcMultiplication:
+        return FormatShortest(ch.Mul->MulKoef);
+    case xcTime: {
+        const auto t = completed ? DateTimeFromDays(r.Time) : std::nullopt;
+        return t ? t->toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")) : QStringLiteral("---");
+    }
+    case xcDevice:
+        return completed && type < kDeviceCount ? QString::fromLatin1(DeviceInfo(TDevice(type)).name)
+                                                : QStringLiteral("---");
+    case xcGain:
+        return gains ? QString::number(a ? r.Conditions.GainA : r.Conditions.GainB) : QStringLiteral("---");
+    case xcOffset:
+        return gains ? QString::number(a ? r.Conditions.OffsetA : r.Conditions.OffsetB) : QStringLiteral("---");
+    case xcSens:
+        return sens ? QString::number(a ? r.Conditions.SensA : r.Conditions.SensB) : QStringLiteral("---");
+    default:
+        return QStringLiteral("---");
+    }
+}
+
+bool TExperimentDoc::SetScaleText(TDependency *d, int column, const QString &text) {
+    const int i = Model.IndexOf(d);
+    const std::optional<double> v = ParseScaleText(text);
+    if (i < 0 || !v || !IsScaleColumn(column))
+        return false;
+    TMeasurementRecord &r = Model.Record(i);
+    TChannel &ch = r.Channel(r.A.Set.get() == d ? 0 : 1);
+    if (column == xcYShift)
+        ch.Shift->AddKoef = *v;
+    else
+        ch.Mul->MulKoef = *v;
+    Modified = true;
+    if (m_graph)
+        m_graph->Changed();
+    RebuildAB(r);
+    changed();
+    return true;
+}
+
+void TExperimentDoc::DataSetChanged(TDependency *d) {
+    const int i = Model.IndexOf(d);
+    if (i >= 0)
+        RebuildAB(Model.Record(i));
+    if (LogX() && d->Visible && d->Count() > 0 && d->X && d->X->Value(0) <= 0) {
+        Messages().error(QStringLiteral("Can't make signal visible while in logarithmic scale"));
+        d->Visible = false;
+        if (i >= 0)
+            RebuildAB(Model.Record(i));
+        if (m_graph)
+            m_graph->Changed();
+    }
+    Modified = true;
+    changed();
+}
+
+void TExperimentDoc::DataSetRemoved(TDependency *d) {
+    // Removing a record destroys its data sets, which leave the graph again.
+    if (m_quiet)
+        return;
+    const int i = Model.IndexOf(d);
+    if (i < 0)
+        return;
+    removeAB(&Model.Record(i));
+    m_quiet = true;
+    Model.RemoveDataSet(d);
+    m_quiet = false;
+    Modified = true;
+    notifySheets();
+    changed();
+}
+
+void TExperimentDoc::removeAB(const TMeasurementRecord *r) {
+    auto it = m_abSeries.find(r);
+    if (it == m_abSeries.end())
+        return;
+    if (m_ab)
+        m_ab->RemoveDependency(&it->second->Set);
+    m_abSeries.erase(it);
+}
+
+void TExperimentDoc::RebuildAB(TMeasurementRecord &r) {
+    auto &slot = m_abSeries[&r];
+    if (!slot) {
+        slot = std::make_unique<TABSeries>();
+        slot->Set.DrawStyle = dsPoint;
+        slot->Set.PointStyle = ptCircle;
+        if (m_ab)
+            m_ab->AddDependency(&slot->Set);
+    }
+    TABSeries &s = *slot;
+    s.Set.Caption = r.A.Set->Caption;
+    s.Set.Color = r.A.Set->Color;
+    s.Set.Brush = r.A.Set->Brush;
+    s.Set.Visible = r.A.Set->Visible;
+    const std::vector<QPointF> pts = s.Set.Visible ? ABPoints(*r.A.Set, *r.B.Set) : std::vector<QPointF>{};
+    s.X.SetCount(0);
+    s.Y.SetCount(0);
+    for (const QPointF &p : pts) {
+        s.X.Add(p.x());
+        s.Y.Add(p.y());
+    }
+    if (m_ab)
+        m_ab->Changed();
+}
+
+TDependency *TExperimentDoc::ABSeries(const TMeasurementRecord &r) const {
+    auto it = m_abSeries.find(&r);
+    return it == m_abSeries.end() ? nullptr : &it->second->Set;
+}
+
+void TExperimentDoc::syncToModel() {
+    Model.Title = Protocol.Title;
+    Model.Description = Protocol.Description.split(QLatin1Char('\n'));
+    if (Protocol.Description.isEmpty())
+        Model.Description.clear();
+    Model.Protocol = Protocol.Text.split(QLatin1Char('\n'));
+    Model.LogarithmicX = LogX();
+}
+
+void TExperimentDoc::syncFromModel() {
+    Protocol.Title = Model.Title;
+    Protocol.Description = Model.Description.join(QLatin1Char('\n'));
+    Protocol.Text = Model.Protocol.join(QLatin1Char('\n'));
+    Protocol.Modified = false;
+    Protocol.ChangedSinceCheck = true;
+}
+
+bool TExperimentDoc::Load(const QString &fileName) {
+    m_quiet = true;
+    detachAll();
+    m_quiet = false;
+    bool ok = false;
+    {
+        BusyCursor busy;
+        FileOp.FileName = fileName;
+        if (FileOp.Open())
+            ok = ReadExperiment(FileOp, Model);
+        else
+            Model.Clear();
+    }
+    syncFromModel();
+    for (int i = 1; i < Model.RecordCount(); ++i) {
+        TMeasurementRecord &r = Model.Record(i);
+        if (m_graph) {
+            if (!m_env.ExcludeCh || r.A.Set->Count() > 0 || r.B.Set->Count() == 0)
+                m_graph->AddDependency(r.A.Set.get());
+            if (!m_env.ExcludeCh || r.B.Set->Count() > 0)
+                m_graph->AddDependency(r.B.Set.get());
+        }
+        RebuildAB(r);
+    }
+    if (ok) {
+        DocName = fileName;
+        FileOp.ForceSaveAs = false;
+    } else {
+        // What was read stays to be looked at; saving asks for a new name.
+        FileOp.FileName = QStringLiteral("NoName.exp");
+        FileOp.ForceSaveAs = true;
+    }
+    Modified = false;
+    if (m_graph)
+        m_graph->AutoScaleXY();
+    notifySheets();
+    if (OnCaptionsChanged)
+        OnCaptionsChanged();
+    changed();
+    return ok;
+}
+
+bool TExperimentDoc::Save(bool saveAs) {
+    if (saveAs)
+        FileOp.ForceSaveAs = true;
+    if (!FileOp.Save())
+        return false;
+    syncToModel();
+    bool ok;
+    {
+        BusyCursor busy;
+        ok = WriteExperiment(FileOp, Model);
+    }
+    if (!ok)
+        return false;
+    DocName = FileOp.FileName;
+    Modified = false;
+    Protocol.Modified = false;
+    if (OnCaptionsChanged)
+        OnCaptionsChanged();
+    return true;
+}
+
+TCloseAnswer TExperimentDoc::AskClose(bool confirmActions) const {
+    if (ShMeasuring)
+        return TCloseAnswer::Keep;
+    if (!NeedsSave() || !confirmActions)
+        return TCloseAnswer::Close;
+    switch (Messages().confirm(QStringLiteral("Save Changes to %1").arg(DocName), mbYes | mbNo | mbCancel)) {
+    case mbYes:
+        return TCloseAnswer::SaveAndClose;
+    case mbNo:
+        return TCloseAnswer::Close;
+    default:
+        return TCloseAnswer::Keep;
+    }
+}
+
+} // namespace tessel

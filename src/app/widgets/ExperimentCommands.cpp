@@ -1,0 +1,253 @@
+#include "app/widgets/ExperimentCommands.h"
+
+#include "app/CommonObjs.h"
+#include "app/InstrumentConfig.h"
+#include "app/widgets/ExperimentWindow.h"
+#include "app/widgets/MainWindow.h"
+#include "authoring/widgets/ProtocolEditor.h"
+#include "common/AppPaths.h"
+#include "common/FileDialogService.h"
+#include "graph/widgets/DepSel.h"
+#include "graph/widgets/Navigator.h"
+#include "graph/widgets/XYDEdit.h"
+#include "graph/widgets/XYGraph.h"
+#include "output/widgets/ExportDialog.h"
+#include "settings/EnvSetup.h"
+
+#include <QAction>
+#include <QDir>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+
+namespace tessel {
+
+TExperimentCommands::TExperimentCommands(TfrmMain &main, TCommonObjs &common, TEnvSetup &env, TNavigator *navigator,
+                                         TfrmExport *exportDialog)
+    : QObject(&main), m_main(main), m_common(common), m_env(env), m_navigator(navigator), m_export(exportDialog) {
+    wire();
+}
+
+TExperimentCommands::~TExperimentCommands() = default;
+
+QList<TMDIChild *> TExperimentCommands::Experiments() const {
+    QList<TMDIChild *> out;
+    for (int i = 0; i < m_main.Experiments().Count(); ++i)
+        if (auto *c = qobject_cast<TMDIChild *>(m_main.Experiments().Item(i)))
+            out << c;
+    return out;
+}
+
+TMDIChild *TExperimentCommands::ActiveExperiment() const {
+    QMdiSubWindow *sub = m_main.MdiArea()->activeSubWindow();
+    if (!sub)
+        return nullptr;
+    for (TMDIChild *c : Experiments())
+        if (c->Frame == sub || c->EditorFrame == sub)
+            return c;
+    return nullptr;
+}
+
+TMDIChild *TExperimentCommands::OpenExperiment(const QString &name, bool load, bool *loaded) {
+    const TInstrumentConfig &cfg = Config().Instrument;
+    const TChannelScaling scaling{cfg.MulA, cfg.MulB, cfg.YShiftA, cfg.YShiftB, Config().Thickness};
+    const QString includeBase = QDir(AppPaths::programDir()).filePath(cfg.IncludeDir);
+    auto *child = new TMDIChild(m_common.Compiler, m_env, includeBase, m_common.Comm->Device(), scaling,
+                                Config().GraphBounds, name);
+    QMdiArea *mdi = m_main.MdiArea();
+    child->EditorFrame = mdi->addSubWindow(child->Editor());
+    child->EditorFrame->setAttribute(Qt::WA_DeleteOnClose, false);
+    child->Frame = mdi->addSubWindow(child);
+    // A closed experiment is gone; its protocol window only hides.
+    child->Frame->setAttribute(Qt::WA_DeleteOnClose);
+    child->OnSaveRequest = [this](TMDIChild *c) { return Save(c, false); };
+    child->OnManualScale = [this](TMDIChild *c) {
+        if (OnManualScale)
+            OnManualScale(c);
+    };
+    child->OnDestroying = [this](TMDIChild *c) { forget(c); };
+    child->OnCaptionChanged = [this](TMDIChild *c) {
+        if (m_navigator)
+            m_navigator->RenameExperiment(c->Frame, c->Doc().DocName);
+    };
+    m_main.Experiments().Add(child);
+    if (m_navigator)
+        m_navigator->AddExperiment(child->Frame, child->EditorFrame, name);
+
+    child->EditorFrame->show();
+    child->Frame->show();
+    if (m_env.ReorderOnNew == int32_t(ReorderMode::Minimize)) {
+        child->EditorFrame->showMinimized();
+        child->Frame->showMaximized();
+    }
+    MakeActive(child);
+    if (load) {
+        const bool ok = child->Doc().Load(name);
+        if (loaded)
+            *loaded = ok;
+        child->RefreshAll();
+    }
+    child->UpdateCaptions();
+    mdi->setActiveSubWindow(child->Frame);
+    showSize(child);
+    return child;
+}
+
+void TExperimentCommands::forget(TMDIChild *c) {
+    if (OnExperimentClosing)
+        OnExperimentClosing(c);
+    if (m_navigator)
+        m_navigator->RemoveExperiment(c->Frame);
+    m_main.Experiments().Remove(c);
+}
+
+bool TExperimentCommands::MakeActive(TMDIChild *c) {
+    TMDIList &list = m_main.Experiments();
+    if (!c || list.Busy())
+        return false;
+    if (auto *previous = qobject_cast<TMDIChild *>(list.Active()); previous && previous != c)
+        previous->SetActiveMark(false);
+    list.SetActive(c);
+    c->SetActiveMark(true);
+    return true;
+}
+
+void TExperimentCommands::showSize(TMDIChild *c) {
+    if (QLabel *p = m_main.Panel(3))
+        p->setText(QString::number(c->Doc().Model.SizeEstimate() / 1024) + QStringLiteral(" kB"));
+}
+
+void TExperimentCommands::mniNewClick() {
+    TMDIChild *c = OpenExperiment(QStringLiteral("Experiment %1").arg(m_main.NextExperimentNumber()), false);
+    c->RefreshAll();
+}
+
+void TExperimentCommands::mniOpenClick() {
+    const QString path =
+        FileDialogs().getOpenFileName(QStringLiteral("Open"), StartDir(m_env), QStringLiteral("Experiment Files (*.exp)|*.exp"));
+    if (path.isEmpty())
+        return;
+    RememberDir(m_env, path);
+    OpenFile(path);
+}
+
+TMDIChild *TExperimentCommands::OpenFile(const QString &path) {
+    bool loaded = false;
+    TMDIChild *c = OpenExperiment(path, true, &loaded);
+    if (loaded) {
+        m_main.RecentFiles().Add(path);
+        m_main.RebuildRecentFiles();
+    }
+    return c;
+}
+
+bool TExperimentCommands::Save(TMDIChild *c, bool saveAs) {
+    if (!c)
+        return false;
+    if (c->Doc().FileOp.SaveDialog)
+        c->Doc().FileOp.SaveDialog->InitialDir = StartDir(m_env);
+    if (!c->Doc().Save(saveAs))
+        return false;
+    RememberDir(m_env, c->Doc().DocName);
+    m_main.RecentFiles().Add(c->Doc().DocName);
+    m_main.RebuildRecentFiles();
+    showSize(c);
+    return true;
+}
+
+void TExperimentCommands::mniCloseClick() {
+    if (TMDIChild *c = ActiveExperiment())
+        c->Frame ? void(c->Frame->close()) : void(c->close());
+}
+
+void TExperimentCommands::mniCloseAllClick() { CloseAll(); }
+
+bool TExperimentCommands::CloseAll() {
+    for (TMDIChild *c : Experiments())
+        if (c->Frame && !c->Frame->close())
+            return false;
+    return true;
+}
+
+void TExperimentCommands::mniExportClick() {
+    TMDIChild *c = ActiveExperiment();
+    if (!c || !m_export)
+        return;
+    const TAxisTr *x = c->Graph->XAxis();
+    m_export->Show(c->Doc().Model, c->Doc().FileOp.FileName, c->windowTitle(), x->RangeMin(), x->RangeMax());
+}
+
+void TExperimentCommands::wire() {
+    auto on = [this](const char *id, auto f) {
+        QAction *a = m_main.Action(QLatin1String(id));
+        connect(a, &QAction::triggered, this, f);
+        m_main.SetCommandBuilt(QLatin1String(id), true);
+    };
+    // Runs f on the active experiment, when there is one.
+    auto withActive = [this](std::function<void(TMDIChild &)> f) {
+        return [this, f] {
+            if (TMDIChild *c = ActiveExperiment())
+                f(*c);
+        };
+    };
+    on("mniNew", [this] { mniNewClick(); });
+    on("mniOpen", [this] { mniOpenClick(); });
+    on("mniSave", withActive([this](TMDIChild &c) { Save(&c, false); }));
+    on("mniSaveAs", withActive([this](TMDIChild &c) { Save(&c, true); }));
+    on("mniClose", [this] { mniCloseClick(); });
+    on("mniCloseAll", [this] { mniCloseAllClick(); });
+    on("mniExport", [this] { mniExportClick(); });
+    on("mniMakeActive", withActive([this](TMDIChild &c) { MakeActive(&c); }));
+
+    auto page = [withActive](TfrmGraph::TPage p) {
+        return withActive([p](TMDIChild &c) {
+            c.ShowPage(p);
+            TMDIChild::ShowFrame(c.Frame);
+        });
+    };
+    on("mniGraph", page(TfrmGraph::TPage::Graph));
+    on("mniData", page(TfrmGraph::TPage::Data));
+    on("btnGraphAB", page(TfrmGraph::TPage::AB));
+    on("mniProtocol", withActive([](TMDIChild &c) {
+           c.Editor()->ShowProtocolFace();
+           TMDIChild::ShowFrame(c.EditorFrame);
+       }));
+    on("mniDescription", withActive([](TMDIChild &c) {
+           c.Editor()->ShowDescriptionFace();
+           TMDIChild::ShowFrame(c.EditorFrame);
+       }));
+
+    on("btnUndo", withActive([](TMDIChild &c) {
+           c.Graph->Undo();
+           c.Graph->Changed();
+       }));
+    on("btnAutoScaleX", withActive([](TMDIChild &c) { c.Graph->AutoScaleX(); }));
+    on("btnAutoScaleY", withActive([](TMDIChild &c) { c.Graph->AutoScaleY(); }));
+    on("btnAutoScaleXY", withActive([](TMDIChild &c) { c.Graph->AutoScaleXY(); }));
+    on("btnShowAll", withActive([](TMDIChild &c) { c.mniShowAll->trigger(); }));
+    on("btnHideAll", withActive([](TMDIChild &c) { c.mniHideAll->trigger(); }));
+    on("btnSelectSignal", withActive([](TMDIChild &c) { c.mniSelectSignal->trigger(); }));
+
+    on("btnSaveProtocol", withActive([](TMDIChild &c) { c.Editor()->mniSaveAsClick(); }));
+    on("btnLoadProtocol", withActive([this](TMDIChild &c) {
+           c.Editor()->mniOpenClick();
+           if (OnProtocolLoaded)
+               OnProtocolLoaded();
+       }));
+    on("btnCheck", withActive([](TMDIChild &c) { c.Editor()->mniCheckClick(); }));
+    on("btnClearProtocol", withActive([](TMDIChild &c) { c.Editor()->mniClearClick(); }));
+    on("btnCopyProtocol", withActive([](TMDIChild &c) { c.Editor()->mniCopyToCurrentClick(); }));
+
+    m_main.OpenExperimentFile = [this](const QString &path) { return OpenFile(path) != nullptr; };
+    m_main.NewExperiment = [this] { mniNewClick(); };
+    m_main.CloseDocuments = [this] { return CloseAll(); };
+    m_main.OpenRequested = [this](const QString &path) { OpenFile(path); };
+    m_main.ActiveExperimentExists = [this] { return ActiveExperiment() != nullptr; };
+    connect(m_main.MdiArea(), &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow *) {
+        m_main.UpdateDocumentControls();
+        if (TMDIChild *c = ActiveExperiment(); c && OnExperimentActivated)
+            OnExperimentActivated(c);
+    });
+}
+
+} // namespace tessel

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <functional>
+
+namespace tessel {
+
+class TCommonObjs;
+class TfrmExport;
+class TfrmMain;
+class TMDIChild;
+class TNavigator;
+struct TEnvSetup;
+
+// The main window's experiment commands: New, Open, Save, Save As, Close,
+// Close All, Export, Make Active, the recent files, the View pages and the
+// Graph and Protocol toolbars, all on the experiment windows in the MDI area.
+class TExperimentCommands : public QObject {
+    Q_OBJECT
+public:
+    TExperimentCommands(TfrmMain &main, TCommonObjs &common, TEnvSetup &env, TNavigator *navigator,
+                        TfrmExport *exportDialog);
+    ~TExperimentCommands() override;
+
+    // Creates an experiment window named name; with load, reads that file
+    // (loaded tells whether it was read completely).
+    TMDIChild *OpenExperiment(const QString &name, bool load, bool *loaded = nullptr);
+    // The active child window, or the experiment owning the active protocol editor.
+    TMDIChild *ActiveExperiment() const;
+    QList<TMDIChild *> Experiments() const;
+
+    void mniNewClick();
+    void mniOpenClick();
+    // Opens a named file and lists it among the recent files.
+    TMDIChild *OpenFile(const QString &path);
+    bool Save(TMDIChild *c, bool saveAs);
+    void mniCloseClick();
+    void mniCloseAllClick();
+    // Closes every experiment; false when one stayed open (Cancel, or measuring).
+    bool CloseAll();
+    void mniExportClick();
+    // Makes the experiment the measurement target, unless a measurement runs.
+    bool MakeActive(TMDIChild *c);
+
+    // After "Load Protocol" the next Start must compile and download.
+    std::function<void()> OnProtocolLoaded;
+    // Every window that shows a graph was activated (manual scale dialog).
+    std::function<void(TMDIChild *)> OnExperimentActivated;
+    std::function<void(TMDIChild *)> OnManualScale;
+    std::function<void(TMDIChild *)> OnExperimentClosing;
+
+private:
+    void wire();
+    void showSize(TMDIChild *c);
+    void forget(TMDIChild *c);
+
+    TfrmMain &m_main;
+    TCommonObjs &m_common;
+    TEnvSetup &m_env;
+    TNavigator *m_navigator;
+    TfrmExport *m_export;
+};
+
+} // namespace tessel

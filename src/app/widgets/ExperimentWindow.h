@@ -1,0 +1,76 @@
+#pragma once
+
+#include "app/ExperimentDoc.h"
+#include "graph/widgets/GraphWindow.h"
+
+#include <QPointer>
+#include <functional>
+#include <memory>
+
+class QLabel;
+class QMdiSubWindow;
+
+namespace tessel {
+
+class TfrmProtocol;
+class TXYGraph;
+
+// The experiment window: a graph window whose three pages show the
+// document's data sets (graph, data table, channel B against channel A).
+// It owns the document and the protocol editor; the logic is TExperimentDoc's.
+class TMDIChild : public TfrmGraph {
+    Q_OBJECT
+public:
+    TMDIChild(TCompiler &compiler, TEnvSetup &env, const QString &includeBase, TDevice device,
+              const TChannelScaling &scaling, const TGraphBounds &bounds, const QString &name,
+              QWidget *parent = nullptr);
+    ~TMDIChild() override;
+
+    TExperimentDoc &Doc() { return *m_doc; }
+    TfrmProtocol *Editor() const { return m_editor; }
+    TXYGraph *ABGraph() const { return m_abGraph; }
+    QLabel *ShActive = nullptr;
+    QLabel *ShMeasuring = nullptr;
+    QAction *mniManualScale = nullptr, *mniRemoveDataSet = nullptr;
+
+    // The sub-windows the main window put the two windows in.
+    QPointer<QMdiSubWindow> Frame, EditorFrame;
+
+    void SetActiveMark(bool on);
+    void SetMeasuringMark(bool on);
+    // DocName changed: captions of both windows and of the navigator node.
+    void UpdateCaptions();
+    // Table, sheets and graph show the document again.
+    void RefreshAll();
+    void ShowPage(TPage p) override;
+    void DataEditChange(TXYDEdit *sender, TDependency *d) override;
+    // Shows a window from minimised and in front.
+    static void ShowFrame(QWidget *frame);
+
+    // The main window's handlers: save (true when saved) and the manual scale dialog.
+    std::function<bool(TMDIChild *)> OnSaveRequest;
+    std::function<void(TMDIChild *)> OnManualScale;
+    // Called from the destructor so the main window forgets the window.
+    std::function<void(TMDIChild *)> OnDestroying;
+    std::function<void(TMDIChild *)> OnCaptionChanged;
+    // A measurement into this experiment runs (closing is refused).
+    bool MeasuringInto() const { return m_doc->ShMeasuring; }
+
+protected:
+    void closeEvent(QCloseEvent *e) override;
+
+private:
+    // Tells the main window once that the window is gone.
+    void notifyGone();
+    void rebuildSheets();
+    void refreshSheetCaptions();
+    void refreshTable();
+
+    TEnvSetup &m_env;
+    std::unique_ptr<TExperimentDoc> m_doc;
+    TfrmProtocol *m_editor = nullptr;
+    TXYGraph *m_abGraph = nullptr;
+    bool m_gone = false;
+};
+
+} // namespace tessel

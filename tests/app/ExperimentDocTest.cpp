@@ -1,0 +1,248 @@
+#include "app/ExperimentDoc.h"
+#include "authoring/ProtocolTestSupport.h"
+#include "common/NumberText.h"
+#include "data/ExperimentFile.h"
+#include "data/SampleExperiments.h"
+#include "graph/GraphModel.h"
+
+#include <QFile>
+
+using namespace tessel;
+using namespace tessel::test;
+
+namespace {
+
+struct ExperimentDocTest : ProtocolFixture {
+    TGraphModel graph, ab;
+    TLogAxisTr logX;
+    std::unique_ptr<TExperimentDoc> doc;
+
+    void SetUp() override {
+        ProtocolFixture::SetUp();
+        doc = newDoc();
+    }
+    void TearDown() override {
+        doc.reset();
+        ProtocolFixture::TearDown();
+    }
+    std::unique_ptr<TExperimentDoc> newDoc() {
+        auto d = std::make_unique<TExperimentDoc>(*compiler, env, dir.path("include"), ModelF, TChannelScaling{});
+        d->SetGraphs(&graph, &ab);
+        return d;
+    }
+    // One completed measurement with nA and nB points at x = 1, 2, ...
+    void measure(int nA, int nB, double firstX = 1) {
+        doc->PrepareMeasurementDataSets(nA, nB, firstX, firstX);
+        TMeasurementRecord &r = doc->Model.Current();
+        const int n[2] = {nA, nB};
+        for (int c = 0; c < 2; ++c) {
+            r.Channel(c).Set->SetCount(n[c]);
+            for (int i = 0; i < n[c]; ++i) {
+                r.Channel(c).X->SetItem(i, firstX + i);
+                r.Channel(c).Y->SetItem(i, 10 * (c + 1) + i);
+            }
+        }
+        doc->RecordMeasurement(46000.5, ModelT1, TConditions{});
+        doc->StartNextMeasurement();
+    }
+};
+
+TEST_F(ExperimentDocTest, ExcludeSetsWithoutDataDecidesWhichSetsJoinTheGraph) {
+    struct Case {
+        bool exclude;
+        int plannedA, plannedB;
+        bool a, b;
+    } cases[] = {
+        {true, 10, 0, true, false}, {true, 0, 10, false, true}, {true, 0, 0, true, false},
+        {true, 5, 5, true, true},   {false, 10, 0, true, true},
+    };
+    for (const Case &c : cases) {
+        env.ExcludeCh = c.exclude;
+        doc = newDoc();
+        doc->PrepareMeasurementDataSets(c.plannedA, c.plannedB, 1, 1);
+        const TMeasurementRecord &r = doc->Model.Current();
+        EXPECT_EQ(graph.Contains(r.A.Set.get()), c.a) << c.exclude << c.plannedA << c.plannedB;
+        EXPECT_EQ(graph.Contains(r.B.Set.get()), c.b) << c.exclude << c.plannedA << c.plannedB;
+    }
+}
+
+TEST_F(ExperimentDocTest, LogarithmicAxisKeepsSetsStartingAtZeroInvisible) {
+    graph.SetXAxis(&logX);
+    doc->PrepareMeasurementDataSets(3, 3, 0, 0.5);
+    TMeasurementRecord &r = doc->Model.Current();
+    EXPECT_FALSE(r.A.Set->Visible);
+    EXPECT_TRUE(r.B.Set->Visible);
+
+    measure(3, 3, 0);
+    TDependency *a = doc->Model.Record(1).A.Set.get();
+    a->Visible = true;
+    doc->DataSetChanged(a);
+    EXPECT_FALSE(a->Visible);
+    EXPECT_EQ(messages.texts(), QStringList{"Can't make signal visible while in logarithmic scale"});
+}
+
+TEST_F(ExperimentDocTest, ScaleCellsReadRoundAndClampTypedNumbers) {
+    measure(2, 2);
+    TMeasurementRecord &r = doc->Model.Record(1);
+    struct Case {
+        int column;
+        const char *text;
+        double expected;
+    } cases[] = {
+        {xcYShift, "abc", 0},           {xcYShift, "2e7", 1e6},        {xcYShift, "-3e9", -1e6},
+        {xcYShift, " 2.5 ", 2.5},       {xcYShift, "0.1234567891234", 0.123456789},
+        {xcMultiplication, "", 1},      {xcMultiplication, "1e-12", 0}, {xcMultiplication, "-4", -4},
+    };
+    for (const Case &c : cases) {
+        r.A.Shift->AddKoef = 0;
+        r.A.Mul->MulKoef = 1;
+        doc->SetScaleText(r.A.Set.get(), c.column, QString::fromLatin1(c.text));
+        const double stored = c.column == xcYShift ? r.A.Shift->AddKoef : r.A.Mul->MulKoef;
+        EXPECT_DOUBLE_EQ(stored, c.expected) << c.text;
+        EXPECT_EQ(doc->CellText(r.A.Set.get(), c.column), FormatShortest(c.expected)) << c.text;
+    }
+}
+
+TEST_F(ExperimentDocTest, ConditionColumnsApplyOnlyToInstrumentsThatHaveThem) {
+    struct Case {
+        uint8_t type;
+        const char *gain, *sens;
+    } cases[] = {{ModelF, "---", "---"}, {ModelR2, "7", "---"}, {ModelT1, "7", "9"}, {ModelW, "---", "---"}};
+    for (const Case &c : cases) {
+        doc = newDoc();
+        doc->PrepareMeasurementDataSets(1, 1, 1, 1);
+        TConditions cond;
+        cond.GainA = 7;
+        cond.SensA = 9;
+        doc->RecordMeasurement(46000, c.type, cond);
+        const TDependency *a = doc->Model.Record(1).A.Set.get();
+        EXPECT_EQ(doc->CellText(a, xcGain), QLatin1String(c.gain)) << int(c.type);
+        EXPECT_EQ(doc->CellText(a, xcSens), QLatin1String(c.sens)) << int(c.type);
+        EXPECT_EQ(doc->CellText(a, xcDevice), QLatin1String(DeviceInfo(TDevice(c.type)).name));
+    }
+    // The prepared record has no time, device or conditions yet.
+    EXPECT_EQ(doc->CellText(doc->Model.Current().A.Set.get(), xcTime), "---");
+}
+
+TEST(ABPointsTest, PairsChannelAWithTheLastPointsOfChannelB) {
+    struct Case {
+        int nA, nB;
+        std::vector<QPointF> expected;
+    } cases[] = {
+        {0, 3, {}}, {3, 0, {}}, {4, 3, {}}, {2, 3, {{0, 21}, {1, 22}}}, {2, 2, {{0, 20}, {1, 21}}},
+    };
+    for (const Case &c : cases) {
+        TIntVector ya, yb;
+        TDoubleVector x;
+        TDependency a(&x, &ya), b(&x, &yb);
+        ya.SetCount(c.nA);
+        yb.SetCount(c.nB);
+        for (int i = 0; i < c.nA; ++i)
+            ya.SetItem(i, i);
+        for (int i = 0; i < c.nB; ++i)
+            yb.SetItem(i, 20 + i);
+        EXPECT_EQ(ABPoints(a, b), c.expected) << c.nA << " " << c.nB;
+    }
+}
+
+TEST_F(ExperimentDocTest, RemovingBothSetsDropsTheRecordAndItsSheet) {
+    int sheetUpdates = 0;
+    doc->OnSheetsChanged = [&] { ++sheetUpdates; };
+    measure(3, 3);
+    measure(4, 4);
+    ASSERT_EQ(doc->Model.RecordCount(), 3);
+    TMeasurementRecord &older = doc->Model.Record(2);
+    ASSERT_NE(doc->ABSeries(older), nullptr);
+
+    graph.RemoveDependency(older.A.Set.get());
+    EXPECT_EQ(doc->Model.RecordCount(), 3);
+    EXPECT_EQ(SheetCaption(doc->Model.Record(2)), "A: Empty\nB: Data Set B( 0 )");
+    EXPECT_EQ(doc->ABSeries(doc->Model.Record(2)), nullptr);
+
+    graph.RemoveDependency(doc->Model.Record(2).B.Set.get());
+    EXPECT_EQ(doc->Model.RecordCount(), 2);
+    EXPECT_EQ(doc->Model.Record(1).A.Set->Caption, "Data Set A( 1 )");
+    EXPECT_GE(sheetUpdates, 4);
+}
+
+TEST_F(ExperimentDocTest, ABSeriesFollowsChannelAVisibilityAndScaling) {
+    measure(2, 3);
+    TMeasurementRecord &r = doc->Model.Record(1);
+    TDependency *s = doc->ABSeries(r);
+    ASSERT_NE(s, nullptr);
+    EXPECT_TRUE(ab.Contains(s));
+    EXPECT_EQ(s->Count(), 2);
+    EXPECT_EQ(s->Color, r.A.Set->Color);
+    doc->SetScaleText(r.B.Set.get(), xcYShift, "100");
+    EXPECT_DOUBLE_EQ(s->Y->Value(0), 121);
+    r.A.Set->Visible = false;
+    doc->DataSetChanged(r.A.Set.get());
+    EXPECT_EQ(s->Count(), 0);
+}
+
+TEST_F(ExperimentDocTest, CloseQuestionFollowsConfirmActionsAndTheAnswer) {
+    struct Case {
+        bool modified, confirm;
+        MsgButton answer;
+        TCloseAnswer expected;
+        int questions;
+    } cases[] = {
+        {false, true, mbYes, TCloseAnswer::Close, 0},        {true, false, mbYes, TCloseAnswer::Close, 0},
+        {true, true, mbYes, TCloseAnswer::SaveAndClose, 1},  {true, true, mbNo, TCloseAnswer::Close, 1},
+        {true, true, mbCancel, TCloseAnswer::Keep, 1},
+    };
+    doc->DocName = "leaf.exp";
+    for (const Case &c : cases) {
+        messages.clear();
+        messages.answers = {c.answer};
+        doc->Modified = c.modified;
+        doc->Protocol.Modified = false;
+        EXPECT_EQ(doc->AskClose(c.confirm), c.expected);
+        ASSERT_EQ(int(messages.entries.size()), c.questions);
+        if (c.questions)
+            EXPECT_EQ(messages.entries[0].text, "Save Changes to leaf.exp");
+    }
+    messages.clear();
+    doc->ShMeasuring = true;
+    EXPECT_EQ(doc->AskClose(true), TCloseAnswer::Keep);
+    EXPECT_TRUE(messages.entries.empty());
+}
+
+TEST_F(ExperimentDocTest, SavedExperimentReadsBackEqual) {
+    FillSampleExperiment(doc->Model, 3, 50);
+    doc->Protocol.Title = "Quenching analysis";
+    doc->Protocol.Description = "Leaf 3\nsecond line";
+    doc->Protocol.Text = "; quenching\nGain = 3";
+    const QString first = dir.path("first.exp"), second = dir.path("second.exp");
+    dialogs.answer(first);
+    ASSERT_TRUE(doc->Save(false));
+    EXPECT_EQ(doc->DocName, first);
+    EXPECT_FALSE(doc->Modified || doc->Protocol.Modified);
+
+    auto copy = newDoc();
+    ASSERT_TRUE(copy->Load(first));
+    EXPECT_EQ(copy->DocName, first);
+    EXPECT_EQ(copy->Protocol.Title, "Quenching analysis");
+    EXPECT_EQ(copy->Protocol.Description, "Leaf 3\nsecond line");
+    EXPECT_EQ(copy->Protocol.Text, "; quenching\nGain = 3");
+    EXPECT_EQ(copy->Model.RecordCount(), 4);
+    copy->FileOp.ForceSaveAs = true;
+    dialogs.answer(second);
+    ASSERT_TRUE(copy->Save(false));
+    QFile a(first), b(second);
+    ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+    EXPECT_EQ(a.readAll(), b.readAll());
+}
+
+TEST_F(ExperimentDocTest, RefusedFileLeavesAnUnnamedExperiment) {
+    const QString path = dir.path("bad.exp");
+    WriteTextFile(path, "QORVEN DATA FILE 97 but not really");
+    EXPECT_FALSE(doc->Load(path));
+    EXPECT_FALSE(messages.texts().isEmpty());
+    EXPECT_EQ(doc->Model.RecordCount(), 1);
+    // A later save asks for a name instead of overwriting the refused file.
+    EXPECT_TRUE(doc->FileOp.ForceSaveAs);
+    EXPECT_NE(doc->FileOp.FileName, path);
+}
+
+} // namespace
