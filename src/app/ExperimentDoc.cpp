@@ -1,5 +1,6 @@
 #include "app/ExperimentDoc.h"
 
+#include "common/Errors.h"
 #include "common/MessageService.h"
 #include "common/NumberText.h"
 #include "data/ExperimentFile.h"
@@ -136,6 +137,7 @@ void TExperimentDoc::RecordMeasurement(double time, uint8_t deviceType, const TC
     c.LogX = LogX() ? 1 : 0;
     Model.RecordMeasurement(time, deviceType, c, Protocol.CompiledText, names, values);
     RebuildAB(Model.Record(1));
+    ScaleAB();
     notifySheets();
 }
 
@@ -277,6 +279,40 @@ void TExperimentDoc::RebuildAB(TMeasurementRecord &r) {
         m_ab->Changed();
 }
 
+void TExperimentDoc::ScaleAB() {
+    if (!m_ab)
+        return;
+    // The A/B curves are not ordered by x, so the graph's own auto-scale,
+    // which reads the first and last x, cannot be used.
+    double x0 = HUGE_VAL, x1 = -HUGE_VAL, y0 = HUGE_VAL, y1 = -HUGE_VAL;
+    for (const auto &[record, s] : m_abSeries) {
+        if (!s->Set.Visible)
+            continue;
+        for (int32_t i = 0; i < s->X.Count(); ++i) {
+            x0 = std::min(x0, s->X.Value(i));
+            x1 = std::max(x1, s->X.Value(i));
+            y0 = std::min(y0, s->Y.Value(i));
+            y1 = std::max(y1, s->Y.Value(i));
+        }
+    }
+    if (x0 > x1)
+        return;
+    auto widen = [](double &lo, double &hi) {
+        const double m = hi > lo ? (hi - lo) * 0.05 : std::max(1.0, std::fabs(lo) * 0.05);
+        lo -= m;
+        hi += m;
+    };
+    widen(x0, x1);
+    widen(y0, y1);
+    try {
+        m_ab->XAxis()->SetRange(x0, x1);
+        m_ab->YAxis()->SetRange(y0, y1);
+    } catch (const ETesselError &) {
+        // Ranges outside the axis bounds keep the old view.
+    }
+    m_ab->Changed();
+}
+
 TDependency *TExperimentDoc::ABSeries(const TMeasurementRecord &r) const {
     auto it = m_abSeries.find(&r);
     return it == m_abSeries.end() ? nullptr : &it->second->Set;
@@ -334,6 +370,7 @@ bool TExperimentDoc::Load(const QString &fileName) {
     Modified = false;
     if (m_graph)
         m_graph->AutoScaleXY();
+    ScaleAB();
     notifySheets();
     if (OnCaptionsChanged)
         OnCaptionsChanged();

@@ -88,6 +88,8 @@ public:
     // The A/B series of a record, rebuilt from its data sets.
     void RebuildAB(TMeasurementRecord &r);
     TDependency *ABSeries(const TMeasurementRecord &r) const;
+    // Fits the A/B chart's axes to every shown A/B point.
+    void ScaleAB();
 
     // Reads the named file into the document; false (the message shown) when
     // it was refused or damaged. A damaged file keeps what was read, but

@@ -3,12 +3,20 @@
 #include "authoring/widgets/ProtocolEditor.h"
 #include "common/FileDialogService.h"
 #include "common/MessageService.h"
+#include "graph/widgets/ManualScale.h"
+#include "graph/widgets/Signals.h"
 #include "graph/widgets/XYDEdit.h"
 #include "graph/widgets/XYGraph.h"
+#include "data/ExperimentFile.h"
+#include "data/SampleExperiments.h"
 #include "support/TestSupport.h"
 
 #include <QAction>
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QImage>
+#include <QPixmap>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -159,6 +167,72 @@ TEST_F(ExperimentWindowTest, SaveAsNamesTheDocumentAndItsWindows) {
     // Save of a named document does not ask again.
     trigger("mniSave");
     EXPECT_EQ(dialogs.requests.size(), 1u);
+}
+
+TEST_F(ExperimentWindowTest, SignalsToggleAndManualScaleFollowTheExperiments) {
+    trigger("mniNew");
+    TMDIChild *c = commands().Experiments().at(0);
+    QAction *toggle = main().Action("mniSignals");
+    toggle->trigger();
+    ASSERT_NE(commands().Signals(), nullptr);
+    EXPECT_TRUE(commands().Signals()->isVisible());
+    EXPECT_EQ(commands().Signals()->LineSet.size(), 12u);
+    EXPECT_FALSE(main().Action("mniProtocol")->isEnabled());
+    toggle->trigger();
+    EXPECT_FALSE(toggle->isChecked());
+    EXPECT_TRUE(main().Action("mniProtocol")->isEnabled());
+
+    c->mniManualScale->trigger();
+    EXPECT_TRUE(program->ManualScale().isVisible());
+    EXPECT_EQ(program->ManualScale().Graph(), c);
+
+    // The last experiment takes the signals view and the dialog's graph with it.
+    toggle->trigger();
+    program->Env().ShowDialogs = false;
+    trigger("mniCloseAll");
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(commands().Signals(), nullptr);
+    EXPECT_FALSE(toggle->isChecked());
+    EXPECT_EQ(program->ManualScale().Graph(), nullptr);
+}
+
+// Colours of a picture other than white, black and greys: the curves.
+int ColouredPixels(const QImage &img) {
+    int n = 0;
+    for (int y = 0; y < img.height(); y += 2)
+        for (int x = 0; x < img.width(); x += 2) {
+            const QColor c = img.pixelColor(x, y);
+            n += std::abs(c.red() - c.green()) > 60 || std::abs(c.green() - c.blue()) > 60;
+        }
+    return n;
+}
+
+TEST_F(ExperimentWindowTest, ScreenshotOfEachPageShowsTheCurves) {
+    // Kept current by scripts/screenshots.sh; a plain run checks the pages draw curves.
+    TExperimentModel sample;
+    test::FillSampleExperiment(sample, 4, 400);
+    const QString path = dir.path("Quenching.exp");
+    ASSERT_TRUE(SaveExperimentFile(sample, path));
+    dialogs.answer(path);
+    trigger("mniOpen");
+    TMDIChild *c = commands().Experiments().at(0);
+    c->Frame->showMaximized();
+    main().resize(1000, 640);
+    const QString out = qEnvironmentVariable("TESSEL_SCREENSHOT_DIR");
+    const std::pair<TfrmGraph::TPage, const char *> pages[] = {{TfrmGraph::TPage::Graph, "experiment-graph.png"},
+                                                               {TfrmGraph::TPage::Data, "experiment-data.png"},
+                                                               {TfrmGraph::TPage::AB, "experiment-ab.png"}};
+    for (const auto &[page, file] : pages) {
+        c->ShowPage(page);
+        QCoreApplication::processEvents();
+        if (page != TfrmGraph::TPage::Data) {
+            TXYGraph *g = page == TfrmGraph::TPage::Graph ? c->Graph : c->ABGraph();
+            EXPECT_GT(ColouredPixels(g->Render()), 20) << file;
+        }
+        const QPixmap pm = main().grab();
+        if (!out.isEmpty())
+            EXPECT_TRUE(pm.save(QDir(out).filePath(QLatin1String(file))));
+    }
 }
 
 } // namespace

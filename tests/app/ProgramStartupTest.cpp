@@ -26,7 +26,7 @@ TEST(ProgramStartup, WindowsAreCreatedInOrderAndTheFirstShowRunsOnce) {
     {
         TProgram program(TProgramOptions{});
         EXPECT_EQ(program.Steps(), QStringList({"splash", "frmMain", "TCommonObjs", "Monitor", "Navigator",
-                                                "EnvSetup", "Export", "navigator filled"}));
+                                                "EnvSetup", "Export", "ManualScale", "navigator filled"}));
         EXPECT_TRUE(program.Main().Action("mniMonitor")->isEnabled());
         // Without a connected instrument the monitor has no gain or photodiode controls.
         EXPECT_FALSE(program.Monitor().GainsEnabled);
@@ -36,7 +36,7 @@ TEST(ProgramStartup, WindowsAreCreatedInOrderAndTheFirstShowRunsOnce) {
         EXPECT_EQ(program.Navigator().Root()->childCount(), 2);
         program.Start();
         EXPECT_TRUE(program.Main().ShownOnce());
-        EXPECT_EQ(program.Steps().mid(8), QStringList({"first show", "splash freed", "start-up actions"}));
+        EXPECT_EQ(program.Steps().mid(9), QStringList({"first show", "splash freed", "start-up actions"}));
         // Without an instrument the program acts as the default type and says so.
         EXPECT_EQ(program.Main().Panel(1)->text(), "Not connected");
         program.Main().close();

@@ -7,7 +7,10 @@
 #include "authoring/widgets/ProtocolEditor.h"
 #include "common/AppPaths.h"
 #include "common/FileDialogService.h"
+#include "app/SignalEvents.h"
 #include "graph/widgets/DepSel.h"
+#include "graph/widgets/ManualScale.h"
+#include "graph/widgets/Signals.h"
 #include "graph/widgets/Navigator.h"
 #include "graph/widgets/XYDEdit.h"
 #include "graph/widgets/XYGraph.h"
@@ -15,6 +18,7 @@
 #include "settings/EnvSetup.h"
 
 #include <QAction>
+#include <QEvent>
 #include <QDir>
 #include <QLabel>
 #include <QMdiArea>
@@ -23,8 +27,9 @@
 namespace tessel {
 
 TExperimentCommands::TExperimentCommands(TfrmMain &main, TCommonObjs &common, TEnvSetup &env, TNavigator *navigator,
-                                         TfrmExport *exportDialog)
-    : QObject(&main), m_main(main), m_common(common), m_env(env), m_navigator(navigator), m_export(exportDialog) {
+                                         TfrmExport *exportDialog, TGraphMscl *manualScale)
+    : QObject(&main), m_main(main), m_common(common), m_env(env), m_navigator(navigator), m_export(exportDialog),
+      m_manualScale(manualScale) {
     wire();
 }
 
@@ -62,9 +67,15 @@ TMDIChild *TExperimentCommands::OpenExperiment(const QString &name, bool load, b
     child->Frame->setAttribute(Qt::WA_DeleteOnClose);
     child->OnSaveRequest = [this](TMDIChild *c) { return Save(c, false); };
     child->OnManualScale = [this](TMDIChild *c) {
+        if (m_manualScale) {
+            m_manualScale->SetGraph(c);
+            m_manualScale->show();
+            m_manualScale->raise();
+        }
         if (OnManualScale)
             OnManualScale(c);
     };
+    child->Editor()->OnChecked = [this] { RefreshSignals(); };
     child->OnDestroying = [this](TMDIChild *c) { forget(c); };
     child->OnCaptionChanged = [this](TMDIChild *c) {
         if (m_navigator)
@@ -99,6 +110,69 @@ void TExperimentCommands::forget(TMDIChild *c) {
     if (m_navigator)
         m_navigator->RemoveExperiment(c->Frame);
     m_main.Experiments().Remove(c);
+    // The signals view lives only while an experiment does.
+    if (m_main.Experiments().Count() == 0)
+        closeSignals();
+}
+
+TSignals *TExperimentCommands::Signals() const { return m_signals; }
+
+void TExperimentCommands::RefreshSignals() {
+    if (m_signals && m_signalsFrame && m_signalsFrame->isVisible())
+        m_signals->LoadSignals(SignalEventsOf(m_common.Compiler));
+}
+
+void TExperimentCommands::SetSignalsShown(bool on) {
+    if (m_switchingSignals)
+        return;
+    m_switchingSignals = true;
+    QAction *toggle = m_main.Action(QStringLiteral("mniSignals"));
+    toggle->setChecked(on);
+    QMdiArea *mdi = m_main.MdiArea();
+    if (on) {
+        if (!m_signalsFrame || !m_signalsFrame->isVisible())
+            m_beforeSignals = mdi->activeSubWindow();
+        if (!m_signals) {
+            m_signals = new TSignals(Config().SignalBounds);
+            m_signalsFrame = mdi->addSubWindow(m_signals);
+            // Its own close and hide switch the toggle off.
+            m_signalsFrame->installEventFilter(this);
+        }
+        m_signalsFrame->show();
+        mdi->setActiveSubWindow(m_signalsFrame);
+        m_signals->LoadSignals(SignalEventsOf(m_common.Compiler));
+    } else {
+        if (m_signalsFrame && m_signalsFrame->isVisible())
+            m_signalsFrame->hide();
+        if (m_beforeSignals)
+            TMDIChild::ShowFrame(m_beforeSignals);
+    }
+    for (const char *id : {"mniProtocol", "mniDescription"})
+        m_main.SetCommandSuppressed(QLatin1String(id), on);
+    m_switchingSignals = false;
+}
+
+void TExperimentCommands::closeSignals() {
+    if (m_signalsFrame) {
+        m_signalsFrame->removeEventFilter(this);
+        delete m_signalsFrame.data();
+    }
+    m_main.Action(QStringLiteral("mniSignals"))->setChecked(false);
+    for (const char *id : {"mniProtocol", "mniDescription"})
+        m_main.SetCommandSuppressed(QLatin1String(id), false);
+}
+
+bool TExperimentCommands::eventFilter(QObject *watched, QEvent *e) {
+    if (watched == m_signalsFrame && (e->type() == QEvent::Hide || e->type() == QEvent::Show) && !m_switchingSignals)
+        QMetaObject::invokeMethod(this, [this, on = e->type() == QEvent::Show] { SetSignalsShown(on); },
+                                  Qt::QueuedConnection);
+    if (watched == m_signalsFrame && e->type() == QEvent::Close) {
+        // Closing the view only hides it; the toggle brings it back.
+        e->ignore();
+        m_signalsFrame->hide();
+        return true;
+    }
+    return QObject::eventFilter(watched, e);
 }
 
 bool TExperimentCommands::MakeActive(TMDIChild *c) {
@@ -238,6 +312,7 @@ void TExperimentCommands::wire() {
     on("btnClearProtocol", withActive([](TMDIChild &c) { c.Editor()->mniClearClick(); }));
     on("btnCopyProtocol", withActive([](TMDIChild &c) { c.Editor()->mniCopyToCurrentClick(); }));
 
+    on("mniSignals", [this] { SetSignalsShown(m_main.Action(QStringLiteral("mniSignals"))->isChecked()); });
     m_main.OpenExperimentFile = [this](const QString &path) { return OpenFile(path) != nullptr; };
     m_main.NewExperiment = [this] { mniNewClick(); };
     m_main.CloseDocuments = [this] { return CloseAll(); };
@@ -245,7 +320,10 @@ void TExperimentCommands::wire() {
     m_main.ActiveExperimentExists = [this] { return ActiveExperiment() != nullptr; };
     connect(m_main.MdiArea(), &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow *) {
         m_main.UpdateDocumentControls();
-        if (TMDIChild *c = ActiveExperiment(); c && OnExperimentActivated)
+        TMDIChild *c = ActiveExperiment();
+        if (c && m_manualScale && c->Frame == m_main.MdiArea()->activeSubWindow())
+            m_manualScale->SetGraph(c);
+        if (c && OnExperimentActivated)
             OnExperimentActivated(c);
     });
 }

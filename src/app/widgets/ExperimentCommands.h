@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QMdiSubWindow>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <functional>
 
@@ -9,6 +11,8 @@ namespace tessel {
 class TCommonObjs;
 class TfrmExport;
 class TfrmMain;
+class TGraphMscl;
+class TSignals;
 class TMDIChild;
 class TNavigator;
 struct TEnvSetup;
@@ -20,7 +24,7 @@ class TExperimentCommands : public QObject {
     Q_OBJECT
 public:
     TExperimentCommands(TfrmMain &main, TCommonObjs &common, TEnvSetup &env, TNavigator *navigator,
-                        TfrmExport *exportDialog);
+                        TfrmExport *exportDialog, TGraphMscl *manualScale = nullptr);
     ~TExperimentCommands() override;
 
     // Creates an experiment window named name; with load, reads that file
@@ -43,6 +47,12 @@ public:
     // Makes the experiment the measurement target, unless a measurement runs.
     bool MakeActive(TMDIChild *c);
 
+    // View > Signals: the compiled protocol's output lines.
+    void SetSignalsShown(bool on);
+    TSignals *Signals() const;
+    // Reloads the signals view from the last build, when it is shown.
+    void RefreshSignals();
+
     // After "Load Protocol" the next Start must compile and download.
     std::function<void()> OnProtocolLoaded;
     // Every window that shows a graph was activated (manual scale dialog).
@@ -50,16 +60,24 @@ public:
     std::function<void(TMDIChild *)> OnManualScale;
     std::function<void(TMDIChild *)> OnExperimentClosing;
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *e) override;
+
 private:
     void wire();
     void showSize(TMDIChild *c);
     void forget(TMDIChild *c);
+    void closeSignals();
 
     TfrmMain &m_main;
     TCommonObjs &m_common;
     TEnvSetup &m_env;
     TNavigator *m_navigator;
     TfrmExport *m_export;
+    TGraphMscl *m_manualScale;
+    QPointer<TSignals> m_signals;
+    QPointer<QMdiSubWindow> m_signalsFrame, m_beforeSignals;
+    bool m_switchingSignals = false;
 };
 
 } // namespace tessel

@@ -42,6 +42,8 @@ TMDIChild::TMDIChild(TCompiler &compiler, TEnvSetup &env, const QString &include
     pgAB->layout()->addWidget(m_abGraph);
     m_doc->SetGraphs(&Graph->Model(), &m_abGraph->Model());
 
+    // Rows can be dragged onto the signals view.
+    DataEdit->SetOptions2(deDrag | deDialogs | deYAutoScale | deAllowRemove);
     DataEdit->SetTitles(ExperimentTableTitles());
     DataEdit->SetColumnWidths(std::vector<int>(kExperimentColumnWidths.begin(), kExperimentColumnWidths.end()));
     DataEdit->ExtraText = [this](int r, int column) { return m_doc->CellText(DataEdit->Row(r), column); };

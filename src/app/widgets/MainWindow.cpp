@@ -201,12 +201,20 @@ void TfrmMain::SetCommandBuilt(const QString &id, bool built) {
     UpdateDocumentControls();
 }
 
+void TfrmMain::SetCommandSuppressed(const QString &id, bool suppressed) {
+    if (suppressed)
+        m_suppressed.insert(id);
+    else
+        m_suppressed.remove(id);
+    UpdateDocumentControls();
+}
+
 void TfrmMain::UpdateDocumentControls() {
     const bool any = m_experiments.Count() > 0;
     const bool active = ActiveExperimentExists ? ActiveExperimentExists() : m_experiments.Active() != nullptr;
     for (const MainCommand &c : MainCommands()) {
         const QString id = QLatin1String(c.id);
-        bool on = !m_unbuilt.contains(id);
+        bool on = !m_unbuilt.contains(id) && !m_suppressed.contains(id);
         if (c.documentControl)
             on = on && any;
         if (kNeedActive.contains(id) && !c.documentControl)

@@ -77,6 +77,9 @@ public:
     // the states where it applies).
     void SetCommandBuilt(const QString &id, bool built);
     bool IsCommandBuilt(const QString &id) const { return !m_unbuilt.contains(id); }
+    // Keeps a built command disabled while something else owns it (the
+    // protocol views while the signals view is shown).
+    void SetCommandSuppressed(const QString &id, bool suppressed);
 
     // The work of the first show; runs once.
     void FirstShow();
@@ -155,6 +158,7 @@ private:
     TGainPanel *m_gainPanel;
     QTimer m_reconnect;
     QSet<QString> m_unbuilt;
+    QSet<QString> m_suppressed;
     TNavigator *m_navigator = nullptr;
     TEnvSetupDialog *m_envDialog = nullptr;
     TStartServer *m_startServer = nullptr;

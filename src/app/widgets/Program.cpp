@@ -70,6 +70,8 @@ TProgram::TProgram(const TProgramOptions &options) : m_options(options) {
     m_steps << QStringLiteral("EnvSetup");
     m_export = std::make_unique<TfrmExport>(m_main.get());
     m_steps << QStringLiteral("Export");
+    m_manualScale = std::make_unique<TGraphMscl>(m_main.get());
+    m_steps << QStringLiteral("ManualScale");
 
     m_navigator->SetImages(AppIcon(), TesselIcon(QStringLiteral("system-monitor")),
                            TesselIcon(QStringLiteral("test-keys")));
@@ -78,7 +80,8 @@ TProgram::TProgram(const TProgramOptions &options) : m_options(options) {
     m_navigator->IsConnected = [this] { return m_common->Comm->Connected(); };
     m_navigator->OpenMonitor = [this] { RunMonitor(); };
     m_steps << QStringLiteral("navigator filled");
-    m_experiments = new TExperimentCommands(*m_main, *m_common, m_env, m_navigator.get(), m_export.get());
+    m_experiments = new TExperimentCommands(*m_main, *m_common, m_env, m_navigator.get(), m_export.get(),
+                                           m_manualScale.get());
     m_main->SetNavigator(m_navigator.get());
     m_main->SetEnvDialog(m_envDialog.get());
     m_main->RestoreSettings();
@@ -95,6 +98,7 @@ TProgram::~TProgram() {
         frames << w;
     for (const QPointer<QMdiSubWindow> &w : frames)
         delete w.data();
+    m_manualScale.reset();
     m_export.reset();
     m_envDialog.reset();
     m_navigator.reset();

@@ -8,6 +8,8 @@
 #include "settings/widgets/EnvSetupDialog.h"
 #include "output/widgets/ExportDialog.h"
 #include "app/widgets/ExperimentCommands.h"
+#include "graph/widgets/GraphWindow.h"
+#include "graph/widgets/ManualScale.h"
 
 #include <QSplashScreen>
 #include <QStringList>
@@ -51,6 +53,7 @@ public:
     TEnvSetup &Env() { return m_env; }
     TEnvSetupDialog &EnvDialog() { return *m_envDialog; }
     TfrmExport &ExportDialog() { return *m_export; }
+    TGraphMscl &ManualScale() { return *m_manualScale; }
     TExperimentCommands &ExperimentCommands() { return *m_experiments; }
     // What happened, in order; start-up tests read it.
     const QStringList &Steps() const { return m_steps; }
@@ -67,6 +70,7 @@ private:
     std::unique_ptr<TNavigator> m_navigator;
     std::unique_ptr<TEnvSetupDialog> m_envDialog;
     std::unique_ptr<TfrmExport> m_export;
+    std::unique_ptr<TGraphMscl> m_manualScale;
     TExperimentCommands *m_experiments = nullptr; // owned by the main window
 };
 

@@ -221,6 +221,8 @@ void TfrmProtocol::mniCheckClick() {
         memCurrent->setTextCursor(c);
     }
     updateStatus();
+    if (OnChecked)
+        OnChecked();
 }
 
 void TfrmProtocol::mniClearClick() {

@@ -57,6 +57,8 @@ public:
     // The title was edited (the experiment's graph takes it as caption).
     std::function<void(const QString &)> OnTitleChanged;
     std::function<void()> OnDescriptionChanged;
+    // A syntax check ran (the signals view shows its build).
+    std::function<void()> OnChecked;
     // Shows the document's text again after it was changed from outside.
     void ReloadText();
 
