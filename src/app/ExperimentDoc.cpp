@@ -222,11 +222,12 @@ void TExperimentDoc::DataSetChanged(TDependency *d) {
         d->Visible = false;
         if (i >= 0)
             RebuildAB(Model.Record(i));
-        if (m_graph)
-            m_graph->Changed();
     }
+    // The data table updates its own row; rebuilding it here would pull the
+    // rows from under "Show All" while it walks them.
+    if (m_graph)
+        m_graph->Changed();
     Modified = true;
-    changed();
 }
 
 void TExperimentDoc::DataSetRemoved(TDependency *d) {
@@ -269,11 +270,12 @@ void TExperimentDoc::RebuildAB(TMeasurementRecord &r) {
     s.Set.Brush = r.A.Set->Brush;
     s.Set.Visible = r.A.Set->Visible;
     const std::vector<QPointF> pts = s.Set.Visible ? ABPoints(*r.A.Set, *r.B.Set) : std::vector<QPointF>{};
-    s.X.SetCount(0);
-    s.Y.SetCount(0);
-    for (const QPointF &p : pts) {
-        s.X.Add(p.x());
-        s.Y.Add(p.y());
+    const int32_t n = int32_t(pts.size());
+    s.X.SetCount(n);
+    s.Y.SetCount(n);
+    for (int32_t i = 0; i < n; ++i) {
+        s.X.SetItem(i, pts[size_t(i)].x());
+        s.Y.SetItem(i, pts[size_t(i)].y());
     }
     if (m_ab)
         m_ab->Changed();
