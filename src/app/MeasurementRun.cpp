@@ -3,6 +3,7 @@
 #include "app/InstrumentConfig.h"
 #include "app/MDIList.h"
 #include "authoring/ProtocolDoc.h"
+#include "common/Errors.h"
 #include "common/Finally.h"
 #include "common/Log.h"
 #include "common/MessageService.h"
@@ -248,10 +249,22 @@ void TMeasurementRun::Finish(TRunOutcome outcome) {
 }
 
 void TMeasurementRun::OnTimer() {
-    if (m_fetching)
+    if (m_fetching) {
         ShowTransferProgress();
-    else
+        return;
+    }
+    try {
         Poll();
+    } catch (const ETesselError &e) {
+        // The port itself failed (an adapter pulled out): nothing escapes into
+        // the event loop, and polling stops until the instrument is found again.
+        WriteLog(e.message());
+        m_timer.stop();
+        m_list.SetBusy(false);
+        Panel(1, QStringLiteral("Not Connected"));
+        Messages().error(e.message());
+        Finish(TRunOutcome::NotConnected);
+    }
 }
 
 void TMeasurementRun::ShowTransferProgress() { Panel(1, TransferProgressText(m_link.Received(), m_link.Expected())); }
