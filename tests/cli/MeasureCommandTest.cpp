@@ -9,7 +9,9 @@
 #include "device/DeviceTypes.h"
 #include "support/TestSupport.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QTimer>
@@ -64,6 +66,23 @@ TEST_F(MeasureCommand, UsageErrors) {
     }
     const CliRun listed = RunCliCommand({"--help"});
     EXPECT_TRUE(listed.err.contains("  measure    Measure a protocol")) << listed.err.toStdString();
+}
+
+// The shipped examples come from the shipped protocols as they are now
+// (scripts/make-examples.sh regenerates them).
+TEST(ShippedExamples, OneMeasurementOfEachProtocol) {
+    const QDir protocols(SourcePath("resources/protocols"));
+    const QStringList names = protocols.entryList({"*.p"}, QDir::Files, QDir::Name);
+    ASSERT_FALSE(names.isEmpty());
+    for (const QString &name : names) {
+        const QString example = SourcePath("resources/examples/" + QFileInfo(name).completeBaseName() + ".exp");
+        TExperimentModel m;
+        ASSERT_TRUE(LoadExperimentFile(m, example)) << example.toStdString();
+        ASSERT_EQ(m.RecordCount(), 2) << example.toStdString();
+        EXPECT_EQ(m.Record(1).Protocol.join('\n'), ReadTextFile(protocols.filePath(name))) << example.toStdString();
+        EXPECT_GT(m.Record(1).A.Set->Count(), 100) << example.toStdString();
+        EXPECT_EQ(m.Record(1).A.X->Count(), m.Record(1).A.Set->Count()) << example.toStdString();
+    }
 }
 
 TEST_F(MeasureCommand, MeasuresIntoANewFileThenAppends) {
