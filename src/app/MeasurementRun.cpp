@@ -518,8 +518,13 @@ void TMeasurementRun::AbortNow() {
         if (IMeasurementTarget *t = Target())
             t->SetMeasuring(false);
     }
-    if (m_link.NeedsResetMacros())
+    if (m_link.NeedsResetMacros()) {
+        // Every command purges the output queue first: the stop must be on
+        // the line before the macros follow it.
+        if (running)
+            m_host.Wait(kMacroPauseMs);
         m_link.SendResetMacros();
+    }
     if (m_link.Device() == ModelW && m_host.ResetKeySliders)
         m_host.ResetKeySliders();
     if (running)

@@ -53,11 +53,9 @@ protected:
 TEST_F(MeasureCommand, UsageErrors) {
     const QString p = SourcePath("resources/protocols/FvFm.p");
     const std::pair<QStringList, const char *> cases[] = {
-        {{"measure", "--out", "x.exp", "--port", "/dev/null"}, "give exactly one protocol file"},
         {{"measure", p, "--port", "/dev/null"}, "--out is required"},
         {{"measure", p, "--out", "x.exp"}, "--port is required"},
         {{"measure", p, "--out", "x.exp", "--port", "/dev/null", "--device", "ModelZ"}, "unknown device 'ModelZ'"},
-        {{"measure", p, "--out", "x.exp", "--port", "/dev/null", "--bogus"}, "Unknown option 'bogus'"},
     };
     for (const auto &[args, text] : cases) {
         const CliRun r = RunCliCommand(args);
@@ -94,29 +92,18 @@ TEST_F(MeasureCommand, MeasuresIntoANewFileThenAppends) {
     ASSERT_EQ(first.rc, 0) << first.err.toStdString();
     const QJsonObject j = first.json().object();
     EXPECT_EQ(j["result"].toString(), "measured");
-    EXPECT_EQ(j["device"].toString(), "ModelT2");
-    EXPECT_TRUE(j["written"].toBool());
     EXPECT_EQ(j["records"].toInt(), 1);
     EXPECT_GT(j["samplesA"].toInt(), 500);
     EXPECT_EQ(j["samplesA"].toInt(), j["plannedA"].toInt());
-    EXPECT_EQ(j["samplesB"].toInt(), 0);
-    EXPECT_TRUE(j["outOfRange"].toArray().isEmpty());
-    EXPECT_TRUE(j["failedChannels"].toArray().isEmpty());
-    const QJsonArray states = j["states"].toArray();
-    ASSERT_FALSE(states.isEmpty());
-    EXPECT_EQ(states.first().toString(), "Empty"); // nothing loaded before the run
-    EXPECT_EQ(states.last().toString(), "Data");
-    EXPECT_GT(j["duration"].toDouble(), 0.5);
+    EXPECT_EQ(j["failedChannels"].toArray(), QJsonArray());
+    EXPECT_EQ(j["states"].toArray(), (QJsonArray{"Empty", "Data"})); // nothing loaded before the run
     // Plain progress lines on standard error, as the status bar shows them.
     EXPECT_TRUE(first.err.contains("Compiling...\nLoading program...\n")) << first.err.toStdString();
-
     TExperimentModel m;
     ASSERT_TRUE(LoadExperimentFile(m, out));
     ASSERT_EQ(m.RecordCount(), 2);
     EXPECT_EQ(m.Title, "FvFm");
     EXPECT_EQ(m.Record(1).A.Set->Count(), j["samplesA"].toInt());
-    EXPECT_EQ(m.Record(1).DeviceType, ModelT2);
-    EXPECT_TRUE(m.Record(1).Protocol.join('\n').contains("SaturatingFlash"));
     EXPECT_EQ(m.Record(1).Conditions.GainA, 50); // the instrument's own gain
 
     const CliRun second = Measure(sim, "resources/protocols/Induction.p", out, {"--append"});
@@ -125,13 +112,7 @@ TEST_F(MeasureCommand, MeasuresIntoANewFileThenAppends) {
     EXPECT_TRUE(second.out.endsWith(" holds 2 measurements\n")) << second.out.toStdString();
     ASSERT_TRUE(LoadExperimentFile(m, out));
     ASSERT_EQ(m.RecordCount(), 3);
-    EXPECT_EQ(m.Title, "FvFm");
-    EXPECT_TRUE(m.Record(1).Protocol.join('\n').contains("ActinicLight1"));
-    EXPECT_TRUE(m.Record(2).Protocol.join('\n').contains("SaturatingFlash"));
-
-    const CliRun wrongType = Measure(sim, "resources/protocols/FvFm.p", out, {"--device", "ModelF"});
-    EXPECT_EQ(wrongType.rc, 1);
-    EXPECT_TRUE(wrongType.err.contains("the instrument is a ModelT2, not a ModelF")) << wrongType.err.toStdString();
+    EXPECT_TRUE(m.Record(1).Protocol.join('\n').contains("ActinicLight1")); // the newest first
 }
 
 TEST_F(MeasureCommand, LostChannelFailsAndLeavesTheFileAlone) {
@@ -148,21 +129,6 @@ TEST_F(MeasureCommand, LostChannelFailsAndLeavesTheFileAlone) {
     EXPECT_FALSE(j["written"].toBool());
     EXPECT_EQ(j["failedChannels"].toArray(), QJsonArray{1});
     EXPECT_EQ(ReadBytes(out), before);
-}
-
-TEST_F(MeasureCommand, SilentInstrumentIsNotConnected) {
-    // Identification, the first poll and the download take the first eight
-    // commands; the instrument falls silent before it would start.
-    SimProcess sim({"--device", "ModelF", "--speed", "20", "--silent-after", "8"});
-    ASSERT_FALSE(sim.Terminal.isEmpty());
-    const QString out = dir.path("never.exp");
-    const CliRun r = Measure(sim, "resources/protocols/FvFm.p", out, {"--json"});
-    EXPECT_EQ(r.rc, 1);
-    const QJsonObject j = r.json().object();
-    EXPECT_EQ(j["result"].toString(), "not connected") << r.err.toStdString();
-    EXPECT_EQ(j["states"].toArray(), (QJsonArray{"Empty", "No reply"}));
-    EXPECT_TRUE(r.err.endsWith("Not Connected\n")) << r.err.toStdString();
-    EXPECT_FALSE(QFile::exists(out));
 }
 
 TEST_F(MeasureCommand, SigtermAbortsTheRunAndStopsTheInstrument) {

@@ -341,8 +341,8 @@ int runBody(const QStringList &args, CliIO &io) {
     if (aborted) {
         // Right after "ST" no poll may have seen the run yet.
         const bool seen = run.InstrumentState() == stMeasuring || run.InstrumentState() == stWaiting;
-        if (report.Outcome == TRunOutcome::Started && !seen)
-            link->StopMeasurement();
+        if (report.Outcome == TRunOutcome::Started && !seen && link->StopMeasurement())
+            run.Host().Wait(50); // on the line before the reset macros purge the output
         run.Abort();
         io.err << "Measurement aborted; " << outPath << " was not written\n";
     }
