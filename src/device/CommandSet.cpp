@@ -140,6 +140,7 @@ bool TCommunication::GetData(const char *mnemonic, char *buffer, int32_t n) {
     char h[6];
     if (!ReadData(h, 6))
         return false;
+    FReceived = 0; // the header is not part of the data
     const int32_t lo = uint8_t(h[3]), hi = uint8_t(h[4]), k = uint8_t(h[5]);
     // Both channels answer with "SDA".
     if (h[0] != 'S' || h[1] != 'D' || h[2] != 'A' || BlockSize() * k + 256 * hi + lo != n)

@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <algorithm>
 
 namespace tessel {
 
@@ -149,10 +150,13 @@ bool TCommunication::ReadData(char *buffer, int32_t count) {
     const int32_t base = FReceived;
     WaitScope scope(*this);
     while (!IsStopped()) {
+        // Bytes that were queued before the wait began count as well: on a
+        // fast line a whole block is often in before its wait starts, and
+        // the progress display would otherwise stand still.
         const int32_t queued = InQueCount();
+        FReceived = base + std::clamp(queued, 0, count);
         if (queued >= count)
             break;
-        FReceived = base + std::max(queued, 0);
         ProcessEventsOnce();
     }
     if (IsStopped())
@@ -224,6 +228,9 @@ bool TCommunication::ReceiveBlock(char *buffer, int32_t count) {
         // before asking for the block again.
         PurgeIn();
         FReceived = base;
+    } else {
+        // Progress counts data bytes, not the checksum.
+        FReceived = base + count;
     }
     Write(good ? "OK" : "ER", 2);
     return good;

@@ -117,6 +117,25 @@ TEST(CommandSet, ChannelDataHeaderRules) {
     EXPECT_TRUE(l.port->TakeWritten().isEmpty());
 }
 
+// A transfer that is already queued when its waits begin (a fast line, or a
+// peer that sends ahead) still moves the progress counter block by block.
+TEST(CommandSet, ChannelDataProgressCountsBytesQueuedAhead) {
+    const QByteArray data = Pattern(10000);
+    MemoryLink l;
+    QList<int32_t> atAnswer;
+    l.port->SetOnWrite([&](const QByteArray &w) {
+        if (w.startsWith("GDA"))
+            l.port->FeedReceived(Hex("534441100702") + WithSum(data.left(4096)) + WithSum(data.mid(4096, 4096)) +
+                                 WithSum(data.mid(8192)));
+        else
+            atAnswer << l.link->Received();
+    });
+    QByteArray buf(10000, 0);
+    ASSERT_TRUE(l.link->GetDataA(buf.data(), 10000));
+    EXPECT_EQ(atAnswer, QList<int32_t>({4096, 8192, 10000}));
+    EXPECT_EQ(l.link->Received(), l.link->Expected());
+}
+
 TEST(CommandSet, BlockLoadAndLdpLog) {
     const QByteArray image = Pattern(5000);
     for (const bool accept : {true, false}) {

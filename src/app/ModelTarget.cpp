@@ -1,0 +1,50 @@
+#include "app/ModelTarget.h"
+
+#include "authoring/ProtocolDoc.h"
+
+namespace tessel {
+
+TModelTarget::TModelTarget(TExperimentModel &model, TProtocolDoc &protocol, QObject *parent)
+    : QObject(parent), m_model(model), m_protocol(protocol) {}
+
+int TModelTarget::DataSetCount() const {
+    int n = 0;
+    for (int i = 1; i < m_model.RecordCount(); ++i) {
+        const TMeasurementRecord &r = m_model.Record(i);
+        n += (r.A.Set->Count() > 0) + (r.B.Set->Count() > 0);
+    }
+    return n;
+}
+
+void TModelTarget::BeginRun() {
+    ++Runs;
+    m_model.Current().A.Set->SetCount(0);
+    m_model.Current().B.Set->SetCount(0);
+}
+
+void TModelTarget::PrepareMeasurementDataSets(int32_t plannedA, int32_t plannedB, double firstTimeA,
+                                              double firstTimeB) {
+    m_model.PrepareMeasurementDataSets(plannedA, plannedB, firstTimeA, firstTimeB);
+}
+
+void TModelTarget::RecordMeasurement(double time, uint8_t deviceType, const TConditions &conditions) {
+    QStringList names, values;
+    for (const auto &[name, value] : m_protocol.Variables) {
+        names << name;
+        values << value;
+    }
+    m_model.Protocol = m_protocol.Text.split(QLatin1Char('\n'));
+    m_model.RecordMeasurement(time, deviceType, conditions, m_protocol.CompiledText, names, values);
+}
+
+void TModelTarget::StartNextMeasurement() {
+    m_measuring = false;
+    Modified = true;
+}
+
+void TModelTarget::ShowResult(bool autoScale) {
+    ++Results;
+    AutoScaled = autoScale;
+}
+
+} // namespace tessel

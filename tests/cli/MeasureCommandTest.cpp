@@ -1,0 +1,161 @@
+// tessel-cli measure end to end: the virtual instrument on its pseudo-terminal,
+// the real compiler library, experiment files written, appended to, and left
+// alone when a run fails or is aborted.
+#include "../device/SimProcess.h"
+#include "CliTestSupport.h"
+
+#include "compiler/CompilerLibrary.h"
+#include "data/ExperimentFile.h"
+#include "device/DeviceTypes.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QTimer>
+#include <csignal>
+#include <gtest/gtest.h>
+
+using namespace tessel;
+using namespace tessel::test;
+
+namespace {
+
+QByteArray ReadBytes(const QString &path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+class MeasureCommand : public ::testing::Test {
+protected:
+    void SetUp() override { SetCompilerLibrary(LoadCompilerLibrary(qEnvironmentVariable("TESSEL_BIN_DIR"))); }
+    void TearDown() override { SetCompilerLibrary(nullptr); }
+
+    CliRun Measure(const SimProcess &sim, const QString &protocol, const QString &out, QStringList extra = {}) {
+        return RunCliCommand(QStringList{"measure", SourcePath(protocol), "--out", out, "--port", sim.Terminal,
+                                         "--ini", SourcePath("resources/Tessel.ini"), "--include",
+                                         SourcePath("resources/include/")} +
+                             extra);
+    }
+    // An experiment file that must come out of a failed run unchanged.
+    QString ExistingFile() {
+        const QString path = dir.path("existing.exp");
+        TExperimentModel m;
+        m.Title = QStringLiteral("kept");
+        EXPECT_TRUE(SaveExperimentFile(m, path));
+        return path;
+    }
+    TestDir dir;
+};
+
+TEST_F(MeasureCommand, UsageErrors) {
+    const QString p = SourcePath("resources/protocols/FvFm.p");
+    const std::pair<QStringList, const char *> cases[] = {
+        {{"measure", p, "--port", "/dev/null"}, "--out is required"},
+        {{"measure", p, "--out", "x.exp"}, "--port is required"},
+        {{"measure", p, "--out", "x.exp", "--port", "/dev/null", "--device", "ModelZ"}, "unknown device 'ModelZ'"},
+    };
+    for (const auto &[args, text] : cases) {
+        const CliRun r = RunCliCommand(args);
+        EXPECT_EQ(r.rc, 2) << text;
+        EXPECT_TRUE(r.err.contains(QLatin1String(text))) << r.err.toStdString();
+    }
+    const CliRun listed = RunCliCommand({"--help"});
+    EXPECT_TRUE(listed.err.contains("  measure    Measure a protocol")) << listed.err.toStdString();
+}
+
+// The shipped examples come from the shipped protocols as they are now
+// (scripts/make-examples.sh regenerates them).
+TEST(ShippedExamples, OneMeasurementOfEachProtocol) {
+    const QDir protocols(SourcePath("resources/protocols"));
+    const QStringList names = protocols.entryList({"*.p"}, QDir::Files, QDir::Name);
+    ASSERT_FALSE(names.isEmpty());
+    for (const QString &name : names) {
+        const QString example = SourcePath("resources/examples/" + QFileInfo(name).completeBaseName() + ".exp");
+        TExperimentModel m;
+        ASSERT_TRUE(LoadExperimentFile(m, example)) << example.toStdString();
+        ASSERT_EQ(m.RecordCount(), 2) << example.toStdString();
+        EXPECT_EQ(m.Record(1).Protocol.join('\n'), ReadTextFile(protocols.filePath(name))) << example.toStdString();
+        EXPECT_GT(m.Record(1).A.Set->Count(), 100) << example.toStdString();
+        EXPECT_EQ(m.Record(1).A.X->Count(), m.Record(1).A.Set->Count()) << example.toStdString();
+    }
+}
+
+TEST_F(MeasureCommand, MeasuresIntoANewFileThenAppends) {
+    SimProcess sim({"--device", "ModelT2", "--speed", "20"});
+    ASSERT_FALSE(sim.Terminal.isEmpty());
+    const QString out = dir.path("fvfm.exp");
+
+    const CliRun first = Measure(sim, "resources/protocols/FvFm.p", out, {"--json", "--device", "ModelT2"});
+    ASSERT_EQ(first.rc, 0) << first.err.toStdString();
+    const QJsonObject j = first.json().object();
+    EXPECT_EQ(j["result"].toString(), "measured");
+    EXPECT_EQ(j["records"].toInt(), 1);
+    EXPECT_GT(j["samplesA"].toInt(), 500);
+    EXPECT_EQ(j["samplesA"].toInt(), j["plannedA"].toInt());
+    EXPECT_EQ(j["failedChannels"].toArray(), QJsonArray());
+    EXPECT_EQ(j["states"].toArray(), (QJsonArray{"Empty", "Data"})); // nothing loaded before the run
+    // Plain progress lines on standard error, as the status bar shows them.
+    EXPECT_TRUE(first.err.contains("Compiling...\nLoading program...\n")) << first.err.toStdString();
+    TExperimentModel m;
+    ASSERT_TRUE(LoadExperimentFile(m, out));
+    ASSERT_EQ(m.RecordCount(), 2);
+    EXPECT_EQ(m.Title, "FvFm");
+    EXPECT_EQ(m.Record(1).A.Set->Count(), j["samplesA"].toInt());
+    EXPECT_EQ(m.Record(1).Conditions.GainA, 50); // the instrument's own gain
+
+    const CliRun second = Measure(sim, "resources/protocols/Induction.p", out, {"--append"});
+    ASSERT_EQ(second.rc, 0) << second.err.toStdString();
+    EXPECT_TRUE(second.out.startsWith("Measured ")) << second.out.toStdString();
+    EXPECT_TRUE(second.out.endsWith(" holds 2 measurements\n")) << second.out.toStdString();
+    ASSERT_TRUE(LoadExperimentFile(m, out));
+    ASSERT_EQ(m.RecordCount(), 3);
+    EXPECT_TRUE(m.Record(1).Protocol.join('\n').contains("ActinicLight1")); // the newest first
+}
+
+TEST_F(MeasureCommand, LostChannelFailsAndLeavesTheFileAlone) {
+    SimProcess sim({"--device", "ModelT2", "--speed", "20", "--hangup-after", "1000"});
+    ASSERT_FALSE(sim.Terminal.isEmpty());
+    const QString out = ExistingFile();
+    const QByteArray before = ReadBytes(out);
+    const CliRun r = Measure(sim, "resources/protocols/FvFm.p", out, {"--append", "--json"});
+    EXPECT_EQ(r.rc, 1);
+    EXPECT_TRUE(r.err.contains("Data transfer failed on channel 1\n")) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains("was not written")) << r.err.toStdString();
+    const QJsonObject j = r.json().object();
+    EXPECT_EQ(j["result"].toString(), "measured");
+    EXPECT_FALSE(j["written"].toBool());
+    EXPECT_EQ(j["failedChannels"].toArray(), QJsonArray{1});
+    EXPECT_EQ(ReadBytes(out), before);
+}
+
+TEST_F(MeasureCommand, SigtermAbortsTheRunAndStopsTheInstrument) {
+    const QString simLog = dir.path("sim.log");
+    SimProcess sim({"--device", "ModelT2", "--log", simLog});
+    ASSERT_FALSE(sim.Terminal.isEmpty());
+    const QString out = ExistingFile();
+    const QByteArray before = ReadBytes(out);
+    // Once the instrument runs, the signal comes (and keeps coming: outside
+    // the command it is ignored).
+    auto *previous = std::signal(SIGTERM, SIG_IGN);
+    QTimer nag;
+    QObject::connect(&nag, &QTimer::timeout, [&] {
+        if (ReadBytes(simLog).contains("> ST"))
+            std::raise(SIGTERM);
+    });
+    nag.start(200);
+    const CliRun r = Measure(sim, "resources/protocols/Quenching.p", out, {"--append"});
+    nag.stop();
+    std::signal(SIGTERM, previous);
+    EXPECT_EQ(r.rc, 1);
+    EXPECT_TRUE(r.err.contains("Measurement aborted; " + out + " was not written")) << r.err.toStdString();
+    EXPECT_EQ(ReadBytes(out), before);
+    // "SP" reached the instrument: it is ready, not measuring.
+    const CliRun status =
+        RunCliCommand({"status", "--port", sim.Terminal, "--ini", SourcePath("resources/Tessel.ini")});
+    EXPECT_EQ(status.out, "1 Ready\n") << status.err.toStdString();
+}
+
+} // namespace

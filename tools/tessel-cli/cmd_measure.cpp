@@ -1,0 +1,394 @@
+// tessel-cli measure: one measurement from a protocol file to an experiment
+// file, with the program's own run: identify, build, download, start, poll
+// once a second, fetch both channels, record.
+#include "DeviceLink.h"
+
+#include "app/CommonObjs.h"
+#include "app/InstrumentConfig.h"
+#include "app/MDIList.h"
+#include "app/MeasurementRun.h"
+#include "app/ModelTarget.h"
+#include "authoring/ProtocolDoc.h"
+#include "common/Finally.h"
+#include "compiler/Compiler.h"
+#include "compiler/CompilerLibrary.h"
+#include "data/ExperimentFile.h"
+#include "settings/EnvSetup.h"
+
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace tessel::cli {
+namespace {
+
+// Ctrl-C and SIGTERM reach the event loop through a socket pair, the one
+// thing a signal handler may safely touch.
+int g_signalFd = -1;
+
+void OnSignal(int) {
+    const char b = 1;
+    if (g_signalFd >= 0) {
+        [[maybe_unused]] const ssize_t n = ::write(g_signalFd, &b, 1);
+    }
+}
+
+class SignalWatch {
+public:
+    explicit SignalWatch(std::function<void()> onSignal) {
+        if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, m_fds) != 0)
+            return;
+        g_signalFd = m_fds[0];
+        m_notifier = std::make_unique<QSocketNotifier>(m_fds[1], QSocketNotifier::Read);
+        QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this, onSignal] {
+            char b[16];
+            [[maybe_unused]] const ssize_t n = ::read(m_fds[1], b, sizeof b);
+            onSignal();
+        });
+        struct sigaction sa = {};
+        sa.sa_handler = OnSignal;
+        sigemptyset(&sa.sa_mask);
+        sa.sa_flags = SA_RESTART;
+        ::sigaction(SIGINT, &sa, &m_oldInt);
+        ::sigaction(SIGTERM, &sa, &m_oldTerm);
+        m_installed = true;
+    }
+    ~SignalWatch() {
+        if (m_installed) {
+            ::sigaction(SIGINT, &m_oldInt, nullptr);
+            ::sigaction(SIGTERM, &m_oldTerm, nullptr);
+        }
+        g_signalFd = -1;
+        m_notifier.reset();
+        for (int fd : m_fds)
+            if (fd >= 0)
+                ::close(fd);
+    }
+    SignalWatch(const SignalWatch &) = delete;
+    SignalWatch &operator=(const SignalWatch &) = delete;
+
+private:
+    int m_fds[2] = {-1, -1};
+    std::unique_ptr<QSocketNotifier> m_notifier;
+    struct sigaction m_oldInt = {}, m_oldTerm = {};
+    bool m_installed = false;
+};
+
+// Status panel 1 on standard error: a bar on a terminal, else one line per
+// change.
+class ProgressView {
+public:
+    ProgressView(QTextStream &err, bool bar) : m_err(err), m_bar(bar) {}
+    ~ProgressView() { Done(); }
+    void Show(const QString &text) {
+        if (text == m_last)
+            return;
+        m_last = text;
+        if (!m_bar) {
+            m_err << text << Qt::endl;
+            return;
+        }
+        const int percent = Percent(text);
+        QString line;
+        if (percent >= 0) {
+            const int filled = percent * kWidth / 100;
+            line = QLatin1Char('[') + QString(filled, QLatin1Char('#')) + QString(kWidth - filled, QLatin1Char('.')) +
+                   QStringLiteral("] %1%  ").arg(percent, 3);
+        }
+        line += text;
+        m_err << '\r' << line.leftJustified(m_width) << Qt::flush;
+        m_width = std::max(m_width, int(line.size()));
+        m_open = true;
+    }
+    // Ends the bar's line before anything else is written.
+    void Done() {
+        if (m_open)
+            m_err << Qt::endl;
+        m_open = false;
+    }
+
+private:
+    static constexpr int kWidth = 30;
+    static int Percent(const QString &text) {
+        static const QRegularExpression measuring(QStringLiteral("^Measuring \\((\\d+)%\\)$"));
+        static const QRegularExpression received(QStringLiteral("^Received ([\\d.]+) of ([\\d.]+) KB$"));
+        if (const auto m = measuring.match(text); m.hasMatch())
+            return m.captured(1).toInt();
+        if (const auto m = received.match(text); m.hasMatch()) {
+            const double total = m.captured(2).toDouble();
+            return total > 0 ? std::clamp(int(m.captured(1).toDouble() * 100 / total), 0, 100) : 100;
+        }
+        return -1;
+    }
+    QTextStream &m_err;
+    bool m_bar;
+    bool m_open = false;
+    int m_width = 0;
+    QString m_last;
+};
+
+QString ResultName(TRunOutcome o, bool aborted) {
+    if (aborted)
+        return QStringLiteral("aborted");
+    switch (o) {
+    case TRunOutcome::Measured:
+        return QStringLiteral("measured");
+    case TRunOutcome::NotConnected:
+        return QStringLiteral("not connected");
+    case TRunOutcome::DownloadError:
+        return QStringLiteral("download error");
+    case TRunOutcome::TooManyDataSets:
+        return QStringLiteral("too many data sets");
+    default:
+        return QStringLiteral("failed");
+    }
+}
+
+QJsonArray Channels(bool ch1, bool ch2) {
+    QJsonArray a;
+    if (ch1)
+        a.append(1);
+    if (ch2)
+        a.append(2);
+    return a;
+}
+
+// The gains, offsets and sensitivities the live monitor would show.
+TConditions ReadConditions(TCommunication &link) {
+    TConditions c;
+    int gA = 0, gB = 0, oA = 0, oB = 0, s1 = 0, s2 = 0;
+    const TDevice t = link.Device();
+    if ((t == ModelR2 || t == ModelS2 || t == ModelT1 || t == ModelT2 || t == ModelV) &&
+        link.GetGains(gA, gB, oA, oB)) {
+        c.GainA = uint8_t(gA);
+        c.GainB = uint8_t(gB);
+        c.OffsetA = uint8_t(oA);
+        c.OffsetB = uint8_t(oB);
+    }
+    if ((t == ModelS2 || t == ModelT1 || t == ModelT2 || t == ModelV) && link.GetApd(s1, s2)) {
+        c.SensA = uint8_t(s1);
+        c.SensB = uint8_t(s2);
+    }
+    return c;
+}
+
+int runBody(const QStringList &args, CliIO &io) {
+    QCommandLineParser p;
+    p.setApplicationDescription(
+        QStringLiteral("Measure a protocol on the instrument and record both channels into an experiment file: "
+                       "identify, build, download, start, poll once a second, fetch. Ctrl-C aborts the run and "
+                       "leaves the file as it was."));
+    p.addPositionalArgument(QStringLiteral("PROTOCOL"), QStringLiteral("Protocol source file."));
+    p.addOption({QStringLiteral("out"), QStringLiteral("Experiment file to write."), QStringLiteral("FILE.exp")});
+    p.addOption({QStringLiteral("append"), QStringLiteral("Add the measurement to the existing experiment file.")});
+    AddLinkOptions(p);
+    p.addOption({QStringLiteral("device"),
+                 QStringLiteral("Instrument type the instrument must be, by name (e.g. ModelT2)."),
+                 QStringLiteral("NAME")});
+    p.addOption({QStringLiteral("include"),
+                 QStringLiteral("Include folder (default: 'include' beside the program; the type's own folder "
+                                "inside it when there is one)."),
+                 QStringLiteral("DIR")});
+    AddJsonOption(p);
+    if (int rc = ParseArgs(p, QStringLiteral("measure"), args, io); rc != kContinue)
+        return rc;
+    const QStringList pos = p.positionalArguments();
+    if (pos.size() != 1) {
+        io.err << "tessel-cli measure: give exactly one protocol file\n\n" << p.helpText();
+        return kExitUsage;
+    }
+    if (!p.isSet(QStringLiteral("out"))) {
+        io.err << "tessel-cli measure: --out is required\n";
+        return kExitUsage;
+    }
+    TDevice expected = kStoredDefaultDevice;
+    if (p.isSet(QStringLiteral("device")) && !DeviceFromName(p.value(QStringLiteral("device")), expected)) {
+        io.err << "tessel-cli measure: unknown device '" << p.value(QStringLiteral("device")) << "'\n";
+        return kExitUsage;
+    }
+    const QString outPath = p.value(QStringLiteral("out"));
+    const bool append = p.isSet(QStringLiteral("append"));
+    const bool json = p.isSet(QStringLiteral("json"));
+    if (!p.isSet(QStringLiteral("port"))) {
+        io.err << "tessel-cli measure: --port is required\n";
+        return kExitUsage;
+    }
+    const QString ini = p.isSet(QStringLiteral("ini")) ? p.value(QStringLiteral("ini")) : AppPaths::iniPath();
+
+    QFile source(pos.first());
+    if (!source.open(QIODevice::ReadOnly)) {
+        io.err << "tessel-cli measure: cannot read '" << pos.first() << "'\n";
+        return kExitFailed;
+    }
+    const QString protocol = QString::fromUtf8(source.readAll());
+    if (append && !QFileInfo(outPath).isFile()) {
+        io.err << "tessel-cli measure: no such file '" << outPath << "' to append to\n";
+        return kExitFailed;
+    }
+
+    int rc = kExitOk;
+    auto link = OpenIdentifiedLink(p, QStringLiteral("measure"), io, rc);
+    if (!link)
+        return rc;
+    if (p.isSet(QStringLiteral("device")) && link->Device() != expected) {
+        io.err << "tessel-cli measure: the instrument is a " << DeviceInfo(link->Device()).name << ", not a "
+               << DeviceInfo(expected).name << '\n';
+        return kExitFailed;
+    }
+
+    // The instrument's configuration, as the program takes it when it connects.
+    const TInstrumentConfig saved = Config().Instrument;
+    Finally restore([&] { Config().Instrument = saved; });
+    Config().Instrument = ReadInstrumentConfig(ini, link->DeviceText());
+    if (TCommonObjs::HasDeviceInfo(link->Device())) {
+        TDeviceInfoRecord r;
+        if (link->ReadDeviceInfo(r))
+            TCommonObjs::ApplyDeviceInfo(r, Config().Instrument);
+        else
+            Messages().error(QStringLiteral("Unable to get device information"));
+    }
+    const TInstrumentConfig &config = Config().Instrument;
+    auto model = std::make_unique<TExperimentModel>(
+        TChannelScaling{config.MulA, config.MulB, config.YShiftA, config.YShiftB, ReadThickness(ini)});
+    if (append) {
+        if (!LoadExperimentFile(*model, outPath))
+            return kExitFailed; // the reader said why
+    } else {
+        model->Title = QFileInfo(pos.first()).completeBaseName();
+    }
+
+    struct Uninstall {
+        bool active = false;
+        ~Uninstall() {
+            if (active)
+                SetCompilerLibrary(nullptr);
+        }
+    } uninstall;
+    if (!CompilerLibrary()) {
+        std::unique_ptr<ICompilerLibrary> loaded = LoadCompilerLibrary(AppPaths::programDir());
+        if (!loaded)
+            return kExitFailed;
+        SetCompilerLibrary(std::move(loaded));
+        uninstall.active = true;
+    }
+    TCompiler compiler;
+    compiler.SetConstants(config.Compiler);
+    TEnvSetup env;
+    const QString includeBase =
+        p.isSet(QStringLiteral("include"))
+            ? p.value(QStringLiteral("include"))
+            : AppPaths::programDir() + (config.IncludeDir.isEmpty() ? QStringLiteral("include/") : config.IncludeDir);
+    std::unique_ptr<TProtocolDoc> doc;
+    {
+        // The editor's template is of no use here; its absence is no error.
+        RecordingMessageService quiet;
+        ScopedMessageService scope(&quiet);
+        doc = std::make_unique<TProtocolDoc>(compiler, env, includeBase, link->Device());
+    }
+    doc->SetText(protocol);
+    TModelTarget target(*model, *doc);
+    TMDIList list;
+    list.Add(&target);
+    list.SetActive(&target);
+
+    QTimer statusTimer;
+    statusTimer.setInterval(1000);
+    QEventLoop loop;
+    ProgressView progress(io.err, !json && ::isatty(STDERR_FILENO));
+    QJsonArray states;
+    bool aborted = false;
+    TMeasurementHost host;
+    host.SetPanel = [&](int panel, const QString &text) {
+        if (panel == 1)
+            progress.Show(text);
+    };
+    host.Polled = [&](TDeviceStatus s) {
+        const QString text = StatusText(s);
+        if (states.isEmpty() || states.last().toString() != text)
+            states.append(text);
+    };
+    const TConditions conditions = ReadConditions(*link);
+    host.Conditions = [&] { return conditions; };
+    host.Finished = [&](const TRunReport &) { loop.quit(); };
+    TMeasurementRun run(*link, compiler, list, statusTimer, host);
+    SignalWatch watch([&] {
+        aborted = true;
+        loop.quit();
+    });
+
+    // The first poll: what the instrument is doing before the run.
+    const TDeviceStatus before = link->GetStatus();
+    host.Polled(before);
+    run.SetInstrumentState(before);
+    if (!aborted)
+        run.Start();
+    if (run.Report().Outcome == TRunOutcome::Started && !aborted)
+        loop.exec();
+    statusTimer.stop();
+    progress.Done();
+    const TRunReport &report = run.Report();
+    if (compiler.Status != kStatusReady)
+        for (const QString &line : doc->Log)
+            io.err << line << '\n';
+
+    if (aborted) {
+        // Right after "ST" no poll may have seen the run yet.
+        const bool seen = run.InstrumentState() == stMeasuring || run.InstrumentState() == stWaiting;
+        if (report.Outcome == TRunOutcome::Started && !seen && link->StopMeasurement())
+            run.Host().Wait(50); // on the line before the reset macros purge the output
+        run.Abort();
+        io.err << "Measurement aborted; " << outPath << " was not written\n";
+    }
+    const bool measured = !aborted && report.Outcome == TRunOutcome::Measured;
+    if (measured && report.LostData())
+        io.err << "The measurement lost data; " << outPath << " was not written\n";
+    bool written = false;
+    if (measured && !report.LostData()) {
+        written = SaveExperimentFile(*model, outPath);
+        if (!written)
+            io.err << "tessel-cli measure: cannot write '" << outPath << "'\n";
+    }
+
+    const double seconds = report.StartTime > 0 ? (report.EndTime - report.StartTime) * 86400.0 : 0.0;
+    const int records = model->RecordCount() - 1;
+    const int32_t samplesA = records > 0 ? model->Record(1).A.Set->Count() : 0;
+    const int32_t samplesB = records > 0 ? model->Record(1).B.Set->Count() : 0;
+    if (json) {
+        PrintJson(io, QJsonDocument(QJsonObject{
+                          {"result", ResultName(report.Outcome, aborted)},
+                          {"device", QString::fromLatin1(DeviceInfo(link->Device()).name)},
+                          {"file", outPath},
+                          {"written", written},
+                          {"records", written ? records : 0},
+                          {"samplesA", measured ? samplesA : 0},
+                          {"samplesB", measured ? samplesB : 0},
+                          {"plannedA", report.PlannedA},
+                          {"plannedB", report.PlannedB},
+                          {"outOfRange", Channels(report.OutOfRangeA, report.OutOfRangeB)},
+                          {"failedChannels", Channels(report.LostA, report.LostB)},
+                          {"states", states},
+                          {"duration", seconds}}));
+    } else if (written) {
+        io.out << "Measured " << samplesA << " samples on channel A and " << samplesB << " on channel B in "
+               << QString::number(seconds, 'f', 1) << " s; " << outPath << " holds " << records
+               << (records == 1 ? " measurement\n" : " measurements\n");
+    }
+    return written ? kExitOk : kExitFailed;
+}
+
+int run(const QStringList &args, CliIO &io) {
+    return Guarded(io, [&] { return runBody(args, io); });
+}
+
+const Registrar reg({QStringLiteral("measure"),
+                     QStringLiteral("Measure a protocol and record it into an experiment file"), run});
+
+} // namespace
+} // namespace tessel::cli
