@@ -31,7 +31,9 @@ constexpr int kPollFailures = 3;
 bool HasMonitorGains(TDevice t) {
     return t == ModelR2 || t == ModelS2 || t == ModelT1 || t == ModelT2 || t == ModelV;
 }
-bool HasMonitorApd(TDevice t) { return t == ModelS2 || t == ModelT1 || t == ModelT2 || t == ModelV; }
+bool HasMonitorApd(TDevice t) {
+    return t == ModelS2 || t == ModelT1 || t == ModelT2 || t == ModelV;
+}
 
 // "Some data on channel" + " 1" / " 2" / " 1 and 2" + tail.
 QString ChannelsText(const QString &head, bool ch1, bool ch2, const QString &tail) {
@@ -150,7 +152,9 @@ bool NeedsCompile(TDeviceStatus state, bool modified, bool changedSinceCheck, bo
     return state == stEmpty || modified || changedSinceCheck || !builtForThisEditor;
 }
 
-bool NeedsDownload(TDeviceStatus state, bool checkDone) { return checkDone || state == stEmpty; }
+bool NeedsDownload(TDeviceStatus state, bool checkDone) {
+    return checkDone || state == stEmpty;
+}
 
 TRunPreparation PreparationFor(TDevice device, int32_t buildStatus) {
     if (device == ModelW)
@@ -170,7 +174,9 @@ QString TransferProgressText(int32_t received, int32_t expected) {
     return QString::asprintf("Received %4.3f of %4.3f KB", received / 1024.0, expected / 1024.0);
 }
 
-QString SizePanelText(int64_t sizeEstimate) { return QString::number(sizeEstimate / 1024) + QStringLiteral(" kB"); }
+QString SizePanelText(int64_t sizeEstimate) {
+    return QString::number(sizeEstimate / 1024) + QStringLiteral(" kB");
+}
 
 QString StartTimeText(double days) {
     const std::optional<QDateTime> dt = DateTimeFromDays(days);
@@ -196,8 +202,8 @@ QString GainsPanelText(TDevice device, int g1, int o1, int s1, int g2, int o2, i
     return QString::asprintf("G1=%d ; O1=%d   |   G2=%d ; O2=%d", g1, o1, g2, o2);
 }
 
-TMeasurementRun::TMeasurementRun(TCommunication &link, TCompiler &compiler, TMDIList &experiments,
-                                 QTimer &statusTimer, TMeasurementHost host)
+TMeasurementRun::TMeasurementRun(TCommunication &link, TCompiler &compiler, TMDIList &experiments, QTimer &statusTimer,
+                                 TMeasurementHost host)
     : m_link(link), m_compiler(compiler), m_list(experiments), m_timer(statusTimer), m_host(std::move(host)) {
     if (!m_host.Now)
         m_host.Now = NowDays;
@@ -217,9 +223,13 @@ TMeasurementRun::TMeasurementRun(TCommunication &link, TCompiler &compiler, TMDI
     m_tick = QObject::connect(&m_timer, &QTimer::timeout, [this] { OnTimer(); });
 }
 
-TMeasurementRun::~TMeasurementRun() { QObject::disconnect(m_tick); }
+TMeasurementRun::~TMeasurementRun() {
+    QObject::disconnect(m_tick);
+}
 
-IMeasurementTarget *TMeasurementRun::Target() const { return dynamic_cast<IMeasurementTarget *>(m_list.Active()); }
+IMeasurementTarget *TMeasurementRun::Target() const {
+    return dynamic_cast<IMeasurementTarget *>(m_list.Active());
+}
 
 void TMeasurementRun::Panel(int panel, const QString &text) {
     if (m_host.SetPanel)
@@ -267,7 +277,9 @@ void TMeasurementRun::OnTimer() {
     }
 }
 
-void TMeasurementRun::ShowTransferProgress() { Panel(1, TransferProgressText(m_link.Received(), m_link.Expected())); }
+void TMeasurementRun::ShowTransferProgress() {
+    Panel(1, TransferProgressText(m_link.Received(), m_link.Expected()));
+}
 
 void TMeasurementRun::SetAnalogOutputs() {
     const TInstrumentConfig &c = Config().Instrument;
@@ -306,12 +318,24 @@ void TMeasurementRun::Start() {
     Finally leave([this] { m_inOperation = false; });
     m_host.Hourglass(true);
     Finally cursor([this] { m_host.Hourglass(false); });
+    try {
+        Prepare(*target);
+    } catch (const ETesselError &) {
+        // The port failed under way; the caller reports it. Nothing runs.
+        m_list.SetBusy(false);
+        ApplyIdleState();
+        throw;
+    }
+}
+
+void TMeasurementRun::Prepare(IMeasurementTarget &t) {
     ApplyMeasuringState();
     m_timer.stop();
-    target->BeginRun();
+    t.BeginRun();
 
-    TProtocolDoc &doc = target->Protocol();
-    if (NeedsCompile(m_state, doc.Modified, doc.ChangedSinceCheck, m_compiler.Owner == static_cast<const void *>(&doc))) {
+    TProtocolDoc &doc = t.Protocol();
+    if (NeedsCompile(m_state, doc.Modified, doc.ChangedSinceCheck,
+                     m_compiler.Owner == static_cast<const void *>(&doc))) {
         Panel(1, QStringLiteral("Compiling..."));
         if (m_host.RepaintStatusBar)
             m_host.RepaintStatusBar();
@@ -353,8 +377,8 @@ void TMeasurementRun::Start() {
         Finish(TRunOutcome::Aborted);
         return;
     }
-    target->SetMeasuring(true);
-    Panel(3, SizePanelText(target->Model().SizeEstimate()));
+    t.SetMeasuring(true);
+    Panel(3, SizePanelText(t.Model().SizeEstimate()));
     m_pausedTotal = 0;
     m_pauseStart = 0;
     m_startTime = Now();
@@ -444,8 +468,7 @@ void TMeasurementRun::Fetch(IMeasurementTarget *target) {
 
     if (m_host.RefreshMonitor)
         m_host.RefreshMonitor();
-    target->RecordMeasurement(Now(), uint8_t(m_link.Device()),
-                              m_host.Conditions ? m_host.Conditions() : TConditions{});
+    target->RecordMeasurement(Now(), uint8_t(m_link.Device()), m_host.Conditions ? m_host.Conditions() : TConditions{});
     target->StartNextMeasurement();
     target->ShowResult(m_host.AutoScaleAfterStop && m_host.AutoScaleAfterStop());
     Panel(3, SizePanelText(target->Model().SizeEstimate()));

@@ -19,6 +19,7 @@ class TProtocolDoc;
 struct TMacroRec;
 
 // What a measurement needs of its target experiment.
+// clang-format off
 class IMeasurementTarget {
 public:
     virtual ~IMeasurementTarget() = default;
@@ -35,12 +36,13 @@ public:
     virtual void StartNextMeasurement() = 0;
     virtual void ShowResult(bool autoScale) = 0;     // auto-scale or redraw its graph
 };
+// clang-format on
 
 // Which of the main window's controls are enabled. A control without a value
 // keeps whatever state it has.
 struct TControlState {
-    bool Measuring = false;     // the measuring state (else the idle state)
-    bool RepaintStart = false;  // repaint the Start button at once
+    bool Measuring = false;    // the measuring state (else the idle state)
+    bool RepaintStart = false; // repaint the Start button at once
     std::optional<bool> StatusTimer;
     std::optional<bool> StartButton, AbortButton, CheckButton;
     std::optional<bool> StartMenu, AbortMenu, TestKeysMenu;
@@ -59,16 +61,16 @@ TControlState MeasuringControlState();
 // What one status poll does with the state it read.
 struct TPollStep {
     enum class TControls { Keep, Idle, Measuring };
-    bool Ignored = false;      // a failed poll that changes nothing yet
-    QString Text;              // status panel 1 (the progress is filled in for state 3)
-    bool Fetch = false;        // read both channels
-    bool ClosePause = false;   // after the fetch for state 2
+    bool Ignored = false;    // a failed poll that changes nothing yet
+    QString Text;            // status panel 1 (the progress is filled in for state 3)
+    bool Fetch = false;      // read both channels
+    bool ClosePause = false; // after the fetch for state 2
     bool OpenPause = false;
     bool Progress = false;
     bool NotConnected = false; // the third failure in a row: search the instrument
     TControls Controls = TControls::Keep;
     bool ClearBusy = false;
-    int FailuresLeft = 3;      // the count the next poll starts from
+    int FailuresLeft = 3; // the count the next poll starts from
 };
 TPollStep PollStep(TDeviceStatus state, int failuresLeft);
 
@@ -114,28 +116,28 @@ enum class TRunOutcome {
 struct TRunReport {
     TRunOutcome Outcome = TRunOutcome::None;
     int32_t PlannedA = 0, PlannedB = 0;
-    bool LostA = false, LostB = false;         // the transfer of the channel failed
+    bool LostA = false, LostB = false; // the transfer of the channel failed
     bool OutOfRangeA = false, OutOfRangeB = false;
-    double StartTime = 0, EndTime = 0;         // days
+    double StartTime = 0, EndTime = 0; // days
     bool LostData() const { return LostA || LostB; }
 };
 
 // Everything of the run that belongs to the windows. Empty hooks do nothing,
 // except those with a default named here.
 struct TMeasurementHost {
-    std::function<double()> Now;                            // days; default NowDays
-    std::function<void(int ms)> Wait;                       // events keep running; default a nested event loop
+    std::function<double()> Now;                                  // days; default NowDays
+    std::function<void(int ms)> Wait;                             // events keep running; default a nested event loop
     std::function<void(int panel, const QString &text)> SetPanel; // status panels 1, 3 and 5
     std::function<void()> RepaintStatusBar;
     std::function<void(const TControlState &)> ApplyControls;
-    std::function<void(bool on)> Hourglass;                 // default Messages().beginBusy/endBusy
-    std::function<void()> DeviceId;                         // search the instrument
+    std::function<void(bool on)> Hourglass; // default Messages().beginBusy/endBusy
+    std::function<void()> DeviceId;         // search the instrument
     std::function<void()> RefreshMonitor;
-    std::function<void()> ResetKeySliders;                  // ModelW: key test sliders to 0, applied
+    std::function<void()> ResetKeySliders; // ModelW: key test sliders to 0, applied
     std::function<void()> ErrorSound;
-    std::function<TConditions()> Conditions;                // gain, offset, sensitivity of both channels
+    std::function<TConditions()> Conditions; // gain, offset, sensitivity of both channels
     std::function<bool()> AutoScaleAfterStop;
-    std::function<int32_t()> SendProgram;                   // default: the build through the link
+    std::function<int32_t()> SendProgram; // default: the build through the link
     // Notifications: every poll's state, and the end of each Start or fetch.
     std::function<void(TDeviceStatus)> Polled;
     std::function<void(const TRunReport &)> Finished;
@@ -179,6 +181,8 @@ public:
     void ApplyIdleState();
 
 private:
+    // Start from the measuring state to "ST", for a target that may run.
+    void Prepare(IMeasurementTarget &target);
     void OnTimer();
     void ShowTransferProgress();
     void Fetch(IMeasurementTarget *target);

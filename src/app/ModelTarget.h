@@ -27,8 +27,8 @@ public:
 
     bool Measuring() const { return m_measuring; }
     bool Modified = false;
-    int Runs = 0;          // BeginRun calls
-    int Results = 0;       // ShowResult calls
+    int Runs = 0;    // BeginRun calls
+    int Results = 0; // ShowResult calls
     bool AutoScaled = false;
 
 private:

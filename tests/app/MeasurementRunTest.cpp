@@ -1,9 +1,9 @@
 // The measurement run's rules as pure functions, and the engine on the
 // in-memory port with a scripted instrument and a fake clock.
+#include "app/MeasurementRun.h"
 #include "../device/LinkTestSupport.h"
 #include "app/InstrumentConfig.h"
 #include "app/MDIList.h"
-#include "app/MeasurementRun.h"
 #include "app/ModelTarget.h"
 #include "authoring/ProtocolDoc.h"
 #include "common/Log.h"
@@ -59,9 +59,11 @@ TEST(MeasurementRunRules, ProgressLeavesPausesOutAndStaysWithinBounds) {
 
 TEST(MeasurementRunRules, CompileDownloadAndPreparation) {
     // state, modified, changed since check, built for this editor -> compile
-    const std::tuple<TDeviceStatus, bool, bool, bool, bool> compile[] = {
-        {stReady, false, false, true, false}, {stEmpty, false, false, true, true}, {stReady, true, false, true, true},
-        {stReady, false, true, true, true},   {stReady, false, false, false, true}};
+    const std::tuple<TDeviceStatus, bool, bool, bool, bool> compile[] = {{stReady, false, false, true, false},
+                                                                         {stEmpty, false, false, true, true},
+                                                                         {stReady, true, false, true, true},
+                                                                         {stReady, false, true, true, true},
+                                                                         {stReady, false, false, false, true}};
     for (const auto &[state, modified, changed, own, expected] : compile)
         EXPECT_EQ(NeedsCompile(state, modified, changed, own), expected) << int(state) << modified << changed << own;
     EXPECT_FALSE(NeedsDownload(stReady, false));
@@ -73,16 +75,19 @@ TEST(MeasurementRunRules, CompileDownloadAndPreparation) {
 
 TEST(MeasurementRunRules, IdleAndMeasuringControls) {
     // connected, type -> Update BIOS, Update Firmware, monitor gains, monitor photodiodes
-    const std::tuple<bool, TDevice, bool, bool, bool, bool> idle[] = {
-        {true, ModelU, true, false, false, false}, {true, ModelR2, false, true, true, false},
-        {true, ModelT1, false, false, true, true}, {false, ModelS2, false, false, false, false}};
+    const std::tuple<bool, TDevice, bool, bool, bool, bool> idle[] = {{true, ModelU, true, false, false, false},
+                                                                      {true, ModelR2, false, true, true, false},
+                                                                      {true, ModelT1, false, false, true, true},
+                                                                      {false, ModelS2, false, false, false, false}};
     for (const auto &[c, type, bios, firmware, gains, apd] : idle) {
         const TControlState s = IdleControlState(c, type);
-        EXPECT_EQ(std::tie(s.UpdateBios, s.UpdateFirmware, s.MonitorGains, s.MonitorApd),
-                  std::make_tuple(std::optional(bios), std::optional(firmware), std::optional(gains), std::optional(apd)))
+        EXPECT_EQ(
+            std::tie(s.UpdateBios, s.UpdateFirmware, s.MonitorGains, s.MonitorApd),
+            std::make_tuple(std::optional(bios), std::optional(firmware), std::optional(gains), std::optional(apd)))
             << int(type) << c;
-        EXPECT_EQ(std::tie(s.StatusTimer, s.StartButton, s.AbortButton, s.StartMenu, s.SystemMonitor),
-                  std::make_tuple(std::optional(c), std::optional(c), std::optional(c), std::optional(c), std::optional(c)));
+        EXPECT_EQ(
+            std::tie(s.StatusTimer, s.StartButton, s.AbortButton, s.StartMenu, s.SystemMonitor),
+            std::make_tuple(std::optional(c), std::optional(c), std::optional(c), std::optional(c), std::optional(c)));
         EXPECT_EQ(std::tie(s.AbortMenu, s.CheckButton, s.MakeActive),
                   std::make_tuple(std::optional(false), std::optional(true), std::optional(true)));
     }
@@ -109,7 +114,9 @@ public:
     void SetVersion(uint8_t hi, uint8_t lo) { FVersion = {1, 2, hi, lo}; }
 };
 
-QByteArray WithSum(const QByteArray &b) { return b + char(TCommunication::Checksum(b.constData(), int32_t(b.size()))); }
+QByteArray WithSum(const QByteArray &b) {
+    return b + char(TCommunication::Checksum(b.constData(), int32_t(b.size())));
+}
 
 // A ModelT2 that answers "WD" from a list and a channel request with the
 // header and one block per answer; the target's editor has a fresh build.
@@ -195,7 +202,11 @@ TEST_F(RunEngine, StartSendsInitMacrosAndStartsOnceWhileBusy) {
     compiler.InitMacros = {TMacroRec{0.0, QByteArray::fromHex("a40b")}, TMacroRec{0.5, QByteArray::fromHex("72")}};
     run->Start();
     run->Start(); // busy: nothing
-    EXPECT_EQ(written.toHex(), "4543" "02a40b" "4543" "0172" "5354"); // EC, EC, ST
+    EXPECT_EQ(written.toHex(), "4543"
+                               "02a40b"
+                               "4543"
+                               "0172"
+                               "5354"); // EC, EC, ST
     EXPECT_EQ(downloads, 0);
     EXPECT_TRUE(list.Busy() && target->Measuring() && timer.isActive());
     EXPECT_EQ(target->Runs, 1);
@@ -254,15 +265,17 @@ TEST_F(RunEngine, LoadedProtocolIsBuiltAndSentAndAFailedBuildIsTheDownloadError)
     SetCompilerLibrary(nullptr);
     EXPECT_EQ(downloads, 1);
     EXPECT_EQ(messages.texts().last(), "Protocol download error");
-    EXPECT_TRUE(doc->CheckDone); // the next Start tries again
+    EXPECT_TRUE(doc->CheckDone);    // the next Start tries again
     EXPECT_TRUE(written.isEmpty()); // no init macros, no "ST"
     EXPECT_FALSE(controls.back().Measuring);
     EXPECT_TRUE(timer.isActive() && list.Busy()); // the next poll clears the mark
 }
 
 TEST_F(RunEngine, AbortStopsOnlyARunAndSendsResetMacrosByVersion) {
-    const QByteArray reset =
-        QByteArray::fromHex("454305A4010B0FFF" "454307A4010710244120" "454303200040" "4543027200");
+    const QByteArray reset = QByteArray::fromHex("454305A4010B0FFF"
+                                                 "454307A4010710244120"
+                                                 "454303200040"
+                                                 "4543027200");
     const std::tuple<TDeviceStatus, uint8_t, QByteArray> cases[] = {
         {stReady, 9, reset}, {stReady, 8, ""}, {stMeasuring, 8, "SP"}, {stWaiting, 10, "SP" + reset}};
     for (const auto &[state, version, bytes] : cases) {

@@ -140,8 +140,10 @@ TEST_F(MeasurementSim, FaultsLoseAChannelOrNothing) {
         {[](sim::TSimFaults &f) { f.BadChecksumBlocks = {1}; }, false, false, "", "(resent)"},
         {[](sim::TSimFaults &f) { f.HangupAfter = 100; }, true, false, "Data transfer failed on channel 1",
          "(fault: hang-up"},
-        {[](sim::TSimFaults &f) { f.BadChecksumBlocks = {2, 3, 4}; }, false, true,
-         "Data transfer failed on channel 2", "block refused 3 times"},
+        {[](sim::TSimFaults &f) {
+             f.BadChecksumBlocks = {2, 3, 4};
+         },
+         false, true, "Data transfer failed on channel 2", "block refused 3 times"},
     };
     for (const auto &[fault, lostA, lostB, message, logged] : cases) {
         sim::TSimOptions o = Options();

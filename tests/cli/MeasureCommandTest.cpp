@@ -34,8 +34,8 @@ protected:
     void TearDown() override { SetCompilerLibrary(nullptr); }
 
     CliRun Measure(const SimProcess &sim, const QString &protocol, const QString &out, QStringList extra = {}) {
-        return RunCliCommand(QStringList{"measure", SourcePath(protocol), "--out", out, "--port", sim.Terminal,
-                                         "--ini", SourcePath("resources/Tessel.ini"), "--include",
+        return RunCliCommand(QStringList{"measure", SourcePath(protocol), "--out", out, "--port", sim.Terminal, "--ini",
+                                         SourcePath("resources/Tessel.ini"), "--include",
                                          SourcePath("resources/include/")} +
                              extra);
     }

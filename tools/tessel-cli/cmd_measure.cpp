@@ -361,20 +361,19 @@ int runBody(const QStringList &args, CliIO &io) {
     const int32_t samplesA = records > 0 ? model->Record(1).A.Set->Count() : 0;
     const int32_t samplesB = records > 0 ? model->Record(1).B.Set->Count() : 0;
     if (json) {
-        PrintJson(io, QJsonDocument(QJsonObject{
-                          {"result", ResultName(report.Outcome, aborted)},
-                          {"device", QString::fromLatin1(DeviceInfo(link->Device()).name)},
-                          {"file", outPath},
-                          {"written", written},
-                          {"records", written ? records : 0},
-                          {"samplesA", measured ? samplesA : 0},
-                          {"samplesB", measured ? samplesB : 0},
-                          {"plannedA", report.PlannedA},
-                          {"plannedB", report.PlannedB},
-                          {"outOfRange", Channels(report.OutOfRangeA, report.OutOfRangeB)},
-                          {"failedChannels", Channels(report.LostA, report.LostB)},
-                          {"states", states},
-                          {"duration", seconds}}));
+        PrintJson(io, QJsonDocument(QJsonObject{{"result", ResultName(report.Outcome, aborted)},
+                                                {"device", QString::fromLatin1(DeviceInfo(link->Device()).name)},
+                                                {"file", outPath},
+                                                {"written", written},
+                                                {"records", written ? records : 0},
+                                                {"samplesA", measured ? samplesA : 0},
+                                                {"samplesB", measured ? samplesB : 0},
+                                                {"plannedA", report.PlannedA},
+                                                {"plannedB", report.PlannedB},
+                                                {"outOfRange", Channels(report.OutOfRangeA, report.OutOfRangeB)},
+                                                {"failedChannels", Channels(report.LostA, report.LostB)},
+                                                {"states", states},
+                                                {"duration", seconds}}));
     } else if (written) {
         io.out << "Measured " << samplesA << " samples on channel A and " << samplesB << " on channel B in "
                << QString::number(seconds, 'f', 1) << " s; " << outPath << " holds " << records
