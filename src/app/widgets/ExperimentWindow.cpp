@@ -176,6 +176,31 @@ void TMDIChild::RefreshAll() {
     UpdateCaptions();
 }
 
+void TMDIChild::BeginRun() {
+    ShowFrame(Frame);
+    Model().Current().A.Set->SetCount(0);
+    Model().Current().B.Set->SetCount(0);
+}
+
+void TMDIChild::PrepareMeasurementDataSets(int32_t plannedA, int32_t plannedB, double firstTimeA,
+                                           double firstTimeB) {
+    m_doc->PrepareMeasurementDataSets(plannedA, plannedB, firstTimeA, firstTimeB);
+}
+
+void TMDIChild::RecordMeasurement(double time, uint8_t deviceType, const TConditions &conditions) {
+    m_doc->RecordMeasurement(time, deviceType, conditions);
+}
+
+void TMDIChild::StartNextMeasurement() { m_doc->StartNextMeasurement(); }
+
+void TMDIChild::ShowResult(bool autoScale) {
+    if (autoScale)
+        Graph->AutoScaleXY();
+    else
+        Graph->Changed();
+    m_doc->ScaleAB();
+}
+
 void TMDIChild::ShowFrame(QWidget *frame) {
     if (!frame)
         return;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/ExperimentDoc.h"
+#include "app/MeasurementRun.h"
 #include "graph/widgets/GraphWindow.h"
 
 #include <QPointer>
@@ -18,7 +19,7 @@ class TXYGraph;
 // The experiment window: a graph window whose three pages show the
 // document's data sets (graph, data table, channel B against channel A).
 // It owns the document and the protocol editor; the logic is TExperimentDoc's.
-class TMDIChild : public TfrmGraph {
+class TMDIChild : public TfrmGraph, public IMeasurementTarget {
     Q_OBJECT
 public:
     TMDIChild(TCompiler &compiler, TEnvSetup &env, const QString &includeBase, TDevice device,
@@ -55,6 +56,17 @@ public:
     std::function<void(TMDIChild *)> OnCaptionChanged;
     // A measurement into this experiment runs (closing is refused).
     bool MeasuringInto() const { return m_doc->ShMeasuring; }
+
+    // The experiment as the target of a measurement.
+    TExperimentModel &Model() override { return m_doc->Model; }
+    TProtocolDoc &Protocol() override { return m_doc->Protocol; }
+    int DataSetCount() const override { return m_doc->DataSetCount(); }
+    void BeginRun() override;
+    void SetMeasuring(bool on) override { SetMeasuringMark(on); }
+    void PrepareMeasurementDataSets(int32_t plannedA, int32_t plannedB, double firstTimeA, double firstTimeB) override;
+    void RecordMeasurement(double time, uint8_t deviceType, const TConditions &conditions) override;
+    void StartNextMeasurement() override;
+    void ShowResult(bool autoScale) override;
 
 protected:
     void closeEvent(QCloseEvent *e) override;

@@ -83,6 +83,7 @@ TfrmMain::TfrmMain(TCommonObjs *common, TEnvSetup *env, QWidget *parent)
     createActions();
     createMenus();
     createToolbars();
+    connect(Action("btnStart"), &QAction::triggered, this, &TfrmMain::mniStartClick);
     createStatusBar();
 
     m_pollFailuresLeft = 3;
@@ -158,9 +159,22 @@ void TfrmMain::createToolbars() {
         tb->setIconSize(QSize(22, 22));
         m_toolbars.insert(int(t), tb);
     }
-    for (const MainCommand &c : MainCommands())
-        if (QToolBar *tb = Toolbar(c.toolbar))
-            tb->addAction(Action(QLatin1String(c.id)));
+    for (const MainCommand &c : MainCommands()) {
+        QToolBar *tb = Toolbar(c.toolbar);
+        if (!tb)
+            continue;
+        QAction *a = Action(QLatin1String(c.id));
+        // Start and Abort have a button whose state differs from the menu's.
+        if (c.toolbar == MainToolbar::Control) {
+            const QString id = QStringLiteral("btn") + QLatin1String(c.id).mid(3);
+            auto *b = new QAction(a->icon(), a->text(), this);
+            b->setObjectName(id);
+            b->setToolTip(a->toolTip());
+            m_actions.insert(id, b);
+            a = b;
+        }
+        tb->addAction(a);
+    }
     const std::pair<const char *, MainToolbar> toggles[] = {{"mniTbMain", MainToolbar::Main},
                                                             {"mniTbGraph", MainToolbar::Graph},
                                                             {"mniTbWindow", MainToolbar::Window},
@@ -214,16 +228,34 @@ void TfrmMain::UpdateDocumentControls() {
     const bool active = ActiveExperimentExists ? ActiveExperimentExists() : m_experiments.Active() != nullptr;
     for (const MainCommand &c : MainCommands()) {
         const QString id = QLatin1String(c.id);
-        bool on = !m_unbuilt.contains(id) && !m_suppressed.contains(id);
+        bool on = !m_unbuilt.contains(id) && !m_suppressed.contains(id) && !m_runOff.contains(id);
         if (c.documentControl)
             on = on && any;
         if (kNeedActive.contains(id) && !c.documentControl)
             on = on && active;
         Action(id)->setEnabled(on);
     }
+    // The Control toolbar's buttons have states of their own during a run.
+    for (const char *b : {"btnStart", "btnAbort"}) {
+        const QString id = QLatin1String(b);
+        const QString menuId = QStringLiteral("mni") + id.mid(3);
+        Action(id)->setEnabled(!m_unbuilt.contains(menuId) && !m_runOff.contains(id));
+    }
+    Menu(MainMenu::TestKeys)->setEnabled(!m_runOff.contains(QStringLiteral("mnuTestKeys")));
 }
 
-void TfrmMain::SetIdleState() { UpdateDocumentControls(); }
+void TfrmMain::SetRunEnabled(const QString &id, bool on) {
+    if (on)
+        m_runOff.remove(id);
+    else
+        m_runOff.insert(id);
+}
+
+void TfrmMain::SetIdleState() {
+    if (IdleState)
+        IdleState();
+    UpdateDocumentControls();
+}
 
 void TfrmMain::updateExperimentMenu() {
     UpdateDocumentControls();
@@ -294,7 +326,7 @@ void TfrmMain::SetNavigator(TNavigator *nav) { m_navigator = nav; }
 
 bool TfrmMain::ListenForStart(const QString &name) {
     if (!m_startServer)
-        m_startServer = new TStartServer([this] { return Action("mniStart")->isEnabled(); },
+        m_startServer = new TStartServer([this] { return Action("btnStart")->isEnabled(); },
                                          [this] { mniStartClick(); }, this);
     m_startServer->OnOpen = [this](const QString &file) {
         if (OpenRequested)
@@ -431,7 +463,7 @@ void TfrmMain::mniTileClick() { m_mdi->tileSubWindows(); }
 void TfrmMain::mniCascadeClick() { m_mdi->cascadeSubWindows(); }
 
 void TfrmMain::mniStartClick() {
-    if (!Action("mniStart")->isEnabled())
+    if (!Action("btnStart")->isEnabled())
         return;
     emit StartRequested();
     if (StartMeasurement)

@@ -80,6 +80,10 @@ public:
     // Keeps a built command disabled while something else owns it (the
     // protocol views while the signals view is shown).
     void SetCommandSuppressed(const QString &id, bool suppressed);
+    // The measurement run's idle and measuring states switch commands off
+    // and on again (ids of actions, "mnuTestKeys" for the submenu); the
+    // caller ends a batch with UpdateDocumentControls().
+    void SetRunEnabled(const QString &id, bool on);
 
     // The work of the first show; runs once.
     void FirstShow();
@@ -104,6 +108,8 @@ public:
     // and a blank experiment as the environment options say.
     void RunStartupActions(const QString &commandLineFile);
     std::function<void()> StartMeasurement;
+    // The measurement run's idle state of the controls.
+    std::function<void()> IdleState;
     std::function<void()> SendStop;
     // Closes every document window first; false when one stays open.
     std::function<bool()> CloseDocuments;
@@ -159,6 +165,7 @@ private:
     QTimer m_reconnect;
     QSet<QString> m_unbuilt;
     QSet<QString> m_suppressed;
+    QSet<QString> m_runOff;
     TNavigator *m_navigator = nullptr;
     TEnvSetupDialog *m_envDialog = nullptr;
     TStartServer *m_startServer = nullptr;

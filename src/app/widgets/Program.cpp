@@ -82,6 +82,7 @@ TProgram::TProgram(const TProgramOptions &options) : m_options(options) {
     m_steps << QStringLiteral("navigator filled");
     m_experiments = new TExperimentCommands(*m_main, *m_common, m_env, m_navigator.get(), m_export.get(),
                                            m_manualScale.get());
+    m_runCommands = new TRunCommands(*m_main, *m_common, m_env, *m_experiments, m_monitor.get());
     m_main->SetNavigator(m_navigator.get());
     m_main->SetEnvDialog(m_envDialog.get());
     m_main->RestoreSettings();
@@ -98,6 +99,9 @@ TProgram::~TProgram() {
         frames << w;
     for (const QPointer<QMdiSubWindow> &w : frames)
         delete w.data();
+    // The run uses the link and the status timer of the shared objects.
+    delete m_runCommands;
+    m_runCommands = nullptr;
     m_manualScale.reset();
     m_export.reset();
     m_envDialog.reset();

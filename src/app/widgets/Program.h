@@ -8,6 +8,7 @@
 #include "settings/widgets/EnvSetupDialog.h"
 #include "output/widgets/ExportDialog.h"
 #include "app/widgets/ExperimentCommands.h"
+#include "app/widgets/RunCommands.h"
 #include "graph/widgets/GraphWindow.h"
 #include "graph/widgets/ManualScale.h"
 
@@ -55,6 +56,7 @@ public:
     TfrmExport &ExportDialog() { return *m_export; }
     TGraphMscl &ManualScale() { return *m_manualScale; }
     TExperimentCommands &ExperimentCommands() { return *m_experiments; }
+    TRunCommands &RunCommands() { return *m_runCommands; }
     // What happened, in order; start-up tests read it.
     const QStringList &Steps() const { return m_steps; }
 
@@ -72,6 +74,7 @@ private:
     std::unique_ptr<TfrmExport> m_export;
     std::unique_ptr<TGraphMscl> m_manualScale;
     TExperimentCommands *m_experiments = nullptr; // owned by the main window
+    TRunCommands *m_runCommands = nullptr;        // owned by the main window
 };
 
 } // namespace tessel
