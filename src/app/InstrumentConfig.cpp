@@ -1,8 +1,10 @@
 #include "app/InstrumentConfig.h"
 
+#include "common/AppPaths.h"
 #include "common/IniFile.h"
 #include "common/NumberText.h"
 
+#include <QDir>
 #include <QStringList>
 #include <algorithm>
 
@@ -106,6 +108,14 @@ void SavePrintColumns(const QString &iniPath, const std::array<bool, kPrintColum
 
 void SaveThickness(const QString &iniPath, int32_t thickness) {
     TIniFile2(iniPath).WriteInteger(QStringLiteral("DataSet"), QStringLiteral("Thickness"), thickness);
+}
+
+QString IncludeBaseDir(const TInstrumentConfig &c) {
+    QString dir = c.IncludeDir.isEmpty() ? QStringLiteral("include/") : c.IncludeDir;
+    dir.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    if (!dir.endsWith(QLatin1Char('/')))
+        dir += QLatin1Char('/');
+    return QDir::isAbsolutePath(dir) ? dir : AppPaths::programDir() + dir;
 }
 
 } // namespace tessel

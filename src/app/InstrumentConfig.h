@@ -49,6 +49,10 @@ TInstrumentConfig ReadInstrumentConfig(const QString &iniPath, const QString &de
 // Parses one "EventBounds" value: SpaceMin;SpaceMax;PulseMin;PulseMax;flags.
 TLineBounds ParseLineBounds(const QString &value);
 
+// The program's include folder: "IncludeDir" below the program's folder, or
+// "include/" when none is configured; always with a closing slash.
+QString IncludeBaseDir(const TInstrumentConfig &c);
+
 TGraphBounds ReadGraphBounds(const QString &iniPath, const QString &section);
 int32_t ReadThickness(const QString &iniPath);
 void SavePrintColumns(const QString &iniPath, const std::array<bool, kPrintColumns> &cols);

@@ -56,7 +56,7 @@ TMDIChild *TExperimentCommands::ActiveExperiment() const {
 TMDIChild *TExperimentCommands::OpenExperiment(const QString &name, bool load, bool *loaded) {
     const TInstrumentConfig &cfg = Config().Instrument;
     const TChannelScaling scaling{cfg.MulA, cfg.MulB, cfg.YShiftA, cfg.YShiftB, Config().Thickness};
-    const QString includeBase = QDir(AppPaths::programDir()).filePath(cfg.IncludeDir);
+    const QString includeBase = IncludeBaseDir(cfg);
     auto *child = new TMDIChild(m_common.Compiler, m_env, includeBase, m_common.Comm->Device(), scaling,
                                 Config().GraphBounds, name);
     QMdiArea *mdi = m_main.MdiArea();
@@ -65,6 +65,7 @@ TMDIChild *TExperimentCommands::OpenExperiment(const QString &name, bool load, b
     child->Frame = mdi->addSubWindow(child);
     // A closed experiment is gone; its protocol window only hides.
     child->Frame->setAttribute(Qt::WA_DeleteOnClose);
+    child->NavigatorKey = child->Frame;
     child->OnSaveRequest = [this](TMDIChild *c) { return Save(c, false); };
     child->OnManualScale = [this](TMDIChild *c) {
         if (m_manualScale) {
@@ -79,7 +80,7 @@ TMDIChild *TExperimentCommands::OpenExperiment(const QString &name, bool load, b
     child->OnDestroying = [this](TMDIChild *c) { forget(c); };
     child->OnCaptionChanged = [this](TMDIChild *c) {
         if (m_navigator)
-            m_navigator->RenameExperiment(c->Frame, c->Doc().DocName);
+            m_navigator->RenameExperiment(c->NavigatorKey, c->Doc().DocName);
     };
     m_main.Experiments().Add(child);
     if (m_navigator)
@@ -108,7 +109,7 @@ void TExperimentCommands::forget(TMDIChild *c) {
     if (OnExperimentClosing)
         OnExperimentClosing(c);
     if (m_navigator)
-        m_navigator->RemoveExperiment(c->Frame);
+        m_navigator->RemoveExperiment(c->NavigatorKey);
     m_main.Experiments().Remove(c);
     // The signals view lives only while an experiment does.
     if (m_main.Experiments().Count() == 0)

@@ -105,10 +105,11 @@ TMDIChild::~TMDIChild() {
     m_doc->OnChanged = nullptr;
     m_doc->OnSheetsChanged = nullptr;
     m_doc.reset();
+    // The editor's frame may already be gone with the MDI area.
     if (EditorFrame)
         delete EditorFrame.data();
-    else
-        delete m_editor;
+    else if (m_editor)
+        delete m_editor.data();
 }
 
 void TMDIChild::SetActiveMark(bool on) {

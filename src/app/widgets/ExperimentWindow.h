@@ -2,6 +2,7 @@
 
 #include "app/ExperimentDoc.h"
 #include "app/MeasurementRun.h"
+#include "authoring/widgets/ProtocolEditor.h"
 #include "graph/widgets/GraphWindow.h"
 
 #include <QPointer>
@@ -36,6 +37,9 @@ public:
 
     // The sub-windows the main window put the two windows in.
     QPointer<QMdiSubWindow> Frame, EditorFrame;
+    // The frame as the navigator knows it; only compared, also while the
+    // frame is being destroyed.
+    QWidget *NavigatorKey = nullptr;
 
     void SetActiveMark(bool on);
     void SetMeasuringMark(bool on);
@@ -80,7 +84,7 @@ private:
 
     TEnvSetup &m_env;
     std::unique_ptr<TExperimentDoc> m_doc;
-    TfrmProtocol *m_editor = nullptr;
+    QPointer<TfrmProtocol> m_editor;
     TXYGraph *m_abGraph = nullptr;
     bool m_gone = false;
 };

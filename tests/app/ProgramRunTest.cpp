@@ -1,0 +1,100 @@
+// The whole program against the virtual instrument on its pseudo-terminal:
+// the first show finds the instrument, a new experiment takes a protocol and
+// F9 measures both channels into it.
+#include "../device/SimProcess.h"
+#include "app/widgets/ExperimentWindow.h"
+#include "app/widgets/Program.h"
+#include "authoring/widgets/ProtocolEditor.h"
+#include "common/AppPaths.h"
+#include "common/MessageService.h"
+#include "compiler/CompilerLibrary.h"
+#include "graph/widgets/XYGraph.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QLabel>
+#include <gtest/gtest.h>
+
+using namespace tessel;
+
+namespace {
+
+// The program folder as it ships: Tessel.ini and the include files.
+void InstallResources(const QString &to) {
+    const QString from = test::SourcePath(QStringLiteral("resources"));
+    QFile::copy(from + QStringLiteral("/Tessel.ini"), to + QStringLiteral("/Tessel.ini"));
+    QDirIterator it(from + QStringLiteral("/include"), QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString file = it.next();
+        const QString target = to + file.mid(from.size());
+        QDir().mkpath(QFileInfo(target).path());
+        QFile::copy(file, target);
+    }
+}
+
+const char *kProtocol = "include \"device.inc\"\nvar MeasuringLevel = 30\n"
+                        "every 1 ms from 0 to 99 ms  sample AB\n";
+
+TEST(ProgramRun, F9InANewExperimentMeasuresBothChannels) {
+    test::TestDir dir;
+    InstallResources(dir.path());
+    RecordingMessageService messages;
+    ScopedMessageService scope(&messages);
+    SetCompilerLibrary(LoadCompilerLibrary(qEnvironmentVariable("TESSEL_BIN_DIR")));
+    test::SimProcess sim({});
+    ASSERT_FALSE(sim.Terminal.isEmpty());
+    TProgramOptions options;
+    options.port = sim.Terminal;
+    {
+        TProgram program(options);
+        program.Start();
+        ASSERT_TRUE(program.Common().Comm->Connected()) << messages.texts().join('\n').toStdString();
+        TfrmMain &main = program.Main();
+        EXPECT_TRUE(main.Action("btnStart")->isEnabled());
+        main.Action("mniNew")->trigger();
+        TMDIChild *c = program.ExperimentCommands().Experiments().at(0);
+        c->Protocol().SetText(QString::fromLatin1(kProtocol));
+        c->Editor()->ReloadText();
+        messages.clear();
+
+        QStringList states;
+        main.Action("mniStart")->trigger();
+        ASSERT_TRUE(messages.entries.empty()) << messages.texts().join('\n').toStdString() << "\n"
+                                              << c->Protocol().Log.join('\n').toStdString();
+        EXPECT_TRUE(c->ShMeasuring->isVisibleTo(c));
+        EXPECT_FALSE(main.Action("btnStart")->isEnabled());
+        EXPECT_TRUE(main.Action("mniAbort")->isEnabled());
+        QDeadlineTimer deadline(30000);
+        while (c->Model().RecordCount() < 2 && !deadline.hasExpired()) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+            if (states.isEmpty() || states.last() != main.Panel(1)->text())
+                states << main.Panel(1)->text();
+        }
+        ASSERT_EQ(c->Model().RecordCount(), 2) << states.join(" | ").toStdString();
+        const TMeasurementRecord &r = c->Model().Record(1);
+        EXPECT_EQ(r.A.Set->Count(), 100);
+        EXPECT_EQ(r.B.Set->Count(), 100);
+        EXPECT_TRUE(c->Graph->Model().Contains(r.A.Set.get()));
+        EXPECT_TRUE(c->Graph->Model().Contains(r.B.Set.get()));
+        EXPECT_EQ(c->Editor()->SheetCount(), 1);
+        EXPECT_TRUE(states.filter(QStringLiteral("Measuring (")).size() + states.filter("Data").size() > 0)
+            << states.join(" | ").toStdString();
+        EXPECT_TRUE(main.Panel(3)->text().endsWith(" kB"));
+        EXPECT_FALSE(c->ShMeasuring->isVisibleTo(c));
+        EXPECT_TRUE(messages.entries.empty()) << messages.texts().join('\n').toStdString();
+        // The next poll finds the instrument idle: Start is back.
+        deadline.setRemainingTime(5000);
+        while (!main.Action("btnStart")->isEnabled() && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        EXPECT_TRUE(main.Action("btnStart")->isEnabled());
+        program.Env().ShowDialogs = false;
+        main.close();
+    }
+    SetCompilerLibrary(nullptr);
+}
+
+} // namespace
