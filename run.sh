@@ -29,6 +29,8 @@ if [ -x "$BIN/tessel-sim" ]; then
   PORT=$(head -n1 "$SIMOUT")
   echo "Virtual instrument on $PORT"
   ARGS+=(--port "$PORT")
+  # A new experiment with a shipped protocol, so that F9 measures at once.
+  [ -f "$BIN/protocols/FvFm.p" ] && ARGS+=(--protocol "$BIN/protocols/FvFm.p")
 fi
 
 if [ -x "$BIN/Tessel" ]; then

@@ -9,3 +9,5 @@ trap 'rm -rf "$TESSEL_CONFIG_DIR"' EXIT
 for t in "$BUILD"/bin/*widgets_tests; do
   "$t" --gtest_filter='*Screenshot*'
 done
+# An experiment right after a run on the virtual instrument.
+TESSEL_BIN_DIR=$PWD/$BUILD/bin TESSEL_SOURCE_DIR=$PWD "$BUILD"/bin/app_e2e_tests --gtest_filter='ProgramRun.*'

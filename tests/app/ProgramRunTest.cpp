@@ -16,7 +16,9 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QImage>
 #include <QLabel>
+#include <QMdiSubWindow>
 #include <gtest/gtest.h>
 
 using namespace tessel;
@@ -36,8 +38,17 @@ void InstallResources(const QString &to) {
     }
 }
 
-const char *kProtocol = "include \"device.inc\"\nvar MeasuringLevel = 30\n"
-                        "every 1 ms from 0 to 99 ms  sample AB\n";
+int DarkPixels(const QImage &img) {
+    int n = 0;
+    for (int y = 0; y < img.height(); y += 2)
+        for (int x = 0; x < img.width(); x += 2)
+            n += qGray(img.pixel(x, y)) < 80;
+    return n;
+}
+
+const char *kProtocol = "include \"device.inc\"\nvar MeasuringLevel = 30\nvar FlashLevel = 100\n"
+                        "every 1 ms from 0 to 99 ms  sample AB\n"
+                        "at 40 ms  pulse SaturatingFlash for 30 ms\n";
 
 TEST(ProgramRun, F9InANewExperimentMeasuresBothChannels) {
     test::TestDir dir;
@@ -61,6 +72,7 @@ TEST(ProgramRun, F9InANewExperimentMeasuresBothChannels) {
         c->Editor()->ReloadText();
         messages.clear();
 
+        const int emptyDark = DarkPixels(c->Graph->Render());
         QStringList states;
         main.Action("mniStart")->trigger();
         ASSERT_TRUE(messages.entries.empty()) << messages.texts().join('\n').toStdString() << "\n"
@@ -86,6 +98,16 @@ TEST(ProgramRun, F9InANewExperimentMeasuresBothChannels) {
         EXPECT_TRUE(main.Panel(3)->text().endsWith(" kB"));
         EXPECT_FALSE(c->ShMeasuring->isVisibleTo(c));
         EXPECT_TRUE(messages.entries.empty()) << messages.texts().join('\n').toStdString();
+        // The curves are on the graph page (the first measurement is black):
+        // far more dark pixels than the empty graph had.
+        QCoreApplication::processEvents();
+        EXPECT_GT(DarkPixels(c->Graph->Render()), emptyDark + 200);
+        if (const QString out = qEnvironmentVariable("TESSEL_SCREENSHOT_DIR"); !out.isEmpty()) {
+            main.resize(1000, 640);
+            c->Frame->showMaximized();
+            QCoreApplication::processEvents();
+            main.grab().save(QDir(out).filePath(QStringLiteral("experiment-after-run.png")));
+        }
         // The next poll finds the instrument idle: Start is back.
         deadline.setRemainingTime(5000);
         while (!main.Action("btnStart")->isEnabled() && !deadline.hasExpired())

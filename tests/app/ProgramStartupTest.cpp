@@ -1,3 +1,4 @@
+#include "app/widgets/ExperimentWindow.h"
 #include "app/widgets/Program.h"
 #include "common/AppPaths.h"
 #include "common/MessageService.h"
@@ -12,10 +13,12 @@ using namespace tessel;
 
 TEST(ProgramStartup, OptionsSeparateTheFileName) {
     const TProgramOptions o =
-        TProgramOptions::Parse({"Tessel", "--port", "/dev/pts/7", "My", "Experiment.exp", "--config-dir", "/tmp/c"});
+        TProgramOptions::Parse({"Tessel", "--port", "/dev/pts/7", "My", "Experiment.exp", "--config-dir", "/tmp/c",
+                                "--protocol", "FvFm.p"});
     EXPECT_EQ(o.port, "/dev/pts/7");
     EXPECT_EQ(o.configDir, "/tmp/c");
     EXPECT_EQ(o.file, "My Experiment.exp");
+    EXPECT_EQ(o.protocol, "FvFm.p");
     EXPECT_EQ(TProgramOptions::Parse({"Tessel"}).file, "");
 }
 
@@ -57,5 +60,20 @@ TEST(ProgramStartup, MissingCommandLineFileDoesNotStopTheStart) {
     TProgram program(o);
     program.Start();
     EXPECT_TRUE(program.Main().isVisible());
+    program.Main().close();
+}
+
+TEST(ProgramStartup, ProtocolOptionOpensANewExperimentWithIt) {
+    test::TestDir dir;
+    RecordingMessageService messages;
+    ScopedMessageService scope(&messages);
+    TProgramOptions o;
+    o.protocol = test::SourcePath("resources/protocols/FvFm.p");
+    TProgram program(o);
+    program.Start();
+    ASSERT_EQ(program.ExperimentCommands().Experiments().size(), 1);
+    EXPECT_EQ(program.ExperimentCommands().Experiments().at(0)->Protocol().Text,
+              test::ReadTextFile(o.protocol));
+    program.Env().ShowDialogs = false;
     program.Main().close();
 }

@@ -195,7 +195,14 @@ void TMDIChild::RecordMeasurement(double time, uint8_t deviceType, const TCondit
 void TMDIChild::StartNextMeasurement() { m_doc->StartNextMeasurement(); }
 
 void TMDIChild::ShowResult(bool autoScale) {
-    if (autoScale)
+    // The first curves of an experiment would lie outside the empty graph's
+    // default range; they are always brought into view.
+    int withPoints = 0;
+    for (int i = 0; i < Graph->DependencyCount(); ++i)
+        withPoints += Graph->Dependency(i)->Count() > 0;
+    const TMeasurementRecord &last = Model().Record(Model().RecordCount() > 1 ? 1 : 0);
+    const int newSets = (last.A.Set->Count() > 0) + (last.B.Set->Count() > 0);
+    if (autoScale || withPoints <= newSets)
         Graph->AutoScaleXY();
     else
         Graph->Changed();

@@ -49,12 +49,24 @@ TGainPanel::TGainPanel(QWidget *parent) : QWidget(parent) { setMinimumWidth(180)
 void TGainPanel::SetText(const QString &a, const QString &b) {
     m_a = a;
     m_b = b;
+    QFont f = font();
+    f.setBold(true);
+    const QFontMetrics fm(f);
+    setMinimumWidth(std::max(180, fm.horizontalAdvance(a) + fm.horizontalAdvance(b) + 16));
     update();
 }
 
 void TGainPanel::paintEvent(QPaintEvent *) {
     QPainter p(this);
+    QFont f = font();
+    f.setBold(true);
+    p.setFont(f);
     const QRect r = rect().adjusted(2, 0, -2, 0);
+    // One text (the gains of both channels) starts at the left edge.
+    if (m_b.isEmpty()) {
+        p.drawText(r, Qt::AlignVCenter | Qt::AlignLeft, m_a);
+        return;
+    }
     p.setPen(QColor(0, 0, 160));
     p.drawText(r.adjusted(0, 0, -r.width() / 2, 0), Qt::AlignVCenter | Qt::AlignLeft, m_a);
     p.setPen(QColor(160, 0, 0));

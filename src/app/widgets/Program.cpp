@@ -3,6 +3,7 @@
 #include "app/InstrumentConfig.h"
 #include "app/widgets/DeviceCommands.h"
 #include "app/widgets/Icons.h"
+#include "app/widgets/ExperimentWindow.h"
 #include "app/widgets/Splash.h"
 #include "common/AppPaths.h"
 #include "common/Log.h"
@@ -26,6 +27,8 @@ TProgramOptions TProgramOptions::Parse(const QStringList &args) {
             o.configDir = args[++i];
         else if (args[i] == QLatin1String("--port") && i + 1 < args.size())
             o.port = args[++i];
+        else if (args[i] == QLatin1String("--protocol") && i + 1 < args.size())
+            o.protocol = args[++i];
         else
             rest.append(args[i]);
     }
@@ -155,9 +158,8 @@ void TProgram::RunMonitor() {
     m_monitor->SetScale(MonitorScaleOf(Config().Instrument));
     m_monitor->exec();
     WriteLog(QStringLiteral("After Close Monitor"));
-    TCommunication &link = *m_common->Comm;
-    if (link.Connected())
-        link.GetStatus();
+    if (m_common->Comm->Connected() && m_runCommands)
+        m_runCommands->Run().Poll();
     m_main->statusBar()->repaint();
 }
 
@@ -169,6 +171,20 @@ void TProgram::Start() {
     m_steps << QStringLiteral("splash freed");
     m_main->RunStartupActions(m_options.file);
     m_steps << QStringLiteral("start-up actions");
+    if (!m_options.protocol.isEmpty())
+        OpenProtocolExperiment(m_options.protocol);
+}
+
+void TProgram::OpenProtocolExperiment(const QString &protocolFile) {
+    QString text;
+    if (!TProtocolDoc::LoadFile(protocolFile, text))
+        return;
+    m_experiments->mniNewClick();
+    TMDIChild *c = m_experiments->ActiveExperiment();
+    if (!c)
+        return;
+    c->Protocol().SetText(text);
+    c->Editor()->ReloadText();
 }
 
 } // namespace tessel

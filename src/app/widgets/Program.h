@@ -22,6 +22,8 @@ struct TProgramOptions {
     QString configDir;
     QString port;
     QString file;
+    // A protocol file for a new experiment after start-up (the demo's F9).
+    QString protocol;
     // Program options come first; the rest of the command line is one file name.
     static TProgramOptions Parse(const QStringList &args);
 };
@@ -49,6 +51,8 @@ public:
     TCommonObjs &Common() { return *m_common; }
     TNavigator &Navigator() { return *m_navigator; }
     Tsmon &Monitor() { return *m_monitor; }
+    // A new experiment whose protocol is read from a file.
+    void OpenProtocolExperiment(const QString &protocolFile);
     // Shows the live monitor modally, then polls the instrument once.
     void RunMonitor();
     TEnvSetup &Env() { return m_env; }
