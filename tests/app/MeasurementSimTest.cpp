@@ -97,7 +97,7 @@ protected:
     std::unique_ptr<Bench> Connect(const sim::TSimOptions &o, const QString &protocol) {
         auto b = std::make_unique<Bench>(o, protocol);
         EXPECT_TRUE(b->run) << "not identified";
-        messages.clear(); // the include folder has no "Default.1st"
+        messages.clear();
         return b;
     }
     test::TestDir dir;

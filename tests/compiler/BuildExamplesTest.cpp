@@ -37,7 +37,7 @@ TEST(BuildExamples, EveryProtocolForEveryShippedType) {
             c.SetConstants(config.Compiler);
             c.IncludeDir = folder;
             for (const char *file :
-                 {"resources/Default.1st", "resources/protocols/FvFm.p", "resources/protocols/Induction.p",
+                 {"resources/include/Default.1st", "resources/protocols/FvFm.p", "resources/protocols/Induction.p",
                   "resources/protocols/Quenching.p", "resources/protocols/LightCurve.p"}) {
                 QStringList log;
                 const QStringList source = ReadTextFile(SourcePath(file)).split('\n');

@@ -64,7 +64,7 @@ TEST(ExampleProtocols, ParseWithEveryDeviceFolderAndTheGeneralOne) {
     for (const QString &d : QDir(SourcePath("resources/include")).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
         includeDirs << SourcePath("resources/include/" + d + "/");
     EXPECT_EQ(includeDirs.size(), 18); // general folder + 17 shipped types
-    for (const char *file : {"resources/Default.1st", "resources/protocols/FvFm.p", "resources/protocols/Induction.p",
+    for (const char *file : {"resources/include/Default.1st", "resources/protocols/FvFm.p", "resources/protocols/Induction.p",
                              "resources/protocols/Quenching.p", "resources/protocols/LightCurve.p"})
         for (const QString &inc : includeDirs) {
             const TCompilerRun r = RunCompiler(RealCompiler(), SourcePath(file), inc);
