@@ -4,6 +4,7 @@
 #include "app/widgets/DeviceCommands.h"
 #include "app/widgets/Icons.h"
 #include "app/widgets/Splash.h"
+#include "app/widgets/WizardCommand.h"
 #include "common/AppPaths.h"
 #include "common/Log.h"
 #include "compiler/CompilerLibrary.h"
@@ -82,6 +83,7 @@ TProgram::TProgram(const TProgramOptions &options) : m_options(options) {
     m_steps << QStringLiteral("navigator filled");
     m_experiments = new TExperimentCommands(*m_main, *m_common, m_env, m_navigator.get(), m_export.get(),
                                            m_manualScale.get());
+    new TWizardCommand(*m_main, *m_experiments); // owned by the main window
     m_main->SetNavigator(m_navigator.get());
     m_main->SetEnvDialog(m_envDialog.get());
     m_main->RestoreSettings();
