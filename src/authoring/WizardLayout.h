@@ -2,12 +2,11 @@
 
 #include "authoring/WizardFile.h"
 
+#include <QFont>
 #include <QRect>
 #include <QSize>
 #include <functional>
 #include <vector>
-
-class QFont;
 
 namespace tessel {
 

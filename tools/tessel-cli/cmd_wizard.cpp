@@ -8,7 +8,6 @@
 #include "common/MessageService.h"
 #include "common/NumberText.h"
 
-#include <QFont>
 #include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonObject>
