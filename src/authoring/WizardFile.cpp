@@ -1,6 +1,7 @@
 #include "authoring/WizardFile.h"
 
 #include "authoring/Evaluator.h"
+#include "common/MessageService.h"
 #include "common/NumberText.h"
 
 #include <QFile>
@@ -470,6 +471,36 @@ QStringList TWizardFile::CheckAndStore(IWizardFields &fields) {
             if (!v.NoDisplay)
                 v.Value = fields.FieldValue(v);
     return messages;
+}
+
+bool TWizardFile::Execute() {
+    if (!m_dialog)
+        wizardError(QStringLiteral("dialog box not yet created."));
+    IWizardDialog &dialog = *m_dialog;
+    ErrorActionsArmed = false;
+    for (const TWizardGroup &g : m_groups)
+        for (const TWizardVariable &v : g.Variables)
+            if (!v.NoDisplay)
+                dialog.SetFieldValue(v, FieldFromStored(v));
+    for (const TWizardGroup &g : m_groups)
+        for (const TWizardVariable &v : g.Variables)
+            if (!v.NoDisplay && !v.Triggers.empty())
+                TriggerPass(dialog);
+    bool accepted = false;
+    for (;;) {
+        // The user's typing never raises an error action; only OK checks them.
+        ErrorActionsArmed = false;
+        accepted = dialog.ShowModal();
+        if (!accepted)
+            break;
+        const QStringList failures = CheckAndStore(dialog);
+        for (const QString &message : failures)
+            Messages().error(message);
+        if (failures.isEmpty())
+            break;
+    }
+    ErrorActionsArmed = false;
+    return accepted;
 }
 
 TWizardFieldValues::TWizardFieldValues(const TWizardFile &wizard) {

@@ -64,6 +64,13 @@ public:
     virtual void SetFieldValue(const TWizardVariable &var, double value) = 0;
 };
 
+// The wizard's dialog as Execute drives it: its fields, shown modally.
+class IWizardDialog : public IWizardFields {
+public:
+    // Shows the dialog until the user closes it; true for OK.
+    virtual bool ShowModal() = 0;
+};
+
 // How the dialog's numeric fields keep a value: within [minimum, maximum],
 // int fields whole (ties to even) within the rounded limits, bool 1 or 0.
 double LimitToField(const TWizardVariable &var, double value);
@@ -99,6 +106,14 @@ public:
     // takes its field's value. Returns the messages (empty when valid).
     QStringList CheckAndStore(IWizardFields &fields);
 
+    // Shows the dialog filled from the stored values until the user cancels
+    // or accepts values that pass the OK check (each failure shown in an
+    // error box, then the dialog again). True when accepted: the variables
+    // hold the accepted values. After Cancel they are unchanged.
+    // EWizardFileError without a dialog; errors of the passes run before the
+    // dialog is shown propagate.
+    bool Execute();
+
     const QString &FileName() const { return m_fileName; }
     const QStringList &FileLines() const { return m_fileLines; }
     const std::vector<TWizardGroup> &Groups() const { return m_groups; }
@@ -110,8 +125,8 @@ public:
     bool ErrorActionsArmed = false;
 
     // The dialog built from the groups (by the window library); owned.
-    QObject *Dialog() const { return m_dialog.get(); }
-    void SetDialog(std::unique_ptr<QObject> dialog) { m_dialog = std::move(dialog); }
+    IWizardDialog *Dialog() const { return m_dialog.get(); }
+    void SetDialog(std::unique_ptr<IWizardDialog> dialog) { m_dialog = std::move(dialog); }
 
 private:
     QString m_fileName;
@@ -120,7 +135,7 @@ private:
     QStringList m_templateLines;
     QStringList m_outputLines;
     QString m_title;
-    std::unique_ptr<QObject> m_dialog;
+    std::unique_ptr<IWizardDialog> m_dialog;
 };
 
 // Field values without a dialog, for the command-line tool and tests: filled

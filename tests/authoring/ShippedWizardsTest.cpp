@@ -93,7 +93,7 @@ TEST(ShippedWizards, TriggersKeepTheValuesConsistent) {
         EXPECT_EQ(Check(w, {{"RelaxTime", 3}, {"FarRedTime", 60}}), QStringList());
         EXPECT_EQ(w.FindVariable("RelaxPeriod")->Value, 3);
         EXPECT_EQ(w.FindVariable("FarRedTime")->Value, 3);
-        EXPECT_EQ(w.FindVariable("TotalTime")->Value, 20 + 300 + 3 + 1);
+        EXPECT_EQ(w.FindVariable("TotalTime")->Value, 20 + 120 + 3 + 1);
         EXPECT_FALSE(Check(w, {{"FlashPeriod", 1}}).isEmpty()); // 0.8 s flashes every second
     }
     {
@@ -104,7 +104,7 @@ TEST(ShippedWizards, TriggersKeepTheValuesConsistent) {
         w.Expand();
         EXPECT_TRUE(w.OutputLines().contains("var Step3 = 10"));
         EXPECT_FALSE(w.OutputLines().contains("var Step4 = 35"));
-        EXPECT_EQ(w.FindVariable("TotalTime")->Value, 3 * 30 + 5);
+        EXPECT_EQ(w.FindVariable("TotalTime")->Value, 3 * 25 + 5);
         EXPECT_FALSE(Check(w, {{"Steps", 8}, {"StepTime", 600}, {"SampleStep", 10}}).isEmpty());
     }
 }

@@ -2,8 +2,10 @@
 
 #include "common/AppPaths.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QTimer>
 #include <stdexcept>
 
 namespace tessel::test {
@@ -23,6 +25,17 @@ QString ReadTextFile(const QString &path) {
         return {};
     return QString::fromUtf8(f.readAll());
 }
+
+static void whenModal(std::function<void(QWidget *)> act, int tries) {
+    QTimer::singleShot(0, [act, tries] {
+        if (QWidget *w = QApplication::activeModalWidget())
+            act(w);
+        else if (tries > 0)
+            whenModal(act, tries - 1);
+    });
+}
+
+void WhenModal(std::function<void(QWidget *)> act) { whenModal(std::move(act), 50); }
 
 TestDir::TestDir() {
     if (!m_dir.isValid())

@@ -2,6 +2,9 @@
 
 #include <QString>
 #include <QTemporaryDir>
+#include <functional>
+
+class QWidget;
 
 namespace tessel::test {
 
@@ -9,6 +12,10 @@ namespace tessel::test {
 QString SourcePath(const QString &relative);
 void WriteTextFile(const QString &path, const QString &text);
 QString ReadTextFile(const QString &path);
+
+// Runs act on the next modal window (QApplication::activeModalWidget) once
+// its event loop runs: the user's part in a dialog's exec().
+void WhenModal(std::function<void(QWidget *)> act);
 
 // A fresh folder per test, removed afterwards; also redirects the settings
 // store and the program folder into it.

@@ -23,6 +23,13 @@ static void usage(CliIO &io) {
     io.err << "\nRun 'tessel-cli SUBCOMMAND --help' for its options." << Qt::endl;
 }
 
+bool NeedsFonts(const QStringList &args) {
+    for (const CliCommand &c : Commands())
+        if (!args.isEmpty() && c.name == args.first())
+            return c.fonts;
+    return false;
+}
+
 int RunCli(const QStringList &args, CliIO &io) {
     if (args.isEmpty() || args.first() == QLatin1String("--help") || args.first() == QLatin1String("-h")) {
         usage(io);

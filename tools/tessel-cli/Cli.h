@@ -22,6 +22,8 @@ struct CliCommand {
     QString name;
     QString summary;
     std::function<int(const QStringList &args, CliIO &io)> run;
+    // Needs font metrics, so the GUI side of Qt (run offscreen).
+    bool fonts = false;
 };
 
 std::vector<CliCommand> &Commands();
@@ -29,6 +31,9 @@ std::vector<CliCommand> &Commands();
 struct Registrar {
     explicit Registrar(CliCommand c) { Commands().push_back(std::move(c)); }
 };
+
+// Whether the subcommand named first in args needs font metrics.
+bool NeedsFonts(const QStringList &args);
 
 // Runs "SUBCOMMAND [options]"; args exclude the program name.
 int RunCli(const QStringList &args, CliIO &io);

@@ -1,11 +1,14 @@
 // tessel-cli wizard: loads a wizard file, takes values as its dialog would,
-// runs the OK check and prints the generated protocol.
+// runs the OK check and prints the generated protocol; or prints the
+// dialog's layout.
 #include "Cli.h"
 
 #include "authoring/WizardFile.h"
+#include "authoring/WizardLayout.h"
 #include "common/MessageService.h"
 #include "common/NumberText.h"
 
+#include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonObject>
 
@@ -64,6 +67,65 @@ void printVars(CliIO &io, const TWizardFile &w) {
     }
 }
 
+QJsonObject rectJson(const QRect &r) {
+    return QJsonObject{{"x", r.x()}, {"y", r.y()}, {"width", r.width()}, {"height", r.height()}};
+}
+
+QString rectText(const QRect &r) {
+    return QStringLiteral("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+}
+
+// The dialog as LayoutWizardDialog places it with the application font.
+void printLayout(CliIO &io, const TWizardFile &w, bool json) {
+    const TWizardLayout l = LayoutWizardDialog(w.Groups(), WizardMetricsFor(QGuiApplication::font()));
+    const auto kind = [](TWizardVarType t) { return t == TWizardVarType::Bool ? "checkbox" : "field"; };
+    if (json) {
+        QJsonArray frames;
+        for (size_t gi = 0; gi < l.Frames.size(); ++gi) {
+            const TWizardFrameLayout &f = l.Frames[gi];
+            const TWizardGroup &g = w.Groups()[gi];
+            QJsonArray controls;
+            for (const TWizardRowLayout &row : f.Rows) {
+                const QString name = g.Variables[size_t(row.Variable)].Name;
+                if (row.Type != TWizardVarType::Bool)
+                    controls.append(QJsonObject{{"variable", name}, {"kind", "label"}, {"rect", rectJson(row.Label)}});
+                controls.append(QJsonObject{{"variable", name},
+                                            {"kind", kind(row.Type)},
+                                            {"rect", rectJson(row.Type == TWizardVarType::Bool ? row.CheckBox : row.Field)}});
+            }
+            frames.append(QJsonObject{
+                {"caption", g.Caption}, {"column", f.Column}, {"rect", rectJson(f.Rect)}, {"controls", controls}});
+        }
+        PrintJson(io, QJsonDocument(QJsonObject{
+                          {"title", w.Title()},
+                          {"window", QJsonObject{{"width", l.Window.width()}, {"height", l.Window.height()}}},
+                          {"client", QJsonObject{{"width", l.Client.width()}, {"height", l.Client.height()}}},
+                          {"columns", l.Columns},
+                          {"frames", frames},
+                          {"ok", rectJson(l.Ok)},
+                          {"cancel", rectJson(l.Cancel)}}));
+        return;
+    }
+    io.out << "Dialog \"" << w.Title() << "\": window " << l.Window.width() << "x" << l.Window.height() << ", client "
+           << l.Client.width() << "x" << l.Client.height() << ", " << l.Columns << " column(s)\n";
+    io.out << "(rectangles: x,y widthxheight; frames in the client area, controls in their frame)\n";
+    for (size_t gi = 0; gi < l.Frames.size(); ++gi) {
+        const TWizardFrameLayout &f = l.Frames[gi];
+        const TWizardGroup &g = w.Groups()[gi];
+        io.out << "Frame \"" << g.Caption << "\" column " << f.Column << ": " << rectText(f.Rect) << '\n';
+        for (const TWizardRowLayout &row : f.Rows) {
+            const TWizardVariable &v = g.Variables[size_t(row.Variable)];
+            if (row.Type == TWizardVarType::Bool) {
+                io.out << "  checkbox " << v.Name << ": " << rectText(row.CheckBox) << '\n';
+            } else {
+                io.out << "  label    " << v.Name << ": " << rectText(row.Label) << '\n';
+                io.out << "  field    " << v.Name << ": " << rectText(row.Field) << '\n';
+            }
+        }
+    }
+    io.out << "OK: " << rectText(l.Ok) << "\nCancel: " << rectText(l.Cancel) << '\n';
+}
+
 // A value as the user would enter it: a number, or true/false for bool.
 std::optional<double> parseValue(const TWizardVariable &v, const QString &text) {
     if (v.Type == TWizardVarType::Bool) {
@@ -84,6 +146,8 @@ int run(const QStringList &args, CliIO &io) {
     p.addOption({QStringLiteral("set"), QStringLiteral("Enter a value in a field, repeatable."),
                  QStringLiteral("NAME=VALUE")});
     p.addOption({QStringLiteral("vars"), QStringLiteral("List groups and variables instead of the protocol.")});
+    p.addOption({QStringLiteral("layout"),
+                 QStringLiteral("Print the dialog's frames and controls with their rectangles instead of the protocol.")});
     AddJsonOption(p);
     if (int rc = ParseArgs(p, QStringLiteral("wizard"), args, io); rc != kContinue)
         return rc;
@@ -94,11 +158,20 @@ int run(const QStringList &args, CliIO &io) {
     }
     const bool json = p.isSet(QStringLiteral("json"));
     const bool listVars = p.isSet(QStringLiteral("vars"));
+    const bool layout = p.isSet(QStringLiteral("layout"));
+    if (layout && (listVars || p.isSet(QStringLiteral("set")))) {
+        io.err << "tessel-cli wizard: --layout takes neither --vars nor --set\n";
+        return kExitUsage;
+    }
 
     TWizardFile wizard(pos.first());
     QStringList errors;
     try {
         wizard.Load();
+        if (layout) {
+            printLayout(io, wizard, json);
+            return kExitOk;
+        }
         TWizardFieldValues fields(wizard);
         // The dialog runs the triggers once before it is shown.
         for (const TWizardGroup &g : wizard.Groups())
@@ -153,7 +226,7 @@ int run(const QStringList &args, CliIO &io) {
     return errors.isEmpty() ? kExitOk : kExitFailed;
 }
 
-const Registrar reg({QStringLiteral("wizard"), QStringLiteral("Generate a protocol from a wizard file"), run});
+const Registrar reg({QStringLiteral("wizard"), QStringLiteral("Generate a protocol from a wizard file"), run, true});
 
 } // namespace
 } // namespace tessel::cli

@@ -5,6 +5,7 @@
 #include "app/widgets/Icons.h"
 #include "app/widgets/ExperimentWindow.h"
 #include "app/widgets/Splash.h"
+#include "app/widgets/WizardCommand.h"
 #include "common/AppPaths.h"
 #include "common/Log.h"
 #include "compiler/CompilerLibrary.h"
@@ -86,6 +87,7 @@ TProgram::TProgram(const TProgramOptions &options) : m_options(options) {
     m_experiments = new TExperimentCommands(*m_main, *m_common, m_env, m_navigator.get(), m_export.get(),
                                            m_manualScale.get());
     m_runCommands = new TRunCommands(*m_main, *m_common, m_env, *m_experiments, m_monitor.get());
+    new TWizardCommand(*m_main, *m_experiments); // owned by the main window
     m_main->SetNavigator(m_navigator.get());
     m_main->SetEnvDialog(m_envDialog.get());
     m_main->RestoreSettings();

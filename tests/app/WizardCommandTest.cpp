@@ -1,0 +1,129 @@
+// The Protocol Wizard command of the main window, from the chosen file to
+// the new experiment.
+#include "app/InstrumentConfig.h"
+#include "app/widgets/ExperimentWindow.h"
+#include "app/widgets/Program.h"
+#include "app/widgets/WizardCommand.h"
+#include "authoring/WizardList.h"
+#include "authoring/widgets/ProtocolEditor.h"
+#include "authoring/widgets/WizardDialog.h"
+#include "common/MessageService.h"
+#include "compiler/Compiler.h"
+#include "compiler/CompilerLibrary.h"
+#include "device/DeviceTypes.h"
+#include "support/TestSupport.h"
+
+#include <QAction>
+#include <QFileInfo>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <gtest/gtest.h>
+
+using namespace tessel;
+
+namespace {
+
+struct WizardCommandTest : ::testing::Test {
+    test::TestDir dir;
+    RecordingMessageService messages;
+    ScopedMessageService scope{&messages};
+    std::unique_ptr<TProgram> program;
+    TWizardCommand *command = nullptr;
+    QString chosen;
+
+    void SetUp() override {
+        // A new experiment starts from the template; the wizard's text replaces it.
+        test::WriteTextFile(dir.path("Default.1st"), "; template\n");
+        program = std::make_unique<TProgram>(TProgramOptions{});
+        program->Start();
+        messages.clear();
+        command = program->Main().findChild<TWizardCommand *>();
+        ASSERT_NE(command, nullptr);
+        command->ChooseWizard = [this] { return chosen; };
+    }
+    void TearDown() override {
+        program->Env().ShowDialogs = false;
+        program->Main().close();
+        program.reset();
+    }
+    QList<TMDIChild *> experiments() { return program->ExperimentCommands().Experiments(); }
+    // The user's part in the wizard's dialog: act, then OK or Cancel.
+    static void inDialog(std::function<void(TWizardDialog &)> act, bool ok) {
+        test::WhenModal([act, ok](QWidget *w) {
+            auto &d = *static_cast<TWizardDialog *>(w);
+            act(d);
+            (ok ? d.btnOK : d.btnCancel)->click();
+        });
+    }
+};
+
+TEST_F(WizardCommandTest, MakesAnExperimentHoldingTheExpandedProtocol) {
+    TfrmMain &main = program->Main();
+    ASSERT_TRUE(main.Action("mniWizard")->isEnabled());
+    main.Action("mniWizard")->trigger(); // selector cancelled: nothing
+    EXPECT_TRUE(experiments().isEmpty());
+
+    chosen = test::SourcePath("resources/wizards/FvFm.wzd");
+    auto flashWidth = [this] {
+        return qobject_cast<TWizardNumberEdit *>(command->Session().Current()->FindVariable("FlashWidth")->Control);
+    };
+    inDialog([&](TWizardDialog &) { flashWidth()->setText("500"); }, true);
+    main.Action("mniWizard")->trigger();
+    ASSERT_EQ(experiments().size(), 1);
+    TMDIChild *c = experiments().at(0);
+    // The expanded template with the value typed, shown on the protocol view.
+    EXPECT_EQ(c->Doc().DocName, "Fv/Fm (dark-adapted)");
+    const QString &text = c->Doc().Protocol.Text;
+    EXPECT_TRUE(text.startsWith("#") && text.contains("\nconst FlashWidth = 500 ms\n") && !text.contains('%'));
+    EXPECT_EQ(c->Editor()->memCurrent->toPlainText(), c->Doc().Protocol.Text);
+    EXPECT_EQ(main.MdiArea()->activeSubWindow(), c->EditorFrame.data());
+    EXPECT_FALSE(c->Editor()->DescriptionShown());
+    EXPECT_TRUE(messages.entries.empty()) << messages.texts().join('\n').toStdString();
+
+    // The start-up hook runs the same command and offers the values entered
+    // last; Cancel makes nothing.
+    QString offered;
+    inDialog([&](TWizardDialog &) { offered = flashWidth()->text(); }, false);
+    main.RunWizard();
+    EXPECT_EQ(offered, "500");
+    EXPECT_EQ(experiments().size(), 1);
+}
+
+TEST_F(WizardCommandTest, EveryShippedWizardsDefaultsBuildForEveryShippedType) {
+    auto previous = SetCompilerLibrary(LoadCompilerLibrary(qEnvironmentVariable("TESSEL_BIN_DIR")));
+    ASSERT_NE(CompilerLibrary(), nullptr);
+    TWizards list;
+    list.Load(test::SourcePath("resources/Tessel.ini"), test::SourcePath("resources/"));
+    ASSERT_EQ(list.Entries().size(), 4u);
+    TCompiler compiler;
+    for (const TWizardEntry &e : list.Entries()) {
+        chosen = e.FileName;
+        inDialog([](TWizardDialog &) {}, true);
+        TMDIChild *c = command->Run();
+        ASSERT_NE(c, nullptr) << chosen.toStdString();
+        int types = 0;
+        for (int d = 0; d < kDeviceCount; ++d) {
+            const TDeviceInfo &info = DeviceInfo(TDevice(d));
+            const QString folder = test::SourcePath(QString::asprintf(
+                "resources/include/%s_%4.4x/", QByteArray(info.identification).trimmed().constData(),
+                unsigned(info.version)));
+            if (!QFileInfo(folder).isDir())
+                continue;
+            ++types;
+            compiler.SetConstants(
+                ReadInstrumentConfig(test::SourcePath("resources/Tessel.ini"), DeviceTextOf(TDevice(d))).Compiler);
+            compiler.IncludeDir = folder;
+            QStringList log;
+            EXPECT_EQ(compiler.CompileProtocol(c->Doc().Protocol.Text.split('\n'), log, nullptr), kBuildOk)
+                << QFileInfo(chosen).fileName().toStdString() << " " << info.name << "\n"
+                << log.join('\n').toStdString();
+        }
+        EXPECT_EQ(types, 17);
+    }
+    EXPECT_TRUE(messages.entries.empty()) << messages.texts().join('\n').toStdString();
+    SetCompilerLibrary(std::move(previous));
+}
+
+} // namespace
