@@ -14,6 +14,7 @@
 #include "support/TestSupport.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -35,7 +36,8 @@ struct WizardCommandTest : ::testing::Test {
 
     void SetUp() override {
         // A new experiment starts from the template; the wizard's text replaces it.
-        test::WriteTextFile(dir.path("Default.1st"), "; template\n");
+        QDir().mkpath(dir.path("include"));
+        test::WriteTextFile(dir.path("include/Default.1st"), "; template\n");
         program = std::make_unique<TProgram>(TProgramOptions{});
         program->Start();
         messages.clear();
