@@ -1,5 +1,8 @@
 #include "Cli.h"
 
+#include "common/AppPaths.h"
+#include "compiler/CompilerLibrary.h"
+
 #include <algorithm>
 
 namespace tessel::cli {
@@ -72,5 +75,21 @@ void AddJsonOption(QCommandLineParser &parser) {
 }
 
 void PrintJson(CliIO &io, const QJsonDocument &doc) { io.out << doc.toJson(QJsonDocument::Indented); }
+
+TCommandCompilerLibrary::~TCommandCompilerLibrary() {
+    if (m_installed)
+        SetCompilerLibrary(nullptr);
+}
+
+bool TCommandCompilerLibrary::Ensure() {
+    if (CompilerLibrary())
+        return true;
+    std::unique_ptr<ICompilerLibrary> loaded = LoadCompilerLibrary(AppPaths::programDir());
+    if (!loaded)
+        return false;
+    SetCompilerLibrary(std::move(loaded));
+    m_installed = true;
+    return true;
+}
 
 } // namespace tessel::cli

@@ -56,4 +56,20 @@ private:
     QTextStream &m_err;
 };
 
+// The compiler library for one command: installed from the program's folder
+// unless the program or a test installed one already, and removed again at
+// the end of the command.
+class TCommandCompilerLibrary {
+public:
+    TCommandCompilerLibrary() = default;
+    TCommandCompilerLibrary(const TCommandCompilerLibrary &) = delete;
+    TCommandCompilerLibrary &operator=(const TCommandCompilerLibrary &) = delete;
+    ~TCommandCompilerLibrary();
+    // False when it cannot be loaded; the loader has told the user why.
+    bool Ensure();
+
+private:
+    bool m_installed = false;
+};
+
 } // namespace tessel::cli

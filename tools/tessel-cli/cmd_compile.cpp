@@ -128,31 +128,16 @@ int run(const QStringList &args, CliIO &io) {
     const QStringList lines = QString::fromUtf8(source.readAll()).split(QLatin1Char('\n'));
 
     const TInstrumentConfig config = ReadInstrumentConfig(ini, DeviceTextOf(device));
-    // The library may already be installed (by the program or a test);
-    // otherwise it is installed for this command only.
-    struct Uninstall {
-        bool active = false;
-        ~Uninstall() {
-            if (active)
-                SetCompilerLibrary(nullptr);
-        }
-    } uninstall;
-    if (!CompilerLibrary()) {
-        std::unique_ptr<ICompilerLibrary> loaded = LoadCompilerLibrary(AppPaths::programDir());
-        if (!loaded)
-            return kExitFailed;
-        SetCompilerLibrary(std::move(loaded));
-        uninstall.active = true;
-    }
+    TCommandCompilerLibrary library;
+    if (!library.Ensure())
+        return kExitFailed;
 
     TCompiler compiler;
     compiler.SetConstants(config.Compiler);
     if (p.isSet(QStringLiteral("include"))) {
         compiler.IncludeDir = p.value(QStringLiteral("include"));
     } else {
-        const QString base =
-            AppPaths::programDir() + (config.IncludeDir.isEmpty() ? QStringLiteral("include/") : config.IncludeDir);
-        compiler.IncludeDir = DeviceIncludeDir(base, device);
+        compiler.IncludeDir = DeviceIncludeDir(IncludeBaseDir(config), device);
     }
     QStringList log;
     const int32_t result = compiler.CompileProtocol(lines, log, nullptr);

@@ -264,27 +264,13 @@ int runBody(const QStringList &args, CliIO &io) {
         model->Title = QFileInfo(pos.first()).completeBaseName();
     }
 
-    struct Uninstall {
-        bool active = false;
-        ~Uninstall() {
-            if (active)
-                SetCompilerLibrary(nullptr);
-        }
-    } uninstall;
-    if (!CompilerLibrary()) {
-        std::unique_ptr<ICompilerLibrary> loaded = LoadCompilerLibrary(AppPaths::programDir());
-        if (!loaded)
-            return kExitFailed;
-        SetCompilerLibrary(std::move(loaded));
-        uninstall.active = true;
-    }
+    TCommandCompilerLibrary library;
+    if (!library.Ensure())
+        return kExitFailed;
     TCompiler compiler;
     compiler.SetConstants(config.Compiler);
     TEnvSetup env;
-    const QString includeBase =
-        p.isSet(QStringLiteral("include"))
-            ? p.value(QStringLiteral("include"))
-            : AppPaths::programDir() + (config.IncludeDir.isEmpty() ? QStringLiteral("include/") : config.IncludeDir);
+    const QString includeBase = p.isSet(QStringLiteral("include")) ? p.value(QStringLiteral("include")) : IncludeBaseDir(config);
     std::unique_ptr<TProtocolDoc> doc;
     {
         // The editor's template is of no use here; its absence is no error.
