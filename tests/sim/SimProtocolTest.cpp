@@ -287,42 +287,6 @@ TEST(SimFaults, HangUpInTheMiddleOfATransferHappensOnce)
     EXPECT_TRUE(c.Fetch("GDA", 10000).Ok);
 }
 
-TEST(SimFaults, RefusedUploadBlockEndsThatLoadOnly)
-{
-    TSimOptions o = Opt();
-    o.Faults.RefuseUploadBlocks = {2};
-    Client c(o);
-    Bytes image(5000, 0x11);
-    EXPECT_FALSE(c.Load("LDP", image)) << "the second block is refused although its checksum is right";
-    EXPECT_EQ(c.Ask("WD"), B("FR"));
-    EXPECT_TRUE(c.Load("LDP", image)) << "blocks are counted over every load: 3 and 4 pass";
-}
-
-TEST(SimFaults, ProgrammingFailsAfterAGoodImage)
-{
-    TSimOptions o = Opt();
-    o.Faults.ProgramFails = true;
-    Client c(o);
-    ASSERT_TRUE(c.Load("LDP", Bytes(300, 7)));
-    EXPECT_EQ(c.Ask("PX").size(), 18u);
-    EXPECT_EQ(c.Ask("", 2.0), B("ER"));
-    const Bytes pf = c.Ask("PF");
-    EXPECT_EQ(std::string(pf.begin(), pf.end()), "ER flash write failed");
-}
-
-TEST(SimLoad, LoadedImageIsLoggedWithSizeAndChecksum)
-{
-    std::vector<std::string> log;
-    TSimInstrument sim(Opt(), [&](const std::string &l) { log.push_back(l); });
-    const Bytes image = {0x80, 0x90, 0x01};
-    const Bytes request = Cat(B("LDP"), Size(image.size(), 4096));
-    sim.Receive(request.data(), request.size(), sim.Baud());
-    const Bytes block = Cat(image, {Sum(image)});
-    sim.Receive(block.data(), block.size(), sim.Baud());
-    EXPECT_EQ(sim.TakeOutput(), B("OK"));
-    EXPECT_NE(log.back().find("image of 3 bytes loaded, checksum 11"), std::string::npos) << log.back();
-}
-
 TEST(SimSettings, GainsOffsetsAndApdAreKeptAndReadBack)
 {
     Client c(Opt());
