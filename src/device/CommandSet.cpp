@@ -235,7 +235,8 @@ QStringList TextLines(const QString &text) {
 }
 } // namespace
 
-bool TCommunication::TestUnit(QStringList &lines) {
+bool TCommunication::TestUnit(QStringList &lines, const std::function<void(const QStringList &)> &grew) {
+    m_testEnd = TTestEnd::NotSent;
     if (!SendCommand({"TST"}))
         return false;
     // The stream owns the link until it ends; an abort or time-out left over
@@ -245,19 +246,38 @@ bool TCommunication::TestUnit(QStringList &lines) {
     FAbort = false;
     FTimedOut = false;
     bool marker = false;
+    bool tooLong = false;
     bool textMode = false;
     QString text;
     QElapsedTimer total;
     total.start();
     const int32_t silence = m_bounds.TestSilenceMs;
+    // A token cut short by silence ends the stream: its remaining bytes would
+    // otherwise be read as tokens of their own.
+    auto read = [&](char *b, int32_t n) {
+        if (StreamRead(b, n, silence))
+            return;
+        if (!IsStopped())
+            WriteLog(QStringLiteral("TST: no byte within %1 ms").arg(silence));
+        FStop = true;
+    };
     auto i16 = [&] {
         char b[2];
-        StreamRead(b, 2, silence);
+        read(b, 2);
         return int16_t(uint16_t(uint8_t(b[0]) | (uint8_t(b[1]) << 8)));
+    };
+    auto show = [&] {
+        QStringList now = TextLines(text);
+        if (now == lines)
+            return;
+        lines = std::move(now);
+        if (grew)
+            grew(lines);
     };
     while (!IsStopped()) {
         if (total.elapsed() > m_bounds.TestTotalMs) {
             WriteLog(QStringLiteral("TST: stream longer than %1 ms").arg(m_bounds.TestTotalMs));
+            tooLong = true;
             break;
         }
         char c = 0;
@@ -280,7 +300,7 @@ bool TCommunication::TestUnit(QStringList &lines) {
             break;
         case 0x22: {
             char b[4];
-            StreamRead(b, 4, silence);
+            read(b, 4);
             const uint32_t v = uint32_t(uint8_t(b[0])) | (uint32_t(uint8_t(b[1])) << 8) |
                                (uint32_t(uint8_t(b[2])) << 16) | (uint32_t(uint8_t(b[3])) << 24);
             text += QString::number(int32_t(v));
@@ -291,9 +311,9 @@ bool TCommunication::TestUnit(QStringList &lines) {
             break;
         case 0x24: {
             char skip[2];
-            StreamRead(skip, 1, silence);
-            StreamRead(skip + 1, 1, silence);
-            if (uint8_t(skip[1]) == 0x21)
+            read(skip, 1);
+            read(skip + 1, 1);
+            if (!IsStopped() && uint8_t(skip[1]) == 0x21)
                 text += QString::number(i16());
             break;
         }
@@ -302,9 +322,13 @@ bool TCommunication::TestUnit(QStringList &lines) {
             FStop = true;
             break;
         }
-        lines = TextLines(text);
+        show();
     }
-    lines = TextLines(text);
+    show();
+    m_testEnd = marker    ? TTestEnd::Complete
+                : FAbort  ? TTestEnd::Aborted
+                : tooLong ? TTestEnd::TooLong
+                          : TTestEnd::Silent;
     FStop = false;
     FAbort = false;
     FBusy = false;

@@ -203,13 +203,21 @@ bool TCommunication::SendOneBlock(const char *data, int32_t size, const QString 
 bool TCommunication::SendBlocks(const char *data, int32_t size) {
     const int32_t b = BlockSize();
     bool ok = true;
-    for (int32_t i = 0; ok && i < size / b; ++i)
+    auto sent = [&](int32_t bytes) {
+        if (ok && OnBlockSent)
+            OnBlockSent(bytes, size);
+    };
+    for (int32_t i = 0; ok && i < size / b; ++i) {
         ok = SendOneBlock(data + int64_t(i) * b, b, QStringLiteral("Error writing data block %1").arg(i),
                           QStringLiteral("Error writing CRC of block %1").arg(i));
+        sent((i + 1) * b);
+    }
     const int32_t rest = size % b;
-    if (ok && rest >= 1)
+    if (ok && rest >= 1) {
         ok = SendOneBlock(data + (size - rest), rest, QStringLiteral("Error writing last data block"),
                           QStringLiteral("Error writing last CRC"));
+        sent(size);
+    }
     return ok;
 }
 

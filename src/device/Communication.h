@@ -57,6 +57,10 @@ TBaudrate BaudRateFromValue(int64_t value);
 // The rates of a comma-separated list; pieces that are not integers are skipped.
 TEnumSet<TBaudrate> ParseBaudRates(const QString &list);
 
+// How the last self test ended: the end marker came, the user broke it off,
+// the instrument fell silent, or the stream outran its time limit.
+enum class TTestEnd { NotSent, Complete, Aborted, Silent, TooLong };
+
 // Time limits of the waits the instrument may leave open forever.
 struct TWaitBounds {
     int32_t ProgramFlashMs = 10000;   // "PF": first two reply bytes
@@ -117,6 +121,8 @@ public:
 
     TNotifyEvent OnConnectedChanged, OnDeviceChanged;
     TMessageEvent OnMessage;
+    // Progress of a block upload: bytes accepted so far of the whole load.
+    std::function<void(int32_t sent, int32_t total)> OnBlockSent;
 
     // ---- command set (every operation refuses while IsBusy holds)
     bool StartMeasurement() { return SendPlain("ST"); }
@@ -142,13 +148,16 @@ public:
     bool GetDataA(char *buffer, int32_t n) { return GetData("GDA", buffer, n); }
     bool GetDataB(char *buffer, int32_t n) { return GetData("GDB", buffer, n); }
     // Mnemonic + size, then the bytes as checksum-protected blocks.
+    // OnBlockSent is told the bytes accepted so far after every block.
     bool LoadData(const QByteArray &mnemonic, const QByteArray &data);
     bool LoadData(const QByteArray &mnemonic, const char *data, int32_t n);
     bool ProgramDevice();
     bool ProgramFlash();
-    // Runs the self test; lines receives the decoded text as it grows. True
-    // when the stream ended with its end marker.
-    bool TestUnit(QStringList &lines);
+    // Runs the self test; lines receives the decoded text as it grows, and
+    // grew (when given) is called after each change. True when the stream
+    // ended with its end marker; LastTestEnd says how it ended.
+    bool TestUnit(QStringList &lines, const std::function<void(const QStringList &)> &grew = {});
+    TTestEnd LastTestEnd() const { return m_testEnd; }
     // "EC" + L + the L bytes of a macro record (first byte L), written directly.
     bool SendMacro(const QByteArray &record);
     bool SendResetMacros();
@@ -237,6 +246,7 @@ private:
     TDevice m_defaultDevice = kStoredDefaultDevice;
     TKnownDevices m_knownDevices = StoredKnownDevices();
     bool m_loading = false;
+    TTestEnd m_testEnd = TTestEnd::NotSent;
     QTimer m_pulse;
     int m_waitDepth = 0;
 };

@@ -327,7 +327,15 @@ void TPosixCommPort::Purge(uint32_t flags) {
         m_in.clear();
         m_pendingReadError = 0;
     }
-    const long how = in && out ? TCIOFLUSH : in ? TCIFLUSH : TCOFLUSH;
+    // A completed write has left the program, as it has on a port whose
+    // writes finish only once the bytes are sent. The driver still holds it
+    // for a moment, and flushing then would drop a command that was just
+    // given (back-to-back commands each purge first). Only what a write gave
+    // up on is stale.
+    const bool stale = out && m_unsent.exchange(false);
+    if (!in && !stale)
+        return;
+    const long how = in && stale ? TCIOFLUSH : in ? TCIFLUSH : TCOFLUSH;
     while (::ioctl(m_fd, TCFLSH, how) < 0 && errno == EINTR) {
     }
 }
@@ -363,15 +371,19 @@ TTransferResult TPosixCommPort::Write(const char *buffer, int32_t count, int32_t
         }
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0 && errno != EAGAIN)
+        if (n < 0 && errno != EAGAIN) {
+            m_unsent = m_unsent || done > 0;
             return {TTransferResult::Failed, done, errno};
+        }
         // The driver's queue is full: wait for room, within the time-out. Bytes
         // already handed over stay queued; the caller's buffer is not used again.
         int wait = -1;
         if (timeoutMs >= 0) {
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-            if (left.count() <= 0)
+            if (left.count() <= 0) {
+                m_unsent = m_unsent || done > 0;
                 return {TTransferResult::TimedOut, done, 0};
+            }
             wait = int(left.count());
         }
         pollfd p{m_fd, POLLOUT, 0};

@@ -54,6 +54,9 @@ private:
     int m_wake[2] = {-1, -1};
     std::atomic<bool> m_cancel{false};
     std::atomic<bool> m_txPending{false};
+    // A write gave up with bytes left in the driver's queue: only those are
+    // dropped by an output purge.
+    std::atomic<bool> m_unsent{false};
     std::atomic<uint32_t> m_mask{0};
     std::atomic<int> m_evtChar{-1}; // -1 until the line settings are written
     TDcb m_shadow;                  // settings the kernel has no place for

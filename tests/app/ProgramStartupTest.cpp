@@ -28,7 +28,7 @@ TEST(ProgramStartup, WindowsAreCreatedInOrderAndTheFirstShowRunsOnce) {
     ScopedMessageService scope(&messages);
     {
         TProgram program(TProgramOptions{});
-        EXPECT_EQ(program.Steps(), QStringList({"splash", "frmMain", "TCommonObjs", "Monitor", "Navigator",
+        EXPECT_EQ(program.Steps(), QStringList({"splash", "frmMain", "TCommonObjs", "Monitor", "Navigator", "TestKeys",
                                                 "EnvSetup", "Export", "ManualScale", "navigator filled"}));
         // Without an instrument the idle state leaves the monitor and Start off.
         EXPECT_FALSE(program.Main().Action("mniMonitor")->isEnabled());
@@ -41,7 +41,7 @@ TEST(ProgramStartup, WindowsAreCreatedInOrderAndTheFirstShowRunsOnce) {
         EXPECT_EQ(program.Navigator().Root()->childCount(), 2);
         program.Start();
         EXPECT_TRUE(program.Main().ShownOnce());
-        EXPECT_EQ(program.Steps().mid(9), QStringList({"first show", "splash freed", "start-up actions"}));
+        EXPECT_EQ(program.Steps().mid(10), QStringList({"first show", "splash freed", "start-up actions"}));
         // Without an instrument the program acts as the default type and says so.
         EXPECT_EQ(program.Main().Panel(1)->text(), "Not connected");
         program.Main().close();

@@ -158,14 +158,18 @@ TEST(CommandSet, SelfTestStream) {
         {"dollar token", Hex("2401212c01240102237a007e"), {"300z"}, true},
         {"lines", QByteArray("#Lamp OK\r\nDetector OK\r\n") + char(0) + "~", {"Lamp OK", "Detector OK"}, true},
         {"silent after a piece", Hex("23414243"), {"ABC"}, false},
+        {"silent inside a number", Hex("212a"), {"0"}, false},
     };
     for (const auto &[name, stream, expected, complete] : cases) {
         MemoryLink l;
         l.link->WaitBounds().TestSilenceMs = 200;
         l.Peer({stream});
         QStringList lines{"old"};
-        EXPECT_EQ(l.link->TestUnit(lines), complete) << name;
+        QStringList shown;
+        EXPECT_EQ(l.link->TestUnit(lines, [&](const QStringList &now) { shown = now; }), complete) << name;
         EXPECT_EQ(lines, expected) << name;
+        EXPECT_EQ(shown, expected) << name;
+        EXPECT_EQ(l.link->LastTestEnd(), complete ? TTestEnd::Complete : TTestEnd::Silent) << name;
         // The link is free and answers again.
         l.Peer({"ND"});
         EXPECT_EQ(l.link->GetStatus(), stReady) << name;
@@ -188,6 +192,7 @@ TEST(CommandSet, SelfTestFloodEndsAtTheTotalBound) {
     ASSERT_EQ(lines.size(), 1);
     EXPECT_TRUE(lines[0].startsWith("AAAA"));
     EXPECT_FALSE(l.link->Busy());
+    EXPECT_EQ(l.link->LastTestEnd(), TTestEnd::TooLong);
 }
 
 TEST(CommandSet, ProgramFlashAndProgramDeviceBounds) {

@@ -29,6 +29,7 @@ public:
     using TCommunication::TCommunication;
     void SetConnected(bool connected) { FConnected = connected; }
     void SetDeviceType(TDevice device) { FDevice = device; }
+    void SetVersion(const std::array<uint8_t, 4> &version) { FVersion = version; }
     void SetReceived(int32_t received) { FReceived = received; }
 };
 

@@ -61,6 +61,19 @@ TEST_F(PtyLink, CommandBytesAndAcknowledgement) {
     EXPECT_EQ(got.toHex(), "474441100702");
 }
 
+TEST_F(PtyLink, BackToBackCommandsAndTheLastBeforeClosingAllArrive) {
+    // Every command purges the output first; that must not drop the command
+    // given just before it, nor may closing drop the last one.
+    QByteArray got;
+    peer.Run([&](PtyPeer &p) { got = p.Receive(28, 3000); });
+    for (int n : {1, 2, 3, 5, 6})
+        ASSERT_TRUE(link->SetVoltage(n, 0x0100 + n));
+    ASSERT_TRUE(link->Aux(3));
+    link->Close();
+    peer.Join();
+    EXPECT_EQ(got.toHex(), QByteArray("534131010153413202015341330301534135050153413606014158" "33"));
+}
+
 TEST_F(PtyLink, DownloadAnswersOkAndEr) {
     const QByteArray block = Pattern(4096, 1);
     QByteArray answers;

@@ -130,6 +130,24 @@ TEST(SimExecutable, PacedRepliesTakeAsLongAsTheLine)
     EXPECT_GT(seconds, 0.9 * 406 * 10 / 9600.0);
 }
 
+TEST(SimExecutable, PacedUploadIsTakenAtTheLineSpeed)
+{
+    Sim sim({QStringLiteral("--baud"), QStringLiteral("9600"), QStringLiteral("--pace")});
+    Line line(sim.Terminal);
+    ASSERT_GE(line.Fd, 0);
+    line.SetSpeed(B9600);
+    // One block of 1000 bytes: the "OK" can only come once all of it crossed the line.
+    std::string load = std::string("LDP") + char(0xE8) + char(0x03) + char(0);
+    std::string block(1000, '\x01');
+    block += char(1000 % 256);
+    const auto start = Clock::now();
+    const std::string ok = line.Ask(load + block, 2, 5000);
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    EXPECT_EQ(ok, "OK");
+    EXPECT_GT(seconds, 0.9 * 1008 * 10 / 9600.0);
+    EXPECT_LT(seconds, 2.0);
+}
+
 TEST(SimExecutable, RefusesUnknownOptionsAndDevices)
 {
     for (const QStringList &args : {QStringList{QStringLiteral("--device"), QStringLiteral("ModelZ")},

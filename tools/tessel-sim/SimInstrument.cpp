@@ -358,17 +358,23 @@ void TSimInstrument::Execute(std::string_view name, const uint8_t *p, size_t n)
         char info[19];
         std::snprintf(info, sizeof info, "IMG%8zu SUM%02X ", m_image.size(), Sum(m_image.data(), m_image.size()));
         Reply(std::string_view(info, 18));
-        const bool ok = m_imageLoaded && !m_image.empty();
+        const bool image = m_imageLoaded && !m_image.empty();
+        const bool ok = image && !m_opt.Faults.ProgramFails;
         Schedule(1.5, {uint8_t(ok ? 'O' : 'E'), uint8_t(ok ? 'K' : 'R')},
-                 ok ? "\"OK\" (device programmed)" : "\"ER\" (no image to program)");
+                 ok      ? "\"OK\" (device programmed)"
+                 : image ? "\"ER\" (fault: programming failed)"
+                         : "\"ER\" (no image to program)");
     } else if (cmd == "PF") {
         Log("> PF");
+        const bool image = m_imageLoaded && !m_image.empty();
         // The program reads at most 41 bytes of this reply.
-        std::string text = m_imageLoaded && !m_image.empty()
-                               ? "OK flash written, " + std::to_string(m_image.size()) + " bytes"
-                               : std::string("ER no image to write");
+        std::string text = !image                        ? std::string("ER no image to write")
+                           : m_opt.Faults.ProgramFails ? std::string("ER flash write failed")
+                                                         : "OK flash written, " + std::to_string(m_image.size()) + " bytes";
         text.resize(std::min<size_t>(text.size(), 41));
         Reply(text);
+        if (image && m_opt.Faults.ProgramFails)
+            Log("  (fault: programming failed)");
     } else if (cmd.rfind("LD", 0) == 0) {
         const size_t total = size_t(p[0]) + 256 * size_t(p[1]) + size_t(BlockSize()) * p[2];
         Log("> " + cmd + " " + Hex(p, 3) + " (" + std::to_string(total) + " bytes)");
@@ -398,13 +404,15 @@ void TSimInstrument::FeedUpload()
         return;
     const uint8_t sum = Sum(u.Block.data(), len);
     const size_t index = u.Data.size() / size_t(BlockSize());
+    ++m_uploadBlocks;
     char note[96];
     std::snprintf(note, sizeof note, "> %s block %zu, %zu bytes, checksum %02X (%s %02X)", u.Mnemonic.c_str(), index,
                   len, u.Block[len], sum == u.Block[len] ? "matches" : "expected", sum);
     Log(note);
-    if (sum != u.Block[len]) {
+    const bool refused = m_opt.Faults.RefuseUploadBlocks.count(m_uploadBlocks) > 0;
+    if (sum != u.Block[len] || refused) {
         Emit({'E', 'R'});
-        Log("< \"ER\" (" + u.Mnemonic + " abandoned)");
+        Log("< \"ER\" (" + std::string(refused ? "fault: block refused; " : "") + u.Mnemonic + " abandoned)");
         m_upload.reset();
         return;
     }
@@ -425,7 +433,10 @@ void TSimInstrument::LoadAccepted(const Upload &u)
     if (m == "LDP") {
         m_image = u.Data;
         m_imageLoaded = true;
-        Log("  image of " + std::to_string(u.Data.size()) + " bytes loaded");
+        char note[96];
+        std::snprintf(note, sizeof note, "  image of %zu bytes loaded, checksum %02X", u.Data.size(),
+                      Sum(u.Data.data(), u.Data.size()));
+        Log(note);
         return;
     }
     if (m == "LDE") {

@@ -26,6 +26,8 @@ struct TSimFaults {
     int SilentAfter = 0;             // 0 = never; else stop answering after that many commands
     int GarbageEvery = 0;            // 0 = never; else stray bytes after every Nth reply
     int64_t HangupAfter = -1;        // a data transfer stops after this many bytes (once)
+    std::set<int> RefuseUploadBlocks; // upload blocks (of every load) answered "ER" whatever their checksum
+    bool ProgramFails = false;        // "PF" and "PX" report a failed programming
 };
 
 struct TSimOptions {
@@ -146,6 +148,7 @@ private:
     int m_commands = 0;
     int m_replies = 0;
     int m_downloadBlocks = 0;
+    int m_uploadBlocks = 0;
     bool m_silent = false;
     bool m_hungUp = false;
 

@@ -51,7 +51,9 @@ const char kUsage[] =
     "  --silent-after N      answer nothing after the first N commands\n"
     "  --garbage-every N     send 4 stray bytes after every Nth reply\n"
     "  --hangup-after BYTES  stop in the middle of the first data transfer that passes BYTES bytes\n"
-    "  --pace                send no faster than the line speed allows (10 bits a byte)\n";
+    "  --refuse-block LIST   upload blocks (counted from 1 over every load) answered \"ER\"\n"
+    "  --program-fails       \"PF\" and \"PX\" report that programming failed\n"
+    "  --pace                carry bytes no faster than the line speed allows (10 bits a byte)\n";
 
 [[noreturn]] void Usage(const std::string &error)
 {
@@ -159,6 +161,10 @@ Args Parse(int argc, char **argv)
             a.Sim.Faults.GarbageEvery = int(ToInt(opt, value()));
         } else if (opt == "--hangup-after") {
             a.Sim.Faults.HangupAfter = ToInt(opt, value());
+        } else if (opt == "--refuse-block") {
+            a.Sim.Faults.RefuseUploadBlocks = ToList(opt, value());
+        } else if (opt == "--program-fails") {
+            a.Sim.Faults.ProgramFails = true;
         } else if (opt == "--latency") {
             a.Latency = ToDouble(opt, value()) / 1000.0;
             if (a.Latency < 0)
@@ -267,24 +273,49 @@ int main(int argc, char **argv)
         std::vector<uint8_t> pending;
         double last = Seconds();
         double credit = 0.0;    // bytes the line may carry now, when paced
+        double inCredit = 0.0;  // the same for the other direction
+        bool inFlowing = false; // paced: bytes wait on the line for their turn
         double releaseAt = 0.0; // a reply waits for the turnaround time
+        const auto lineBytesPerSecond = [&] {
+            return (LineBaud(slave) > 0 ? LineBaud(slave) : args.Sim.Baud) / 10.0;
+        };
         while (!g_stop) {
             if (args.ExitWithParent && getppid() != parent)
                 break;
-            pollfd pfd{master, POLLIN, 0};
+            // While paced bytes are waiting, the line's speed decides when the
+            // next ones are taken, not their arrival.
+            const bool holdInput = args.Pace && inFlowing;
+            pollfd pfd{master, short(holdInput ? 0 : POLLIN), 0};
             if (!pending.empty())
                 pfd.events |= POLLOUT;
-            poll(&pfd, 1, pending.empty() ? 5 : 1);
-            uint8_t buf[4096];
-            for (;;) {
-                const ssize_t n = read(master, buf, sizeof buf);
-                if (n <= 0)
-                    break;
-                sim.Receive(buf, size_t(n), LineBaud(slave));
-            }
+            poll(&pfd, 1, pending.empty() && !holdInput ? 5 : 1);
             const double now = Seconds();
             const double dt = now - last;
             last = now;
+            size_t room = SIZE_MAX;
+            if (args.Pace) {
+                // A short burst absorbs the loop's own jitter; an idle line banks nothing.
+                inCredit = std::min(inCredit + dt * lineBytesPerSecond(), 64.0);
+                room = size_t(inCredit);
+            }
+            uint8_t buf[4096];
+            bool drained = false;
+            while (room > 0) {
+                const ssize_t n = read(master, buf, std::min(room, sizeof buf));
+                if (n <= 0) {
+                    drained = true;
+                    break;
+                }
+                sim.Receive(buf, size_t(n), LineBaud(slave));
+                room -= size_t(n);
+                if (args.Pace)
+                    inCredit -= double(n);
+            }
+            if (args.Pace) {
+                inFlowing = !drained;
+                if (drained)
+                    inCredit = 0.0;
+            }
             sim.Advance(dt);
             const std::vector<uint8_t> out = sim.TakeOutput();
             // The program purges its input right after some requests; a reply
@@ -300,8 +331,7 @@ int main(int argc, char **argv)
                 continue;
             size_t allowed = pending.size();
             if (args.Pace) {
-                const int32_t baud = LineBaud(slave) > 0 ? LineBaud(slave) : args.Sim.Baud;
-                credit = std::min(credit + dt * baud / 10.0, 64.0);
+                credit = std::min(credit + dt * lineBytesPerSecond(), 64.0);
                 allowed = std::min(allowed, size_t(credit));
             }
             if (allowed == 0)

@@ -63,6 +63,8 @@ TProgram::TProgram(const TProgramOptions &options) : m_options(options) {
     m_steps << QStringLiteral("Monitor");
     m_navigator = std::make_unique<TNavigator>(m_main.get());
     m_steps << QStringLiteral("Navigator");
+    m_testKeys = std::make_unique<TfrmTestKeys>(*m_common->Comm, m_main.get());
+    m_steps << QStringLiteral("TestKeys");
     m_envDialog = std::make_unique<TEnvSetupDialog>(
         m_env,
         TEnvSetupTargets{&Config().Instrument.DePrnCol, &Config().Thickness,
@@ -88,6 +90,7 @@ TProgram::TProgram(const TProgramOptions &options) : m_options(options) {
                                            m_manualScale.get());
     m_runCommands = new TRunCommands(*m_main, *m_common, m_env, *m_experiments, m_monitor.get());
     new TWizardCommand(*m_main, *m_experiments); // owned by the main window
+    m_service = new TServiceCommands(*m_main, *m_common, m_env, *m_testKeys, m_navigator.get(), &m_runCommands->Run());
     m_main->SetNavigator(m_navigator.get());
     m_main->SetEnvDialog(m_envDialog.get());
     m_main->RestoreSettings();
@@ -107,9 +110,12 @@ TProgram::~TProgram() {
     // The run uses the link and the status timer of the shared objects.
     delete m_runCommands;
     m_runCommands = nullptr;
+    delete m_service;
+    m_service = nullptr;
     m_manualScale.reset();
     m_export.reset();
     m_envDialog.reset();
+    m_testKeys.reset();
     m_navigator.reset();
     m_monitor.reset();
     m_common.reset();

@@ -9,6 +9,8 @@
 #include "output/widgets/ExportDialog.h"
 #include "app/widgets/ExperimentCommands.h"
 #include "app/widgets/RunCommands.h"
+#include "app/widgets/ServiceCommands.h"
+#include "app/widgets/ServiceWindows.h"
 #include "graph/widgets/GraphWindow.h"
 #include "graph/widgets/ManualScale.h"
 
@@ -36,7 +38,7 @@ TMonitorScale MonitorScaleOf(const TInstrumentConfig &c);
 void InitModules();
 
 // The program's windows, created in their fixed order: splash, main window,
-// shared objects, live monitor, navigator, environment options; then the navigator is
+// shared objects, live monitor, navigator, key test window, environment options; then the navigator is
 // filled, the main window shown (its first show opens the instrument link)
 // and the command-line experiment or the start-up offers follow.
 class TProgram {
@@ -51,6 +53,8 @@ public:
     TCommonObjs &Common() { return *m_common; }
     TNavigator &Navigator() { return *m_navigator; }
     Tsmon &Monitor() { return *m_monitor; }
+    TfrmTestKeys &TestKeys() { return *m_testKeys; }
+    TServiceCommands &ServiceCommands() { return *m_service; }
     // A new experiment whose protocol is read from a file.
     void OpenProtocolExperiment(const QString &protocolFile);
     // Shows the live monitor modally, then polls the instrument once.
@@ -74,11 +78,13 @@ private:
     std::unique_ptr<TCommonObjs> m_common;
     std::unique_ptr<Tsmon> m_monitor;
     std::unique_ptr<TNavigator> m_navigator;
+    std::unique_ptr<TfrmTestKeys> m_testKeys;
     std::unique_ptr<TEnvSetupDialog> m_envDialog;
     std::unique_ptr<TfrmExport> m_export;
     std::unique_ptr<TGraphMscl> m_manualScale;
     TExperimentCommands *m_experiments = nullptr; // owned by the main window
     TRunCommands *m_runCommands = nullptr;        // owned by the main window
+    TServiceCommands *m_service = nullptr;        // owned by the main window
 };
 
 } // namespace tessel

@@ -48,9 +48,10 @@ int ApplyWindow(QWidget *w, const WindowValues &v, bool withSize) {
             r.moveTop(qBound(avail.top(), r.top(), avail.bottom() - r.height() + 1));
         }
     }
-    w->move(r.topLeft());
-    if (withSize && v.hasSize())
-        w->resize(r.size());
+    // The stored values are the client area's (CaptureWindow reads geometry()):
+    // move() would place the frame there and the window would creep down by
+    // its title bar at every start.
+    w->setGeometry(r);
     return v.State;
 }
 

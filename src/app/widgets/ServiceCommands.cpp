@@ -1,0 +1,65 @@
+#include "app/widgets/ServiceCommands.h"
+
+#include "app/CommonObjs.h"
+#include "app/MeasurementRun.h"
+#include "app/widgets/MainWindow.h"
+#include "app/widgets/ServiceWindows.h"
+#include "graph/widgets/Navigator.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QStatusBar>
+
+namespace tessel {
+
+TServiceCommands::TServiceCommands(TfrmMain &main, TCommonObjs &common, TEnvSetup &env, TfrmTestKeys &testKeys,
+                                   TNavigator *navigator, TMeasurementRun *run)
+    : QObject(&main), m_main(main), m_common(common), m_env(env), m_testKeys(testKeys) {
+    testKeys.ShowHelp = [this] { m_main.btnHelpClick(); };
+    connect(main.Action(QStringLiteral("mniTestKeys")), &QAction::triggered, this, [this] { RunTestKeys(); });
+    connect(main.Action(QStringLiteral("mniTestUnit")), &QAction::triggered, this, [this] { RunTestUnit(); });
+    connect(main.Action(QStringLiteral("mniUpdateBIOS")), &QAction::triggered, this,
+            [this] { UpdateImage(TImageKind::Boot); });
+    connect(main.Action(QStringLiteral("mniUpdateFirmware")), &QAction::triggered, this,
+            [this] { UpdateImage(TImageKind::Firmware); });
+    if (navigator)
+        navigator->OpenTestKeys = [this] { RunTestKeys(); };
+    if (run)
+        run->Host().ResetKeySliders = [this] { m_testKeys.ResetFlashLevels(); };
+    for (const char *id : {"mniTestKeys", "mniTestUnit", "mniUpdateBIOS", "mniUpdateFirmware"})
+        main.SetCommandBuilt(QLatin1String(id), true);
+}
+
+void TServiceCommands::RunTestKeys() {
+    m_testKeys.exec();
+}
+
+void TServiceCommands::RunTestUnit() {
+    QTimer &timer = m_common.StatusTimer;
+    timer.stop();
+    {
+        TfrmTestUnit window(*m_common.Comm, &m_main);
+        if (OnTestUnitCreated)
+            OnTestUnitCreated(window);
+        window.exec();
+    }
+    if (m_common.Comm->Connected())
+        timer.start();
+}
+
+TUploadResult TServiceCommands::UpdateImage(TImageKind kind) {
+    TUploadHost host;
+    host.SetStatus = [this](const QString &text) { m_main.Panel(1)->setText(text); };
+    host.RepaintStatus = [this] { m_main.statusBar()->repaint(); };
+    // A whole image takes minutes on a slow line: show how far it got.
+    host.Progress = [this](int32_t sent, int32_t total) {
+        m_main.Panel(6)->setText(QStringLiteral("Sent %1 of %2 KB").arg(sent / 1024).arg(total / 1024));
+        m_main.Panel(6)->repaint();
+    };
+    TFirmwareUpload upload(*m_common.Comm, &m_common.StatusTimer, &m_env, std::move(host));
+    const TUploadResult result = upload.Run(kind);
+    m_main.Panel(6)->clear();
+    return result;
+}
+
+} // namespace tessel
