@@ -62,14 +62,14 @@ TUploadResult TFirmwareUpload::UploadFile(TImageKind kind, const QString &path) 
     {
         QFile f(path);
         if (!f.open(QIODevice::ReadOnly)) {
-            Messages().error(QStringLiteral("Cannot open file \"%1\". %2").arg(QFileInfo(path).absoluteFilePath(),
-                                                                              f.errorString()));
+            Messages().error(
+                QStringLiteral("Cannot open file \"%1\". %2").arg(QFileInfo(path).absoluteFilePath(), f.errorString()));
             return TUploadResult::Unreadable;
         }
         image = f.readAll();
         if (f.error() != QFileDevice::NoError) {
-            Messages().error(QStringLiteral("Cannot read file \"%1\". %2").arg(QFileInfo(path).absoluteFilePath(),
-                                                                              f.errorString()));
+            Messages().error(
+                QStringLiteral("Cannot read file \"%1\". %2").arg(QFileInfo(path).absoluteFilePath(), f.errorString()));
             return TUploadResult::Unreadable;
         }
     }

@@ -14,7 +14,9 @@ void EventLoopWait(int ms) {
     loop.exec();
 }
 
-QString Seconds(int32_t ms) { return QString::number(ms / 1000.0); }
+QString Seconds(int32_t ms) {
+    return QString::number(ms / 1000.0);
+}
 } // namespace
 
 const std::array<TKeyLevel, kKeyLevelCount> &KeyLevels() {

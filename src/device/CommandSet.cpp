@@ -325,8 +325,8 @@ bool TCommunication::TestUnit(QStringList &lines, const std::function<void(const
         show();
     }
     show();
-    m_testEnd = marker ? TTestEnd::Complete
-                : FAbort ? TTestEnd::Aborted
+    m_testEnd = marker    ? TTestEnd::Complete
+                : FAbort  ? TTestEnd::Aborted
                 : tooLong ? TTestEnd::TooLong
                           : TTestEnd::Silent;
     FStop = false;

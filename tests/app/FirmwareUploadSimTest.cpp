@@ -33,7 +33,8 @@ struct UploadBench {
                                            if (t.startsWith("Programming"))
                                                polling << timer.isActive();
                                        },
-                                       {}, [this](int32_t, int32_t) { polling << timer.isActive(); }}};
+                                       {},
+                                       [this](int32_t, int32_t) { polling << timer.isActive(); }}};
 
     UploadBench(const char *device, bool connect, std::function<void(sim::TSimFaults &)> faults = {})
         : bridge([&] {
@@ -73,12 +74,29 @@ TEST(FirmwareUpload, OutcomesAgainstTheInstrument) {
     const QStringList flash = {"Uploading program...", "Programming flash...", ""};
     const QStringList device = {"Uploading program...", "Programming device...", ""};
     const Case cases[] = {
-        {"boot image", "ModelU", TImageKind::Boot, 10000, {}, MsgType::Information,
-         "Programming completed successfully.", flash},
-        {"firmware", "ModelR1", TImageKind::Firmware, 5000, {}, MsgType::Information,
-         "Programming completed successfully.", device},
-        {"second block refused", "ModelS2", TImageKind::Firmware, 9000,
-         [](sim::TSimFaults &f) { f.RefuseUploadBlocks = {2}; }, MsgType::Error, "Upload failed.",
+        {"boot image",
+         "ModelU",
+         TImageKind::Boot,
+         10000,
+         {},
+         MsgType::Information,
+         "Programming completed successfully.",
+         flash},
+        {"firmware",
+         "ModelR1",
+         TImageKind::Firmware,
+         5000,
+         {},
+         MsgType::Information,
+         "Programming completed successfully.",
+         device},
+        {"second block refused",
+         "ModelS2",
+         TImageKind::Firmware,
+         9000,
+         [](sim::TSimFaults &f) { f.RefuseUploadBlocks = {2}; },
+         MsgType::Error,
+         "Upload failed.",
          {"Uploading program...", ""}},
         {"flash not written", "ModelU", TImageKind::Boot, 3000, [](sim::TSimFaults &f) { f.ProgramFails = true; },
          MsgType::Error, "Programming failed.", flash},

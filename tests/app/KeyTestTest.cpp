@@ -1,7 +1,7 @@
 // The Test Keys levels on the in-memory port: labels, and the commands and
 // pauses they become by instrument type and firmware.
-#include "../device/LinkTestSupport.h"
 #include "app/KeyTest.h"
+#include "../device/LinkTestSupport.h"
 #include "device/MemoryCommPort.h"
 
 #include <gtest/gtest.h>
@@ -43,8 +43,8 @@ struct KeyBench {
 } // namespace
 
 TEST(KeyTest, SliderLabels) {
-    const std::pair<int, const char *> cases[] = {{0, "0 %"},     {1, "0.1 %"},     {50, "4.9 %"},
-                                                  {511, "50 %"},  {1022, "99.9 %"}, {1023, "100 %"}};
+    const std::pair<int, const char *> cases[] = {{0, "0 %"},    {1, "0.1 %"},     {50, "4.9 %"},
+                                                  {511, "50 %"}, {1022, "99.9 %"}, {1023, "100 %"}};
     for (const auto &[position, text] : cases)
         EXPECT_EQ(KeyLevelText(position), QLatin1String(text)) << position;
 }
@@ -62,9 +62,15 @@ TEST(KeyTest, LevelsSentByTypeAndFirmware) {
     const Case cases[] = {
         {"firmware 1.8: no reset macros", ModelT2, 8, &TKeyTest::Show, five},
         {"firmware 1.9: reset macros first", ModelT2, 9, &TKeyTest::Show, macros + five},
-        {"ModelW: three levels, 100 ms apart", ModelW, 8, &TKeyTest::SendVoltages,
+        {"ModelW: three levels, 100 ms apart",
+         ModelW,
+         8,
+         &TKeyTest::SendVoltages,
          {"SA1 e803", "pause 100", "SA2 0002", "pause 100", "SA3 3200", "pause 100"}},
-        {"ModelW after a run: those three to 0", ModelW, 8, &TKeyTest::ResetFlashLevels,
+        {"ModelW after a run: those three to 0",
+         ModelW,
+         8,
+         &TKeyTest::ResetFlashLevels,
          {"SA1 0000", "pause 100", "SA2 0000", "pause 100", "SA3 0000", "pause 100"}},
     };
     for (const Case &c : cases) {

@@ -1,13 +1,13 @@
 // The service windows and their commands: "Test Keys", "Test unit result"
 // against a report that does not end and the virtual instrument's report,
 // and the menu and run wiring.
+#include "app/widgets/ServiceWindows.h"
 #include "../device/ScriptedPeer.h"
 #include "SimBridge.h"
 #include "app/CommonObjs.h"
 #include "app/MeasurementRun.h"
 #include "app/widgets/MainWindow.h"
 #include "app/widgets/ServiceCommands.h"
-#include "app/widgets/ServiceWindows.h"
 #include "common/MessageService.h"
 #include "settings/EnvSetup.h"
 

@@ -19,8 +19,7 @@ struct Instrument {
     QString log;
     test::SimProcess sim;
     Instrument(test::TestDir &d, const char *device)
-        : dir(d), log(d.path(QStringLiteral("%1.log").arg(device))),
-          sim({"--device", device, "--log", log}) {
+        : dir(d), log(d.path(QStringLiteral("%1.log").arg(device))), sim({"--device", device, "--log", log}) {
         test::WriteTextFile(d.path("fast.ini"), "[Communication]\nBaudRates=115200\n");
     }
     QStringList Port() const { return {"--port", sim.Terminal, "--ini", dir.path("fast.ini")}; }
@@ -69,11 +68,12 @@ TEST(ServiceCommands, KeysSetLevelsThenFire) {
     const auto r = RunCliCommand(
         QStringList{"keys", "--level", "1=512", "--level", "6=1023", "--fire", "BF1", "--fire", "ax3"} + t.Port());
     ASSERT_EQ(r.rc, 0) << r.err.toStdString();
-    EXPECT_EQ(r.out, "reset macros\nSA1 512 (50 %)\nSA2 0 (0 %)\nSA3 0 (0 %)\nSA5 0 (0 %)\nSA6 1023 (100 %)\nBF1\nAX3\n");
+    EXPECT_EQ(r.out,
+              "reset macros\nSA1 512 (50 %)\nSA2 0 (0 %)\nSA3 0 (0 %)\nSA5 0 (0 %)\nSA6 1023 (100 %)\nBF1\nAX3\n");
     const QString log = t.Log("> AX3");
     qsizetype at = 0;
-    for (const char *line : {"> EC 05 A4 01 0B 0F FF", "> SA1 512", "> SA2 0", "> SA5 0", "> SA6 1023", "> BF1",
-                             "> AX3 (line 6 on)"}) {
+    for (const char *line :
+         {"> EC 05 A4 01 0B 0F FF", "> SA1 512", "> SA2 0", "> SA5 0", "> SA6 1023", "> BF1", "> AX3 (line 6 on)"}) {
         at = log.indexOf(line, at);
         ASSERT_GE(at, 0) << line << " in order in\n" << log.toStdString();
     }

@@ -37,8 +37,7 @@ int runBody(const QStringList &args, CliIO &io) {
     p.addOption({QStringLiteral("level"),
                  QStringLiteral("Level of output N (1, 2, 3, 5 or 6) from 0 to 1023; repeatable."),
                  QStringLiteral("N=LEVEL")});
-    p.addOption({QStringLiteral("fire"),
-                 QStringLiteral("BF1, BF2, SF1 or AX1 ... AX6, after the levels; repeatable."),
+    p.addOption({QStringLiteral("fire"), QStringLiteral("BF1, BF2, SF1 or AX1 ... AX6, after the levels; repeatable."),
                  QStringLiteral("COMMAND")});
     AddJsonOption(p);
     if (int rc = ParseArgs(p, QStringLiteral("keys"), args, io); rc != kContinue)
@@ -73,8 +72,7 @@ int runBody(const QStringList &args, CliIO &io) {
     TKeyTest keys(*link);
     for (const auto &[index, position] : levels) {
         if (!keys.LevelAvailable(index)) {
-            io.err << DeviceInfo(link->Device()).name << " has no level " << KeyLevels()[size_t(index)].output
-                   << '\n';
+            io.err << DeviceInfo(link->Device()).name << " has no level " << KeyLevels()[size_t(index)].output << '\n';
             return kExitFailed;
         }
         keys.SetLevel(index, position);
@@ -89,8 +87,8 @@ int runBody(const QStringList &args, CliIO &io) {
             if (!keys.LevelAvailable(i))
                 continue;
             const int output = KeyLevels()[size_t(i)].output;
-            sentLevels.append(QJsonObject{
-                {"output", output}, {"level", keys.Level(i)}, {"percent", KeyLevelText(keys.Level(i))}});
+            sentLevels.append(
+                QJsonObject{{"output", output}, {"level", keys.Level(i)}, {"percent", KeyLevelText(keys.Level(i))}});
             lines << QStringLiteral("SA%1 %2 (%3)").arg(output).arg(keys.Level(i)).arg(KeyLevelText(keys.Level(i)));
         }
     }

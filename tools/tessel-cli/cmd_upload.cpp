@@ -12,12 +12,18 @@ namespace {
 
 QString ResultText(TUploadResult r) {
     switch (r) {
-    case TUploadResult::NotRun: return QStringLiteral("not connected");
-    case TUploadResult::Cancelled: return QStringLiteral("cancelled");
-    case TUploadResult::Unreadable: return QStringLiteral("unreadable");
-    case TUploadResult::UploadFailed: return QStringLiteral("upload failed");
-    case TUploadResult::ProgrammingFailed: return QStringLiteral("programming failed");
-    case TUploadResult::Programmed: return QStringLiteral("programmed");
+    case TUploadResult::NotRun:
+        return QStringLiteral("not connected");
+    case TUploadResult::Cancelled:
+        return QStringLiteral("cancelled");
+    case TUploadResult::Unreadable:
+        return QStringLiteral("unreadable");
+    case TUploadResult::UploadFailed:
+        return QStringLiteral("upload failed");
+    case TUploadResult::ProgrammingFailed:
+        return QStringLiteral("programming failed");
+    case TUploadResult::Programmed:
+        return QStringLiteral("programmed");
     }
     return {};
 }

@@ -30,7 +30,9 @@ TServiceCommands::TServiceCommands(TfrmMain &main, TCommonObjs &common, TEnvSetu
         main.SetCommandBuilt(QLatin1String(id), true);
 }
 
-void TServiceCommands::RunTestKeys() { m_testKeys.exec(); }
+void TServiceCommands::RunTestKeys() {
+    m_testKeys.exec();
+}
 
 void TServiceCommands::RunTestUnit() {
     QTimer &timer = m_common.StatusTimer;

@@ -20,8 +20,8 @@ struct TEnvSetup;
 // and the key test sliders that a ModelW run resets.
 class TServiceCommands : public QObject {
 public:
-    TServiceCommands(TfrmMain &main, TCommonObjs &common, TEnvSetup &env, TfrmTestKeys &testKeys,
-                     TNavigator *navigator, TMeasurementRun *run);
+    TServiceCommands(TfrmMain &main, TCommonObjs &common, TEnvSetup &env, TfrmTestKeys &testKeys, TNavigator *navigator,
+                     TMeasurementRun *run);
 
     // The key test window, modally.
     void RunTestKeys();

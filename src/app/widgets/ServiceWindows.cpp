@@ -116,7 +116,9 @@ TfrmTestKeys::TfrmTestKeys(TCommunication &link, QWidget *parent, TKeyTest::Wait
 
 TfrmTestKeys::~TfrmTestKeys() = default;
 
-QPushButton *TfrmTestKeys::Button(const QString &name) const { return findChild<QPushButton *>(name); }
+QPushButton *TfrmTestKeys::Button(const QString &name) const {
+    return findChild<QPushButton *>(name);
+}
 
 void TfrmTestKeys::refresh() {
     for (int i = 0; i < kKeyLevelCount; ++i)
