@@ -61,8 +61,9 @@ TPrintCommands::TPrintCommands(TfrmMain &main, TEnvSetup &env, TExperimentComman
     });
     connect(&m_main.Experiments(), &TMDIList::Changed, this, [this] { wireExperiments(); });
     m_main.installEventFilter(this);
-    if (QWidget *central = m_main.centralWidget())
-        central->installEventFilter(this);
+    m_central = m_main.centralWidget();
+    if (m_central)
+        m_central->installEventFilter(this);
 }
 
 TPrintCommands::~TPrintCommands() = default;
@@ -186,8 +187,8 @@ void TPrintCommands::ClosePreview() {
 }
 
 void TPrintCommands::placePreview() {
-    if (m_preview && m_main.centralWidget())
-        m_preview->setGeometry(m_main.centralWidget()->geometry());
+    if (m_preview && m_central)
+        m_preview->setGeometry(m_central->geometry());
 }
 
 void TPrintCommands::wireExperiments() {
@@ -205,8 +206,8 @@ void TPrintCommands::wireExperiments() {
         });
         chart->installEventFilter(this);
     }
-    // A preview whose experiment is gone has nothing left to show.
-    if (m_preview && !m_previewOf)
+    // A preview whose experiment left the list has nothing left to show.
+    if (m_preview && !m_experiments.Experiments().contains(m_previewOf.data()))
         ClosePreview();
 }
 
@@ -227,7 +228,8 @@ bool TPrintCommands::eventFilter(QObject *watched, QEvent *e) {
         }
         return false;
     }
-    if (watched == m_main.centralWidget()) {
+    // Only compared: the frame may be on its way out.
+    if (watched == m_central) {
         if (e->type() == QEvent::Resize || e->type() == QEvent::Move)
             placePreview();
         return false;

@@ -62,6 +62,7 @@ private:
     std::unique_ptr<QPrinter> m_printer;
     QPointer<TfrmPreview> m_preview;
     QPointer<TMDIChild> m_previewOf;
+    QWidget *m_central = nullptr; // the frame's MDI area, which the preview covers
     std::array<bool, 5> m_toolbarsShown{};
     bool m_setupLoaded = false;
 };
