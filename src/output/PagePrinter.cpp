@@ -3,6 +3,7 @@
 #include "common/Finally.h"
 #include "data/ExperimentFile.h"
 
+#include <QFontMetrics>
 #include <QFontMetricsF>
 #include <QPagedPaintDevice>
 #include <QPainter>
@@ -236,8 +237,19 @@ void TPagePrinter::drawBand(QPainter &p, const TTemplateParts &parts, const QFon
     p.setPen(Qt::black);
     const QRect band(m_geometry.Printable.left(), top, m_geometry.Printable.width(), bottom - top);
     p.drawText(band, Qt::AlignVCenter | Qt::AlignLeft, parts.Left);
-    p.drawText(band, Qt::AlignVCenter | Qt::AlignHCenter, parts.Center);
     p.drawText(band, Qt::AlignVCenter | Qt::AlignRight, parts.Right);
+    // The centre part gives way to a long left or right part rather than
+    // running into it.
+    const QFontMetrics fm = p.fontMetrics();
+    const int gap = 2 * fm.averageCharWidth();
+    const int wc = fm.horizontalAdvance(parts.Center);
+    const int leftEnd = parts.Left.isEmpty() ? band.left() : band.left() + fm.horizontalAdvance(parts.Left) + gap;
+    const int rightStart =
+        parts.Right.isEmpty() ? band.right() + 1 : band.right() + 1 - fm.horizontalAdvance(parts.Right) - gap;
+    int x = band.center().x() - wc / 2;
+    x = std::max(std::min(x, rightStart - wc), leftEnd);
+    p.drawText(QRect(x, top, wc + 1, bottom - top), Qt::AlignVCenter | Qt::AlignLeft | Qt::TextDontClip,
+               parts.Center);
     p.restore();
 }
 

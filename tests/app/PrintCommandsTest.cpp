@@ -16,6 +16,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QMenu>
@@ -75,9 +76,9 @@ struct PrintCommandsTest : ::testing::Test {
             return true;
         };
     }
-    TMDIChild *openSample() {
+    TMDIChild *openSample(int measurements = 3) {
         TExperimentModel m;
-        FillSampleExperiment(m, 3, 200);
+        FillSampleExperiment(m, measurements, 200);
         const QString path = dir.path("leaf3.exp");
         EXPECT_TRUE(SaveExperimentFile(m, path));
         TMDIChild *c = program->ExperimentCommands().OpenFile(path);
@@ -261,4 +262,40 @@ TEST_F(PrintCommandsTest, ProtocolAndABChartPrint) {
     const QString text = Simplified(PdfText(pdf));
     EXPECT_TRUE(text.contains("Graph A/B")) << text.toStdString();
     EXPECT_TRUE(text.contains("Quenching analysis"));
+}
+
+TEST_F(PrintCommandsTest, ScreenshotOfAPrintedPageShowsTheColouredCurves) {
+    // Kept current by scripts/screenshots.sh; a plain run checks the page.
+    TMDIChild *c = openSample(4);
+    ASSERT_NE(c, nullptr);
+    program->Env().PrintData = true;
+    program->Env().PrintNotes = true;
+    printIntoPdf();
+    trigger("mniPrint");
+    const QString png = dir.path("printed-page.png");
+    const QImage page = PdfPageImage(pdf, 1, 80, png);
+    ASSERT_FALSE(page.isNull());
+    // A4 at 80 per inch; the curves keep their colours on paper.
+    EXPECT_NEAR(page.width(), 661, 2);
+    int coloured = 0;
+    for (int y = 0; y < page.height(); ++y)
+        for (int x = 0; x < page.width(); ++x) {
+            const QColor px = page.pixelColor(x, y);
+            coloured += std::max({px.red(), px.green(), px.blue()}) - std::min({px.red(), px.green(), px.blue()}) > 80;
+        }
+    EXPECT_GT(coloured, 200);
+
+    main().resize(1000, 700);
+    trigger("mniPreview");
+    QCoreApplication::processEvents();
+    ASSERT_NE(printing->Preview(), nullptr);
+    printing->Preview()->btnZoomIn->trigger();
+    QCoreApplication::processEvents();
+    const QPixmap preview = main().grab();
+    printing->ClosePreview();
+    if (const QString out = qEnvironmentVariable("TESSEL_SCREENSHOT_DIR"); !out.isEmpty()) {
+        QFile::remove(QDir(out).filePath("printed-page.png"));
+        EXPECT_TRUE(QFile::copy(png, QDir(out).filePath("printed-page.png")));
+        EXPECT_TRUE(preview.save(QDir(out).filePath("print-preview.png")));
+    }
 }

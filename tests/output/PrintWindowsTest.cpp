@@ -4,6 +4,7 @@
 #include "output/widgets/PrintProgress.h"
 #include "support/TestSupport.h"
 
+#include <QDir>
 #include <QDoubleSpinBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -51,6 +52,9 @@ TEST(PageSetupDialog, ShowsThePartsAndAppliesOnlyOnOK) {
         EXPECT_EQ(dlg->edFooterRight->text(), "&p");
         EXPECT_TRUE(dlg->rbMillimeters->isChecked());
         EXPECT_EQ(dlg->edTop->maximum(), 1000);
+        // Kept current by scripts/screenshots.sh.
+        if (const QString out = qEnvironmentVariable("TESSEL_SCREENSHOT_DIR"); !out.isEmpty())
+            EXPECT_TRUE(dlg->grab().save(QDir(out).filePath("page-setup.png")));
         dlg->edHeaderLeft->setText("changed");
         dlg->btnPrinter->click();
         dlg->btnCancel->click();

@@ -2,6 +2,7 @@
 
 // Reads printed PDF files back with poppler's tools, so that tests check
 // what a PDF reader finds in them, not what the program meant to write.
+#include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QString>
@@ -35,6 +36,17 @@ inline QString PdfInfo(const QString &pdf, const QString &field) {
 }
 
 inline int PdfPages(const QString &pdf) { return PdfInfo(pdf, QStringLiteral("Pages")).toInt(); }
+
+// One page rendered as a picture at the given resolution (pixels per inch);
+// the PNG is left at pngPath.
+inline QImage PdfPageImage(const QString &pdf, int page, int dpi, const QString &pngPath) {
+    QString base = pngPath;
+    base.chop(4); // pdftoppm adds ".png"
+    RunPdfTool(QStringLiteral("pdftoppm"), {QStringLiteral("-png"), QStringLiteral("-singlefile"), QStringLiteral("-r"),
+                                            QString::number(dpi), QStringLiteral("-f"), QString::number(page),
+                                            QStringLiteral("-l"), QString::number(page), pdf, base});
+    return QImage(pngPath);
+}
 
 // Collapses runs of blanks, so that a test can look for "Page 1" in a
 // laid-out line without knowing the spacing.

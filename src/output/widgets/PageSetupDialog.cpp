@@ -31,11 +31,11 @@ QGroupBox *partsGroup(const QString &title, QLineEdit *&left, QLineEdit *&centre
     return g;
 }
 
-const char *const kLegend = "&&l  left part      &&c  centred part     &&r  right part\n"
-                            "&&f  file name        &&F  file name with path\n"
-                            "&&d  short date       &&D  long date\n"
-                            "&&t  short time       &&T  long time\n"
-                            "&&i  title            &&p  page number      &&&&  one &&";
+const char *const kLegend = "&l  left part       &c  centred part     &r  right part\n"
+                            "&f  file name       &F  file name with path\n"
+                            "&d  short date      &D  long date\n"
+                            "&t  short time      &T  long time\n"
+                            "&i  title           &p  page number      &&  one &";
 
 } // namespace
 
@@ -47,8 +47,10 @@ TfrmPrintSetup::TfrmPrintSetup(QWidget *parent) : QDialog(parent) {
     top->addLayout(grid);
     grid->addWidget(partsGroup(QStringLiteral("Header"), edHeaderLeft, edHeaderCenter, edHeaderRight), 0, 0);
     grid->addWidget(partsGroup(QStringLiteral("Footer"), edFooterLeft, edFooterCenter, edFooterRight), 0, 1);
+    grid->setColumnStretch(0, 1);
+    grid->setColumnStretch(1, 1);
 
-    auto *legend = new QLabel(QString::fromLatin1(kLegend).replace(QStringLiteral("&&"), QStringLiteral("&")));
+    auto *legend = new QLabel(QString::fromLatin1(kLegend));
     QFont mono(QStringLiteral("Courier New"));
     mono.setStyleHint(QFont::TypeWriter);
     legend->setFont(mono);
@@ -151,6 +153,7 @@ void TfrmPrintSetup::SetForm(const TPageSetupForm &form) {
 
 void TfrmPrintSetup::showMargins() {
     for (int i = 0; i < 4; ++i) {
+        margin(i)->setDecimals(m_form.Unit == muInches ? 2 : 0);
         margin(i)->setSingleStep(m_form.Unit == muInches ? 0.05 : 1);
         margin(i)->setValue(m_form.Margins[size_t(i)]);
     }
