@@ -5,6 +5,7 @@
 #include "authoring/widgets/ProtocolEditor.h"
 #include "common/MessageService.h"
 #include "common/PrintDialogService.h"
+#include "common/widgets/QtPrintDialogService.h"
 #include "data/ExperimentFile.h"
 #include "data/SampleExperiments.h"
 #include "graph/widgets/XYGraph.h"
@@ -15,6 +16,7 @@
 #include "support/TestSupport.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -22,6 +24,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QPrintDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QPushButton>
@@ -298,4 +301,28 @@ TEST_F(PrintCommandsTest, ScreenshotOfAPrintedPageShowsTheColouredCurves) {
         EXPECT_TRUE(QFile::copy(png, QDir(out).filePath("printed-page.png")));
         EXPECT_TRUE(preview.save(QDir(out).filePath("print-preview.png")));
     }
+}
+
+TEST_F(PrintCommandsTest, ThePlatformsPrintDialogPrintsIntoAPdfFile) {
+    QtPrintDialogService platform(&main());
+    ScopedPrintDialogService use(&platform);
+    ASSERT_NE(openSample(), nullptr);
+    // The user picks the dialog's PDF printer and names the file.
+    WhenModal([this](QWidget *w) {
+        auto *dlg = qobject_cast<QPrintDialog *>(w);
+        ASSERT_NE(dlg, nullptr);
+        auto *printers = dlg->findChild<QComboBox *>("printers");
+        ASSERT_NE(printers, nullptr);
+        const int toFile = printers->findText("Print to File (PDF)");
+        ASSERT_GE(toFile, 0);
+        printers->setCurrentIndex(toFile);
+        auto *file = dlg->findChild<QLineEdit *>("filename");
+        ASSERT_NE(file, nullptr);
+        file->setText(pdf);
+        dlg->accept();
+    });
+    trigger("mniPrint");
+    ASSERT_TRUE(QFile::exists(pdf)) << messages.texts().join('\n').toStdString();
+    EXPECT_EQ(PdfPages(pdf), 1);
+    EXPECT_TRUE(PdfText(pdf).contains("Quenching analysis"));
 }
