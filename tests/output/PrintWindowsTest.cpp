@@ -1,6 +1,5 @@
 #include "common/PrintDialogService.h"
 #include "output/widgets/PageSetupDialog.h"
-#include "output/widgets/PrintPreview.h"
 #include "output/widgets/PrintProgress.h"
 #include "support/TestSupport.h"
 
@@ -10,7 +9,6 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QProgressBar>
 #include <QPushButton>
@@ -145,26 +143,4 @@ TEST(PrintProgress, ShowsThePagesAndItsCancelEndsTheJob) {
     prn.Print(pdf, &progress);
     EXPECT_EQ(seen, (QStringList{"Page 1 of 3", "Page 2 of 3", "Page 3 of 3"}));
     EXPECT_FALSE(progress.btnCancel->isVisibleTo(&progress));
-}
-
-TEST(PrintPreview, ZoomsInStepsAndAsksForPrintAndClose) {
-    QPrinter printer;
-    TfrmPreview preview(&printer, 25);
-    int print = 0, close = 0;
-    QObject::connect(&preview, &TfrmPreview::PrintRequested, [&print] { ++print; });
-    QObject::connect(&preview, &TfrmPreview::CloseRequested, [&close] { ++close; });
-    const QStringList captions = {preview.btnZoomIn->text(), preview.btnZoomOut->text(), preview.btnPrint->text(),
-                                  preview.btnClose->text(), preview.btnNextPage->text(), preview.btnPrevPage->text()};
-    EXPECT_EQ(captions, (QStringList{"Zoom &In", "Zoom &Out", "&Print", "&Close", "&Next Page", "Pre&v Page"}));
-    for (int i = 0; i < 10; ++i)
-        preview.btnZoomIn->trigger();
-    EXPECT_EQ(preview.ZoomPercent(), 200);
-    EXPECT_DOUBLE_EQ(preview.Pages->zoomFactor(), 2.0);
-    for (int i = 0; i < 12; ++i)
-        preview.btnZoomOut->trigger();
-    EXPECT_EQ(preview.ZoomPercent(), 10);
-    preview.btnPrint->trigger();
-    preview.btnClose->trigger();
-    EXPECT_EQ(print, 1);
-    EXPECT_EQ(close, 1);
 }
