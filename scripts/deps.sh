@@ -4,9 +4,9 @@
 
 TESSEL_PACKAGES=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-serialport-dev qt6-svg-dev qt6-qpa-plugins
+  qt6-base-dev qt6-serialport-dev qt6-svg-dev qt6-qpa-plugins libqt6printsupport6
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  fonts-dejavu-core xvfb xauth
+  fonts-dejavu-core xvfb xauth poppler-utils
 )
 
 tessel_missing_packages() {

@@ -6,6 +6,7 @@
 #include "common/AppPaths.h"
 #include "common/widgets/QtFileDialogService.h"
 #include "common/widgets/QtMessageService.h"
+#include "common/widgets/QtPrintDialogService.h"
 
 #include <QApplication>
 
@@ -24,6 +25,8 @@ int main(int argc, char **argv) {
     SetMessageService(&messages);
     QtFileDialogService fileDialogs;
     SetFileDialogService(&fileDialogs);
+    QtPrintDialogService printDialogs;
+    SetPrintDialogService(&printDialogs);
 
     InitModules();
     int rc = 0;
@@ -31,12 +34,15 @@ int main(int argc, char **argv) {
         TProgram program(options);
         messages.setParent(&program.Main());
         fileDialogs.setParent(&program.Main());
+        printDialogs.setParent(&program.Main());
         program.Start();
         rc = app.exec();
         messages.setParent(nullptr);
         fileDialogs.setParent(nullptr);
+        printDialogs.setParent(nullptr);
     }
     SetMessageService(nullptr);
     SetFileDialogService(nullptr);
+    SetPrintDialogService(nullptr);
     return rc;
 }

@@ -3,6 +3,7 @@
 #include "app/InstrumentConfig.h"
 #include "app/widgets/DeviceCommands.h"
 #include "app/widgets/Icons.h"
+#include "app/widgets/PrintCommands.h"
 #include "app/widgets/ExperimentWindow.h"
 #include "app/widgets/Splash.h"
 #include "app/widgets/WizardCommand.h"
@@ -91,6 +92,7 @@ TProgram::TProgram(const TProgramOptions &options) : m_options(options) {
     m_runCommands = new TRunCommands(*m_main, *m_common, m_env, *m_experiments, m_monitor.get());
     new TWizardCommand(*m_main, *m_experiments); // owned by the main window
     m_service = new TServiceCommands(*m_main, *m_common, m_env, *m_testKeys, m_navigator.get(), &m_runCommands->Run());
+    new TPrintCommands(*m_main, m_env, *m_experiments); // owned by the main window
     m_main->SetNavigator(m_navigator.get());
     m_main->SetEnvDialog(m_envDialog.get());
     m_main->RestoreSettings();

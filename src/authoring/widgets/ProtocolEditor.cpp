@@ -1,5 +1,6 @@
 #include "authoring/widgets/ProtocolEditor.h"
 
+#include "common/PrintDialogService.h"
 #include "compiler/Compiler.h"
 
 #include <QCheckBox>
@@ -14,12 +15,14 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QPrinter>
 #include <QPushButton>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QStackedWidget>
+#include <QTextDocument>
 #include <QTextEdit>
 #include <QFormLayout>
 
@@ -133,6 +136,8 @@ TfrmProtocol::TfrmProtocol(TProtocolDoc &doc, QWidget *parent) : QMainWindow(par
     mniSaveAs = prot->addAction(QStringLiteral("Save &As..."), this, &TfrmProtocol::mniSaveAsClick);
     prot->addSeparator();
     mniCheck = prot->addAction(QStringLiteral("Syntax &Check"), this, &TfrmProtocol::mniCheckClick);
+    prot->addSeparator();
+    mniPrint = prot->addAction(QStringLiteral("&Print..."), this, &TfrmProtocol::mniPrintClick);
 
     connect(memCurrent, &QPlainTextEdit::textChanged, this, [this] {
         if (!m_loading)
@@ -247,6 +252,17 @@ void TfrmProtocol::mniOpenClick() {
 
 void TfrmProtocol::mniSaveAsClick() {
     m_doc.SaveAsDialog(shownText()->toPlainText());
+}
+
+void TfrmProtocol::mniPrintClick() {
+    QPrinter printer;
+    printer.setDocName(QStringLiteral("Protocol:"));
+    if (!PrintDialogs().print(printer))
+        return;
+    QTextDocument doc;
+    doc.setDefaultFont(memCurrent->font());
+    doc.setPlainText(memCurrent->toPlainText());
+    doc.print(&printer);
 }
 
 void TfrmProtocol::mniCopyToCurrentClick() {

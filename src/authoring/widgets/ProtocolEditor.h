@@ -71,13 +71,15 @@ public:
     QTextEdit *memDescription = nullptr;
     QLabel *pnlCaret = nullptr, *pnlModified = nullptr;
     QAction *mniUndo, *mniCut, *mniCopy, *mniPaste, *mniDelete, *mniSelectAll, *mniFind, *mniReplace,
-        *mniCopyToCurrent, *mniClear, *mniFont, *mniOpen, *mniSaveAs, *mniCheck;
+        *mniCopyToCurrent, *mniClear, *mniFont, *mniOpen, *mniSaveAs, *mniCheck, *mniPrint;
 
     void mniCheckClick();
     void mniClearClick();
     void mniOpenClick();
     void mniSaveAsClick();
     void mniCopyToCurrentClick();
+    // Print dialog; on OK the current text goes out as a plain document, job "Protocol:".
+    void mniPrintClick();
     // One routine for the find and the replace dialog.
     void FindReplace(TFindMode mode);
     QLineEdit *edFind = nullptr, *edReplace = nullptr;

@@ -1,0 +1,146 @@
+#include "common/PrintDialogService.h"
+#include "output/widgets/PageSetupDialog.h"
+#include "output/widgets/PrintProgress.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QDoubleSpinBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QPrinter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <gtest/gtest.h>
+
+using namespace tessel;
+using namespace tessel::test;
+
+namespace {
+TPagePrinter &LaidOut(TPagePrinter &prn) {
+    prn.SetFriendlyHeader("&c &i &r &t  &D");
+    prn.SetFriendlyFooter("&l &F &r &p");
+    prn.SetMeasureUnit(muMillimeters);
+    prn.SetMarginTop(25);
+    prn.SetMarginBottom(30);
+    prn.SetMarginLeft(20);
+    prn.SetMarginRight(20);
+    return prn;
+}
+} // namespace
+
+TEST(PageSetupDialog, ShowsThePartsAndAppliesOnlyOnOK) {
+    RecordingPrintDialogService printDialogs;
+    ScopedPrintDialogService scope(&printDialogs);
+    TPagePrinter prn;
+    LaidOut(prn);
+    QPrinter printer;
+
+    // Cancel leaves the page printer as it was, whatever was typed.
+    WhenModal([](QWidget *w) {
+        auto *dlg = qobject_cast<TfrmPrintSetup *>(w);
+        ASSERT_NE(dlg, nullptr);
+        EXPECT_EQ(dlg->windowTitle(), "Page Setup");
+        EXPECT_EQ(dlg->edHeaderLeft->text(), "");
+        EXPECT_EQ(dlg->edHeaderCenter->text(), "&i");
+        EXPECT_EQ(dlg->edHeaderRight->text(), "&t  &D");
+        EXPECT_EQ(dlg->edFooterLeft->text(), "&F");
+        EXPECT_EQ(dlg->edFooterRight->text(), "&p");
+        EXPECT_TRUE(dlg->rbMillimeters->isChecked());
+        EXPECT_EQ(dlg->edTop->maximum(), 1000);
+        // Kept current by scripts/screenshots.sh.
+        if (const QString out = qEnvironmentVariable("TESSEL_SCREENSHOT_DIR"); !out.isEmpty())
+            EXPECT_TRUE(dlg->grab().save(QDir(out).filePath("page-setup.png")));
+        dlg->edHeaderLeft->setText("changed");
+        dlg->btnPrinter->click();
+        dlg->btnCancel->click();
+    });
+    EXPECT_FALSE(TPageSetupDlg::Execute(prn, &printer));
+    EXPECT_EQ(prn.FriendlyHeader(), "&c &i &r &t  &D");
+    EXPECT_EQ(printDialogs.requests, std::vector<QString>{"setup"});
+
+    WhenModal([](QWidget *w) {
+        auto *dlg = qobject_cast<TfrmPrintSetup *>(w);
+        ASSERT_NE(dlg, nullptr);
+        dlg->ChooseFont = [](const QFont &f, const QString &title) -> std::optional<QFont> {
+            if (title != "Header Font")
+                return std::nullopt;
+            QFont bigger(f);
+            bigger.setPointSize(20);
+            return bigger;
+        };
+        dlg->btnHeaderFont->click();
+        dlg->btnFooterFont->click();
+        // The unit switch converts and rounds every margin.
+        dlg->rbInches->setChecked(true);
+        EXPECT_DOUBLE_EQ(dlg->edTop->value(), 1.0);
+        EXPECT_DOUBLE_EQ(dlg->edBottom->value(), 1.2);
+        dlg->rbMillimeters->setChecked(true);
+        EXPECT_DOUBLE_EQ(dlg->edTop->value(), 25);
+        // Leaving a field rounds what was typed for the unit shown.
+        dlg->edLeft->setValue(12.4);
+        emit dlg->edLeft->editingFinished();
+        EXPECT_DOUBLE_EQ(dlg->edLeft->value(), 12);
+        dlg->edFooterCenter->setText("  Tessel  ");
+        dlg->rbLandscape->setChecked(true);
+        dlg->btnOK->click();
+    });
+    EXPECT_TRUE(TPageSetupDlg::Execute(prn, &printer));
+    EXPECT_EQ(prn.FriendlyHeader(), "&l  &c &i &r &t  &D");
+    EXPECT_EQ(prn.FriendlyFooter(), "&l &F &c Tessel &r &p");
+    EXPECT_EQ(prn.MarginLeft(), 12);
+    EXPECT_EQ(prn.Orientation(), poLandscape);
+    EXPECT_EQ(prn.HeaderFont().pointSize(), 20);
+    EXPECT_EQ(prn.FooterFont(), prn.Font);
+}
+
+TEST(PrintProgress, ShowsThePagesAndItsCancelEndsTheJob) {
+    TestDir dir;
+    QPdfWriter pdf(dir.path("progress.pdf"));
+    TPagePrinter prn;
+    prn.Title = "Leaf 3";
+    prn.Copies = 2;
+    TfrmPrintProgress progress;
+    QStringList seen;
+    bool cancelOnSecond = true;
+    prn.BeginDoc(pdf);
+    for (int i = 1; i <= 3; ++i) {
+        if (i > 1)
+            prn.NewPage();
+        // The user presses Cancel while the second sheet goes out.
+        prn.Draw([&progress, &seen, &cancelOnSecond, i](QPainter &) {
+            seen << progress.lblPage->text();
+            if (!cancelOnSecond)
+                return;
+            if (seen.size() == 1) {
+                EXPECT_EQ(progress.windowTitle(), "Leaf 3");
+                EXPECT_EQ(progress.lblMessage->text(), "Sending Pages To Printer");
+                EXPECT_EQ(progress.pbPages->maximum(), 6);
+                EXPECT_TRUE(progress.isVisible());
+                EXPECT_TRUE(progress.btnCancel->isVisibleTo(&progress));
+            }
+            if (i == 2)
+                progress.btnCancel->click();
+        });
+    }
+    prn.EndDoc();
+    try {
+        prn.Print(pdf, &progress);
+        ADD_FAILURE() << "the job went on after Cancel";
+    } catch (const EPrinterError &e) {
+        EXPECT_EQ(e.message(), "Printing Cancelled");
+    }
+    EXPECT_EQ(seen, (QStringList{"Page 1 of 3 x 2 Copies", "Page 2 of 3 x 2 Copies"}));
+    EXPECT_FALSE(progress.isVisible());
+
+    // Without cancelling the job runs to its end; ShowCancel hides the button.
+    prn.ShowCancel = false;
+    cancelOnSecond = false;
+    seen.clear();
+    prn.Copies = 1;
+    prn.Print(pdf, &progress);
+    EXPECT_EQ(seen, (QStringList{"Page 1 of 3", "Page 2 of 3", "Page 3 of 3"}));
+    EXPECT_FALSE(progress.btnCancel->isVisibleTo(&progress));
+}
