@@ -393,6 +393,13 @@ TReadout TGraphModel::Readout(const QPoint *mouse) const {
     return r;
 }
 
+std::optional<std::pair<double, double>> TGraphModel::CursorRange() const {
+    if (!(Options & grShowCursors) || !m_cursor[0].Visible || !m_cursor[1].Visible)
+        return std::nullopt;
+    const TReadout r = Readout(nullptr);
+    return std::pair(r.X1, r.X2);
+}
+
 QStringList TGraphModel::ReadoutTexts(const TReadout &r) const {
     const int px = m_x->Precision, py = m_y->Precision;
     const auto mouse = [&](double v, int digits) { return r.HasMouse ? FormatDigits(v, digits) : QString(); };

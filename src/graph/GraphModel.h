@@ -9,6 +9,8 @@
 #include <QStringList>
 #include <deque>
 #include <functional>
+#include <optional>
+#include <utility>
 #include <vector>
 
 namespace tessel {
@@ -124,6 +126,8 @@ public:
     // column, else interpolated; 0 without a point on one side.
     double ValueAtColumn(const TDependency &d, int32_t column) const;
     TReadout Readout(const QPoint *mouse) const;
+    // X1 and X2 of the read-out while both cursors are shown.
+    std::optional<std::pair<double, double>> CursorRange() const;
     // "X: ", "X1: ", "X2: ", "DeltaX: ", "Slope: ", then the y row.
     QStringList ReadoutTexts(const TReadout &r) const;
 

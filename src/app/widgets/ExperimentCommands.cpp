@@ -249,7 +249,8 @@ void TExperimentCommands::mniExportClick() {
     if (!c || !m_export)
         return;
     const TAxisTr *x = c->Graph->XAxis();
-    m_export->Show(c->Doc().Model, c->Doc().FileOp.FileName, c->windowTitle(), x->RangeMin(), x->RangeMax());
+    m_export->Show(c->Doc().Model, c->Doc().FileOp.FileName, c->windowTitle(), x->RangeMin(), x->RangeMax(),
+                   c->Graph->Model().CursorRange());
 }
 
 void TExperimentCommands::wire() {
