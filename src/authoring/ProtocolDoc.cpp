@@ -119,7 +119,9 @@ bool TProtocolDoc::ClearCurrent() {
     return true;
 }
 
-QString TProtocolDoc::CheckIncludeDir() const {
+QString TProtocolDoc::CheckIncludeDir() {
+    if (CurrentDevice)
+        Device = CurrentDevice();
     QString base = IncludeBase;
     if (!base.isEmpty() && !base.endsWith(QLatin1Char('/')))
         base += QLatin1Char('/');
@@ -139,8 +141,17 @@ int32_t TProtocolDoc::SyntaxCheck() {
     Modified = r != kBuildOk;
     CheckDone = true;
     ChangedSinceCheck = false;
+    CheckResult = r;
     ErrorRange = r == kBuildSourceError ? LineRange(Text, m_compiler.ErrorLine) : TTextRange{};
+    if (OnChecked)
+        OnChecked();
     return r;
+}
+
+QString TProtocolDoc::CheckText() const {
+    if (!CheckDone || ChangedSinceCheck)
+        return {};
+    return CheckResult == kBuildOk ? QStringLiteral("Checked") : QStringLiteral("Errors");
 }
 
 bool TProtocolDoc::LoadFile(const QString &path, QString &text) {

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -65,7 +66,15 @@ public:
     bool Modified = true, CheckDone = false, ChangedSinceCheck = true;
 
     QString IncludeBase;
+    // The instrument type whose include folder the next check uses; when
+    // CurrentDevice is set, every check asks it first (the type changes
+    // with the connected instrument, not with the experiment).
     TDevice Device;
+    std::function<TDevice()> CurrentDevice;
+    // Result of the last check (kBuildOk when none ran).
+    int32_t CheckResult = 0;
+    // Called after every check, whoever ran it (menu, toolbar or a Start).
+    std::function<void()> OnChecked;
 
     // Replaces the text as an edit of the user would.
     void SetText(const QString &text);
@@ -76,7 +85,7 @@ public:
     void LoadDefault();
 
     // Include folder the next check hands the compiler.
-    QString CheckIncludeDir() const;
+    QString CheckIncludeDir();
     // Builds the current text; fills Log and Variables and sets the flags.
     // Returns the builder's result; ErrorRange is the offending line after -1.
     int32_t SyntaxCheck();
@@ -88,6 +97,9 @@ public:
     // The "Load Protocol" / "Save Protocol" dialogs on the shown text.
     bool OpenDialog(QString &text);
     bool SaveAsDialog(const QString &text);
+
+    // "Checked" or "Errors" while the text is as the last check saw it.
+    QString CheckText() const;
 
     // "Copy to Current": a measurement's text becomes the current one.
     void CopyToCurrent(const QString &sheetText) { SetText(sheetText); }

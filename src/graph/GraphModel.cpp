@@ -290,10 +290,26 @@ bool TGraphModel::KeyCommand(int key, bool keypad) {
 void TGraphModel::SetPlot(const QRect &plot) {
     m_plot = plot;
     for (TGraphCursor &c : m_cursor)
-        if (c.Visible) {
+        if (c.Placed) {
             c.Column = plot.left() + int32_t(RoundEven(c.Relative * (plot.width() - 1)));
             c.Visible = c.Column >= plot.left() + 3 && c.Column <= plot.right() - 3;
         }
+}
+
+TGraphModel::TView TGraphModel::SaveView() const {
+    return {m_plot, {m_cursor[0], m_cursor[1]}, m_x->PixelStart, m_x->PixelLength, m_y->PixelStart, m_y->PixelLength};
+}
+
+void TGraphModel::RestoreView(const TView &v) {
+    m_plot = v.Plot;
+    m_cursor[0] = v.Cursors[0];
+    m_cursor[1] = v.Cursors[1];
+    m_x->PixelStart = v.XStart;
+    m_x->PixelLength = v.XLength;
+    m_y->PixelStart = v.YStart;
+    m_y->PixelLength = v.YLength;
+    m_x->BuildTicks();
+    m_y->BuildTicks();
 }
 
 QPoint TGraphModel::ClampToPlot(QPoint p) const {
@@ -305,7 +321,7 @@ bool TGraphModel::PlaceCursor(bool left, int32_t column) {
         return false;
     TGraphCursor &c = m_cursor[left ? 0 : 1];
     c.Column = column;
-    c.Visible = true;
+    c.Visible = c.Placed = true;
     c.Relative = m_plot.width() > 1 ? double(column - m_plot.left()) / (m_plot.width() - 1) : 0;
     const auto &ev = left ? OnSetLeftCursor : OnSetRightCursor;
     if (ev)
@@ -391,6 +407,13 @@ TReadout TGraphModel::Readout(const QPoint *mouse) const {
     if (m_selected)
         r.Selected = m_selected->Caption;
     return r;
+}
+
+std::optional<std::pair<double, double>> TGraphModel::CursorRange() const {
+    if (!(Options & grShowCursors) || !m_cursor[0].Visible || !m_cursor[1].Visible)
+        return std::nullopt;
+    const TReadout r = Readout(nullptr);
+    return std::pair(r.X1, r.X2);
 }
 
 QStringList TGraphModel::ReadoutTexts(const TReadout &r) const {

@@ -9,6 +9,8 @@
 #include <QStringList>
 #include <deque>
 #include <functional>
+#include <optional>
+#include <utility>
 #include <vector>
 
 namespace tessel {
@@ -43,10 +45,13 @@ enum class TMouseButton { Left, Right, Middle };
 TGesture ClassifyGesture(QPoint press, QPoint release, TMouseButton button);
 
 // One measuring cursor: a pixel column and where it sits within the plot, so
-// that it keeps its place when the plot is resized.
+// that it keeps its place when the plot is resized. A placed cursor is
+// visible while its column fits the plot; a plot too small for it hides it
+// only until the plot grows again.
 struct TGraphCursor {
     int32_t Column = 0;
     bool Visible = false;
+    bool Placed = false;
     double Relative = 0;
 };
 
@@ -112,6 +117,15 @@ public:
     // Plot rectangle of the last layout; the cursors follow it.
     QRect Plot() const { return m_plot; }
     void SetPlot(const QRect &plot);
+    // What laying out changes: the plot with the cursors' columns and the
+    // axes' pixel spans. Rendering elsewhere saves and restores it.
+    struct TView {
+        QRect Plot;
+        TGraphCursor Cursors[2];
+        int32_t XStart = 0, XLength = 0, YStart = 0, YLength = 0;
+    };
+    TView SaveView() const;
+    void RestoreView(const TView &v);
     QPoint ClampToPlot(QPoint p) const;
 
     const TGraphCursor &LeftCursor() const { return m_cursor[0]; }
@@ -124,6 +138,8 @@ public:
     // column, else interpolated; 0 without a point on one side.
     double ValueAtColumn(const TDependency &d, int32_t column) const;
     TReadout Readout(const QPoint *mouse) const;
+    // X1 and X2 of the read-out while both cursors are shown.
+    std::optional<std::pair<double, double>> CursorRange() const;
     // "X: ", "X1: ", "X2: ", "DeltaX: ", "Slope: ", then the y row.
     QStringList ReadoutTexts(const TReadout &r) const;
 

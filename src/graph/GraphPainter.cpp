@@ -1,5 +1,6 @@
 #include "graph/GraphPainter.h"
 
+#include "common/Finally.h"
 #include "data/Vector.h"
 
 #include <QFontMetrics>
@@ -306,6 +307,12 @@ bool TCurveDrawer::Done() const {
     return std::all_of(m_list.begin(), m_list.end(), [](const TEntry &e) { return e.Done; });
 }
 
+namespace {
+QPen CurvePen(const TDependency &d) {
+    return QPen(ToQColor(d.Color), std::max(1, d.Thickness), ToQtPenStyle(d.LineStyle));
+}
+} // namespace
+
 void TCurveDrawer::Vertex(QPainter &p, const TGraphModel &g, TEntry &e, QPointF v) {
     const TDependency &d = *e.D;
     const QRectF plot(g.Plot());
@@ -313,7 +320,7 @@ void TCurveDrawer::Vertex(QPainter &p, const TGraphModel &g, TEntry &e, QPointF 
     if (!e.First && d.LineStyle != psClear) {
         QLineF line(e.Last, v);
         if (ClipLine(line, area)) {
-            p.setPen(QPen(ToQColor(d.Color), std::max(1, d.Thickness), ToQtPenStyle(d.LineStyle)));
+            p.setPen(CurvePen(d));
             p.drawLine(line);
         }
     }
@@ -354,8 +361,12 @@ int TCurveDrawer::Column(QPainter &p, const TGraphModel &g, TEntry &e) {
             Vertex(p, g, e, {px(x0), py(d.Y->Value(i))});
             QLineF stroke(px(x0), py(d.Y->TrMax(i, j - i)), px(x0), py(d.Y->TrMin(i, j - i)));
             const QRectF plot(g.Plot());
-            if (ClipLine(stroke, QRectF(plot.left(), plot.top(), plot.width() - 1, plot.height() - 1)))
+            // The vertex may have drawn nothing (first column, clear line, a
+            // line outside the plot), so the pen is set here.
+            if (ClipLine(stroke, QRectF(plot.left(), plot.top(), plot.width() - 1, plot.height() - 1))) {
+                p.setPen(CurvePen(d));
                 p.drawLine(stroke);
+            }
             e.Last = {px(d.X->Value(j - 1)), py(d.Y->Value(j - 1))};
             break;
         }
@@ -403,6 +414,13 @@ int TCurveDrawer::DrawAll(QPainter &p, const TGraphModel &g, int pointBudget) {
 }
 
 void RenderGraph(QPainter &p, TGraphModel &g, const QRect &r) {
+    const TGraphModel::TView view = g.SaveView();
+    const uint8_t options = g.Options;
+    Finally restore([&] {
+        g.Options = options;
+        g.RestoreView(view);
+    });
+    g.Options &= uint8_t(~grShowCursors);
     const TGraphLayout l = TGraphLayout::Compute(g, r, p.fontMetrics());
     PaintFrame(p, g, l);
     TCurveDrawer d;

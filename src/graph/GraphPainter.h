@@ -80,8 +80,9 @@ private:
     std::vector<TEntry> m_list;
 };
 
-// Renders the whole graph (frame and curves, no cursors) into a rectangle of
-// another paint device, as printing needs. Leaves the axes laid out for it.
+// Renders the whole graph (frame and curves, no cursors and so no read-out
+// rows) into a rectangle of another paint device, as printing needs. The
+// graph's own layout, cursors included, is left as it was.
 void RenderGraph(QPainter &p, TGraphModel &g, const QRect &r);
 
 } // namespace tessel

@@ -7,7 +7,6 @@
 #include <QSaveFile>
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 namespace tessel {
 namespace {
@@ -19,14 +18,16 @@ const QChar kTab = u'\t';
 // Two times are the same row when they differ by less than 1e-7.
 bool sameTime(double a, double b) { return std::fabs(a - b) * 1e7 < 1; }
 
-std::vector<double> storedTimes(const TDependency &d) {
+// Times as the graph shows them; the rows compare the same values, so a
+// transformed x axis cannot leave a data set's values out of its rows.
+std::vector<double> displayedTimes(const TDependency &d) {
     std::vector<double> t;
     if (!d.X)
         return t;
     const int32_t n = std::min(d.Count(), d.X->Count());
     t.reserve(size_t(n));
     for (int32_t i = 0; i < n; ++i)
-        t.push_back(d.X->GetItem(i));
+        t.push_back(d.X->Value(i));
     return t;
 }
 
@@ -99,12 +100,22 @@ std::vector<double> TAsciiExport::MergeTimes(const std::vector<double> &a, const
 std::vector<double> TAsciiExport::MergedTimes(const std::vector<TExportEntry> &selection) {
     std::vector<double> merged;
     for (const TExportEntry &e : selection)
-        merged = MergeTimes(merged, storedTimes(*e.Set));
+        merged = MergeTimes(merged, displayedTimes(*e.Set));
     return merged;
 }
 
 std::pair<int, int> TAsciiExport::RowRange(const std::vector<double> &t) const {
     const int last = int(t.size()) - 1;
+    if (Options.Range == TExportRange::BetweenCursors) {
+        if (!Cursors)
+            return {0, -1};
+        const double lo = std::min(Cursors->first, Cursors->second);
+        const double hi = std::max(Cursors->first, Cursors->second);
+        // Times at a cursor (within the merge tolerance) belong to the rows.
+        const auto first = std::find_if(t.begin(), t.end(), [lo](double v) { return v >= lo || sameTime(v, lo); });
+        const auto after = std::find_if(first, t.end(), [hi](double v) { return v > hi && !sameTime(v, hi); });
+        return {int(first - t.begin()), int(after - t.begin()) - 1};
+    }
     if (Options.Range == TExportRange::All || t.size() < 2)
         return {0, last};
     // Last time below RangeMin and first time above RangeMax, so the rows
@@ -117,9 +128,8 @@ std::pair<int, int> TAsciiExport::RowRange(const std::vector<double> &t) const {
 }
 
 QString TAsciiExport::number(double v, int digits) const {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.*g", digits, v);
-    QString s = QString::fromLatin1(buf);
+    // Qt's own formatting never looks at the process's C locale.
+    QString s = QString::number(v + 0.0, 'g', digits);
     s.replace(u'.', Locale.decimalPoint());
     return s;
 }
@@ -143,9 +153,8 @@ QString TAsciiExport::Text() const {
     const std::vector<TExportEntry> sel = Selection();
     const std::vector<double> times = MergedTimes(sel);
     const auto [start, end] = RowRange(times);
-    const int rows = times.empty() ? 0 : end - start + 1;
-    m_summary = {int(sel.size()), rows, times.empty() ? 0 : times[size_t(start)],
-                 times.empty() ? 0 : times[size_t(end)]};
+    const int rows = std::max(0, end - start + 1);
+    m_summary = {int(sel.size()), rows, rows ? times[size_t(start)] : 0, rows ? times[size_t(end)] : 0};
 
     QString out;
     auto line = [&out](const QString &s) { out += s + kEol; };
@@ -155,9 +164,9 @@ QString TAsciiExport::Text() const {
     if (Options.IncludeHeader) {
         line(QStringLiteral("Title             :") + m_model.Title);
         line(QStringLiteral("Time Selection    :") + ExportRangeText(Options.Range));
-        // An empty list has no start or end: the lines stay empty.
-        line(QStringLiteral("Start time        :") + (times.empty() ? QString() : number(m_summary.StartTime, 15)));
-        line(QStringLiteral("End time          :") + (times.empty() ? QString() : number(m_summary.EndTime, 15)));
+        // Without rows there is no start or end: the lines stay empty.
+        line(QStringLiteral("Start time        :") + (rows ? number(m_summary.StartTime, 15) : QString()));
+        line(QStringLiteral("End time          :") + (rows ? number(m_summary.EndTime, 15) : QString()));
         line(QStringLiteral("Data Lines        :") + QString::number(rows));
         line(QStringLiteral("Selected Data Sets: ") +
              (Options.Sets == TExportSets::All ? QStringLiteral("All") : QStringLiteral("Visible")));

@@ -5,6 +5,7 @@
 #include <QLocale>
 #include <QString>
 #include <cstdint>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -12,7 +13,9 @@ namespace tessel {
 
 // "Which Data Sets" of the export dialog.
 enum class TExportSets { All, Visible };
-// "Which Data"; the last two both take the graph's current x range.
+// "Which Data": everything, the graph's current x range (with the
+// neighbouring point on each side), or the times from the left-most to the
+// right-most cursor.
 enum class TExportRange { All, GraphVisible, BetweenCursors };
 
 QString ExportSetsText(TExportSets s);
@@ -47,16 +50,20 @@ public:
     TAsciiExport(const TExperimentModel &model, QString fileName);
 
     TExportOptions Options;
-    // The graph's x range, used by the two range-limited choices.
+    // The graph's x range ("Graph Visible Data Only").
     double RangeMin = 0, RangeMax = 0;
-    // Number texts use this locale's decimal separator, dates its formats.
+    // The x values of the two cursors ("Data Between Cursors Only"); without
+    // them that choice exports no rows.
+    std::optional<std::pair<double, double>> Cursors;
+    // Number texts use this locale's decimal separator and nothing else of
+    // it (whatever the process's C locale says); dates use its formats.
     QLocale Locale;
 
     std::vector<TExportEntry> Selection() const;
     // Union of two ascending time lists; times closer than 1e-7 count once.
     static std::vector<double> MergeTimes(const std::vector<double> &a, const std::vector<double> &b);
     static std::vector<double> MergedTimes(const std::vector<TExportEntry> &selection);
-    // Inclusive row indices; first > second when the list is empty.
+    // Inclusive row indices; first > second when no row is exported.
     std::pair<int, int> RowRange(const std::vector<double> &times) const;
 
     // The whole file, lines ending in CR LF.

@@ -271,12 +271,21 @@ TEST_F(MainWindowTest, ClosingSavesPrintColumnsThicknessAndSettings) {
 }
 
 TEST_F(MainWindowTest, Screenshot) {
-    // Kept current by scripts/screenshots.sh; a plain run only checks that it renders.
+    // Kept current by scripts/screenshots.sh; a plain run checks the picture.
     TfrmMain w(nullptr, &env);
     w.show();
     QCoreApplication::processEvents();
     const QPixmap pm = w.grab();
     EXPECT_EQ(pm.size(), w.size());
+    // The toolbars' icons are in colour; the rest of an empty frame is grey.
+    const QImage img = pm.toImage();
+    int coloured = 0;
+    for (int y = 0; y < img.height() / 4; ++y)
+        for (int x = 0; x < img.width(); ++x) {
+            const QColor c = img.pixelColor(x, y);
+            coloured += std::max({c.red(), c.green(), c.blue()}) - std::min({c.red(), c.green(), c.blue()}) > 60;
+        }
+    EXPECT_GT(coloured, 200);
     const QString out = qEnvironmentVariable("TESSEL_SCREENSHOT_DIR");
     if (!out.isEmpty())
         EXPECT_TRUE(pm.save(QDir(out).filePath("main-window.png")));

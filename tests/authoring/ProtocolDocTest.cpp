@@ -22,6 +22,15 @@ TEST_F(ProtocolDoc, DeviceFolderIsUsedOnlyWhenItExists) {
         ASSERT_FALSE(fake->compiled.empty());
         EXPECT_EQ(QString::fromStdString(fake->compiled.back()).section('|', 1), c.expected);
     }
+    // One document follows the instrument type connected at each check.
+    auto doc = makeDoc(ModelF);
+    TDevice connected = ModelF;
+    doc->CurrentDevice = [&] { return connected; };
+    for (const auto &c : cases) {
+        connected = c.device;
+        doc->SyntaxCheck();
+        EXPECT_EQ(QString::fromStdString(fake->compiled.back()).section('|', 1), c.expected);
+    }
 }
 
 TEST_F(ProtocolDoc, FindAndReplace) {

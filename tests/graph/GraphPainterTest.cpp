@@ -136,6 +136,81 @@ TEST(GraphPainter, MinMaxKeepsTheExtremesOfAColumn) {
     }
 }
 
+TEST(GraphPainter, MinMaxStrokeTakesTheCurvesPen) {
+    // Ten points in one pixel column: the column is only the vertical stroke,
+    // drawn before any line of the curve could have set the pen.
+    struct Case {
+        const char *name;
+        TPenStyle line;
+        int thickness;
+        bool beside; // red 2 pixels beside the stroke: the width
+        int minAlong, maxAlong; // red pixels along the stroke's own column
+    } cases[] = {
+        {"thick solid", psSolid, 5, true, 60, 1000},
+        {"dotted", psDot, 1, false, 1, 45},
+        {"clear", psClear, 3, false, 0, 1}, // the first point's dot only
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        Scene s({});
+        for (int i = 0; i < 10; ++i) {
+            s.x.Add(5 + i * 1e-5);
+            s.y.Add(i % 2 ? 8 : 2);
+        }
+        s.d.DrawStyle = dsMinMax;
+        s.d.LineStyle = c.line;
+        s.d.Thickness = c.thickness;
+        s.Draw();
+        const QPoint top = s.At(5, 8), bottom = s.At(5, 2);
+        ASSERT_GT(bottom.y() - top.y(), 60);
+        int along = 0;
+        for (int y = top.y(); y <= bottom.y(); ++y)
+            along += s.Red({top.x(), y});
+        EXPECT_GE(along, c.minAlong);
+        EXPECT_LE(along, std::min(c.maxAlong, bottom.y() - top.y() + 1));
+        EXPECT_EQ(s.Red(s.At(5, 5) + QPoint(2, 0)), c.beside);
+        // No other colour there: the stroke never borrows another pen.
+        for (int y = top.y() - 3; y <= bottom.y() + 3; ++y)
+            for (int x = top.x() - 4; x <= top.x() + 4; ++x) {
+                const QColor px = s.img.pixelColor(x, y);
+                ASSERT_TRUE(px == QColor(Qt::white) || px == QColor(Qt::red)) << x << "," << y;
+            }
+    }
+}
+
+TEST(GraphPainter, PrintingHasNoReadoutAndLeavesTheWindowLayout) {
+    Scene s({{0, 1}, {10, 9}});
+    s.g.Options = grShowCursors;
+    s.Draw();
+    const QRect pl = s.l.Plot;
+    ASSERT_TRUE(s.g.PlaceCursor(true, pl.left() + 3));
+    ASSERT_TRUE(s.g.PlaceCursor(false, pl.right() - 3));
+    const int xStart = s.g.XAxis()->PixelStart, yLength = s.g.YAxis()->PixelLength;
+
+    QImage print(120, 90, QImage::Format_RGB32), plain(120, 90, QImage::Format_RGB32);
+    for (QImage *img : {&print, &plain}) {
+        img->fill(Qt::white);
+        QPainter p(img);
+        RenderGraph(p, s.g, img->rect());
+        // Printed without cursors, so without room for their read-out.
+        s.g.Options = 0;
+    }
+    EXPECT_EQ(print, plain);
+    s.g.Options = grShowCursors;
+    // The window's plot, cursors and axes are as they were.
+    EXPECT_EQ(s.g.Plot(), pl);
+    EXPECT_EQ(QList({s.g.XAxis()->PixelStart, s.g.YAxis()->PixelLength}), QList({xStart, yLength}));
+    EXPECT_TRUE(s.g.LeftCursor().Visible && s.g.RightCursor().Visible);
+    EXPECT_EQ(s.g.RightCursor().Column, pl.right() - 3);
+
+    // A plot too small for a cursor hides it only while it lasts.
+    s.g.SetPlot(QRect(pl.topLeft(), QSize(40, 40)));
+    EXPECT_FALSE(s.g.RightCursor().Visible);
+    s.g.SetPlot(pl);
+    EXPECT_TRUE(s.g.RightCursor().Visible);
+    EXPECT_EQ(s.g.RightCursor().Column, pl.right() - 3);
+}
+
 TEST(GraphPainter, StepsDrawTheSamePictureAsOnePass) {
     Scene s({});
     for (int i = 0; i < 5000; ++i) {

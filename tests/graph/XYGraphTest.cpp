@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QTest>
 #include <QTimer>
 #include <cmath>
@@ -104,18 +105,48 @@ TEST_F(XYGraphTest, MouseClickPlacesCursorAndDragZooms) {
 
 TEST_F(XYGraphTest, AxisErrorFromKeysIsShownNotThrown) {
     Curve c(10, [](double t) { return t; }, 1, 10);
-    TLogAxisTr log;
+    // Bounds that no range can meet: every new x range is refused.
+    TLinAxisTr x;
+    x.SetRange(1, 10);
+    x.UseRange = true;
+    x.Floor = 0;
+    x.Ceil = 1;
+    x.MinRange = 5;
     TXYGraph g;
     g.resize(300, 200);
-    g.SetXAxis(&log);
+    g.SetXAxis(&x);
     g.AddDependency(&c.d);
     g.grab();
-    log.SetRange(0.1, 10);
-    // Scrolling left far enough asks the unbounded log axis for a zero end.
-    for (int i = 0; i < 3; ++i)
-        QTest::keyClick(&g, Qt::Key_Left);
-    EXPECT_GT(log.RangeMin(), 0);
+    ASSERT_TRUE(g.Painted());
+    QTest::keyClick(&g, Qt::Key_Left);
+    EXPECT_EQ(msgs.texts(), QStringList{"Invalid Range"});
+    EXPECT_DOUBLE_EQ(x.RangeMin(), 1);
     g.SetXAxis(nullptr);
+}
+
+TEST_F(XYGraphTest, PaintedOnlyWhenEveryCurveIsDrawn) {
+    Curve c(300000, [](double t) { return std::sin(40 * t); });
+    TXYGraph g;
+    g.DrawOnIdle = true;
+    g.resize(500, 300);
+    g.AddDependency(&c.d);
+    g.AutoScaleXY();
+    auto click = [&g](QPoint at) {
+        for (QEvent::Type t : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+            QMouseEvent e(t, at, g.mapToGlobal(at), Qt::LeftButton,
+                          t == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(&g, &e);
+        }
+    };
+    g.grab(); // the frame is laid out, the curve has just begun
+    ASSERT_TRUE(g.Drawing());
+    EXPECT_FALSE(g.Painted());
+    const QPoint at = g.Layout().Plot.center();
+    click(at);
+    EXPECT_FALSE(g.Model().LeftCursor().Visible);
+    QTRY_VERIFY_WITH_TIMEOUT(g.Painted(), 10000);
+    click(at);
+    EXPECT_TRUE(g.Model().LeftCursor().Visible);
 }
 
 TEST_F(XYGraphTest, EditorListsAndEditsDataSets) {
@@ -194,7 +225,7 @@ TEST_F(XYGraphTest, DropAddsDataSetsNotYetShown) {
 }
 
 TEST_F(XYGraphTest, Screenshot) {
-    // Kept current by scripts/screenshots.sh; a plain run only checks that it renders.
+    // Kept current by scripts/screenshots.sh; a plain run checks the picture.
     Curve f(2000, [](double t) { return 1200 * std::exp(-t / 0.35) + 300 + 15 * std::sin(60 * t); }, 0, 2);
     Curve s(2000, [](double t) { return 900 * (1 - std::exp(-t / 0.5)) + 150; }, 0, 2);
     f.d.Caption = "Channel A";
@@ -218,6 +249,21 @@ TEST_F(XYGraphTest, Screenshot) {
     g.Model().PlaceCursor(false, g.Layout().Plot.left() + g.Layout().Plot.width() * 57 / 100);
     const QImage img = g.Render();
     EXPECT_EQ(img.size(), g.size());
+    // Both curves in their colours, a black marker above each cursor and the
+    // read-out's text below the plot.
+    auto count = [&img](QColor c, QRect r) {
+        int n = 0;
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            for (int x = r.left(); x <= r.right(); ++x)
+                n += img.pixelColor(x, y) == c;
+        return n;
+    };
+    const QRect pl = g.Layout().Plot;
+    EXPECT_GT(count(Qt::red, pl), 300);
+    EXPECT_GT(count(ToQColor(s.d.Color), pl), 300);
+    for (const TGraphCursor *c : {&g.Model().LeftCursor(), &g.Model().RightCursor()})
+        EXPECT_EQ(img.pixelColor(c->Column, pl.top() - 5), QColor(Qt::black));
+    EXPECT_GT(count(ToQColor(g.Model().Colors.AxisColor()), g.Layout().ReadoutRect), 100);
     const QString out = qEnvironmentVariable("TESSEL_SCREENSHOT_DIR");
     if (!out.isEmpty())
         EXPECT_TRUE(img.save(QDir(out).filePath("xy-graph.png")));

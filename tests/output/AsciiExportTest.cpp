@@ -1,6 +1,11 @@
 #include "output/AsciiExport.h"
 
+#include "support/TestSupport.h"
+
 #include <QDate>
+#include <QDir>
+#include <QProcess>
+#include <clocale>
 #include <gtest/gtest.h>
 
 using namespace tessel;
@@ -38,6 +43,24 @@ QStringList Lines(const QString &text) {
     l.removeLast();
     return l;
 }
+
+// The process's C locale with a decimal comma for numbers, as a German desktop
+// sets it; built into the test's folder, since the system may have none.
+class CommaNumbers {
+public:
+    explicit CommaNumbers(const QString &dir) {
+        test::WriteTextFile(dir + "/comma.src", "LC_NUMERIC\ndecimal_point \",\"\nthousands_sep \"\"\n"
+                                                "grouping -1\nEND LC_NUMERIC\n");
+        QProcess::execute(QStringLiteral("localedef"), {"-c", "-i", dir + "/comma.src", "-f", "UTF-8", dir + "/comma"});
+        qputenv("LOCPATH", QFile::encodeName(dir));
+        active = std::setlocale(LC_NUMERIC, "comma") != nullptr;
+    }
+    ~CommaNumbers() {
+        std::setlocale(LC_NUMERIC, "C");
+        qunsetenv("LOCPATH");
+    }
+    bool active = false;
+};
 
 } // namespace
 
@@ -124,4 +147,75 @@ TEST(AsciiExport, EmptyExperimentKeepsTheFixedLines) {
                                      "End time          :", "Data Lines        :0", "Selected Data Sets: All",
                                      "-----------------------------------", "-----------------------------------",
                                      "Time"}));
+}
+
+TEST(AsciiExport, NumbersTakeOnlyTheChosenSeparator) {
+    test::TestDir dir;
+    CommaNumbers comma(dir.path());
+    if (!comma.active)
+        GTEST_SKIP() << "no locale with a decimal comma can be built here";
+    TExperimentModel m;
+    AddMeasurement(m, {{0.001}, {3}}, {{0.001}, {-4}});
+    m.Record(1).A.Mul->MulKoef = 0.25;
+    const struct {
+        QLocale locale;
+        QString row;
+    } cases[] = {{QLocale::c(), "0.001\t-4\t0.75"}, {QLocale(QLocale::German, QLocale::Germany), "0,001\t-4\t0,75"}};
+    for (const auto &c : cases) {
+        TAsciiExport e(m, QStringLiteral("x.exp"));
+        e.Locale = c.locale;
+        const QStringList l = Lines(e.Text());
+        EXPECT_EQ(l.value(5), "Start time        :" + c.row.section('\t', 0, 0));
+        EXPECT_EQ(l.last(), c.row);
+    }
+}
+
+TEST(AsciiExport, RowsFollowTheChosenRange) {
+    TExperimentModel m;
+    AddMeasurement(m, {{0, 1, 2, 3, 4}, {10, 11, 12, 13, 14}}, {{}, {}});
+    const struct {
+        const char *name;
+        TExportRange range;
+        std::optional<std::pair<double, double>> cursors;
+        QStringList times;
+    } cases[] = {
+        {"all", TExportRange::All, {}, {"0", "1", "2", "3", "4"}},
+        // The graph shows 1.5 .. 2.5: with the neighbour on each side.
+        {"graph", TExportRange::GraphVisible, std::pair(0.0, 4.0), {"1", "2", "3"}},
+        // Between the cursors and nothing outside; either order, a point
+        // at a cursor within the merge tolerance counts.
+        {"cursors", TExportRange::BetweenCursors, std::pair(4.5, 2.99999999), {"3", "4"}},
+        {"cursors apart", TExportRange::BetweenCursors, std::pair(1.2, 1.8), {}},
+        {"no cursors", TExportRange::BetweenCursors, {}, {}},
+    };
+    for (const auto &c : cases) {
+        TAsciiExport e(m, QStringLiteral("x.exp"));
+        e.Locale = QLocale::c();
+        e.Options.Range = c.range;
+        e.RangeMin = 1.5;
+        e.RangeMax = 2.5;
+        e.Cursors = c.cursors;
+        const QStringList l = Lines(e.Text());
+        const QStringList rows = l.mid(l.indexOf("Time\tData Set A( 0 )") + 1);
+        QStringList times;
+        for (const QString &r : rows)
+            times << r.section('\t', 0, 0);
+        EXPECT_EQ(times, c.times) << c.name;
+        EXPECT_EQ(l.value(7), "Data Lines        :" + QString::number(c.times.size())) << c.name;
+        EXPECT_EQ(l.value(5), "Start time        :" + c.times.value(0)) << c.name;
+    }
+}
+
+TEST(AsciiExport, RowsAreTheDisplayedTimes) {
+    TExperimentModel m;
+    AddMeasurement(m, {{0.5, 1.5}, {1, 2}}, {{0, 1}, {3, 4}});
+    // Channel B's times are shown shifted by 0.5, onto channel A's.
+    TLinTransformation shift;
+    shift.AddKoef = 0.5;
+    m.Record(1).B.X->SetTransformation(&shift);
+    TAsciiExport e(m, QStringLiteral("x.exp"));
+    e.Locale = QLocale::c();
+    const QStringList l = Lines(e.Text());
+    EXPECT_EQ(l.mid(l.size() - 2), (QStringList{"0.5\t3\t1", "1.5\t4\t2"}));
+    m.Record(1).B.X->SetTransformation(nullptr);
 }

@@ -31,6 +31,8 @@ TEST(ExportDialog, ExportAsksForTheFileAndKeepsTheChoices) {
     dlg.btnExport->click(); // cancelled: nothing written
     ASSERT_EQ(dialogs.requests.size(), 1u);
     EXPECT_EQ(dialogs.requests[0].filter, "Text File|*.txt");
+    // Typing "leaf" must give "leaf.txt".
+    EXPECT_EQ(dialogs.requests[0].defaultExt, "txt");
     EXPECT_FALSE(QFile::exists(dir.path("out.txt")));
 
     const QString out = dir.path("out.txt");
@@ -45,4 +47,32 @@ TEST(ExportDialog, ExportAsksForTheFileAndKeepsTheChoices) {
     TfrmExport again; // the choices stay within the run
     EXPECT_FALSE(again.cbHeader->isChecked());
     EXPECT_TRUE(again.rbVisibleSets->isChecked());
+}
+
+TEST(ExportDialog, BetweenCursorsNeedsBothCursorsAndUsesThem) {
+    TestDir dir;
+    RecordingFileDialogService dialogs;
+    ScopedFileDialogService scope(&dialogs);
+    TExperimentModel m;
+    m.PrepareMeasurementDataSets(4, 0);
+    TChannel &a = m.Current().A;
+    a.Set->SetCount(4);
+    for (int i = 0; i < 4; ++i)
+        a.X->SetItem(i, i);
+    m.RecordMeasurement(43831.5, 8, {}, {}, {}, {});
+
+    TfrmExport dlg;
+    dlg.SetExperiment(m, "leaf.exp", "leaf.exp - Graph", 0, 3);
+    EXPECT_FALSE(dlg.rbCursorData->isEnabled());
+    dlg.SetExperiment(m, "leaf.exp", "leaf.exp - Graph", 0, 3, std::pair(0.5, 2.0));
+    ASSERT_TRUE(dlg.rbCursorData->isEnabled());
+    dlg.rbCursorData->setChecked(true);
+    dlg.cbHeader->setChecked(true);
+    const QString out = dir.path("cursors.txt");
+    dialogs.answer(out);
+    ASSERT_TRUE(dlg.btnExportClick());
+    EXPECT_TRUE(ReadTextFile(out).contains("Data Lines        :2\r\n"));
+    // A chosen cursor range falls back to all data where there are no cursors.
+    dlg.SetExperiment(m, "leaf.exp", "leaf.exp - Graph", 0, 3);
+    EXPECT_TRUE(dlg.rbAllData->isChecked());
 }

@@ -24,7 +24,8 @@ int run(const QStringList &args, CliIO &io) {
     p.addOption({QStringLiteral("sets"), QStringLiteral("Which data sets: all (default) or visible."),
                  QStringLiteral("WHICH")});
     p.addOption({QStringLiteral("data"),
-                 QStringLiteral("Which data: all (default), graph or cursors (both need --range-min and "
+                 QStringLiteral("Which data: all (default), graph (the graph's x range in --range-min and "
+                                "--range-max) or cursors (the two cursors' x values in --range-min and "
                                 "--range-max)."),
                  QStringLiteral("WHICH")});
     p.addOption({QStringLiteral("range-min"), QStringLiteral("Start of the graph's x range."), QStringLiteral("X")});
@@ -82,6 +83,8 @@ int run(const QStringList &args, CliIO &io) {
     exp.Options = opt;
     exp.RangeMin = range[0];
     exp.RangeMax = range[1];
+    if (opt.Range == TExportRange::BetweenCursors)
+        exp.Cursors = std::pair(range[0], range[1]);
     exp.Locale = locale;
     const QString out = p.value(QStringLiteral("out"));
     if (!exp.WriteFile(out))

@@ -77,6 +77,8 @@ TMDIChild *TExperimentCommands::OpenExperiment(const QString &name, bool load, b
             OnManualScale(c);
     };
     child->Editor()->OnChecked = [this] { RefreshSignals(); };
+    // Checks look for the include files of the type connected at that moment.
+    child->Protocol().CurrentDevice = [this] { return m_common.Comm->Device(); };
     child->OnDestroying = [this](TMDIChild *c) { forget(c); };
     child->OnCaptionChanged = [this](TMDIChild *c) {
         if (m_navigator)
@@ -223,6 +225,7 @@ bool TExperimentCommands::Save(TMDIChild *c, bool saveAs) {
         c->Doc().FileOp.SaveDialog->InitialDir = StartDir(m_env);
     if (!c->Doc().Save(saveAs))
         return false;
+    c->Editor()->RefreshState(); // no longer modified
     RememberDir(m_env, c->Doc().DocName);
     m_main.RecentFiles().Add(c->Doc().DocName);
     m_main.RebuildRecentFiles();
@@ -249,7 +252,8 @@ void TExperimentCommands::mniExportClick() {
     if (!c || !m_export)
         return;
     const TAxisTr *x = c->Graph->XAxis();
-    m_export->Show(c->Doc().Model, c->Doc().FileOp.FileName, c->windowTitle(), x->RangeMin(), x->RangeMax());
+    m_export->Show(c->Doc().Model, c->Doc().FileOp.FileName, c->windowTitle(), x->RangeMin(), x->RangeMax(),
+                   c->Graph->Model().CursorRange());
 }
 
 void TExperimentCommands::wire() {

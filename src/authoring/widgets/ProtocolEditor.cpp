@@ -1,12 +1,13 @@
 #include "authoring/widgets/ProtocolEditor.h"
 
+#include "authoring/widgets/FontDialog.h"
 #include "common/PrintDialogService.h"
 #include "compiler/Compiler.h"
 
 #include <QCheckBox>
 #include <QDialog>
-#include <QFontDialog>
 #include <QFontDatabase>
+#include <QPointer>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -104,20 +105,22 @@ TfrmProtocol::TfrmProtocol(TProtocolDoc &doc, QWidget *parent) : QMainWindow(par
             OnDescriptionChanged();
     });
 
-    pnlCaret = new QLabel;
-    pnlCaret->setMinimumWidth(120);
-    pnlModified = new QLabel;
-    pnlModified->setMinimumWidth(50);
-    statusBar()->addWidget(pnlCaret);
-    statusBar()->addWidget(pnlModified);
+    const std::pair<QLabel **, int> panels[] = {{&pnlCaret, 120}, {&pnlModified, 50}, {&pnlCheck, 50}};
+    for (const auto &[panel, width] : panels) {
+        *panel = new QLabel;
+        (*panel)->setMinimumWidth(width);
+        statusBar()->addWidget(*panel);
+    }
 
     QMenu *edit = menuBar()->addMenu(QStringLiteral("&Edit"));
-    mniUndo = edit->addAction(QStringLiteral("&Undo"), this, [this] { shownText()->undo(); });
+    mniUndo = edit->addAction(QStringLiteral("&Undo"), this, [this] { editShown(&QPlainTextEdit::undo); });
     edit->addSeparator();
-    mniCut = edit->addAction(QStringLiteral("Cu&t"), this, [this] { shownText()->cut(); });
+    mniCut = edit->addAction(QStringLiteral("Cu&t"), this, [this] { editShown(&QPlainTextEdit::cut); });
     mniCopy = edit->addAction(QStringLiteral("&Copy"), this, [this] { shownText()->copy(); });
-    mniPaste = edit->addAction(QStringLiteral("&Paste"), this, [this] { shownText()->paste(); });
-    mniDelete = edit->addAction(QStringLiteral("&Delete"), this, [this] { shownText()->textCursor().removeSelectedText(); });
+    mniPaste = edit->addAction(QStringLiteral("&Paste"), this, [this] { editShown(&QPlainTextEdit::paste); });
+    mniDelete = edit->addAction(QStringLiteral("&Delete"), this, [this] {
+        editShown([](QPlainTextEdit *t) { t->textCursor().removeSelectedText(); });
+    });
     mniSelectAll = edit->addAction(QStringLiteral("Se&lect All"), this, [this] { shownText()->selectAll(); });
     edit->addSeparator();
     mniFind = edit->addAction(QStringLiteral("&Find..."), this, [this] { showDialog(false); });
@@ -125,12 +128,7 @@ TfrmProtocol::TfrmProtocol(TProtocolDoc &doc, QWidget *parent) : QMainWindow(par
     edit->addSeparator();
     mniCopyToCurrent = edit->addAction(QStringLiteral("Copy to C&urrent"), this, &TfrmProtocol::mniCopyToCurrentClick);
     mniClear = edit->addAction(QStringLiteral("Cl&ear"), this, &TfrmProtocol::mniClearClick);
-    mniFont = edit->addAction(QStringLiteral("&Font..."), this, [this] {
-        bool ok = false;
-        const QFont f = QFontDialog::getFont(&ok, memCurrent->font(), this);
-        if (ok)
-            memCurrent->setFont(f);
-    });
+    mniFont = edit->addAction(QStringLiteral("&Font..."), this, &TfrmProtocol::mniFontClick);
     QMenu *prot = menuBar()->addMenu(QStringLiteral("&Protocol"));
     mniOpen = prot->addAction(QStringLiteral("&Open..."), this, &TfrmProtocol::mniOpenClick);
     mniSaveAs = prot->addAction(QStringLiteral("Save &As..."), this, &TfrmProtocol::mniSaveAsClick);
@@ -140,12 +138,22 @@ TfrmProtocol::TfrmProtocol(TProtocolDoc &doc, QWidget *parent) : QMainWindow(par
     mniPrint = prot->addAction(QStringLiteral("&Print..."), this, &TfrmProtocol::mniPrintClick);
 
     connect(memCurrent, &QPlainTextEdit::textChanged, this, [this] {
-        if (!m_loading)
+        if (!m_loading) {
             m_doc.SetText(memCurrent->toPlainText());
+            // The editor knows when undo has brought back the text last read,
+            // saved or checked.
+            m_doc.Modified = memCurrent->document()->isModified();
+        }
         updateStatus();
     });
     connect(memCurrent, &QPlainTextEdit::cursorPositionChanged, this, &TfrmProtocol::updateStatus);
     connect(pgProtocol, &QTabWidget::currentChanged, this, &TfrmProtocol::updateStatus);
+    // Checks run from the menu, the main window's toolbar and a Start alike;
+    // the document may outlive the window.
+    m_doc.OnChecked = [self = QPointer<TfrmProtocol>(this)] {
+        if (self)
+            self->showCheck();
+    };
     ReloadText();
     resize(640, 420);
 }
@@ -166,6 +174,7 @@ void TfrmProtocol::ShowProtocolFace() {
     // The description face has an empty menu.
     for (QAction *a : menuBar()->actions())
         a->setVisible(true);
+    statusBar()->show();
     updateCaption();
     updateStatus();
 }
@@ -174,6 +183,8 @@ void TfrmProtocol::ShowDescriptionFace() {
     Faces->setCurrentIndex(1);
     for (QAction *a : menuBar()->actions())
         a->setVisible(false);
+    // The status bar's panels speak of the protocol text.
+    statusBar()->hide();
     updateCaption();
 }
 
@@ -189,7 +200,19 @@ void TfrmProtocol::ReloadText() {
     m_loading = true;
     memCurrent->setPlainText(m_doc.Text);
     m_loading = false;
+    RefreshState();
+}
+
+void TfrmProtocol::RefreshState() {
+    // Undo can return to an unmodified text only when the document is so now.
+    memCurrent->document()->setModified(m_doc.Modified);
     updateStatus();
+}
+
+void TfrmProtocol::editShown(const std::function<void(QPlainTextEdit *)> &edit) {
+    QPlainTextEdit *t = shownText();
+    if (!t->isReadOnly())
+        edit(t);
 }
 
 QPlainTextEdit *TfrmProtocol::shownText() const {
@@ -202,7 +225,15 @@ void TfrmProtocol::updateStatus() {
     QPlainTextEdit *t = shownText();
     pnlCaret->setText(CaretText(t->toPlainText(), t->textCursor().position()));
     pnlModified->setText(m_doc.Modified ? QStringLiteral("Modified") : QString());
+    pnlCheck->setText(m_doc.CheckText());
     mniCopyToCurrent->setEnabled(pgProtocol->currentIndex() > 0);
+    // Measurement sheets keep the protocol a measurement ran with.
+    const bool editable = !t->isReadOnly();
+    for (QAction *a : {mniUndo, mniCut, mniPaste, mniDelete})
+        a->setEnabled(editable);
+    for (QWidget *w : {m_btnReplace, m_btnReplaceAll})
+        if (w)
+            w->setEnabled(editable);
 }
 
 void TfrmProtocol::fillVars(QTableWidget *grid, const std::vector<std::pair<QString, QString>> &rows) {
@@ -213,21 +244,28 @@ void TfrmProtocol::fillVars(QTableWidget *grid, const std::vector<std::pair<QStr
     }
 }
 
-void TfrmProtocol::mniCheckClick() {
-    const int32_t r = m_doc.SyntaxCheck();
+void TfrmProtocol::mniCheckClick() { m_doc.SyntaxCheck(); }
+
+void TfrmProtocol::showCheck() {
     lbResults->clear();
     lbResults->addItems(m_doc.Log);
     fillVars(grdVars, m_doc.Variables);
-    if (r == kBuildSourceError) {
+    if (m_doc.CheckResult == kBuildSourceError) {
         pgProtocol->setCurrentIndex(0);
         QTextCursor c = memCurrent->textCursor();
         c.setPosition(m_doc.ErrorRange.start);
         c.setPosition(m_doc.ErrorRange.start + m_doc.ErrorRange.length, QTextCursor::KeepAnchor);
         memCurrent->setTextCursor(c);
     }
-    updateStatus();
+    RefreshState();
     if (OnChecked)
         OnChecked();
+}
+
+void TfrmProtocol::mniFontClick() {
+    TfrmFont dlg(memCurrent->font(), this);
+    dlg.OnApply = [this](const QFont &f) { memCurrent->setFont(f); };
+    dlg.exec();
 }
 
 void TfrmProtocol::mniClearClick() {
@@ -242,12 +280,13 @@ void TfrmProtocol::mniOpenClick() {
     QString text;
     if (!m_doc.OpenDialog(text))
         return;
-    if (t == memCurrent)
+    if (t == memCurrent) {
         m_doc.SetText(text);
-    m_loading = t == memCurrent;
-    t->setPlainText(text);
-    m_loading = false;
-    updateStatus();
+        ReloadText();
+    } else {
+        t->setPlainText(text);
+        updateStatus();
+    }
 }
 
 void TfrmProtocol::mniSaveAsClick() {
@@ -284,6 +323,7 @@ void TfrmProtocol::insertSheet(int pos, const QString &caption, const QString &t
     text->setPlainText(textLines);
     QTableWidget *grid = makeVarGrid(nullptr);
     fillVars(grid, vars.empty() ? std::vector<std::pair<QString, QString>>{{QString(), QString()}} : vars);
+    connect(text, &QPlainTextEdit::cursorPositionChanged, this, &TfrmProtocol::updateStatus);
     pgProtocol->insertTab(pos, page(text, grid), caption);
 }
 
@@ -359,25 +399,36 @@ void TfrmProtocol::showDialog(bool replace) {
     m_findDialog->setWindowTitle(replace ? QStringLiteral("Replace") : QStringLiteral("Find"));
     for (QWidget *w : {m_replaceRow, static_cast<QWidget *>(edReplace), m_btnReplace, m_btnReplaceAll})
         w->setVisible(replace);
+    updateStatus();
     m_findDialog->show();
 }
 
 void TfrmProtocol::FindReplace(TFindMode mode) {
     if (!edFind)
         showDialog(mode != TFindMode::Find);
+    QPlainTextEdit *target = shownText();
+    if (mode != TFindMode::Find && target->isReadOnly())
+        return;
+    // Another page shown: its search starts at its top.
+    if (target != m_findTarget) {
+        m_findTarget = target;
+        m_findState = {};
+    }
     TFindRequest req{edFind->text(), edReplace->text(), cbWholeWord->isChecked(), cbMatchCase->isChecked(), mode};
-    QString text = memCurrent->toPlainText();
+    const QString before = target->toPlainText();
+    QString text = before;
     TTextRange sel;
     if (!FindInText(text, req, m_findState, sel))
         return;
-    if (mode != TFindMode::Find) {
-        m_doc.SetText(text);
-        ReloadText();
+    QTextCursor c = target->textCursor();
+    if (text != before) {
+        // One edit of the text, so that Undo takes the replacement back.
+        c.select(QTextCursor::Document);
+        c.insertText(text);
     }
-    QTextCursor c = memCurrent->textCursor();
     c.setPosition(sel.start);
     c.setPosition(sel.start + sel.length, QTextCursor::KeepAnchor);
-    memCurrent->setTextCursor(c);
+    target->setTextCursor(c);
 }
 
 } // namespace tessel

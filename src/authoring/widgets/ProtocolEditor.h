@@ -61,6 +61,9 @@ public:
     std::function<void()> OnChecked;
     // Shows the document's text again after it was changed from outside.
     void ReloadText();
+    // The status panels and the commands' states show the document's flags
+    // again (after the experiment was saved, for example).
+    void RefreshState();
 
     QPlainTextEdit *memCurrent = nullptr;
     QTableWidget *grdVars = nullptr;
@@ -69,24 +72,30 @@ public:
     QStackedWidget *Faces = nullptr;
     QLineEdit *edTitle = nullptr;
     QTextEdit *memDescription = nullptr;
-    QLabel *pnlCaret = nullptr, *pnlModified = nullptr;
+    // Status panels: caret, "Modified", the last check ("Checked"/"Errors").
+    QLabel *pnlCaret = nullptr, *pnlModified = nullptr, *pnlCheck = nullptr;
     QAction *mniUndo, *mniCut, *mniCopy, *mniPaste, *mniDelete, *mniSelectAll, *mniFind, *mniReplace,
         *mniCopyToCurrent, *mniClear, *mniFont, *mniOpen, *mniSaveAs, *mniCheck, *mniPrint;
 
     void mniCheckClick();
+    void mniFontClick();
     void mniClearClick();
     void mniOpenClick();
     void mniSaveAsClick();
     void mniCopyToCurrentClick();
     // Print dialog; on OK the current text goes out as a plain document, job "Protocol:".
     void mniPrintClick();
-    // One routine for the find and the replace dialog.
+    // One routine for the find and the replace dialog, on the text shown;
+    // a measurement sheet is searched but never changed.
     void FindReplace(TFindMode mode);
     QLineEdit *edFind = nullptr, *edReplace = nullptr;
     QCheckBox *cbWholeWord = nullptr, *cbMatchCase = nullptr;
 
 private:
     QPlainTextEdit *shownText() const;
+    // Runs an editing command on the shown text unless it is read-only.
+    void editShown(const std::function<void(QPlainTextEdit *)> &edit);
+    void showCheck();
     void showDialog(bool replace);
     void updateStatus();
     void fillVars(QTableWidget *grid, const std::vector<std::pair<QString, QString>> &rows);
@@ -96,6 +105,7 @@ private:
 
     TProtocolDoc &m_doc;
     TFindState m_findState;
+    QPlainTextEdit *m_findTarget = nullptr; // the text m_findState belongs to
     QDialog *m_findDialog = nullptr;
     QWidget *m_replaceRow = nullptr, *m_btnReplace = nullptr, *m_btnReplaceAll = nullptr;
     bool m_loading = false;

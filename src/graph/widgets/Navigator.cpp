@@ -47,8 +47,10 @@ TNavigator::TNavigator(QWidget *parent)
     connect(mniFullExpand, &QAction::triggered, m_tree, &QTreeWidget::expandAll);
     connect(m_tree, &QTreeWidget::customContextMenuRequested, this,
             [this](const QPoint &p) { m_popup->popup(m_tree->viewport()->mapToGlobal(p)); });
+    // A click opens a node's window; Enter reaches keyPressEvent. The tree's
+    // own "activated" would come on top of either (on styles where one click
+    // activates, and for Enter), opening the target twice.
     connect(m_tree, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem *i) { Activate(i); });
-    connect(m_tree, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem *i) { Activate(i); });
     connect(m_tree, &QTreeWidget::itemCollapsed, this, &TNavigator::onCollapsed);
     connect(m_tree, &QTreeWidget::itemExpanded, this, &TNavigator::onExpanded);
 

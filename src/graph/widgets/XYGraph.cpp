@@ -46,7 +46,8 @@ void TXYGraph::SetCaption(const QString &c) {
 }
 
 void TXYGraph::Changed() {
-    m_painted = false;
+    m_state = TState::Stale;
+    ++m_changes;
     m_idle.stop();
     m_drawer.Clear();
     update();
@@ -69,28 +70,34 @@ void TXYGraph::FullPaint() {
     m_layout = TGraphLayout::Compute(m_model, rect(), bp.fontMetrics());
     PaintFrame(bp, m_model, m_layout);
     m_drawer.Start(m_model);
-    m_painted = true;
+    m_state = TState::Drawing;
     if (DrawOnIdle) {
         if (!m_drawer.Done())
             m_idle.start();
-        else if (OnDone)
-            OnDone();
+        else
+            Finished();
         return;
     }
+    const uint64_t changes = m_changes;
     while (!m_drawer.Done()) {
         m_drawer.Step(bp, m_model);
         if (ProcessMessages) {
             QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-            if (!m_painted)
+            if (m_changes != changes)
                 return; // changed meanwhile; the next paint starts over
         }
     }
+    Finished();
+}
+
+void TXYGraph::Finished() {
+    m_state = TState::Painted;
     if (OnDone)
         OnDone();
 }
 
 void TXYGraph::IdleStep() {
-    if (!m_painted || m_bitmap.isNull()) {
+    if (m_state != TState::Drawing || m_bitmap.isNull()) {
         m_idle.stop();
         return;
     }
@@ -99,19 +106,18 @@ void TXYGraph::IdleStep() {
         QPainter bp(&m_bitmap);
         done = m_drawer.Step(bp, m_model);
     }
-    update();
     if (done) {
         m_idle.stop();
-        if (OnDone)
-            OnDone();
+        Finished();
     }
+    update();
 }
 
 void TXYGraph::paintEvent(QPaintEvent *) {
     if (m_inPaint)
         return;
     m_inPaint = true;
-    if (!m_painted || m_paintedSize != size())
+    if (m_state == TState::Stale || m_paintedSize != size())
         FullPaint();
     QPainter p(this);
     p.drawImage(0, 0, m_bitmap);
@@ -183,7 +189,7 @@ void TXYGraph::mouseReleaseEvent(QMouseEvent *e) {
 
 void TXYGraph::keyPressEvent(QKeyEvent *e) {
     bool used = false;
-    if (m_painted)
+    if (Painted())
         Guard([&] { used = m_model.KeyCommand(e->key(), e->modifiers() & Qt::KeypadModifier); });
     if (!used)
         QWidget::keyPressEvent(e);
@@ -230,8 +236,6 @@ void TXYGraph::DrawTo(QPainter &p, const QRect &r) {
     if (OnDrawTo)
         OnDrawTo(p);
     RenderGraph(p, m_model, r);
-    // The axes now fit the foreign rectangle; the window lays out anew.
-    Changed();
 }
 
 QImage TXYGraph::Render() {

@@ -73,7 +73,9 @@ public:
     // Whole picture as it is now, curves finished.
     QImage Render();
 
-    bool Painted() const { return m_painted; }
+    // A full paint has completed: the frame and every curve are drawn. The
+    // mouse, the keys and the cursors work only then.
+    bool Painted() const { return m_state == TState::Painted; }
     bool Drawing() const { return m_idle.isActive(); }
     const TGraphLayout &Layout() const { return m_layout; }
 
@@ -94,8 +96,9 @@ protected:
 private:
     void FullPaint();
     void IdleStep();
+    void Finished();
     void ShowHint();
-    bool MouseActive() const { return m_painted && m_model.DependencyCount() > 0; }
+    bool MouseActive() const { return Painted() && m_model.DependencyCount() > 0; }
     void Guard(const std::function<void()> &f);
 
     TGraphModel m_model;
@@ -103,7 +106,12 @@ private:
     TGraphLayout m_layout;
     QImage m_bitmap;
     QSize m_paintedSize;
-    bool m_painted = false;
+    // Stale: the next paint starts over; Drawing: the frame is done and the
+    // curves are being drawn; Painted: everything is in the image.
+    enum class TState { Stale, Drawing, Painted };
+    TState m_state = TState::Stale;
+    // Counts the changes, so a paint that let events run sees one happen.
+    uint64_t m_changes = 0;
     bool m_inPaint = false;
     QTimer m_idle, m_hint;
     QPoint m_mouse, m_press;

@@ -75,18 +75,26 @@ TExportOptions TfrmExport::Options() const {
 }
 
 void TfrmExport::SetExperiment(const TExperimentModel &model, const QString &fileName,
-                               const QString &windowCaption, double rangeMin, double rangeMax) {
+                               const QString &windowCaption, double rangeMin, double rangeMax,
+                               std::optional<std::pair<double, double>> cursors) {
     m_model = &model;
     m_fileName = fileName;
     m_rangeMin = rangeMin;
     m_rangeMax = rangeMax;
+    m_cursors = cursors;
     setWindowTitle(QStringLiteral("Data Export - ") + windowCaption);
     setOptions(g_lastOptions);
+    // Without both cursors on the graph there is nothing between them.
+    rbCursorData->setEnabled(m_cursors.has_value());
+    rbCursorData->setToolTip(m_cursors ? QStringLiteral("From the left-most to the right-most cursor")
+                                       : QStringLiteral("Place both cursors on the graph first"));
+    if (!m_cursors && rbCursorData->isChecked())
+        rbAllData->setChecked(true);
 }
 
 int TfrmExport::Show(const TExperimentModel &model, const QString &fileName, const QString &windowCaption,
-                     double rangeMin, double rangeMax) {
-    SetExperiment(model, fileName, windowCaption, rangeMin, rangeMax);
+                     double rangeMin, double rangeMax, std::optional<std::pair<double, double>> cursors) {
+    SetExperiment(model, fileName, windowCaption, rangeMin, rangeMax, cursors);
     const int rc = exec();
     g_lastOptions = Options();
     m_model = nullptr;
@@ -98,13 +106,14 @@ bool TfrmExport::btnExportClick() {
     if (!m_model)
         return false;
     const QString path = FileDialogs().getSaveFileName(QStringLiteral("Export"), QString(),
-                                                       QStringLiteral("Text File|*.txt"), QStringLiteral("*.txt"));
+                                                       QStringLiteral("Text File|*.txt"), QStringLiteral("txt"));
     if (path.isEmpty())
         return false;
     TAsciiExport exp(*m_model, m_fileName);
     exp.Options = Options();
     exp.RangeMin = m_rangeMin;
     exp.RangeMax = m_rangeMax;
+    exp.Cursors = m_cursors;
     return exp.WriteFile(path);
 }
 

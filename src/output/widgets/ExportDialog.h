@@ -19,13 +19,14 @@ public:
 
     // Shows the dialog modally for an experiment whose window has the given
     // caption; fileName is its file container's name, rangeMin/rangeMax the
-    // graph's current x range.
+    // graph's current x range, cursors the x values of the graph's two
+    // cursors when both are placed ("Data Between Cursors Only" needs them).
     int Show(const TExperimentModel &model, const QString &fileName, const QString &windowCaption,
-             double rangeMin, double rangeMax);
+             double rangeMin, double rangeMax, std::optional<std::pair<double, double>> cursors = {});
 
     // What Show does before it runs the dialog.
     void SetExperiment(const TExperimentModel &model, const QString &fileName, const QString &windowCaption,
-                       double rangeMin, double rangeMax);
+                       double rangeMin, double rangeMax, std::optional<std::pair<double, double>> cursors = {});
     TExportOptions Options() const;
 
     QRadioButton *rbAllSets, *rbVisibleSets;
@@ -42,6 +43,7 @@ private:
     const TExperimentModel *m_model = nullptr;
     QString m_fileName;
     double m_rangeMin = 0, m_rangeMax = 0;
+    std::optional<std::pair<double, double>> m_cursors;
 };
 
 } // namespace tessel
