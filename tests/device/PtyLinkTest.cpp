@@ -61,6 +61,20 @@ TEST_F(PtyLink, CommandBytesAndAcknowledgement) {
     EXPECT_EQ(got.toHex(), "474441100702");
 }
 
+TEST_F(PtyLink, AcknowledgementSurvivesTheNextCommandsPurge) {
+    // As after a block of data: "OK", then at once the next command, whose
+    // output purge must not take the "OK" away from the instrument.
+    constexpr int kRounds = 100;
+    QByteArray received;
+    peer.Run([&](PtyPeer &p) { received = p.Receive(4 * kRounds); });
+    for (int i = 0; i < kRounds; ++i) {
+        link->Write("OK", 2);
+        ASSERT_TRUE(link->SendCommand({"WD"}));
+    }
+    peer.Join();
+    EXPECT_EQ(received, QByteArray("OKWD").repeated(kRounds));
+}
+
 TEST_F(PtyLink, DownloadAnswersOkAndEr) {
     const QByteArray block = Pattern(4096, 1);
     QByteArray answers;
