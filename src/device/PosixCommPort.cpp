@@ -14,6 +14,7 @@
 #include <sys/epoll.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 #include <utility>
 
@@ -107,6 +108,10 @@ int TPosixCommPort::Open(const QString &name) {
     ::epoll_ctl(ep, EPOLL_CTL_ADD, pipefd[0], &ev);
 
     m_fd = fd;
+    struct stat st {};
+    // Unix 98 pseudo-terminal slaves (/dev/pts/N) have majors 136 to 143.
+    m_pseudoTerminal = ::fstat(fd, &st) == 0 && S_ISCHR(st.st_mode) && major(st.st_rdev) >= 136 &&
+                       major(st.st_rdev) <= 143;
     m_epoll = ep;
     m_wake[0] = pipefd[0];
     m_wake[1] = pipefd[1];

@@ -50,6 +50,10 @@ private:
     int m_pendingReadError = 0;
 
     int m_fd = -1;
+    // A pseudo-terminal hands written bytes straight to its peer: it has no
+    // transmit queue, and flushing its output drops what the peer (the
+    // virtual instrument) has not read yet.
+    bool m_pseudoTerminal = false;
     int m_epoll = -1;
     int m_wake[2] = {-1, -1};
     std::atomic<bool> m_cancel{false};

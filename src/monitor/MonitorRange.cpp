@@ -73,12 +73,16 @@ void TMonitorRange::SetSymetrize(Channel ch, bool on) {
     if (on == m_ch[ch].sym)
         return;
     m_ch[ch].sym = on;
-    if (on) {
-        const int32_t m = std::max(std::abs(m_ch[ch].low), std::abs(m_ch[ch].high));
-        moveLow(ch, m);
-        moveHigh(ch, -m);
-    }
+    if (on)
+        mirror(ch);
     changed();
+}
+
+void TMonitorRange::mirror(Channel ch) {
+    // At least one step each way: a pair at 0 would give the meter no range.
+    const int32_t m = std::max({std::abs(m_ch[ch].low), std::abs(m_ch[ch].high), int32_t(1)});
+    moveLow(ch, m);
+    moveHigh(ch, -m);
 }
 
 double TMonitorRange::MeterMax(Channel ch, double fullScale) const {
@@ -101,9 +105,8 @@ TPFormSettings TMonitorRange::MakeStore() {
 }
 
 void TMonitorRange::RestoreFrom(const SettingsStore &s) {
-    // Box states are taken as they were stored, without re-running the symmetry rule.
     for (int i = 0; i < 2; ++i)
-        m_ch[i].sym = s.Boolean(QLatin1String(kSym[i]));
+        SetSymetrize(Channel(i), s.Boolean(QLatin1String(kSym[i])));
     const int32_t lowA = s.Integer(QLatin1String(kLow[0]));
     const int32_t lowB = s.Integer(QLatin1String(kLow[1]));
     const int32_t highA = s.Integer(QLatin1String(kHigh[0]));
@@ -119,6 +122,9 @@ void TMonitorRange::RestoreFrom(const SettingsStore &s) {
         moveHigh(A, kMin);
         moveHigh(B, kMin);
     }
+    for (int i = 0; i < 2; ++i)
+        if (m_ch[i].sym)
+            mirror(Channel(i));
     changed();
 }
 

@@ -33,7 +33,9 @@ public:
 
     // The "frmMonRange" store: window position and the six range values.
     static TPFormSettings MakeStore();
-    // Lows 12 and highs -12 when no position was ever stored.
+    // Lows 12 and highs -12 when no position was ever stored. The boxes
+    // act as clicked and the bars as moved, so a ticked pair comes out
+    // mirrored around zero even when only part of it was stored.
     void RestoreFrom(const SettingsStore &store);
     void SaveTo(SettingsStore &store) const;
 
@@ -47,6 +49,8 @@ private:
     // Moves a bar; a move to a new position runs its rule, as a bar does.
     void moveLow(Channel ch, int32_t position);
     void moveHigh(Channel ch, int32_t position);
+    // The click rule of a ticked box: the pair mirrored at the larger end.
+    void mirror(Channel ch);
     void lowChanged(Channel ch);
     void highChanged(Channel ch);
     void changed();

@@ -74,6 +74,20 @@ TEST_F(PtyLink, BackToBackCommandsAndTheLastBeforeClosingAllArrive) {
     EXPECT_EQ(got.toHex(), QByteArray("534131010153413202015341330301534135050153413606014158" "33"));
 }
 
+TEST_F(PtyLink, AcknowledgementSurvivesTheNextCommandsPurge) {
+    // As after a block of data: "OK", then at once the next command, whose
+    // output purge must not take the "OK" away from the instrument.
+    constexpr int kRounds = 100;
+    QByteArray received;
+    peer.Run([&](PtyPeer &p) { received = p.Receive(4 * kRounds); });
+    for (int i = 0; i < kRounds; ++i) {
+        link->Write("OK", 2);
+        ASSERT_TRUE(link->SendCommand({"WD"}));
+    }
+    peer.Join();
+    EXPECT_EQ(received, QByteArray("OKWD").repeated(kRounds));
+}
+
 TEST_F(PtyLink, DownloadAnswersOkAndEr) {
     const QByteArray block = Pattern(4096, 1);
     QByteArray answers;

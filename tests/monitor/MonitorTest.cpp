@@ -1,3 +1,4 @@
+#include "monitor/MonitorActions.h"
 #include "monitor/MonitorRange.h"
 #include "monitor/MonitorStream.h"
 #include "support/TestSupport.h"
@@ -218,4 +219,63 @@ TEST(MonitorRange, StoreRoundTripAndDefaults) {
     EXPECT_EQ(back.High(TMonitorRange::B), -4);
     EXPECT_TRUE(back.Symetrize(TMonitorRange::B));
     EXPECT_FALSE(back.Symetrize(TMonitorRange::A));
+
+    // A ticked box runs its rule: its pair comes out mirrored even when only
+    // the other channel's positions were stored (a pair at 0 has no range).
+    TPFormSettings partial = TMonitorRange::MakeStore();
+    partial.SetValue("ASymetrize", true);
+    partial.SetValue("BLowPossition", 5);
+    partial.SetValue("BHighPossition", -5);
+    TMonitorRange mirrored;
+    mirrored.RestoreFrom(partial);
+    EXPECT_EQ(QList({mirrored.Low(TMonitorRange::A), mirrored.High(TMonitorRange::A)}), QList({1, -1}));
+    EXPECT_EQ(QList({mirrored.Low(TMonitorRange::B), mirrored.High(TMonitorRange::B)}), QList({5, -5}));
+}
+
+TEST(MonitorActions, ActionsArrivingDuringAPauseWaitTheirTurn) {
+    TSerialActions q;
+    QStringList log;
+    // Each action "pauses"; what arrives meanwhile must not run inside it.
+    std::function<void(int, const QString &)> request = [&](int key, const QString &name) {
+        q.Run(key, [&, name] {
+            log << name + " starts";
+            if (name == "gain A") {
+                request(2, "offset B"); // two moves of one bar while paused:
+                request(1, "gain A'");  // the bar's second request replaces nothing
+                request(2, "offset B'"); // but a waiting one takes the later value
+            }
+            log << name + " ends";
+        });
+    };
+    request(1, "gain A");
+    EXPECT_EQ(log, QStringList({"gain A starts", "gain A ends", "offset B' starts", "offset B' ends", "gain A' starts",
+                                "gain A' ends"}));
+    EXPECT_FALSE(q.Busy());
+    EXPECT_EQ(q.Waiting(), 0);
+}
+
+TEST(MonitorMeter, MarksAtRoundSteps) {
+    struct Case {
+        double min, max;
+        QStringList labels;
+        int marks;
+    } cases[] = {
+        {-10.24, 10.24, {"-10", "-5", "0", "5", "10"}, 21},
+        {-1.024, 1.024, {"-1.0", "-0.5", "0.0", "0.5", "1.0"}, 21},
+        {0, 5.12, {"0", "1", "2", "3", "4", "5"}, 26},
+        {-0.04, 0.1, {"-0.04", "-0.02", "0.00", "0.02", "0.04", "0.06", "0.08", "0.10"}, 36},
+    };
+    for (const Case &c : cases) {
+        const std::vector<TMeterMark> m = MeterMarks(c.min, c.max);
+        QStringList labels;
+        for (const TMeterMark &k : m) {
+            EXPECT_GE(k.Position, 0.0);
+            EXPECT_LE(k.Position, 1.0);
+            if (!k.Label.isEmpty())
+                labels << k.Label;
+        }
+        EXPECT_EQ(labels, c.labels) << c.max;
+        EXPECT_EQ(int(m.size()), c.marks) << c.max;
+    }
+    EXPECT_TRUE(MeterMarks(1, 1).empty());
 }

@@ -4,6 +4,9 @@
 #include "support/TestSupport.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QImage>
 #include <QFile>
 #include <QPushButton>
 #include <QRadioButton>
@@ -75,4 +78,28 @@ TEST(ExportDialog, BetweenCursorsNeedsBothCursorsAndUsesThem) {
     // A chosen cursor range falls back to all data where there are no cursors.
     dlg.SetExperiment(m, "leaf.exp", "leaf.exp - Graph", 0, 3);
     EXPECT_TRUE(dlg.rbAllData->isChecked());
+}
+
+TEST(ExportDialog, Screenshot) {
+    // Kept current by scripts/screenshots.sh; a plain run checks the picture.
+    TExperimentModel m;
+    TfrmExport dlg;
+    dlg.SetExperiment(m, "leaf.exp", "leaf.exp - Graph", 0, 1);
+    dlg.show();
+    QCoreApplication::processEvents();
+    const QImage img = dlg.grab().toImage();
+    // Every choice has its text; the cursor choice is greyed without cursors.
+    for (QRadioButton *b : {dlg.rbAllSets, dlg.rbVisibleSets, dlg.rbAllData, dlg.rbGraphData, dlg.rbCursorData}) {
+        const QRect r(b->mapTo(&dlg, QPoint(0, 0)), b->size());
+        int dark = 0, grey = 0;
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            for (int x = r.left() + r.height(); x <= r.right(); ++x) {
+                const int g = qGray(img.pixel(x, y));
+                dark += g < 60;
+                grey += g >= 60 && g < 200;
+            }
+        EXPECT_GT(b->isEnabled() ? dark : grey, 30) << b->text().toStdString();
+    }
+    if (const QString out = qEnvironmentVariable("TESSEL_SCREENSHOT_DIR"); !out.isEmpty())
+        EXPECT_TRUE(img.save(QDir(out).filePath("export-dialog.png")));
 }

@@ -298,3 +298,53 @@ TEST(Fluorescence, RepeatedRunsKeepTheLeafsHistoryAndNoiseDiffers)
 }
 
 } // namespace
+
+namespace {
+
+// A sample as the program reads it: an unsigned detector's word halved, then
+// the 16 bits as a signed count, times the channel's volts per count.
+double ProgramVolts(int16_t word, bool isUnsigned, double moCh)
+{
+    const uint16_t w = uint16_t(word);
+    return int16_t(isUnsigned ? uint16_t(w >> 1) : w) * moCh;
+}
+
+TEST(Fluorescence, EveryShippedTypeReadsInPlausibleVolts)
+{
+    const std::string ini = tessel::test::SourcePath("resources/Tessel.ini").toStdString();
+    const QString text = tessel::test::ReadTextFile(QString::fromStdString(ini));
+    int shipped = 0;
+    for (int type = 0; type < kSimDeviceCount; ++type) {
+        const std::string prefix = SectionPrefix(type);
+        if (!text.contains(QString::fromStdString("[" + prefix + "Consts]")))
+            continue;
+        ++shipped;
+        SCOPED_TRACE(prefix);
+        const TSimConstants c = ReadSimConstants(ini, prefix);
+        const struct {
+            int bits;
+            double moCh;
+            bool isUnsigned;
+        } channels[] = {{c.BitResA, c.MoChA, c.UnsignedA}, {c.BitResB, c.MoChB, c.UnsignedB}};
+        for (const auto &ch : channels) {
+            // Full scale of a laboratory converter, not of a raw count.
+            const double fullScale = std::ldexp(ch.moCh, ch.bits - 1);
+            EXPECT_GE(fullScale, 1.0);
+            EXPECT_LE(fullScale, 20.0);
+            TSimChannel sim;
+            sim.Bits = ch.bits;
+            sim.Unsigned = ch.isUnsigned;
+            std::mt19937 rng(1);
+            // A signal of 30 % of full scale reads as 30 % of it, in volts.
+            EXPECT_NEAR(ProgramVolts(sim.Sample(0.3, true, 0, rng), ch.isUnsigned, ch.moCh), 0.3 * fullScale,
+                        ch.moCh);
+            // Below zero an unsigned detector rests at 0 without clipping.
+            const double dark = ProgramVolts(sim.Sample(-0.1, true, 0, rng), ch.isUnsigned, ch.moCh);
+            EXPECT_NEAR(dark, ch.isUnsigned ? 0.0 : -0.1 * fullScale, ch.moCh);
+            EXPECT_FALSE(sim.Clipped);
+        }
+    }
+    EXPECT_GE(shipped, 15);
+}
+
+} // namespace

@@ -35,6 +35,8 @@ TSimConstants ReadSimConstants(const std::string &iniPath, const std::string &se
     c.BitResB = std::clamp(ini.ReadInteger(consts, "BitResB", c.BitResB), 1, 64);
     c.MoChA = ini.ReadFloat(consts, "MoChA", c.MoChA);
     c.MoChB = ini.ReadFloat(consts, "MoChB", c.MoChB);
+    c.UnsignedA = ini.ReadString(consts, "DetectorA", "signed") == QLatin1String("unsigned");
+    c.UnsignedB = ini.ReadString(consts, "DetectorB", "signed") == QLatin1String("unsigned");
     c.MaxDAValue = std::max(1, ini.ReadInteger(consts, "MaxDAValue", c.MaxDAValue));
 
     const QString bounds = QString::fromStdString(sectionPrefix) + QStringLiteral("EventBounds");

@@ -28,6 +28,7 @@ struct TSimConstants {
     double SampleDistance = 1.0;
     int32_t BitResA = 16, BitResB = 16;
     double MoChA = 1.0, MoChB = 1.0;
+    bool UnsignedA = false, UnsignedB = false; // "DetectorA"/"DetectorB" = unsigned
     int32_t MaxDAValue = 4095;
     // Per output line: SpaceMin, SpaceMax, PulseMin, PulseMax.
     std::array<std::array<TSimBound, 4>, 16> Bounds{};

@@ -60,6 +60,8 @@ TSimInstrument::TSimInstrument(const TSimOptions &options, LogSink log)
     m_const = ReadSimConstants(m_opt.IniPath, SectionPrefix(m_type));
     m_chA.Bits = m_const.BitResA;
     m_chB.Bits = m_const.BitResB;
+    m_chA.Unsigned = m_const.UnsignedA;
+    m_chB.Unsigned = m_const.UnsignedB;
     m_lights.Lines = kLineDetector;
     if (m_opt.Speed <= 0)
         m_opt.Speed = 1.0;

@@ -88,12 +88,16 @@ int16_t TSimChannel::Sample(double signal, bool detectorOn, double noise, std::m
         v += gain * Measuring * signal * full;
     std::normal_distribution<double> n(0.0, noise * full);
     v += n(rng);
+    // An unsigned detector rests at 0 in the dark: only its top end clips.
+    if (Unsigned)
+        v = std::max(v, 0.0);
     const double lo = -full, hi = full - 1;
     if (v < lo || v > hi) {
         Clipped = true;
         v = std::clamp(v, lo, hi);
     }
-    return int16_t(std::lrint(v));
+    const long level = std::lrint(v);
+    return Unsigned ? int16_t(uint16_t(2 * level)) : int16_t(level);
 }
 
 } // namespace tessel::sim

@@ -60,13 +60,17 @@ private:
     double m_oxidised = 0.0; // channel B
 };
 
-// Turns the leaf's signal into the 16-bit signed samples of one channel.
+// Turns the leaf's signal into the 16-bit samples of one channel.
 struct TSimChannel {
     int32_t Bits = 16;      // resolution; samples are kept within it
+    // An unsigned detector reads 0 and up only and sends twice its level as an
+    // unsigned word; the program halves it again.
+    bool Unsigned = false;
     int Gain = 50;          // 0..100, 50 = unity, each 25 doubles
     int Offset = 50;        // 0..100, 50 = none
     double Measuring = 1.0; // scale from the measuring-flash level
     bool Clipped = false;   // a sample hit the end of the range
+    // The 16-bit word sent for one sample.
     int16_t Sample(double signal, bool detectorOn, double noise, std::mt19937 &rng);
 };
 

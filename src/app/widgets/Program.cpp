@@ -90,6 +90,12 @@ TProgram::TProgram(const TProgramOptions &options) : m_options(options) {
     m_experiments = new TExperimentCommands(*m_main, *m_common, m_env, m_navigator.get(), m_export.get(),
                                            m_manualScale.get());
     m_runCommands = new TRunCommands(*m_main, *m_common, m_env, *m_experiments, m_monitor.get());
+    // An identification from the menu or the reconnect timer reads the
+    // instrument's gains and photodiode values again, also when the
+    // connection did not change (after the identification itself).
+    QObject::connect(m_main->Action(QStringLiteral("mniDeviceID")), &QAction::triggered, m_main.get(),
+                     [this] { readMonitorValues(); });
+    QObject::connect(&m_main->ReconnectTimer(), &QTimer::timeout, m_main.get(), [this] { readMonitorValues(); });
     new TWizardCommand(*m_main, *m_experiments); // owned by the main window
     m_service = new TServiceCommands(*m_main, *m_common, m_env, *m_testKeys, m_navigator.get(), &m_runCommands->Run());
     new TPrintCommands(*m_main, m_env, *m_experiments); // owned by the main window
@@ -155,13 +161,21 @@ void TProgram::wireMonitor() {
     };
     link.OnConnectedChanged = chain(link.OnConnectedChanged, [this, updateControls] {
         updateControls();
-        m_monitor->ReadGains();
-        m_monitor->ReadApd();
+        readMonitorValues();
     });
     link.OnDeviceChanged = chain(link.OnDeviceChanged, updateControls);
     QObject::connect(m_main->Action(QStringLiteral("mniMonitor")), &QAction::triggered, m_main.get(),
                      [this] { RunMonitor(); });
     m_main->SetCommandBuilt(QStringLiteral("mniMonitor"), true);
+}
+
+void TProgram::readMonitorValues() {
+    if (!m_common->Comm->Connected())
+        return;
+    m_monitor->ReadGains();
+    m_monitor->ReadApd();
+    if (m_runCommands)
+        m_runCommands->UpdateGainsPanel();
 }
 
 void TProgram::RunMonitor() {

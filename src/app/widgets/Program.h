@@ -70,6 +70,8 @@ public:
 
 private:
     void wireMonitor();
+    // Gains and photodiode values into the monitor and the gains panel.
+    void readMonitorValues();
     TProgramOptions m_options;
     QStringList m_steps;
     std::unique_ptr<QSplashScreen> m_splash;

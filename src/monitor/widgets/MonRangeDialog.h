@@ -6,6 +6,7 @@
 #include <functional>
 
 class QCheckBox;
+class QLabel;
 class QSlider;
 
 namespace tessel {
@@ -23,13 +24,21 @@ public:
     QCheckBox *ASymetrize() const { return m_sym[0]; }
     QCheckBox *BSymetrize() const { return m_sym[1]; }
 
+    // Settings are restored once and saved at every change and on hiding.
     void RestoreSettings();
     void SaveSettings() const;
+    // The meters' ranges the bars give, in volts.
+    void ShowMeterRanges(double minA, double maxA, double minB, double maxB);
+    QLabel *lbRangeA = nullptr, *lbRangeB = nullptr;
 
     std::function<void()> OnChange;
 
+protected:
+    void hideEvent(QHideEvent *e) override;
+
 private:
     void sync();
+    bool m_restoring = false;
     TMonitorRange m_range;
     QSlider *m_low[2] = {};
     QSlider *m_high[2] = {};

@@ -14,18 +14,31 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
+#include <QPointer>
 #include <QSlider>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWindow>
 #include <QtMath>
 
 namespace tessel {
 
 namespace {
 QString Percent(int v) { return QStringLiteral("%1 %").arg(v); }
+
+// Keys of the monitor's serialised exchanges: one per control.
+enum TActionKey { akGain = 0, akOffset = 2, akApd = 4, akFlash = 6 };
+
+// The dial sweeps 120 degrees, from 150 (minimum) to 30 (maximum).
+double DialAngle(double fraction) { return qDegreesToRadians(150.0 - 120.0 * std::clamp(fraction, 0.0, 1.0)); }
+QPointF OnDial(QPointF c, double angle, double radius) {
+    return c + QPointF(std::cos(angle), -std::sin(angle)) * radius;
+}
 } // namespace
 
-TMonitorMeter::TMonitorMeter(QWidget *parent) : QWidget(parent) { setMinimumSize(160, 100); }
+TMonitorMeter::TMonitorMeter(const QString &name, QWidget *parent) : QWidget(parent), m_name(name) {
+    setMinimumSize(200, 130);
+}
 
 void TMonitorMeter::SetRange(double min, double max) {
     m_min = min;
@@ -41,15 +54,40 @@ void TMonitorMeter::SetValue(double value) {
 void TMonitorMeter::paintEvent(QPaintEvent *) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    const QRectF r = rect().adjusted(8, 8, -8, -8);
-    const QPointF c(r.center().x(), r.bottom());
-    const double radius = std::min(r.width() / 2, r.height());
+    const QRectF face = QRectF(rect()).adjusted(1, 1, -1, -1);
+    p.setPen(palette().color(QPalette::Mid));
+    p.setBrush(palette().color(QPalette::Base));
+    p.drawRoundedRect(face, 4, 4);
+
+    const QFontMetrics fm(font());
+    const double th = fm.height();
+    const QPointF c(face.center().x(), face.bottom() - 10);
+    // Room for the numbers beside and above the arc.
+    const double radius = std::max(20.0, std::min(face.width() / 2 - fm.horizontalAdvance(QStringLiteral("-00.0")) / 2.0 - 6,
+                                                  face.height() - 10 - th - 8));
+    const QColor ink = palette().color(QPalette::Text);
+    p.setPen(QPen(ink, 1));
+    p.setBrush(Qt::NoBrush);
     p.drawArc(QRectF(c.x() - radius, c.y() - radius, 2 * radius, 2 * radius), 30 * 16, 120 * 16);
+    for (const TMeterMark &m : MeterMarks(m_min, m_max)) {
+        const double a = DialAngle(m.Position);
+        const bool major = !m.Label.isEmpty();
+        p.drawLine(OnDial(c, a, radius), OnDial(c, a, radius - (major ? 9 : 5)));
+        if (major) {
+            const QPointF at = OnDial(c, a, radius + th * 0.7);
+            const double w = fm.horizontalAdvance(m.Label);
+            p.drawText(QRectF(at.x() - w / 2 - 1, at.y() - th / 2, w + 2, th), Qt::AlignCenter, m.Label);
+        }
+    }
+    p.drawText(QRectF(c.x() - radius, c.y() - radius * 0.55 - th / 2, 2 * radius, th), Qt::AlignCenter,
+               m_name + QStringLiteral(" [V]"));
     const double span = m_max - m_min;
-    const double f = span != 0.0 ? std::clamp((m_value - m_min) / span, 0.0, 1.0) : 0.5;
-    const double angle = qDegreesToRadians(150.0 - 120.0 * f);
+    const double f = span != 0.0 ? (m_value - m_min) / span : 0.5;
     p.setPen(QPen(Qt::red, 2));
-    p.drawLine(c, c + QPointF(std::cos(angle), -std::sin(angle)) * radius);
+    p.drawLine(c, OnDial(c, DialAngle(f), radius - 3));
+    p.setPen(Qt::NoPen);
+    p.setBrush(ink);
+    p.drawEllipse(c, 3.5, 3.5);
 }
 
 Tsmon::Tsmon(TCommunication &link, const TMonitorScale &scale, QWidget *parent)
@@ -59,14 +97,19 @@ Tsmon::Tsmon(TCommunication &link, const TMonitorScale &scale, QWidget *parent)
     auto *meters = new QHBoxLayout;
     for (int i = 0; i < 2; ++i) {
         auto *col = new QVBoxLayout;
-        m_meter[i] = new TMonitorMeter(this);
+        m_meter[i] = new TMonitorMeter(i == 0 ? QStringLiteral("A") : QStringLiteral("B"), this);
         m_num[i] = new QLabel(this);
         m_num[i]->setObjectName(i == 0 ? QStringLiteral("NumLabA") : QStringLiteral("NumLabB"));
-        col->addWidget(m_meter[i]);
+        m_num[i]->setAlignment(Qt::AlignCenter);
+        QFont big = m_num[i]->font();
+        big.setPointSizeF(big.pointSizeF() * 1.3);
+        big.setBold(true);
+        m_num[i]->setFont(big);
+        col->addWidget(m_meter[i], 1);
         col->addWidget(m_num[i]);
         meters->addLayout(col);
     }
-    top->addLayout(meters);
+    top->addLayout(meters, 1);
 
     auto makeBar = [this](Qt::Orientation o, QLabel *&label) {
         auto *bar = new QSlider(o, this);
@@ -77,16 +120,22 @@ Tsmon::Tsmon(TCommunication &link, const TMonitorScale &scale, QWidget *parent)
             bar->setInvertedControls(true);
         }
         label = new QLabel(Percent(0), this);
+        label->setMinimumWidth(label->fontMetrics().horizontalAdvance(Percent(100)) + 4);
         return bar;
     };
     m_gainGroup = new QGroupBox(QStringLiteral("Detector Gain"), this);
     auto *gl = new QGridLayout(m_gainGroup);
     for (int i = 0; i < 2; ++i) {
         m_trGain[i] = makeBar(Qt::Vertical, m_lbGain[i]);
-        gl->addWidget(new QLabel(i == 0 ? QStringLiteral("A") : QStringLiteral("B"), m_gainGroup), 0, i);
-        gl->addWidget(m_trGain[i], 1, i);
-        gl->addWidget(m_lbGain[i], 2, i);
-        connect(m_trGain[i], &QSlider::valueChanged, this, [this, i] { gainBarChanged(i); });
+        gl->addWidget(new QLabel(i == 0 ? QStringLiteral("A") : QStringLiteral("B"), m_gainGroup), 0, i, Qt::AlignHCenter);
+        gl->addWidget(m_trGain[i], 1, i, Qt::AlignHCenter);
+        gl->addWidget(m_lbGain[i], 2, i, Qt::AlignHCenter);
+        connect(m_trGain[i], &QSlider::valueChanged, this, [this, i] {
+            if (!GainsEnabled)
+                return;
+            m_lbGain[i]->setText(Percent(100 - m_trGain[i]->value()));
+            m_actions.Run(akGain + i, [this, i] { sendGain(i); });
+        });
     }
     auto *controls = new QHBoxLayout;
     controls->addWidget(m_gainGroup);
@@ -100,7 +149,12 @@ Tsmon::Tsmon(TCommunication &link, const TMonitorScale &scale, QWidget *parent)
         l->addWidget(m_trOfs[i]);
         l->addWidget(m_lbOfs[i]);
         right->addWidget(m_ofsGroup[i]);
-        connect(m_trOfs[i], &QSlider::valueChanged, this, [this, i] { offsetBarChanged(i); });
+        connect(m_trOfs[i], &QSlider::valueChanged, this, [this, i] {
+            if (!GainsEnabled)
+                return;
+            m_lbOfs[i]->setText(Percent(m_trOfs[i]->value()));
+            m_actions.Run(akOffset + i, [this, i] { sendOffset(i); });
+        });
     }
     for (int i = 0; i < 2; ++i) {
         m_apdGroup[i] = new QGroupBox(apdTitles[i], this);
@@ -109,32 +163,45 @@ Tsmon::Tsmon(TCommunication &link, const TMonitorScale &scale, QWidget *parent)
         l->addWidget(m_trApd[i]);
         l->addWidget(m_lbApd[i]);
         right->addWidget(m_apdGroup[i]);
-        connect(m_trApd[i], &QSlider::valueChanged, this, [this, i] { apdBarChanged(i); });
+        connect(m_trApd[i], &QSlider::valueChanged, this,
+                [this, i] { m_actions.Run(akApd + i, [this, i] { sendApd(i); }); });
     }
     m_chB1 = new QCheckBox(QStringLiteral("Measuring Flash"), this);
     right->addWidget(m_chB1);
-    connect(m_chB1, &QCheckBox::clicked, this, [this] { chB1Click(); });
-    controls->addLayout(right);
+    connect(m_chB1, &QCheckBox::clicked, this, [this] { m_actions.Run(akFlash, [this] { restartStream(); }); });
+    controls->addLayout(right, 1);
     top->addLayout(controls);
 
     m_range = new TfrmMonRange(this);
     m_range->setModal(false);
     m_range->RestoreSettings();
+    m_range->OnChange = [this] { UpdateRanges(); };
     SetGainsEnabled(false);
     SetApdEnabled(false);
     showSample({});
+    m_shown = 0; // the blank read-out is no sample
+    UpdateRanges();
+    // Everything readable at the first open, before any size is stored.
+    resize(sizeHint().expandedTo(QSize(560, 460)));
 }
 
 Tsmon::~Tsmon() {
+    // No pause here: a destructor must not run the event loop.
     if (m_streaming)
-        FormHide();
+        stopStream(false);
     m_range->SaveSettings();
 }
 
-void Tsmon::Pause(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
+bool Tsmon::Pause(int ms) {
+    const QPointer<Tsmon> self(this);
+    if (PauseFor) {
+        PauseFor(ms);
+    } else {
+        QEventLoop loop;
+        QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return self; // false: the window went away meanwhile
 }
 
 void Tsmon::SetGainsEnabled(bool on) {
@@ -148,6 +215,24 @@ void Tsmon::SetGainsEnabled(bool on) {
 void Tsmon::SetApdEnabled(bool on) {
     m_apdGroup[0]->setEnabled(on);
     m_apdGroup[1]->setEnabled(on);
+}
+
+void Tsmon::SetScale(const TMonitorScale &scale) {
+    m_scale = scale;
+    UpdateRanges();
+    if (m_decoder)
+        m_decoder = std::make_unique<TMonitorDecoder>(MonitorFormFor(m_link.Device()), m_scale);
+}
+
+bool Tsmon::StaysOnTop() const { return windowFlags() & Qt::WindowStaysOnTopHint; }
+
+void Tsmon::SetStayOnTop(bool on) {
+    Qt::WindowFlags f = windowFlags();
+    f.setFlag(Qt::WindowStaysOnTopHint, on);
+    // setWindowFlags would hide the window: that ends a modal run and the stream.
+    overrideWindowFlags(f);
+    if (QWindow *w = windowHandle())
+        w->setFlags(f);
 }
 
 void Tsmon::ReadGains() {
@@ -171,10 +256,13 @@ void Tsmon::ReadApd() {
 
 void Tsmon::UpdateRanges() {
     const TMonitorRange &r = m_range->Range();
-    const double fsA = MonitorFullScale(m_scale.BitResA, m_scale.MoChA);
-    const double fsB = MonitorFullScale(m_scale.BitResB, m_scale.MoChB);
-    m_meter[0]->SetRange(r.MeterMin(TMonitorRange::A, fsA), r.MeterMax(TMonitorRange::A, fsA));
-    m_meter[1]->SetRange(r.MeterMin(TMonitorRange::B, fsB), r.MeterMax(TMonitorRange::B, fsB));
+    const double fs[2] = {MonitorFullScale(m_scale.BitResA, m_scale.MoChA),
+                          MonitorFullScale(m_scale.BitResB, m_scale.MoChB)};
+    for (int i = 0; i < 2; ++i) {
+        const auto ch = TMonitorRange::Channel(i);
+        m_meter[i]->SetRange(r.MeterMin(ch, fs[i]), r.MeterMax(ch, fs[i]));
+    }
+    m_range->ShowMeterRanges(m_meter[0]->Min(), m_meter[0]->Max(), m_meter[1]->Min(), m_meter[1]->Max());
 }
 
 void Tsmon::showEvent(QShowEvent *e) {
@@ -212,8 +300,11 @@ void Tsmon::FormShow() {
     m_link.MonitorOn(m_chB1->isChecked() ? 1 : 0);
 }
 
-void Tsmon::FormHide() {
+void Tsmon::FormHide() { stopStream(true); }
+
+void Tsmon::stopStream(bool pause) {
     m_streaming = false;
+    m_actions.Clear();
     if (GainsEnabled) {
         m_link.MonitorStop();
     } else {
@@ -221,10 +312,12 @@ void Tsmon::FormHide() {
         m_link.Write(&stop, 1);
     }
     m_link.OnRxChar = nullptr;
+    m_decoder.reset();
     if (SetStatusPolling)
         SetStatusPolling(true);
     // Lets the instrument finish the stream before anybody else talks to it.
-    Pause(1000);
+    if (pause)
+        Pause(1000);
 }
 
 void Tsmon::onRx(int32_t count) {
@@ -243,12 +336,14 @@ void Tsmon::showSample(const TMonitorSample &s) {
     ++m_shown;
 }
 
-void Tsmon::gainBarChanged(int i) {
+// The three senders run one at a time through m_actions; each reads its
+// bar's value when its turn comes.
+
+void Tsmon::sendGain(int i) {
     if (!GainsEnabled)
         return;
     m_link.PurgeIn();
     const int v = 100 - m_trGain[i]->value();
-    m_lbGain[i]->setText(Percent(v));
     int &stored = i == 0 ? GainA : GainB;
     if (v != stored) {
         if (m_trGain[i]->isEnabled())
@@ -258,12 +353,11 @@ void Tsmon::gainBarChanged(int i) {
     Pause(50);
 }
 
-void Tsmon::offsetBarChanged(int i) {
+void Tsmon::sendOffset(int i) {
     if (!GainsEnabled)
         return;
     m_link.PurgeIn();
     const int v = m_trOfs[i]->value();
-    m_lbOfs[i]->setText(Percent(v));
     int &stored = i == 0 ? OffsetA : OffsetB;
     if (v != stored) {
         if (m_trOfs[i]->isEnabled())
@@ -273,15 +367,17 @@ void Tsmon::offsetBarChanged(int i) {
     Pause(50);
 }
 
-void Tsmon::apdBarChanged(int i) {
+void Tsmon::sendApd(int i) {
     const int v = m_trApd[i]->value();
     (i == 0 ? Apd1 : Apd2) = v;
     m_link.SetApd(v, i + 1);
-    Pause(50);
-    m_lbApd[i]->setText(Percent(v));
+    if (Pause(50))
+        m_lbApd[i]->setText(Percent(v));
 }
 
-void Tsmon::chB1Click() {
+void Tsmon::restartStream() {
+    if (!m_streaming)
+        return;
     m_link.PurgeOut();
     m_link.MonitorStop();
     m_link.PurgeIn();
@@ -294,15 +390,13 @@ void Tsmon::contextMenuEvent(QContextMenuEvent *e) {
     QMenu menu(this);
     QAction *onTop = menu.addAction(QStringLiteral("&Stay on top"));
     onTop->setCheckable(true);
-    onTop->setChecked(windowFlags() & Qt::WindowStaysOnTopHint);
+    onTop->setChecked(StaysOnTop());
     QAction *range = menu.addAction(QStringLiteral("Set &range"));
     QAction *chosen = menu.exec(e->globalPos());
-    if (chosen == onTop) {
-        setWindowFlag(Qt::WindowStaysOnTopHint, onTop->isChecked());
-        show();
-    } else if (chosen == range) {
+    if (chosen == onTop)
+        SetStayOnTop(onTop->isChecked());
+    else if (chosen == range)
         m_range->show();
-    }
 }
 
 } // namespace tessel

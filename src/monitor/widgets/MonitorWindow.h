@@ -1,5 +1,6 @@
 #pragma once
 
+#include "monitor/MonitorActions.h"
 #include "monitor/MonitorStream.h"
 
 #include <QDialog>
@@ -16,20 +17,22 @@ namespace tessel {
 class TCommunication;
 class TfrmMonRange;
 
-// A needle meter between a minimum and a maximum.
+// A needle meter between a minimum and a maximum, with a numbered scale.
 class TMonitorMeter : public QWidget {
 public:
-    explicit TMonitorMeter(QWidget *parent = nullptr);
+    explicit TMonitorMeter(const QString &name, QWidget *parent = nullptr);
     void SetRange(double min, double max);
     void SetValue(double value);
     double Min() const { return m_min; }
     double Max() const { return m_max; }
     double Value() const { return m_value; }
+    QSize sizeHint() const override { return {240, 150}; }
 
 protected:
     void paintEvent(QPaintEvent *) override;
 
 private:
+    QString m_name;
     double m_min = -1.0, m_max = 1.0, m_value = 0.0;
 };
 
@@ -49,10 +52,19 @@ public:
     void UpdateRanges();
     void SetGainsEnabled(bool on);
     void SetApdEnabled(bool on);
-    void SetScale(const TMonitorScale &scale) { m_scale = scale; }
+    // New configuration values: the meters' ranges, the range dialog and,
+    // while the stream runs, its decoder follow at once.
+    void SetScale(const TMonitorScale &scale);
+    const TMonitorScale &Scale() const { return m_scale; }
+    // "Stay on top", without hiding the window: a modal run and the stream
+    // go on as they were.
+    void SetStayOnTop(bool on);
+    bool StaysOnTop() const;
 
     // Turns the main window's status polling on or off.
     std::function<void(bool on)> SetStatusPolling;
+    // Waits while events run (the instrument's settle times); tests replace it.
+    std::function<void(int ms)> PauseFor;
 
     TfrmMonRange *RangeDialog() const { return m_range; }
     TMonitorMeter *MeterA() const { return m_meter[0]; }
@@ -67,6 +79,7 @@ public:
     QSlider *trAPD2() const { return m_trApd[1]; }
     QCheckBox *ChB1() const { return m_chB1; }
     int64_t SamplesShown() const { return m_shown; }
+    bool Streaming() const { return m_streaming; }
 
 protected:
     void showEvent(QShowEvent *e) override;
@@ -76,17 +89,21 @@ protected:
 private:
     void FormShow();
     void FormHide();
+    // Ends the stream and gives the link back; pauses only when asked.
+    void stopStream(bool pause);
     void onRx(int32_t count);
     void showSample(const TMonitorSample &s);
-    void gainBarChanged(int i);
-    void offsetBarChanged(int i);
-    void apdBarChanged(int i);
-    void chB1Click();
-    static void Pause(int ms);
+    void sendGain(int i);
+    void sendOffset(int i);
+    void sendApd(int i);
+    void restartStream();
+    // False when the window was destroyed during the pause.
+    bool Pause(int ms);
 
     TCommunication &m_link;
     TMonitorScale m_scale;
     std::unique_ptr<TMonitorDecoder> m_decoder;
+    TSerialActions m_actions;
     TfrmMonRange *m_range = nullptr;
     TMonitorMeter *m_meter[2] = {};
     QLabel *m_num[2] = {};
