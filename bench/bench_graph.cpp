@@ -10,6 +10,8 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
+#include "BenchSupport.h"
+
 #include <benchmark/benchmark.h>
 #include <cmath>
 #include <vector>
@@ -82,11 +84,4 @@ BENCHMARK(BM_PolylineAnchor)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-int main(int argc, char **argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char **argv) { return tessel::bench::RunBenchmarks<QGuiApplication>(argc, argv); }

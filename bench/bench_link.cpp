@@ -7,6 +7,8 @@
 
 #include <QCoreApplication>
 #include <atomic>
+#include "BenchSupport.h"
+
 #include <benchmark/benchmark.h>
 
 using namespace tessel;
@@ -125,10 +127,4 @@ BENCHMARK(BM_Upload)->Arg(4096)->Arg(16384)->Unit(benchmark::kMillisecond)->UseR
 BENCHMARK(BM_Download)->Arg(4096)->Arg(16384)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_AckRoundTrip)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
-int main(int argc, char **argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char **argv) { return tessel::bench::RunBenchmarks<QCoreApplication>(argc, argv); }

@@ -21,6 +21,8 @@
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QTemporaryDir>
+#include "BenchSupport.h"
+
 #include <benchmark/benchmark.h>
 #include <cmath>
 
@@ -113,11 +115,4 @@ BENCHMARK(BM_GraphOnScreenAnchor)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
 
-int main(int argc, char **argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char **argv) { return tessel::bench::RunBenchmarks<QGuiApplication>(argc, argv); }

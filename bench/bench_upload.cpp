@@ -9,6 +9,8 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProcess>
+#include "BenchSupport.h"
+
 #include <benchmark/benchmark.h>
 
 using namespace tessel;
@@ -16,18 +18,15 @@ using namespace tessel;
 namespace {
 
 constexpr int32_t kImageBytes = 1000000;
-constexpr double kLineBytesPerSecond = 115200 / 10.0; // start, 8 data and stop bits
+using bench::kLineBytesPerSecond;
 
 void BM_UploadImage(benchmark::State &state) {
-    QProcess sim;
-    sim.setStandardErrorFile(QProcess::nullDevice());
-    sim.start(QCoreApplication::applicationDirPath() + QStringLiteral("/tessel-sim"),
-              {"--device", "ModelU", "--baud", "115200", "--pace", "--log", "/dev/null"});
-    if (!sim.waitForStarted(5000) || !sim.waitForReadyRead(5000)) {
+    bench::PacedSim sim("ModelU");
+    if (sim.Terminal.isEmpty()) {
         state.SkipWithError("tessel-sim did not start");
         return;
     }
-    const QString terminal = QString::fromUtf8(sim.readLine()).trimmed();
+    const QString terminal = sim.Terminal;
     {
         TCommunication link(std::make_unique<TPosixCommPort>(), terminal);
         link.SetBaudRates({br115200});
@@ -61,18 +60,10 @@ void BM_UploadImage(benchmark::State &state) {
         }
         link.Close();
     }
-    sim.terminate();
-    sim.waitForFinished(5000);
 }
 
 } // namespace
 
 BENCHMARK(BM_UploadImage)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
-int main(int argc, char **argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char **argv) { return tessel::bench::RunBenchmarks<QCoreApplication>(argc, argv); }
