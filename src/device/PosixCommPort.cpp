@@ -336,8 +336,9 @@ void TPosixCommPort::Purge(uint32_t flags) {
     // writes finish only once the bytes are sent. The driver still holds it
     // for a moment, and flushing then would drop a command that was just
     // given (back-to-back commands each purge first). Only what a write gave
-    // up on is stale.
-    const bool stale = out && m_unsent.exchange(false);
+    // up on is stale. A pseudo-terminal holds written bytes until its peer
+    // reads them, so nothing written there is ever stale.
+    const bool stale = out && m_unsent.exchange(false) && !m_pseudoTerminal;
     if (!in && !stale)
         return;
     const long how = in && stale ? TCIOFLUSH : in ? TCIFLUSH : TCOFLUSH;

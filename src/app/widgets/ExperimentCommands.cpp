@@ -73,8 +73,6 @@ TMDIChild *TExperimentCommands::OpenExperiment(const QString &name, bool load, b
             m_manualScale->show();
             m_manualScale->raise();
         }
-        if (OnManualScale)
-            OnManualScale(c);
     };
     child->Editor()->OnChecked = [this] { RefreshSignals(); };
     // Checks look for the include files of the type connected at that moment.
@@ -108,8 +106,6 @@ TMDIChild *TExperimentCommands::OpenExperiment(const QString &name, bool load, b
 }
 
 void TExperimentCommands::forget(TMDIChild *c) {
-    if (OnExperimentClosing)
-        OnExperimentClosing(c);
     if (m_navigator)
         m_navigator->RemoveExperiment(c->NavigatorKey);
     m_main.Experiments().Remove(c);
@@ -328,8 +324,6 @@ void TExperimentCommands::wire() {
         TMDIChild *c = ActiveExperiment();
         if (c && m_manualScale && c->Frame == m_main.MdiArea()->activeSubWindow())
             m_manualScale->SetGraph(c);
-        if (c && OnExperimentActivated)
-            OnExperimentActivated(c);
     });
 }
 

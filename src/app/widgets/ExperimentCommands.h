@@ -55,10 +55,6 @@ public:
 
     // After "Load Protocol" the next Start must compile and download.
     std::function<void()> OnProtocolLoaded;
-    // Every window that shows a graph was activated (manual scale dialog).
-    std::function<void(TMDIChild *)> OnExperimentActivated;
-    std::function<void(TMDIChild *)> OnManualScale;
-    std::function<void(TMDIChild *)> OnExperimentClosing;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *e) override;

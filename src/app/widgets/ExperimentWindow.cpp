@@ -134,11 +134,6 @@ void TMDIChild::UpdateCaptions() {
         OnCaptionChanged(this);
 }
 
-void TMDIChild::ShowPage(TPage p) {
-    TfrmGraph::ShowPage(p);
-    UpdateCaptions();
-}
-
 void TMDIChild::DataEditChange(TXYDEdit *, TDependency *d) {
     m_doc->DataSetChanged(d);
     refreshSheetCaptions();

@@ -47,7 +47,6 @@ public:
     void UpdateCaptions();
     // Table, sheets and graph show the document again.
     void RefreshAll();
-    void ShowPage(TPage p) override;
     void DataEditChange(TXYDEdit *sender, TDependency *d) override;
     // Shows a window from minimised and in front.
     static void ShowFrame(QWidget *frame);
@@ -58,8 +57,6 @@ public:
     // Called from the destructor so the main window forgets the window.
     std::function<void(TMDIChild *)> OnDestroying;
     std::function<void(TMDIChild *)> OnCaptionChanged;
-    // A measurement into this experiment runs (closing is refused).
-    bool MeasuringInto() const { return m_doc->ShMeasuring; }
 
     // The experiment as the target of a measurement.
     TExperimentModel &Model() override { return m_doc->Model; }

@@ -342,16 +342,6 @@ void TfrmProtocol::SetMeasurementSheets(const std::vector<TSheetContent> &sheets
     updateStatus();
 }
 
-void TfrmProtocol::RemoveMeasurementSheet(int index) {
-    if (index < 1 || index >= pgProtocol->count())
-        return;
-    if (pgProtocol->currentIndex() == index)
-        pgProtocol->setCurrentIndex(0);
-    QWidget *w = pgProtocol->widget(index);
-    pgProtocol->removeTab(index);
-    delete w;
-}
-
 int TfrmProtocol::SheetCount() const { return pgProtocol->count() - 1; }
 
 QString TfrmProtocol::SheetCaption(int index) const {

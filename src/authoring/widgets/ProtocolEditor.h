@@ -41,8 +41,6 @@ public:
     // Replaces every measurement sheet, newest first (sheet i is measurement
     // record i); the page shown stays when it still exists.
     void SetMeasurementSheets(const std::vector<TSheetContent> &sheets);
-    // Shows "Current" first when that sheet is shown.
-    void RemoveMeasurementSheet(int index);
     int SheetCount() const;
     QString SheetCaption(int index) const;
     void SetSheetCaption(int index, const QString &caption);
