@@ -301,14 +301,6 @@ TEST(Fluorescence, RepeatedRunsKeepTheLeafsHistoryAndNoiseDiffers)
 
 namespace {
 
-// A sample as the program reads it: an unsigned detector's word halved, then
-// the 16 bits as a signed count, times the channel's volts per count.
-double ProgramVolts(int16_t word, bool isUnsigned, double moCh)
-{
-    const uint16_t w = uint16_t(word);
-    return int16_t(isUnsigned ? uint16_t(w >> 1) : w) * moCh;
-}
-
 TEST(Fluorescence, EveryShippedTypeReadsInPlausibleVolts)
 {
     const std::string ini = tessel::test::SourcePath("resources/Tessel.ini").toStdString();
@@ -319,29 +311,25 @@ TEST(Fluorescence, EveryShippedTypeReadsInPlausibleVolts)
         if (!text.contains(QString::fromStdString("[" + prefix + "Consts]")))
             continue;
         ++shipped;
-        SCOPED_TRACE(prefix);
         const TSimConstants c = ReadSimConstants(ini, prefix);
-        const struct {
-            int bits;
-            double moCh;
-            bool isUnsigned;
-        } channels[] = {{c.BitResA, c.MoChA, c.UnsignedA}, {c.BitResB, c.MoChB, c.UnsignedB}};
-        for (const auto &ch : channels) {
-            // Full scale of a laboratory converter, not of a raw count.
-            const double fullScale = std::ldexp(ch.moCh, ch.bits - 1);
-            EXPECT_GE(fullScale, 1.0);
-            EXPECT_LE(fullScale, 20.0);
+        for (auto [bits, moCh, isUnsigned] : {std::tuple(c.BitResA, c.MoChA, c.UnsignedA),
+                                              std::tuple(c.BitResB, c.MoChB, c.UnsignedB)}) {
+            // A laboratory converter's full scale, not a raw count.
+            const double fullScale = std::ldexp(moCh, bits - 1);
+            EXPECT_TRUE(fullScale >= 1 && fullScale <= 20) << prefix << " " << fullScale;
             TSimChannel sim;
-            sim.Bits = ch.bits;
-            sim.Unsigned = ch.isUnsigned;
+            sim.Bits = bits;
+            sim.Unsigned = isUnsigned;
             std::mt19937 rng(1);
-            // A signal of 30 % of full scale reads as 30 % of it, in volts.
-            EXPECT_NEAR(ProgramVolts(sim.Sample(0.3, true, 0, rng), ch.isUnsigned, ch.moCh), 0.3 * fullScale,
-                        ch.moCh);
-            // Below zero an unsigned detector rests at 0 without clipping.
-            const double dark = ProgramVolts(sim.Sample(-0.1, true, 0, rng), ch.isUnsigned, ch.moCh);
-            EXPECT_NEAR(dark, ch.isUnsigned ? 0.0 : -0.1 * fullScale, ch.moCh);
-            EXPECT_FALSE(sim.Clipped);
+            // As the program reads a sample: an unsigned word halved, then signed, times MoCh.
+            auto volts = [&](double signal) {
+                const uint16_t w = uint16_t(sim.Sample(signal, true, 0, rng));
+                return int16_t(isUnsigned ? uint16_t(w >> 1) : w) * moCh;
+            };
+            EXPECT_NEAR(volts(0.3), 0.3 * fullScale, moCh) << prefix;
+            // Below zero an unsigned detector rests at 0, and that is no clipping.
+            EXPECT_NEAR(volts(-0.1), isUnsigned ? 0.0 : -0.1 * fullScale, moCh) << prefix;
+            EXPECT_FALSE(sim.Clipped) << prefix;
         }
     }
     EXPECT_GE(shipped, 15);

@@ -88,6 +88,8 @@ QFont TfrmFont::SelectedFont() const {
     return f;
 }
 
-void TfrmFont::updateSample() { lbSample->setFont(SelectedFont()); }
+void TfrmFont::updateSample() {
+    lbSample->setFont(SelectedFont());
+}
 
 } // namespace tessel
