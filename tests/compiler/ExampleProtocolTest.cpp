@@ -59,19 +59,14 @@ void ExpectBalancedPulses(const TCompilerRun &r, const char *file) {
         EXPECT_FALSE(on[b]) << file << ": line " << b << " left on";
 }
 
-TEST(ExampleProtocols, ParseWithEveryDeviceFolderAndTheGeneralOne) {
-    QStringList includeDirs{SourcePath("resources/include/")};
-    for (const QString &d : QDir(SourcePath("resources/include")).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
-        includeDirs << SourcePath("resources/include/" + d + "/");
-    EXPECT_EQ(includeDirs.size(), 18); // general folder + 17 shipped types
+// Every device folder builds them too (BuildExamples); here the general one.
+TEST(ExampleProtocols, ParseWithTheGeneralFolderAndBalancePulses) {
     for (const char *file : {"resources/include/Default.1st", "resources/protocols/FvFm.p", "resources/protocols/Induction.p",
-                             "resources/protocols/Quenching.p", "resources/protocols/LightCurve.p"})
-        for (const QString &inc : includeDirs) {
-            const TCompilerRun r = RunCompiler(RealCompiler(), SourcePath(file), inc);
-            ASSERT_TRUE(r.ok) << file << " with " << inc.toStdString() << ": " << r.errorMsg.toStdString() << " "
-                              << r.errorLine << ":" << r.errorColumn;
-            ExpectBalancedPulses(r, file);
-        }
+                             "resources/protocols/Quenching.p", "resources/protocols/LightCurve.p"}) {
+        const TCompilerRun r = RunCompiler(RealCompiler(), SourcePath(file), SourcePath("resources/include/"));
+        ASSERT_TRUE(r.ok) << file << ": " << r.errorMsg.toStdString() << " " << r.errorLine << ":" << r.errorColumn;
+        ExpectBalancedPulses(r, file);
+    }
 }
 
 TEST(ExampleProtocols, DeviceFoldersFollowTheInstrumentTable) {
