@@ -42,117 +42,49 @@ void ExpectValues(std::initializer_list<ValueCase> cases, const TEvaluator &base
 
 } // namespace
 
-TEST(Evaluator, PrecedenceAndAssociativity) {
+TEST(Evaluator, Values) {
     ExpectValues({
-        {"1+2*3", 7},
-        {"(1+2)*3", 9},
-        {"2^3^2", 64},
-        {"10-4-3", 3},
-        {"100/10/5", 2},
-        {"1 | 0 & 0", 0},
-        {"0 & 0 | 1", 1},
-        {"1+1=2", 1},
-        {"2*3>5", 1},
-        {"1<2=1", 1},
-        {"((((2))))", 2},
-        {"(1+(2*(3+4)))*2", 30},
-        {"  1  +  2  ", 3},
-        {"3 <> 3", 0},
-        {"3 >= 3", 1},
-        {"2 <= 1", 0},
-        {"1@2+", 1}, // the end marker ends the expression at level 0
+        // Precedence and associativity; the end marker ends the expression at level 0.
+        {"1+2*3", 7}, {"(1+2)*3", 9}, {"2^3^2", 64}, {"10-4-3", 3}, {"100/10/5", 2}, {"1 | 0 & 0", 0},
+        {"0 & 0 | 1", 1}, {"1+1=2", 1}, {"2*3>5", 1}, {"1<2=1", 1}, {"(1+(2*(3+4)))*2", 30}, {"  1  +  2  ", 3},
+        {"3 <> 3", 0}, {"3 >= 3", 1}, {"2 <= 1", 0}, {"1@2+", 1},
+        // Signs and negation.
+        {"-3", -3}, {"(-3)", -3}, {"+3", 3}, {"2*(-3)", -6}, {"-2^2", -4}, {"!0", 1}, {"!5", 0}, {"!1 = 1", 0},
+        {"!(1 = 2)", 1}, {"1 & !0", 1}, {"-(2)", -2}, {"1-(-2)", 3},
+        // Number forms.
+        {"1e3+1", 1001}, {"1E2", 100}, {"2.", 2}, {".5", 0.5}, {"1.5e1", 15},
+        // Integer division and rounding: halves go to the even neighbour.
+        {"7 # 2", 3}, {"-7 # 2", -3}, {"-7 % 2", -1}, {"7 % (-2)", 1}, {"2.5 # 1", 2}, {"3.5 # 1", 4},
+        {"round(2.5)", 2}, {"round(3.5)", 4}, {"round(-2.5)", -2}, {"round(-2.6)", -3}, {"trunc(-2.7)", -2},
+        {"trunc(2.7)", 2}, {"round2up(7,5)", 10}, {"round2up(10,5)", 10}, {"round2up(-7,5)", -5},
+        {"round2up(7,0)", 7}, {"(0-2147483648) # (-1)", 2147483648.0},
+        // Functions; extra arguments are evaluated and ignored.
+        {"sin(0)", 0}, {"SIN(0)+Cos(0)", 1}, {"ln(exp(2))", 2}, {"log(1000)", 3}, {"tg(0)", 0},
+        {"round(1.4, 7, 1/2)", 1}, {"round(2*(1+0.6))", 3}, {"exp(ln(2)+ln(3))", 6},
+        {"round2up(round(7.4), 2+3)", 10},
     });
-}
+    EXPECT_NEAR(Eval("round2up(0.31, 0.1)"), 0.4, 1e-12);
+    EXPECT_NEAR(Eval("cotg(1)"), std::cos(1.0) / std::sin(1.0), 1e-15);
 
-TEST(Evaluator, SignsAndNegation) {
-    ExpectValues({
-        {"-3", -3},
-        {"(-3)", -3},
-        {"+3", 3},
-        {"2*(-3)", -6},
-        {"-2^2", -4},
-        {"!0", 1},
-        {"!5", 0},
-        {"!1 = 1", 0},
-        {"!(1 = 2)", 1},
-        {"1 & !0", 1},
-        {"-(2)", -2},
-        {"1-(-2)", 3},
-    });
-}
-
-TEST(Evaluator, NumbersAndVariables) {
     TEvaluator vars;
     vars.AddVariable("Gain", 4);
     vars.AddVariable("gain", 99); // later duplicates are never found
     vars.AddVariable("t_1", 0.5);
-    ExpectValues({{"gain*2", 8}, {"GAIN", 4}, {"Gain + t_1", 4.5}, {"1e3+1", 1001}, {"1E2", 100},
-                  {"2.", 2}, {".5", 0.5}, {"1.5e1", 15}},
-                 vars);
-}
-
-TEST(Evaluator, IntegerDivisionAndRounding) {
-    ExpectValues({
-        {"7 # 2", 3},
-        {"-7 # 2", -3},
-        {"-7 % 2", -1},
-        {"7 % (-2)", 1},
-        {"2.5 # 1", 2},
-        {"3.5 # 1", 4},
-        {"round(2.5)", 2},
-        {"round(3.5)", 4},
-        {"round(-2.5)", -2},
-        {"round(-2.6)", -3},
-        {"trunc(-2.7)", -2},
-        {"trunc(2.7)", 2},
-        {"round2up(7,5)", 10},
-        {"round2up(10,5)", 10},
-        {"round2up(-7,5)", -5},
-        {"round2up(7,0)", 7},
-        {"(0-2147483648) # (-1)", 2147483648.0},
-    });
-    EXPECT_NEAR(Eval("round2up(0.31, 0.1)"), 0.4, 1e-12);
-}
-
-TEST(Evaluator, Functions) {
-    ExpectValues({
-        {"sin(0)", 0},
-        {"cos(0)", 1},
-        {"SIN(0)+Cos(0)", 1},
-        {"exp(0)", 1},
-        {"ln(exp(2))", 2},
-        {"log(1000)", 3},
-        {"tg(0)", 0},
-        {"round(1.4, 7, 1/2)", 1}, // extra arguments are evaluated and ignored
-        {"round(2*(1+0.6))", 3},
-        {"exp(ln(2)+ln(3))", 6},
-        {"round2up(round(7.4), 2+3)", 10},
-    });
-    EXPECT_NEAR(Eval("cotg(1)"), std::cos(1.0) / std::sin(1.0), 1e-15);
+    ExpectValues({{"gain*2", 8}, {"GAIN", 4}, {"Gain + t_1", 4.5}}, vars);
 }
 
 TEST(Evaluator, FormErrorsUseTheFixedMessages) {
-    struct {
-        const char *expr;
-        const char *message;
-    } cases[] = {
-        {"2*-3", "Evaluator error: unknown operator \"*-\"."},
-        {"1 == 1", "Evaluator error: unknown operator \"==\"."},
-        {"(2)(3)", "Evaluator error: unknown operator \"\"."},
-        {"1)", "Evaluator error: too many right slashes."},
-        {"(1))+2", "Evaluator error: too many right slashes."},
-        {"foo(1)", "Evaluator error: unknown function \"foo\"."},
-        {"FOO(1)", "Evaluator error: unknown function \"foo\"."},
-        {"sin (1)", "Evaluator error: unknown function \"sin \"."},
-        {"x", "Evaluator error: invalid expression \"x\"."},
-        {"1 + a b", "Evaluator error: invalid expression \"a b\"."},
-        {"1.2.3", "Evaluator error: invalid expression \"1.2.3\"."},
-        {"1e-5", "Evaluator error: invalid expression \"1e\"."},
-        {"inf", "Evaluator error: invalid expression \"inf\"."},
-        {"sin(x)", "Evaluator error: invalid expression \"x\"."},
+    const char *cases[][2] = {
+        {"2*-3", "unknown operator \"*-\""},        {"1 == 1", "unknown operator \"==\""},
+        {"(2)(3)", "unknown operator \"\""},        {"1)", "too many right slashes"},
+        {"(1))+2", "too many right slashes"},       {"foo(1)", "unknown function \"foo\""},
+        {"FOO(1)", "unknown function \"foo\""},     {"sin (1)", "unknown function \"sin \""},
+        {"x", "invalid expression \"x\""},          {"1 + a b", "invalid expression \"a b\""},
+        {"1.2.3", "invalid expression \"1.2.3\""},  {"1e-5", "invalid expression \"1e\""},
+        {"inf", "invalid expression \"inf\""},      {"sin(x)", "invalid expression \"x\""},
     };
-    for (const auto &c : cases)
-        EXPECT_EQ(FormError(QString::fromUtf8(c.expr)), QString::fromUtf8(c.message)) << c.expr;
+    for (const auto &[expr, message] : cases)
+        EXPECT_EQ(FormError(QString::fromUtf8(expr)), "Evaluator error: " + QString::fromUtf8(message) + ".") << expr;
 }
 
 TEST(Evaluator, MalformedInputEndsInAnOrderlyError) {

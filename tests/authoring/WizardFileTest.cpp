@@ -62,34 +62,23 @@ TEST(WizardLoad, DirectivesAndProperties) {
     EXPECT_EQ(w.Title(), "Fv/Fm");
     ASSERT_EQ(w.Groups().size(), 3u);
     const TWizardGroup &g = w.Groups()[0];
-    EXPECT_EQ(g.Caption, "First");
-    EXPECT_EQ(g.Column, 0);
-    EXPECT_EQ(g.YPosition, 4);
+    EXPECT_EQ(std::tie(g.Caption, g.Column, g.YPosition), std::make_tuple(QString("First"), 0, 4));
     const TWizardVariable &v = g.Variables.at(0);
-    EXPECT_EQ(v.Type, TWizardVarType::Real);
-    EXPECT_EQ(v.Name, "Level");
-    EXPECT_EQ(v.Caption, "Level (percent)");
-    EXPECT_EQ(v.XPosition, 2);
-    EXPECT_EQ(v.YPosition, 3);
-    EXPECT_EQ(v.Value, -1.5e-3);
-    EXPECT_EQ(v.Minimum, -2);
-    EXPECT_EQ(v.Maximum, 10);
-    EXPECT_TRUE(v.ReadOnly);
-    EXPECT_TRUE(v.NoDisplay);
+    EXPECT_EQ(std::tie(v.Type, v.Name, v.Caption, v.XPosition, v.YPosition, v.ReadOnly, v.NoDisplay),
+              std::make_tuple(TWizardVarType::Real, QString("Level"), QString("Level (percent)"), 2, 3, true, true));
+    EXPECT_EQ(std::tie(v.Value, v.Minimum, v.Maximum), std::make_tuple(-1.5e-3, -2.0, 10.0));
     ASSERT_EQ(v.Triggers.size(), 3u);
-    EXPECT_EQ(v.Triggers[0].Condition, "level > 1");
-    EXPECT_EQ(v.Triggers[0].Action, TTriggerAction::Set);
-    EXPECT_EQ(v.Triggers[0].Target, "level");
-    EXPECT_EQ(v.Triggers[0].Expression, " level-1");
-    EXPECT_EQ(v.Triggers[1].Condition, "1");
-    EXPECT_EQ(v.Triggers[1].Action, TTriggerAction::Error);
-    EXPECT_EQ(v.Triggers[1].Message, "too high");
+    const TWizardTrigger &set = v.Triggers[0], &error = v.Triggers[1];
+    EXPECT_EQ(std::tie(set.Condition, set.Action, set.Target, set.Expression),
+              std::make_tuple(QString("level > 1"), TTriggerAction::Set, QString("level"), QString(" level-1")));
+    EXPECT_EQ(std::tie(error.Condition, error.Action, error.Message),
+              std::make_tuple(QString("1"), TTriggerAction::Error, QString("too high")));
     EXPECT_EQ(v.Triggers[2].Action, TTriggerAction::None);
     // Group without "(": empty caption; x_position overrides the column.
-    EXPECT_EQ(w.Groups()[1].Caption, "");
-    EXPECT_EQ(w.Groups()[1].Column, 1);
-    EXPECT_EQ(w.Groups()[1].Variables.at(0).Caption, "b");
-    EXPECT_EQ(w.Groups()[1].Variables.at(0).Minimum, -2147483647.0);
+    const TWizardGroup &second = w.Groups()[1];
+    EXPECT_EQ(std::tie(second.Caption, second.Column), std::make_tuple(QString(), 1));
+    EXPECT_EQ(second.Variables.at(0).Caption, "b");
+    EXPECT_EQ(second.Variables.at(0).Minimum, -2147483647.0);
     EXPECT_EQ(w.Groups()[2].Column, 2);
     EXPECT_EQ(w.TemplateLines(), QStringList{"  line one %level%"});
     ASSERT_NE(w.FindVariable("LEVEL"), nullptr);
@@ -103,48 +92,42 @@ TEST(WizardLoad, ErrorsUseTheFixedMessages) {
         QString text;
         QString message;
     } cases[] = {
-        {"just text\n", "Wizard error: file contains no variables."},
-        {"%bogus\n" + Group(""), "Wizard error: invalid %symbol \"bogus\"."},
-        {"%level% text\n" + Group(""), "Wizard error: invalid %symbol \"level\"."},
-        {"%define_title\n" + Group(""), "Wizard error: error parsing \"%define_title\"."},
-        {"%define_template 'x'\n" + Group(""), "Wizard error: error parsing \"%define_template 'x'\"."},
-        {Group("%if('1')"), "Wizard error: invalid %symbol \"if\"."},
-        {Group("caption('x')"), "Wizard error: invalid symbol \"caption\"."},
-        {Group("x_position(a)"), "Wizard error: \"a\" is not an integer value."},
-        {Group("x_position)1("), "Wizard error: error parsing \"x_position)1(\"."},
-        {Group("y_position(1"), "Wizard error: error parsing \"y_position(1\"."},
-        {Group("%define_var\n%end_var"), "Wizard error: variable must have a name."},
-        {Group("%define_var('x')\n%end_var"), "Wizard error: variable must have type specified."},
+        {"just text\n", "file contains no variables."},
+        {"%bogus\n" + Group(""), "invalid %symbol \"bogus\"."},
+        {"%level% text\n" + Group(""), "invalid %symbol \"level\"."},
+        {"%define_title\n" + Group(""), "error parsing \"%define_title\"."},
+        {"%define_template 'x'\n" + Group(""), "error parsing \"%define_template 'x'\"."},
+        {Group("%if('1')"), "invalid %symbol \"if\"."},
+        {Group("caption('x')"), "invalid symbol \"caption\"."},
+        {Group("x_position(a)"), "\"a\" is not an integer value."},
+        {Group("x_position)1("), "error parsing \"x_position)1(\"."},
+        {Group("y_position(1"), "error parsing \"y_position(1\"."},
+        {Group("%define_var\n%end_var"), "variable must have a name."},
+        {Group("%define_var('x')\n%end_var"), "variable must have type specified."},
         {Group("%define_var('x')\n init_value(1)\n type(int)\n%end_var"),
-         "Wizard error: variable must have type specified before assigning value."},
-        {Group("%define_var('x')\n type(float)\n%end_var"), "Wizard error: \"float\" is not possible variable type."},
-        {Group(var + " init_value(1.5)\n%end_var"), "Wizard error: \"1.5\" is not an integer value."},
-        {Group("%define_var('x')\n type(real)\n init_value(1,5)\n%end_var"),
-         "Wizard error: \"1,5\" is not a real value."},
-        {Group("%define_var('x')\n type(bool)\n init_value(yes)\n%end_var"),
-         "Wizard error: \"yes\" is not a boolean value."},
-        {Group(var + " maximum(big)\n%end_var"), "Wizard error: \"big\" is not a real value."},
-        {Group(var + " visible\n%end_var"), "Wizard error: invalid symbol \"visible\"."},
-        {Group(var + " %end_group\n%end_var"), "Wizard error: invalid %symbol \"end_group\"."},
+         "variable must have type specified before assigning value."},
+        {Group("%define_var('x')\n type(float)\n%end_var"), "\"float\" is not possible variable type."},
+        {Group(var + " init_value(1.5)\n%end_var"), "\"1.5\" is not an integer value."},
+        {Group("%define_var('x')\n type(real)\n init_value(1,5)\n%end_var"), "\"1,5\" is not a real value."},
+        {Group("%define_var('x')\n type(bool)\n init_value(yes)\n%end_var"), "\"yes\" is not a boolean value."},
+        {Group(var + " maximum(big)\n%end_var"), "\"big\" is not a real value."},
+        {Group(var + " visible\n%end_var"), "invalid symbol \"visible\"."},
+        {Group(var + " %end_group\n%end_var"), "invalid %symbol \"end_group\"."},
         {Group(var + "%define_trigger\n set('a := 1')\n error('e')\n%end_trigger\n%end_var"),
-         "Wizard error: trigger can have only one action."},
-        {Group(var + "%define_trigger\n set('a = 1')\n%end_trigger\n%end_var"),
-         "Wizard error: set command must have its left side."},
+         "trigger can have only one action."},
+        {Group(var + "%define_trigger\n set('a = 1')\n%end_trigger\n%end_var"), "set command must have its left side."},
         {Group(var + "%define_trigger\n set('   := 1')\n%end_trigger\n%end_var"),
-         "Wizard error: set command must have its left side."},
-        {Group(var + "%define_trigger\n type(int)\n%end_trigger\n%end_var"),
-         "Wizard error: invalid symbol \"type\"."},
-        {Group(var + "%define_trigger\n %end_var\n%end_trigger\n%end_var"),
-         "Wizard error: invalid %symbol \"end_var\"."},
-        {Group(var + "%define_trigger\n condition\n%end_trigger\n%end_var"),
-         "Wizard error: error parsing \" condition\"."},
+         "set command must have its left side."},
+        {Group(var + "%define_trigger\n type(int)\n%end_trigger\n%end_var"), "invalid symbol \"type\"."},
+        {Group(var + "%define_trigger\n %end_var\n%end_trigger\n%end_var"), "invalid %symbol \"end_var\"."},
+        {Group(var + "%define_trigger\n condition\n%end_trigger\n%end_var"), "error parsing \" condition\"."},
         // A file that ends inside a block.
-        {"%define_group('G')\n", "Wizard error: %end_group missing at the end of the file."},
-        {"%define_group('G')\n" + var, "Wizard error: %end_var missing at the end of the file."},
-        {"%define_group('G')\n" + var + "%define_trigger\n", "Wizard error: %end_trigger missing at the end of the file."},
+        {"%define_group('G')\n", "%end_group missing at the end of the file."},
+        {"%define_group('G')\n" + var, "%end_var missing at the end of the file."},
+        {"%define_group('G')\n" + var + "%define_trigger\n", "%end_trigger missing at the end of the file."},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(LoadError(c.text), c.message) << c.text.toStdString();
+        EXPECT_EQ(LoadError(c.text), "Wizard error: " + c.message) << c.text.toStdString();
 }
 
 TEST(WizardLoad, ReadsFilesWithAnyLineEnding) {
