@@ -66,15 +66,11 @@ TEST(Dependency, StreamRoundTripAndDataOnly) {
     Channel b;
     s.Seek(0);
     b.set.LoadFromStream(s);
-    EXPECT_EQ(b.set.Caption, a.set.Caption);
-    EXPECT_EQ(b.set.Color, 0x008000u);
-    EXPECT_EQ(b.set.Brush.Color, 0x123456u);
-    EXPECT_EQ(b.set.Brush.Style, bsSolid);
-    EXPECT_EQ(b.set.LineStyle, psDashDot);
-    EXPECT_EQ(b.set.PointStyle, ptStar);
-    EXPECT_EQ(b.set.PointSize, 7);
-    EXPECT_EQ(b.set.Thickness, 3);
-    EXPECT_FALSE(b.set.Visible);
+    const auto style = [](const TDependency &d) {
+        return std::make_tuple(d.Caption, d.Color, d.Brush.Color, d.Brush.Style, d.DrawStyle, d.LineStyle,
+                               d.PointStyle, d.PointSize, d.Thickness, d.Visible);
+    };
+    EXPECT_EQ(style(b.set), style(a.set));
     EXPECT_EQ(b.set.Count(), 100);
     EXPECT_EQ(b.y.Value(99), 10 + -2 * (300 - 99 * 7));
     EXPECT_EQ(b.x.Value(10), 10 * 1e-4 + 0.5);
