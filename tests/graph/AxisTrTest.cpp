@@ -150,64 +150,56 @@ TEST(AxisTr, LinearTicksForZeroToOne) {
     EXPECT_EQ(shorts.front().Pos, 5);
 }
 
-TEST(AxisTr, LinearTickSteps) {
+TEST(AxisTr, TickLabels) {
     struct {
+        bool log;
         double lo, hi;
+        int pixels;
         QStringList labels;
     } cases[] = {
-        {0, 7, {"0", "1", "2", "3", "4", "5", "6", "7"}},
-        {-0.05, 0.3, {"-0.05", "0", "0.05", "0.1", "0.15", "0.2", "0.25", "0.3"}},
-        {1000, 3000, {"1000", "1200", "1400", "1600", "1800", "2000", "2200", "2400", "2600", "2800", "3000"}},
+        {false, 0, 7, 700, {"0", "1", "2", "3", "4", "5", "6", "7"}},
+        {false, -0.05, 0.3, 700, {"-0.05", "0", "0.05", "0.1", "0.15", "0.2", "0.25", "0.3"}},
+        {false, 1000, 3000, 700,
+         {"1000", "1200", "1400", "1600", "1800", "2000", "2200", "2400", "2600", "2800", "3000"}},
+        {true, 1e-3, 1e3, 300, {"1000", "100", "10", "1", "0.1", "0.01", "0.001"}},
+        {true, 1e-6, 1e6, 60, {"1e+06", "100", "0.01", "1e-06"}}, // under 5 pixels a decade: every 10^4
+        {true, 2, 5, 300, {"2", "2.5", "3", "3.5", "4", "4.5", "5"}}, // below one decade: ten linear steps
     };
     for (const auto &c : cases) {
-        TLinAxisTr a;
+        TLinAxisTr lin;
+        TLogAxisTr log;
+        TAxisTr &a = c.log ? static_cast<TAxisTr &>(log) : lin;
         a.SetRange(c.lo, c.hi);
-        a.PixelLength = 700;
+        a.PixelLength = c.pixels;
         a.BuildTicks();
-        EXPECT_EQ(Labels(a.Ticks), c.labels) << c.hi;
+        EXPECT_EQ(Labels(a.Ticks), c.labels) << c.lo << ".." << c.hi;
+        if (c.lo == 2)
+            EXPECT_EQ(a.Ticks.size(), 7u); // below one decade: nothing but the labelled ticks
     }
 }
 
-TEST(AxisTr, WideLinearStepsGetTenMarks) {
-    TLinAxisTr a;
-    a.SetRange(0, 10);
-    a.PixelLength = 1000;
-    a.BuildTicks();
+TEST(AxisTr, MarksBetweenTheLabels) {
+    TLinAxisTr wide;
+    wide.SetRange(0, 10);
+    wide.PixelLength = 1000;
+    wide.BuildTicks();
     // 100 pixels per step: marks every 10 pixels, long at 0 and 5 tenths.
-    EXPECT_EQ(Of(a.Ticks, false, tkLong).size(), 21u);
-    EXPECT_EQ(Of(a.Ticks, false, tkShort).size(), 80u);
-}
+    EXPECT_EQ(Of(wide.Ticks, false, tkLong).size(), 21u);
+    EXPECT_EQ(Of(wide.Ticks, false, tkShort).size(), 80u);
 
-TEST(AxisTr, LogTicksPerDecade) {
-    TLogAxisTr a;
-    a.SetRange(1e-3, 1e3);
-    a.PixelLength = 300;
-    a.BuildTicks();
-    EXPECT_EQ(Labels(a.Ticks), (QStringList{"1000", "100", "10", "1", "0.1", "0.01", "0.001"}));
-    const auto minor = Of(a.Ticks, false, tkGrid);
-    EXPECT_EQ(minor.size(), 6u * 8u); // none above the top decade
+    TLogAxisTr log;
+    log.SetRange(1e-3, 1e3);
+    log.PixelLength = 300;
+    log.BuildTicks();
+    const auto minor = Of(log.Ticks, false, tkGrid);
+    EXPECT_EQ(minor.size(), 6u * 8u);       // none above the top decade
     EXPECT_EQ(minor.front().Pos, 250 + 15); // 2 x 100: log10(2) * 50 pixels
-}
-
-TEST(AxisTr, LogTicksThinOutOnShortAxes) {
-    TLogAxisTr a;
-    a.SetRange(1e-6, 1e6);
-    a.PixelLength = 60; // under 5 pixels per decade: labels every 10^4
-    a.BuildTicks();
-    EXPECT_EQ(Labels(a.Ticks), (QStringList{"1e+06", "100", "0.01", "1e-06"}));
     // Two pixels per tenth: only the mark at 5 of each labelled step.
-    std::vector<int32_t> minor;
-    for (const TTick &t : Of(a.Ticks, false, tkGrid))
-        minor.push_back(t.Pos);
-    EXPECT_EQ(minor, (std::vector<int32_t>{54, 34, 14}));
+    log.SetRange(1e-6, 1e6);
+    log.PixelLength = 60;
+    log.BuildTicks();
+    std::vector<int32_t> thin;
+    for (const TTick &t : Of(log.Ticks, false, tkGrid))
+        thin.push_back(t.Pos);
+    EXPECT_EQ(thin, (std::vector<int32_t>{54, 34, 14}));
 }
-
-TEST(AxisTr, LogBelowOneDecadeUsesTenLinearTicks) {
-    TLogAxisTr a;
-    a.SetRange(2, 5);
-    a.PixelLength = 300;
-    a.BuildTicks();
-    EXPECT_EQ(Labels(a.Ticks), (QStringList{"2", "2.5", "3", "3.5", "4", "4.5", "5"}));
-    EXPECT_EQ(a.Ticks.size(), 7u);
-}
-

@@ -4,6 +4,7 @@
 #include "graph/widgets/XYGraph.h"
 
 #include <QAction>
+#include <QMimeData>
 #include <gtest/gtest.h>
 
 using namespace tessel;
@@ -68,6 +69,8 @@ TEST_F(SignalsTest, DroppedDataSetsAreAddedOnceAndListed) {
     TDragDependency drag;
     drag.Add(&w.LineSet[3]);
     drag.Add(&other);
+    QMimeData foreign;
+    EXPECT_EQ(w.Graph->DropDependencies(&foreign), 0);
     EXPECT_EQ(w.Graph->DropDependencies(&drag), 1);
     EXPECT_EQ(w.Graph->DropDependencies(&drag), 0);
     EXPECT_EQ(w.DataEdit->Model().RowOf(&other), 13);
