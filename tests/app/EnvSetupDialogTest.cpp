@@ -29,51 +29,32 @@ protected:
 };
 } // namespace
 
-TEST_F(EnvDialogTest, FirstStartShowsTheDefaults) {
-    env.Restore();
+TEST_F(EnvDialogTest, ControlsShowTheSettingsAndOnlyOkAppliesThem) {
+    env.ExcludeCh = false;
+    env.AutoReconnect = true;
+    env.ReorderOnNew = 2;
+    cols[1] = false;
     dlg.LoadControls();
-    EXPECT_TRUE(dlg.cbShowDialogs->isChecked());
-    EXPECT_TRUE(dlg.cbExcludeCh->isChecked());
-    for (QCheckBox *c : {dlg.cbAutoScale, dlg.cbCreateExp, dlg.cbShowWizard, dlg.cbPrintNotes, dlg.cbPrintData,
-                         dlg.cbAutoReconnect})
-        EXPECT_FALSE(c->isChecked()) << c->text().toStdString();
-    EXPECT_TRUE(dlg.rbReorder[0]->isChecked());
-    EXPECT_EQ(dlg.windowTitle(), "Environment Options");
-    EXPECT_EQ(dlg.cbColumns[0]->text(), "Index Number");
-    EXPECT_EQ(dlg.cbColumns[14]->text(), "Device");
-}
+    EXPECT_TRUE(dlg.cbShowDialogs->isChecked() && dlg.cbAutoReconnect->isChecked() && dlg.rbReorder[2]->isChecked());
+    EXPECT_FALSE(dlg.cbExcludeCh->isChecked() || dlg.cbAutoScale->isChecked() || dlg.cbColumns[1]->isChecked());
 
-TEST_F(EnvDialogTest, OkAppliesEveryControlAndWritesTheIni) {
-    dlg.LoadControls();
-    dlg.cbAutoScale->setChecked(true);
-    dlg.cbPrintData->setChecked(true);
-    dlg.cbShowDialogs->setChecked(false);
-    dlg.rbReorder[3]->setChecked(true);
-    dlg.cbColumns[2]->setChecked(false);
-    dlg.edThickness->setValue(3);
-    dlg.edBootFile->setText("/boot/image.bin");
-    dlg.Apply();
-    EXPECT_TRUE(env.AutoScaleAfterStop);
-    EXPECT_TRUE(env.PrintData);
-    EXPECT_FALSE(env.ShowDialogs);
-    EXPECT_EQ(env.ReorderOnNew, 3);
-    EXPECT_FALSE(cols[2]);
+    for (bool ok : {false, true}) {
+        dlg.LoadControls();
+        dlg.cbAutoScale->setChecked(true);
+        dlg.cbPrintData->setChecked(true);
+        dlg.cbShowDialogs->setChecked(false);
+        dlg.rbReorder[3]->setChecked(true);
+        dlg.cbColumns[2]->setChecked(false);
+        dlg.edThickness->setValue(3);
+        dlg.edBootFile->setText("/boot/image.bin");
+        ok ? dlg.Apply() : dlg.reject();
+        EXPECT_EQ(env.AutoScaleAfterStop && env.PrintData && !env.ShowDialogs && !cols[2], ok);
+        EXPECT_EQ(env.ReorderOnNew, ok ? 3 : 2);
+        EXPECT_EQ(thickness, ok ? 3 : 1);
+        EXPECT_EQ(env.BootFile, ok ? "/boot/image.bin" : "");
+        EXPECT_EQ(saves, ok ? 1 : 0);
+    }
     EXPECT_TRUE(cols[15] && cols[16]); // no check boxes: untouched
-    EXPECT_EQ(thickness, 3);
-    EXPECT_EQ(env.BootFile, "/boot/image.bin");
-    EXPECT_EQ(saves, 1);
-}
-
-TEST_F(EnvDialogTest, CancelKeepsEverything) {
-    dlg.LoadControls();
-    dlg.cbAutoScale->setChecked(true);
-    dlg.cbColumns[0]->setChecked(false);
-    dlg.edThickness->setValue(5);
-    dlg.reject();
-    EXPECT_FALSE(env.AutoScaleAfterStop);
-    EXPECT_TRUE(cols[0]);
-    EXPECT_EQ(thickness, 1);
-    EXPECT_EQ(saves, 0);
 }
 
 TEST_F(EnvDialogTest, RefusedIniWriteIsReportedAndValuesStayApplied) {

@@ -28,23 +28,6 @@ protected:
 };
 } // namespace
 
-TEST_F(ConfigTest, DefaultsWhenNothingIsThere) {
-    const TInstrumentConfig c = ReadInstrumentConfig(dir.path("missing.ini"), kDev);
-    EXPECT_EQ(c.MoChA, 1.0);
-    EXPECT_EQ(c.BitResB, 1);
-    EXPECT_EQ(c.Compiler.TimeBase, 1e-7);
-    EXPECT_EQ(c.Compiler.TimePropagation, 4e-7);
-    EXPECT_EQ(c.Compiler.SampleDistanceA, 1.0);
-    EXPECT_EQ(c.Compiler.MaxEvents, 32768);
-    EXPECT_EQ(c.Compiler.TimerBits, 22);
-    EXPECT_EQ(c.MaxSignals, 10);
-    EXPECT_EQ(c.DacAliases[3], "DAC5");
-    EXPECT_TRUE(c.DePrnCol[16]);
-    EXPECT_EQ(c.Compiler.Bounds[7].PulseMax.Limit, 0.0);
-    EXPECT_FALSE(c.Compiler.Bounds[7].PulseMax.IsError);
-    EXPECT_TRUE(messages.entries.empty());
-}
-
 TEST_F(ConfigTest, ClampsAndTolerantIntegers) {
     struct {
         QString line;
@@ -63,9 +46,7 @@ TEST_F(ConfigTest, ClampsAndTolerantIntegers) {
     EXPECT_EQ(read("SamplesPerEvent=0").Compiler.SamplesPerEventA, 1);
     EXPECT_EQ(read("SamplesPerEvent=0x10").Compiler.SamplesPerEventB, 16);
     EXPECT_TRUE(messages.entries.empty()); // integers never report
-}
-
-TEST_F(ConfigTest, DetectorTextMustBeExactlyUnsigned) {
+    // The detector text must be exactly "unsigned".
     EXPECT_TRUE(read("DetectorA=unsigned").DetectorAUnsigned);
     EXPECT_FALSE(read("DetectorA=Unsigned").DetectorAUnsigned);
     EXPECT_FALSE(read("DetectorB=").DetectorBUnsigned);
@@ -82,22 +63,22 @@ TEST_F(ConfigTest, UnreadableFloatReportsOnceAndKeepsDefault) {
 
 TEST_F(ConfigTest, EventBoundsFieldsAndFlags) {
     const TInstrumentConfig c = read("", "Bit3=1e-6; 2 ;0;5;EE\nBit4=;;;;\nBit5=1;x;3;4;eEwE\nBit15=0.5");
-    const TLineBounds &b3 = c.Compiler.Bounds[3];
-    EXPECT_EQ(b3.SpaceMin.Limit, 1e-6);
-    EXPECT_EQ(b3.SpaceMax.Limit, 2);
-    EXPECT_EQ(b3.PulseMax.Limit, 5);
-    EXPECT_TRUE(b3.SpaceMin.IsError && b3.SpaceMax.IsError);
-    EXPECT_FALSE(b3.PulseMin.IsError || b3.PulseMax.IsError);
-    const TLineBounds &b4 = c.Compiler.Bounds[4];
-    EXPECT_EQ(b4.SpaceMin.Limit + b4.SpaceMax.Limit + b4.PulseMin.Limit + b4.PulseMax.Limit, 0);
-    EXPECT_FALSE(b4.SpaceMin.IsError || b4.PulseMax.IsError);
-    const TLineBounds &b5 = c.Compiler.Bounds[5];
-    EXPECT_EQ(b5.SpaceMax.Limit, 0); // not a number, no report
-    EXPECT_FALSE(b5.SpaceMin.IsError);
-    EXPECT_TRUE(b5.SpaceMax.IsError);
-    EXPECT_FALSE(b5.PulseMin.IsError);
-    EXPECT_TRUE(b5.PulseMax.IsError);
-    EXPECT_EQ(c.Compiler.Bounds[15].SpaceMin.Limit, 0.5);
+    // Limits and error flags in the order space min, space max, pulse min, pulse max.
+    const auto limits = [&](int line) {
+        const TLineBounds &b = c.Compiler.Bounds[size_t(line)];
+        return std::vector<double>{b.SpaceMin.Limit, b.SpaceMax.Limit, b.PulseMin.Limit, b.PulseMax.Limit};
+    };
+    const auto errors = [&](int line) {
+        const TLineBounds &b = c.Compiler.Bounds[size_t(line)];
+        return std::vector<bool>{b.SpaceMin.IsError, b.SpaceMax.IsError, b.PulseMin.IsError, b.PulseMax.IsError};
+    };
+    EXPECT_EQ(limits(3), (std::vector<double>{1e-6, 2, 0, 5}));
+    EXPECT_EQ(errors(3), (std::vector<bool>{true, true, false, false}));
+    EXPECT_EQ(limits(4), (std::vector<double>{0, 0, 0, 0}));
+    EXPECT_EQ(errors(4), (std::vector<bool>{false, false, false, false}));
+    EXPECT_EQ(limits(5), (std::vector<double>{1, 0, 3, 4})); // "x" is not a number: no report
+    EXPECT_EQ(errors(5), (std::vector<bool>{false, true, false, true}));
+    EXPECT_EQ(limits(15), (std::vector<double>{0.5, 0, 0, 0}));
     EXPECT_TRUE(messages.entries.empty());
 }
 

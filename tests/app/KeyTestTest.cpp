@@ -62,15 +62,9 @@ TEST(KeyTest, LevelsSentByTypeAndFirmware) {
     const Case cases[] = {
         {"firmware 1.8: no reset macros", ModelT2, 8, &TKeyTest::Show, five},
         {"firmware 1.9: reset macros first", ModelT2, 9, &TKeyTest::Show, macros + five},
-        {"ModelW: three levels, 100 ms apart",
-         ModelW,
-         8,
-         &TKeyTest::SendVoltages,
+        {"ModelW: three levels, 100 ms apart", ModelW, 8, &TKeyTest::SendVoltages,
          {"SA1 e803", "pause 100", "SA2 0002", "pause 100", "SA3 3200", "pause 100"}},
-        {"ModelW after a run: those three to 0",
-         ModelW,
-         8,
-         &TKeyTest::ResetFlashLevels,
+        {"ModelW after a run: those three to 0", ModelW, 8, &TKeyTest::ResetFlashLevels,
          {"SA1 0000", "pause 100", "SA2 0000", "pause 100", "SA3 0000", "pause 100"}},
     };
     for (const Case &c : cases) {

@@ -29,44 +29,32 @@ QString sendFromThread(const QString &name, bool *delivered, const QString &open
 }
 } // namespace
 
-TEST(StartServer, ConsumesEveryRequestAndStartsOnlyWhenEnabled) {
+TEST(StartServer, ConsumesEveryRequestStartsOnlyWhenEnabledAndOpensFiles) {
     bool enabled = false;
     int starts = 0;
+    QStringList opened;
     TStartServer server([&] { return enabled; }, [&] { ++starts; });
     const QString name = QStringLiteral("TesselStartTest-%1").arg(QCoreApplication::applicationPid());
+    QString reply;
+    EXPECT_FALSE(TStartServer::Send(&reply, name, 300)) << "nobody listening";
     ASSERT_TRUE(server.Listen(name));
 
     bool delivered = false;
     EXPECT_EQ(sendFromThread(name, &delivered), "ignored");
     EXPECT_TRUE(delivered);
     EXPECT_EQ(starts, 0);
-
     enabled = true;
     EXPECT_EQ(sendFromThread(name, &delivered), "started");
     QCoreApplication::processEvents();
     EXPECT_EQ(starts, 1);
-}
 
-TEST(StartServer, OpenRequestsNameAFileAndNeverStart) {
-    int starts = 0;
-    QStringList opened;
-    TStartServer server([] { return true; }, [&] { ++starts; });
-    const QString name = QStringLiteral("TesselOpenTest-%1").arg(QCoreApplication::applicationPid());
-    ASSERT_TRUE(server.Listen(name));
-    bool delivered = false;
+    // An open request names a file and never starts a measurement.
     EXPECT_EQ(sendFromThread(name, &delivered, "/data/leaf 3.exp"), "ignored");
     server.OnOpen = [&](const QString &f) { opened << f; };
     EXPECT_EQ(sendFromThread(name, &delivered, "/data/leaf 3.exp"), "opened");
     QCoreApplication::processEvents();
     EXPECT_EQ(opened, QStringList{"/data/leaf 3.exp"});
-    EXPECT_EQ(starts, 0);
-}
-
-TEST(StartServer, NobodyListening) {
-    bool delivered = true;
-    QString reply;
-    delivered = TStartServer::Send(&reply, QStringLiteral("TesselStartNobody-%1").arg(QCoreApplication::applicationPid()), 300);
-    EXPECT_FALSE(delivered);
+    EXPECT_EQ(starts, 1);
 }
 
 TEST(MDIList, ChangesAndActiveRole) {
