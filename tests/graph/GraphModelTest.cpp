@@ -1,5 +1,4 @@
-#include "common/MessageService.h"
-#include "data/Vector.h"
+#include "GraphTestSupport.h"
 #include "graph/DataEditModel.h"
 #include "graph/GraphModel.h"
 
@@ -10,19 +9,9 @@
 #include <memory>
 
 using namespace tessel;
+using namespace tessel::test;
 
 namespace {
-
-struct Curve {
-    TDoubleVector x, y;
-    TDependency d{&x, &y};
-    Curve(std::initializer_list<std::pair<double, double>> pts) {
-        for (auto [a, b] : pts) {
-            x.Add(a);
-            y.Add(b);
-        }
-    }
-};
 
 // A graph laid out on a 0..100 x 0..100 value grid of 100 pixels each way.
 struct Fixture {
@@ -57,13 +46,12 @@ TEST(GraphModel, AutoScale) {
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         Fixture f;
-        TDoubleVector x, y;
+        Curve k({});
         for (auto [a, b] : c.pts) {
-            x.Add(a);
-            y.Add(b);
+            k.x.Add(a);
+            k.y.Add(b);
         }
-        TDependency d(&x, &y);
-        f.g.AddDependency(&d);
+        f.g.AddDependency(&k.d);
         if (c.xlo > c.xhi) {
             f.g.AutoScaleX();
             EXPECT_EQ(f.g.XAxis()->RangeMin(), c.pts.front().first);

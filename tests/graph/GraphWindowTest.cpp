@@ -1,5 +1,4 @@
-#include "common/MessageService.h"
-#include "data/Vector.h"
+#include "GraphTestSupport.h"
 #include "graph/widgets/GraphWindow.h"
 #include "graph/widgets/XYDEdit.h"
 #include "graph/widgets/XYGraph.h"
@@ -8,29 +7,13 @@
 #include <gtest/gtest.h>
 
 using namespace tessel;
+using namespace tessel::test;
+using GraphWindowTest = GraphWidgetTest;
 
 namespace {
 
-struct Line {
-    TDoubleVector x, y;
-    TDependency d{&x, &y};
-    Line(double x0, double x1, double y0 = 0, double y1 = 1) {
-        for (int i = 0; i <= 10; ++i) {
-            x.Add(x0 + (x1 - x0) * i / 10);
-            y.Add(y0 + (y1 - y0) * i / 10);
-        }
-    }
-};
-
-class GraphWindowTest : public ::testing::Test {
-protected:
-    void SetUp() override { SetMessageService(&msgs); }
-    void TearDown() override { SetMessageService(nullptr); }
-    RecordingMessageService msgs;
-};
-
 TEST_F(GraphWindowTest, LogScaleXRefusesDataSetsStartingAtZero) {
-    Line a(1, 10), b(0, 10);
+    Curve a(1.0, 10.0), b(0.0, 10.0);
     TfrmGraph w{TGraphBounds{}};
     w.Graph->AddDependency(&a.d);
     w.mniLogScaleX->trigger();
@@ -69,7 +52,7 @@ TEST_F(GraphWindowTest, AxesKeepTheBoundsGivenAtCreation) {
     bounds.YLinCeil = 5;
     bounds.XLogFloor = 2;
     bounds.XLogCeil = 20;
-    Line a(-10, 100, -100, 100);
+    Curve a(-10.0, 100, -100, 100);
     TfrmGraph w(bounds);
     w.Graph->AddDependency(&a.d);
     w.mniAutoScaleXY->trigger();

@@ -1,6 +1,5 @@
-#include "common/MessageService.h"
+#include "GraphTestSupport.h"
 #include "common/NumberText.h"
-#include "data/Vector.h"
 #include "graph/widgets/GraphWindow.h"
 #include "graph/widgets/ManualScale.h"
 #include "graph/widgets/XYGraph.h"
@@ -11,31 +10,17 @@
 #include <memory>
 
 using namespace tessel;
+using namespace tessel::test;
 
 namespace {
 
-struct Line {
-    TDoubleVector x, y;
-    TDependency d{&x, &y};
-    Line(double x0, double x1, double y0, double y1) {
-        for (int i = 0; i <= 10; ++i) {
-            x.Add(x0 + (x1 - x0) * i / 10);
-            y.Add(y0 + (y1 - y0) * i / 10);
-        }
-    }
-};
-
-class ManualScaleTest : public ::testing::Test {
-protected:
-    void SetUp() override { SetMessageService(&msgs); }
-    void TearDown() override { SetMessageService(nullptr); }
+struct ManualScaleTest : GraphWidgetTest {
     static void Enter(TGraphMscl &dlg, const char *x0, const char *x1, const char *y0, const char *y1) {
         dlg.edXMin->setText(x0);
         dlg.edXMax->setText(x1);
         dlg.edYMin->setText(y0);
         dlg.edYMax->setText(y1);
     }
-    RecordingMessageService msgs;
 };
 
 TEST_F(ManualScaleTest, SetOrdersEachPairAndLetsTheAxisBoundsApply) {
@@ -55,7 +40,7 @@ TEST_F(ManualScaleTest, SetOrdersEachPairAndLetsTheAxisBoundsApply) {
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        Line a(1, 10, 0, 4);
+        Curve a(1.0, 10, 0, 4);
         TfrmGraph w{TGraphBounds{}};
         w.Graph->AddDependency(&a.d);
         if (c.logX)
@@ -80,7 +65,7 @@ TEST_F(ManualScaleTest, SetOrdersEachPairAndLetsTheAxisBoundsApply) {
 }
 
 TEST_F(ManualScaleTest, FollowsTheAttachedWindowUntilDetachedOrDestroyed) {
-    Line a(1, 10, 0, 4);
+    Curve a(1.0, 10, 0, 4);
     auto w = std::make_unique<TfrmGraph>(TGraphBounds{});
     w->Graph->AddDependency(&a.d);
     TGraphMscl dlg;

@@ -1,4 +1,4 @@
-#include "common/MessageService.h"
+#include "GraphTestSupport.h"
 #include "graph/widgets/Signals.h"
 #include "graph/widgets/XYDEdit.h"
 #include "graph/widgets/XYGraph.h"
@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 using namespace tessel;
+using namespace tessel::test;
+using SignalsTest = GraphWidgetTest;
 
 namespace {
 
@@ -17,13 +19,6 @@ std::vector<double> Values(const TVector &v) {
         out.push_back(v.Value(i));
     return out;
 }
-
-class SignalsTest : public ::testing::Test {
-protected:
-    void SetUp() override { SetMessageService(&msgs); }
-    void TearDown() override { SetMessageService(nullptr); }
-    RecordingMessageService msgs;
-};
 
 TEST_F(SignalsTest, LinesFollowTheEventsAndTheOffsetItems) {
     TSignals w{TGraphBounds{}};

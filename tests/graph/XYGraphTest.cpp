@@ -1,5 +1,4 @@
-#include "common/MessageService.h"
-#include "data/Vector.h"
+#include "GraphTestSupport.h"
 #include "graph/widgets/DepSel.h"
 #include "graph/widgets/XYDEdit.h"
 #include "graph/widgets/XYGraph.h"
@@ -14,28 +13,10 @@
 #include <memory>
 
 using namespace tessel;
+using namespace tessel::test;
+using XYGraphTest = GraphWidgetTest;
 
 namespace {
-
-// A data set over its own vectors.
-struct Curve {
-    TDoubleVector x, y;
-    TDependency d{&x, &y};
-    Curve(int n, const std::function<double(double)> &f, double x0 = 0, double x1 = 1) {
-        for (int i = 0; i < n; ++i) {
-            const double t = x0 + (x1 - x0) * i / std::max(1, n - 1);
-            x.Add(t);
-            y.Add(f(t));
-        }
-    }
-};
-
-class XYGraphTest : public ::testing::Test {
-protected:
-    void SetUp() override { SetMessageService(&msgs); }
-    void TearDown() override { SetMessageService(nullptr); }
-    RecordingMessageService msgs;
-};
 
 TEST_F(XYGraphTest, IdleDrawingFinishesInStepsAndReportsDone) {
     Curve c(300000, [](double t) { return std::sin(40 * t); });
