@@ -93,7 +93,7 @@ TEST(MonitorDecoder, PacketStreamCases) {
 TEST(MonitorDecoder, SimpleStreamAndForms) {
     TMonitorDecoder d(TMonitorForm::Simple, kScale);
     Queue q;
-    const auto shown = q.feed(d, QByteArray::fromHex("ffff0500" "0100"));
+    const auto shown = q.feed(d, QByteArray::fromHex("ffff05000100"));
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_DOUBLE_EQ(shown[0].A, -0.5);
     EXPECT_DOUBLE_EQ(shown[0].B, 1.25);
@@ -191,11 +191,8 @@ TEST(MonitorRange, StoreRoundTripAndDefaults) {
         fresh.RestoreFrom(s);
     }
     EXPECT_GT(changes, 0);
-    for (auto ch : {TMonitorRange::A, TMonitorRange::B}) {
-        EXPECT_EQ(fresh.Low(ch), 12);
-        EXPECT_EQ(fresh.High(ch), -12);
-        EXPECT_FALSE(fresh.Symetrize(ch));
-    }
+    for (auto ch : {TMonitorRange::A, TMonitorRange::B})
+        EXPECT_EQ(QList({fresh.Low(ch), fresh.High(ch), int(fresh.Symetrize(ch))}), QList({12, -12, 0}));
 
     TMonitorRange r;
     r.SetLow(TMonitorRange::A, 3);
@@ -213,12 +210,9 @@ TEST(MonitorRange, StoreRoundTripAndDefaults) {
     EXPECT_TRUE(s.Boolean("BSymetrize"));
     TMonitorRange back;
     back.RestoreFrom(s);
-    EXPECT_EQ(back.Low(TMonitorRange::A), 3);
-    EXPECT_EQ(back.High(TMonitorRange::A), -9);
-    EXPECT_EQ(back.Low(TMonitorRange::B), 4);
-    EXPECT_EQ(back.High(TMonitorRange::B), -4);
-    EXPECT_TRUE(back.Symetrize(TMonitorRange::B));
-    EXPECT_FALSE(back.Symetrize(TMonitorRange::A));
+    const auto a = TMonitorRange::A, b = TMonitorRange::B;
+    EXPECT_EQ(QList({back.Low(a), back.High(a), int(back.Symetrize(a)), back.Low(b), back.High(b), int(back.Symetrize(b))}),
+              QList({3, -9, 0, 4, -4, 1}));
 
     // A ticked box runs its rule: its pair comes out mirrored even when only
     // the other channel's positions were stored (a pair at 0 has no range).
