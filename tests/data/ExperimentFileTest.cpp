@@ -165,11 +165,9 @@ TEST_F(ExperimentFile, MeasurementsComeBackInOrder) {
     TExperimentModel back;
     ASSERT_TRUE(LoadBytes(Save(m), back));
     ASSERT_EQ(back.RecordCount(), 3);
-    EXPECT_TRUE(back.LogarithmicX);
-    EXPECT_EQ(back.MeasurementCounter, 2);
-    EXPECT_EQ(back.Current().A.Set->PlannedCount(), 0);
-    EXPECT_EQ(back.Record(2).A.Set->Caption, "Data Set A( 0 )");
-    EXPECT_EQ(back.Record(1).B.Set->Caption, "Data Set B( 1 )");
+    EXPECT_EQ(QList({int(back.LogarithmicX), back.MeasurementCounter, back.Current().A.Set->PlannedCount()}),
+              QList({1, 2, 0}));
+    EXPECT_EQ(back.Record(2).A.Set->Caption + ", " + back.Record(1).B.Set->Caption, "Data Set A( 0 ), Data Set B( 1 )");
     EXPECT_EQ(back.Record(1).Time, m.Record(1).Time);
     EXPECT_EQ(back.Record(1).VarValues, m.Record(1).VarValues);
     EXPECT_EQ(back.Record(1).B.Y->Value(2), m.Record(1).B.Y->Value(2));
@@ -276,15 +274,11 @@ TEST(ExperimentModel, PrepareNumbersAndColoursEachPair) {
     m.MeasurementCounter = 13;
     m.PrepareMeasurementDataSets(100, 0);
     const TMeasurementRecord &r = m.Current();
-    EXPECT_EQ(r.A.Set->Color, 0x000000u); // the 14th pair reuses the first colour
-    EXPECT_EQ(r.B.Set->Brush.Color, 0xFFFFFFu);
-    EXPECT_EQ(r.A.Set->Caption, "Data Set A( 13 )");
-    EXPECT_EQ(r.B.Set->Caption, "Data Set B( 13 )");
-    EXPECT_EQ(r.A.Set->PointStyle, ptCircle);
-    EXPECT_EQ(r.B.Set->PointStyle, ptSquare);
-    EXPECT_EQ(r.A.Set->PlannedCount(), 100);
-    EXPECT_EQ(r.B.Set->PlannedCount(), 0);
-    EXPECT_EQ(m.MeasurementCounter, 14);
+    // The 14th pair reuses the first colours.
+    EXPECT_EQ(std::make_tuple(r.A.Set->Color, r.B.Set->Brush.Color, r.A.Set->PointStyle, r.B.Set->PointStyle),
+              std::make_tuple(0x000000u, 0xFFFFFFu, ptCircle, ptSquare));
+    EXPECT_EQ(r.A.Set->Caption + ", " + r.B.Set->Caption, "Data Set A( 13 ), Data Set B( 13 )");
+    EXPECT_EQ(QList({r.A.Set->PlannedCount(), r.B.Set->PlannedCount(), m.MeasurementCounter}), QList({100, 0, 14}));
 
     TExperimentModel log;
     log.LogarithmicX = true;
@@ -304,8 +298,7 @@ TEST(ExperimentModel, ScalingBuildsTheChannelChains) {
     r.A.Set->SetCount(1);
     r.A.Y->SetItem(0, 10);
     EXPECT_EQ(r.A.Y->Value(0), 19);
-    EXPECT_EQ(r.B.Set->Thickness, 3);
-    EXPECT_EQ(r.A.Set->Thickness, 1);
+    EXPECT_EQ(QList({r.B.Set->Thickness, r.A.Set->Thickness}), QList({3, 1}));
     EXPECT_EQ(r.A.Set->DrawStyle, dsPoint);
     EXPECT_EQ(r.A.X->Transformation(), &m.TrTime());
 }
