@@ -221,10 +221,8 @@ TEST_F(ExperimentDocTest, SavedExperimentReadsBackEqual) {
 
     auto copy = newDoc();
     ASSERT_TRUE(copy->Load(first));
-    EXPECT_EQ(copy->DocName, first);
-    EXPECT_EQ(copy->Protocol.Title, "Quenching analysis");
-    EXPECT_EQ(copy->Protocol.Description, "Leaf 3\nsecond line");
-    EXPECT_EQ(copy->Protocol.Text, "; quenching\nGain = 3");
+    EXPECT_EQ(QStringList({copy->DocName, copy->Protocol.Title, copy->Protocol.Description, copy->Protocol.Text}),
+              QStringList({first, "Quenching analysis", "Leaf 3\nsecond line", "; quenching\nGain = 3"}));
     EXPECT_EQ(copy->Model.RecordCount(), 4);
     copy->FileOp.ForceSaveAs = true;
     dialogs.answer(second);

@@ -186,11 +186,9 @@ TEST_F(PrintCommandsTest, PreviewTakesTheWindowUntilItsClose) {
 
 TEST_F(PrintCommandsTest, PageSetupIsReadAtFirstShowAndKeptAtClose) {
     TPagePrinter &prn = printing->Prn();
-    EXPECT_EQ(prn.FriendlyHeader(), "&c &i &r &t  &D");
-    EXPECT_EQ(prn.FriendlyFooter(), "&l &F &r &p");
-    EXPECT_EQ(prn.MarginLeft(), 1.0);
-    EXPECT_EQ(prn.MarginTop(), 1.5369458128078817);
-    EXPECT_EQ(prn.Font.family(), "Courier New");
+    EXPECT_EQ(QStringList({prn.FriendlyHeader(), prn.FriendlyFooter(), prn.Font.family()}),
+              QStringList({"&c &i &r &t  &D", "&l &F &r &p", "Courier New"}));
+    EXPECT_EQ(QList({prn.MarginLeft(), prn.MarginTop()}), QList({1.0, 1.5369458128078817}));
 
     WhenModal([](QWidget *w) {
         auto *dlg = qobject_cast<TfrmPrintSetup *>(w);
@@ -202,8 +200,7 @@ TEST_F(PrintCommandsTest, PageSetupIsReadAtFirstShowAndKeptAtClose) {
     });
     trigger("mniPageSetup");
     EXPECT_EQ(prn.FriendlyFooter(), "&l &F &c Lab book &r &p");
-    EXPECT_EQ(prn.MeasureUnit(), muMillimeters);
-    EXPECT_EQ(prn.MarginTop(), 39);
+    EXPECT_EQ(QList({double(prn.MeasureUnit()), prn.MarginTop()}), QList({double(muMillimeters), 39.0}));
 
     stop();
     TPageSetup stored;
