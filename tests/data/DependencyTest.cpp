@@ -81,10 +81,8 @@ TEST(Dependency, StreamRoundTripAndDataOnly) {
     c.set.Color = 0xABCDEF;
     s.Seek(0);
     c.set.LoadFromStream(s, true);
-    EXPECT_EQ(c.set.Caption, "mine");
-    EXPECT_EQ(c.set.Color, 0xABCDEFu);
-    EXPECT_TRUE(c.set.Visible);
-    EXPECT_EQ(c.set.Count(), 100);
+    EXPECT_EQ(std::make_tuple(c.set.Caption, c.set.Color, c.set.Visible, c.set.Count()),
+              std::make_tuple(QString("mine"), 0xABCDEFu, true, 100));
     EXPECT_EQ(c.y.GetItem(1), 293);
     EXPECT_EQ(s.Remaining(), 0);
 }

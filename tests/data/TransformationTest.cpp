@@ -1,6 +1,7 @@
 #include "data/Stream.h"
 #include "data/Vector.h"
 
+#include <QList>
 #include <gtest/gtest.h>
 
 using namespace tessel;
@@ -70,11 +71,8 @@ TEST(Transformation, StreamFormNeedsTheWritersShape) {
     s2.SetTransformBefore(&m2);
     s.Seek(0);
     s2.LoadFromStream(s);
-    EXPECT_EQ(s2.AddKoef, -7);
-    EXPECT_EQ(m2.MulKoef, 2);
-    EXPECT_EQ(m2.AddKoef, 0.5);
-    EXPECT_EQ(b2.MulKoef, 1.25);
-    EXPECT_EQ(s.ReadF64(), 99);
+    EXPECT_EQ(QList<double>({s2.AddKoef, m2.MulKoef, m2.AddKoef, b2.MulKoef, s.ReadF64()}),
+              QList<double>({-7, 2, 0.5, 1.25, 99}));
 
     // A one-level reader stops after 16 bytes and leaves the rest unread.
     TLinTransformation single;
