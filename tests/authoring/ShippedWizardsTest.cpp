@@ -50,7 +50,7 @@ QStringList Check(TWizardFile &w, std::initializer_list<std::pair<const char *, 
 
 } // namespace
 
-TEST(ShippedWizards, ListedWithPictureAndExpandWithDefaults) {
+TEST(ShippedWizards, ListedWithPictureAndDefaultsPassTheirChecks) {
     const std::vector<Listed> listed = ListedWizards();
     ASSERT_EQ(listed.size(), 4u);
     for (const Listed &l : listed) {
@@ -62,11 +62,7 @@ TEST(ShippedWizards, ListedWithPictureAndExpandWithDefaults) {
         EXPECT_FALSE(w.Title().isEmpty());
         TWizardFieldValues fields(w);
         EXPECT_EQ(w.CheckAndStore(fields), QStringList());
-        w.Expand();
-        const QStringList out = w.OutputLines();
-        EXPECT_TRUE(out.contains("include \"device.inc\""));
-        for (const QString &line : out)
-            EXPECT_FALSE(line.contains('%')) << line.toStdString();
+        // What the defaults expand to is built for every type by the wizard command's test.
         // Every displayed value starts within its limits.
         for (const TWizardGroup &g : w.Groups())
             for (const TWizardVariable &v : g.Variables)
