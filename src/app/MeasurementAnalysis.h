@@ -6,8 +6,12 @@
 #include "data/analysis/ProtocolMarks.h"
 #include "device/DeviceTypes.h"
 
+#include "data/Dependency.h"
+
 #include <QJsonObject>
+#include <QPointF>
 #include <QString>
+#include <QStringList>
 #include <map>
 #include <vector>
 
@@ -44,6 +48,28 @@ private:
     std::map<TDevice, TAnalysisSetup> m_setups;
     std::map<std::pair<TDevice, QString>, TProtocolMarks> m_marks;
 };
+
+// The parameters table of the experiment window: one row per analysed
+// channel of each measurement (newest first), then one per flash of a series.
+struct TParameterCell {
+    QString Text;
+    QString Tip; // why a value is missing
+};
+struct TParameterRow {
+    std::vector<TParameterCell> Cells;
+    bool Step = false;
+};
+QStringList ParameterTableTitles();
+std::vector<TParameterRow> ParameterTableRows(const TExperimentModel &m, const std::vector<TRecordAnalysis> &all);
+
+// ETR against PAR of each channel whose flashes saw different light levels
+// (a light curve), by rising PAR.
+struct TEtrCurve {
+    QString Caption;
+    TColor Color = 0;
+    std::vector<QPointF> Points;
+};
+std::vector<TEtrCurve> EtrCurves(const TExperimentModel &m, const std::vector<TRecordAnalysis> &all);
 
 // The parameters of one measurement as AnalysisJson gives them, for writers
 // of whole records (the JSON export).
