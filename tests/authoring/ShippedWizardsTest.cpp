@@ -65,6 +65,7 @@ TEST(ShippedWizards, ListedWithPictureAndExpandWithDefaults) {
         w.Expand();
         const QStringList out = w.OutputLines();
         EXPECT_TRUE(out.contains("include \"device.inc\""));
+        EXPECT_TRUE(out.contains(" mark Fm")) << "the flash's samples are marked";
         for (const QString &line : out)
             EXPECT_FALSE(line.contains('%')) << line.toStdString();
         // Every displayed value starts within its limits.
@@ -95,6 +96,8 @@ TEST(ShippedWizards, TriggersKeepTheValuesConsistent) {
         EXPECT_EQ(w.FindVariable("FarRedTime")->Value, 3);
         EXPECT_EQ(w.FindVariable("TotalTime")->Value, 20 + 120 + 3 + 1);
         EXPECT_FALSE(Check(w, {{"FlashPeriod", 1}}).isEmpty()); // 0.8 s flashes every second
+        // Marked samples halfway between the trace's need the flashes on its grid.
+        EXPECT_FALSE(Check(w, {{"FlashPeriod", 20}, {"SampleStep", 300}}).isEmpty());
     }
     {
         TWizardFile w = LoadedWizard("LightCurve.wzd");
@@ -106,5 +109,6 @@ TEST(ShippedWizards, TriggersKeepTheValuesConsistent) {
         EXPECT_FALSE(w.OutputLines().contains("var Step4 = 35"));
         EXPECT_EQ(w.FindVariable("TotalTime")->Value, 3 * 25 + 5);
         EXPECT_FALSE(Check(w, {{"Steps", 8}, {"StepTime", 600}, {"SampleStep", 10}}).isEmpty());
+        EXPECT_FALSE(Check(w, {{"Steps", 3}, {"StepTime", 25}, {"SampleStep", 300}}).isEmpty());
     }
 }
