@@ -65,7 +65,7 @@ TEST(ShippedWizards, ListedWithPictureAndExpandWithDefaults) {
         w.Expand();
         const QStringList out = w.OutputLines();
         EXPECT_TRUE(out.contains("include \"device.inc\""));
-        EXPECT_TRUE(out.contains(" mark Fm")) << "the flash's samples are marked";
+        EXPECT_TRUE(out.join(QLatin1Char('\n')).contains(" mark Fm")) << "the flash's samples are marked";
         for (const QString &line : out)
             EXPECT_FALSE(line.contains('%')) << line.toStdString();
         // Every displayed value starts within its limits.

@@ -19,11 +19,15 @@ namespace {
 
 // The leaf: dark-adapted Fv/Fm (Fm - F0) / Fm = 0.72; the other model
 // parameters keep their defaults.
-constexpr double kF0 = 0.14, kFm = 0.5, kKClose = 120, kKOpen = 50, kSaturation = 200, kNpqMax = 2.5,
-                 kNpqHalf = 0.3, kNpqRise = 20, kF0Quench = 0.3, kMinLamp = 0.1;
+constexpr double kF0 = 0.14, kFm = 0.5, kKClose = 120, kKOpen = 50, kSaturation = 200, kNpqMax = 2.5, kNpqHalf = 0.3,
+                 kNpqRise = 20, kF0Quench = 0.3, kMinLamp = 0.1;
 
-double lamp(double level) { return kMinLamp + (1 - kMinLamp) * level; }
-double closed(double intensity) { return kKClose * intensity / (kKClose * intensity + kKOpen); }
+double lamp(double level) {
+    return kMinLamp + (1 - kMinLamp) * level;
+}
+double closed(double intensity) {
+    return kKClose * intensity / (kKClose * intensity + kKOpen);
+}
 double fluorescence(double npq, double closedShare) {
     const double f0 = kF0 / (1 + kF0Quench * npq), fm = kFm / (1 + npq);
     return f0 + (fm - f0) * closedShare;
@@ -81,7 +85,8 @@ TEST_F(AnalyzeCommand, ShippedProtocolsGiveTheModelsValues) {
     ASSERT_EQ(csv.rc, 0);
     const QStringList rows = csv.out.split("\r\n", Qt::SkipEmptyParts);
     ASSERT_EQ(rows.size(), 1 + 1 + 15);
-    EXPECT_TRUE(rows[0].startsWith("measurement,channel,step,time,Fo,Fm,Fs,Fm',Fo',PAR,Fv/Fm")) << rows[0].toStdString();
+    EXPECT_TRUE(rows[0].startsWith("measurement,channel,step,time,Fo,Fm,Fs,Fm',Fo',PAR,Fv/Fm"))
+        << rows[0].toStdString();
     for (const QString &row : rows)
         EXPECT_EQ(row.count(','), 16) << row.toStdString();
 }

@@ -1,8 +1,8 @@
 // Fluorescence parameters: every formula and each missing or degenerate input
 // by hand, the marked groups of a channel, and the marks and light the real
 // compiler library yields for a protocol.
-#include "compiler/CompilerLibrary.h"
 #include "data/analysis/Analysis.h"
+#include "compiler/CompilerLibrary.h"
 #include "data/analysis/ProtocolMarks.h"
 #include "support/TestSupport.h"
 
@@ -30,30 +30,40 @@ const double inf = std::numeric_limits<double>::infinity();
 
 // PSII share 0.5 and absorptance 0.84: ETR = PhiPSII x PAR x 0.42.
 const FormulaCase kFormulas[] = {
-    {"every input", {0.2, 1.0, 0.4, 0.8, 0.25, 100.0},
-     {0.8, 0.5, 0.25, 0.4 / 0.55, 1 - 0.55 / 0.8, 0.4 / 0.55 * 0.25 / 0.4, 21.0}, {}},
-    {"dark-adapted only", {0.2, 1.0, {}, {}, {}, {}},
+    {"every input",
+     {0.2, 1.0, 0.4, 0.8, 0.25, 100.0},
+     {0.8, 0.5, 0.25, 0.4 / 0.55, 1 - 0.55 / 0.8, 0.4 / 0.55 * 0.25 / 0.4, 21.0},
+     {}},
+    {"dark-adapted only",
+     {0.2, 1.0, {}, {}, {}, {}},
      {0.8, kNone, kNone, kNone, kNone, kNone, kNone},
      {"", "no Fs", "no Fm'", "no Fs", "no Fm'", "no Fs", "no Fs"}},
-    {"light without Fo' or PAR", {0.2, 1.0, 0.4, 0.8, {}, {}},
+    {"light without Fo' or PAR",
+     {0.2, 1.0, 0.4, 0.8, {}, {}},
      {0.8, 0.5, 0.25, kNone, kNone, kNone, kNone},
      {"", "", "", "no Fo'", "no Fo'", "no Fo'", "no PAR (actinic light not calibrated)"}},
-    {"light without the dark levels", {{}, {}, 0.4, 0.8, 0.25, 100.0},
+    {"light without the dark levels",
+     {{}, {}, 0.4, 0.8, 0.25, 100.0},
      {kNone, 0.5, kNone, 0.4 / 0.55, kNone, 0.4 / 0.55 * 0.25 / 0.4, 21.0},
      {"no Fo", "", "no Fm", "", "no Fo", "", ""}},
-    {"Fm and Fo zero", {0.0, 0.0, 0.4, 0.8, 0.25, 100.0},
+    {"Fm and Fo zero",
+     {0.0, 0.0, 0.4, 0.8, 0.25, 100.0},
      {kNone, 0.5, -1.0, 0.4 / 0.55, kNone, 0.4 / 0.55 * 0.25 / 0.4, 21.0},
      {"Fm is zero", "", "", "", "Fm - Fo is zero", "", ""}},
-    {"Fm' zero", {0.2, 1.0, 0.4, 0.0, 0.25, 100.0},
+    {"Fm' zero",
+     {0.2, 1.0, 0.4, 0.0, 0.25, 100.0},
      {0.8, kNone, kNone, 1.6, 1 + 0.25 / 0.8, 1.0, kNone},
      {"", "Fm' is zero", "Fm' is zero", "", "", "", "Fm' is zero"}},
-    {"Fm' equal to Fo'", {0.2, 1.0, 0.4, 0.5, 0.5, 100.0},
+    {"Fm' equal to Fo'",
+     {0.2, 1.0, 0.4, 0.5, 0.5, 100.0},
      {0.8, 0.2, 1.0, kNone, 1.0, kNone, 8.4},
      {"", "", "", "Fm' - Fo' is zero", "", "Fm' - Fo' is zero", ""}},
-    {"Fs zero", {0.2, 1.0, 0.0, 0.8, 0.25, 100.0},
+    {"Fs zero",
+     {0.2, 1.0, 0.0, 0.8, 0.25, 100.0},
      {0.8, 1.0, 0.25, 0.8 / 0.55, 1 - 0.55 / 0.8, kNone, 42.0},
      {"", "", "", "", "", "Fs is zero", ""}},
-    {"a value that is not finite counts as missing", {0.2, inf, 0.4, 0.8, 0.25, kNone},
+    {"a value that is not finite counts as missing",
+     {0.2, inf, 0.4, 0.8, 0.25, kNone},
      {kNone, 0.5, kNone, 0.4 / 0.55, kNone, 0.4 / 0.55 * 0.25 / 0.4, kNone},
      {"no Fm", "", "no Fm", "", "no Fm", "", "no PAR (actinic light not calibrated)"}},
 };

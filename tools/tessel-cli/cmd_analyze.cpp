@@ -16,10 +16,16 @@ namespace tessel::cli {
 namespace {
 
 // Full precision for files, six digits for reading.
-QString num(std::optional<double> v) { return v ? FormatShortest(*v) : QString(); }
-QString g6(std::optional<double> v) { return v ? QString::number(*v, 'g', 6) : QStringLiteral("-"); }
+QString num(std::optional<double> v) {
+    return v ? FormatShortest(*v) : QString();
+}
+QString g6(std::optional<double> v) {
+    return v ? QString::number(*v, 'g', 6) : QStringLiteral("-");
+}
 
-QString deviceName(uint8_t d) { return d < kDeviceCount ? QString::fromLatin1(DeviceInfo(TDevice(d)).name) : "?"; }
+QString deviceName(uint8_t d) {
+    return d < kDeviceCount ? QString::fromLatin1(DeviceInfo(TDevice(d)).name) : "?";
+}
 
 // RFC 4180: a field with a comma, quote or line break goes in quotes, its
 // quotes doubled.
@@ -107,8 +113,8 @@ void printText(CliIO &io, const TExperimentModel &m, const std::vector<TRecordAn
             if (!ch.Steps.empty()) {
                 io.out << "    Flashes: time, PAR, PhiPSII, NPQ, qP, ETR\n";
                 for (const TStepParameters &s : ch.Steps)
-                    io.out << "      " << g6(s.Time) << ", " << g6(s.Par) << ", " << g6(s.Values[prPhiPSII].Value) << ", "
-                           << g6(s.Values[prNPQ].Value) << ", " << g6(s.Values[prQP].Value) << ", "
+                    io.out << "      " << g6(s.Time) << ", " << g6(s.Par) << ", " << g6(s.Values[prPhiPSII].Value)
+                           << ", " << g6(s.Values[prNPQ].Value) << ", " << g6(s.Values[prQP].Value) << ", "
                            << g6(s.Values[prETR].Value) << '\n';
             }
         }

@@ -14,8 +14,7 @@
 
 namespace tessel {
 
-TParametersView::TParametersView(const TExperimentModel &model, QString iniPath, QString includeBase,
-                                 QWidget *parent)
+TParametersView::TParametersView(const TExperimentModel &model, QString iniPath, QString includeBase, QWidget *parent)
     : QWidget(parent), m_model(model), m_ini(std::move(iniPath)), m_includeBase(std::move(includeBase)) {
     setObjectName(QStringLiteral("Parameters"));
     auto *layout = new QVBoxLayout(this);

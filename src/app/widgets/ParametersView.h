@@ -23,8 +23,7 @@ class TParametersView : public QWidget {
     Q_OBJECT
 public:
     // iniPath and includeBase as the analysis needs them (TMeasurementAnalyser).
-    TParametersView(const TExperimentModel &model, QString iniPath, QString includeBase,
-                    QWidget *parent = nullptr);
+    TParametersView(const TExperimentModel &model, QString iniPath, QString includeBase, QWidget *parent = nullptr);
     ~TParametersView() override;
 
     QTableWidget *Table = nullptr;

@@ -77,13 +77,15 @@ TValue ratio(double num, double den, const QString &denText) {
     return {num / den, {}};
 }
 
-TValue missing(const QString &what) { return {std::nullopt, QStringLiteral("no ") + what}; }
+TValue missing(const QString &what) {
+    return {std::nullopt, QStringLiteral("no ") + what};
+}
 
 } // namespace
 
 TParameters ComputeParameters(const TGroupValues &in, const TAnalysisConfig &config) {
-    const auto Fo = finite(in.Fo), Fm = finite(in.Fm), Fs = finite(in.Fs), FmP = finite(in.FmP),
-               FoP = finite(in.FoP), Par = finite(in.Par);
+    const auto Fo = finite(in.Fo), Fm = finite(in.Fm), Fs = finite(in.Fs), FmP = finite(in.FmP), FoP = finite(in.FoP),
+               Par = finite(in.Par);
     TParameters p;
     p[prFvFm] = !Fo ? missing(kMarkFo) : !Fm ? missing(kMarkFm) : ratio(*Fm - *Fo, *Fm, kMarkFm);
     p[prPhiPSII] = !Fs ? missing(kMarkFs) : !FmP ? missing(kMarkFmP) : ratio(*FmP - *Fs, *FmP, kMarkFmP);
@@ -225,7 +227,9 @@ TRecordAnalysis AnalyseRecord(const TMeasurementRecord &r, const std::array<TCha
 
 namespace {
 
-QJsonValue json(std::optional<double> v) { return v ? QJsonValue(*v) : QJsonValue(QJsonValue::Null); }
+QJsonValue json(std::optional<double> v) {
+    return v ? QJsonValue(*v) : QJsonValue(QJsonValue::Null);
+}
 
 void addParameters(QJsonObject &o, const TParameters &p) {
     QJsonObject values, reasons;

@@ -80,8 +80,8 @@ TLightPlan lightPlan(const TCompilerRun &run, const TMarkSetup &setup, const TAn
     TLightPlan plan;
     auto par = [&]() -> std::optional<double> {
         double sum = 0;
-        for (auto [on, level, table] : {std::tuple{on1, level1, &config.Actinic1Par},
-                                        std::tuple{on2, level2, &config.Actinic2Par}}) {
+        for (auto [on, level, table] :
+             {std::tuple{on1, level1, &config.Actinic1Par}, std::tuple{on2, level2, &config.Actinic2Par}}) {
             if (!on)
                 continue;
             const std::optional<double> p = ParFromLevel(*table, level);
