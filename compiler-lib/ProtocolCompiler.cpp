@@ -33,7 +33,7 @@ bool IsReserved(const std::string &word) {
     static const std::set<std::string> kWords = {
         "include", "line", "const", "var",   "bytes", "at",     "every",  "lin",    "log",  "from",
         "to",      "and",  "after", "before", "on",   "off",    "pulse",  "for",    "sample",
-        "macro",   "repeat", "times", "quick", "code", "record", "burst", "unrecorded", "word",
+        "macro",   "repeat", "times", "quick", "code", "record", "burst", "unrecorded", "mark", "word",
         "long",    "s",    "ms",    "us",    "ns"};
     return kWords.count(Lower(word)) != 0;
 }
@@ -120,6 +120,12 @@ public:
                 LexNumber(t);
             } else if (c == '"') {
                 LexString(t);
+            } else if (c == '\'' && m_pos > 0 &&
+                       (IsNameChar(static_cast<unsigned char>(m_s[m_pos - 1])) || m_s[m_pos - 1] == '\'')) {
+                // A prime right after a name belongs to a mark name (Fm').
+                t.kind = Tok::Punct;
+                t.text = "'";
+                ++m_pos;
             } else if (std::string("=,+-*/()\\").find(char(c)) != std::string::npos) {
                 t.kind = Tok::Punct;
                 t.text = std::string(1, char(c));
@@ -809,7 +815,32 @@ private:
         bool burst = false;
         bool unrecorded = false;
         const Token *unrecordedTok = nullptr;
+        uint32_t mark = 0; // 1..255, 0 = none
+        const Token *markTok = nullptr;
     };
+
+    // A mark name: a name, optionally with primes (Fm'). Each new name gets
+    // the next number and is reported once as the variable "mark:NAME".
+    uint32_t MarkId() {
+        Expect("a mark name", Cur().kind == Tok::Name);
+        const Token &t = Next();
+        if (IsReserved(t.text))
+            FailAt(t, "'" + t.text + "' is a reserved word");
+        std::string name = t.text;
+        while (IsPunct("'")) {
+            Next();
+            name += '\'';
+        }
+        const auto it = m_marks.find(name);
+        if (it != m_marks.end())
+            return it->second;
+        if (m_marks.size() >= 255)
+            FailAt(t, "Too many marks (more than 255)");
+        const uint32_t id = uint32_t(m_marks.size() + 1);
+        m_marks.emplace(name, id);
+        m_sink.Variable(("mark:" + name).c_str(), id);
+        return id;
+    }
 
     Options ParseOptions() {
         Options o;
@@ -823,6 +854,9 @@ private:
             } else if (IsKeyword("unrecorded")) {
                 o.unrecordedTok = &Next();
                 o.unrecorded = true;
+            } else if (IsKeyword("mark")) {
+                o.markTok = &Next();
+                o.mark = MarkId();
             } else {
                 return o;
             }
@@ -842,7 +876,9 @@ private:
             if (skip == 0)
                 FailAt(*o.unrecordedTok, "'unrecorded' needs a sampled channel");
         }
-        a.setCode = mask | skip | (o.burst ? kBurst : 0);
+        if (o.mark && !((mask & kRecordA) && !(skip & kSkipA)) && !((mask & kRecordB) && !(skip & kSkipB)))
+            FailAt(*o.markTok, "'mark' needs a recorded channel");
+        a.setCode = mask | skip | (o.burst ? kBurst : 0) | (o.mark << kMarkShift);
         a.resetCode = mask | skip | kReset;
     }
 
@@ -877,7 +913,7 @@ private:
             Codes(lines, o, a);
         } else if (kw == "off") {
             a.setCode = Lines() | kReset;
-            if (IsKeyword("record") || IsKeyword("burst") || IsKeyword("unrecorded"))
+            if (IsKeyword("record") || IsKeyword("burst") || IsKeyword("unrecorded") || IsKeyword("mark"))
                 FailAt(Cur(), "Options are not allowed with off");
             a.kind = ActKind::Switch;
             return a;
@@ -960,6 +996,7 @@ private:
     Sink &m_sink;
     std::string m_file;
     std::map<std::string, Symbol> m_symbols;
+    std::map<std::string, uint32_t> m_marks;
     std::set<std::string> m_included;
     int m_fileCount = 0;
     long double m_emitted = 0;

@@ -42,6 +42,8 @@ constexpr uint32_t kRecordA = 1u << 0, kRecordB = 1u << 1;
 constexpr uint32_t kSkipA = 1u << 5, kSkipB = 1u << 6;
 constexpr uint32_t kBurst = 1u << 24;
 constexpr uint32_t kReset = 1u << 28;
+// Bits 16 to 23 of a switch-on carry the number of its mark (see "mark").
+constexpr uint32_t kMarkShift = 16;
 
 // Compiles the protocol in sourceFile. includeDir is searched first for
 // included files (may be empty). Returns true on success, after Sink::End;

@@ -11,7 +11,7 @@ const LightOn  = 10 ms
 const Duration = 20 s
 
 # dark baseline (F0)
-every 1 ms from 0 to LightOn - 1 ms   sample A
+every 1 ms from 0 to LightOn - 1 ms   sample A mark Fo
 # light on and log-spaced samples from 200 us to 20 s after it
 at LightOn                            on ActinicLight1
 log 120 from 200 us to Duration       after LightOn sample A

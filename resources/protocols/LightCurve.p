@@ -30,8 +30,15 @@ at 5 * StepTime     macro SetActinicLevel, word(Step6 * Percent)
 at 6 * StepTime     macro SetActinicLevel, word(Step7 * Percent)
 
 # a saturating flash 2 s before the end of each step
+# (Fs from three samples before it, Fm' from three during it)
 every StepTime from StepTime - 2 s to 7 * StepTime - 2 s \
-                    pulse SaturatingFlash for Flash and after 400 ms sample A
+                    pulse SaturatingFlash for Flash \
+                    and before 600 ms sample A mark Fs \
+                    and before 400 ms sample A mark Fs \
+                    and before 200 ms sample A mark Fs \
+                    and after 300 ms sample A mark Fm' \
+                    and after 400 ms sample A mark Fm' \
+                    and after 500 ms sample A mark Fm'
 at 7 * StepTime     off ActinicLight1
 
 # back to the first level for the next measurement

@@ -1,7 +1,9 @@
 #include "app/widgets/ExperimentWindow.h"
+#include "app/widgets/ParametersView.h"
 #include "app/widgets/Program.h"
 #include "authoring/widgets/ProtocolEditor.h"
 #include "common/FileDialogService.h"
+#include "compiler/CompilerLibrary.h"
 #include "common/MessageService.h"
 #include "graph/widgets/ManualScale.h"
 #include "graph/widgets/Signals.h"
@@ -275,6 +277,57 @@ TEST_F(ExperimentWindowTest, ScreenshotOfEachPageShowsTheCurves) {
         if (!out.isEmpty())
             EXPECT_TRUE(pm.save(QDir(out).filePath(QLatin1String(file))));
     }
+}
+
+// The shipped examples, measured on the virtual instrument's default leaf
+// (Fv/Fm 0.8), show their parameters below the data sets; the light curve
+// also plots ETR against PAR.
+TEST_F(ExperimentWindowTest, DataPageShowsTheParametersOfEachMeasurement) {
+    struct Case {
+        const char *example;
+        const char *column;
+        double low, high;
+        int rows;
+        bool etr;
+    };
+    SetCompilerLibrary(LoadCompilerLibrary(qEnvironmentVariable("TESSEL_BIN_DIR")));
+    // The program's folder with the shipped configuration and include files.
+    ASSERT_TRUE(QFile::copy(test::SourcePath("resources/Tessel.ini"), dir.path("Tessel.ini")));
+    ASSERT_TRUE(QFile::link(test::SourcePath("resources/include"), dir.path("include")));
+    const Case cases[] = {{"FvFm", "Fv/Fm", 0.78, 0.82, 1, false}, {"LightCurve", "\u03A6PSII", 0.4, 0.7, 8, true}};
+    for (const Case &k : cases) {
+        const QString path = dir.path(QLatin1String(k.example) + ".exp");
+        QFile::copy(test::SourcePath(QStringLiteral("resources/examples/%1.exp").arg(k.example)), path);
+        dialogs.answer(path);
+        trigger("mniOpen");
+        TMDIChild *c = commands().Experiments().at(0);
+        main().Action("mniData")->trigger();
+        c->Parameters()->Refresh();
+        const QTableWidget *t = c->Parameters()->Table;
+        ASSERT_EQ(t->rowCount(), k.rows) << k.example << ": " << t->item(0, 1)->text().toStdString();
+        int col = 0;
+        while (col < t->columnCount() && t->horizontalHeaderItem(col)->text() != QString::fromUtf8(k.column))
+            ++col;
+        ASSERT_LT(col, t->columnCount()) << k.example;
+        const double v = t->item(0, col)->text().toDouble();
+        EXPECT_GT(v, k.low) << k.example;
+        EXPECT_LT(v, k.high) << k.example;
+        EXPECT_EQ(c->Parameters()->EtrGraph->isVisibleTo(c), k.etr) << k.example;
+        if (k.etr) {
+            ASSERT_EQ(c->Parameters()->EtrGraph->DependencyCount(), 1);
+            EXPECT_EQ(c->Parameters()->EtrGraph->Dependency(0)->Count(), 7); // one point per light step
+            const QString out = qEnvironmentVariable("TESSEL_SCREENSHOT_DIR");
+            c->Frame->showMaximized();
+            main().resize(1000, 640);
+            QCoreApplication::processEvents();
+            if (!out.isEmpty())
+                EXPECT_TRUE(main().grab().save(QDir(out).filePath("experiment-parameters.png")));
+        }
+        program->Env().ShowDialogs = false;
+        c->Frame->close();
+        QCoreApplication::processEvents();
+    }
+    SetCompilerLibrary(nullptr);
 }
 
 } // namespace

@@ -62,7 +62,8 @@ TEST(ShippedWizards, ListedWithPictureAndDefaultsPassTheirChecks) {
         EXPECT_FALSE(w.Title().isEmpty());
         TWizardFieldValues fields(w);
         EXPECT_EQ(w.CheckAndStore(fields), QStringList());
-        // What the defaults expand to is built for every type by the wizard command's test.
+        w.Expand();
+        EXPECT_TRUE(w.OutputLines().join(QLatin1Char('\n')).contains(" mark Fm")) << "the flash's samples are marked";
         // Every displayed value starts within its limits.
         for (const TWizardGroup &g : w.Groups())
             for (const TWizardVariable &v : g.Variables)
@@ -91,6 +92,8 @@ TEST(ShippedWizards, TriggersKeepTheValuesConsistent) {
         EXPECT_EQ(w.FindVariable("FarRedTime")->Value, 3);
         EXPECT_EQ(w.FindVariable("TotalTime")->Value, 20 + 120 + 3 + 1);
         EXPECT_FALSE(Check(w, {{"FlashPeriod", 1}}).isEmpty()); // 0.8 s flashes every second
+        // Marked samples halfway between the trace's need the flashes on its grid.
+        EXPECT_FALSE(Check(w, {{"FlashPeriod", 20}, {"SampleStep", 300}}).isEmpty());
     }
     {
         TWizardFile w = LoadedWizard("LightCurve.wzd");
@@ -102,5 +105,6 @@ TEST(ShippedWizards, TriggersKeepTheValuesConsistent) {
         EXPECT_FALSE(w.OutputLines().contains("var Step4 = 35"));
         EXPECT_EQ(w.FindVariable("TotalTime")->Value, 3 * 25 + 5);
         EXPECT_FALSE(Check(w, {{"Steps", 8}, {"StepTime", 600}, {"SampleStep", 10}}).isEmpty());
+        EXPECT_FALSE(Check(w, {{"Steps", 3}, {"StepTime", 25}, {"SampleStep", 300}}).isEmpty());
     }
 }

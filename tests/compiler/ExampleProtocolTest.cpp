@@ -14,14 +14,14 @@ namespace {
 struct Summary {
     int samplesA = 0, saturating = 0, actinicOn = 0, actinicOff = 0;
     QStringList macros;
-    QStringList vars;
+    QStringList vars, marks;
 };
 
 Summary Summarise(const TCompilerRun &r) {
     Summary s;
     for (const TCompilerCall &c : r.calls) {
         if (c.kind == TCompilerCall::Action) {
-            if (c.code == 0x1)
+            if ((c.code & ~0x00FF0000u) == 0x1) // with or without a mark
                 ++s.samplesA;
             if (c.code == 0x4)
                 ++s.saturating;
@@ -32,7 +32,8 @@ Summary Summarise(const TCompilerRun &r) {
         } else if (c.kind == TCompilerCall::Macro) {
             s.macros << QString::fromLatin1(c.bytes.toHex(' '));
         } else if (c.kind == TCompilerCall::Variable) {
-            s.vars << QString::fromUtf8(c.name);
+            const QString name = QString::fromUtf8(c.name);
+            (name.startsWith("mark:") ? s.marks : s.vars) << name.mid(name.startsWith("mark:") ? 5 : 0);
         }
     }
     return s;
@@ -86,6 +87,7 @@ TEST(ExampleProtocols, EachDoesWhatItsCommentsSay) {
     EXPECT_EQ(fvfm.saturating, 1);
     EXPECT_EQ(fvfm.vars, (QStringList{"MeasuringLevel", "FlashLevel"}));
     EXPECT_GT(fvfm.samplesA, 500);
+    EXPECT_EQ(fvfm.marks, (QStringList{"Fo", "Fm"}));
 
     const TCompilerRun ind = run("resources/protocols/Induction.p");
     const Summary induction = Summarise(ind);
@@ -105,9 +107,11 @@ TEST(ExampleProtocols, EachDoesWhatItsCommentsSay) {
     EXPECT_EQ(q.saturating, 1 + 15 + 6); // dark, under light, relaxation
     EXPECT_EQ(q.actinicOn, 1);
     EXPECT_EQ(q.actinicOff, 1);
+    EXPECT_EQ(q.marks, (QStringList{"Fo", "Fm", "Fs", "Fm'", "Fo'"}));
 
     const Summary lc = Summarise(run("resources/protocols/LightCurve.p"));
     EXPECT_EQ(lc.saturating, 7);
+    EXPECT_EQ(lc.marks, (QStringList{"Fs", "Fm'"}));
     // "SA3" and the level of 10 % of 4095 (409.5 rounds to 410), ...; the last restores 5 %.
     ASSERT_EQ(lc.macros.size(), 7);
     EXPECT_EQ(lc.macros.front(), "53 41 33 9a 01");

@@ -105,6 +105,8 @@ TEST(Sampling, SlotCountDecidesSamplesPerFlash)
     p.Events = {{0.0, 0x81}, {0.01, 0x80}, {1.0, 0x83}, {1.01, 0x80}, {2.0, 0x80}};
     EXPECT_EQ(SampleInstants(p, kLineMeasuringA, 1e-3, 2), (std::vector<double>{0.0, 1.0}));
     EXPECT_EQ(SampleInstants(p, kLineMeasuringA, 1e-3, 1), (std::vector<double>{0.0}));
+    // Slots of switch-ons that sample nothing do not double the flashes' samples.
+    EXPECT_EQ(SampleInstants(p, kLineMeasuringA, 1e-3, 3), (std::vector<double>{0.0, 1.0}));
     const std::vector<double> four = SampleInstants(p, kLineMeasuringA, 1e-3, 8);
     ASSERT_EQ(four.size(), 8u);
     EXPECT_DOUBLE_EQ(four[3], 0.003);

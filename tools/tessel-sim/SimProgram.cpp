@@ -80,8 +80,11 @@ std::vector<double> SampleInstants(const TSimProgram &p, uint16_t line, double d
     const int32_t edges = RisingEdges(p, line);
     if (edges == 0 || slots <= 0)
         return out;
-    // Several samples per flash only when the slot count asks for them.
-    const int32_t per = slots > edges ? (slots + edges - 1) / edges : 1;
+    // Several samples per flash only when the slot count holds a whole
+    // multiple of the flashes: the count also includes switch-ons that take
+    // no sample, and rounding those up would give every flash a second
+    // sample and shift the data in time.
+    const int32_t per = std::max(slots / edges, int32_t(1));
     uint16_t prev = kLineDetector;
     for (const TSimEvent &e : p.Events) {
         if ((e.State & line) && !(prev & line))

@@ -1,6 +1,8 @@
 #include "app/widgets/ExperimentWindow.h"
 
+#include "app/widgets/ParametersView.h"
 #include "authoring/widgets/ProtocolEditor.h"
+#include "common/AppPaths.h"
 #include "graph/widgets/XYDEdit.h"
 #include "graph/widgets/XYGraph.h"
 #include "settings/EnvSetup.h"
@@ -12,6 +14,7 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSplitter>
 #include <QStatusBar>
 
 namespace tessel {
@@ -52,6 +55,16 @@ TMDIChild::TMDIChild(TCompiler &compiler, TEnvSetup &env, const QString &include
         m_doc->SetScaleText(DataEdit->Row(r), column, text);
     };
 
+    // The parameters of every measurement below the data sets.
+    m_params = new TParametersView(m_doc->Model, AppPaths::iniPath(), m_doc->Protocol.IncludeBase);
+    auto *split = new QSplitter(Qt::Vertical, pgData);
+    pgData->layout()->removeWidget(DataEdit);
+    split->addWidget(DataEdit);
+    split->addWidget(m_params);
+    split->setStretchFactor(0, 3);
+    split->setStretchFactor(1, 2);
+    pgData->layout()->addWidget(split);
+
     mniManualScale = mnuGraph->addAction(QStringLiteral("&Manual Scale ..."), this, [this] {
         if (OnManualScale)
             OnManualScale(this);
@@ -79,8 +92,14 @@ TMDIChild::TMDIChild(TCompiler &compiler, TEnvSetup &env, const QString &include
     };
     m_editor->OnDescriptionChanged = [this] { m_doc->Modified = true; };
 
-    m_doc->OnChanged = [this] { refreshTable(); };
-    m_doc->OnSheetsChanged = [this] { rebuildSheets(); };
+    m_doc->OnChanged = [this] {
+        refreshTable();
+        m_params->Invalidate();
+    };
+    m_doc->OnSheetsChanged = [this] {
+        rebuildSheets();
+        m_params->Invalidate();
+    };
     m_doc->OnCaptionsChanged = [this] { UpdateCaptions(); };
     m_doc->OnMeasuringChanged = [this](bool on) { ShMeasuring->setVisible(on); };
     connect(this, &TfrmGraph::PageChanged, this, &TMDIChild::UpdateCaptions);
@@ -169,6 +188,7 @@ void TMDIChild::RefreshAll() {
     Graph->SetCaption(m_doc->Protocol.Title.isEmpty() ? QStringLiteral("Signals") : m_doc->Protocol.Title);
     rebuildSheets();
     refreshTable();
+    m_params->Invalidate();
     UpdateCaptions();
 }
 

@@ -15,10 +15,12 @@ class QMdiSubWindow;
 namespace tessel {
 
 class TfrmProtocol;
+class TParametersView;
 class TXYGraph;
 
 // The experiment window: a graph window whose three pages show the
-// document's data sets (graph, data table, channel B against channel A).
+// document's data sets (graph, data table with the measurements'
+// fluorescence parameters below it, channel B against channel A).
 // It owns the document and the protocol editor; the logic is TExperimentDoc's.
 class TMDIChild : public TfrmGraph, public IMeasurementTarget {
     Q_OBJECT
@@ -31,6 +33,7 @@ public:
     TExperimentDoc &Doc() { return *m_doc; }
     TfrmProtocol *Editor() const { return m_editor; }
     TXYGraph *ABGraph() const { return m_abGraph; }
+    TParametersView *Parameters() const { return m_params; }
     QLabel *ShActive = nullptr;
     QLabel *ShMeasuring = nullptr;
     QAction *mniManualScale = nullptr, *mniRemoveDataSet = nullptr;
@@ -83,6 +86,7 @@ private:
     std::unique_ptr<TExperimentDoc> m_doc;
     QPointer<TfrmProtocol> m_editor;
     TXYGraph *m_abGraph = nullptr;
+    TParametersView *m_params = nullptr;
     bool m_gone = false;
 };
 

@@ -1,0 +1,195 @@
+#include "app/MeasurementAnalysis.h"
+
+#include "app/InstrumentConfig.h"
+#include "authoring/ProtocolDoc.h"
+#include "common/IniFile.h"
+#include "compiler/CompilerLibrary.h"
+#include "data/Experiment.h"
+
+#include <algorithm>
+#include <iterator>
+
+namespace tessel {
+
+TAnalysisConfig ReadAnalysisConfig(const QString &iniPath, const QString &deviceText) {
+    const TIniFile2 ini(iniPath);
+    const QString general = QStringLiteral("Analysis"), own = deviceText + QStringLiteral("Analysis");
+    TAnalysisConfig c;
+    auto table = [&](const QString &key) {
+        const QString text = ini.ReadString(own, key, ini.ReadString(general, key, QString()));
+        // An unreadable table leaves the light uncalibrated rather than wrong.
+        return ParseParTable(text).value_or(std::vector<std::pair<double, double>>{});
+    };
+    c.Actinic1Par = table(QStringLiteral("Actinic1PAR"));
+    c.Actinic2Par = table(QStringLiteral("Actinic2PAR"));
+    auto share = [&](const QString &key, double def) {
+        const double v = ini.ReadFloat(general, key, def);
+        return v > 0 && v <= 1 ? v : def;
+    };
+    c.PsiiShare = share(QStringLiteral("ETRPSIIShare"), c.PsiiShare);
+    c.Absorptance = share(QStringLiteral("ETRAbsorptance"), c.Absorptance);
+    return c;
+}
+
+TAnalysisSetup AnalysisSetupFor(const QString &iniPath, TDevice device, const QString &includeBase) {
+    const TInstrumentConfig ic = ReadInstrumentConfig(iniPath, DeviceTextOf(device));
+    TAnalysisSetup s;
+    TMarkSetup &m = s.Marks;
+    m.IncludeDir = DeviceIncludeDir(includeBase.isEmpty() ? IncludeBaseDir(ic) : includeBase, device);
+    m.TimeBase = ic.Compiler.TimeBase;
+    m.SamplesPerEventA = ic.Compiler.SamplesPerEventA;
+    m.SamplesPerEventB = ic.Compiler.SamplesPerEventB;
+    m.SampleDistanceA = ic.Compiler.SampleDistanceA;
+    m.SampleDistanceB = ic.Compiler.SampleDistanceB;
+    m.MaxDAValue = ic.MaxDAValue;
+    m.Actinic1Alias = ic.DacAliases[2];
+    m.Actinic2Alias = ic.DacAliases[3];
+    // As the program image is sent: ModelW gets no analog outputs from the
+    // variables, ModelE and ModelF no timed macros.
+    m.LevelsFromVariables = device != ModelW;
+    m.TimedMacros = device != ModelE && device != ModelF;
+    s.Config = ReadAnalysisConfig(iniPath, DeviceTextOf(device));
+    return s;
+}
+
+const TAnalysisSetup &TMeasurementAnalyser::setup(TDevice d) {
+    auto it = m_setups.find(d);
+    if (it == m_setups.end())
+        it = m_setups.emplace(d, AnalysisSetupFor(m_ini, d, m_includeBase)).first;
+    return it->second;
+}
+
+TRecordAnalysis TMeasurementAnalyser::Analyse(const TMeasurementRecord &r) {
+    const TDevice device = r.DeviceType < kDeviceCount ? TDevice(r.DeviceType) : kStoredDefaultDevice;
+    const TAnalysisSetup &s = setup(device);
+    const auto key = std::pair(device, r.Protocol.join(QLatin1Char('\n')));
+    auto it = m_marks.find(key);
+    if (it == m_marks.end()) {
+        ICompilerLibrary *lib = CompilerLibrary();
+        TProtocolMarks marks;
+        if (!lib)
+            marks.Problem = QStringLiteral("The compiler library is not loaded");
+        else
+            marks = RecoverMarks(*lib, r.Protocol, s.Marks, s.Config);
+        it = m_marks.emplace(key, std::move(marks)).first;
+    }
+    if (!it->second.Problem.isEmpty()) {
+        TRecordAnalysis a;
+        a.Problem = it->second.Problem;
+        return a;
+    }
+    return AnalyseRecord(r, it->second.Channels, it->second.Light, s.Config);
+}
+
+std::vector<TRecordAnalysis> TMeasurementAnalyser::AnalyseAll(const TExperimentModel &m) {
+    std::vector<TRecordAnalysis> out;
+    for (int i = 1; i < m.RecordCount(); ++i)
+        out.push_back(Analyse(m.Record(i)));
+    return out;
+}
+
+QJsonObject ParametersJson(const TMeasurementRecord &r, const QString &iniPath) {
+    return AnalysisJson(TMeasurementAnalyser(iniPath).Analyse(r));
+}
+
+} // namespace tessel
+
+namespace tessel {
+
+namespace {
+
+const QString kTableGroups[] = {kMarkFo, kMarkFm, kMarkFs, kMarkFmP, kMarkFoP};
+
+TParameterCell valueCell(const TValue &v, int digits = 4) {
+    if (v.Value)
+        return {QString::number(*v.Value, 'g', digits), {}};
+    return {QStringLiteral("-"), v.Reason};
+}
+
+} // namespace
+
+QStringList ParameterTableTitles() {
+    QStringList t{QStringLiteral("Data Set")};
+    for (const QString &g : kTableGroups)
+        t << g;
+    t << QStringLiteral("PAR");
+    for (int p = 0; p < kParameterCount; ++p)
+        t << (p == prPhiPSII ? QStringLiteral("\u03A6PSII") : ParameterName(p));
+    return t;
+}
+
+std::vector<TParameterRow> ParameterTableRows(const TExperimentModel &m, const std::vector<TRecordAnalysis> &all) {
+    std::vector<TParameterRow> rows;
+    const int columns = int(ParameterTableTitles().size());
+    for (size_t r = 0; r < all.size() && int(r) + 1 < m.RecordCount(); ++r) {
+        const TMeasurementRecord &rec = m.Record(int(r) + 1);
+        if (!all[r].Problem.isEmpty()) {
+            TParameterRow row;
+            row.Cells.push_back({rec.A.Set ? rec.A.Set->Caption : QString(), {}});
+            row.Cells.push_back({all[r].Problem, all[r].Problem});
+            row.Cells.resize(size_t(columns));
+            rows.push_back(std::move(row));
+            continue;
+        }
+        for (int c = 0; c < 2; ++c) {
+            const TChannelAnalysis &ch = all[r].Channels[size_t(c)];
+            if (ch.Groups.empty() && ch.Problem.isEmpty())
+                continue;
+            const TDependency *set = rec.Channel(c).Set.get();
+            TParameterRow row;
+            row.Cells.push_back({set ? set->Caption : QString(), {}});
+            if (!ch.Problem.isEmpty()) {
+                row.Cells.push_back({ch.Problem, ch.Problem});
+                row.Cells.resize(size_t(columns));
+                rows.push_back(std::move(row));
+                continue;
+            }
+            for (const QString &g : kTableGroups) {
+                TParameterCell cell;
+                for (const TGroupStats &s : ch.Groups)
+                    if (s.Name == g)
+                        cell = {QString::number(s.Mean, 'g', 5),
+                                QStringLiteral("%1 samples, SD %2").arg(s.Count).arg(s.SD, 0, 'g', 3)};
+                row.Cells.push_back(cell);
+            }
+            row.Cells.push_back(valueCell({ch.Par, QStringLiteral("no PAR")}, 5));
+            for (const TValue &v : ch.Values)
+                row.Cells.push_back(valueCell(v));
+            rows.push_back(std::move(row));
+            for (const TStepParameters &s : ch.Steps) {
+                TParameterRow step;
+                step.Step = true;
+                step.Cells.push_back({QStringLiteral("    flash at %1 s").arg(s.Time, 0, 'g', 6), {}});
+                step.Cells.resize(1 + std::size(kTableGroups));
+                step.Cells.push_back(valueCell({s.Par, QStringLiteral("no PAR")}, 5));
+                for (const TValue &v : s.Values)
+                    step.Cells.push_back(valueCell(v));
+                rows.push_back(std::move(step));
+            }
+        }
+    }
+    return rows;
+}
+
+std::vector<TEtrCurve> EtrCurves(const TExperimentModel &m, const std::vector<TRecordAnalysis> &all) {
+    std::vector<TEtrCurve> curves;
+    for (size_t r = 0; r < all.size() && int(r) + 1 < m.RecordCount(); ++r)
+        for (int c = 0; c < 2; ++c) {
+            const TChannelAnalysis &ch = all[r].Channels[size_t(c)];
+            TEtrCurve curve;
+            for (const TStepParameters &s : ch.Steps)
+                if (s.Par && s.Values[prETR].Value)
+                    curve.Points.emplace_back(*s.Par, *s.Values[prETR].Value);
+            std::stable_sort(curve.Points.begin(), curve.Points.end(),
+                             [](const QPointF &a, const QPointF &b) { return a.x() < b.x(); });
+            if (curve.Points.size() < 2 || curve.Points.front().x() == curve.Points.back().x())
+                continue;
+            const TDependency *set = m.Record(int(r) + 1).Channel(c).Set.get();
+            curve.Caption = set ? set->Caption : QString();
+            curve.Color = set ? set->Color : 0;
+            curves.push_back(std::move(curve));
+        }
+    return curves;
+}
+
+} // namespace tessel

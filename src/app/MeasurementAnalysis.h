@@ -1,0 +1,78 @@
+#pragma once
+
+// The analysis of measurements with the configuration of the instrument type
+// each was taken on: for the experiment window, tessel-cli and the exports.
+
+#include "data/analysis/ProtocolMarks.h"
+#include "device/DeviceTypes.h"
+
+#include "data/Dependency.h"
+
+#include <QJsonObject>
+#include <QPointF>
+#include <QString>
+#include <QStringList>
+#include <map>
+#include <vector>
+
+namespace tessel {
+
+class TExperimentModel;
+struct TMeasurementRecord;
+
+// "Analysis" holds the ETR constants and the PAR tables every type uses unless
+// its own section "<type>Analysis" has them.
+TAnalysisConfig ReadAnalysisConfig(const QString &iniPath, const QString &deviceText);
+
+struct TAnalysisSetup {
+    TMarkSetup Marks;
+    TAnalysisConfig Config;
+};
+// includeBase: the include folder in place of the configured one (empty: as configured).
+TAnalysisSetup AnalysisSetupFor(const QString &iniPath, TDevice device, const QString &includeBase = {});
+
+// Analyses records with the installed compiler library; the setup of each
+// instrument type is read once and a protocol measured again and again is
+// compiled once.
+class TMeasurementAnalyser {
+public:
+    explicit TMeasurementAnalyser(QString iniPath, QString includeBase = {})
+        : m_ini(std::move(iniPath)), m_includeBase(std::move(includeBase)) {}
+    TRecordAnalysis Analyse(const TMeasurementRecord &r);
+    // Every completed measurement of the experiment, newest first (record 1 on).
+    std::vector<TRecordAnalysis> AnalyseAll(const TExperimentModel &m);
+
+private:
+    const TAnalysisSetup &setup(TDevice d);
+    QString m_ini, m_includeBase;
+    std::map<TDevice, TAnalysisSetup> m_setups;
+    std::map<std::pair<TDevice, QString>, TProtocolMarks> m_marks;
+};
+
+// The parameters table of the experiment window: one row per analysed
+// channel of each measurement (newest first), then one per flash of a series.
+struct TParameterCell {
+    QString Text;
+    QString Tip; // why a value is missing
+};
+struct TParameterRow {
+    std::vector<TParameterCell> Cells;
+    bool Step = false;
+};
+QStringList ParameterTableTitles();
+std::vector<TParameterRow> ParameterTableRows(const TExperimentModel &m, const std::vector<TRecordAnalysis> &all);
+
+// ETR against PAR of each channel whose flashes saw different light levels
+// (a light curve), by rising PAR.
+struct TEtrCurve {
+    QString Caption;
+    TColor Color = 0;
+    std::vector<QPointF> Points;
+};
+std::vector<TEtrCurve> EtrCurves(const TExperimentModel &m, const std::vector<TRecordAnalysis> &all);
+
+// The parameters of one measurement as AnalysisJson gives them, for writers
+// of whole records (the JSON export).
+QJsonObject ParametersJson(const TMeasurementRecord &r, const QString &iniPath);
+
+} // namespace tessel

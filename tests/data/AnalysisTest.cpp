@@ -1,0 +1,205 @@
+// Fluorescence parameters: every formula and each missing or degenerate input
+// by hand, the marked groups of a channel, and the marks and light the real
+// compiler library yields for a protocol.
+#include "data/analysis/Analysis.h"
+#include "compiler/CompilerLibrary.h"
+#include "data/analysis/ProtocolMarks.h"
+#include "support/TestSupport.h"
+
+#include <QFile>
+#include <cmath>
+#include <gtest/gtest.h>
+#include <limits>
+
+using namespace tessel;
+
+namespace {
+
+constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
+
+struct FormulaCase {
+    const char *name;
+    TGroupValues in;
+    // Fv/Fm, PhiPSII, NPQ, qP, qN, qL, ETR; kNone where no value is due.
+    std::array<double, kParameterCount> values;
+    // The reasons of the missing ones, in the same order.
+    std::array<const char *, kParameterCount> reasons;
+};
+
+const double inf = std::numeric_limits<double>::infinity();
+
+// PSII share 0.5 and absorptance 0.84: ETR = PhiPSII x PAR x 0.42.
+const FormulaCase kFormulas[] = {
+    {"every input",
+     {0.2, 1.0, 0.4, 0.8, 0.25, 100.0},
+     {0.8, 0.5, 0.25, 0.4 / 0.55, 1 - 0.55 / 0.8, 0.4 / 0.55 * 0.25 / 0.4, 21.0},
+     {}},
+    {"dark-adapted only",
+     {0.2, 1.0, {}, {}, {}, {}},
+     {0.8, kNone, kNone, kNone, kNone, kNone, kNone},
+     {"", "no Fs", "no Fm'", "no Fs", "no Fm'", "no Fs", "no Fs"}},
+    {"light without Fo' or PAR",
+     {0.2, 1.0, 0.4, 0.8, {}, {}},
+     {0.8, 0.5, 0.25, kNone, kNone, kNone, kNone},
+     {"", "", "", "no Fo'", "no Fo'", "no Fo'", "no PAR (actinic light not calibrated)"}},
+    {"light without the dark levels",
+     {{}, {}, 0.4, 0.8, 0.25, 100.0},
+     {kNone, 0.5, kNone, 0.4 / 0.55, kNone, 0.4 / 0.55 * 0.25 / 0.4, 21.0},
+     {"no Fo", "", "no Fm", "", "no Fo", "", ""}},
+    {"Fm and Fo zero",
+     {0.0, 0.0, 0.4, 0.8, 0.25, 100.0},
+     {kNone, 0.5, -1.0, 0.4 / 0.55, kNone, 0.4 / 0.55 * 0.25 / 0.4, 21.0},
+     {"Fm is zero", "", "", "", "Fm - Fo is zero", "", ""}},
+    {"Fm' zero",
+     {0.2, 1.0, 0.4, 0.0, 0.25, 100.0},
+     {0.8, kNone, kNone, 1.6, 1 + 0.25 / 0.8, 1.0, kNone},
+     {"", "Fm' is zero", "Fm' is zero", "", "", "", "Fm' is zero"}},
+    {"Fm' equal to Fo'",
+     {0.2, 1.0, 0.4, 0.5, 0.5, 100.0},
+     {0.8, 0.2, 1.0, kNone, 1.0, kNone, 8.4},
+     {"", "", "", "Fm' - Fo' is zero", "", "Fm' - Fo' is zero", ""}},
+    {"Fs zero",
+     {0.2, 1.0, 0.0, 0.8, 0.25, 100.0},
+     {0.8, 1.0, 0.25, 0.8 / 0.55, 1 - 0.55 / 0.8, kNone, 42.0},
+     {"", "", "", "", "", "Fs is zero", ""}},
+    {"a value that is not finite counts as missing",
+     {0.2, inf, 0.4, 0.8, 0.25, kNone},
+     {kNone, 0.5, kNone, 0.4 / 0.55, kNone, 0.4 / 0.55 * 0.25 / 0.4, kNone},
+     {"no Fm", "", "no Fm", "", "no Fm", "", "no PAR (actinic light not calibrated)"}},
+};
+
+TEST(Parameters, FormulasByHand) {
+    const TAnalysisConfig config;
+    for (const FormulaCase &k : kFormulas) {
+        const TParameters p = ComputeParameters(k.in, config);
+        for (int i = 0; i < kParameterCount; ++i) {
+            const TValue &v = p[size_t(i)];
+            const std::string what = std::string(k.name) + ": " + ParameterName(i).toStdString();
+            if (std::isnan(k.values[size_t(i)])) {
+                EXPECT_FALSE(v.Value) << what << " = " << v.Value.value_or(0);
+                EXPECT_EQ(v.Reason.toStdString(), k.reasons[size_t(i)]) << what;
+            } else {
+                ASSERT_TRUE(v.Value) << what << ": " << v.Reason.toStdString();
+                EXPECT_NEAR(*v.Value, k.values[size_t(i)], 1e-12) << what;
+            }
+        }
+    }
+}
+
+TEST(Parameters, ParCalibrationTables) {
+    const auto t = ParseParTable(" 100:1000, 0:100");
+    ASSERT_TRUE(t);
+    const std::pair<double, double> within[] = {{0, 100}, {50, 550}, {100, 1000}, {150, 1450}};
+    for (auto [level, par] : within)
+        EXPECT_DOUBLE_EQ(ParFromLevel(*t, level).value_or(-1), par) << level;
+    EXPECT_DOUBLE_EQ(ParFromLevel({{0, 300}}, 70).value_or(-1), 300);
+    EXPECT_FALSE(ParFromLevel({}, 50));
+    for (const char *bad : {"0:100, 0:200", "abc", "0:100:5", "0:inf"})
+        EXPECT_FALSE(ParseParTable(QString::fromLatin1(bad))) << bad;
+    EXPECT_TRUE(ParseParTable({})->empty());
+}
+
+// Samples 0..2 Fo, 3..4 Fm, then two flashes under growing light, each an
+// Fs and an Fm' step, with a trace sample in between.
+TEST(Parameters, ChannelGroupsAndFlashSeries) {
+    const std::vector<double> y = {1, 2, 3, 10, 10, 5, 8, 99, 6, 9, 4, 4};
+    TChannelMarks marks;
+    marks.SampleCount = int32_t(y.size());
+    marks.Groups = {{"Fo", {{0.0, {0, 1, 2}}}},
+                    {"Fm", {{1.0, {3, 4}}}},
+                    {"Fs", {{10.0, {5}}, {20.0, {8}}}},
+                    {"Fm'", {{11.0, {6}}, {21.0, {9}}}},
+                    {"Fo'", {{30.0, {10, 11}}}}};
+    TLightPlan light;
+    light.Changes = {{9.0, 100.0}, {19.0, 200.0}, {29.0, 0.0}};
+    const TChannelAnalysis a = AnalyseChannel(y, marks, light, TAnalysisConfig{});
+    ASSERT_TRUE(a.Problem.isEmpty());
+    ASSERT_EQ(a.Groups.size(), 5u);
+    EXPECT_EQ(a.Groups[0].Count, 3);
+    EXPECT_DOUBLE_EQ(a.Groups[0].Mean, 2.0);
+    EXPECT_DOUBLE_EQ(a.Groups[0].SD, 1.0);
+    EXPECT_DOUBLE_EQ(a.Groups[1].SD, 0.0);
+    EXPECT_DOUBLE_EQ(a.Groups[3].Mean, 8.5);
+    ASSERT_EQ(a.Steps.size(), 2u);
+    EXPECT_DOUBLE_EQ(a.Steps[0].Values[prPhiPSII].Value.value_or(-1), 3.0 / 8);
+    EXPECT_DOUBLE_EQ(a.Steps[0].Values[prNPQ].Value.value_or(-1), 2.0 / 8);
+    EXPECT_DOUBLE_EQ(a.Steps[0].Values[prETR].Value.value_or(-1), 3.0 / 8 * 100 * 0.42);
+    EXPECT_DOUBLE_EQ(a.Steps[0].Values[prQP].Value.value_or(-1), 3.0 / 4); // Fo' of the whole group
+    // The last flash stands for the steady state.
+    EXPECT_DOUBLE_EQ(a.Par.value_or(-1), 200.0);
+    EXPECT_DOUBLE_EQ(a.Values[prPhiPSII].Value.value_or(-1), 1.0 / 3);
+    EXPECT_DOUBLE_EQ(a.Values[prETR].Value.value_or(-1), 28.0);
+    EXPECT_DOUBLE_EQ(a.Values[prFvFm].Value.value_or(-1), 0.8);
+
+    // Unpaired steps: the group means, PAR at the last Fm' flash.
+    TChannelMarks single = marks;
+    single.Groups[2].Steps.pop_back();
+    single.Groups[2].Steps[0].Samples = {5, 8};
+    const TChannelAnalysis s = AnalyseChannel(y, single, light, TAnalysisConfig{});
+    EXPECT_TRUE(s.Steps.empty());
+    EXPECT_DOUBLE_EQ(s.Values[prPhiPSII].Value.value_or(-1), (8.5 - 5.5) / 8.5);
+    EXPECT_DOUBLE_EQ(s.Par.value_or(-1), 200.0);
+
+    // Data that do not fit the protocol give nothing at all.
+    const TChannelAnalysis bad = AnalyseChannel({1, 2, 3}, marks, light, TAnalysisConfig{});
+    EXPECT_EQ(bad.Problem, "The protocol gives 12 samples, the data hold 3");
+    for (const TValue &v : bad.Values)
+        EXPECT_FALSE(v.Value);
+}
+
+struct ProtocolMarksTest : ::testing::Test {
+    void SetUp() override { lib = LoadCompilerLibrary(qEnvironmentVariable("TESSEL_BIN_DIR")); }
+    std::unique_ptr<ICompilerLibrary> lib;
+};
+
+TEST_F(ProtocolMarksTest, SamplesStepsAndLightFromTheProtocol) {
+    ASSERT_TRUE(lib);
+    const QStringList protocol = {
+        "line MA = 0",
+        "line L = 4",
+        "const SampleWidth = 2 us",
+        "var ActinicLevel = 50",
+        "at -1 ms macro \"SA5\", word(4095)",
+        "every 1 ms from 0 to 2 ms sample A mark F0     # the other spelling of Fo",
+        "at 5 ms sample AB burst mark Fm",
+        "at 6 ms sample B unrecorded",
+        "at 20 ms on L",
+        "at 24 ms sample A mark Fo",
+        "at 25 ms pulse MA for 1 us mark Fo",
+        "at 30 ms macro \"SA3\", word(4095)",
+        "at 40 ms off L",
+    };
+    TMarkSetup setup;
+    setup.SamplesPerEventA = 2;
+    setup.SampleDistanceA = 1e-5;
+    TAnalysisConfig config;
+    config.Actinic1Par = {{0, 100}, {100, 1000}};
+    const TProtocolMarks m = RecoverMarks(*lib, protocol, setup, config);
+    ASSERT_TRUE(m.Problem.isEmpty()) << m.Problem.toStdString();
+
+    const TChannelMarks &a = m.Channels[0];
+    EXPECT_EQ(a.SampleCount, 3 + 2 + 2);
+    ASSERT_EQ(a.Groups.size(), 2u);
+    EXPECT_EQ(a.Groups[0].Name, "Fo");
+    // Two runs: the first three samples, and the two after the Fm burst.
+    ASSERT_EQ(a.Groups[0].Steps.size(), 2u);
+    EXPECT_EQ(a.Groups[0].Steps[0].Samples, (std::vector<int32_t>{0, 1, 2}));
+    EXPECT_EQ(a.Groups[0].Steps[1].Samples, (std::vector<int32_t>{5, 6}));
+    EXPECT_DOUBLE_EQ(a.Groups[0].Steps[1].Time, 0.024);
+    EXPECT_EQ(a.Groups[1].Steps.at(0).Samples, (std::vector<int32_t>{3, 4}));
+    // Channel B: one sample per burst, the unrecorded one takes no slot here.
+    EXPECT_EQ(m.Channels[1].SampleCount, 1);
+    EXPECT_EQ(m.Channels[1].Groups.at(0).Name, "Fm");
+
+    // Actinic 2 is set by the initial macro but never switched on.
+    const std::pair<double, double> par[] = {{0.01, 0}, {0.02, 550}, {0.035, 1000}, {0.045, 0}};
+    for (auto [t, p] : par)
+        EXPECT_DOUBLE_EQ(m.Light.ParAt(t).value_or(-1), p) << t;
+
+    config.Actinic1Par.clear();
+    EXPECT_FALSE(RecoverMarks(*lib, protocol, setup, config).Light.ParAt(0.025)) << "uncalibrated light";
+    const TProtocolMarks broken = RecoverMarks(*lib, {"at 1 on Nope"}, setup, config);
+    EXPECT_EQ(broken.Problem, "The protocol does not compile: Unknown name 'Nope' (line 1, column 9)");
+}
+
+} // namespace
