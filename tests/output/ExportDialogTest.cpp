@@ -4,6 +4,7 @@
 #include "support/TestSupport.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFile>
 #include <QPushButton>
 #include <QRadioButton>
@@ -70,4 +71,40 @@ TEST(ExportDialog, BetweenCursorsNeedsBothCursorsAndUsesThem) {
     dlg.SetExperiment(m, "leaf.exp", "leaf.exp - Graph", 0, 3);
     EXPECT_FALSE(dlg.rbCursorData->isEnabled());
     EXPECT_TRUE(dlg.rbAllData->isChecked());
+}
+
+TEST(ExportDialog, FormatChoosesFilterWriterAndControls) {
+    TestDir dir;
+    RecordingFileDialogService dialogs;
+    ScopedFileDialogService scope(&dialogs);
+    TExperimentModel m;
+    m.PrepareMeasurementDataSets(1, 0);
+    m.Current().A.Set->SetCount(1);
+    m.Current().A.X->SetItem(0, 0.5);
+    m.RecordMeasurement(43831.5, 8, {}, {}, {}, {});
+    const struct {
+        int format, delimiter, decimal;
+        QString filter, ext, start;
+        bool header, csvChoices;
+    } cases[] = {
+        {0, 0, 0, "Text File|*.txt", "txt", "Tessel ASCII Export File\r\n", true, false},
+        {1, 1, 1, "CSV File|*.csv", "csv", "Time;Data Set A( 0 )\r\n0,5;0\r\n", false, true},
+        {2, 0, 0, "JSON File|*.json", "json", "{", false, false},
+    };
+    for (const auto &c : cases) {
+        TfrmExport dlg;
+        dlg.SetExperiment(m, "leaf.exp", "leaf.exp - Graph", 0, 1);
+        dlg.cbFormat->setCurrentIndex(c.format);
+        dlg.cbDelimiter->setCurrentIndex(c.delimiter);
+        dlg.cbDecimal->setCurrentIndex(c.decimal);
+        EXPECT_EQ(dlg.cbHeader->isEnabled(), c.header) << c.ext.toStdString();
+        EXPECT_EQ(dlg.cbDelimiter->isEnabled(), c.csvChoices) << c.ext.toStdString();
+        const QString out = dir.path("out." + c.ext);
+        dialogs.answer(out);
+        ASSERT_TRUE(dlg.btnExportClick());
+        EXPECT_EQ(dialogs.requests.back().filter, c.filter);
+        EXPECT_EQ(dialogs.requests.back().defaultExt, c.ext);
+        EXPECT_TRUE(ReadTextFile(out).startsWith(c.start)) << ReadTextFile(out).left(60).toStdString();
+        EXPECT_EQ(TfrmExport().cbFormat->currentIndex(), c.format); // kept for the next use
+    }
 }
