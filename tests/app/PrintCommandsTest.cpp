@@ -3,6 +3,7 @@
 #include "app/widgets/PrintCommands.h"
 #include "app/widgets/Program.h"
 #include "authoring/widgets/ProtocolEditor.h"
+#include "common/FileDialogService.h"
 #include "common/MessageService.h"
 #include "common/PrintDialogService.h"
 #include "common/widgets/QtPrintDialogService.h"
@@ -259,12 +260,25 @@ TEST_F(PrintCommandsTest, ProtocolAndABChartPrint) {
     menu->hide();
 
     QFile::remove(pdf);
-    ASSERT_EQ(menu->actions().size(), 1);
+    ASSERT_EQ(menu->actions().size(), 3);
     EXPECT_EQ(menu->actions()[0]->text(), "Print");
     menu->actions()[0]->trigger();
     const QString text = Simplified(PdfText(pdf));
     EXPECT_TRUE(text.contains("Graph A/B")) << text.toStdString();
     EXPECT_TRUE(text.contains("Quenching analysis"));
+
+    // Its pictures, and the Graph menu's on the A/B page, show the chart.
+    RecordingFileDialogService files;
+    ScopedFileDialogService filesScope(&files);
+    c->ShowPage(TfrmGraph::TPage::AB);
+    for (QAction *a : {menu->actions()[1], c->mniSavePicture}) {
+        const QString svg = dir.path("ab.svg");
+        QFile::remove(svg);
+        files.answer(svg);
+        WhenModal([](QWidget *w) { static_cast<QDialog *>(w)->accept(); });
+        a->trigger();
+        EXPECT_TRUE(ReadTextFile(svg).contains(">Graph A/B</text>")) << a->text().toStdString();
+    }
 }
 
 TEST_F(PrintCommandsTest, ScreenshotOfAPrintedPageShowsTheColouredCurves) {

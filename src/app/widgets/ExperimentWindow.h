@@ -31,6 +31,8 @@ public:
     TExperimentDoc &Doc() { return *m_doc; }
     TfrmProtocol *Editor() const { return m_editor; }
     TXYGraph *ABGraph() const { return m_abGraph; }
+    // On the A/B page the Graph menu's pictures show the A/B chart.
+    TXYGraph *PictureGraph() const override { return Page() == TPage::AB ? m_abGraph : Graph; }
     QLabel *ShActive = nullptr;
     QLabel *ShMeasuring = nullptr;
     QAction *mniManualScale = nullptr, *mniRemoveDataSet = nullptr;
