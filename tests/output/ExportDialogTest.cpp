@@ -87,9 +87,10 @@ TEST(ExportDialog, FormatChoosesFilterWriterAndControls) {
         QString filter, ext, start;
         bool header, csvChoices;
     } cases[] = {
-        {0, 0, 0, "Text File|*.txt", "txt", "Tessel ASCII Export File\r\n", true, false},
         {1, 1, 1, "CSV File|*.csv", "csv", "Time;Data Set A( 0 )\r\n0,5;0\r\n", false, true},
         {2, 0, 0, "JSON File|*.json", "json", "{", false, false},
+        // Last, so the dialog is left as a user starts it.
+        {0, 0, 0, "Text File|*.txt", "txt", "Tessel ASCII Export File\r\n", true, false},
     };
     for (const auto &c : cases) {
         TfrmExport dlg;
