@@ -9,6 +9,7 @@
 #include "common/widgets/QtPrintDialogService.h"
 #include "data/ExperimentFile.h"
 #include "data/SampleExperiments.h"
+#include "graph/widgets/FigureDialog.h"
 #include "graph/widgets/XYGraph.h"
 #include "output/PageSetup.h"
 #include "output/widgets/PageSetupDialog.h"
@@ -19,6 +20,8 @@
 #include <QAction>
 #include <QComboBox>
 #include <QApplication>
+#include <QClipboard>
+#include <QSpinBox>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -279,6 +282,15 @@ TEST_F(PrintCommandsTest, ProtocolAndABChartPrint) {
         a->trigger();
         EXPECT_TRUE(ReadTextFile(svg).contains(">Graph A/B</text>")) << a->text().toStdString();
     }
+    // The size dialog starts from the size chosen last.
+    WhenModal([](QWidget *w) {
+        auto *dlg = static_cast<TfrmPictureSize *>(w);
+        dlg->sbWidth->setValue(dlg->sbWidth->value() + 10);
+        dlg->accept();
+    });
+    const QSize last = c->ABGraph()->size() + QSize(10, 0);
+    c->mniCopyPicture->trigger();
+    EXPECT_EQ(QApplication::clipboard()->image().size(), last);
 }
 
 TEST_F(PrintCommandsTest, ScreenshotOfAPrintedPageShowsTheColouredCurves) {

@@ -67,11 +67,8 @@ TEST(CliPlot, UsageAndFailures) {
     const QString exp = SampleFile(dir);
     const QString png = dir.path("p.png");
     const QStringList usage[] = {
-        {"plot", exp},
         {"plot", exp, "--out", dir.path("p.gif")},
-        {"plot", exp, "--out", png, "--size", "300"},
         {"plot", exp, "--out", png, "--size", "10x200"},
-        {"plot", exp, "--out", png, "--sets", "0"},
         {"plot", exp, "--out", png, "--sets", "3-9"},
         {"plot", exp, "--out", png, "--sets", "Data Set C( 0 )"},
     };

@@ -1,17 +1,10 @@
-#include "common/FileDialogService.h"
 #include "common/MessageService.h"
 #include "data/Vector.h"
-#include "graph/widgets/FigureDialog.h"
 #include "graph/widgets/GraphWindow.h"
 #include "graph/widgets/XYDEdit.h"
 #include "graph/widgets/XYGraph.h"
-#include "support/TestSupport.h"
 
 #include <QAction>
-#include <QClipboard>
-#include <QGuiApplication>
-#include <QPushButton>
-#include <QSpinBox>
 #include <gtest/gtest.h>
 
 using namespace tessel;
@@ -90,43 +83,3 @@ TEST_F(GraphWindowTest, AxesKeepTheBoundsGivenAtCreation) {
 }
 
 } // namespace
-
-TEST_F(GraphWindowTest, PicturesOfTheGraphAtTheChosenSize) {
-    test::TestDir dir;
-    RecordingFileDialogService files;
-    ScopedFileDialogService scope(&files);
-    Line a(0, 10);
-    TfrmGraph w{TGraphBounds{}};
-    w.Graph->AddDependency(&a.d);
-    w.Graph->resize(250, 150);
-    auto answerSize = [](int width, int height, bool ok) {
-        test::WhenModal([=](QWidget *m) {
-            auto *dlg = qobject_cast<TfrmPictureSize *>(m);
-            ASSERT_NE(dlg, nullptr);
-            EXPECT_EQ(dlg->sbWidth->value(), 250); // the graph's size, the first time
-            dlg->sbWidth->setValue(width);
-            dlg->sbHeight->setValue(height);
-            (ok ? dlg->btnOk : dlg->btnCancel)->click();
-        });
-    };
-    answerSize(320, 200, false); // cancelled: no file asked for
-    w.mniSavePicture->trigger();
-    EXPECT_TRUE(files.requests.empty());
-
-    const QString png = dir.path("graph.png");
-    files.answer(png);
-    answerSize(320, 200, true);
-    w.mniSavePicture->trigger();
-    ASSERT_EQ(files.requests.size(), 1u);
-    EXPECT_EQ(files.requests[0].filter, "PNG Image|*.png|SVG Drawing|*.svg|PDF Document|*.pdf");
-    EXPECT_EQ(QImage(png).size(), QSize(320, 200));
-
-    // The next picture starts from the size chosen last.
-    test::WhenModal([](QWidget *m) {
-        auto *dlg = qobject_cast<TfrmPictureSize *>(m);
-        EXPECT_EQ(dlg->sbWidth->value(), 320);
-        dlg->btnOk->click();
-    });
-    w.mniCopyPicture->trigger();
-    EXPECT_EQ(QGuiApplication::clipboard()->image().size(), QSize(320, 200));
-}

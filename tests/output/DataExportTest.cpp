@@ -221,27 +221,14 @@ TEST(AsciiExport, RowsAreTheDisplayedTimes) {
     m.Record(1).B.X->SetTransformation(nullptr);
 }
 
-TEST(CsvExport, FieldsNumbersAndFormulaCaptions) {
-    const struct {
-        QString in, field;
-    } fields[] = {
-        {"plain", "plain"}, {"a,b", "\"a,b\""}, {"say \"hi\"", "\"say \"\"hi\"\"\""}, {"two\nlines", "\"two\nlines\""},
-        {"a;b", "a;b"}, // not the delimiter here
-    };
-    for (const auto &f : fields)
-        EXPECT_EQ(TCsvExport::Field(f.in, u','), f.field) << f.in.toStdString();
-    const struct {
-        QString in, out;
-    } captions[] = {
-        {"=1+2", "'=1+2"}, {"+A", "'+A"}, {"-A", "'-A"}, {QChar(0x2212) + QString("A"), QString("'") + QChar(0x2212) + QString("A")},
-        {"@SUM(A1)", "'@SUM(A1)"}, {"\t=1", "'\t=1"}, {"Leaf = 3", "Leaf = 3"}, {"", ""},
-    };
-    for (const auto &c : captions)
-        EXPECT_EQ(TCsvExport::Neutralised(c.in), c.out) << c.in.toStdString();
-    // Full precision that reads back exactly, with the chosen separator.
+// Quoting and read-back are checked with a real CSV parser (tests/cli).
+TEST(CsvExport, FormulaCaptionsAndFullPrecision) {
+    const QString minus = QString(QChar(0x2212)) + "A";
+    const QString risky[] = {"=1+2", "+A", "-A", minus, "@SUM(A1)", "\t=1"};
+    for (const QString &c : risky)
+        EXPECT_EQ(TCsvExport::Neutralised(c), "'" + c) << c.toStdString();
+    EXPECT_EQ(TCsvExport::Neutralised("Leaf = 3"), "Leaf = 3");
     EXPECT_EQ(TCsvExport::Number(0.1 + 0.2, u'.'), "0.30000000000000004");
-    EXPECT_EQ(TCsvExport::Number(-2.5, u','), "-2,5");
-    EXPECT_EQ(TCsvExport::Number(1e-7, u'.'), "1e-07");
 }
 
 TEST(CsvExport, TableWithChosenDelimiterAndDecimal) {
@@ -288,33 +275,24 @@ TEST(JsonExport, RecordsCarryChannelsConditionsProtocolAndParameters) {
         return QJsonObject{{"FvFm", 0.8}};
     };
     const QJsonObject doc = QJsonDocument::fromJson(e.Bytes()).object();
-    EXPECT_EQ(doc["title"].toString(), "Leaf 3");
-    EXPECT_EQ(doc["selection"].toObject()["rows"].toInt(), 3);
     const QJsonArray records = doc["records"].toArray();
     ASSERT_EQ(records.size(), 2);
     EXPECT_EQ(asked, (std::vector<const TMeasurementRecord *>{&m.Record(1), &m.Record(2)}));
 
     const QJsonObject newer = records[0].toObject(), older = records[1].toObject();
-    EXPECT_EQ(newer["record"].toInt(), 1);
-    EXPECT_EQ(newer["time"].toString(), "2020-01-01T00:00:00.000");
     EXPECT_FALSE(newer["conditions"].toObject().contains("gainA")); // type 8 has no gain
     ASSERT_EQ(newer["channels"].toArray().size(), 1); // its A is hidden
     const QJsonObject b1 = newer["channels"].toArray()[0].toObject();
-    EXPECT_EQ(b1["channel"].toString(), "B");
     EXPECT_EQ(b1["x"].toArray(), (QJsonArray{0.5, 1.5})); // 2.5 lies outside the rows
     EXPECT_EQ(b1["y"].toArray(), (QJsonArray{7, 8}));
-    EXPECT_EQ(b1["points"].toInt(), 3);
 
-    EXPECT_EQ(older["deviceType"].toInt(), 21);
     EXPECT_EQ(older["conditions"].toObject()["gainB"].toInt(), 3);
-    EXPECT_EQ(older["protocol"].toObject()["text"].toArray(), QJsonArray{"measure"});
     EXPECT_EQ(older["protocol"].toObject()["variables"].toArray(),
               (QJsonArray{QJsonObject{{"name", "Gain"}, {"value", "3"}}}));
     EXPECT_EQ(older["parameters"].toObject()["FvFm"].toDouble(), 0.8);
     const QJsonArray ch = older["channels"].toArray();
     ASSERT_EQ(ch.size(), 2);
-    EXPECT_EQ(ch[0].toObject()["channel"].toString(), "A");
-    EXPECT_EQ(ch[0].toObject()["x"].toArray(), (QJsonArray{1})); // A has no point at 0.5 or 1.5
+    EXPECT_EQ(ch[0].toObject()["x"].toArray(), (QJsonArray{1})); // channel A first; no point at 0.5 or 1.5
     EXPECT_EQ(ch[1].toObject()["y"].toArray(), (QJsonArray{9})); // 5 * 2 - 1
     EXPECT_EQ(ch[1].toObject()["scaling"].toObject(), (QJsonObject{{"multiply", 2}, {"shift", -1}}));
 
