@@ -18,7 +18,7 @@ constexpr double kLineBytesPerSecond = 115200 / 10.0;
 // Runs the registered benchmarks inside an application of type App; an
 // application with a GUI paints offscreen.
 template <typename App> int RunBenchmarks(int argc, char **argv) {
-    if constexpr (std::is_same_v<App, QGuiApplication>)
+    if constexpr (std::is_base_of_v<QGuiApplication, App>)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     App app(argc, argv);
     benchmark::Initialize(&argc, argv);

@@ -4,16 +4,27 @@
 // every point through the vectors' transformations and reduces each pixel
 // column to one vertex, so it should stay within a small factor of the
 // anchor, or beat it.
+//
+// The peer: the whole picture (frame, grid, ticks and the curve) of the same
+// points at the same size, once by the program's painter and once by
+// QCustomPlot (Debian's Qt 6 build, its adaptive sampling on as shipped).
+// Goal: the program's painter is the faster. Without QCustomPlot at build
+// time the peer is left out and the run says so.
 #include "data/Vector.h"
 #include "graph/GraphPainter.h"
 
-#include <QGuiApplication>
+#include <QApplication>
 #include <QImage>
 #include <QPainter>
 #include "BenchSupport.h"
 
+#ifdef TESSEL_HAVE_QCUSTOMPLOT
+#include <qcustomplot.h>
+#endif
+
 #include <benchmark/benchmark.h>
 #include <cmath>
+#include <cstdio>
 #include <vector>
 
 using namespace tessel;
@@ -82,6 +93,48 @@ void BM_PolylineAnchor(benchmark::State &state) {
 }
 BENCHMARK(BM_PolylineAnchor)->Unit(benchmark::kMillisecond);
 
+void BM_PictureTesselPainter(benchmark::State &state) {
+    Setup &s = Shared();
+    for (auto _ : state) {
+        QImage img(s.img.size(), QImage::Format_RGB32);
+        QPainter p(&img);
+        RenderGraph(p, s.g, img.rect());
+        benchmark::DoNotOptimize(img.bits());
+    }
+    state.SetItemsProcessed(state.iterations() * kPoints);
+}
+BENCHMARK(BM_PictureTesselPainter)->Unit(benchmark::kMillisecond);
+
+#ifdef TESSEL_HAVE_QCUSTOMPLOT
+void BM_PictureQCustomPlot(benchmark::State &state) {
+    Setup &s = Shared();
+    QVector<double> x(kPoints), y(kPoints);
+    for (int i = 0; i < kPoints; ++i) {
+        x[i] = s.x.Value(i);
+        y[i] = s.y.Value(i);
+    }
+    QCustomPlot plot;
+    plot.resize(s.img.size());
+    plot.addGraph();
+    plot.graph(0)->setPen(QPen(Qt::red, 1));
+    plot.graph(0)->setData(x, y, true);
+    plot.xAxis->setRange(s.g.XAxis()->RangeMin(), s.g.XAxis()->RangeMax());
+    plot.yAxis->setRange(s.g.YAxis()->RangeMin(), s.g.YAxis()->RangeMax());
+    for (auto _ : state) {
+        // Lays out and draws everything anew into a pixmap of that size.
+        QPixmap pic = plot.toPixmap(s.img.width(), s.img.height());
+        benchmark::DoNotOptimize(pic.cacheKey());
+    }
+    state.SetItemsProcessed(state.iterations() * kPoints);
+}
+BENCHMARK(BM_PictureQCustomPlot)->Unit(benchmark::kMillisecond);
+#endif
+
 } // namespace
 
-int main(int argc, char **argv) { return tessel::bench::RunBenchmarks<QGuiApplication>(argc, argv); }
+int main(int argc, char **argv) {
+#ifndef TESSEL_HAVE_QCUSTOMPLOT
+    std::fprintf(stderr, "QCustomPlot (Qt 6) was not found at build time: its peer benchmark is left out\n");
+#endif
+    return tessel::bench::RunBenchmarks<QApplication>(argc, argv);
+}

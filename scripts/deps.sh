@@ -7,11 +7,15 @@ TESSEL_PACKAGES=(
   qt6-base-dev qt6-serialport-dev qt6-svg-dev qt6-qpa-plugins libqt6printsupport6
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   fonts-dejavu-core xvfb xauth poppler-utils
+  python3 python3-jsonschema
 )
+# Benchmarks only (the graph benchmark's peer); it brings Qt 5's development
+# files along, so the test run does not install it.
+TESSEL_BENCH_PACKAGES=(libqcustomplot-dev)
 
 tessel_missing_packages() {
   local missing=()
-  for p in "${TESSEL_PACKAGES[@]}"; do
+  for p in "${TESSEL_PACKAGES[@]}" "$@"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
       missing+=("$p")
     fi
@@ -19,9 +23,12 @@ tessel_missing_packages() {
   echo "${missing[@]}"
 }
 
+# tessel_ensure_deps [bench]: the build's packages, with "bench" also the
+# benchmarks' own.
 tessel_ensure_deps() {
-  local missing
-  missing=$(tessel_missing_packages)
+  local missing extra=()
+  [ "${1:-}" = bench ] && extra=("${TESSEL_BENCH_PACKAGES[@]}")
+  missing=$(tessel_missing_packages "${extra[@]}")
   [ -z "$missing" ] && return 0
   echo "Installing missing packages: $missing"
   local sudo=""

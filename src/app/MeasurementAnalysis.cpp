@@ -1,4 +1,6 @@
 #include "app/MeasurementAnalysis.h"
+#include "common/AppPaths.h"
+#include "output/JsonExport.h"
 
 #include "app/InstrumentConfig.h"
 #include "authoring/ProtocolDoc.h"
@@ -90,6 +92,10 @@ std::vector<TRecordAnalysis> TMeasurementAnalyser::AnalyseAll(const TExperimentM
 
 QJsonObject ParametersJson(const TMeasurementRecord &r, const QString &iniPath) {
     return AnalysisJson(TMeasurementAnalyser(iniPath).Analyse(r));
+}
+
+void InstallExportParameters() {
+    TJsonExport::DefaultParameters() = [](const TMeasurementRecord &r) { return ParametersJson(r, AppPaths::iniPath()); };
 }
 
 } // namespace tessel

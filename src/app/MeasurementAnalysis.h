@@ -75,4 +75,8 @@ std::vector<TEtrCurve> EtrCurves(const TExperimentModel &m, const std::vector<TR
 // of whole records (the JSON export).
 QJsonObject ParametersJson(const TMeasurementRecord &r, const QString &iniPath);
 
+// Makes every JSON export (dialog and tessel-cli) carry the parameters,
+// with the configuration read at the time of each export.
+void InstallExportParameters();
+
 } // namespace tessel

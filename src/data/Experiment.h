@@ -82,6 +82,7 @@ public:
 
     // The x transformation shared by every x vector of the experiment.
     TLinTransformation &TrTime() { return *m_trTime; }
+    const TLinTransformation &TrTime() const { return *m_trTime; }
 
     // N: the records including the prepared one.
     int RecordCount() const { return int(m_records.size()); }

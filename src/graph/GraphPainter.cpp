@@ -1,12 +1,15 @@
 #include "graph/GraphPainter.h"
 
 #include "common/Finally.h"
+#include "data/Transformation.h"
 #include "data/Vector.h"
 
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPolygon>
 #include <algorithm>
+#include <array>
+#include <typeinfo>
 #include <cmath>
 
 namespace tessel {
@@ -311,6 +314,55 @@ namespace {
 QPen CurvePen(const TDependency &d) {
     return QPen(ToQColor(d.Color), std::max(1, d.Thickness), ToQtPenStyle(d.LineStyle));
 }
+
+// The displayed values of a stored vector without two virtual calls per
+// point: the raw block and its chain of linear steps, applied innermost
+// first exactly as Value() applies them, so every number is the same to the
+// last bit. Not usable for computed vectors or other transformations.
+class TDirectValues {
+public:
+    explicit TDirectValues(const TVector &v) {
+        if (auto *dv = dynamic_cast<const TDoubleVector *>(&v))
+            m_doubles = dv->Items();
+        else if (auto *iv = dynamic_cast<const TIntVector *>(&v))
+            m_ints = iv->Items();
+        else
+            return;
+        for (const TTransformation *t = &v.ActiveTransformation(); t && t != &SharedIdentity();) {
+            auto *lin = dynamic_cast<const TLinTransformation *>(t);
+            if (!lin || m_count == int(m_steps.size()) || typeid(*lin) != typeid(TLinTransformation)) {
+                m_doubles = nullptr;
+                m_ints = nullptr;
+                return;
+            }
+            m_steps[size_t(m_count++)] = lin;
+            t = lin->TransformBefore();
+        }
+    }
+    bool Usable() const { return m_doubles || m_ints; }
+    // Index below the vector's count.
+    double operator()(int32_t i) const {
+        double x = m_doubles ? m_doubles[i] : double(m_ints[i]);
+        for (int k = m_count - 1; k >= 0; --k) {
+            const TLinTransformation &s = *m_steps[size_t(k)];
+            x = s.Enabled ? s.MulKoef * x + s.AddKoef : x;
+        }
+        return x;
+    }
+
+private:
+    const double *m_doubles = nullptr;
+    const int16_t *m_ints = nullptr;
+    std::array<const TLinTransformation *, 8> m_steps{};
+    int m_count = 0;
+};
+
+// First index from j on (below n) whose x is not below end.
+template <typename Read> int32_t ColumnEnd(const Read &x, int32_t j, int32_t n, double end) {
+    while (j < n && x(j) < end)
+        ++j;
+    return j;
+}
 } // namespace
 
 void TCurveDrawer::Vertex(QPainter &p, const TGraphModel &g, TEntry &e, QPointF v) {
@@ -340,9 +392,11 @@ int TCurveDrawer::Column(QPainter &p, const TGraphModel &g, TEntry &e) {
     const int32_t i = e.Next;
     const double x0 = d.X->Value(i);
     const double end = xa.ShiftValue(w, x0);
-    int32_t j = i + 1;
-    while (j < n && d.X->Value(j) < end)
-        ++j;
+    // The scan touches every point; it reads stored vectors directly.
+    const TDirectValues direct(*d.X);
+    const int32_t j = direct.Usable() && n <= d.X->Count()
+                          ? ColumnEnd(direct, i + 1, n, end)
+                          : ColumnEnd([&d](int32_t k) { return d.X->Value(k); }, i + 1, n, end);
     const auto px = [&](double v) -> double {
         const int32_t r = xa.ValueToPixel(v);
         return r;

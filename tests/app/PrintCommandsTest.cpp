@@ -3,11 +3,13 @@
 #include "app/widgets/PrintCommands.h"
 #include "app/widgets/Program.h"
 #include "authoring/widgets/ProtocolEditor.h"
+#include "common/FileDialogService.h"
 #include "common/MessageService.h"
 #include "common/PrintDialogService.h"
 #include "common/widgets/QtPrintDialogService.h"
 #include "data/ExperimentFile.h"
 #include "data/SampleExperiments.h"
+#include "graph/widgets/FigureDialog.h"
 #include "graph/widgets/XYGraph.h"
 #include "output/PageSetup.h"
 #include "output/widgets/PageSetupDialog.h"
@@ -18,6 +20,8 @@
 #include <QAction>
 #include <QComboBox>
 #include <QApplication>
+#include <QClipboard>
+#include <QSpinBox>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -256,12 +260,34 @@ TEST_F(PrintCommandsTest, ProtocolAndABChartPrint) {
     menu->hide();
 
     QFile::remove(pdf);
-    ASSERT_EQ(menu->actions().size(), 1);
+    ASSERT_EQ(menu->actions().size(), 3);
     EXPECT_EQ(menu->actions()[0]->text(), "Print");
     menu->actions()[0]->trigger();
     const QString text = Simplified(PdfText(pdf));
     EXPECT_TRUE(text.contains("Graph A/B")) << text.toStdString();
     EXPECT_TRUE(text.contains("Quenching analysis"));
+
+    // Its pictures, and the Graph menu's on the A/B page, show the chart.
+    RecordingFileDialogService files;
+    ScopedFileDialogService filesScope(&files);
+    c->ShowPage(TfrmGraph::TPage::AB);
+    for (QAction *a : {menu->actions()[1], c->mniSavePicture}) {
+        const QString svg = dir.path("ab.svg");
+        QFile::remove(svg);
+        files.answer(svg);
+        WhenModal([](QWidget *w) { static_cast<QDialog *>(w)->accept(); });
+        a->trigger();
+        EXPECT_TRUE(ReadTextFile(svg).contains(">Graph A/B</text>")) << a->text().toStdString();
+    }
+    // The size dialog starts from the size chosen last.
+    WhenModal([](QWidget *w) {
+        auto *dlg = static_cast<TfrmPictureSize *>(w);
+        dlg->sbWidth->setValue(dlg->sbWidth->value() + 10);
+        dlg->accept();
+    });
+    const QSize last = c->ABGraph()->size() + QSize(10, 0);
+    c->mniCopyPicture->trigger();
+    EXPECT_EQ(QApplication::clipboard()->image().size(), last);
 }
 
 TEST_F(PrintCommandsTest, ScreenshotOfAPrintedPageShowsTheColouredCurves) {

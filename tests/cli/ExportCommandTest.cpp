@@ -1,9 +1,13 @@
 #include "CliTestSupport.h"
+#include "common/AppPaths.h"
 #include "data/ExperimentFile.h"
 #include "data/SampleExperiments.h"
 #include "support/TestSupport.h"
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
 #include <QJsonObject>
 #include <gtest/gtest.h>
 
@@ -15,6 +19,8 @@ QString SampleFile(const TestDir &dir) {
     TExperimentModel m;
     FillSampleExperiment(m, 2, 6);
     m.Record(1).A.Set->Visible = false;
+    // A caption a spreadsheet would run, with the delimiter and a quote in it.
+    m.Record(2).A.Set->Caption = QStringLiteral("=HYPERLINK(\"x\";1)");
     const QString path = dir.path("sample.exp");
     EXPECT_TRUE(SaveExperimentFile(m, path));
     return path;
@@ -31,10 +37,10 @@ TEST(CliExport, WritesTheChosenDataSetsAndRange) {
         int sets, rows;
         QString columns;
     } cases[] = {
-        {{}, 4, 9, "Time\tData Set B( 1 )\tData Set A( 1 )\tData Set B( 0 )\tData Set A( 0 )"},
-        {{"--sets", "visible"}, 3, 6, "Time\tData Set B( 1 )\tData Set B( 0 )\tData Set A( 0 )"},
+        {{}, 4, 9, "Time\tData Set B( 1 )\tData Set A( 1 )\tData Set B( 0 )\t=HYPERLINK(\"x\";1)"},
+        {{"--sets", "visible"}, 3, 6, "Time\tData Set B( 1 )\tData Set B( 0 )\t=HYPERLINK(\"x\";1)"},
         {{"--data", "graph", "--range-min", "0.0035", "--range-max", "0.0045"},
-         4, 3, "Time\tData Set B( 1 )\tData Set A( 1 )\tData Set B( 0 )\tData Set A( 0 )"},
+         4, 3, "Time\tData Set B( 1 )\tData Set A( 1 )\tData Set B( 0 )\t=HYPERLINK(\"x\";1)"},
     };
     for (const Case &c : cases) {
         const CliRun r = RunCliCommand(QStringList{"export", exp, "--out", out, "--json"} + c.options);
@@ -59,6 +65,9 @@ TEST(CliExport, UsageAndFailures) {
         {"export", exp, "--out", out, "--data", "half"},
         {"export", exp, "--out", out, "--data", "cursors", "--range-min", "1"},
         {"export", exp, "--out", out, "--locale", "xx_nowhere"},
+        {"export", exp, "--out", out, "--format", "xls"},
+        {"export", exp, "--out", out, "--format", "csv", "--delimiter", "pipe"},
+        {"export", exp, "--out", out, "--format", "csv", "--decimal", "dot"},
     };
     for (const QStringList &args : usage)
         EXPECT_EQ(RunCliCommand(args).rc, 2) << args.join(' ').toStdString();
@@ -68,4 +77,66 @@ TEST(CliExport, UsageAndFailures) {
     const CliRun bad = RunCliCommand({"export", exp, "--out", dir.path("no/dir/out.txt")});
     EXPECT_EQ(bad.rc, 1);
     EXPECT_FALSE(bad.err.isEmpty());
+}
+
+// What a script gets: Python's csv module and a JSON schema validator read
+// the files as written, without any adjustment.
+TEST(CliExport, CsvAndJsonReadBackInPython) {
+    if (QProcess::execute("python3", {"-c", "import jsonschema"}) != 0)
+        GTEST_SKIP() << "python3 with jsonschema is not installed";
+    TestDir dir;
+    const QString exp = SampleFile(dir);
+    auto readBack = [](const QStringList &args) {
+        QProcess py;
+        py.start("python3", QStringList{SourcePath("tests/cli/read_exports.py")} + args);
+        EXPECT_TRUE(py.waitForFinished(60000));
+        EXPECT_EQ(py.exitCode(), 0) << py.readAllStandardError().toStdString();
+        return QJsonDocument::fromJson(py.readAllStandardOutput()).object();
+    };
+    const struct {
+        QStringList options;
+        QString delimiter, row1;
+    } csvCases[] = {
+        {{}, ",", "0.001"},
+        {{"--delimiter", "semicolon", "--decimal", "comma"}, ";", "0,001"},
+        {{"--decimal", "comma"}, ",", "0,001"},
+    };
+    for (const auto &c : csvCases) {
+        const QString csv = dir.path("out.csv");
+        ASSERT_EQ(RunCliCommand(QStringList{"export", exp, "--out", csv, "--format", "csv"} + c.options).rc, 0);
+        const QJsonArray rows = readBack({"csv", csv, c.delimiter})["rows"].toArray();
+        ASSERT_EQ(rows.size(), 10) << c.options.join(' ').toStdString(); // captions and 9 times
+        for (const QJsonValue &r : rows)
+            EXPECT_EQ(r.toArray().size(), 5) << c.options.join(' ').toStdString();
+        EXPECT_EQ(rows[0].toArray()[4].toString(), "'=HYPERLINK(\"x\";1)");
+        EXPECT_EQ(rows[1].toArray()[0].toString(), c.row1);
+    }
+
+    const QString json = dir.path("out.json");
+    const CliRun r = RunCliCommand({"export", exp, "--out", json, "--format", "json", "--sets", "visible"});
+    ASSERT_EQ(r.rc, 0) << r.err.toStdString();
+    const QJsonObject found = readBack({"json", json, SourcePath("docs/export-schema.json")});
+    EXPECT_EQ(found["errors"].toArray(), QJsonArray{});
+    EXPECT_EQ(found["records"].toInt(), 2);
+    EXPECT_TRUE(found["pairs"].toBool());
+}
+
+// The JSON export carries each measurement's parameters, as the analysis gives
+// them with the Tessel.ini beside the program.
+TEST(CliExport, JsonCarriesTheParameters) {
+    TestDir dir;
+    AppPaths::setProgramDir(qEnvironmentVariable("TESSEL_BIN_DIR"));
+    const QString json = dir.path("fvfm.json");
+    const CliRun r = RunCliCommand({"export", SourcePath("resources/examples/FvFm.exp"), "--out", json, "--format", "json"});
+    ASSERT_EQ(r.rc, 0) << r.err.toStdString();
+    QFile f(json);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QJsonArray records = QJsonDocument::fromJson(f.readAll()).object()["records"].toArray();
+    ASSERT_FALSE(records.isEmpty());
+    const QJsonObject params = records[0].toObject()["parameters"].toObject();
+    const QJsonArray channels = params["channels"].toArray();
+    ASSERT_FALSE(channels.isEmpty()) << QJsonDocument(params).toJson().toStdString() << r.err.toStdString();
+    const double fvfm = channels[0].toObject()["parameters"].toObject()["Fv/Fm"].toDouble();
+    EXPECT_GT(fvfm, 0.5);
+    EXPECT_LT(fvfm, 0.9);
 }

@@ -1,3 +1,4 @@
+#include "data/Transformation.h"
 #include "data/Vector.h"
 #include "graph/GraphPainter.h"
 
@@ -202,6 +203,35 @@ TEST(GraphPainter, StepsDrawTheSamePictureAsOnePass) {
     const QImage once = s.img.copy();
     EXPECT_GT(s.Draw(100), 10);
     EXPECT_EQ(s.img, once);
+}
+
+// Stored times behind a chain of scalings are read straight from their
+// block; the picture must equal that of the same times computed point by
+// point. The two steps do not commute, so an order mistake shows.
+TEST(GraphPainter, ScaledStoredTimesDrawAsComputedOnes) {
+    Scene stored({});
+    TLinTransformation inner, outer;
+    inner.MulKoef = 2, inner.AddKoef = 1;
+    outer.MulKoef = 3, outer.AddKoef = -4;
+    outer.SetTransformBefore(&inner);
+    stored.x.SetTransformation(&outer);
+    for (int i = 0; i < 3000; ++i) {
+        stored.x.Add(i * 0.0005 + 0.5); // shown as 6x - 1: 2 .. 11
+        stored.y.Add(5 + 4 * std::sin(i * 0.01));
+    }
+    stored.Draw();
+
+    Scene computed({});
+    TVirtualVector vx;
+    vx.SetCount(3000);
+    vx.OnCalcItem = [](const TVirtualVector &, int32_t i, double &v) { v = 3 * (2 * (i * 0.0005 + 0.5) + 1) - 4; };
+    computed.d.X = &vx;
+    for (int i = 0; i < 3000; ++i)
+        computed.y.Add(5 + 4 * std::sin(i * 0.01));
+    computed.Draw();
+    EXPECT_GT(stored.RedCount(), 1000);
+    EXPECT_EQ(stored.img, computed.img);
+    stored.x.SetTransformation(nullptr);
 }
 
 TEST(GraphPainter, LogAxisSkipsPointsItCannotShow) {

@@ -4,6 +4,7 @@
 #include "support/TestSupport.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFile>
 #include <QPushButton>
 #include <QRadioButton>
@@ -29,10 +30,7 @@ TEST(ExportDialog, ExportAsksForTheFileAndKeepsTheChoices) {
     dlg.cbHeader->setChecked(false);
     dlg.rbVisibleSets->setChecked(true);
     dlg.btnExport->click(); // cancelled: nothing written
-    ASSERT_EQ(dialogs.requests.size(), 1u);
-    EXPECT_EQ(dialogs.requests[0].filter, "Text File|*.txt");
-    // Typing "leaf" must give "leaf.txt".
-    EXPECT_EQ(dialogs.requests[0].defaultExt, "txt");
+    ASSERT_EQ(dialogs.requests.size(), 1u); // filters: FormatChoosesFilterWriterAndControls
     EXPECT_FALSE(QFile::exists(dir.path("out.txt")));
 
     const QString out = dir.path("out.txt");
@@ -70,4 +68,40 @@ TEST(ExportDialog, BetweenCursorsNeedsBothCursorsAndUsesThem) {
     dlg.SetExperiment(m, "leaf.exp", "leaf.exp - Graph", 0, 3);
     EXPECT_FALSE(dlg.rbCursorData->isEnabled());
     EXPECT_TRUE(dlg.rbAllData->isChecked());
+}
+
+TEST(ExportDialog, FormatChoosesFilterWriterAndControls) {
+    TestDir dir;
+    RecordingFileDialogService dialogs;
+    ScopedFileDialogService scope(&dialogs);
+    TExperimentModel m;
+    m.PrepareMeasurementDataSets(1, 0);
+    m.Current().A.Set->SetCount(1);
+    m.Current().A.X->SetItem(0, 0.5);
+    m.RecordMeasurement(43831.5, 8, {}, {}, {}, {});
+    const struct {
+        int format, csvChoice; // delimiter and decimal rows
+        QString ext, start;
+    } cases[] = {
+        {1, 1, "csv", "Time;Data Set A( 0 )\r\n0,5;0\r\n"},
+        {2, 0, "json", "{"},
+        {0, 0, "txt", "Tessel ASCII Export File\r\n"}, // last: the dialog is left as a user starts it
+    };
+    for (const auto &c : cases) {
+        TfrmExport dlg;
+        dlg.SetExperiment(m, "leaf.exp", "leaf.exp - Graph", 0, 1);
+        dlg.cbFormat->setCurrentIndex(c.format);
+        dlg.cbDelimiter->setCurrentIndex(c.csvChoice);
+        dlg.cbDecimal->setCurrentIndex(c.csvChoice);
+        // The header belongs to the text, delimiter and separator to CSV.
+        EXPECT_EQ(dlg.cbHeader->isEnabled(), c.ext == "txt");
+        EXPECT_EQ(dlg.cbDecimal->isEnabled(), c.ext == "csv");
+        const QString out = dir.path("out." + c.ext);
+        dialogs.answer(out);
+        ASSERT_TRUE(dlg.btnExportClick());
+        EXPECT_TRUE(dialogs.requests.back().filter.endsWith("|*." + c.ext));
+        EXPECT_EQ(dialogs.requests.back().defaultExt, c.ext); // typing "leaf" gives "leaf.<ext>"
+        EXPECT_TRUE(ReadTextFile(out).startsWith(c.start)) << c.ext.toStdString();
+        EXPECT_EQ(TfrmExport().cbFormat->currentIndex(), c.format); // kept for the next use
+    }
 }

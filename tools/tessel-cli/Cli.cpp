@@ -1,5 +1,7 @@
 #include "Cli.h"
 
+#include "app/MeasurementAnalysis.h"
+
 #include "common/AppPaths.h"
 #include "compiler/CompilerLibrary.h"
 
@@ -40,6 +42,7 @@ int RunCli(const QStringList &args, CliIO &io) {
     }
     for (const CliCommand &c : Commands()) {
         if (c.name == args.first()) {
+            InstallExportParameters();
             StreamMessageService messages(io.err);
             ScopedMessageService scope(&messages);
             const int rc = c.run(args, io);

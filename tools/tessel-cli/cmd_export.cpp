@@ -1,10 +1,10 @@
 // tessel-cli export: the data sets of an experiment as tab-separated text,
-// with the choices of the export dialog.
+// CSV or JSON, with the choices of the export dialog.
 #include "Cli.h"
 
 #include "common/NumberText.h"
 #include "data/ExperimentFile.h"
-#include "output/AsciiExport.h"
+#include "output/DataExport.h"
 
 #include <QJsonObject>
 
@@ -18,9 +18,15 @@ int usage(CliIO &io, const QString &text, const QCommandLineParser &p) {
 
 int run(const QStringList &args, CliIO &io) {
     QCommandLineParser p;
-    p.setApplicationDescription(QStringLiteral("Export the data sets of an experiment as tab-separated text."));
+    p.setApplicationDescription(QStringLiteral("Export the data sets of an experiment as tab-separated text, CSV or JSON."));
     p.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Experiment file (.exp)."));
-    p.addOption({QStringLiteral("out"), QStringLiteral("Text file to write."), QStringLiteral("OUT")});
+    p.addOption({QStringLiteral("out"), QStringLiteral("File to write."), QStringLiteral("OUT")});
+    p.addOption({QStringLiteral("format"), QStringLiteral("tsv (the text export, default), csv or json."),
+                 QStringLiteral("FORMAT")});
+    p.addOption({QStringLiteral("delimiter"), QStringLiteral("CSV field delimiter: comma (default), semicolon or tab."),
+                 QStringLiteral("D")});
+    p.addOption({QStringLiteral("decimal"), QStringLiteral("CSV decimal separator: point (default) or comma."),
+                 QStringLiteral("D")});
     p.addOption({QStringLiteral("sets"), QStringLiteral("Which data sets: all (default) or visible."),
                  QStringLiteral("WHICH")});
     p.addOption({QStringLiteral("data"),
@@ -42,6 +48,23 @@ int run(const QStringList &args, CliIO &io) {
         return usage(io, QStringLiteral("give exactly one experiment file"), p);
     if (!p.isSet(QStringLiteral("out")))
         return usage(io, QStringLiteral("give the output file with --out"), p);
+
+    const std::optional<TExportFormat> format =
+        ExportFormatFromName(p.isSet(QStringLiteral("format")) ? p.value(QStringLiteral("format")) : "tsv");
+    if (!format)
+        return usage(io, QStringLiteral("unknown --format '%1'").arg(p.value(QStringLiteral("format"))), p);
+    TCsvStyle csv;
+    const QString delimiter = p.value(QStringLiteral("delimiter")), decimal = p.value(QStringLiteral("decimal"));
+    if (delimiter == QLatin1String("semicolon"))
+        csv.Delimiter = u';';
+    else if (delimiter == QLatin1String("tab"))
+        csv.Delimiter = u'\t';
+    else if (!delimiter.isEmpty() && delimiter != QLatin1String("comma"))
+        return usage(io, QStringLiteral("unknown --delimiter '%1'").arg(delimiter), p);
+    if (decimal == QLatin1String("comma"))
+        csv.Decimal = u',';
+    else if (!decimal.isEmpty() && decimal != QLatin1String("point"))
+        return usage(io, QStringLiteral("unknown --decimal '%1'").arg(decimal), p);
 
     TExportOptions opt;
     const QString sets = p.value(QStringLiteral("sets"));
@@ -79,17 +102,22 @@ int run(const QStringList &args, CliIO &io) {
     TFileOp file;
     if (!LoadExperimentFile(model, pos.first(), &file))
         return kExitFailed;
-    TAsciiExport exp(model, file.FileName);
-    exp.Options = opt;
-    exp.RangeMin = range[0];
-    exp.RangeMax = range[1];
+    // The JSON export's parameters need the protocol language; without it each
+    // record says so in its parameters and the data are still written.
+    TCommandCompilerLibrary library;
+    if (*format == TExportFormat::Json)
+        library.Ensure();
+    const std::unique_ptr<TDataExport> exp = MakeExport(*format, model, file.FileName, csv);
+    exp->Options = opt;
+    exp->RangeMin = range[0];
+    exp->RangeMax = range[1];
     if (opt.Range == TExportRange::BetweenCursors)
-        exp.Cursors = std::pair(range[0], range[1]);
-    exp.Locale = locale;
+        exp->Cursors = std::pair(range[0], range[1]);
+    exp->Locale = locale;
     const QString out = p.value(QStringLiteral("out"));
-    if (!exp.WriteFile(out))
+    if (!exp->WriteFile(out))
         return kExitFailed;
-    const auto &s = exp.Summary();
+    const auto &s = exp->Summary();
     if (p.isSet(QStringLiteral("json"))) {
         QJsonObject j{{"File", out}, {"DataSets", s.DataSets}, {"Rows", s.Rows}};
         if (s.Rows > 0) {
@@ -103,7 +131,7 @@ int run(const QStringList &args, CliIO &io) {
     return kExitOk;
 }
 
-const Registrar reg({QStringLiteral("export"), QStringLiteral("Export an experiment's data sets as text"), run});
+const Registrar reg({QStringLiteral("export"), QStringLiteral("Export an experiment's data sets as text, CSV or JSON"), run});
 
 } // namespace
 } // namespace tessel::cli

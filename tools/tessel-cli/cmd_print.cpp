@@ -2,18 +2,12 @@
 // PDF file without a window: graph, optionally data table and notes, with the
 // stored page setup's margins, header and footer.
 #include "Cli.h"
+#include "ExperimentGraph.h"
 
-#include "app/ExperimentDoc.h"
 #include "app/ExperimentPrintout.h"
-#include "app/InstrumentConfig.h"
-#include "common/AppPaths.h"
-#include "compiler/Compiler.h"
-#include "graph/AxisTr.h"
 #include "graph/DataEditModel.h"
-#include "graph/GraphModel.h"
 #include "graph/GraphPainter.h"
 #include "output/PageSetup.h"
-#include "settings/EnvSetup.h"
 
 #include <QGuiApplication>
 #include <QJsonObject>
@@ -50,26 +44,11 @@ int run(const QStringList &args, CliIO &io) {
     if (p.value(QStringLiteral("pdf")).isEmpty())
         return usage(io, QStringLiteral("give the PDF file with --pdf"), p);
 
-    const QString ini = AppPaths::iniPath();
-    const TInstrumentConfig cfg = ReadInstrumentConfig(ini, QString());
-    // The experiment window's graph: its axes and bounds, the same data sets.
-    // The graphs outlive the document, which takes its data sets out of them.
-    TLinAxisTr x, y;
-    TLogAxisTr logX;
-    ApplyBounds(ReadGraphBounds(ini, QStringLiteral("GraphBounds")), x, y, logX);
-    for (TAxisTr *a : std::initializer_list<TAxisTr *>{&x, &y})
-        a->SetDefaultRange();
-    TGraphModel graph, ab;
-    TCompiler compiler;
-    TEnvSetup env;
-    TExperimentDoc doc(compiler, env, IncludeBaseDir(cfg), ModelF, TChannelScaling{});
-    graph.SetXAxis(&x);
-    graph.SetYAxis(&y);
-    graph.Options = grDrawGrid | grShowCursors;
-    doc.SetGraphs(&graph, &ab);
-    if (!doc.Load(pos.first()))
+    TExperimentGraph e;
+    if (!e.Load(pos.first()))
         return kExitFailed;
-    graph.Caption = doc.Protocol.Title.isEmpty() ? QStringLiteral("Signals") : doc.Protocol.Title;
+    TExperimentDoc &doc = *e.Doc;
+    TGraphModel &graph = e.Graph;
     TDataEditModel rows;
     rows.Graph = &graph;
     rows.RebuildRows();
@@ -87,7 +66,7 @@ int run(const QStringList &args, CliIO &io) {
     TPrintChoices choices;
     choices.Data = p.isSet(QStringLiteral("data"));
     choices.Notes = p.isSet(QStringLiteral("notes"));
-    choices.Columns = cfg.DePrnCol;
+    choices.Columns = e.Config.DePrnCol;
     choices.GraphFont = choices.TableFont = QGuiApplication::font();
     const TPrintout printout = ExperimentPrintout(
         doc, rows, PrintGraphDrawer(graph, [&graph](QPainter &pa, const QRect &r) { RenderGraph(pa, graph, r); }),

@@ -34,6 +34,8 @@ public:
     TfrmProtocol *Editor() const { return m_editor; }
     TXYGraph *ABGraph() const { return m_abGraph; }
     TParametersView *Parameters() const { return m_params; }
+    // On the A/B page the Graph menu's pictures show the A/B chart.
+    TXYGraph *PictureGraph() const override { return Page() == TPage::AB ? m_abGraph : Graph; }
     QLabel *ShActive = nullptr;
     QLabel *ShMeasuring = nullptr;
     QAction *mniManualScale = nullptr, *mniRemoveDataSet = nullptr;

@@ -8,6 +8,7 @@
 #include "authoring/widgets/ProtocolEditor.h"
 #include "common/MessageService.h"
 #include "common/PrintDialogService.h"
+#include "graph/widgets/FigureDialog.h"
 #include "graph/widgets/XYDEdit.h"
 #include "graph/widgets/XYGraph.h"
 #include "output/widgets/PageSetupDialog.h"
@@ -204,6 +205,12 @@ void TPrintCommands::wireExperiments() {
             if (c)
                 PrintABChart(*c);
         });
+        QAction *save = menu->addAction(QStringLiteral("Save Picture..."));
+        save->setObjectName(QStringLiteral("mniSavePictureAB"));
+        connect(save, &QAction::triggered, chart, [chart] { SaveGraphPicture(*chart, chart); });
+        QAction *copy = menu->addAction(QStringLiteral("Copy Picture"));
+        copy->setObjectName(QStringLiteral("mniCopyPictureAB"));
+        connect(copy, &QAction::triggered, chart, [chart] { CopyGraphPicture(*chart, chart); });
         chart->installEventFilter(this);
     }
     // A preview whose experiment left the list has nothing left to show.

@@ -1,4 +1,5 @@
 #include "app/widgets/Program.h"
+#include "app/MeasurementAnalysis.h"
 
 #include "app/InstrumentConfig.h"
 #include "app/widgets/DeviceCommands.h"
@@ -40,6 +41,7 @@ TProgramOptions TProgramOptions::Parse(const QStringList &args) {
 
 void InitModules() {
     InitCompilerLibrary();
+    InstallExportParameters();
     OpenLog(AppPaths::programDir() + QStringLiteral("logfile.txt"));
     Config().GraphBounds = ReadGraphBounds(AppPaths::iniPath(), QStringLiteral("GraphBounds"));
     Config().SignalBounds = ReadGraphBounds(AppPaths::iniPath(), QStringLiteral("SignalBounds"));

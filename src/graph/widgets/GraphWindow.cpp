@@ -3,6 +3,7 @@
 #include "common/MessageService.h"
 #include "graph/GraphRules.h"
 #include "graph/widgets/DepSel.h"
+#include "graph/widgets/FigureDialog.h"
 #include "graph/widgets/XYDEdit.h"
 #include "graph/widgets/XYGraph.h"
 
@@ -103,6 +104,11 @@ void TfrmGraph::CreateMenu() {
     mniToggleAll = mnuGraph->addAction(QStringLiteral("&Toggle All"), this, [this] { DataEdit->ToggleAll(); });
     mnuGraph->addSeparator();
     mniSelectSignal = mnuGraph->addAction(QStringLiteral("Select Signal"), this, [this] { DepSel->Execute(this); });
+    mnuGraph->addSeparator();
+    mniSavePicture = mnuGraph->addAction(QStringLiteral("Save &Picture..."), this,
+                                         [this] { SaveGraphPicture(*PictureGraph(), this); });
+    mniCopyPicture = mnuGraph->addAction(QStringLiteral("&Copy Picture"), this,
+                                         [this] { CopyGraphPicture(*PictureGraph(), this); });
     // Several graph windows share the frame; each one's keys act only while
     // the focus is inside it.
     for (QAction *a : mnuGraph->actions()) {

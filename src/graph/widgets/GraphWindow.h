@@ -43,7 +43,10 @@ public:
 
     QMenu *mnuGraph;
     QAction *mniUndo, *mniLogScaleX, *mniAutoScaleX, *mniAutoScaleY, *mniAutoScaleXY, *mniShowAll, *mniHideAll,
-        *mniToggleAll, *mniSelectSignal;
+        *mniToggleAll, *mniSelectSignal, *mniSavePicture, *mniCopyPicture;
+
+    // The graph that "Save Picture..." and "Copy Picture" draw.
+    virtual TXYGraph *PictureGraph() const { return Graph; }
 
     bool LogScaleX() const;
     // Switches the x axis between LinAxisTrX and LogAxisTrX and auto-scales

@@ -3,6 +3,8 @@
 #include "common/FileDialogService.h"
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -13,6 +15,12 @@ namespace tessel {
 namespace {
 // Kept between uses of the dialog within one run, never stored.
 TExportOptions g_lastOptions;
+int g_lastFormat = 0, g_lastDelimiter = 0, g_lastDecimal = 0;
+
+// Combo box rows, in order.
+constexpr TExportFormat kFormats[] = {TExportFormat::Text, TExportFormat::Csv, TExportFormat::Json};
+constexpr char16_t kDelimiters[] = {u',', u';', u'\t'};
+constexpr char16_t kDecimals[] = {u'.', u','};
 } // namespace
 
 TfrmExport::TfrmExport(QWidget *parent) : QDialog(parent) {
@@ -33,6 +41,19 @@ TfrmExport::TfrmExport(QWidget *parent) : QDialog(parent) {
     dataLayout->addWidget(rbCursorData);
 
     cbHeader = new QCheckBox(QStringLiteral("Include Header"), this);
+
+    auto *format = new QGroupBox(QStringLiteral("Format"), this);
+    cbFormat = new QComboBox(format);
+    cbFormat->addItems({QStringLiteral("Text (tab-separated)"), QStringLiteral("CSV"), QStringLiteral("JSON")});
+    cbDelimiter = new QComboBox(format);
+    cbDelimiter->addItems({QStringLiteral("Comma"), QStringLiteral("Semicolon"), QStringLiteral("Tab")});
+    cbDecimal = new QComboBox(format);
+    cbDecimal->addItems({QStringLiteral("Point"), QStringLiteral("Comma")});
+    auto *formatLayout = new QFormLayout(format);
+    formatLayout->addRow(QStringLiteral("File &type:"), cbFormat);
+    formatLayout->addRow(QStringLiteral("&Delimiter:"), cbDelimiter);
+    formatLayout->addRow(QStringLiteral("Decimal &separator:"), cbDecimal);
+    connect(cbFormat, &QComboBox::currentIndexChanged, this, [this] { formatChanged(); });
     btnExport = new QPushButton(QStringLiteral("&Export"), this);
     btnCancel = new QPushButton(QStringLiteral("&Cancel"), this);
     btnHelp = new QPushButton(QStringLiteral("Help"), this);
@@ -46,6 +67,7 @@ TfrmExport::TfrmExport(QWidget *parent) : QDialog(parent) {
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(sets);
     layout->addWidget(data);
+    layout->addWidget(format);
     layout->addWidget(cbHeader);
     layout->addLayout(buttons);
 
@@ -62,6 +84,32 @@ void TfrmExport::setOptions(const TExportOptions &o) {
     (o.Range == TExportRange::All ? rbAllData : o.Range == TExportRange::GraphVisible ? rbGraphData : rbCursorData)
         ->setChecked(true);
     cbHeader->setChecked(o.IncludeHeader);
+    cbFormat->setCurrentIndex(g_lastFormat);
+    cbDelimiter->setCurrentIndex(g_lastDelimiter);
+    cbDecimal->setCurrentIndex(g_lastDecimal);
+    formatChanged();
+}
+
+void TfrmExport::formatChanged() {
+    // The header belongs to the text file; CSV alone has the two choices.
+    const TExportFormat f = Format();
+    cbHeader->setEnabled(f == TExportFormat::Text);
+    cbDelimiter->setEnabled(f == TExportFormat::Csv);
+    cbDecimal->setEnabled(f == TExportFormat::Csv);
+}
+
+void TfrmExport::remember() const {
+    g_lastOptions = Options();
+    g_lastFormat = cbFormat->currentIndex();
+    g_lastDelimiter = cbDelimiter->currentIndex();
+    g_lastDecimal = cbDecimal->currentIndex();
+}
+
+TExportFormat TfrmExport::Format() const { return kFormats[std::max(0, cbFormat->currentIndex())]; }
+
+TCsvStyle TfrmExport::CsvStyle() const {
+    return {QChar(kDelimiters[std::max(0, cbDelimiter->currentIndex())]),
+            QChar(kDecimals[std::max(0, cbDecimal->currentIndex())])};
 }
 
 TExportOptions TfrmExport::Options() const {
@@ -96,25 +144,29 @@ int TfrmExport::Show(const TExperimentModel &model, const QString &fileName, con
                      double rangeMin, double rangeMax, std::optional<std::pair<double, double>> cursors) {
     SetExperiment(model, fileName, windowCaption, rangeMin, rangeMax, cursors);
     const int rc = exec();
-    g_lastOptions = Options();
+    remember();
     m_model = nullptr;
     return rc;
 }
 
 bool TfrmExport::btnExportClick() {
-    g_lastOptions = Options();
+    remember();
     if (!m_model)
         return false;
-    const QString path = FileDialogs().getSaveFileName(QStringLiteral("Export"), QString(),
-                                                       QStringLiteral("Text File|*.txt"), QStringLiteral("txt"));
+    static const QString filters[] = {QStringLiteral("Text File|*.txt"), QStringLiteral("CSV File|*.csv"),
+                                      QStringLiteral("JSON File|*.json")};
+    static const QString extensions[] = {QStringLiteral("txt"), QStringLiteral("csv"), QStringLiteral("json")};
+    const int f = int(Format());
+    const QString path =
+        FileDialogs().getSaveFileName(QStringLiteral("Export"), QString(), filters[f], extensions[f]);
     if (path.isEmpty())
         return false;
-    TAsciiExport exp(*m_model, m_fileName);
-    exp.Options = Options();
-    exp.RangeMin = m_rangeMin;
-    exp.RangeMax = m_rangeMax;
-    exp.Cursors = m_cursors;
-    return exp.WriteFile(path);
+    const std::unique_ptr<TDataExport> exp = MakeExport(Format(), *m_model, m_fileName, CsvStyle());
+    exp->Options = Options();
+    exp->RangeMin = m_rangeMin;
+    exp->RangeMax = m_rangeMax;
+    exp->Cursors = m_cursors;
+    return exp->WriteFile(path);
 }
 
 } // namespace tessel

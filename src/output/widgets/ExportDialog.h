@@ -1,17 +1,19 @@
 #pragma once
 
-#include "output/AsciiExport.h"
+#include "output/DataExport.h"
 
 #include <QDialog>
 
 class QCheckBox;
+class QComboBox;
 class QPushButton;
 class QRadioButton;
 
 namespace tessel {
 
-// Asks which data sets and which time range of one experiment to export and
-// writes the text file. The choices stay for the next use within the run.
+// Asks which data sets and which time range of one experiment to export, in
+// which format (text, CSV with its delimiter and decimal separator, JSON),
+// and writes the file. The choices stay for the next use within the run.
 class TfrmExport : public QDialog {
     Q_OBJECT
 public:
@@ -28,10 +30,13 @@ public:
     void SetExperiment(const TExperimentModel &model, const QString &fileName, const QString &windowCaption,
                        double rangeMin, double rangeMax, std::optional<std::pair<double, double>> cursors = {});
     TExportOptions Options() const;
+    TExportFormat Format() const;
+    TCsvStyle CsvStyle() const;
 
     QRadioButton *rbAllSets, *rbVisibleSets;
     QRadioButton *rbAllData, *rbGraphData, *rbCursorData;
     QCheckBox *cbHeader;
+    QComboBox *cbFormat, *cbDelimiter, *cbDecimal;
     QPushButton *btnExport, *btnCancel, *btnHelp;
 
     // Asks for the file and writes it; true when a file was written.
@@ -39,6 +44,8 @@ public:
 
 private:
     void setOptions(const TExportOptions &o);
+    void remember() const;
+    void formatChanged();
 
     const TExperimentModel *m_model = nullptr;
     QString m_fileName;

@@ -1,9 +1,13 @@
 #include "output/AsciiExport.h"
+#include "output/CsvExport.h"
+#include "output/JsonExport.h"
 
 #include "support/TestSupport.h"
 
 #include <QDate>
 #include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QProcess>
 #include <clocale>
 #include <gtest/gtest.h>
@@ -215,4 +219,83 @@ TEST(AsciiExport, RowsAreTheDisplayedTimes) {
     const QStringList l = Lines(e.Text());
     EXPECT_EQ(l.mid(l.size() - 2), (QStringList{"0.5\t3\t1", "1.5\t4\t2"}));
     m.Record(1).B.X->SetTransformation(nullptr);
+}
+
+// Quoting and read-back are checked with a real CSV parser (tests/cli).
+TEST(CsvExport, FormulaCaptionsAndFullPrecision) {
+    const QString minus = QString(QChar(0x2212)) + "A";
+    const QString risky[] = {"=1+2", "+A", "-A", minus, "@SUM(A1)", "\t=1"};
+    for (const QString &c : risky)
+        EXPECT_EQ(TCsvExport::Neutralised(c), "'" + c) << c.toStdString();
+    EXPECT_EQ(TCsvExport::Neutralised("Leaf = 3"), "Leaf = 3");
+    EXPECT_EQ(TCsvExport::Number(0.1 + 0.2, u'.'), "0.30000000000000004");
+}
+
+TEST(CsvExport, TableWithChosenDelimiterAndDecimal) {
+    TExperimentModel m;
+    AddMeasurement(m, {{0.00000001, 1, 2.5}, {10, 11, 12}}, {{0, 1, 2}, {-5, 6, 7}});
+    m.Record(1).B.Mul->MulKoef = 0.5;
+    m.Record(1).A.Set->Caption = QStringLiteral("=cmd|' /C calc'!A0");
+    const struct {
+        TCsvStyle style;
+        QStringList lines;
+    } cases[] = {
+        {{u',', u'.'},
+         {"Time,Data Set B( 0 ),'=cmd|' /C calc'!A0", "0,-2.5,10", "1,3,11", "2,3.5,", "2.5,,12"}},
+        // A decimal comma inside comma-separated fields is quoted.
+        {{u',', u','}, {"Time,Data Set B( 0 ),'=cmd|' /C calc'!A0", "0,\"-2,5\",10", "1,3,11", "2,\"3,5\",",
+                        "\"2,5\",,12"}},
+        {{u';', u','}, {"Time;Data Set B( 0 );'=cmd|' /C calc'!A0", "0;-2,5;10", "1;3;11", "2;3,5;", "2,5;;12"}},
+    };
+    for (const auto &c : cases) {
+        TCsvExport e(m, QStringLiteral("x.exp"));
+        e.Style = c.style;
+        EXPECT_EQ(Lines(e.Text()), c.lines) << QString(c.style.Delimiter).toStdString();
+        EXPECT_EQ(e.Summary().Rows, 4);
+    }
+}
+
+TEST(JsonExport, RecordsCarryChannelsConditionsProtocolAndParameters) {
+    TExperimentModel m;
+    m.Title = QStringLiteral("Leaf 3");
+    AddMeasurement(m, {{0, 1, 2}, {1, 2, 3}}, {{0, 1}, {4, 5}}, 21, {"Gain"}, {"3"}); // record 2
+    AddMeasurement(m, {{0.5, 1.5}, {5, 6}}, {{0.5, 1.5, 2.5}, {7, 8, 9}}, 8);
+    m.Record(2).B.Mul->MulKoef = 2;
+    m.Record(2).B.Shift->AddKoef = -1;
+    m.Record(1).A.Set->Visible = false;
+
+    TJsonExport e(m, QStringLiteral("leaf.exp"));
+    e.Options.Sets = TExportSets::Visible;
+    e.Options.Range = TExportRange::GraphVisible;
+    e.RangeMin = 0.75; // rows 0.5 .. 1.5 with the neighbours
+    e.RangeMax = 1.2;
+    std::vector<const TMeasurementRecord *> asked;
+    e.Parameters = [&](const TMeasurementRecord &r) {
+        asked.push_back(&r);
+        return QJsonObject{{"FvFm", 0.8}};
+    };
+    const QJsonObject doc = QJsonDocument::fromJson(e.Bytes()).object();
+    const QJsonArray records = doc["records"].toArray();
+    ASSERT_EQ(records.size(), 2);
+    EXPECT_EQ(asked, (std::vector<const TMeasurementRecord *>{&m.Record(1), &m.Record(2)}));
+
+    const QJsonObject newer = records[0].toObject(), older = records[1].toObject();
+    EXPECT_FALSE(newer["conditions"].toObject().contains("gainA")); // type 8 has no gain
+    ASSERT_EQ(newer["channels"].toArray().size(), 1); // its A is hidden
+    const QJsonObject b1 = newer["channels"].toArray()[0].toObject();
+    EXPECT_EQ(b1["x"].toArray(), (QJsonArray{0.5, 1.5})); // 2.5 lies outside the rows
+    EXPECT_EQ(b1["y"].toArray(), (QJsonArray{7, 8}));
+
+    EXPECT_EQ(older["conditions"].toObject()["gainB"].toInt(), 3);
+    EXPECT_EQ(older["protocol"].toObject()["variables"].toArray(),
+              (QJsonArray{QJsonObject{{"name", "Gain"}, {"value", "3"}}}));
+    EXPECT_EQ(older["parameters"].toObject()["FvFm"].toDouble(), 0.8);
+    const QJsonArray ch = older["channels"].toArray();
+    ASSERT_EQ(ch.size(), 2);
+    EXPECT_EQ(ch[0].toObject()["x"].toArray(), (QJsonArray{1})); // channel A first; no point at 0.5 or 1.5
+    EXPECT_EQ(ch[1].toObject()["y"].toArray(), (QJsonArray{9})); // 5 * 2 - 1
+    EXPECT_EQ(ch[1].toObject()["scaling"].toObject(), (QJsonObject{{"multiply", 2}, {"shift", -1}}));
+
+    e.Parameters = nullptr; // unset: an empty object, never a missing member
+    EXPECT_EQ(e.Document()["records"].toArray()[0].toObject()["parameters"], QJsonObject{});
 }

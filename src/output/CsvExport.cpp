@@ -1,0 +1,49 @@
+#include "output/CsvExport.h"
+
+namespace tessel {
+
+QString TCsvExport::Field(const QString &text, QChar delimiter) {
+    const bool quote = text.contains(delimiter) || text.contains(u'"') || text.contains(u'\n') ||
+                       text.contains(u'\r');
+    if (!quote)
+        return text;
+    QString q = text;
+    q.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + q + u'"';
+}
+
+QString TCsvExport::Neutralised(const QString &text) {
+    static const QString risky = QStringLiteral("=+-@\t\r") + QChar(0x2212);
+    if (!text.isEmpty() && risky.contains(text.front()))
+        return u'\'' + text;
+    return text;
+}
+
+QString TCsvExport::Number(double v, QChar decimal) {
+    QString s = QString::number(v + 0.0, 'g', QLocale::FloatingPointShortest);
+    if (decimal != u'.')
+        s.replace(u'.', decimal);
+    return s;
+}
+
+QString TCsvExport::Text() const {
+    const TPlan plan = Plan();
+    const QChar delim = Style.Delimiter;
+    const QString eol = QStringLiteral("\r\n");
+    QString out = QStringLiteral("Time");
+    for (const TExportEntry &e : plan.Sel)
+        out += delim + Field(Neutralised(e.Set->Caption), delim);
+    out += eol;
+    VisitRows(plan.Sel, plan.Times, plan.Rows, [&](double t, const std::vector<std::optional<double>> &values) {
+        out += Field(Number(t, Style.Decimal), delim);
+        for (const std::optional<double> &v : values) {
+            out += delim;
+            if (v)
+                out += Field(Number(*v, Style.Decimal), delim);
+        }
+        out += eol;
+    });
+    return out;
+}
+
+} // namespace tessel

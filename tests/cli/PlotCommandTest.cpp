@@ -1,0 +1,82 @@
+#include "CliTestSupport.h"
+#include "data/ExperimentFile.h"
+#include "data/SampleExperiments.h"
+#include "support/TestSupport.h"
+
+#include <QFile>
+#include <QImage>
+#include <QJsonObject>
+#include <gtest/gtest.h>
+
+using namespace tessel;
+using namespace tessel::test;
+
+namespace {
+
+// Measurement 0 is drawn in black, measurement 1 in red.
+QString SampleFile(const TestDir &dir) {
+    TExperimentModel m;
+    FillSampleExperiment(m, 2, 50);
+    const QString path = dir.path("sample.exp");
+    EXPECT_TRUE(SaveExperimentFile(m, path));
+    return path;
+}
+
+int RedPixels(const QImage &img) {
+    int n = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            n += img.pixelColor(x, y) == QColor(Qt::red);
+    return n;
+}
+
+} // namespace
+
+TEST(CliPlot, DrawsTheChosenSetsAtTheChosenSize) {
+    TestDir dir;
+    const QString exp = SampleFile(dir);
+    const QString png = dir.path("plot.png");
+    const struct {
+        QStringList options;
+        int sets;
+        bool red;
+    } cases[] = {
+        {{}, 4, true},
+        {{"--sets", "Data Set A( 0 ),Data Set B( 0 )"}, 2, false},
+        {{"--sets", "1-2"}, 2, true}, // the newer measurement's rows come first
+        {{"--sets", "3,4"}, 2, false},
+    };
+    for (const auto &c : cases) {
+        const CliRun r = RunCliCommand(QStringList{"plot", exp, "--out", png, "--size", "300x200", "--json"} +
+                                       c.options);
+        ASSERT_EQ(r.rc, 0) << r.err.toStdString();
+        EXPECT_EQ(r.json().object()["DataSets"].toInt(), c.sets) << c.options.join(' ').toStdString();
+        const QImage img(png);
+        EXPECT_EQ(img.size(), QSize(300, 200));
+        EXPECT_EQ(RedPixels(img) > 20, c.red) << c.options.join(' ').toStdString();
+    }
+
+    const QString svg = dir.path("ab.svg");
+    ASSERT_EQ(RunCliCommand({"plot", exp, "--out", svg, "--ab"}).rc, 0);
+    EXPECT_TRUE(ReadTextFile(svg).contains(">Graph A/B</text>"));
+    EXPECT_TRUE(ReadTextFile(svg).contains("viewBox=\"0 0 800 600\""));
+}
+
+TEST(CliPlot, UsageAndFailures) {
+    TestDir dir;
+    const QString exp = SampleFile(dir);
+    const QString png = dir.path("p.png");
+    const QStringList usage[] = {
+        {"plot", exp, "--out", dir.path("p.gif")},
+        {"plot", exp, "--out", png, "--size", "10x200"},
+        {"plot", exp, "--out", png, "--sets", "3-9"},
+        {"plot", exp, "--out", png, "--sets", "Data Set C( 0 )"},
+    };
+    for (const QStringList &args : usage)
+        EXPECT_EQ(RunCliCommand(args).rc, 2) << args.join(' ').toStdString();
+    EXPECT_FALSE(QFile::exists(png));
+    EXPECT_EQ(RunCliCommand({"plot", dir.path("none.exp"), "--out", png}).rc, 1);
+    const CliRun bad = RunCliCommand({"plot", exp, "--out", dir.path("no/dir/p.png")});
+    EXPECT_EQ(bad.rc, 1);
+    EXPECT_FALSE(bad.err.isEmpty());
+}
