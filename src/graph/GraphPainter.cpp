@@ -83,6 +83,20 @@ void DrawSwatch(QPainter &p, const QRect &cell, TColor color) {
     p.drawRect(s);
 }
 
+std::vector<bool> LabelsToDraw(const std::vector<QRect> &rects, int gap) {
+    std::vector<bool> draw(rects.size(), false);
+    QRect last;
+    for (size_t i = 0; i < rects.size(); ++i) {
+        if (rects[i].isNull())
+            continue;
+        if (!last.isNull() && rects[i].adjusted(-gap, 0, gap, 0).intersects(last))
+            continue;
+        draw[i] = true;
+        last = rects[i];
+    }
+    return draw;
+}
+
 bool ClipLine(QLineF &line, const QRectF &r) {
     double t0 = 0, t1 = 1;
     const double x0 = line.x1(), y0 = line.y1(), dx = line.dx(), dy = line.dy();
@@ -173,32 +187,48 @@ void PaintFrame(QPainter &p, const TGraphModel &g, const TGraphLayout &l) {
     const QPen black(Qt::black, 1);
     const TAxisTr &x = *g.XAxis();
     const TAxisTr &y = *g.YAxis();
-    for (const TTick &t : x.Ticks) {
+    auto labelRects = [&](const TAxisTr &a, auto rectOf) {
+        std::vector<QRect> rects;
+        for (const TTick &t : a.Ticks)
+            rects.push_back(t.Kind == tkGrid && t.HasLabel ? rectOf(t) : QRect());
+        return rects;
+    };
+    const auto xRect = [&](const TTick &t) {
+        const int w = p.fontMetrics().horizontalAdvance(t.Label);
+        return QRect(t.Pos - w / 2 - 1, pl.bottom() + th / 2 + 2, w + 2, th);
+    };
+    const std::vector<QRect> xRects = labelRects(x, xRect);
+    const std::vector<bool> xDraw = LabelsToDraw(xRects, p.fontMetrics().horizontalAdvance(QLatin1Char(' ')));
+    for (size_t i = 0; i < x.Ticks.size(); ++i) {
+        const TTick &t = x.Ticks[i];
         if (t.Kind == tkGrid) {
             if ((g.Options & grDrawGrid) && t.Pos > pl.left() && t.Pos < pl.right()) {
                 p.setPen(grid);
                 p.drawLine(t.Pos, pl.top() + 1, t.Pos, pl.bottom() - 1);
             }
-            if (t.HasLabel) {
+            if (xDraw[i]) {
                 p.setPen(axis);
-                const int w = p.fontMetrics().horizontalAdvance(t.Label);
-                p.drawText(QRect(t.Pos - w / 2 - 1, pl.bottom() + th / 2 + 2, w + 2, th), Qt::AlignCenter, t.Label);
+                p.drawText(xRects[i], Qt::AlignCenter, t.Label);
             }
         } else {
             p.setPen(black);
             p.drawLine(t.Pos, pl.bottom() + 1, t.Pos, pl.bottom() + (t.Kind == tkLong ? th / 2 : th / 3));
         }
     }
-    for (const TTick &t : y.Ticks) {
+    const std::vector<QRect> yRects = labelRects(y, [&](const TTick &t) {
+        return QRect(l.Bounds.left(), t.Pos - th / 2, pl.left() - th / 2 - 3 - l.Bounds.left(), th);
+    });
+    const std::vector<bool> yDraw = LabelsToDraw(yRects, 0);
+    for (size_t i = 0; i < y.Ticks.size(); ++i) {
+        const TTick &t = y.Ticks[i];
         if (t.Kind == tkGrid) {
             if ((g.Options & grDrawGrid) && t.Pos > pl.top() && t.Pos < pl.bottom()) {
                 p.setPen(grid);
                 p.drawLine(pl.left() + 1, t.Pos, pl.right() - 1, t.Pos);
             }
-            if (t.HasLabel) {
+            if (yDraw[i]) {
                 p.setPen(axis);
-                p.drawText(QRect(l.Bounds.left(), t.Pos - th / 2, pl.left() - th / 2 - 3 - l.Bounds.left(), th),
-                           Qt::AlignRight | Qt::AlignVCenter, t.Label);
+                p.drawText(yRects[i], Qt::AlignRight | Qt::AlignVCenter, t.Label);
             }
         } else {
             p.setPen(black);

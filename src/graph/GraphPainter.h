@@ -31,6 +31,11 @@ void DrawSwatch(QPainter &p, const QRect &cell, TColor color);
 // it is inside. Works in doubles, so far-off pixels never overflow.
 bool ClipLine(QLineF &line, const QRectF &r);
 
+// Which labels of an axis are drawn, in tick order: one that would touch the
+// last drawn label (less than gap pixels apart) is left out, so a narrow graph
+// shows every other label instead of an unreadable run of digits.
+std::vector<bool> LabelsToDraw(const std::vector<QRect> &rects, int gap);
+
 // Where the parts of a graph go inside its rectangle. Laying out also sets
 // the pixel spans of both axes and rebuilds their ticks.
 struct TGraphLayout {

@@ -246,3 +246,20 @@ TEST(GraphPainter, LogAxisSkipsPointsItCannotShow) {
 }
 
 } // namespace
+
+TEST(GraphPainter, CrowdedLabelsAreThinnedNotOverlapped) {
+    const QRect none;
+    const struct {
+        std::vector<QRect> rects;
+        int gap;
+        std::vector<bool> drawn;
+    } cases[] = {
+        {{QRect(0, 0, 10, 5), QRect(20, 0, 10, 5), QRect(40, 0, 10, 5)}, 4, {true, true, true}},
+        // Each label overlaps its neighbour: every other one stays.
+        {{QRect(0, 0, 30, 5), QRect(20, 0, 30, 5), QRect(40, 0, 30, 5), QRect(60, 0, 30, 5)}, 0, {true, false, true, false}},
+        // Closer than the gap counts as touching; ticks without a label are skipped over.
+        {{QRect(0, 0, 10, 5), none, QRect(12, 0, 10, 5), QRect(30, 0, 10, 5)}, 4, {true, false, false, true}},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(LabelsToDraw(c.rects, c.gap), c.drawn);
+}
