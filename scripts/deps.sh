@@ -7,6 +7,7 @@ TESSEL_PACKAGES=(
   qt6-base-dev qt6-serialport-dev qt6-svg-dev qt6-qpa-plugins libqt6printsupport6
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   fonts-dejavu-core xvfb xauth poppler-utils
+  dpkg-dev file
 )
 
 tessel_missing_packages() {

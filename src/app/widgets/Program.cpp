@@ -40,7 +40,7 @@ TProgramOptions TProgramOptions::Parse(const QStringList &args) {
 
 void InitModules() {
     InitCompilerLibrary();
-    OpenLog(AppPaths::programDir() + QStringLiteral("logfile.txt"));
+    OpenLog(AppPaths::logPath());
     Config().GraphBounds = ReadGraphBounds(AppPaths::iniPath(), QStringLiteral("GraphBounds"));
     Config().SignalBounds = ReadGraphBounds(AppPaths::iniPath(), QStringLiteral("SignalBounds"));
 }
