@@ -86,7 +86,7 @@ for _ in $(seq 50); do kill -0 "$PID" 2>/dev/null || break; sleep 0.2; done
 kill -0 "$PID" 2>/dev/null && fail "the program did not close on SIGTERM"
 wait "$PID" || fail "the program ended with status $? on SIGTERM: $(cat "$SCRATCH/tessel.out")"
 PID=
-grep -q '^\[frmMain\]' "$CONF/Tessel.conf" 2>/dev/null || fail "the settings were not saved in $CONF/Tessel.conf"
+grep -q 'frmMain.*Width=' "$CONF/Tessel.conf" 2>/dev/null || fail "the settings were not saved in $CONF/Tessel.conf"
 
 # Nothing was written into the program tree (root ignores the read-only bits).
 changed=$(find "$TREE" -newer "$SCRATCH/stamp" | head -5)
