@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QDir>
 #include <QLabel>
 #include <QScreen>
 #include <QTreeWidget>
@@ -80,15 +81,21 @@ TEST(ProgramStartup, ProtocolOptionOpensANewExperimentWithIt) {
     program.Main().close();
 }
 
-TEST(ProgramStartup, FirstStartTakesMostOfTheScreenAndEveryWindowItsDesignedSize) {
+// scripts/screenshots.sh keeps docs/images/first-start.png from here.
+TEST(ProgramStartup, FirstStartScreenshotAtMostOfTheScreenAndEveryWindowAtItsDesignedSize) {
     test::TestDir dir;
     RecordingMessageService messages;
     ScopedMessageService scope(&messages);
     const QRect kLeft(30, 40, 700, 500);
     {
-        TProgram program(TProgramOptions{});
+        TProgramOptions options;
+        options.protocol = test::SourcePath("resources/protocols/FvFm.p");
+        TProgram program(options);
         program.Start();
         TfrmMain &main = program.Main();
+        const QString shots = qEnvironmentVariable("TESSEL_SCREENSHOT_DIR");
+        if (!shots.isEmpty())
+            EXPECT_TRUE(main.grab().save(QDir(shots).filePath("first-start.png")));
         const QRect avail = main.screen()->availableGeometry();
         const QSize expected = (avail.size() * 0.8).expandedTo(QSize(940, 439)).boundedTo(avail.size());
         EXPECT_EQ(main.size(), expected);
