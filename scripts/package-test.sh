@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Builds the Debian package from a configured build folder, unpacks it into a
+# Builds the Debian package from a configured build folder, installs it into a
 # scratch root and runs the installed copy there as a new user would: every
 # executable answers --version, a protocol compiles, the program starts
 # headless and is closed by SIGTERM, and everything it wrote lies in the
-# user's own folders. Fails when a shipped file is missing from the package.
+# user's own folders; then removes it again. Fails when a shipped file is
+# missing from the package.
 #   scripts/package-test.sh BUILD
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -25,8 +26,18 @@ cleanup() {
   rm -rf "$SCRATCH"
 }
 trap cleanup EXIT
+# apt can resolve every dependency (a simulation: nothing is installed).
+if command -v apt-get >/dev/null; then
+  apt-get install -s -qq "$DEB" >"$SCRATCH/apt.out" 2>&1 || fail "apt cannot install it: $(tail -5 "$SCRATCH/apt.out")"
+fi
+
+# Installed with dpkg into a scratch root of its own (the libraries it depends
+# on are the machine's, so their check is left to apt above).
 TREE=$SCRATCH/root
-dpkg-deb -x "$DEB" "$TREE"
+mkdir -p "$TREE"/var/lib/dpkg/{info,updates,triggers}
+touch "$TREE"/var/lib/dpkg/{status,available}
+DPKG=(dpkg --root="$TREE" --force-not-root --log=/dev/null)
+"${DPKG[@]}" --force-depends -i "$DEB" >"$SCRATCH/dpkg.out" 2>&1 || fail "dpkg -i failed: $(cat "$SCRATCH/dpkg.out")"
 USR=$TREE/usr
 
 # The control fields apt needs.
@@ -91,4 +102,10 @@ grep -q 'frmMain.*Width=' "$CONF/Tessel.conf" 2>/dev/null || fail "the settings 
 # Nothing was written into the program tree (root ignores the read-only bits).
 changed=$(find "$TREE" -newer "$SCRATCH/stamp" | head -5)
 [ -z "$changed" ] || fail "the installed program wrote into its own tree: $changed"
+
+# Removing it leaves nothing behind.
+chmod -R u+w "$TREE"
+"${DPKG[@]}" -r tessel >"$SCRATCH/dpkg.out" 2>&1 || fail "dpkg -r failed: $(cat "$SCRATCH/dpkg.out")"
+left=$(find "$TREE" -path "$TREE/var" -prune -o -type f -print | head -5)
+[ -z "$left" ] || fail "left behind after removal: $left"
 echo "package test: passed"
