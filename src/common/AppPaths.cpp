@@ -81,7 +81,9 @@ QString AppPaths::iniPath() {
         PrepareUserIni(shippedIniPath(), user);
         prepared = user;
     }
-    return user;
+    // A configuration folder that cannot be written still lets the program
+    // read the shipped settings; saving them then reports the failure.
+    return QFileInfo::exists(user) ? user : shippedIniPath();
 }
 
 QString AppPaths::resourceBase(const QString &iniPath) {

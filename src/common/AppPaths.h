@@ -26,7 +26,8 @@ public:
     static QString docDir();
     // The program's Tessel.ini: beside the program, or, installed, the
     // per-user copy, seeded from the shipped one and merged with a newer
-    // shipped one when first asked for in a run.
+    // shipped one when first asked for in a run (the shipped one itself when
+    // the user's copy cannot be made).
     static QString iniPath();
     // The Tessel.ini that ships with the program.
     static QString shippedIniPath();
