@@ -1,20 +1,61 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds with AddressSanitizer and UBSan and runs
-# every test headless through ctest.
+# every test headless through ctest; then builds the optimised configuration
+# with warnings as errors (optimisation finds warnings the sanitized build
+# does not) and, where the packaging tools are, tests the Debian package.
+# Prints the time of each stage.
+#   TESSEL_TEST_BUILD      sanitized build folder (build-asan)
+#   TESSEL_RELEASE_BUILD   optimised build folder (build-release)
+#   TESSEL_SKIP_RELEASE=1  only the sanitized build and its tests
 set -euo pipefail
 cd "$(dirname "$0")"
+
+STAGES=()
+stage() {
+  local name=$1 start=$SECONDS
+  shift
+  echo "== $name"
+  "$@"
+  STAGES+=("$(printf '%-28s %4d s' "$name" $((SECONDS - start)))")
+  echo "== $name: $((SECONDS - start)) s"
+}
+summary() {
+  local s
+  echo "== stage times"
+  for s in "${STAGES[@]}"; do echo "   $s"; done
+}
+trap summary EXIT
+
 source scripts/deps.sh
-tessel_ensure_deps
+stage "dependencies" tessel_ensure_deps
 
 # A compiler cache, where one is installed, makes rebuilds of other checkouts cheap.
 LAUNCHER=()
 if command -v ccache >/dev/null; then LAUNCHER=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache); fi
+JOBS=${TESSEL_JOBS:-2}
 
 BUILD=${TESSEL_TEST_BUILD:-build-asan}
-cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTESSEL_SANITIZE=ON -DTESSEL_BUILD_BENCH=OFF "${LAUNCHER[@]}"
-cmake --build "$BUILD" -j "${TESSEL_JOBS:-2}"
+stage "sanitized configure" cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTESSEL_SANITIZE=ON \
+  -DTESSEL_BUILD_BENCH=OFF "${LAUNCHER[@]}"
+stage "sanitized build" cmake --build "$BUILD" -j "$JOBS"
 
-export QT_QPA_PLATFORM=offscreen
-export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:strict_string_checks=1:check_initialization_order=1}
-cd "$BUILD"
-ctest --output-on-failure -j "${TESSEL_JOBS:-2}" "$@"
+run_tests() {
+  QT_QPA_PLATFORM=offscreen \
+  ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:strict_string_checks=1:check_initialization_order=1} \
+    ctest --test-dir "$BUILD" --output-on-failure -j "$JOBS" "$@"
+}
+stage "sanitized tests" run_tests "$@"
+
+[ "${TESSEL_SKIP_RELEASE:-0}" = 1 ] && exit 0
+
+# The optimised program as it ships: no tests (the sanitized build ran them).
+RELEASE=${TESSEL_RELEASE_BUILD:-build-release}
+stage "optimised configure" cmake -S . -B "$RELEASE" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DTESSEL_BUILD_TESTS=OFF -DTESSEL_BUILD_BENCH=OFF -DCMAKE_INSTALL_PREFIX=/usr "${LAUNCHER[@]}"
+stage "optimised build (-Werror)" cmake --build "$RELEASE" -j "$JOBS"
+
+if command -v dpkg-deb >/dev/null && command -v cpack >/dev/null; then
+  stage "package test" scripts/package-test.sh "$RELEASE"
+else
+  echo "== package test skipped: no dpkg-deb or cpack"
+fi

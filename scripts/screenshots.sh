@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Renders the program's windows headless into docs/images (run after ./test.sh).
+# Renders the program's windows headless into docs/images (run after ./test.sh),
+# the first start among them (ProgramStartup.FirstStartScreenshot...).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD=${1:-build-asan}

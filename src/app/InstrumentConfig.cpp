@@ -115,7 +115,7 @@ QString IncludeBaseDir(const TInstrumentConfig &c) {
     dir.replace(QLatin1Char('\\'), QLatin1Char('/'));
     if (!dir.endsWith(QLatin1Char('/')))
         dir += QLatin1Char('/');
-    return QDir::isAbsolutePath(dir) ? dir : AppPaths::programDir() + dir;
+    return QDir::isAbsolutePath(dir) ? dir : AppPaths::dataDir() + dir;
 }
 
 } // namespace tessel

@@ -4,15 +4,66 @@
 #include "app/widgets/Icons.h"
 #include "app/widgets/Program.h"
 #include "common/AppPaths.h"
+#include "common/ProgramInfo.h"
 #include "common/widgets/QtFileDialogService.h"
 #include "common/widgets/QtMessageService.h"
 #include "common/widgets/QtPrintDialogService.h"
 
 #include <QApplication>
+#include <QSocketNotifier>
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
 
 using namespace tessel;
 
+namespace {
+QString HelpScreen() {
+    return HelpText(QStringLiteral("Tessel"), QStringLiteral("[options] [EXPERIMENT.exp]"),
+                    QStringLiteral("Runs two-channel fluorescence measurements and evaluates them; opens "
+                                   "EXPERIMENT.exp when given."),
+                    {{QStringLiteral("options"),
+                      {{QStringLiteral("--port PATH"), QStringLiteral("serial port of the instrument, also when "
+                                                                      "enumeration cannot see it")},
+                       {QStringLiteral("--protocol FILE"), QStringLiteral("a new experiment with this protocol")},
+                       {QStringLiteral("--config-dir DIR"), QStringLiteral("folder of the per-user settings")}}}});
+}
+// SIGTERM (logout, `kill`) closes the program as its Exit command does, so the
+// settings are saved and the instrument is stopped. The handler only writes
+// to a pipe; the event loop does the rest. A second SIGTERM ends it at once.
+int g_termPipe[2] = {-1, -1};
+void OnTerminate(int) {
+    std::signal(SIGTERM, SIG_DFL);
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::write(g_termPipe[1], &byte, 1);
+}
+void CloseOnTerminate(QWidget &main) {
+    if (::pipe2(g_termPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    auto *notifier = new QSocketNotifier(g_termPipe[0], QSocketNotifier::Read, &main);
+    QObject::connect(notifier, &QSocketNotifier::activated, &main, [&main, notifier] {
+        notifier->setEnabled(false);
+        while (QWidget *modal = QApplication::activeModalWidget()) {
+            if (!modal->close())
+                break;
+        }
+        main.close();
+    });
+    std::signal(SIGTERM, OnTerminate);
+}
+} // namespace
+
 int main(int argc, char **argv) {
+    // Answered before any window system is needed, so they work over ssh too.
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        if (arg == "--help" || arg == "-h" || arg == "--version") {
+            std::fputs((arg == "--version" ? VersionText(QStringLiteral("Tessel")) : HelpScreen()).toLocal8Bit(),
+                       stdout);
+            return 0;
+        }
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tessel"));
     QApplication::setOrganizationName(QStringLiteral("KRT"));
@@ -35,6 +86,7 @@ int main(int argc, char **argv) {
         messages.setParent(&program.Main());
         fileDialogs.setParent(&program.Main());
         printDialogs.setParent(&program.Main());
+        CloseOnTerminate(program.Main());
         program.Start();
         rc = app.exec();
         messages.setParent(nullptr);

@@ -214,6 +214,9 @@ void TCompiler::InfoEnd() {
 }
 
 QString TCompiler::WorkFilePath() {
+    // An installed program never writes into its own tree, not even as root.
+    if (AppPaths::isInstalled())
+        return QDir(AppPaths::configDir()).filePath(kWorkFileName);
     const QString inProgramDir = AppPaths::programDir() + kWorkFileName;
     const QFileInfo existing(inProgramDir);
     if (existing.exists() ? existing.isWritable() : QFileInfo(AppPaths::programDir()).isWritable())

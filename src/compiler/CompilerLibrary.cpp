@@ -113,7 +113,7 @@ std::unique_ptr<ICompilerLibrary> SetCompilerLibrary(std::unique_ptr<ICompilerLi
 }
 
 bool InitCompilerLibrary(const std::function<void(int)> &terminate, const QString &baseName) {
-    std::unique_ptr<ICompilerLibrary> lib = LoadCompilerLibrary(AppPaths::programDir(), baseName);
+    std::unique_ptr<ICompilerLibrary> lib = LoadCompilerLibrary(AppPaths::libraryDir(), baseName);
     if (!lib) {
         if (terminate)
             terminate(1);

@@ -2,6 +2,7 @@
 #include "app/InstrumentConfig.h"
 #include "app/MainCommands.h"
 #include "app/StartServer.h"
+#include "app/widgets/Icons.h"
 #include "app/widgets/MainWindow.h"
 #include "common/AppPaths.h"
 #include "common/MessageService.h"
@@ -277,15 +278,25 @@ TEST_F(MainWindowTest, Screenshot) {
     QCoreApplication::processEvents();
     const QPixmap pm = w.grab();
     EXPECT_EQ(pm.size(), w.size());
-    // The toolbars' icons are in colour; the rest of an empty frame is grey.
-    const QImage img = pm.toImage();
-    int coloured = 0;
-    for (int y = 0; y < img.height() / 4; ++y)
-        for (int x = 0; x < img.width(); ++x) {
-            const QColor c = img.pixelColor(x, y);
-            coloured += std::max({c.red(), c.green(), c.blue()}) - std::min({c.red(), c.green(), c.blue()}) > 60;
+    // Every toolbar button shows a drawing of the program's set, at each size
+    // a toolbar may ask for, and is named by its tip for screen readers.
+    for (const MainCommand &c : MainCommands()) {
+        if (c.toolbar == MainToolbar::None)
+            continue;
+        EXPECT_TRUE(HasShippedIcon(QLatin1String(c.icon))) << c.id;
+        for (int size : {16, 24, 32}) {
+            const QImage img = TesselIcon(QLatin1String(c.icon)).pixmap(size).toImage();
+            int inked = 0;
+            for (int y = 0; y < img.height(); ++y)
+                for (int x = 0; x < img.width(); ++x)
+                    inked += qAlpha(img.pixel(x, y)) > 128;
+            EXPECT_GT(inked, size * size / 12) << c.id << " at " << size;
         }
-    EXPECT_GT(coloured, 200);
+        const QString id = c.toolbar == MainToolbar::Control ? "btn" + QLatin1String(c.id).mid(3) : QLatin1String(c.id);
+        const QWidget *button = w.Toolbar(c.toolbar)->widgetForAction(w.Action(id));
+        ASSERT_NE(button, nullptr) << c.id;
+        EXPECT_EQ(button->accessibleName(), QLatin1String(c.hint)) << c.id;
+    }
     const QString out = qEnvironmentVariable("TESSEL_SCREENSHOT_DIR");
     if (!out.isEmpty())
         EXPECT_TRUE(pm.save(QDir(out).filePath("main-window.png")));

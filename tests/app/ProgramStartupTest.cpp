@@ -5,7 +5,10 @@
 #include "support/TestSupport.h"
 
 #include <QAction>
+#include <QCoreApplication>
+#include <QDir>
 #include <QLabel>
+#include <QScreen>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
@@ -76,4 +79,57 @@ TEST(ProgramStartup, ProtocolOptionOpensANewExperimentWithIt) {
               test::ReadTextFile(o.protocol));
     program.Env().ShowDialogs = false;
     program.Main().close();
+}
+
+// scripts/screenshots.sh keeps docs/images/first-start.png from here.
+TEST(ProgramStartup, FirstStartScreenshotAtMostOfTheScreenAndEveryWindowAtItsDesignedSize) {
+    test::TestDir dir;
+    RecordingMessageService messages;
+    ScopedMessageService scope(&messages);
+    const QRect kLeft(30, 40, 700, 500);
+    {
+        TProgramOptions options;
+        options.protocol = test::SourcePath("resources/protocols/FvFm.p");
+        TProgram program(options);
+        program.Start();
+        TfrmMain &main = program.Main();
+        const QString shots = qEnvironmentVariable("TESSEL_SCREENSHOT_DIR");
+        if (!shots.isEmpty())
+            EXPECT_TRUE(main.grab().save(QDir(shots).filePath("first-start.png")));
+        const QRect avail = main.screen()->availableGeometry();
+        const QSize expected = (avail.size() * 0.8).expandedTo(QSize(940, 439)).boundedTo(avail.size());
+        EXPECT_EQ(main.size(), expected);
+        EXPECT_LE((main.geometry().center() - avail.center()).manhattanLength(), 2);
+
+        // Nothing stored yet: each window opens at its designed size, which
+        // leaves room for every control, never at a few pixels, on the screen.
+        // The monitor is sized before it opens: showing it would start the
+        // stream on a port that is not there.
+        const QSize monitor = program.Monitor().size();
+        EXPECT_GE(monitor.width(), program.Monitor().sizeHint().width());
+        EXPECT_GE(monitor.height(), program.Monitor().sizeHint().height());
+        const std::pair<const char *, QWidget *> windows[] = {
+            {"navigator", &program.Navigator()},    {"test keys", &program.TestKeys()},
+            {"environment options", &program.EnvDialog()},
+            {"export", &program.ExportDialog()},    {"manual scale", &program.ManualScale()},
+        };
+        for (const auto &[name, w] : windows) {
+            w->show();
+            QCoreApplication::processEvents();
+            const QSize fits = w->minimumSizeHint().boundedTo(avail.size());
+            EXPECT_GE(w->width(), fits.width()) << name;
+            EXPECT_GE(w->height(), fits.height()) << name;
+            EXPECT_GE(w->width() * w->height(), 200 * 120) << name;
+            EXPECT_TRUE(avail.contains(w->geometry().center())) << name;
+            w->hide();
+        }
+        main.setGeometry(kLeft);
+        program.Env().ShowDialogs = false;
+        main.close();
+    }
+    TProgram again(TProgramOptions{});
+    again.Start();
+    EXPECT_EQ(again.Main().geometry(), kLeft) << "later starts keep what the user left";
+    again.Env().ShowDialogs = false;
+    again.Main().close();
 }

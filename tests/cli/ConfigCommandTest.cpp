@@ -51,6 +51,7 @@ TEST(CliConfig, UsageAndFailureExitCodes) {
     } cases[] = {
         {{}, 2},
         {{"nosuch"}, 2},
+        {{"--version"}, 0},
         {{"config", "--bogus"}, 2},
         {{"config", "extra"}, 2},
         {{"config", "--device", "ModelZZ"}, 2},

@@ -3,6 +3,7 @@
 #include "app/MeasurementAnalysis.h"
 
 #include "common/AppPaths.h"
+#include "common/ProgramInfo.h"
 #include "compiler/CompilerLibrary.h"
 
 #include <algorithm>
@@ -19,13 +20,18 @@ MsgButton StreamMessageService::show(MsgType, const QString &text, int buttons) 
     return DefaultButton(buttons);
 }
 
-static void usage(CliIO &io) {
-    io.err << "usage: tessel-cli SUBCOMMAND [options]\n\nsubcommands:\n";
+static QString usageText() {
     auto cmds = Commands();
     std::sort(cmds.begin(), cmds.end(), [](const CliCommand &a, const CliCommand &b) { return a.name < b.name; });
+    HelpSection subcommands{QStringLiteral("subcommands"), {}};
     for (const CliCommand &c : cmds)
-        io.err << "  " << c.name.leftJustified(10) << ' ' << c.summary << '\n';
-    io.err << "\nRun 'tessel-cli SUBCOMMAND --help' for its options." << Qt::endl;
+        subcommands.options.append({c.name, c.summary});
+    return HelpText(QStringLiteral("tessel-cli"), QStringLiteral("SUBCOMMAND [options]"),
+                    QStringLiteral("Compiles, measures, exports and prints from the command line; "
+                                   "every subcommand takes --json."),
+                    {{QStringLiteral("options"), {}}, subcommands},
+                    QStringLiteral("Run 'tessel-cli SUBCOMMAND --help' for its options.\n"
+                                   "Exit codes: 0 done, 1 failed, 2 wrong usage (see tessel-cli(1))."));
 }
 
 bool NeedsFonts(const QStringList &args) {
@@ -36,9 +42,17 @@ bool NeedsFonts(const QStringList &args) {
 }
 
 int RunCli(const QStringList &args, CliIO &io) {
-    if (args.isEmpty() || args.first() == QLatin1String("--help") || args.first() == QLatin1String("-h")) {
-        usage(io);
-        return args.isEmpty() ? kExitUsage : kExitOk;
+    if (args.isEmpty()) {
+        io.err << usageText() << Qt::flush;
+        return kExitUsage;
+    }
+    if (args.first() == QLatin1String("--help") || args.first() == QLatin1String("-h")) {
+        io.out << usageText() << Qt::flush;
+        return kExitOk;
+    }
+    if (args.first() == QLatin1String("--version")) {
+        io.out << VersionText(QStringLiteral("tessel-cli")) << Qt::flush;
+        return kExitOk;
     }
     for (const CliCommand &c : Commands()) {
         if (c.name == args.first()) {
@@ -51,8 +65,7 @@ int RunCli(const QStringList &args, CliIO &io) {
             return rc;
         }
     }
-    io.err << "tessel-cli: unknown subcommand '" << args.first() << "'\n";
-    usage(io);
+    io.err << "tessel-cli: unknown subcommand '" << args.first() << "'\n\n" << usageText() << Qt::flush;
     return kExitUsage;
 }
 
@@ -87,7 +100,7 @@ TCommandCompilerLibrary::~TCommandCompilerLibrary() {
 bool TCommandCompilerLibrary::Ensure() {
     if (CompilerLibrary())
         return true;
-    std::unique_ptr<ICompilerLibrary> loaded = LoadCompilerLibrary(AppPaths::programDir());
+    std::unique_ptr<ICompilerLibrary> loaded = LoadCompilerLibrary(AppPaths::libraryDir());
     if (!loaded)
         return false;
     SetCompilerLibrary(std::move(loaded));

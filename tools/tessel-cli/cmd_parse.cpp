@@ -75,13 +75,13 @@ int run(const QStringList &args, CliIO &io) {
     }
     const QString includeDir = p.isSet(QStringLiteral("include"))
                                    ? p.value(QStringLiteral("include"))
-                                   : QDir(AppPaths::programDir()).filePath(QStringLiteral("include")) + QLatin1Char('/');
+                                   : QDir(AppPaths::dataDir()).filePath(QStringLiteral("include")) + QLatin1Char('/');
 
     // The library may already be installed (by the program or a test).
     ICompilerLibrary *lib = CompilerLibrary();
     std::unique_ptr<ICompilerLibrary> loaded;
     if (!lib) {
-        loaded = LoadCompilerLibrary(AppPaths::programDir());
+        loaded = LoadCompilerLibrary(AppPaths::libraryDir());
         if (!loaded)
             return kExitFailed;
         lib = loaded.get();

@@ -37,7 +37,7 @@ int run(const QStringList &args, CliIO &io) {
         return kExitFailed;
     }
     TWizards list;
-    list.Load(ini, info.absolutePath() + QLatin1Char('/'));
+    list.Load(ini, AppPaths::resourceBase(ini));
     if (list.IsEmpty()) {
         io.err << "tessel-cli wizards: no wizard listed in " << ini << '\n';
         return kExitFailed;

@@ -3,6 +3,8 @@
 // terminated (or, with --exit-with-parent, until its parent ends).
 #include "SimInstrument.h"
 #include "SimLine.h"
+#include "common/AppPaths.h"
+#include "common/ProgramInfo.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -30,34 +32,43 @@ namespace {
 volatile std::sig_atomic_t g_stop = 0;
 void OnSignal(int) { g_stop = 1; }
 
-const char kUsage[] =
-    "usage: tessel-sim [options]\n"
-    "  --device NAME         instrument type to act as (ModelA ... ModelW; default ModelT2)\n"
-    "  --baud N              line speed the instrument answers at (default 115200)\n"
-    "  --link PATH           also make PATH a symbolic link to the terminal\n"
-    "  --exit-with-parent    end when the process that started it ends\n"
-    "  --speed FACTOR        run downloaded programs FACTOR times faster than real time (default 1)\n"
-    "  --log FILE            write the exchange log to FILE instead of standard error\n"
-    "  --ini FILE            Tessel.ini with the type's constants (default: beside the program)\n"
-    "  --seed N              seed of the noise (default 1)\n"
-    "  --trigger-wait S      wait S seconds for a trigger after \"ST\" (default 0)\n"
-    "  --monitor-rate HZ     monitor samples per second (default 25)\n"
-    "  --model NAME=V,...    fluorescence model parameters (see docs/virtual-instrument.md)\n"
-    "  --latency MS          turnaround before a reply leaves (default 3)\n"
-    "fault injection:\n"
-    "  --bad-checksum LIST   download blocks (counted from 1) sent with a wrong checksum\n"
-    "  --drop-reply LIST     commands (counted from 1) whose reply is not sent\n"
-    "  --truncate-reply LIST commands whose reply is cut in half\n"
-    "  --silent-after N      answer nothing after the first N commands\n"
-    "  --garbage-every N     send 4 stray bytes after every Nth reply\n"
-    "  --hangup-after BYTES  stop in the middle of the first data transfer that passes BYTES bytes\n"
-    "  --refuse-block LIST   upload blocks (counted from 1 over every load) answered \"ER\"\n"
-    "  --program-fails       \"PF\" and \"PX\" report that programming failed\n"
-    "  --pace                carry bytes no faster than the line speed allows (10 bits a byte)\n";
+std::string UsageText()
+{
+    using tessel::HelpOption;
+    const QList<HelpOption> options = {
+        {"--device NAME", "instrument type to act as (ModelA ... ModelW; default ModelT2)"},
+        {"--baud N", "line speed the instrument answers at (default 115200)"},
+        {"--link PATH", "also make PATH a symbolic link to the terminal"},
+        {"--exit-with-parent", "end when the process that started it ends"},
+        {"--speed FACTOR", "run downloaded programs FACTOR times faster than real time (default 1)"},
+        {"--log FILE", "write the exchange log to FILE instead of standard error"},
+        {"--ini FILE", "Tessel.ini with the type's constants (default: the shipped one)"},
+        {"--seed N", "seed of the noise (default 1)"},
+        {"--trigger-wait S", "wait S seconds for a trigger after \"ST\" (default 0)"},
+        {"--monitor-rate HZ", "monitor samples per second (default 25)"},
+        {"--model NAME=V,...", "fluorescence model parameters (see docs/virtual-instrument.md)"},
+        {"--latency MS", "turnaround before a reply leaves (default 3)"},
+    };
+    const QList<HelpOption> faults = {
+        {"--bad-checksum LIST", "download blocks (counted from 1) sent with a wrong checksum"},
+        {"--drop-reply LIST", "commands (counted from 1) whose reply is not sent"},
+        {"--truncate-reply LIST", "commands whose reply is cut in half"},
+        {"--silent-after N", "answer nothing after the first N commands"},
+        {"--garbage-every N", "send 4 stray bytes after every Nth reply"},
+        {"--hangup-after BYTES", "stop in the middle of the first data transfer that passes BYTES bytes"},
+        {"--refuse-block LIST", "upload blocks (counted from 1 over every load) answered \"ER\""},
+        {"--program-fails", "\"PF\" and \"PX\" report that programming failed"},
+        {"--pace", "carry bytes no faster than the line speed allows (10 bits a byte)"},
+    };
+    return tessel::HelpText("tessel-sim", "[options]",
+                            "A virtual instrument on a pseudo-terminal; prints the terminal's path first.",
+                            {{"options", options}, {"fault injection", faults}})
+        .toStdString();
+}
 
 [[noreturn]] void Usage(const std::string &error)
 {
-    std::fprintf(stderr, "tessel-sim: %s\n%s", error.c_str(), kUsage);
+    std::fprintf(stderr, "tessel-sim: %s\n\n%s", error.c_str(), UsageText().c_str());
     std::exit(2);
 }
 
@@ -110,7 +121,10 @@ Args Parse(int argc, char **argv)
             return argv[++i];
         };
         if (opt == "--help" || opt == "-h") {
-            std::fputs(kUsage, stdout);
+            std::fputs(UsageText().c_str(), stdout);
+            std::exit(0);
+        } else if (opt == "--version") {
+            std::fputs(tessel::VersionText("tessel-sim").toStdString().c_str(), stdout);
             std::exit(0);
         } else if (opt == "--device") {
             a.Sim.Device = value();
@@ -204,9 +218,9 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv); // for the ini reader only; no event loop runs
     Args args = Parse(argc, argv);
     if (args.Sim.IniPath.empty()) {
-        const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath("Tessel.ini");
-        if (QFileInfo::exists(beside))
-            args.Sim.IniPath = beside.toStdString();
+        const QString shipped = tessel::AppPaths::shippedIniPath();
+        if (QFileInfo::exists(shipped))
+            args.Sim.IniPath = shipped.toStdString();
     }
     if (args.ExitWithParent)
         prctl(PR_SET_PDEATHSIG, SIGTERM);

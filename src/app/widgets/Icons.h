@@ -5,9 +5,11 @@
 
 namespace tessel {
 
-// Icons of the program in one drawn style; the desktop theme's icon is used
-// where the theme has one of that name.
+// Icons of the program: the desktop theme's icon of that name where the theme
+// has one, else the program's own drawing (resources/icons, compiled in).
 QIcon TesselIcon(const QString &name);
+// The program ships a drawing of that name.
+bool HasShippedIcon(const QString &name);
 // The program's own icon (also the navigator's root image).
 QIcon AppIcon();
 

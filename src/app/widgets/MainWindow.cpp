@@ -186,6 +186,9 @@ void TfrmMain::createToolbars() {
             a = b;
         }
         tb->addAction(a);
+        // Screen readers name a button by its tip: the icon alone says nothing.
+        if (QWidget *button = tb->widgetForAction(a))
+            button->setAccessibleName(a->toolTip());
     }
     const std::pair<const char *, MainToolbar> toggles[] = {{"mniTbMain", MainToolbar::Main},
                                                             {"mniTbGraph", MainToolbar::Graph},
@@ -368,6 +371,10 @@ void TfrmMain::FirstShow() {
 
 void TfrmMain::RestoreSettings() {
     m_store.Restore();
+    // The designed 940 x 439 is cramped on today's screens; the first start
+    // takes most of the screen instead, later starts what the user left.
+    if (!m_store.Window().hasGeometry())
+        PlaceOnFirstStart(this, 0.8);
     const int state = ApplyWindow(this, m_store.Window(), true);
     if (state == 2)
         setWindowState(windowState() | Qt::WindowMaximized);
@@ -444,15 +451,15 @@ void TfrmMain::mniAboutClick() {
 }
 
 void TfrmMain::btnHelpClick() {
-    // The user guide ships beside the program; the desktop's viewer shows it.
-    for (const char *name : {"doc/user-guide.html", "doc/user-guide.md"}) {
-        const QString path = AppPaths::programDir() + QLatin1String(name);
+    // The user guide ships with the program; the desktop's viewer shows it.
+    for (const char *name : {"user-guide.html", "user-guide.md"}) {
+        const QString path = AppPaths::docDir() + QLatin1String(name);
         if (QFileInfo::exists(path)) {
             QDesktopServices::openUrl(QUrl::fromLocalFile(path));
             return;
         }
     }
-    Messages().error(QStringLiteral("The user guide was not found beside the program."));
+    Messages().error(QStringLiteral("The user guide was not found in ") + AppPaths::docDir());
 }
 
 void TfrmMain::mniEnvOptionsClick() {

@@ -42,7 +42,7 @@ TProgramOptions TProgramOptions::Parse(const QStringList &args) {
 void InitModules() {
     InitCompilerLibrary();
     InstallExportParameters();
-    OpenLog(AppPaths::programDir() + QStringLiteral("logfile.txt"));
+    OpenLog(AppPaths::logPath());
     Config().GraphBounds = ReadGraphBounds(AppPaths::iniPath(), QStringLiteral("GraphBounds"));
     Config().SignalBounds = ReadGraphBounds(AppPaths::iniPath(), QStringLiteral("SignalBounds"));
 }

@@ -1,5 +1,7 @@
 #include "authoring/widgets/WizardSelector.h"
 
+#include "common/AppPaths.h"
+
 #include <QFileInfo>
 #include <QFontInfo>
 #include <QKeyEvent>
@@ -109,7 +111,7 @@ TfrmWzdSelector::TfrmWzdSelector(const TWizards &list, QWidget *parent) : QDialo
 }
 
 void TWzdSelector::Load(const QString &iniPath) {
-    m_list.Load(iniPath, QFileInfo(iniPath).absolutePath() + QLatin1Char('/'));
+    m_list.Load(iniPath, AppPaths::resourceBase(iniPath));
 }
 
 bool TWzdSelector::Execute(QWidget *parent) {

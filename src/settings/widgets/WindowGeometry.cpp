@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QStyle>
 #include <QWidget>
 
 namespace tessel {
@@ -53,6 +54,15 @@ int ApplyWindow(QWidget *w, const WindowValues &v, bool withSize) {
     // its title bar at every start.
     w->setGeometry(r);
     return v.State;
+}
+
+void PlaceOnFirstStart(QWidget *w, double share) {
+    QScreen *s = screenOf(w);
+    if (!s)
+        return;
+    const QRect avail = s->availableGeometry();
+    const QSize size = (avail.size() * share).expandedTo(w->size()).boundedTo(avail.size());
+    w->setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size, avail));
 }
 
 } // namespace tessel

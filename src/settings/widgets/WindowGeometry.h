@@ -13,5 +13,8 @@ WindowValues CaptureWindow(const QWidget *w, bool isMainForm);
 // back onto the screen the window would appear on. Returns the stored state.
 int ApplyWindow(QWidget *w, const WindowValues &v, bool withSize);
 QString CurrentScreenRes(const QWidget *w);
+// Nothing stored yet: the window takes `share` of the available screen,
+// centred, but never less than its current (designed) size where that fits.
+void PlaceOnFirstStart(QWidget *w, double share);
 
 } // namespace tessel
