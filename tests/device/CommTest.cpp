@@ -197,10 +197,11 @@ TEST(Comm, TransfersAndQueueCounts) {
     f.port->SetWriteStalled(true);
     EXPECT_EQ(f.comm->Write("x", 1), -1);
     f.port->SetWriteStalled(false);
-    f.port->SetWriteError(5);
-    EXPECT_COMM_ERROR(f.comm->Write("x", 1), "Write error", 5);
-    f.port->SetReadError(6);
-    EXPECT_COMM_ERROR(f.comm->Read(buf, 1), "Read error", 6);
+    f.port->SetWriteError(EINVAL);
+    EXPECT_COMM_ERROR(f.comm->Write("x", 1), "Write error", EINVAL);
+    f.port->SetReadError(EBADMSG);
+    EXPECT_COMM_ERROR(f.comm->Read(buf, 1), "Read error", EBADMSG);
+    EXPECT_TRUE(f.comm->IsOpen()); // a failed transfer is not a lost line
 
     f.port->SetOutQueueStuck(7);
     EXPECT_EQ(f.comm->OutQueCount(), 7);

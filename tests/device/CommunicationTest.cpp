@@ -115,8 +115,8 @@ TEST(CommunicationExchange, SendCommandPurgesWritesAndReportsShortWrites) {
     l.port->SetWriteLimit(3);
     EXPECT_FALSE(l.link->SendCommand({"SA5", 1023, 1}));
     l.port->SetWriteLimit(-1);
-    l.port->SetWriteStalled(true);
-    EXPECT_FALSE(l.link->SendCommand({"ST"}));
+    l.port->SetWriteStalled(true); // a stalled line fails within its bound, not never
+    EXPECT_COMM_ERROR(l.link->SendCommand({"ST"}), "Write error", ETIMEDOUT);
     EXPECT_FALSE(l.link->Busy());
 }
 
@@ -243,7 +243,15 @@ TEST(CommunicationUpload, FirstFailureEndsTheUploadWithItsLogLine) {
         });
         c.fault(*l.port, 0);
         const QByteArray data = Pattern(c.size, 1);
-        EXPECT_FALSE(l.link->SendBlocks(data.constData(), int32_t(data.size()))) << c.name;
+        // A stalled write raises the port's error past its bound.
+        bool ok = true;
+        try {
+            ok = l.link->SendBlocks(data.constData(), int32_t(data.size()));
+        } catch (const ECommError &e) {
+            ok = false;
+            EXPECT_EQ(e.ErrorCode(), ETIMEDOUT) << c.name;
+        }
+        EXPECT_FALSE(ok) << c.name;
         EXPECT_EQ(answered, c.answered) << c.name;
         EXPECT_EQ(l.LogLines().last(), c.log) << c.name;
     }

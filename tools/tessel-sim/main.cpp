@@ -21,6 +21,7 @@
 #include <sys/prctl.h>
 #include <termios.h>
 #include <unistd.h>
+#include <memory>
 #include <vector>
 
 using namespace tessel::sim;
@@ -53,6 +54,15 @@ const char kUsage[] =
     "  --hangup-after BYTES  stop in the middle of the first data transfer that passes BYTES bytes\n"
     "  --refuse-block LIST   upload blocks (counted from 1 over every load) answered \"ER\"\n"
     "  --program-fails       \"PF\" and \"PX\" report that programming failed\n"
+    "  --ignore-block LIST   upload blocks (counted from 1 over every load) not answered at all\n"
+    "  --bad-info-checksum   the device-information record goes out with a wrong checksum\n"
+    "  --status-reply XX     answer every \"WD\" with XX (WE, TE, E1, E2, E3, ER, SA, ...)\n"
+    "  --noise RATE          stray bytes on the line, RATE a second, all the time\n"
+    "  --need-wakeup         asleep until 100 wake-up bytes (0xAA) come; dozes off after 10 s of quiet\n"
+    "  --hangup-in CMD[:N]   drop the line (close the terminal) once N bytes (default 0) crossed\n"
+    "                        after the first command CMD\n"
+    "  --come-back S         after a hang-up, come back S seconds later on a new terminal (same\n"
+    "                        --link path; the new path is printed as another line); else exit\n"
     "  --pace                carry bytes no faster than the line speed allows (10 bits a byte)\n";
 
 [[noreturn]] void Usage(const std::string &error)
@@ -97,6 +107,7 @@ struct Args {
     bool ExitWithParent = false;
     bool Pace = false;
     double Latency = 0.003;
+    double ComeBack = -1.0; // seconds until the instrument returns after a hang-up; < 0: it does not
 };
 
 Args Parse(int argc, char **argv)
@@ -165,6 +176,32 @@ Args Parse(int argc, char **argv)
             a.Sim.Faults.RefuseUploadBlocks = ToList(opt, value());
         } else if (opt == "--program-fails") {
             a.Sim.Faults.ProgramFails = true;
+        } else if (opt == "--ignore-block") {
+            a.Sim.Faults.IgnoreUploadBlocks = ToList(opt, value());
+        } else if (opt == "--bad-info-checksum") {
+            a.Sim.Faults.BadInfoChecksum = true;
+        } else if (opt == "--status-reply") {
+            a.Sim.Faults.StatusReply = value();
+            if (a.Sim.Faults.StatusReply.size() != 2)
+                Usage("--status-reply needs two characters");
+        } else if (opt == "--noise") {
+            a.Sim.Faults.NoiseRate = ToDouble(opt, value());
+            if (a.Sim.Faults.NoiseRate < 0)
+                Usage("--noise must not be negative");
+        } else if (opt == "--need-wakeup") {
+            a.Sim.Faults.NeedWakeUp = true;
+        } else if (opt == "--hangup-in") {
+            const std::string v = value();
+            const size_t colon = v.find(':');
+            a.Sim.Faults.HangupCommand = v.substr(0, colon);
+            if (a.Sim.Faults.HangupCommand.empty())
+                Usage("--hangup-in needs a command");
+            if (colon != std::string::npos)
+                a.Sim.Faults.HangupBytes = ToInt(opt, v.substr(colon + 1));
+        } else if (opt == "--come-back") {
+            a.ComeBack = ToDouble(opt, value());
+            if (a.ComeBack < 0)
+                Usage("--come-back must not be negative");
         } else if (opt == "--latency") {
             a.Latency = ToDouble(opt, value()) / 1000.0;
             if (a.Latency < 0)
@@ -225,39 +262,64 @@ int main(int argc, char **argv)
         std::fflush(logFile);
     };
 
-    const int master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
-        std::fprintf(stderr, "tessel-sim: no pseudo-terminal: %s\n", std::strerror(errno));
-        return 1;
-    }
-    char slaveName[256];
-    if (ptsname_r(master, slaveName, sizeof slaveName) != 0) {
-        std::fprintf(stderr, "tessel-sim: no pseudo-terminal name: %s\n", std::strerror(errno));
-        return 1;
-    }
-    // Holding the slave open keeps the line up between the program's opens and
-    // lets us read the line settings it makes.
-    const int slave = open(slaveName, O_RDWR | O_NOCTTY);
-    if (slave < 0) {
-        std::fprintf(stderr, "tessel-sim: cannot open %s: %s\n", slaveName, std::strerror(errno));
-        return 1;
-    }
-    termios raw{};
-    tcgetattr(slave, &raw);
-    cfmakeraw(&raw);
-    if (const speed_t s = SpeedConstant(args.Sim.Baud); s != B0)
-        cfsetspeed(&raw, s);
-    tcsetattr(slave, TCSANOW, &raw);
-
-    if (!args.Link.empty()) {
-        unlink(args.Link.c_str());
-        if (symlink(slaveName, args.Link.c_str()) != 0) {
-            std::fprintf(stderr, "tessel-sim: cannot link %s: %s\n", args.Link.c_str(), std::strerror(errno));
-            return 1;
+    // One terminal: the master end that the instrument drives, the slave end
+    // it holds open itself, and the slave's path that the program opens.
+    struct Line {
+        int master = -1, slave = -1;
+        std::string name;
+    };
+    auto openLine = [&](Line &l) -> bool {
+        l.master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (l.master < 0 || grantpt(l.master) != 0 || unlockpt(l.master) != 0) {
+            std::fprintf(stderr, "tessel-sim: no pseudo-terminal: %s\n", std::strerror(errno));
+            return false;
         }
-    }
-    std::printf("%s\n", slaveName);
-    std::fflush(stdout);
+        char slaveName[256];
+        if (ptsname_r(l.master, slaveName, sizeof slaveName) != 0) {
+            std::fprintf(stderr, "tessel-sim: no pseudo-terminal name: %s\n", std::strerror(errno));
+            return false;
+        }
+        l.name = slaveName;
+        // Holding the slave open keeps the line up between the program's opens and
+        // lets us read the line settings it makes.
+        l.slave = open(slaveName, O_RDWR | O_NOCTTY);
+        if (l.slave < 0) {
+            std::fprintf(stderr, "tessel-sim: cannot open %s: %s\n", slaveName, std::strerror(errno));
+            return false;
+        }
+        termios raw{};
+        tcgetattr(l.slave, &raw);
+        cfmakeraw(&raw);
+        if (const speed_t s = SpeedConstant(args.Sim.Baud); s != B0)
+            cfsetspeed(&raw, s);
+        tcsetattr(l.slave, TCSANOW, &raw);
+        if (!args.Link.empty()) {
+            unlink(args.Link.c_str());
+            if (symlink(slaveName, args.Link.c_str()) != 0) {
+                std::fprintf(stderr, "tessel-sim: cannot link %s: %s\n", args.Link.c_str(), std::strerror(errno));
+                return false;
+            }
+        }
+        std::printf("%s\n", slaveName);
+        std::fflush(stdout);
+        return true;
+    };
+    // Closing both ends hangs the program's end up, as a pulled cable or a
+    // switched-off instrument does; the link path goes with it.
+    auto closeLine = [&](Line &l) {
+        if (!args.Link.empty())
+            unlink(args.Link.c_str());
+        if (l.slave >= 0)
+            close(l.slave);
+        if (l.master >= 0)
+            close(l.master);
+        l = Line{};
+    };
+    Line line;
+    if (!openLine(line))
+        return 1;
+    int master = line.master;
+    int slave = line.slave;
 
     struct sigaction sa {};
     sa.sa_handler = OnSignal;
@@ -268,8 +330,8 @@ int main(int argc, char **argv)
 
     int rc = 0;
     try {
-        TSimInstrument sim(args.Sim, log);
-        log("terminal " + std::string(slaveName) + (args.Pace ? ", paced at the line speed" : ""));
+        auto instrument = std::make_unique<TSimInstrument>(args.Sim, log);
+        log("terminal " + line.name + (args.Pace ? ", paced at the line speed" : ""));
         std::vector<uint8_t> pending;
         double last = Seconds();
         double credit = 0.0;    // bytes the line may carry now, when paced
@@ -282,6 +344,29 @@ int main(int argc, char **argv)
         while (!g_stop) {
             if (args.ExitWithParent && getppid() != parent)
                 break;
+            TSimInstrument &sim = *instrument;
+            if (sim.LineDown() && pending.empty()) {
+                closeLine(line);
+                log("hung up");
+                if (args.ComeBack < 0)
+                    break;
+                for (const double back = Seconds() + args.ComeBack; !g_stop && Seconds() < back;)
+                    usleep(10000);
+                if (g_stop || !openLine(line)) {
+                    rc = g_stop ? 0 : 1;
+                    break;
+                }
+                master = line.master;
+                slave = line.slave;
+                // Switched on again: a fresh instrument, without the fault that
+                // took it away.
+                TSimOptions again = args.Sim;
+                again.Faults.HangupCommand.clear();
+                instrument = std::make_unique<TSimInstrument>(again, log);
+                log("back on terminal " + line.name);
+                last = Seconds();
+                continue;
+            }
             // While paced bytes are waiting, the line's speed decides when the
             // next ones are taken, not their arrival.
             const bool holdInput = args.Pace && inFlowing;
@@ -348,10 +433,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "tessel-sim: %s\n", e.what());
         rc = 1;
     }
-    if (!args.Link.empty())
-        unlink(args.Link.c_str());
-    close(slave);
-    close(master);
+    closeLine(line);
     if (logFile != stderr)
         std::fclose(logFile);
     return rc;
