@@ -321,3 +321,39 @@ TEST(PtyPort, EventCharacterRaisesOnRxFlag) {
     ASSERT_TRUE(test::WaitUntil([&] { return flags == 1; }));
     EXPECT_EQ(comm.InQueCount(), 6);
 }
+
+// A real hang-up on the tty: the master side closes while the link waits for
+// a reply, with part of a block already there. The port closes, the exchange
+// fails at once and the lost line is announced, however it was noticed.
+TEST(PtyPort, HangUpEndsTheWaitingExchangeAtOnce) {
+    for (const bool partial : {false, true}) {
+        PtyPeer peer;
+        ASSERT_TRUE(peer.Ok());
+        TestLink link(std::make_unique<TPosixCommPort>(), peer.SlaveName());
+        link.SetDeviceType(ModelA);
+        link.Open();
+        link.SetConnected(true);
+        int lost = 0, changed = 0;
+        link.OnLineLost = [&](TCustomComm *) { ++lost; };
+        link.OnConnectedChanged = [&](TCustomComm *) { ++changed; };
+        peer.Run([&](PtyPeer &p) {
+            p.Receive(2, 2000); // the request
+            if (partial)
+                p.Send(Pattern(100, 1));
+            QThread::msleep(100);
+            p.HangUp();
+        });
+        char buffer[4096];
+        QElapsedTimer t;
+        t.start();
+        const bool ok = partial ? link.SendCommand({"GD"}) && link.ReceiveBlock(buffer, 4096)
+                                : link.SendCommand({"WD"}) && link.ReadData(buffer, 2);
+        EXPECT_FALSE(ok) << partial;
+        EXPECT_LT(t.elapsed(), 450) << partial; // before the first tick's time-out
+        EXPECT_FALSE(link.IsOpen()) << partial;
+        EXPECT_EQ(link.LostCode(), EIO) << partial;
+        EXPECT_EQ(lost, 1) << partial;
+        EXPECT_EQ(changed, 1) << partial;
+        peer.Join();
+    }
+}

@@ -22,9 +22,13 @@ int runBody(const QStringList &args, CliIO &io) {
         PrintJson(io, QJsonDocument(QJsonObject{{"code", int(s)}, {"text", StatusText(s)}}));
     else
         io.out << int(s) << ' ' << StatusText(s) << '\n';
-    if (s == stNoReply)
-        ReportLost(*link, io);
-    return s == stNoReply ? kExitFailed : kExitOk;
+    // The error replies count as a failed poll, as they do in the main window.
+    const bool failed = s == stNoReply || s >= stTE;
+    if (s == stNoReply && !ReportLost(*link, io))
+        io.err << "No status reply\n";
+    else if (failed)
+        io.err << "The instrument reports " << StatusText(s) << '\n';
+    return failed ? kExitFailed : kExitOk;
 }
 
 int run(const QStringList &args, CliIO &io) {

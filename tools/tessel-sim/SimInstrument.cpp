@@ -688,7 +688,9 @@ void TSimInstrument::SendBlock()
     ++m_downloadBlocks;
     ++d.Attempts;
     std::string fault;
-    if (m_opt.Faults.BadChecksumBlocks.count(m_downloadBlocks)) {
+    const bool chance = m_opt.Faults.BadChecksumRate > 0 &&
+                        std::uniform_real_distribution<double>(0.0, 1.0)(m_rng) < m_opt.Faults.BadChecksumRate;
+    if (m_opt.Faults.BadChecksumBlocks.count(m_downloadBlocks) || chance) {
         sum = uint8_t(sum + 1);
         fault = " (fault: wrong checksum)";
     }

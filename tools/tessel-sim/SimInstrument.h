@@ -21,6 +21,7 @@ namespace tessel::sim {
 // from 1 since the instrument was switched on.
 struct TSimFaults {
     std::set<int> BadChecksumBlocks; // download blocks sent with a wrong checksum
+    double BadChecksumRate = 0.0;    // and any download block with this chance (0 to 1)
     std::set<int> DropReplies;       // commands whose reply is not sent
     std::set<int> TruncateReplies;   // commands whose reply is cut in half
     int SilentAfter = 0;             // 0 = never; else stop answering after that many commands

@@ -47,6 +47,7 @@ const char kUsage[] =
     "  --latency MS          turnaround before a reply leaves (default 3)\n"
     "fault injection:\n"
     "  --bad-checksum LIST   download blocks (counted from 1) sent with a wrong checksum\n"
+    "  --bad-checksum-rate P any download block sent with a wrong checksum with chance P (0 to 1)\n"
     "  --drop-reply LIST     commands (counted from 1) whose reply is not sent\n"
     "  --truncate-reply LIST commands whose reply is cut in half\n"
     "  --silent-after N      answer nothing after the first N commands\n"
@@ -162,6 +163,10 @@ Args Parse(int argc, char **argv)
             }
         } else if (opt == "--bad-checksum") {
             a.Sim.Faults.BadChecksumBlocks = ToList(opt, value());
+        } else if (opt == "--bad-checksum-rate") {
+            a.Sim.Faults.BadChecksumRate = ToDouble(opt, value());
+            if (a.Sim.Faults.BadChecksumRate < 0 || a.Sim.Faults.BadChecksumRate > 1)
+                Usage("--bad-checksum-rate must lie between 0 and 1");
         } else if (opt == "--drop-reply") {
             a.Sim.Faults.DropReplies = ToList(opt, value());
         } else if (opt == "--truncate-reply") {
