@@ -12,7 +12,7 @@ set -u
 minutes=${1:-10}
 build=${2:-build-asan}
 root=$(cd "$(dirname "$0")/.." && pwd)
-bin=$root/$build/bin
+case "$build" in /*) bin=$build/bin ;; *) bin=$root/$build/bin ;; esac
 ini=$root/resources/Tessel.ini
 protocol=$root/resources/protocols/FvFm.p
 limit=120 # seconds a command may take before it counts as stuck

@@ -5,6 +5,7 @@
 #include "common/IniFile.h"
 #include "common/Log.h"
 #include "common/MessageService.h"
+#include "device/PortList.h"
 #include "settings/Registry.h"
 
 namespace tessel {
@@ -122,13 +123,33 @@ bool TCommunication::Connect(bool report, bool wake) {
     Finally searched([this] { m_connecting = false; });
     const bool was = FConnected;
     // A port closed by a lost line (or never opened) is tried again: the
-    // instrument may be back on the same path.
+    // instrument may be back on the same path. A USB adapter plugged in again
+    // may come back under another name: then a serial port that was not there
+    // at start-up is tried, and kept only when the instrument answers on it.
+    QString formerPort;
     if (!IsOpen()) {
         try {
             Open();
         } catch (const ECommError &e) {
             WriteLog(e.message());
             Close();
+            if (e.ErrorCode() == ENOENT || e.ErrorCode() == ENODEV || e.ErrorCode() == ENXIO) {
+                for (const QString &candidate : EnumerateSerialPorts()) {
+                    if (PortNames().contains(candidate))
+                        continue;
+                    formerPort = DeviceName();
+                    try {
+                        SetDeviceName(candidate);
+                        Open();
+                        WriteLog(QStringLiteral("%1 gone; trying %2").arg(formerPort, candidate));
+                        break;
+                    } catch (const ECommError &) {
+                        Close();
+                        SetDeviceName(formerPort);
+                        formerPort.clear();
+                    }
+                }
+            }
         }
     }
     FConnected = true;
@@ -182,6 +203,10 @@ bool TCommunication::Connect(bool report, bool wake) {
     }
     finished = true;
     FConnected = found && m_knownDevices.contains(type);
+    if (!FConnected && !formerPort.isEmpty()) {
+        Close();
+        SetDeviceName(formerPort);
+    }
     WriteLog(QStringLiteral("FConnected: %1").arg(FConnected ? 1 : 0));
     if (FConnected && type != FDevice) {
         FDevice = type;

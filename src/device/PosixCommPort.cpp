@@ -176,11 +176,16 @@ void TPosixCommPort::DrainLocked() {
         }
         if (n < 0 && errno == EINTR)
             continue;
-        // A hung-up tty reads as end of file; an unplugged adapter gives EIO
-        // or ENXIO. Either way the line is gone; what is queued stays readable.
-        if (n == 0)
-            m_lost = EIO;
-        else if (IsLineGone(errno))
+        // A raw tty (VMIN and VTIME 0) reads 0 bytes when nothing is there,
+        // and so does a hung-up one, whose every ioctl then fails with EIO; an
+        // unplugged adapter or a closed pseudo-terminal master gives EIO or
+        // ENXIO at once. Either way the line is gone; what is queued stays
+        // readable.
+        if (n == 0) {
+            int queued = 0;
+            if (::ioctl(m_fd, FIONREAD, &queued) != 0 && IsLineGone(errno))
+                m_lost = errno;
+        } else if (IsLineGone(errno))
             m_lost = errno;
         else if (errno != EAGAIN)
             m_pendingReadError = errno;

@@ -53,7 +53,8 @@ constexpr int kResendLimit = 3;         // sends of one download block
 } // namespace
 
 TSimInstrument::TSimInstrument(const TSimOptions &options, LogSink log)
-    : m_opt(options), m_log(std::move(log)), m_rng(options.Seed), m_plant(options.Model)
+    : m_opt(options), m_log(std::move(log)), m_rng(options.Seed), m_awake(!options.Faults.NeedWakeUp),
+      m_plant(options.Model)
 {
     const auto type = FindSimDevice(m_opt.Device);
     if (!type)
