@@ -72,11 +72,26 @@ INSTANTIATE_TEST_SUITE_P(Table, CommOpenFailure,
                                                        "Error initializing Read/Write Buffers", 12, true}),
                          [](const auto &info) { return std::string(info.param.name); });
 
-TEST(Comm, OpeningAnOpenPortRaisesAndKeepsItOpen) {
+TEST(Comm, OpeningAnOpenPortRaisesAndAForbiddenOneSaysHowToGetIn) {
     Fixture f;
     f.comm->Open();
     EXPECT_COMM_ERROR(f.comm->Open(), "Port already assigned (open)", -1);
     EXPECT_TRUE(f.comm->IsOpen());
+    f.comm->Close();
+    // The group is read from the node itself (/dev/null's, here).
+    f.comm->SetDeviceName("/dev/null");
+    f.port->SetOpenError(EACCES);
+    try {
+        f.comm->Open();
+        ADD_FAILURE() << "opened";
+    } catch (const ECommError &e) {
+        EXPECT_EQ(e.ErrorCode(), EACCES);
+        EXPECT_TRUE(e.message().startsWith(QStringLiteral("Error accessing specified device (Error: %1) Permission "
+                                                          "denied on /dev/null: it belongs to the group \"")
+                                               .arg(EACCES)))
+            << e.message().toStdString();
+        EXPECT_TRUE(e.message().contains("sudo usermod -aG ")) << e.message().toStdString();
+    }
 }
 
 TEST(Comm, IdentityPropertiesChangeOnlyWhileClosed) {

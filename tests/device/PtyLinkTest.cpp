@@ -106,21 +106,6 @@ TEST_F(PtyLink, DownloadAnswersOkAndEr) {
     EXPECT_EQ(buf, block);
 }
 
-TEST_F(PtyLink, ThreeBadAttemptsFailTheTransfer) {
-    const QByteArray block = Pattern(4096, 2);
-    QByteArray answers;
-    peer.Run([&](PtyPeer &p) {
-        for (int i = 0; i < 3; ++i) {
-            p.Send(WithSum(block, 1 + i));
-            answers += p.Receive(2);
-        }
-    });
-    QByteArray buf(4096 + 10, 0);
-    EXPECT_FALSE(link->ReceiveBlocks(buf.data(), 1, 10));
-    peer.Join();
-    EXPECT_EQ(answers, "ERERER");
-}
-
 TEST_F(PtyLink, UploadOfTwoBlocksSendsNoThird) {
     const QByteArray data = Pattern(2 * 4096, 3);
     QList<QByteArray> blocks;
@@ -174,32 +159,6 @@ TEST_F(PtyLink, BlockTricklingInLongerThanATickSucceeds) {
     t.restart();
     EXPECT_FALSE(link->ReadData(buf.data(), 40));
     EXPECT_LT(t.elapsed(), 1000);
-}
-
-TEST_F(PtyLink, RefusedWhileBusyOrNotConnected) {
-    link->SetConnected(false);
-    EXPECT_FALSE(link->SendCommand({"ST"}));
-    EXPECT_FALSE(link->WakeUp());
-    link->SetConnected(true);
-    bool accepted = false;
-    int passes = 0;
-    link->SetProcessEvents([&] {
-        ++passes;
-        accepted = link->SendCommand({"SP"}) || accepted;
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-    });
-    peer.Run([](PtyPeer &p) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        p.Send("OK");
-    });
-    EXPECT_TRUE(link->IsOk());
-    peer.Join();
-    EXPECT_GT(passes, 0);
-    EXPECT_FALSE(accepted);
-    QByteArray written;
-    peer.Run([&](PtyPeer &p) { written = p.ReceiveFor(200); });
-    peer.Join();
-    EXPECT_TRUE(written.isEmpty());
 }
 
 TEST_F(PtyLink, GarbageAndSurplusLeaveTheLinkUsable) {

@@ -209,26 +209,6 @@ TEST(SimDownload, AnotherCommandInsteadOfAnAnswerEndsTheTransfer)
     EXPECT_EQ(c.Ask("WH"), B("ModelT  "));
 }
 
-TEST(SimFaults, WrongChecksumOnChosenBlockIsRepairedByResend)
-{
-    TSimOptions o = Opt();
-    o.Faults.BadChecksumBlocks = {2};
-    Client c(o);
-    const Client::Fetched f = c.Fetch("GDA", 5000);
-    EXPECT_TRUE(f.Ok);
-    EXPECT_EQ(f.Resends, 1);
-    EXPECT_EQ(f.Blocks, 3);
-}
-
-TEST(SimFaults, ThreeWrongChecksumsInARowFailTheTransfer)
-{
-    TSimOptions o = Opt();
-    o.Faults.BadChecksumBlocks = {1, 2, 3};
-    Client c(o);
-    EXPECT_FALSE(c.Fetch("GDA", 100).Ok);
-    EXPECT_EQ(c.Ask("WD"), B("FR"));
-}
-
 TEST(SimFaults, EachFaultOptionActsAsDescribed)
 {
     struct Case {
@@ -237,6 +217,30 @@ TEST(SimFaults, EachFaultOptionActsAsDescribed)
         std::function<void(Client &)> Check;
     };
     const Case cases[] = {
+        {"wrong checksum repaired by the resend", [](TSimFaults &f) { f.BadChecksumBlocks = {2}; },
+         [](Client &c) {
+             const Client::Fetched f = c.Fetch("GDA", 5000);
+             EXPECT_TRUE(f.Ok);
+             EXPECT_EQ(f.Resends, 1);
+             EXPECT_EQ(f.Blocks, 3);
+         }},
+        {"three wrong checksums in a row", [](TSimFaults &f) { f.BadChecksumBlocks = {1, 2, 3}; },
+         [](Client &c) {
+             EXPECT_FALSE(c.Fetch("GDA", 100).Ok);
+             EXPECT_EQ(c.Ask("WD"), B("FR"));
+         }},
+        {"dropped download header", [](TSimFaults &f) { f.DropReplies = {1}; },
+         [](Client &c) {
+             EXPECT_TRUE(c.Ask(Cat(B("GDA"), Size(10, 4096))).empty());
+             EXPECT_EQ(c.Ask("WD"), B("FR"));
+         }},
+        {"transfer stops once, half-way", [](TSimFaults &f) { f.HangupAfter = 5000; },
+         [](Client &c) {
+             EXPECT_EQ(c.Ask(Cat(B("GDA"), Size(10000, 4096))).size(), 6u + 4097u);
+             EXPECT_EQ(c.Ask("OK").size(), 5000u - 4096u) << "the second block stops short, without checksum";
+             EXPECT_TRUE(c.Ask("", 2.0).empty());
+             EXPECT_TRUE(c.Fetch("GDA", 10000).Ok);
+         }},
         {"dropped and truncated replies", [](TSimFaults &f) { f.DropReplies = {2}; f.TruncateReplies = {3}; },
          [](Client &c) {
              EXPECT_EQ(c.Ask("WH"), B("ModelT  "));
@@ -307,20 +311,6 @@ TEST(SimFaults, EachFaultOptionActsAsDescribed)
         Client c(o);
         k.Check(c);
     }
-}
-
-TEST(SimFaults, HangUpInTheMiddleOfATransferHappensOnce)
-{
-    TSimOptions o = Opt();
-    o.Faults.HangupAfter = 5000;
-    Client c(o);
-    Bytes in = c.Ask(Cat(B("GDA"), Size(10000, 4096)));
-    EXPECT_EQ(in.size(), 6u + 4097u);
-    in = c.Ask("OK");
-    EXPECT_EQ(in.size(), 5000u - 4096u) << "the second block stops short, without checksum";
-    EXPECT_TRUE(c.Ask("", 2.0).empty());
-    EXPECT_EQ(c.Ask("WD"), B("FR"));
-    EXPECT_TRUE(c.Fetch("GDA", 10000).Ok);
 }
 
 TEST(SimSettings, GainsOffsetsAndApdAreKeptAndReadBack)

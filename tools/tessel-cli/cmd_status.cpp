@@ -24,10 +24,10 @@ int runBody(const QStringList &args, CliIO &io) {
         io.out << int(s) << ' ' << StatusText(s) << '\n';
     // The error replies count as a failed poll, as they do in the main window.
     const bool failed = s == stNoReply || s >= stTE;
-    if (s == stNoReply && !ReportLost(*link, io))
-        io.err << "No status reply\n";
-    else if (failed)
+    if (s != stNoReply && failed)
         io.err << "The instrument reports " << StatusText(s) << '\n';
+    else if (s == stNoReply && !ReportLost(*link, io))
+        io.err << "No status reply\n";
     return failed ? kExitFailed : kExitOk;
 }
 
