@@ -68,21 +68,6 @@ TEST(CommunicationFraming, ItemsBecomeBytes) {
         EXPECT_EQ(TCommunication::FrameCommand(c.items).toHex(), c.bytes.toHex());
 }
 
-TEST(CommunicationDefaults, PropertiesSetAtConstruction) {
-    TestLink link(std::make_unique<TMemoryCommPort>(), "ttyS7");
-    EXPECT_EQ(link.DeviceName(), "ttyS7");
-    EXPECT_EQ(link.ReadTimeout(), -1);
-    EXPECT_EQ(link.WriteTimeout(), -1);
-    EXPECT_EQ(link.ReadBufSize(), 8192);
-    EXPECT_EQ(link.WriteBufSize(), 8192);
-    EXPECT_EQ(link.MonitorEvents(), (TCommEventTypes{evRxChar, evTxEmpty}));
-    EXPECT_EQ(link.Device(), ModelF);
-    EXPECT_EQ(link.BlockSize(), 16384);
-    link.SetDeviceType(ModelB2);
-    EXPECT_EQ(link.BlockSize(), 4096);
-    EXPECT_TRUE(link.IsBusy()); // closed and not connected
-}
-
 TEST(CommunicationExchange, RefusedWhenNotConnectedClosedOrBusy) {
     Link l;
     l.link->SetConnected(false);
