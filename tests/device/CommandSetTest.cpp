@@ -289,10 +289,12 @@ TEST(LinkFaults, LineLostEndsEveryExchangeAtOnceAndTheLinkRecovers) {
         EXPECT_EQ(l.connectedChanges, 1) << c.name;
         EXPECT_EQ(lost, 1) << c.name;
         EXPECT_FALSE(l.link->InExchange()) << c.name;
-        // The instrument is back: the same link works again.
-        l.link->Open();
-        l.link->SetConnected(true);
-        l.Peer({"ND"});
+        // The instrument is back: identification (as the reconnect timer runs
+        // it) opens the closed port again, and the link works.
+        l.link->SetBaudRates({br9600});
+        l.Peer({"ModelF  ", "ND"});
+        EXPECT_TRUE(l.link->Connect(false, false)) << c.name;
+        EXPECT_EQ(l.connectedChanges, 2) << c.name;
         EXPECT_EQ(l.link->GetStatus(), stReady) << c.name;
     }
 }
