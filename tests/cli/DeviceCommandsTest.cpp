@@ -90,8 +90,14 @@ TEST(DeviceCommands, FaultMatrix) {
         qint64 boundMs;
         bool lineStays;
     };
+    test::TestDir dir;
+    const QString image = dir.path("boot.bin");
+    test::WriteTextFile(image, QString(10000, QChar('x')));
+    const QStringList upload{"upload", "--bios", image};
     const Case cases[] = {
         {{"--hangup-in", "WH"}, {"identify"}, 1, "Connection lost on ", 3000, false},
+        {{"--device", "ModelU", "--hangup-in", "LDP:100"}, upload, 1, "Upload failed", 4000, false},
+        {{"--device", "ModelU", "--ignore-block", "1"}, upload, 1, "Upload failed", 4000, true},
         {{"--hangup-in", "WD"}, {"status"}, 1, "Connection lost on ", 3000, false},
         {{"--hangup-in", "TST:20"}, {"selftest"}, 1, "Connection lost on ", 3000, false},
         {{"--hangup-in", "DI:100"}, {"device-info"}, 1, "Connection lost on ", 4000, false},
