@@ -143,6 +143,13 @@ TSelfTestNote SelfTestNote(TTestEnd end, const TWaitBounds &bounds) {
         return {QStringLiteral("The report did not end within %1 s, so the self test was stopped.")
                     .arg(Seconds(bounds.TestTotalMs)),
                 true};
+    case TTestEnd::Empty:
+        return {QStringLiteral("The instrument ended the self test without a report. The self test did not pass."),
+                true};
+    case TTestEnd::LineLost:
+        return {QStringLiteral("The line to the instrument was lost during the self test. The self test did not "
+                               "finish."),
+                true};
     case TTestEnd::NotSent:
     case TTestEnd::Complete:
         break;

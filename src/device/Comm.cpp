@@ -1,8 +1,14 @@
 #include "device/Comm.h"
 
+#include "common/Finally.h"
+#include "common/Log.h"
+
+#include <QFile>
 #include <QMetaObject>
 #include <array>
 #include <condition_variable>
+#include <grp.h>
+#include <sys/stat.h>
 
 namespace tessel {
 
@@ -44,8 +50,23 @@ uint32_t PlatformEventMask(TCommEventTypes events) {
     return mask;
 }
 
-ECommError::ECommError(const QString &text, int32_t code)
-    : ETesselError(text + QStringLiteral(" (Error: %1) ").arg(code)), m_code(code) {}
+ECommError::ECommError(const QString &text, int32_t code, const QString &detail)
+    : ETesselError(text + QStringLiteral(" (Error: %1) ").arg(code) + detail), m_code(code) {}
+
+QString PortPermissionHint(const QString &deviceName) {
+    struct stat st {};
+    const QByteArray path = QFile::encodeName(deviceName);
+    QString owner;
+    if (::stat(path.constData(), &st) == 0) {
+        if (const struct group *g = ::getgrgid(st.st_gid))
+            owner = QString::fromLocal8Bit(g->gr_name);
+    }
+    if (owner.isEmpty())
+        return QStringLiteral("Permission denied on %1: ask for read and write access to it.").arg(deviceName);
+    return QStringLiteral("Permission denied on %1: it belongs to the group \"%2\". Join the group "
+                          "(sudo usermod -aG %2 $USER), then log out and in again.")
+        .arg(deviceName, owner);
+}
 
 // ---- TCommEventChars
 
@@ -131,12 +152,22 @@ void TCommEventThread::Run() {
                     if (h->stopping)
                         return;
                 }
-                handler(mask);
-                {
-                    std::lock_guard l(h->mutex);
-                    h->done = true;
+                // The hand-over completes on every way out: a handler that
+                // raises must not leave the thread waiting for good.
+                Finally handed([&h] {
+                    {
+                        std::lock_guard l(h->mutex);
+                        h->done = true;
+                    }
+                    h->cv.notify_all();
+                });
+                try {
+                    handler(mask);
+                } catch (const std::exception &e) {
+                    WriteLog(QStringLiteral("Port event handler failed: ") + QString::fromLocal8Bit(e.what()));
+                } catch (...) {
+                    WriteLog(QStringLiteral("Port event handler failed"));
                 }
-                h->cv.notify_all();
             },
             Qt::QueuedConnection);
         lock.lock();
@@ -157,6 +188,8 @@ TCustomComm::~TCustomComm() {
 
 void TCustomComm::CreateHandle() {
     const int err = m_port->Open(m_deviceName);
+    if (err == EACCES || err == EPERM)
+        throw ECommError(QStringLiteral("Error accessing specified device"), err, PortPermissionHint(m_deviceName));
     if (err != 0)
         throw ECommError(QStringLiteral("Error accessing specified device"), err);
     if (!m_port->IsCharDevice()) {
@@ -170,6 +203,7 @@ void TCustomComm::Open() {
     if (m_open)
         throw ECommError(QStringLiteral("Port already assigned (open)"), -1);
     CreateHandle();
+    m_lostCode = 0;
     m_thread = std::make_unique<TCommEventThread>(*m_port, PlatformEventMask(m_monitorEvents), this,
                                                   [this](uint32_t mask) { HandleCommEvent(mask); });
     // A failure below leaves the port open; the caller decides what follows.
@@ -248,19 +282,40 @@ void TCustomComm::UpdateDCB() {
         throw ECommError(QStringLiteral("Error updating DataControlBlock"), err);
 }
 
-int32_t TCustomComm::Write(const char *buffer, int32_t count) {
-    std::lock_guard lock(m_lock);
-    const TTransferResult r = m_port->Write(buffer, count, m_writeTimeout);
-    if (r.kind == TTransferResult::Failed)
+TTransferResult TCustomComm::WriteSome(const char *buffer, int32_t count, int32_t timeoutMs) {
+    if (!m_open)
+        throw ECommError(QStringLiteral("Write error"), m_lostCode != 0 ? m_lostCode : EBADF);
+    TTransferResult r;
+    {
+        std::lock_guard lock(m_lock);
+        r = m_port->Write(buffer, count, timeoutMs);
+    }
+    if (r.kind == TTransferResult::Failed) {
+        if (IsLineGone(r.error))
+            HandleLineLost(r.error);
         throw ECommError(QStringLiteral("Write error"), r.error);
+    }
+    return r;
+}
+
+int32_t TCustomComm::Write(const char *buffer, int32_t count) {
+    const TTransferResult r = WriteSome(buffer, count, m_writeTimeout);
     return r.kind == TTransferResult::Done ? r.count : -1;
 }
 
 int32_t TCustomComm::Read(char *buffer, int32_t count) {
-    std::lock_guard lock(m_lock);
-    const TTransferResult r = m_port->Read(buffer, count, m_readTimeout);
-    if (r.kind == TTransferResult::Failed)
+    if (!m_open)
+        throw ECommError(QStringLiteral("Read error"), m_lostCode != 0 ? m_lostCode : EBADF);
+    TTransferResult r;
+    {
+        std::lock_guard lock(m_lock);
+        r = m_port->Read(buffer, count, m_readTimeout);
+    }
+    if (r.kind == TTransferResult::Failed) {
+        if (IsLineGone(r.error))
+            HandleLineLost(r.error);
         throw ECommError(QStringLiteral("Read error"), r.error);
+    }
     return r.kind == TTransferResult::Done ? r.count : -1;
 }
 
@@ -268,6 +323,12 @@ int32_t TCustomComm::InQueCount() {
     TCommStatus st;
     if (!m_open || !m_port->GetStatus(st))
         return -1;
+    // Bytes that came before the line went stay readable; once they are
+    // taken the port is closed.
+    if (st.Lost != 0 && st.InQue <= 0) {
+        HandleLineLost(st.Lost);
+        return -1;
+    }
     return st.InQue;
 }
 
@@ -275,7 +336,29 @@ int32_t TCustomComm::OutQueCount() {
     TCommStatus st;
     if (!m_open || !m_port->GetStatus(st))
         return -1;
+    if (st.Lost != 0) {
+        HandleLineLost(st.Lost);
+        return -1;
+    }
     return st.OutQue;
+}
+
+void TCustomComm::HandleLineLost(int code) {
+    if (!m_open || m_losing)
+        return;
+    m_losing = true;
+    Finally done([this] { m_losing = false; });
+    WriteLog(QStringLiteral("Line lost on %1 (Error: %2)").arg(m_deviceName).arg(code));
+    Close();
+    m_lostCode = code;
+    LineLost(code);
+}
+
+void TCustomComm::LineLost(int) {
+    if (OnLineLost) {
+        const TNotifyEvent call = OnLineLost;
+        call(this);
+    }
 }
 
 void TCustomComm::PurgeIn() {
@@ -344,6 +427,10 @@ void TCustomComm::HandleCommEvent(uint32_t mask) {
     TCommStatus st;
     if (!m_open || !m_port->GetStatus(st))
         st = TCommStatus{};
+    if (st.Lost != 0 && st.InQue <= 0) {
+        HandleLineLost(st.Lost);
+        return;
+    }
     // Handlers are copied before the call so that one may replace itself.
     const auto notify = [&](uint32_t bit, const TNotifyEvent &event) {
         if ((mask & bit) && event) {
@@ -366,6 +453,12 @@ void TCustomComm::HandleCommEvent(uint32_t mask) {
     }
     notify(commev::RxFlag, OnRxFlag);
     notify(commev::TxEmpty, OnTxEmpty);
+    // The line went with bytes still queued: whoever wanted them had them
+    // handed over above; the port closes now rather than at the next poll.
+    if (st.Lost != 0 && m_open) {
+        TCommStatus now;
+        HandleLineLost(m_port->GetStatus(now) && now.Lost != 0 ? now.Lost : st.Lost);
+    }
 }
 
 } // namespace tessel

@@ -15,7 +15,8 @@ namespace tessel {
 // Error of the serial port. The message is the text followed by " (Error: %d) ".
 class ECommError : public ETesselError {
 public:
-    ECommError(const QString &text, int32_t code);
+    // detail, when given, follows the code: what the user can do about it.
+    ECommError(const QString &text, int32_t code, const QString &detail = {});
     int32_t ErrorCode() const { return m_code; }
 
 private:
@@ -23,6 +24,10 @@ private:
 };
 
 class TCustomComm;
+
+// Why a device node cannot be opened for lack of permission, and the fix:
+// the group that owns the node (read from the node itself) and how to join it.
+QString PortPermissionHint(const QString &deviceName);
 
 // The five special characters of the line. Changing one re-applies the line
 // settings of the owning port when it is open.
@@ -123,6 +128,11 @@ public:
     const TCommEventChars &EventChars() const { return m_eventChars; }
 
     TNotifyEvent OnBreak, OnCts, OnDsr, OnRing, OnRlsd, OnRxFlag, OnTxEmpty;
+    // The line went away under the open port (hang-up, unplugged adapter); the
+    // port is already closed when this runs.
+    TNotifyEvent OnLineLost;
+    // Error code of the last line loss; 0 once the port is opened again.
+    int LostCode() const { return m_lostCode; }
     TCommErrorEvent OnError;
     TCommRxCharEvent OnRxChar;
 
@@ -135,6 +145,12 @@ protected:
     // Opens the device file (step 2 of Open).
     virtual void CreateHandle();
     ICommPort &Port() { return *m_port; }
+    // One write attempt of at most timeoutMs; raises "Write error" on refusal.
+    TTransferResult WriteSome(const char *buffer, int32_t count, int32_t timeoutMs);
+    // Closes the port after the line went away and tells the owner (once).
+    void HandleLineLost(int code);
+    // Runs after the port was closed for a lost line; raises OnLineLost.
+    virtual void LineLost(int code);
 
 private:
     void UpdateTimeouts();
@@ -143,6 +159,8 @@ private:
 
     std::unique_ptr<ICommPort> m_port;
     bool m_open = false;
+    bool m_losing = false;
+    int m_lostCode = 0;
     std::unique_ptr<TCommEventThread> m_thread;
     std::mutex m_lock; // serialises Read and Write
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <cerrno>
 #include <cstdint>
 #include <initializer_list>
 
@@ -67,6 +68,9 @@ constexpr uint32_t Rlsd = 0x0020;
 constexpr uint32_t Break = 0x0040;
 constexpr uint32_t Err = 0x0080;
 constexpr uint32_t Ring = 0x0100;
+// The program's own bit, outside the platform's set: the line is gone (the
+// device hung up, was unplugged or switched off). Reported whatever the mask.
+constexpr uint32_t LineLost = 0x10000;
 } // namespace commev
 uint32_t PlatformEventBit(TCommEventType e);
 uint32_t PlatformEventMask(TCommEventTypes events);
@@ -139,7 +143,13 @@ struct TCommStatus {
     uint32_t Errors = 0;
     int32_t InQue = 0;
     int32_t OutQue = 0;
+    int Lost = 0; // error code once the line is gone (bytes still queued stay readable)
 };
+
+// Error codes that mean the line itself is gone rather than one transfer failed.
+inline bool IsLineGone(int err) {
+    return err == EIO || err == ENXIO || err == ENODEV || err == EPIPE;
+}
 
 struct TTransferResult {
     enum Kind { Done, TimedOut, Failed };
@@ -176,7 +186,8 @@ public:
     virtual TTransferResult Write(const char *buffer, int32_t count, int32_t timeoutMs) = 0;
 
     virtual void SetEventMask(uint32_t mask) = 0;
-    // Blocks until one of the masked events happens and returns their bits; returns
+    // Blocks until one of the masked events happens and returns their bits
+    // (commev::LineLost once when the line goes, whatever the mask); returns
     // 0 once CancelWait was called (and at once on every later call until the
     // next Open).
     virtual uint32_t WaitEvent() = 0;

@@ -3,6 +3,7 @@
 
 #include "common/Finally.h"
 #include "common/Log.h"
+#include "device/TestStream.h"
 
 #include <QElapsedTimer>
 
@@ -31,6 +32,12 @@ QString StatusText(TDeviceStatus status) {
     static const char *const kTexts[] = {"No reply", "Ready", "Data", "Measuring", "Waiting", "Empty",       "Testing",
                                          "TE",       "E1",    "E2",   "E3",        "Error",   "Out of range"};
     return status <= stOutOfRange ? QString::fromLatin1(kTexts[status]) : QStringLiteral("No reply");
+}
+
+bool DataHeaderOk(const char *h, int32_t blockSize, int32_t n) {
+    const int64_t lo = uint8_t(h[3]), hi = uint8_t(h[4]), k = uint8_t(h[5]);
+    // Both channels answer with "SDA".
+    return h[0] == 'S' && h[1] == 'D' && h[2] == 'A' && int64_t(blockSize) * k + 256 * hi + lo == n;
 }
 
 bool TCommunication::SendPlain(const char *mnemonic) {
@@ -129,6 +136,7 @@ bool TCommunication::SizeItems(const QByteArray &mnemonic, int32_t n, TCmdItems 
 }
 
 bool TCommunication::GetData(const char *mnemonic, char *buffer, int32_t n) {
+    ExchangeScope transfer(*this);
     FReceived = 0;
     FExpected = n;
     TCmdItems items;
@@ -141,11 +149,9 @@ bool TCommunication::GetData(const char *mnemonic, char *buffer, int32_t n) {
     if (!ReadData(h, 6))
         return false;
     FReceived = 0; // the header is not part of the data
-    const int32_t lo = uint8_t(h[3]), hi = uint8_t(h[4]), k = uint8_t(h[5]);
-    // Both channels answer with "SDA".
-    if (h[0] != 'S' || h[1] != 'D' || h[2] != 'A' || BlockSize() * k + 256 * hi + lo != n)
+    if (!DataHeaderOk(h, BlockSize(), n))
         return false;
-    return ReceiveBlocks(buffer, k, lo + 256 * hi);
+    return ReceiveBlocks(buffer, uint8_t(h[5]), uint8_t(h[3]) + 256 * uint8_t(h[4]));
 }
 
 bool TCommunication::LoadData(const QByteArray &mnemonic, const QByteArray &data) {
@@ -153,6 +159,7 @@ bool TCommunication::LoadData(const QByteArray &mnemonic, const QByteArray &data
 }
 
 bool TCommunication::LoadData(const QByteArray &mnemonic, const char *data, int32_t n) {
+    ExchangeScope transfer(*this);
     const bool ldp = mnemonic == "LDP";
     if (ldp) {
         WriteLog(QStringLiteral("Entering LDP"));
@@ -173,6 +180,7 @@ bool TCommunication::LoadData(const QByteArray &mnemonic, const char *data, int3
 }
 
 bool TCommunication::ProgramDevice() {
+    ExchangeScope transfer(*this);
     WriteLog(QStringLiteral("Sending PX"));
     if (!SendCommand({"PX"}))
         return false;
@@ -186,7 +194,7 @@ bool TCommunication::ProgramDevice() {
     elapsed.start();
     // Each attempt waits one time-out; the instrument may take long to write,
     // but not forever.
-    while (answer[0] == '_' && answer[1] == '_' && elapsed.elapsed() < m_bounds.ProgramDeviceMs) {
+    while (answer[0] == '_' && answer[1] == '_' && elapsed.elapsed() < m_bounds.ProgramDeviceMs && IsOpen()) {
         if (!ReadData(answer, 2))
             ProcessEventsPulsed();
     }
@@ -198,6 +206,7 @@ bool TCommunication::ProgramDevice() {
 }
 
 bool TCommunication::ProgramFlash() {
+    ExchangeScope transfer(*this);
     if (!SendCommand({"PF"}))
         return false;
     PurgeIn();
@@ -225,17 +234,8 @@ bool TCommunication::StreamRead(char *buffer, int32_t count, int32_t silenceMs) 
     return false;
 }
 
-namespace {
-QStringList TextLines(const QString &text) {
-    QString t = text;
-    t.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace('\r', '\n');
-    if (t.endsWith('\n'))
-        t.chop(1);
-    return t.isEmpty() ? QStringList{} : t.split('\n');
-}
-} // namespace
-
 bool TCommunication::TestUnit(QStringList &lines, const std::function<void(const QStringList &)> &grew) {
+    ExchangeScope transfer(*this);
     m_testEnd = TTestEnd::NotSent;
     if (!SendCommand({"TST"}))
         return false;
@@ -245,96 +245,60 @@ bool TCommunication::TestUnit(QStringList &lines, const std::function<void(const
     FStop = false;
     FAbort = false;
     FTimedOut = false;
-    bool marker = false;
+    // Whatever way it ends (a port error included), the link is free again.
+    Finally idle([this] {
+        FStop = false;
+        FAbort = false;
+        FBusy = false;
+        PurgeIn();
+        PurgeOut();
+    });
     bool tooLong = false;
-    bool textMode = false;
-    QString text;
     QElapsedTimer total;
     total.start();
     const int32_t silence = m_bounds.TestSilenceMs;
-    // A token cut short by silence ends the stream: its remaining bytes would
-    // otherwise be read as tokens of their own.
+    TTestStreamDecoder decoder;
     auto read = [&](char *b, int32_t n) {
         if (StreamRead(b, n, silence))
-            return;
-        if (!IsStopped())
+            return true;
+        if (!IsStopped() && IsOpen())
             WriteLog(QStringLiteral("TST: no byte within %1 ms").arg(silence));
-        FStop = true;
+        return false;
     };
-    auto i16 = [&] {
-        char b[2];
-        read(b, 2);
-        return int16_t(uint16_t(uint8_t(b[0]) | (uint8_t(b[1]) << 8)));
+    auto stopped = [&] {
+        if (total.elapsed() > m_bounds.TestTotalMs) {
+            WriteLog(QStringLiteral("TST: stream longer than %1 ms").arg(m_bounds.TestTotalMs));
+            tooLong = true;
+        }
+        return tooLong || IsStopped() || !IsOpen();
     };
-    auto show = [&] {
-        QStringList now = TextLines(text);
+    // The shown text follows the report at most every 100 ms: a flood of
+    // tokens must not cost a redraw each.
+    QElapsedTimer shown;
+    shown.start();
+    auto show = [&](bool force) {
+        if (!force && shown.elapsed() < 100)
+            return;
+        shown.restart();
+        QStringList now = decoder.Report().Lines();
         if (now == lines)
             return;
         lines = std::move(now);
         if (grew)
             grew(lines);
     };
-    while (!IsStopped()) {
-        if (total.elapsed() > m_bounds.TestTotalMs) {
-            WriteLog(QStringLiteral("TST: stream longer than %1 ms").arg(m_bounds.TestTotalMs));
-            tooLong = true;
-            break;
-        }
-        char c = 0;
-        const bool got = StreamRead(&c, 1, silence);
-        if (!got && !IsStopped())
-            WriteLog(QStringLiteral("TST: no byte within %1 ms").arg(silence));
-        const uint8_t byte = uint8_t(c);
-        if (textMode) {
-            if (byte == 0)
-                textMode = false;
-            else
-                text.append(QChar(char16_t(byte)));
-            if (!got)
-                FStop = true;
-            continue;
-        }
-        switch (byte) {
-        case 0x21:
-            text += QString::number(i16());
-            break;
-        case 0x22: {
-            char b[4];
-            read(b, 4);
-            const uint32_t v = uint32_t(uint8_t(b[0])) | (uint32_t(uint8_t(b[1])) << 8) |
-                               (uint32_t(uint8_t(b[2])) << 16) | (uint32_t(uint8_t(b[3])) << 24);
-            text += QString::number(int32_t(v));
-            break;
-        }
-        case 0x23:
-            textMode = true;
-            break;
-        case 0x24: {
-            char skip[2];
-            read(skip, 1);
-            read(skip + 1, 1);
-            if (!IsStopped() && uint8_t(skip[1]) == 0x21)
-                text += QString::number(i16());
-            break;
-        }
-        default:
-            marker = got;
-            FStop = true;
-            break;
-        }
-        show();
-    }
-    show();
-    m_testEnd = marker    ? TTestEnd::Complete
-                : FAbort  ? TTestEnd::Aborted
-                : tooLong ? TTestEnd::TooLong
-                          : TTestEnd::Silent;
-    FStop = false;
-    FAbort = false;
-    FBusy = false;
-    PurgeIn();
-    PurgeOut();
-    return marker;
+    const bool marker = decoder.Run(read, stopped, [&] { show(false); });
+    show(true);
+    const bool lost = !IsOpen() && LostCode() != 0;
+    m_testEnd = marker && !lines.isEmpty() ? TTestEnd::Complete
+                : marker                   ? TTestEnd::Empty
+                : lost                     ? TTestEnd::LineLost
+                : FAbort                   ? TTestEnd::Aborted
+                : tooLong                  ? TTestEnd::TooLong
+                                           : TTestEnd::Silent;
+    if (m_testEnd == TTestEnd::Empty)
+        WriteLog(QStringLiteral("TST: ended without a report"));
+    return m_testEnd == TTestEnd::Complete;
 }
 
 bool TCommunication::SendMacro(const QByteArray &record) {

@@ -105,6 +105,50 @@ bool TCommunication::IsBusy() const {
     return FBusy || !IsOpen() || !FConnected;
 }
 
+int32_t TCommunication::Write(const char *buffer, int32_t count) {
+    if (count <= 0)
+        return 0;
+    // The port alone would wait without limit: a line held by flow control
+    // or a driver that stopped sending would freeze the program.
+    const int32_t bound = OutQueueBound(count);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    WaitScope scope(*this);
+    int32_t done = 0;
+    for (;;) {
+        const TTransferResult r = WriteSome(buffer + done, count - done, 0);
+        done += std::max(r.count, 0);
+        // Done: all of it, or a short write that the caller counts as failed.
+        // Otherwise the driver's queue is full and the rest waits for room.
+        if (r.kind == TTransferResult::Done)
+            return done;
+        if (FAbort)
+            return done;
+        if (elapsed.elapsed() > bound) {
+            WriteLog(QStringLiteral("Write of %1 bytes not done after %2 ms").arg(count).arg(bound));
+            PurgeOut();
+            throw ECommError(QStringLiteral("Write error"), ETIMEDOUT);
+        }
+        ProcessEventsOnce();
+        if (!IsOpen())
+            throw ECommError(QStringLiteral("Write error"), LostCode() != 0 ? LostCode() : EBADF);
+    }
+}
+
+void TCommunication::LineLost(int code) {
+    // The running exchange sees the closed port and fails at once.
+    FTimedOut = true;
+    TimeoutTimer.stop();
+    TCustomComm::LineLost(code);
+    // A search in progress announces its own result.
+    if (FConnected && !m_connecting) {
+        FConnected = false;
+        WriteLog(QStringLiteral("FConnected: 0"));
+        if (OnConnectedChanged)
+            OnConnectedChanged(this);
+    }
+}
+
 void TCommunication::StartTimeout() {
     FTimedOut = false;
     TimeoutTimer.start();
@@ -149,7 +193,7 @@ bool TCommunication::ReadData(char *buffer, int32_t count) {
     });
     const int32_t base = FReceived;
     WaitScope scope(*this);
-    while (!IsStopped()) {
+    while (!IsStopped() && IsOpen()) {
         // Bytes that were queued before the wait began count as well: on a
         // fast line a whole block is often in before its wait starts, and
         // the progress display would otherwise stand still.
@@ -159,7 +203,7 @@ bool TCommunication::ReadData(char *buffer, int32_t count) {
             break;
         ProcessEventsOnce();
     }
-    if (IsStopped())
+    if (IsStopped() || !IsOpen())
         return false;
     return Read(buffer, count) == count;
 }
@@ -189,14 +233,20 @@ bool TCommunication::WaitOutQueueEmpty(int32_t bytes) {
 
 bool TCommunication::SendOneBlock(const char *data, int32_t size, const QString &blockError, const QString &crcError) {
     const char sum = char(Checksum(data, size));
-    if (Write(data, size) < size) {
-        WriteLog(blockError);
+    // A write that fails outright still leaves its line in the log.
+    const auto write = [this](const char *bytes, int32_t n, const QString &error) {
+        try {
+            if (Write(bytes, n) >= n)
+                return true;
+        } catch (const ECommError &) {
+            WriteLog(error);
+            throw;
+        }
+        WriteLog(error);
         return false;
-    }
-    if (Write(&sum, 1) < 1) {
-        WriteLog(crcError);
+    };
+    if (!write(data, size, blockError) || !write(&sum, 1, crcError))
         return false;
-    }
     return WaitOutQueueEmpty(size + 1) && IsOk();
 }
 
@@ -226,8 +276,12 @@ bool TCommunication::ReceiveBlock(char *buffer, int32_t count) {
     FBlockMode = true;
     Finally idle([this] { FBlockMode = false; });
     const int32_t base = FReceived;
-    if (!ReadData(buffer, count))
+    if (!ReadData(buffer, count)) {
+        // Half a block must not be taken for the start of the retry.
+        PurgeIn();
+        FReceived = base;
         return false;
+    }
     char sum = 0;
     const bool good = ReadData(&sum, 1) && uint8_t(sum) == Checksum(buffer, count);
     PurgeOut();
@@ -276,16 +330,16 @@ bool TCommunication::WakeUp() {
         return false;
     StartTimeout();
     WaitScope scope(*this);
-    while (!FTimedOut)
+    while (!FTimedOut && IsOpen())
         ProcessEventsOnce();
-    return true;
+    return IsOpen();
 }
 
 bool TCommunication::WaitQueued(int32_t count, int32_t ms) {
     QElapsedTimer elapsed;
     elapsed.start();
     WaitScope scope(*this);
-    while (!IsStopped()) {
+    while (!IsStopped() && IsOpen()) {
         if (InQueCount() >= count)
             return true;
         if (elapsed.elapsed() >= ms)
@@ -299,7 +353,7 @@ void TCommunication::Pause(int32_t ms) {
     QElapsedTimer elapsed;
     elapsed.start();
     WaitScope scope(*this);
-    while (elapsed.elapsed() < ms)
+    while (elapsed.elapsed() < ms && IsOpen())
         ProcessEventsOnce();
 }
 

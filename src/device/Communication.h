@@ -57,9 +57,14 @@ TBaudrate BaudRateFromValue(int64_t value);
 // The rates of a comma-separated list; pieces that are not integers are skipped.
 TEnumSet<TBaudrate> ParseBaudRates(const QString &list);
 
-// How the last self test ended: the end marker came, the user broke it off,
-// the instrument fell silent, or the stream outran its time limit.
-enum class TTestEnd { NotSent, Complete, Aborted, Silent, TooLong };
+// How the last self test ended: the end marker came after a report, the user
+// broke it off, the instrument fell silent, the stream outran its time limit,
+// the end marker came with no report at all, or the line was lost.
+enum class TTestEnd { NotSent, Complete, Aborted, Silent, TooLong, Empty, LineLost };
+
+// The header of a data transfer for n bytes: "SDA" (for both channels), then
+// n mod blockSize as u16 and n div blockSize as u8.
+bool DataHeaderOk(const char *header, int32_t blockSize, int32_t n);
 
 // Time limits of the waits the instrument may leave open forever.
 struct TWaitBounds {
@@ -91,6 +96,14 @@ public:
     int32_t OutQueueBound(int32_t bytes) const;
 
     bool IsBusy() const;
+    // An exchange or a whole transfer (download, upload, self test,
+    // identification, device information) is running: the port, the line
+    // settings and the instrument type must not change under it.
+    bool InExchange() const { return FBusy || m_exchangeDepth > 0; }
+    // Bytes written within a bound derived from count and the line speed,
+    // processing events meanwhile; fewer when aborted. Past the bound it
+    // raises "Write error" (ETIMEDOUT). Hides the port's unbounded write.
+    int32_t Write(const char *buffer, int32_t count);
     bool IsStopped() const { return FTimedOut || FAbort || FStop; }
     bool SendCommand(const TCmdItems &items);
     bool ReadData(char *buffer, int32_t count);
@@ -184,8 +197,10 @@ public:
     void ApplyPort(const QString &name);
     bool AskDevice = false;
     // Baud-rate search for the instrument; returns whether connected.
+    // A port closed by a lost line is opened again first.
     bool Connect(bool report, bool wake);
-    void SetDevice(TDevice device);
+    // Refused (false, nothing changes) while InExchange.
+    bool SetDevice(TDevice device);
     QString DeviceText() const { return DeviceTextOf(FDevice); }
     TDevice DefaultDevice() const { return m_defaultDevice; }
     const TKnownDevices &KnownDevices() const { return m_knownDevices; }
@@ -197,8 +212,11 @@ public:
     void EndLoading();
 
     // ---- device information
-    // Three attempts of "DI"; true when a valid record was read into out.
+    // Three attempts of "DI"; true when a valid record was read into out. A
+    // record with a value outside its range is refused at once;
+    // DeviceInfoError then says which.
     bool ReadDeviceInfo(TDeviceInfoRecord &out);
+    const QString &DeviceInfoError() const { return m_deviceInfoError; }
     // The small message window shown while reading (text; empty text closes it).
     std::function<void(const QString &text)> ShowProgress;
 
@@ -223,8 +241,21 @@ protected:
 
     TEnumSet<TBaudrate> FBaudRates;
 
+    void LineLost(int code) override;
+
 private:
     class WaitScope;
+    // Marks a whole transfer as running (nested ones count too).
+    class ExchangeScope {
+    public:
+        explicit ExchangeScope(TCommunication &c) : m_c(c) { ++m_c.m_exchangeDepth; }
+        ~ExchangeScope() { --m_c.m_exchangeDepth; }
+        ExchangeScope(const ExchangeScope &) = delete;
+        ExchangeScope &operator=(const ExchangeScope &) = delete;
+
+    private:
+        TCommunication &m_c;
+    };
     bool SendPlain(const char *mnemonic);
     bool SendValueChannel(const char *mnemonic, int value, int channel);
     bool PurgeAndSend(const TCmdItems &items);
@@ -249,6 +280,9 @@ private:
     TTestEnd m_testEnd = TTestEnd::NotSent;
     QTimer m_pulse;
     int m_waitDepth = 0;
+    int m_exchangeDepth = 0;
+    bool m_connecting = false;
+    QString m_deviceInfoError;
 };
 
 } // namespace tessel

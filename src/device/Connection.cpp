@@ -1,8 +1,11 @@
 // Port choice, stored settings, identification and the instrument type.
 #include "device/Communication.h"
 
+#include "common/Finally.h"
 #include "common/IniFile.h"
 #include "common/Log.h"
+#include "common/MessageService.h"
+#include "device/PortList.h"
 #include "settings/Registry.h"
 
 namespace tessel {
@@ -10,6 +13,12 @@ namespace tessel {
 namespace {
 QString CommKey(const QString &keyPath) {
     return keyPath + QStringLiteral("\\Communication");
+}
+
+// A port the user may not open needs telling: nothing else would say why.
+void TellIfDenied(const ECommError &e) {
+    if (e.ErrorCode() == EACCES || e.ErrorCode() == EPERM)
+        Messages().error(e.message());
 }
 } // namespace
 
@@ -69,6 +78,10 @@ void TCommunication::LoadSettings(const QString &keyPath) {
         Open();
         if (AskDevice)
             Connect(true, m_defaultDevice == ModelA);
+    } catch (const ECommError &e) {
+        WriteLog(e.message());
+        TellIfDenied(e);
+        ShowSetup();
     } catch (const ETesselError &e) {
         WriteLog(e.message());
         ShowSetup();
@@ -76,18 +89,24 @@ void TCommunication::LoadSettings(const QString &keyPath) {
 }
 
 void TCommunication::ShowSetup() {
-    if (FBusy || !SetupDialog)
+    if (InExchange() || !SetupDialog)
         return;
     SetupDialog();
 }
 
 void TCommunication::ApplyPort(const QString &name) {
+    // Closing the port under a running transfer would cut it off.
+    if (InExchange()) {
+        WriteLog(QStringLiteral("Port change refused: transfer running"));
+        return;
+    }
     Close();
     try {
         SetDeviceName(name);
         Open();
     } catch (const ECommError &e) {
         WriteLog(e.message());
+        TellIfDenied(e);
         Close();
     }
 }
@@ -95,16 +114,58 @@ void TCommunication::ApplyPort(const QString &name) {
 bool TCommunication::Connect(bool report, bool wake) {
     // A search inside another exchange's wait would find nothing and drop
     // the connection the exchange relies on.
-    if (FBusy) {
+    if (InExchange()) {
         WriteLog(QStringLiteral("Connect refused: link busy"));
         return FConnected;
     }
+    ExchangeScope transfer(*this);
+    m_connecting = true;
+    Finally searched([this] { m_connecting = false; });
     const bool was = FConnected;
+    // A port closed by a lost line (or never opened) is tried again: the
+    // instrument may be back on the same path. A USB adapter plugged in again
+    // may come back under another name: then a serial port that was not there
+    // at start-up is tried, and kept only when the instrument answers on it.
+    QString formerPort;
+    if (!IsOpen()) {
+        try {
+            Open();
+        } catch (const ECommError &e) {
+            WriteLog(e.message());
+            Close();
+            if (e.ErrorCode() == ENOENT || e.ErrorCode() == ENODEV || e.ErrorCode() == ENXIO) {
+                for (const QString &candidate : EnumerateSerialPorts()) {
+                    if (PortNames().contains(candidate))
+                        continue;
+                    formerPort = DeviceName();
+                    try {
+                        SetDeviceName(candidate);
+                        Open();
+                        WriteLog(QStringLiteral("%1 gone; trying %2").arg(formerPort, candidate));
+                        break;
+                    } catch (const ECommError &) {
+                        Close();
+                        SetDeviceName(formerPort);
+                        formerPort.clear();
+                    }
+                }
+            }
+        }
+    }
     FConnected = true;
     bool found = false;
     TDevice type = FDevice;
     QString id;
-    for (int r = br110; r <= br256000 && !found; ++r) {
+    // Whatever way the search ends, the state it leaves is announced.
+    bool finished = false;
+    Finally settle([&] {
+        if (finished)
+            return;
+        FConnected = false;
+        if (was && OnConnectedChanged)
+            OnConnectedChanged(this);
+    });
+    for (int r = br110; r <= br256000 && !found && IsOpen(); ++r) {
         if (!FBaudRates.contains(TBaudrate(r)))
             continue;
         if (report && OnMessage)
@@ -124,8 +185,12 @@ bool TCommunication::Connect(bool report, bool wake) {
             if (id == QLatin1String(DeviceInfo(TDevice(d)).identification))
                 row = d;
         FVersion = {};
-        if (row >= 0 && DeviceInfo(TDevice(row)).version != 0)
-            FVersion = GetVersion();
+        try {
+            if (row >= 0 && DeviceInfo(TDevice(row)).version != 0)
+                FVersion = GetVersion();
+        } catch (const ECommError &e) {
+            WriteLog(e.message());
+        }
         const int word = FVersion[0] * 256 + FVersion[1];
         for (int d = 0; d < kDeviceCount && !found; ++d) {
             const TDeviceInfo &info = DeviceInfo(TDevice(d));
@@ -136,7 +201,12 @@ bool TCommunication::Connect(bool report, bool wake) {
         }
         WriteLog(QStringLiteral("id:%1 ver:%2 result:%3").arg(id).arg(word).arg(found ? 1 : 0));
     }
+    finished = true;
     FConnected = found && m_knownDevices.contains(type);
+    if (!FConnected && !formerPort.isEmpty()) {
+        Close();
+        SetDeviceName(formerPort);
+    }
     WriteLog(QStringLiteral("FConnected: %1").arg(FConnected ? 1 : 0));
     if (FConnected && type != FDevice) {
         FDevice = type;
@@ -158,7 +228,12 @@ bool TCommunication::Connect(bool report, bool wake) {
     return FConnected;
 }
 
-void TCommunication::SetDevice(TDevice device) {
+bool TCommunication::SetDevice(TDevice device) {
+    // The block size follows the type: it must not change under a transfer.
+    if (InExchange()) {
+        WriteLog(QStringLiteral("Set Device refused: transfer running"));
+        return false;
+    }
     if (device != FDevice && FConnected) {
         FConnected = false;
         if (OnConnectedChanged)
@@ -167,6 +242,7 @@ void TCommunication::SetDevice(TDevice device) {
     FDevice = device;
     if (OnDeviceChanged)
         OnDeviceChanged(this);
+    return true;
 }
 
 void TCommunication::SetDefaultDevice(TDevice device) {
@@ -186,8 +262,16 @@ void TCommunication::EndLoading() {
 }
 
 bool TCommunication::ReadDeviceInfo(TDeviceInfoRecord &out) {
+    ExchangeScope transfer(*this);
+    m_deviceInfoError.clear();
     bool valid = false;
-    for (int attempt = 1; attempt <= 3 && !valid; ++attempt) {
+    bool refused = false;
+    // The progress window closes and the link is free on every way out.
+    Finally closeProgress([this] {
+        if (ShowProgress)
+            ShowProgress(QString());
+    });
+    for (int attempt = 1; attempt <= 3 && !valid && !refused; ++attempt) {
         if (ShowProgress)
             ShowProgress(QStringLiteral("Getting device information (%1)").arg(attempt));
         bool written = false;
@@ -199,9 +283,11 @@ bool TCommunication::ReadDeviceInfo(TDeviceInfoRecord &out) {
         if (!written)
             continue;
         // A status poll from a timer during the pause would purge the record.
-        FBusy = true;
-        Pause(m_bounds.DeviceInfoPauseMs);
-        FBusy = false;
+        {
+            FBusy = true;
+            Finally idle([this] { FBusy = false; });
+            Pause(m_bounds.DeviceInfoPauseMs);
+        }
         const int32_t count = InQueCount();
         WriteLog(QStringLiteral("Count: %1").arg(count));
         WriteLog(QStringLiteral("Size: %1").arg(kDeviceInfoSize));
@@ -217,13 +303,21 @@ bool TCommunication::ReadDeviceInfo(TDeviceInfoRecord &out) {
             continue;
         const auto decoded = DecodeDeviceInfo(record);
         WriteLog(QStringLiteral("CRC: %1").arg(decoded ? 1 : 0));
-        if (decoded) {
-            out = *decoded;
-            valid = true;
+        if (!decoded)
+            continue;
+        // Values no instrument has would reach the builder (a huge MaxEvents
+        // fills memory): the configuration keeps its own.
+        m_deviceInfoError = DeviceInfoRangeError(*decoded);
+        if (!m_deviceInfoError.isEmpty()) {
+            WriteLog(QStringLiteral("DI: refused, ") + m_deviceInfoError);
+            refused = true;
+            continue;
         }
+        out = *decoded;
+        valid = true;
     }
-    if (ShowProgress)
-        ShowProgress(QString());
+    if (!valid && m_deviceInfoError.isEmpty())
+        m_deviceInfoError = IsOpen() ? QStringLiteral("no valid record") : QStringLiteral("port closed");
     return valid;
 }
 

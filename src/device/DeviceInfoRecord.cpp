@@ -68,6 +68,41 @@ std::optional<TDeviceInfoRecord> DecodeDeviceInfo(const QByteArray &record) {
     return r;
 }
 
+QString DeviceInfoRangeError(const TDeviceInfoRecord &r) {
+    struct Range {
+        const char *name;
+        double value, low, high;
+    };
+    const Range ranges[] = {
+        {"TimerBits", double(r.TimerBits), 8, 32},
+        {"TimeBase", r.TimeBase, 1e-9, 1e-2},
+        {"MinTimer", r.MinTimer, 0, 1},
+        {"TimePropagation", r.TimePropagation, 0, 1},
+        {"MaxEvents", double(r.MaxEvents), 1, 1 << 20},
+        {"MaxASamples", double(r.MaxASamples), 0, 1 << 22},
+        {"MaxBSamples", double(r.MaxBSamples), 0, 1 << 22},
+        {"BitResA", double(r.BitResA), 1, 32},
+        {"BitResB", double(r.BitResB), 1, 32},
+        {"SamplesPerEventA", double(r.SamplesPerEventA), 1, 65535},
+        {"SamplesPerEventB", double(r.SamplesPerEventB), 1, 65535},
+        {"SampleDistanceA", r.SampleDistanceA, 0, 1},
+        {"SampleDistanceB", r.SampleDistanceB, 0, 1},
+        {"MoChA", std::fabs(r.MoChA), 0, 1e6},
+        {"MoChB", std::fabs(r.MoChB), 0, 1e6},
+    };
+    for (const Range &x : ranges)
+        if (!(x.value >= x.low && x.value <= x.high)) // NaN fails too
+            return QStringLiteral("%1 %2 outside %3 to %4")
+                .arg(QLatin1String(x.name), FormatG(x.value), FormatG(x.low), FormatG(x.high));
+    for (int i = 0; i < kOutputLines; ++i) {
+        const TLineBounds &b = r.Bounds[size_t(i)];
+        for (const TTimingBound *t : {&b.SpaceMin, &b.SpaceMax, &b.PulseMin, &b.PulseMax})
+            if (!std::isfinite(t->Limit))
+                return QStringLiteral("timing bound of line %1 is %2").arg(i).arg(FormatG(t->Limit));
+    }
+    return {};
+}
+
 std::vector<TDeviceInfoItem> TimerItems(const TDeviceInfoRecord &r) {
     return {
         {"TimerBits", "TimerBits", Int(r.TimerBits)},

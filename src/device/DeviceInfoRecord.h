@@ -1,6 +1,6 @@
 #pragma once
 
-#include "compiler/CompilerConstants.h"
+#include "common/InstrumentConstants.h"
 
 #include <QByteArray>
 #include <QString>
@@ -41,6 +41,10 @@ double DecodeDecimalFloat(const char *p);
 bool DeviceInfoChecksumOk(const QByteArray &record);
 // The decoded record; nothing when it is short or its checksum is wrong.
 std::optional<TDeviceInfoRecord> DecodeDeviceInfo(const QByteArray &record);
+// Empty when every value lies in the range an instrument can have; else the
+// first value outside it, as "MaxEvents 2147483647 outside 1 to 1048576". The
+// checksum is one byte, so a damaged record passes it one time in 256.
+QString DeviceInfoRangeError(const TDeviceInfoRecord &r);
 
 // One shown value: the key used in JSON output, the window's label, the text.
 struct TDeviceInfoItem {

@@ -6,7 +6,7 @@
 namespace tessel {
 
 void TMemoryCommPort::RaiseLocked(uint32_t bits) {
-    bits &= m_mask;
+    bits &= m_mask | commev::LineLost;
     if (bits == 0)
         return;
     m_pending |= bits;
@@ -41,6 +41,14 @@ void TMemoryCommPort::SetOnWrite(std::function<void(const QByteArray &)> peer) {
     m_peer = std::move(peer);
 }
 
+void TMemoryCommPort::HangUp(int err) {
+    std::lock_guard l(m_mutex);
+    if (!m_open || m_lost != 0)
+        return;
+    m_lost = err;
+    RaiseLocked(commev::LineLost);
+}
+
 void TMemoryCommPort::RaiseEvents(uint32_t mask, uint32_t errors) {
     std::lock_guard l(m_mutex);
     m_errors |= errors;
@@ -54,6 +62,7 @@ int TMemoryCommPort::Open(const QString &name) {
     if (m_open)
         return EBUSY;
     m_open = true;
+    m_lost = 0;
     m_cancelled = false;
     m_pending = 0;
     m_name = name;
@@ -113,6 +122,7 @@ bool TMemoryCommPort::GetStatus(TCommStatus &status) {
     m_errors = 0;
     status.InQue = int32_t(m_in.size());
     status.OutQue = m_outStuck;
+    status.Lost = m_lost;
     return true;
 }
 
@@ -128,6 +138,8 @@ TTransferResult TMemoryCommPort::Read(char *buffer, int32_t count, int32_t) {
         return {TTransferResult::Failed, 0, EBADF};
     if (m_readError != 0)
         return {TTransferResult::Failed, 0, m_readError};
+    if (m_lost != 0 && m_in.isEmpty())
+        return {TTransferResult::Failed, 0, m_lost};
     const int32_t n = std::min<int32_t>(std::max(count, 0), int32_t(m_in.size()));
     if (n > 0)
         std::memcpy(buffer, m_in.constData(), size_t(n));
@@ -144,6 +156,8 @@ TTransferResult TMemoryCommPort::Write(const char *buffer, int32_t count, int32_
             return {TTransferResult::Failed, 0, EBADF};
         if (m_writeError != 0)
             return {TTransferResult::Failed, 0, m_writeError};
+        if (m_lost != 0)
+            return {TTransferResult::Failed, 0, m_lost};
         if (m_writeStalled)
             return {TTransferResult::TimedOut, 0, 0};
         int32_t n = std::max(count, 0);

@@ -3,6 +3,7 @@
 #include "device/CommTypes.h"
 
 #include <QByteArray>
+#include <cerrno>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -26,6 +27,9 @@ public:
     void SetOnWrite(std::function<void(const QByteArray &)> peer);
     // Raises events as the line would (errors: flags also reported by GetStatus).
     void RaiseEvents(uint32_t mask, uint32_t errors = 0);
+    // The line goes away: queued bytes stay readable, then reads and writes
+    // fail with err and the status query reports it.
+    void HangUp(int err = EIO);
 
     void SetOpenError(int err) { Store(m_openError, err); }
     void SetCharDevice(bool yes) { Store(m_charDevice, yes); }
@@ -94,7 +98,7 @@ private:
     int32_t m_inSize = 0, m_outSize = 0;
     int m_setStateCalls = 0;
     int m_openError = 0, m_stateError = 0, m_timeoutsError = 0, m_queuesError = 0;
-    int m_writeError = 0, m_readError = 0;
+    int m_writeError = 0, m_readError = 0, m_lost = 0;
     bool m_charDevice = true, m_writeStalled = false;
     int32_t m_writeLimit = -1, m_outStuck = 0;
     std::function<void(const QByteArray &)> m_peer;

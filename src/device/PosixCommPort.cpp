@@ -41,6 +41,9 @@ void MakeRaw(termios2 &t) {
         ~tcflag_t(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY | IMAXBEL | IUCLC);
     t.c_oflag &= ~tcflag_t(OPOST);
     t.c_lflag &= ~tcflag_t(ECHO | ECHONL | ECHOE | ECHOK | ICANON | ISIG | IEXTEN);
+    // No handshake unless the line settings ask for one: a port left with
+    // RTS/CTS by an earlier user would hold every write for good.
+    t.c_cflag &= ~tcflag_t(CRTSCTS);
     t.c_cflag |= CREAD | CLOCAL;
     t.c_cc[VMIN] = 0;
     t.c_cc[VTIME] = 0;
@@ -117,6 +120,8 @@ int TPosixCommPort::Open(const QString &name) {
     m_wake[1] = pipefd[1];
     m_cancel = false;
     m_txPending = false;
+    m_lost = 0;
+    m_lostReported = false;
     m_shadow = TDcb{};
     m_shadow.Flags = dcb::Binary;
     m_evtChar = -1;
@@ -171,7 +176,18 @@ void TPosixCommPort::DrainLocked() {
         }
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0 && errno != EAGAIN)
+        // A raw tty (VMIN and VTIME 0) reads 0 bytes when nothing is there,
+        // and so does a hung-up one, whose every ioctl then fails with EIO; an
+        // unplugged adapter or a closed pseudo-terminal master gives EIO or
+        // ENXIO at once. Either way the line is gone; what is queued stays
+        // readable.
+        if (n == 0) {
+            int queued = 0;
+            if (::ioctl(m_fd, FIONREAD, &queued) != 0 && IsLineGone(errno))
+                m_lost = errno;
+        } else if (IsLineGone(errno))
+            m_lost = errno;
+        else if (errno != EAGAIN)
             m_pendingReadError = errno;
         break;
     }
@@ -286,15 +302,23 @@ int TPosixCommPort::SetTimeouts(const TCommTimeouts &timeouts) {
 
 bool TPosixCommPort::GetStatus(TCommStatus &status) {
     int in = 0, out = 0;
-    if (m_fd < 0 || Ioctl(m_fd, FIONREAD, &in) != 0)
+    if (m_fd < 0)
         return false;
+    if (Ioctl(m_fd, FIONREAD, &in) != 0) {
+        if (!IsLineGone(errno))
+            return false;
+        m_lost = errno;
+    }
     if (Ioctl(m_fd, TIOCOUTQ, &out) != 0)
         out = 0;
     {
         std::lock_guard lock(m_inMutex);
-        DrainLocked();
-        Ioctl(m_fd, FIONREAD, &in);
+        if (m_lost == 0)
+            DrainLocked();
+        if (m_lost != 0 || Ioctl(m_fd, FIONREAD, &in) != 0)
+            in = 0;
         status.InQue = int32_t(m_in.size()) + in;
+        status.Lost = m_lost;
     }
     status.OutQue = out;
     status.Errors = 0;
@@ -352,7 +376,10 @@ TTransferResult TPosixCommPort::Read(char *buffer, int32_t count, int32_t) {
     if (m_fd < 0)
         return {TTransferResult::Failed, 0, EBADF};
     std::lock_guard lock(m_inMutex);
-    DrainLocked();
+    if (m_lost == 0)
+        DrainLocked();
+    if (m_in.isEmpty() && m_lost != 0)
+        return {TTransferResult::Failed, 0, m_lost};
     if (m_in.isEmpty() && m_pendingReadError != 0)
         return {TTransferResult::Failed, 0, std::exchange(m_pendingReadError, 0)};
     const int32_t n = std::min<int32_t>(std::max(count, 0), int32_t(m_in.size()));
@@ -379,6 +406,8 @@ TTransferResult TPosixCommPort::Write(const char *buffer, int32_t count, int32_t
             continue;
         if (n < 0 && errno != EAGAIN) {
             m_unsent = m_unsent || done > 0;
+            if (IsLineGone(errno))
+                m_lost = errno;
             return {TTransferResult::Failed, done, errno};
         }
         // The driver's queue is full: wait for room, within the time-out. Bytes
@@ -444,6 +473,8 @@ uint32_t TPosixCommPort::WaitEvent() {
             timeout = 5;
         if ((mask & kLineEvents) && (m_modemOk || m_countOk))
             timeout = timeout < 0 ? 50 : std::min(timeout, 50);
+        if (m_lostReported)
+            timeout = -1; // nothing but the wake-up is left to wait for
         epoll_event evs[2];
         const int n = ::epoll_wait(m_epoll, evs, 2, timeout);
         if (m_cancel)
@@ -454,7 +485,15 @@ uint32_t TPosixCommPort::WaitEvent() {
                 char drain[64];
                 while (::read(m_wake[0], drain, sizeof drain) > 0) {
                 }
-            } else if (evs[i].events & EPOLLIN) {
+                continue;
+            }
+            if (evs[i].events & (EPOLLHUP | EPOLLERR)) {
+                std::lock_guard lock(m_inMutex);
+                DrainLocked(); // takes what came before the hang-up, and marks it
+                if (m_lost == 0)
+                    m_lost = EIO;
+            }
+            if (evs[i].events & EPOLLIN) {
                 // Move the new bytes into our queue at once, as a driver fills
                 // its input queue, so the tty's small buffer never backs up.
                 std::lock_guard lock(m_inMutex);
@@ -497,6 +536,11 @@ uint32_t TPosixCommPort::WaitEvent() {
             m_eventSeen = now;
         }
         bits &= mask;
+        if (m_lost != 0 && !m_lostReported) {
+            m_lostReported = true;
+            ::epoll_ctl(m_epoll, EPOLL_CTL_DEL, m_fd, nullptr);
+            bits |= commev::LineLost;
+        }
         if (bits != 0)
             return bits;
     }

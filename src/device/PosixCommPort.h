@@ -57,6 +57,9 @@ private:
     int m_epoll = -1;
     int m_wake[2] = {-1, -1};
     std::atomic<bool> m_cancel{false};
+    // Set once the line is gone (hang-up, unplugged): the error code to report.
+    std::atomic<int> m_lost{0};
+    std::atomic<bool> m_lostReported{false};
     std::atomic<bool> m_txPending{false};
     // A write gave up with bytes left in the driver's queue: only those are
     // dropped by an output purge.

@@ -3,6 +3,7 @@
 #include "CliTestSupport.h"
 #include "support/TestSupport.h"
 
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <gtest/gtest.h>
@@ -75,4 +76,63 @@ TEST(DeviceCommands, UnknownTypeIsNotConnected) {
     const auto status = RunCliCommand({"status", "--port", sim.Terminal, "--ini", Ini()});
     EXPECT_EQ(status.rc, 1);
     EXPECT_EQ(status.err, "Found device ModelB  , version 1.8.0.0 - device unknown\n");
+}
+
+// Every fault of the virtual instrument against the subcommands: no hang (each
+// run ends within its bound), the right exit code and message, and, where the
+// line still exists, the instrument answers again afterwards.
+TEST(DeviceCommands, FaultMatrix) {
+    struct Case {
+        QStringList simArgs;
+        QStringList command;
+        int rc;
+        const char *message; // part of stderr ("" for none)
+        qint64 boundMs;
+        bool lineStays;
+    };
+    test::TestDir dir;
+    const QString image = dir.path("boot.bin");
+    test::WriteTextFile(image, QString(10000, QChar('x')));
+    const QStringList upload{"upload", "--bios", image};
+    const Case cases[] = {
+        {{"--hangup-in", "WH"}, {"identify"}, 1, "Connection lost on ", 3000, false},
+        {{"--device", "ModelU", "--hangup-in", "LDP:100"}, upload, 1, "Upload failed", 4000, false},
+        {{"--device", "ModelU", "--ignore-block", "1"}, upload, 1, "Upload failed", 4000, true},
+        {{"--hangup-in", "WD"}, {"status"}, 1, "Connection lost on ", 3000, false},
+        {{"--hangup-in", "TST:20"}, {"selftest"}, 1, "Connection lost on ", 3000, false},
+        {{"--hangup-in", "DI:100"}, {"device-info"}, 1, "Connection lost on ", 4000, false},
+        {{"--garbage-every", "1"}, {"selftest"}, 1, "Self test did not pass: ", 4000, false},
+        {{"--bad-info-checksum"}, {"device-info"}, 1, "Unable to get device information: no valid record", 6000, true},
+        {{"--status-reply", "E1"}, {"status", "--json"}, 1, "The instrument reports E1", 3000, false},
+        {{"--status-reply", "ER"}, {"status"}, 1, "The instrument reports Error", 3000, false},
+        {{"--status-reply", "WE"}, {"status"}, 0, "", 3000, false},
+        {{"--need-wakeup"}, {"identify"}, 1, "", 6000, false},
+        {{"--need-wakeup"}, {"identify", "--wake"}, 0, "", 6000, true},
+    };
+    for (const Case &c : cases) {
+        const QString name = (c.simArgs + c.command).join(' ');
+        // At the first rate tried, so that identification takes no time of its own.
+        test::SimProcess sim(QStringList{"--device", "ModelT2", "--baud", "9600"} + c.simArgs);
+        ASSERT_FALSE(sim.Terminal.isEmpty()) << name.toStdString();
+        const QStringList port{"--port", sim.Terminal, "--ini", Ini()};
+        QElapsedTimer t;
+        t.start();
+        const auto r = RunCliCommand(c.command + port);
+        EXPECT_LT(t.elapsed(), c.boundMs) << name.toStdString();
+        EXPECT_EQ(r.rc, c.rc) << name.toStdString() << ": " << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(QLatin1String(c.message))) << name.toStdString() << ": " << r.err.toStdString();
+        if (c.lineStays) {
+            const auto again = RunCliCommand(QStringList{"status"} + port);
+            EXPECT_EQ(again.rc, 0) << name.toStdString() << ": " << again.err.toStdString();
+        }
+    }
+    // The JSON forms of status and selftest.
+    test::SimProcess sim({"--device", "ModelT2"});
+    const QStringList port{"--port", sim.Terminal, "--ini", Ini()};
+    const auto status = RunCliCommand(QStringList{"status", "--json"} + port);
+    EXPECT_EQ(status.json().object()["text"].toString(), "Empty");
+    const auto self = RunCliCommand(QStringList{"selftest", "--json"} + port);
+    EXPECT_EQ(self.rc, 0) << self.err.toStdString();
+    EXPECT_TRUE(self.json().object()["passed"].toBool());
+    EXPECT_FALSE(self.json().object()["lines"].toArray().isEmpty());
 }

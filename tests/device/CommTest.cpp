@@ -72,11 +72,26 @@ INSTANTIATE_TEST_SUITE_P(Table, CommOpenFailure,
                                                        "Error initializing Read/Write Buffers", 12, true}),
                          [](const auto &info) { return std::string(info.param.name); });
 
-TEST(Comm, OpeningAnOpenPortRaisesAndKeepsItOpen) {
+TEST(Comm, OpeningAnOpenPortRaisesAndAForbiddenOneSaysHowToGetIn) {
     Fixture f;
     f.comm->Open();
     EXPECT_COMM_ERROR(f.comm->Open(), "Port already assigned (open)", -1);
     EXPECT_TRUE(f.comm->IsOpen());
+    f.comm->Close();
+    // The group is read from the node itself (/dev/null's, here).
+    f.comm->SetDeviceName("/dev/null");
+    f.port->SetOpenError(EACCES);
+    try {
+        f.comm->Open();
+        ADD_FAILURE() << "opened";
+    } catch (const ECommError &e) {
+        EXPECT_EQ(e.ErrorCode(), EACCES);
+        EXPECT_TRUE(e.message().startsWith(QStringLiteral("Error accessing specified device (Error: %1) Permission "
+                                                          "denied on /dev/null: it belongs to the group \"")
+                                               .arg(EACCES)))
+            << e.message().toStdString();
+        EXPECT_TRUE(e.message().contains("sudo usermod -aG ")) << e.message().toStdString();
+    }
 }
 
 TEST(Comm, IdentityPropertiesChangeOnlyWhileClosed) {
@@ -197,10 +212,11 @@ TEST(Comm, TransfersAndQueueCounts) {
     f.port->SetWriteStalled(true);
     EXPECT_EQ(f.comm->Write("x", 1), -1);
     f.port->SetWriteStalled(false);
-    f.port->SetWriteError(5);
-    EXPECT_COMM_ERROR(f.comm->Write("x", 1), "Write error", 5);
-    f.port->SetReadError(6);
-    EXPECT_COMM_ERROR(f.comm->Read(buf, 1), "Read error", 6);
+    f.port->SetWriteError(EINVAL);
+    EXPECT_COMM_ERROR(f.comm->Write("x", 1), "Write error", EINVAL);
+    f.port->SetReadError(EBADMSG);
+    EXPECT_COMM_ERROR(f.comm->Read(buf, 1), "Read error", EBADMSG);
+    EXPECT_TRUE(f.comm->IsOpen()); // a failed transfer is not a lost line
 
     f.port->SetOutQueueStuck(7);
     EXPECT_EQ(f.comm->OutQueCount(), 7);

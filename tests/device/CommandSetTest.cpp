@@ -3,6 +3,7 @@
 #include "ScriptedPeer.h"
 
 #include <QElapsedTimer>
+#include <cerrno>
 #include <gtest/gtest.h>
 
 using namespace tessel;
@@ -152,15 +153,19 @@ TEST(CommandSet, BlockLoadAndLdpLog) {
 }
 
 TEST(CommandSet, SelfTestStream) {
-    const std::tuple<const char *, QByteArray, QStringList, bool> cases[] = {
-        {"number then text", Hex("212a00234f4b007e"), {"42OK"}, true},
-        {"negative 16 and 32 bit", Hex("21feff23200022feffffff7e"), {"-2 -2"}, true},
-        {"dollar token", Hex("2401212c01240102237a007e"), {"300z"}, true},
-        {"lines", QByteArray("#Lamp OK\r\nDetector OK\r\n") + char(0) + "~", {"Lamp OK", "Detector OK"}, true},
-        {"silent after a piece", Hex("23414243"), {"ABC"}, false},
-        {"silent inside a number", Hex("212a"), {"0"}, false},
+    using E = TTestEnd;
+    const std::tuple<const char *, QByteArray, QStringList, TTestEnd> cases[] = {
+        {"number then text", Hex("212a00234f4b007e"), {"42OK"}, E::Complete},
+        {"negative 16 and 32 bit", Hex("21feff23200022feffffff7e"), {"-2 -2"}, E::Complete},
+        {"dollar token", Hex("2401212c01240102237a007e"), {"300z"}, E::Complete},
+        {"lines", QByteArray("#Lamp OK\r\nDetector OK\r\n") + char(0) + "~", {"Lamp OK", "Detector OK"}, E::Complete},
+        {"blank lines kept", QByteArray("#\na\r\rb\n") + char(0) + "~", {"", "a", "", "b"}, E::Complete},
+        {"stray byte first: no report", Hex("7e212a00"), {}, E::Empty},
+        {"silent after a piece", Hex("23414243"), {"ABC"}, E::Silent},
+        {"silent inside a number", Hex("212a"), {"0"}, E::Silent},
     };
-    for (const auto &[name, stream, expected, complete] : cases) {
+    for (const auto &[name, stream, expected, end] : cases) {
+        const bool complete = end == E::Complete;
         MemoryLink l;
         l.link->WaitBounds().TestSilenceMs = 200;
         l.Peer({stream});
@@ -169,7 +174,7 @@ TEST(CommandSet, SelfTestStream) {
         EXPECT_EQ(l.link->TestUnit(lines, [&](const QStringList &now) { shown = now; }), complete) << name;
         EXPECT_EQ(lines, expected) << name;
         EXPECT_EQ(shown, expected) << name;
-        EXPECT_EQ(l.link->LastTestEnd(), complete ? TTestEnd::Complete : TTestEnd::Silent) << name;
+        EXPECT_EQ(l.link->LastTestEnd(), end) << name;
         // The link is free and answers again.
         l.Peer({"ND"});
         EXPECT_EQ(l.link->GetStatus(), stReady) << name;
@@ -223,4 +228,179 @@ TEST(CommandSet, ProgramFlashAndProgramDeviceBounds) {
         EXPECT_EQ(l.Log().mid(0, 3), QStringList({"Sending PX", "Received IMG 5000 SUM 1234 ", "Waiting for OK..."}));
         EXPECT_EQ(l.Log().last(), last);
     }
+}
+
+namespace {
+// Runs an exchange; a port error that passes through counts as its failure.
+bool Outcome(const Op &op, TCommunication &c, QString *error = nullptr) {
+    try {
+        return op(c);
+    } catch (const ECommError &e) {
+        if (error)
+            *error = e.message();
+        return false;
+    }
+}
+} // namespace
+
+TEST(LinkFaults, LineLostEndsEveryExchangeAtOnceAndTheLinkRecovers) {
+    struct Case {
+        const char *name;
+        std::vector<QByteArray> replies; // one per write, as the scripted peer gives them
+        int hangAtWrite;                 // the line goes right after this write (counted from 1)
+        Op op;
+    };
+    static char buffer[10000];
+    const Case cases[] = {
+        {"idle poll", {}, 1, [](TCommunication &c) { return c.GetStatus() != stNoReply; }},
+        {"download", {Hex("534441100702") + Pattern(2000)}, 1,
+         [](TCommunication &c) { return c.GetDataA(buffer, 10000); }},
+        {"upload", {"", "", "OK"}, 4, [](TCommunication &c) { return c.LoadData("LDE", Pattern(10000)); }},
+        {"self test", {"#ABC"}, 1,
+         [](TCommunication &c) {
+             QStringList lines;
+             return c.TestUnit(lines) || c.LastTestEnd() != TTestEnd::LineLost;
+         }},
+        {"device info", {}, 1,
+         [](TCommunication &c) {
+             TDeviceInfoRecord r;
+             return c.ReadDeviceInfo(r);
+         }},
+        {"wake-up", {}, 1, [](TCommunication &c) { return c.WakeUp(); }},
+    };
+    for (const Case &c : cases) {
+        MemoryLink l;
+        int lost = 0, writes = 0;
+        l.link->OnLineLost = [&](TCustomComm *) { ++lost; };
+        l.Peer(c.replies).SetRule([&](const QByteArray &) {
+            ++writes;
+            // The self test's report is under way when the line goes.
+            if (writes == c.hangAtWrite)
+                QTimer::singleShot(std::string(c.name) == "self test" ? 60 : 0, [&] { l.port->HangUp(); });
+            return size_t(writes) <= c.replies.size() ? c.replies[size_t(writes - 1)] : QByteArray();
+        });
+        QElapsedTimer t;
+        t.start();
+        EXPECT_FALSE(Outcome(c.op, *l.link)) << c.name;
+        EXPECT_LT(t.elapsed(), 1200) << c.name;
+        EXPECT_FALSE(l.link->IsOpen()) << c.name;
+        EXPECT_EQ(l.link->LostCode(), EIO) << c.name;
+        EXPECT_FALSE(l.link->Connected()) << c.name;
+        EXPECT_EQ(l.connectedChanges, 1) << c.name;
+        EXPECT_EQ(lost, 1) << c.name;
+        EXPECT_FALSE(l.link->InExchange()) << c.name;
+        // The instrument is back: identification (as the reconnect timer runs
+        // it) opens the closed port again, and the link works.
+        l.link->SetBaudRates({br9600});
+        l.Peer({"ModelF  ", "ND"});
+        EXPECT_TRUE(l.link->Connect(false, false)) << c.name;
+        EXPECT_EQ(l.connectedChanges, 2) << c.name;
+        EXPECT_EQ(l.link->GetStatus(), stReady) << c.name;
+    }
+}
+
+TEST(LinkFaults, AnErrorInsideAnExchangeLeavesTheLinkFree) {
+    struct Case {
+        const char *name;
+        std::vector<QByteArray> replies;
+        int failAtWrite; // this write and those after it are refused (0: none)
+        int readError;   // reads fail with this code once the first reply came (0: none)
+        Op op;
+    };
+    const Case cases[] = {
+        {"self test read", {"#AB"}, 0, EBADMSG,
+         [](TCommunication &c) {
+             QStringList lines;
+             return c.TestUnit(lines);
+         }},
+        {"device info request", {}, 1, 0,
+         [](TCommunication &c) {
+             TDeviceInfoRecord r;
+             return c.ReadDeviceInfo(r);
+         }},
+        {"download answer", {Hex("534441100702") + Pattern(4096)}, 2, 0,
+         [](TCommunication &c) {
+             static char buffer[10000];
+             return c.GetDataA(buffer, 10000);
+         }},
+    };
+    for (const Case &c : cases) {
+        MemoryLink l;
+        QStringList shown;
+        l.link->ShowProgress = [&](const QString &text) { shown.append(text); };
+        int writes = 0;
+        l.Peer(c.replies).SetRule([&](const QByteArray &) {
+            ++writes;
+            if (writes + 1 == c.failAtWrite)
+                l.port->SetWriteError(EINVAL);
+            if (c.readError) // the reply comes, but cannot be read
+                l.port->SetReadError(c.readError);
+            return size_t(writes) <= c.replies.size() ? c.replies[size_t(writes - 1)] : QByteArray();
+        });
+        if (c.failAtWrite == 1)
+            l.port->SetWriteError(EINVAL);
+        QString error;
+        EXPECT_FALSE(Outcome(c.op, *l.link, &error)) << c.name;
+        EXPECT_FALSE(error.isEmpty()) << c.name;
+        EXPECT_FALSE(l.link->InExchange()) << c.name;
+        EXPECT_TRUE(shown.isEmpty() || shown.last().isEmpty()) << c.name; // no progress window left up
+        l.port->SetWriteError(0);
+        l.port->SetReadError(0);
+        l.Peer({"ND"});
+        EXPECT_EQ(l.link->GetStatus(), stReady) << c.name;
+    }
+}
+
+TEST(LinkFaults, IdentificationThatRaisesAnnouncesTheStateItLeaves) {
+    MemoryLink l;
+    l.link->SetBaudRates({br9600});
+    // ModelB asks for its version; the request fails outright.
+    l.Peer({"ModelB  "}).SetRule([&](const QByteArray &w) {
+        if (w == "WH") {
+            l.port->SetWriteError(EINVAL);
+            return QByteArray("ModelB  ");
+        }
+        return QByteArray();
+    });
+    EXPECT_FALSE(l.link->Connect(true, false));
+    EXPECT_FALSE(l.link->Connected());
+    EXPECT_EQ(l.connectedChanges, 1);
+    EXPECT_EQ(l.messages.last(), "Device not found");
+    EXPECT_FALSE(l.link->InExchange());
+}
+
+TEST(LinkFaults, TransferRefusesPortAndTypeChanges) {
+    MemoryLink l;
+    bool setDevice = true, dialog = false;
+    QString port;
+    l.link->SetupDialog = [&] { return dialog = true; };
+    l.Peer({Hex("534441100702")}); // the header, then nothing: the download waits
+    QTimer::singleShot(50, [&] {
+        setDevice = l.link->SetDevice(ModelB1);
+        l.link->ShowSetup();
+        l.link->ApplyPort("ttyOther");
+        port = l.port->OpenedName();
+        l.port->HangUp(); // ends the waiting download at once
+    });
+    static char buffer[10000];
+    EXPECT_FALSE(l.link->GetDataA(buffer, 10000));
+    EXPECT_FALSE(setDevice);
+    EXPECT_FALSE(dialog);
+    EXPECT_EQ(port, "ttyMem");
+    EXPECT_EQ(l.link->Device(), ModelA);
+    EXPECT_TRUE(l.link->SetDevice(ModelB1)); // free again
+}
+
+TEST(LinkFaults, AHandlerThatRaisesDoesNotStopLaterEvents) {
+    MemoryLink l;
+    int calls = 0;
+    l.link->OnRxChar = [&](TCustomComm *, int32_t) {
+        ++calls;
+        l.link->PurgeIn();
+        throw ECommError("Read error", EBADMSG);
+    };
+    l.port->FeedReceived("a");
+    ASSERT_TRUE(test::WaitUntil([&] { return calls == 1; }));
+    l.port->FeedReceived("b");
+    EXPECT_TRUE(test::WaitUntil([&] { return calls == 2; }));
 }

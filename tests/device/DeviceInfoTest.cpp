@@ -1,6 +1,7 @@
 // The device information record: decoding, checksum, the three attempts.
 #include "ScriptedPeer.h"
 
+#include <cmath>
 #include <gtest/gtest.h>
 
 using namespace tessel;
@@ -40,7 +41,7 @@ QByteArray SampleRecord(int delta = 0) {
     PutFloat(r, 13, 5, -6); // 5e-6
     Put32(r, 18, 32768);
     Put32(r, 22, 70000);
-    Put32(r, 26, -1);
+    Put32(r, 26, 0x12345);
     for (int i = 0; i < 16; ++i) {
         const int g = 38 + 21 * i;
         PutFloat(r, g, i + 1, -6);
@@ -84,7 +85,7 @@ TEST(DeviceInfoRecord, DecodesEveryField) {
     EXPECT_DOUBLE_EQ(r->MinTimer, 5e-6);
     EXPECT_EQ(r->MaxEvents, 32768);
     EXPECT_EQ(r->MaxASamples, 70000);
-    EXPECT_EQ(r->MaxBSamples, -1);
+    EXPECT_EQ(r->MaxBSamples, 0x12345);
     EXPECT_EQ(r->BitResA, 16);
     EXPECT_DOUBLE_EQ(r->MoChA, 2.5);
     EXPECT_EQ(r->SamplesPerEventA, 0xFFFE); // unsigned 16-bit
@@ -106,6 +107,29 @@ TEST(DeviceInfoRecord, DecodesEveryField) {
               (std::array{true, false, true, false}));
     EXPECT_EQ(BoundsRow(*r, 2), QStringList({"2", "E: 3e-06", "W: 6", "E: -0.003", "W: 1e+06"}));
     EXPECT_EQ(BoundsHeader(), QStringList({"Bit No.", "Lo Min", "Lo Max", "Hi Min", "Hi Max"}));
+}
+
+TEST(DeviceInfoRecord, ValuesOutsideTheirRangeAreNamed) {
+    const auto sample = DecodeDeviceInfo(SampleRecord());
+    ASSERT_TRUE(sample);
+    EXPECT_EQ(DeviceInfoRangeError(*sample), "");
+    const std::pair<std::function<void(TDeviceInfoRecord &)>, const char *> cases[] = {
+        {[](TDeviceInfoRecord &r) { r.MaxEvents = INT32_MAX; }, "MaxEvents 2.14748e+09 outside 1 to 1.04858e+06"},
+        {[](TDeviceInfoRecord &r) { r.MaxEvents = 0; }, "MaxEvents"},
+        {[](TDeviceInfoRecord &r) { r.TimeBase = 1e-15; }, "TimeBase"},
+        {[](TDeviceInfoRecord &r) { r.TimerBits = 0; }, "TimerBits"},
+        {[](TDeviceInfoRecord &r) { r.MaxASamples = -1; }, "MaxASamples"},
+        {[](TDeviceInfoRecord &r) { r.BitResB = 40; }, "BitResB"},
+        {[](TDeviceInfoRecord &r) { r.SamplesPerEventA = 0; }, "SamplesPerEventA"},
+        {[](TDeviceInfoRecord &r) { r.MinTimer = std::nan(""); }, "MinTimer"},
+        {[](TDeviceInfoRecord &r) { r.Bounds[3].PulseMax.Limit = HUGE_VAL; }, "timing bound of line 3"},
+    };
+    for (const auto &[spoil, name] : cases) {
+        TDeviceInfoRecord r = *sample;
+        spoil(r);
+        EXPECT_TRUE(DeviceInfoRangeError(r).startsWith(QLatin1String(name))) << name << " / "
+                                                                             << DeviceInfoRangeError(r).toStdString();
+    }
 }
 
 TEST(DeviceInfoRecord, ChecksumAndLength) {
@@ -138,6 +162,21 @@ TEST(DeviceInfoRead, RefusesABadChecksumThenAcceptsTheNextRecord) {
     EXPECT_EQ(l.shown, QStringList({"Getting device information (1)", "Getting device information (2)", ""}));
     EXPECT_EQ(l.Log(), QStringList({"DI: 1", "WD: __", "Count: 406", "Size: 406", "Read: 1", "CRC: 0", "DI: 1",
                                     "Count: 406", "Size: 406", "Read: 1", "CRC: 1"}));
+}
+
+TEST(DeviceInfoRead, RecordOutOfRangeIsRefusedAtOnce) {
+    InfoLink l;
+    QByteArray bad = SampleRecord();
+    Put32(bad, 18, INT32_MAX); // MaxEvents near 2^31
+    Seal(bad);
+    l.Peer({bad, SampleRecord()});
+    TDeviceInfoRecord r;
+    r.MaxEvents = 7;
+    EXPECT_FALSE(l.link->ReadDeviceInfo(r));
+    EXPECT_EQ(r.MaxEvents, 7);
+    EXPECT_TRUE(l.link->DeviceInfoError().startsWith("MaxEvents"));
+    EXPECT_EQ(l.port->TakeWritten(), "DI"); // no second attempt: the instrument would say the same
+    EXPECT_EQ(l.shown.last(), "");
 }
 
 TEST(DeviceInfoRead, ThreeFailedAttempts) {

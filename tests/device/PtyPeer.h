@@ -37,6 +37,12 @@ public:
     PtyPeer &operator=(const PtyPeer &) = delete;
 
     bool Ok() const { return m_master >= 0 && !m_slaveName.isEmpty(); }
+    // Closes the master side: the slave's user sees the line hung up.
+    void HangUp() {
+        if (m_master >= 0)
+            ::close(m_master);
+        m_master = -1;
+    }
     const QString &SlaveName() const { return m_slaveName; }
 
     void Run(std::function<void(PtyPeer &)> script) {

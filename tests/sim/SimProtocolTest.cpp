@@ -209,82 +209,108 @@ TEST(SimDownload, AnotherCommandInsteadOfAnAnswerEndsTheTransfer)
     EXPECT_EQ(c.Ask("WH"), B("ModelT  "));
 }
 
-TEST(SimFaults, WrongChecksumOnChosenBlockIsRepairedByResend)
+TEST(SimFaults, EachFaultOptionActsAsDescribed)
 {
-    TSimOptions o = Opt();
-    o.Faults.BadChecksumBlocks = {2};
-    Client c(o);
-    const Client::Fetched f = c.Fetch("GDA", 5000);
-    EXPECT_TRUE(f.Ok);
-    EXPECT_EQ(f.Resends, 1);
-    EXPECT_EQ(f.Blocks, 3);
-}
-
-TEST(SimFaults, ThreeWrongChecksumsInARowFailTheTransfer)
-{
-    TSimOptions o = Opt();
-    o.Faults.BadChecksumBlocks = {1, 2, 3};
-    Client c(o);
-    EXPECT_FALSE(c.Fetch("GDA", 100).Ok);
-    EXPECT_EQ(c.Ask("WD"), B("FR"));
-}
-
-TEST(SimFaults, DroppedAndTruncatedReplies)
-{
-    TSimOptions o = Opt();
-    o.Faults.DropReplies = {2};
-    o.Faults.TruncateReplies = {3};
-    Client c(o);
-    EXPECT_EQ(c.Ask("WH"), B("ModelT  "));
-    EXPECT_TRUE(c.Ask("WH").empty());
-    EXPECT_EQ(c.Ask("WH"), B("Mode"));
-    EXPECT_EQ(c.Ask("WH"), B("ModelT  "));
-}
-
-TEST(SimFaults, DroppedDownloadHeaderStartsNoTransfer)
-{
-    TSimOptions o = Opt();
-    o.Faults.DropReplies = {1};
-    Client c(o);
-    EXPECT_TRUE(c.Ask(Cat(B("GDA"), Size(10, 4096))).empty());
-    EXPECT_EQ(c.Ask("WD"), B("FR"));
-}
-
-TEST(SimFaults, SilenceAfterNCommands)
-{
-    TSimOptions o = Opt();
-    o.Faults.SilentAfter = 2;
-    Client c(o);
-    EXPECT_EQ(c.Ask("WD"), B("FR"));
-    EXPECT_EQ(c.Ask("WH"), B("ModelT  "));
-    EXPECT_TRUE(c.Ask("WH").empty());
-    EXPECT_TRUE(c.Ask("WD", 2.0).empty());
-}
-
-TEST(SimFaults, GarbageAfterEveryNthReply)
-{
-    TSimOptions o = Opt();
-    o.Faults.GarbageEvery = 2;
-    Client c(o);
-    EXPECT_EQ(c.Ask("WD"), B("FR"));
-    const Bytes second = c.Ask("WD");
-    ASSERT_EQ(second.size(), 6u);
-    EXPECT_EQ(Bytes(second.begin(), second.begin() + 2), B("FR"));
-    EXPECT_EQ(c.Ask("WD"), B("FR"));
-}
-
-TEST(SimFaults, HangUpInTheMiddleOfATransferHappensOnce)
-{
-    TSimOptions o = Opt();
-    o.Faults.HangupAfter = 5000;
-    Client c(o);
-    Bytes in = c.Ask(Cat(B("GDA"), Size(10000, 4096)));
-    EXPECT_EQ(in.size(), 6u + 4097u);
-    in = c.Ask("OK");
-    EXPECT_EQ(in.size(), 5000u - 4096u) << "the second block stops short, without checksum";
-    EXPECT_TRUE(c.Ask("", 2.0).empty());
-    EXPECT_EQ(c.Ask("WD"), B("FR"));
-    EXPECT_TRUE(c.Fetch("GDA", 10000).Ok);
+    struct Case {
+        const char *Name;
+        std::function<void(TSimFaults &)> Set;
+        std::function<void(Client &)> Check;
+    };
+    const Case cases[] = {
+        {"wrong checksum repaired by the resend", [](TSimFaults &f) { f.BadChecksumBlocks = {2}; },
+         [](Client &c) {
+             const Client::Fetched f = c.Fetch("GDA", 5000);
+             EXPECT_TRUE(f.Ok);
+             EXPECT_EQ(f.Resends, 1);
+             EXPECT_EQ(f.Blocks, 3);
+         }},
+        {"three wrong checksums in a row", [](TSimFaults &f) { f.BadChecksumBlocks = {1, 2, 3}; },
+         [](Client &c) {
+             EXPECT_FALSE(c.Fetch("GDA", 100).Ok);
+             EXPECT_EQ(c.Ask("WD"), B("FR"));
+         }},
+        {"dropped download header", [](TSimFaults &f) { f.DropReplies = {1}; },
+         [](Client &c) {
+             EXPECT_TRUE(c.Ask(Cat(B("GDA"), Size(10, 4096))).empty());
+             EXPECT_EQ(c.Ask("WD"), B("FR"));
+         }},
+        {"transfer stops once, half-way", [](TSimFaults &f) { f.HangupAfter = 5000; },
+         [](Client &c) {
+             EXPECT_EQ(c.Ask(Cat(B("GDA"), Size(10000, 4096))).size(), 6u + 4097u);
+             EXPECT_EQ(c.Ask("OK").size(), 5000u - 4096u) << "the second block stops short, without checksum";
+             EXPECT_TRUE(c.Ask("", 2.0).empty());
+             EXPECT_TRUE(c.Fetch("GDA", 10000).Ok);
+         }},
+        {"dropped and truncated replies", [](TSimFaults &f) { f.DropReplies = {2}; f.TruncateReplies = {3}; },
+         [](Client &c) {
+             EXPECT_EQ(c.Ask("WH"), B("ModelT  "));
+             EXPECT_TRUE(c.Ask("WH").empty());
+             EXPECT_EQ(c.Ask("WH"), B("Mode"));
+             EXPECT_EQ(c.Ask("WH"), B("ModelT  "));
+         }},
+        {"silent after two commands", [](TSimFaults &f) { f.SilentAfter = 2; },
+         [](Client &c) {
+             EXPECT_EQ(c.Ask("WD"), B("FR"));
+             EXPECT_EQ(c.Ask("WH"), B("ModelT  "));
+             EXPECT_TRUE(c.Ask("WD", 2.0).empty());
+         }},
+        {"garbage after every second reply", [](TSimFaults &f) { f.GarbageEvery = 2; },
+         [](Client &c) {
+             EXPECT_EQ(c.Ask("WD"), B("FR"));
+             const Bytes second = c.Ask("WD");
+             ASSERT_EQ(second.size(), 6u);
+             EXPECT_EQ(Bytes(second.begin(), second.begin() + 2), B("FR"));
+         }},
+        {"status reply on demand", [](TSimFaults &f) { f.StatusReply = "E2"; },
+         [](Client &c) {
+             EXPECT_EQ(c.Ask("WD"), B("E2"));
+             EXPECT_EQ(c.Ask("WD"), B("E2"));
+         }},
+        {"device information with a wrong checksum", [](TSimFaults &f) { f.BadInfoChecksum = true; },
+         [](Client &c) {
+             const Bytes r = c.Ask("DI");
+             ASSERT_EQ(r.size(), 406u);
+             EXPECT_EQ(uint8_t(Sum(r, 0, 405) + 1), r[405]);
+         }},
+        {"upload block not answered", [](TSimFaults &f) { f.IgnoreUploadBlocks = {1}; },
+         [](Client &c) {
+             EXPECT_FALSE(c.Load("LDE", Bytes(100, 7)));
+             EXPECT_EQ(c.Ask("WD"), B("FR"));
+             EXPECT_TRUE(c.Load("LDE", Bytes(100, 7)));
+         }},
+        {"line noise", [](TSimFaults &f) { f.NoiseRate = 100; },
+         [](Client &c) {
+             const size_t n = c.Ask("", 1.0).size();
+             EXPECT_GE(n, 98u);
+             EXPECT_LE(n, 101u);
+         }},
+        {"asleep until woken", [](TSimFaults &f) { f.NeedWakeUp = true; },
+         [](Client &c) {
+             EXPECT_TRUE(c.Ask("WH").empty());
+             EXPECT_EQ(c.Ask(Cat(Bytes(200, 0xAA), B("WH"))), B("ModelT  "));
+             c.Ask("", 11.0); // dozes off again
+             EXPECT_TRUE(c.Ask("WH").empty());
+         }},
+        {"hang-up one byte into the status reply", [](TSimFaults &f) { f.HangupCommand = "WD"; f.HangupBytes = 1; },
+         [](Client &c) {
+             EXPECT_EQ(c.Ask("WH"), B("ModelT  "));
+             EXPECT_EQ(c.Ask("WD"), B("F"));
+             EXPECT_TRUE(c.Sim.LineDown());
+             EXPECT_TRUE(c.Ask("WH").empty());
+         }},
+        {"hang-up inside an upload", [](TSimFaults &f) { f.HangupCommand = "LDE"; f.HangupBytes = 50; },
+         [](Client &c) {
+             EXPECT_FALSE(c.Load("LDE", Bytes(100, 7)));
+             EXPECT_TRUE(c.Sim.LineDown());
+         }},
+    };
+    for (const Case &k : cases) {
+        SCOPED_TRACE(k.Name);
+        TSimOptions o = Opt();
+        k.Set(o.Faults);
+        Client c(o);
+        k.Check(c);
+    }
 }
 
 TEST(SimSettings, GainsOffsetsAndApdAreKeptAndReadBack)

@@ -22,6 +22,15 @@ inline void AddLinkOptions(QCommandLineParser &p) {
                  QStringLiteral("PATH")});
 }
 
+// After a failed exchange: when the line went away (unplugged, hung up),
+// says so on stderr and returns true.
+inline bool ReportLost(const TCommunication &link, CliIO &io) {
+    if (link.IsOpen() || link.LostCode() == 0)
+        return false;
+    io.err << "Connection lost on " << link.DeviceName() << " (Error: " << link.LostCode() << ")\n";
+    return true;
+}
+
 // The opened link, or null after printing why (exit code in rc).
 inline std::unique_ptr<TCommunication> OpenLink(const QCommandLineParser &p, const QString &command, CliIO &io,
                                                 int &rc) {
@@ -59,7 +68,8 @@ inline std::unique_ptr<TCommunication> OpenIdentifiedLink(const QCommandLinePars
         return nullptr;
     QStringList messages;
     if (!Identify(*link, false, messages)) {
-        io.err << messages.value(messages.size() - 1) << '\n';
+        if (!ReportLost(*link, io))
+            io.err << messages.value(messages.size() - 1) << '\n';
         rc = kExitFailed;
         return nullptr;
     }

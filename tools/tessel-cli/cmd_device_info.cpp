@@ -73,7 +73,8 @@ int runBody(const QStringList &args, CliIO &io) {
     if (TCommonObjs::HasDeviceInfo(link->Device())) {
         TDeviceInfoRecord r;
         if (!link->ReadDeviceInfo(r)) {
-            io.err << "Unable to get device information\n";
+            if (!ReportLost(*link, io))
+                io.err << "Unable to get device information: " << link->DeviceInfoError() << '\n';
             return kExitFailed;
         }
         TCommonObjs::ApplyDeviceInfo(r, config);

@@ -34,6 +34,8 @@ int runBody(const QStringList &args, CliIO &io) {
         for (const QString &m : messages)
             io.out << m << '\n';
     }
+    if (!connected)
+        ReportLost(*link, io);
     return connected ? kExitOk : kExitFailed;
 }
 

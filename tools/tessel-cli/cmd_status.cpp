@@ -1,6 +1,8 @@
 // tessel-cli status: one "WD" poll.
 #include "DeviceLink.h"
 
+#include <QJsonObject>
+
 namespace tessel::cli {
 namespace {
 
@@ -8,6 +10,7 @@ int runBody(const QStringList &args, CliIO &io) {
     QCommandLineParser p;
     p.setApplicationDescription(QStringLiteral("Identify the instrument, poll its status once, print code and text."));
     AddLinkOptions(p);
+    AddJsonOption(p);
     if (int rc = ParseArgs(p, QStringLiteral("status"), args, io); rc != kContinue)
         return rc;
     int rc = kExitOk;
@@ -15,8 +18,17 @@ int runBody(const QStringList &args, CliIO &io) {
     if (!link)
         return rc;
     const TDeviceStatus s = link->GetStatus();
-    io.out << int(s) << ' ' << StatusText(s) << '\n';
-    return s == stNoReply ? kExitFailed : kExitOk;
+    if (p.isSet(QStringLiteral("json")))
+        PrintJson(io, QJsonDocument(QJsonObject{{"code", int(s)}, {"text", StatusText(s)}}));
+    else
+        io.out << int(s) << ' ' << StatusText(s) << '\n';
+    // The error replies count as a failed poll, as they do in the main window.
+    const bool failed = s == stNoReply || s >= stTE;
+    if (s != stNoReply && failed)
+        io.err << "The instrument reports " << StatusText(s) << '\n';
+    else if (s == stNoReply && !ReportLost(*link, io))
+        io.err << "No status reply\n";
+    return failed ? kExitFailed : kExitOk;
 }
 
 int run(const QStringList &args, CliIO &io) {

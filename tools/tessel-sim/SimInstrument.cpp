@@ -45,13 +45,16 @@ uint8_t Sum(const uint8_t *p, size_t n)
 }
 
 constexpr double kUploadTimeout = 1.0;  // s without a byte inside a block load
+constexpr double kDozeSeconds = 10.0;   // an instrument that needs waking dozes off after this quiet time
+constexpr int kWakeRun = 100;           // wake-up bytes in a row that wake it
 constexpr double kPartialTimeout = 1.0; // s an incomplete command may wait
 constexpr int kResendLimit = 3;         // sends of one download block
 
 } // namespace
 
 TSimInstrument::TSimInstrument(const TSimOptions &options, LogSink log)
-    : m_opt(options), m_log(std::move(log)), m_rng(options.Seed), m_plant(options.Model)
+    : m_opt(options), m_log(std::move(log)), m_rng(options.Seed), m_awake(!options.Faults.NeedWakeUp),
+      m_plant(options.Model)
 {
     const auto type = FindSimDevice(m_opt.Device);
     if (!type)
@@ -113,7 +116,37 @@ std::vector<uint8_t> TSimInstrument::TakeOutput()
     return out;
 }
 
-void TSimInstrument::Emit(const std::vector<uint8_t> &bytes) { m_out.insert(m_out.end(), bytes.begin(), bytes.end()); }
+void TSimInstrument::Emit(const std::vector<uint8_t> &bytes)
+{
+    const size_t n = HangupBudget(bytes.size());
+    m_out.insert(m_out.end(), bytes.begin(), bytes.begin() + std::ptrdiff_t(n));
+}
+
+void TSimInstrument::ArmHangup(const std::string &cmd)
+{
+    if (m_hangupArmed || m_lineDown || m_opt.Faults.HangupCommand.empty() || cmd != m_opt.Faults.HangupCommand)
+        return;
+    m_hangupArmed = true;
+    m_hangupLeft = m_opt.Faults.HangupBytes;
+    Log("  (fault: line drops after " + std::to_string(m_hangupLeft) + " more bytes)");
+    HangupBudget(0);
+}
+
+size_t TSimInstrument::HangupBudget(size_t n)
+{
+    if (m_lineDown)
+        return 0;
+    if (!m_hangupArmed)
+        return n;
+    const size_t pass = size_t(std::min<int64_t>(int64_t(n), m_hangupLeft));
+    m_hangupLeft -= int64_t(pass);
+    if (m_hangupLeft <= 0) {
+        m_lineDown = true;
+        m_hangupArmed = false;
+        Log("  (fault: line dropped)");
+    }
+    return pass;
+}
 
 void TSimInstrument::Schedule(double delay, std::vector<uint8_t> bytes, std::string note)
 {
@@ -159,9 +192,35 @@ void TSimInstrument::Receive(const uint8_t *data, size_t size, int32_t lineBaud)
             std::to_string(m_opt.Baud) + ")");
         return;
     }
+    if (m_lineDown)
+        return;
     if (m_silent) {
         Log("> (silent) " + std::to_string(size) + " bytes not answered: " + Hex(data, size));
         return;
+    }
+    if (m_opt.Faults.NeedWakeUp) {
+        if (m_awake && m_now - m_lastInput > kDozeSeconds) {
+            m_awake = false;
+            m_wakeRun = 0;
+            Log("  (asleep: no input for " + std::to_string(int(kDozeSeconds)) + " s)");
+        }
+        m_lastInput = m_now;
+        size_t i = 0;
+        while (!m_awake && i < size) {
+            m_wakeRun = data[i] == 0xAA ? m_wakeRun + 1 : 0;
+            if (m_wakeRun >= kWakeRun) {
+                m_awake = true;
+                Log("> wake-up bytes (awake)");
+            }
+            ++i;
+        }
+        if (i > 0 && !m_awake)
+            Log("> (asleep) " + std::to_string(i) + " bytes not heard");
+        // The rest of the wake-up run is line noise to the parser, as ever.
+        data += i;
+        size -= i;
+        if (size == 0)
+            return;
     }
     if (m_in.empty())
         m_inSince = m_now;
@@ -255,6 +314,9 @@ void TSimInstrument::ParseInput()
             m_in.clear();
             return;
         }
+        ArmHangup(name);
+        if (m_lineDown)
+            return;
         Execute(name, params.data(), params.size());
     }
 }
@@ -274,7 +336,7 @@ void TSimInstrument::Execute(std::string_view name, const uint8_t *p, size_t n)
         Reply(std::vector<uint8_t>(v.begin(), v.end()), Hex(v.data(), v.size()));
     } else if (cmd == "WD") {
         UpdateRun();
-        const std::string s = StatusReply();
+        const std::string s = m_opt.Faults.StatusReply.empty() ? StatusReply() : m_opt.Faults.StatusReply;
         Log("> WD");
         Reply(s);
         m_outOfRange.reset();
@@ -336,7 +398,9 @@ void TSimInstrument::Execute(std::string_view name, const uint8_t *p, size_t n)
         if (!HasDeviceInfo(m_type))
             return unsupported();
         Log("> DI");
-        const auto r = BuildDeviceInfoRecord(m_const);
+        auto r = BuildDeviceInfoRecord(m_const);
+        if (m_opt.Faults.BadInfoChecksum)
+            r.back() = uint8_t(r.back() + 1);
         Reply(r, "device information, " + std::to_string(r.size()) + " bytes, checksum " + Hex(&r.back(), 1));
     } else if (cmd == "BF1" || cmd == "BF2" || cmd == "SF1") {
         // Actinic flash: the saturating flash line; the others are measuring flashes.
@@ -399,7 +463,14 @@ void TSimInstrument::FeedUpload()
 {
     Upload &u = *m_upload;
     const size_t len = std::min(size_t(BlockSize()), u.Total - u.Data.size());
-    const size_t take = std::min(len + 1 - u.Block.size(), m_in.size());
+    size_t take = std::min(len + 1 - u.Block.size(), m_in.size());
+    const size_t heard = HangupBudget(take);
+    if (heard < take) {
+        m_in.clear();
+        m_upload.reset();
+        return;
+    }
+    take = heard;
     u.Block.insert(u.Block.end(), m_in.begin(), m_in.begin() + std::ptrdiff_t(take));
     m_in.erase(m_in.begin(), m_in.begin() + std::ptrdiff_t(take));
     if (u.Block.size() < len + 1)
@@ -411,6 +482,11 @@ void TSimInstrument::FeedUpload()
     std::snprintf(note, sizeof note, "> %s block %zu, %zu bytes, checksum %02X (%s %02X)", u.Mnemonic.c_str(), index,
                   len, u.Block[len], sum == u.Block[len] ? "matches" : "expected", sum);
     Log(note);
+    if (m_opt.Faults.IgnoreUploadBlocks.count(m_uploadBlocks) > 0) {
+        Log("  (fault: block not answered; " + u.Mnemonic + " abandoned)");
+        m_upload.reset();
+        return;
+    }
     const bool refused = m_opt.Faults.RefuseUploadBlocks.count(m_uploadBlocks) > 0;
     if (sum != u.Block[len] || refused) {
         Emit({'E', 'R'});
@@ -613,7 +689,9 @@ void TSimInstrument::SendBlock()
     ++m_downloadBlocks;
     ++d.Attempts;
     std::string fault;
-    if (m_opt.Faults.BadChecksumBlocks.count(m_downloadBlocks)) {
+    const bool chance = m_opt.Faults.BadChecksumRate > 0 &&
+                        std::uniform_real_distribution<double>(0.0, 1.0)(m_rng) < m_opt.Faults.BadChecksumRate;
+    if (m_opt.Faults.BadChecksumBlocks.count(m_downloadBlocks) || chance) {
         sum = uint8_t(sum + 1);
         fault = " (fault: wrong checksum)";
     }
@@ -801,6 +879,16 @@ void TSimInstrument::Advance(double seconds)
         UpdateRun();
         if (m_now >= target)
             break;
+    }
+    if (m_opt.Faults.NoiseRate > 0 && !m_lineDown) {
+        m_noiseCredit += std::max(seconds, 0.0) * m_opt.Faults.NoiseRate;
+        std::vector<uint8_t> noise;
+        for (; m_noiseCredit >= 1.0; m_noiseCredit -= 1.0)
+            noise.push_back(uint8_t(m_rng()));
+        if (!noise.empty()) {
+            Emit(noise);
+            Log("< (fault: noise) " + Hex(noise.data(), noise.size()));
+        }
     }
     if (m_upload && m_now - m_uploadActivity > kUploadTimeout) {
         Log("  " + m_upload->Mnemonic + " abandoned: no data for " + std::to_string(kUploadTimeout) + " s after " +

@@ -21,6 +21,7 @@ namespace tessel::sim {
 // from 1 since the instrument was switched on.
 struct TSimFaults {
     std::set<int> BadChecksumBlocks; // download blocks sent with a wrong checksum
+    double BadChecksumRate = 0.0;    // and any download block with this chance (0 to 1)
     std::set<int> DropReplies;       // commands whose reply is not sent
     std::set<int> TruncateReplies;   // commands whose reply is cut in half
     int SilentAfter = 0;             // 0 = never; else stop answering after that many commands
@@ -28,6 +29,15 @@ struct TSimFaults {
     int64_t HangupAfter = -1;        // a data transfer stops after this many bytes (once)
     std::set<int> RefuseUploadBlocks; // upload blocks (of every load) answered "ER" whatever their checksum
     bool ProgramFails = false;        // "PF" and "PX" report a failed programming
+    std::set<int> IgnoreUploadBlocks; // upload blocks (of every load) not answered at all
+    bool BadInfoChecksum = false;     // the "DI" record goes out with a wrong checksum
+    std::string StatusReply;          // every "WD" is answered with these two characters
+    double NoiseRate = 0.0;           // stray bytes per second on the line, all the time
+    bool NeedWakeUp = false;          // asleep until a run of wake-up bytes; dozes off after kDozeSeconds
+    // The line drops (LineDown) once the instrument has sent (or, for a load,
+    // received) HangupBytes bytes after the first HangupCommand.
+    std::string HangupCommand;
+    int64_t HangupBytes = 0;
 };
 
 struct TSimOptions {
@@ -73,6 +83,9 @@ public:
     const std::optional<TSimProgram> &Program() const { return m_program; }
     const TSimPlant &Plant() const { return m_plant; }
     bool MonitorRunning() const { return m_monitorOn; }
+    // The hang-up fault struck: nothing more goes out or comes in.
+    bool LineDown() const { return m_lineDown; }
+    bool Awake() const { return m_awake; }
     int CommandCount() const { return m_commands; }
     double Now() const { return m_now; }
 
@@ -121,6 +134,9 @@ private:
     void Reply(const std::vector<uint8_t> &bytes, const std::string &note);
     void Reply(std::string_view text) { Reply(std::vector<uint8_t>(text.begin(), text.end()), std::string(text)); }
     void Emit(const std::vector<uint8_t> &bytes);
+    void ArmHangup(const std::string &cmd);
+    // Counts bytes towards the armed hang-up; returns how many of n still cross.
+    size_t HangupBudget(size_t n);
     void Schedule(double delay, std::vector<uint8_t> bytes, std::string note);
     void LoadAccepted(const Upload &u);
     void StartRun();
@@ -151,6 +167,13 @@ private:
     int m_uploadBlocks = 0;
     bool m_silent = false;
     bool m_hungUp = false;
+    bool m_lineDown = false;
+    bool m_hangupArmed = false;
+    int64_t m_hangupLeft = 0;
+    bool m_awake = true;
+    int m_wakeRun = 0;          // wake-up bytes in a row while asleep
+    double m_lastInput = 0.0;   // when the last byte came, for dozing off
+    double m_noiseCredit = 0.0;
 
     std::optional<Upload> m_upload;
     double m_uploadActivity = 0.0;

@@ -23,6 +23,7 @@
 #include <sys/prctl.h>
 #include <termios.h>
 #include <unistd.h>
+#include <memory>
 #include <vector>
 
 using namespace tessel::sim;
@@ -51,6 +52,7 @@ std::string UsageText()
     };
     const QList<HelpOption> faults = {
         {"--bad-checksum LIST", "download blocks (counted from 1) sent with a wrong checksum"},
+        {"--bad-checksum-rate P", "any download block sent with a wrong checksum with chance P (0 to 1)"},
         {"--drop-reply LIST", "commands (counted from 1) whose reply is not sent"},
         {"--truncate-reply LIST", "commands whose reply is cut in half"},
         {"--silent-after N", "answer nothing after the first N commands"},
@@ -58,6 +60,13 @@ std::string UsageText()
         {"--hangup-after BYTES", "stop in the middle of the first data transfer that passes BYTES bytes"},
         {"--refuse-block LIST", "upload blocks (counted from 1 over every load) answered \"ER\""},
         {"--program-fails", "\"PF\" and \"PX\" report that programming failed"},
+        {"--ignore-block LIST", "upload blocks (counted from 1 over every load) not answered at all"},
+        {"--bad-info-checksum", "the device-information record goes out with a wrong checksum"},
+        {"--status-reply XX", "answer every \"WD\" with XX (WE, TE, E1, E2, E3, ER, SA, ...)"},
+        {"--noise RATE", "stray bytes on the line, RATE a second, all the time"},
+        {"--need-wakeup", "asleep until 100 wake-up bytes (0xAA) come; dozes off after 10 s of quiet"},
+        {"--hangup-in CMD[:N]", "drop the line (close the terminal) once N bytes (default 0) crossed after the first command CMD"},
+        {"--come-back S", "after a hang-up, come back S seconds later on a new terminal (same --link path; the new path is printed as another line); else exit"},
         {"--pace", "carry bytes no faster than the line speed allows (10 bits a byte)"},
     };
     return tessel::HelpText("tessel-sim", "[options]",
@@ -108,6 +117,7 @@ struct Args {
     bool ExitWithParent = false;
     bool Pace = false;
     double Latency = 0.003;
+    double ComeBack = -1.0; // seconds until the instrument returns after a hang-up; < 0: it does not
 };
 
 Args Parse(int argc, char **argv)
@@ -165,6 +175,10 @@ Args Parse(int argc, char **argv)
             }
         } else if (opt == "--bad-checksum") {
             a.Sim.Faults.BadChecksumBlocks = ToList(opt, value());
+        } else if (opt == "--bad-checksum-rate") {
+            a.Sim.Faults.BadChecksumRate = ToDouble(opt, value());
+            if (a.Sim.Faults.BadChecksumRate < 0 || a.Sim.Faults.BadChecksumRate > 1)
+                Usage("--bad-checksum-rate must lie between 0 and 1");
         } else if (opt == "--drop-reply") {
             a.Sim.Faults.DropReplies = ToList(opt, value());
         } else if (opt == "--truncate-reply") {
@@ -179,6 +193,32 @@ Args Parse(int argc, char **argv)
             a.Sim.Faults.RefuseUploadBlocks = ToList(opt, value());
         } else if (opt == "--program-fails") {
             a.Sim.Faults.ProgramFails = true;
+        } else if (opt == "--ignore-block") {
+            a.Sim.Faults.IgnoreUploadBlocks = ToList(opt, value());
+        } else if (opt == "--bad-info-checksum") {
+            a.Sim.Faults.BadInfoChecksum = true;
+        } else if (opt == "--status-reply") {
+            a.Sim.Faults.StatusReply = value();
+            if (a.Sim.Faults.StatusReply.size() != 2)
+                Usage("--status-reply needs two characters");
+        } else if (opt == "--noise") {
+            a.Sim.Faults.NoiseRate = ToDouble(opt, value());
+            if (a.Sim.Faults.NoiseRate < 0)
+                Usage("--noise must not be negative");
+        } else if (opt == "--need-wakeup") {
+            a.Sim.Faults.NeedWakeUp = true;
+        } else if (opt == "--hangup-in") {
+            const std::string v = value();
+            const size_t colon = v.find(':');
+            a.Sim.Faults.HangupCommand = v.substr(0, colon);
+            if (a.Sim.Faults.HangupCommand.empty())
+                Usage("--hangup-in needs a command");
+            if (colon != std::string::npos)
+                a.Sim.Faults.HangupBytes = ToInt(opt, v.substr(colon + 1));
+        } else if (opt == "--come-back") {
+            a.ComeBack = ToDouble(opt, value());
+            if (a.ComeBack < 0)
+                Usage("--come-back must not be negative");
         } else if (opt == "--latency") {
             a.Latency = ToDouble(opt, value()) / 1000.0;
             if (a.Latency < 0)
@@ -239,39 +279,64 @@ int main(int argc, char **argv)
         std::fflush(logFile);
     };
 
-    const int master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
-        std::fprintf(stderr, "tessel-sim: no pseudo-terminal: %s\n", std::strerror(errno));
-        return 1;
-    }
-    char slaveName[256];
-    if (ptsname_r(master, slaveName, sizeof slaveName) != 0) {
-        std::fprintf(stderr, "tessel-sim: no pseudo-terminal name: %s\n", std::strerror(errno));
-        return 1;
-    }
-    // Holding the slave open keeps the line up between the program's opens and
-    // lets us read the line settings it makes.
-    const int slave = open(slaveName, O_RDWR | O_NOCTTY);
-    if (slave < 0) {
-        std::fprintf(stderr, "tessel-sim: cannot open %s: %s\n", slaveName, std::strerror(errno));
-        return 1;
-    }
-    termios raw{};
-    tcgetattr(slave, &raw);
-    cfmakeraw(&raw);
-    if (const speed_t s = SpeedConstant(args.Sim.Baud); s != B0)
-        cfsetspeed(&raw, s);
-    tcsetattr(slave, TCSANOW, &raw);
-
-    if (!args.Link.empty()) {
-        unlink(args.Link.c_str());
-        if (symlink(slaveName, args.Link.c_str()) != 0) {
-            std::fprintf(stderr, "tessel-sim: cannot link %s: %s\n", args.Link.c_str(), std::strerror(errno));
-            return 1;
+    // One terminal: the master end that the instrument drives, the slave end
+    // it holds open itself, and the slave's path that the program opens.
+    struct Line {
+        int master = -1, slave = -1;
+        std::string name;
+    };
+    auto openLine = [&](Line &l) -> bool {
+        l.master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (l.master < 0 || grantpt(l.master) != 0 || unlockpt(l.master) != 0) {
+            std::fprintf(stderr, "tessel-sim: no pseudo-terminal: %s\n", std::strerror(errno));
+            return false;
         }
-    }
-    std::printf("%s\n", slaveName);
-    std::fflush(stdout);
+        char slaveName[256];
+        if (ptsname_r(l.master, slaveName, sizeof slaveName) != 0) {
+            std::fprintf(stderr, "tessel-sim: no pseudo-terminal name: %s\n", std::strerror(errno));
+            return false;
+        }
+        l.name = slaveName;
+        // Holding the slave open keeps the line up between the program's opens and
+        // lets us read the line settings it makes.
+        l.slave = open(slaveName, O_RDWR | O_NOCTTY);
+        if (l.slave < 0) {
+            std::fprintf(stderr, "tessel-sim: cannot open %s: %s\n", slaveName, std::strerror(errno));
+            return false;
+        }
+        termios raw{};
+        tcgetattr(l.slave, &raw);
+        cfmakeraw(&raw);
+        if (const speed_t s = SpeedConstant(args.Sim.Baud); s != B0)
+            cfsetspeed(&raw, s);
+        tcsetattr(l.slave, TCSANOW, &raw);
+        if (!args.Link.empty()) {
+            unlink(args.Link.c_str());
+            if (symlink(slaveName, args.Link.c_str()) != 0) {
+                std::fprintf(stderr, "tessel-sim: cannot link %s: %s\n", args.Link.c_str(), std::strerror(errno));
+                return false;
+            }
+        }
+        std::printf("%s\n", slaveName);
+        std::fflush(stdout);
+        return true;
+    };
+    // Closing both ends hangs the program's end up, as a pulled cable or a
+    // switched-off instrument does; the link path goes with it.
+    auto closeLine = [&](Line &l) {
+        if (!args.Link.empty())
+            unlink(args.Link.c_str());
+        if (l.slave >= 0)
+            close(l.slave);
+        if (l.master >= 0)
+            close(l.master);
+        l = Line{};
+    };
+    Line line;
+    if (!openLine(line))
+        return 1;
+    int master = line.master;
+    int slave = line.slave;
 
     struct sigaction sa {};
     sa.sa_handler = OnSignal;
@@ -282,8 +347,8 @@ int main(int argc, char **argv)
 
     int rc = 0;
     try {
-        TSimInstrument sim(args.Sim, log);
-        log("terminal " + std::string(slaveName) + (args.Pace ? ", paced at the line speed" : ""));
+        auto instrument = std::make_unique<TSimInstrument>(args.Sim, log);
+        log("terminal " + line.name + (args.Pace ? ", paced at the line speed" : ""));
         std::vector<uint8_t> pending;
         double last = Seconds();
         double credit = 0.0;    // bytes the line may carry now, when paced
@@ -296,6 +361,29 @@ int main(int argc, char **argv)
         while (!g_stop) {
             if (args.ExitWithParent && getppid() != parent)
                 break;
+            TSimInstrument &sim = *instrument;
+            if (sim.LineDown() && pending.empty()) {
+                closeLine(line);
+                log("hung up");
+                if (args.ComeBack < 0)
+                    break;
+                for (const double back = Seconds() + args.ComeBack; !g_stop && Seconds() < back;)
+                    usleep(10000);
+                if (g_stop || !openLine(line)) {
+                    rc = g_stop ? 0 : 1;
+                    break;
+                }
+                master = line.master;
+                slave = line.slave;
+                // Switched on again: a fresh instrument, without the fault that
+                // took it away.
+                TSimOptions again = args.Sim;
+                again.Faults.HangupCommand.clear();
+                instrument = std::make_unique<TSimInstrument>(again, log);
+                log("back on terminal " + line.name);
+                last = Seconds();
+                continue;
+            }
             // While paced bytes are waiting, the line's speed decides when the
             // next ones are taken, not their arrival.
             const bool holdInput = args.Pace && inFlowing;
@@ -362,10 +450,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "tessel-sim: %s\n", e.what());
         rc = 1;
     }
-    if (!args.Link.empty())
-        unlink(args.Link.c_str());
-    close(slave);
-    close(master);
+    closeLine(line);
     if (logFile != stderr)
         std::fclose(logFile);
     return rc;

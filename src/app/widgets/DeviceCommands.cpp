@@ -23,6 +23,14 @@ template <typename F> auto Guarded(F f) {
         }
     };
 }
+
+// The port and the instrument type stay as they are while a transfer runs.
+bool RefusedWhileBusy(const TCommunication &link) {
+    if (!link.InExchange())
+        return false;
+    Messages().warning(QStringLiteral("The instrument is busy with a transfer. Wait until it ends, then try again."));
+    return true;
+}
 } // namespace
 
 void WireDeviceCommands(TfrmMain &main, TCommonObjs &common, TEnvSetup *env) {
@@ -47,11 +55,16 @@ void WireDeviceCommands(TfrmMain &main, TCommonObjs &common, TEnvSetup *env) {
         dlg.exec();
     });
     QObject::connect(w->Action("mniSetDevice"), &QAction::triggered, w, [w, c] {
+        if (RefusedWhileBusy(*c->Comm))
+            return;
         TfrmSetDevice dlg(
             *c->Comm, [c](TDevice d) { c->AppSettings.SetValue(QStringLiteral("DefaultDevice"), int(d)); }, w);
         dlg.exec();
     });
-    QObject::connect(w->Action("mniCommunication"), &QAction::triggered, w, [c] { c->Comm->ShowSetup(); });
+    QObject::connect(w->Action("mniCommunication"), &QAction::triggered, w, [c] {
+        if (!RefusedWhileBusy(*c->Comm))
+            c->Comm->ShowSetup();
+    });
 
     const std::pair<const char *, std::function<bool(TCommunication &)>> keys[] = {
         {"mniActFlash1", [](TCommunication &l) { return l.ActinicFlash(); }},
@@ -74,18 +87,33 @@ void WireDeviceCommands(TfrmMain &main, TCommonObjs &common, TEnvSetup *env) {
         main.SetCommandBuilt(QLatin1String(id), true);
 
     comm.OnMessage = [w](TCustomComm *, const QString &msg) { w->Panel(7)->setText(msg); };
+    // The cable pulled or the instrument switched off: the port is closed, the
+    // window says so, and the reconnect timer looks for the instrument.
+    comm.OnLineLost = [w, c, env](TCustomComm *) {
+        TCommunication &link = *c->Comm;
+        w->Panel(1)->setText(QStringLiteral("Not connected"));
+        w->Panel(7)->setText(QStringLiteral("Connection lost on %1").arg(link.DeviceName()));
+        if (env && env->AutoReconnect)
+            w->ReconnectTimer().start();
+    };
     comm.OnConnectedChanged = [w, c](TCustomComm *) {
         BusyCursor busy;
         w->SetIdleState();
         TCommunication &link = *c->Comm;
+        if (!link.Connected())
+            w->Panel(1)->setText(QStringLiteral("Not connected"));
         if (link.Connected() && TCommonObjs::HasDeviceInfo(link.Device())) {
             TDeviceInfoRecord r;
             if (link.ReadDeviceInfo(r)) {
                 // The instrument's own limits replace the ini values for the next build.
                 TCommonObjs::ApplyDeviceInfo(r, Config().Instrument);
                 c->Compiler.SetConstants(Config().Instrument.Compiler);
-            } else
+            } else if (link.DeviceInfoError().contains(QLatin1String("outside"))) {
+                Messages().error(QStringLiteral("Device information refused: %1. The configured values stay.")
+                                     .arg(link.DeviceInfoError()));
+            } else {
                 Messages().error(QStringLiteral("Unable to get device information"));
+            }
         }
     };
     comm.OnDeviceChanged = [w, c](TCustomComm *) {
