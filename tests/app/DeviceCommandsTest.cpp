@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace tessel;
@@ -98,4 +99,21 @@ TEST(DeviceCommands, FailedDeviceInformationIsReported) {
     ASSERT_EQ(f.messages.entries.size(), 1u);
     EXPECT_EQ(f.messages.entries[0].text, "Unable to get device information");
     EXPECT_EQ(f.port->TakeWritten(), "WHVERDIDIDI");
+}
+
+// Set Device and Communication reach the user while an exchange waits (the
+// waits process events): both must be refused, not change the port under it.
+TEST(DeviceCommands, SetDeviceAndCommunicationAreRefusedDuringAnExchange) {
+    Fixture f;
+    f.link->Open();
+    f.link->SetConnected(true);
+    QTimer::singleShot(50, f.main.get(), [&f] {
+        EXPECT_TRUE(f.link->InExchange());
+        f.main->Action("mniSetDevice")->trigger();
+        f.main->Action("mniCommunication")->trigger();
+    });
+    f.link->GetStatus(); // unanswered: waits for its time-out
+    const QString busy = "The instrument is busy with a transfer. Wait until it ends, then try again.";
+    EXPECT_EQ(f.messages.texts(), QStringList({busy, busy}));
+    EXPECT_EQ(f.link->DeviceName(), "ttyMem");
 }

@@ -17,6 +17,7 @@
 #include <QTimer>
 #include <csignal>
 #include <QRegularExpression>
+#include <QElapsedTimer>
 #include <gtest/gtest.h>
 
 using namespace tessel;
@@ -116,20 +117,36 @@ TEST_F(MeasureCommand, MeasuresIntoANewFileThenAppends) {
     EXPECT_TRUE(m.Record(1).Protocol.join('\n').contains("ActinicLight1")); // the newest first
 }
 
-TEST_F(MeasureCommand, LostChannelFailsAndLeavesTheFileAlone) {
-    SimProcess sim({"--device", "ModelT2", "--speed", "20", "--hangup-after", "1000"});
-    ASSERT_FALSE(sim.Terminal.isEmpty());
-    const QString out = ExistingFile();
-    const QByteArray before = ReadBytes(out);
-    const CliRun r = Measure(sim, "resources/protocols/FvFm.p", out, {"--append", "--json"});
-    EXPECT_EQ(r.rc, 1);
-    EXPECT_TRUE(r.err.contains("Data transfer failed on channel 1\n")) << r.err.toStdString();
-    EXPECT_TRUE(r.err.contains("was not written")) << r.err.toStdString();
-    const QJsonObject j = r.json().object();
-    EXPECT_EQ(j["result"].toString(), "measured");
-    EXPECT_FALSE(j["written"].toBool());
-    EXPECT_EQ(j["failedChannels"].toArray(), QJsonArray{1});
-    EXPECT_EQ(ReadBytes(out), before);
+// A channel that stops half-way, and a line pulled in the middle of the
+// fetch: the run fails within its bound and the file stays as it was.
+TEST_F(MeasureCommand, LostChannelOrLineFailsAndLeavesTheFileAlone) {
+    const struct {
+        QStringList fault;
+        const char *message;
+        QJsonArray failed;
+    } cases[] = {
+        {{"--hangup-after", "1000"}, "Data transfer failed on channel 1\n", {1}},
+        {{"--hangup-in", "GDA:100"}, "Data transfer failed on channel 1 and 2\n", {1, 2}},
+    };
+    for (const auto &[fault, message, failed] : cases) {
+        SCOPED_TRACE(fault.join(' ').toStdString());
+        SimProcess sim(QStringList{"--device", "ModelT2", "--speed", "20"} + fault);
+        ASSERT_FALSE(sim.Terminal.isEmpty());
+        const QString out = ExistingFile();
+        const QByteArray before = ReadBytes(out);
+        QElapsedTimer t;
+        t.start();
+        const CliRun r = Measure(sim, "resources/protocols/FvFm.p", out, {"--append", "--json"});
+        EXPECT_LT(t.elapsed(), 15000);
+        EXPECT_EQ(r.rc, 1);
+        EXPECT_TRUE(r.err.contains(QLatin1String(message))) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains("was not written")) << r.err.toStdString();
+        EXPECT_EQ(r.err.contains("Connection lost on "), failed.size() == 2) << r.err.toStdString();
+        const QJsonObject j = r.json().object();
+        EXPECT_FALSE(j["written"].toBool());
+        EXPECT_EQ(j["failedChannels"].toArray(), failed);
+        EXPECT_EQ(ReadBytes(out), before);
+    }
 }
 
 TEST_F(MeasureCommand, SigtermAbortsTheRunAndStopsTheInstrument) {

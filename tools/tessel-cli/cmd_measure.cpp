@@ -335,6 +335,7 @@ int runBody(const QStringList &args, CliIO &io) {
     const bool measured = !aborted && report.Outcome == TRunOutcome::Measured;
     if (measured && report.LostData())
         io.err << "The measurement lost data; " << outPath << " was not written\n";
+    ReportLost(*link, io);
     bool written = false;
     if (measured && !report.LostData()) {
         written = SaveExperimentFile(*model, outPath);
