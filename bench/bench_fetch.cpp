@@ -3,13 +3,9 @@
 // data transfer achieves as a fraction of the line rate. Each block costs
 // its checksum, the "OK" round trip and the instrument's turnaround on top
 // of its bytes.
-#include "device/Communication.h"
-#include "device/PosixCommPort.h"
-
+#include "BenchLink.h"
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QProcess>
-#include "BenchSupport.h"
 
 #include <benchmark/benchmark.h>
 
@@ -21,37 +17,25 @@ constexpr int32_t kChannelBytes = 64 * 1024;
 using bench::kLineBytesPerSecond;
 
 void BM_FetchBothChannels(benchmark::State &state) {
-    bench::PacedSim sim("ModelT2");
-    if (sim.Terminal.isEmpty()) {
-        state.SkipWithError("tessel-sim did not start");
-        return;
-    }
-    const QString terminal = sim.Terminal;
-    {
-        TCommunication link(std::make_unique<TPosixCommPort>(), terminal);
-        link.SetBaudRates({br115200});
-        link.Open();
-        if (!link.Connect(false, false)) {
-            state.SkipWithError("no instrument on the terminal");
-        } else {
-            QByteArray a(kChannelBytes, 0), b(kChannelBytes, 0);
-            QElapsedTimer elapsed;
-            elapsed.start();
-            for (auto _ : state) {
-                if (!link.GetDataA(a.data(), kChannelBytes) || !link.GetDataB(b.data(), kChannelBytes))
-                    state.SkipWithError("transfer failed");
-            }
-            const double bytes = double(state.iterations()) * 2 * kChannelBytes;
-            state.SetBytesProcessed(int64_t(bytes));
-            // Payload over what the line could have carried in the same time.
-            state.counters["line_fraction"] = bytes / (elapsed.nsecsElapsed() * 1e-9) / kLineBytesPerSecond;
+    bench::WithPacedLink(state, "ModelT2", [&](TCommunication &link) {
+        QByteArray a(kChannelBytes, 0), b(kChannelBytes, 0);
+        QElapsedTimer elapsed;
+        elapsed.start();
+        for (auto _ : state) {
+            if (!link.GetDataA(a.data(), kChannelBytes) || !link.GetDataB(b.data(), kChannelBytes))
+                state.SkipWithError("transfer failed");
         }
-        link.Close();
-    }
+        const double bytes = double(state.iterations()) * 2 * kChannelBytes;
+        state.SetBytesProcessed(int64_t(bytes));
+        // Payload over what the line could have carried in the same time.
+        state.counters["line_fraction"] = bytes / (elapsed.nsecsElapsed() * 1e-9) / kLineBytesPerSecond;
+    });
 }
 
 } // namespace
 
 BENCHMARK(BM_FetchBothChannels)->Iterations(3)->Unit(benchmark::kSecond)->UseRealTime();
 
-int main(int argc, char **argv) { return tessel::bench::RunBenchmarks<QCoreApplication>(argc, argv); }
+int main(int argc, char **argv) {
+    return tessel::bench::RunBenchmarks<QCoreApplication>(argc, argv);
+}

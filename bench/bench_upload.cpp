@@ -3,13 +3,9 @@
 // "Update BIOS" achieves as a fraction of the line rate. 1,000,000 bytes are
 // 244 blocks of 4096 bytes and a rest; each block costs its checksum, the
 // wait for "OK" and the instrument's turnaround on top of its bytes.
-#include "device/Communication.h"
-#include "device/PosixCommPort.h"
-
+#include "BenchLink.h"
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QProcess>
-#include "BenchSupport.h"
 
 #include <benchmark/benchmark.h>
 
@@ -21,49 +17,37 @@ constexpr int32_t kImageBytes = 1000000;
 using bench::kLineBytesPerSecond;
 
 void BM_UploadImage(benchmark::State &state) {
-    bench::PacedSim sim("ModelU");
-    if (sim.Terminal.isEmpty()) {
-        state.SkipWithError("tessel-sim did not start");
-        return;
-    }
-    const QString terminal = sim.Terminal;
-    {
-        TCommunication link(std::make_unique<TPosixCommPort>(), terminal);
-        link.SetBaudRates({br115200});
-        link.Open();
-        if (!link.Connect(false, false)) {
-            state.SkipWithError("no instrument on the terminal");
-        } else {
-            QByteArray image(kImageBytes, 0);
-            for (int32_t i = 0; i < kImageBytes; ++i)
-                image[i] = char((i * 31 + 7) & 0xFF);
-            double loadSeconds = 0, programSeconds = 0;
-            for (auto _ : state) {
-                QElapsedTimer t;
-                t.start();
-                if (!link.LoadData("LDP", image)) {
-                    state.SkipWithError("upload refused");
-                    break;
-                }
-                loadSeconds += t.nsecsElapsed() * 1e-9;
-                t.restart();
-                if (!link.ProgramFlash())
-                    state.SkipWithError("programming failed");
-                programSeconds += t.nsecsElapsed() * 1e-9;
+    bench::WithPacedLink(state, "ModelU", [&](TCommunication &link) {
+        QByteArray image(kImageBytes, 0);
+        for (int32_t i = 0; i < kImageBytes; ++i)
+            image[i] = char((i * 31 + 7) & 0xFF);
+        double loadSeconds = 0, programSeconds = 0;
+        for (auto _ : state) {
+            QElapsedTimer t;
+            t.start();
+            if (!link.LoadData("LDP", image)) {
+                state.SkipWithError("upload refused");
+                break;
             }
-            const double bytes = double(state.iterations()) * kImageBytes;
-            state.SetBytesProcessed(int64_t(bytes));
-            // Image bytes over what the line could have carried while they were loaded.
-            state.counters["line_fraction"] = loadSeconds > 0 ? bytes / loadSeconds / kLineBytesPerSecond : 0;
-            state.counters["load_s"] = loadSeconds / double(std::max<int64_t>(state.iterations(), 1));
-            state.counters["program_s"] = programSeconds / double(std::max<int64_t>(state.iterations(), 1));
+            loadSeconds += t.nsecsElapsed() * 1e-9;
+            t.restart();
+            if (!link.ProgramFlash())
+                state.SkipWithError("programming failed");
+            programSeconds += t.nsecsElapsed() * 1e-9;
         }
-        link.Close();
-    }
+        const double bytes = double(state.iterations()) * kImageBytes;
+        state.SetBytesProcessed(int64_t(bytes));
+        // Image bytes over what the line could have carried while they were loaded.
+        state.counters["line_fraction"] = loadSeconds > 0 ? bytes / loadSeconds / kLineBytesPerSecond : 0;
+        state.counters["load_s"] = loadSeconds / double(std::max<int64_t>(state.iterations(), 1));
+        state.counters["program_s"] = programSeconds / double(std::max<int64_t>(state.iterations(), 1));
+    });
 }
 
 } // namespace
 
 BENCHMARK(BM_UploadImage)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
-int main(int argc, char **argv) { return tessel::bench::RunBenchmarks<QCoreApplication>(argc, argv); }
+int main(int argc, char **argv) {
+    return tessel::bench::RunBenchmarks<QCoreApplication>(argc, argv);
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+// The program's own link to the paced virtual instrument, for the transfer
+// benchmarks.
+#include "BenchSupport.h"
+#include "device/Communication.h"
+#include "device/PosixCommPort.h"
+
+#include <memory>
+
+namespace tessel::bench {
+
+// Runs body(link) with a link connected to tessel-sim acting as device; the
+// benchmark is skipped when the instrument does not start or answer.
+template <typename Body> void WithPacedLink(benchmark::State &state, const char *device, Body body) {
+    PacedSim sim(device);
+    if (sim.Terminal.isEmpty()) {
+        state.SkipWithError("tessel-sim did not start");
+        return;
+    }
+    TCommunication link(std::make_unique<TPosixCommPort>(), sim.Terminal);
+    link.SetBaudRates({br115200});
+    link.Open();
+    if (link.Connect(false, false))
+        body(link);
+    else
+        state.SkipWithError("no instrument on the terminal");
+    link.Close();
+}
+
+} // namespace tessel::bench
