@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <optional>
 
 namespace tessel {
 
@@ -90,12 +91,16 @@ std::vector<TRecordAnalysis> TMeasurementAnalyser::AnalyseAll(const TExperimentM
     return out;
 }
 
-QJsonObject ParametersJson(const TMeasurementRecord &r, const QString &iniPath) {
-    return AnalysisJson(TMeasurementAnalyser(iniPath).Analyse(r));
-}
-
 void InstallExportParameters() {
-    TJsonExport::DefaultParameters() = [](const TMeasurementRecord &r) { return ParametersJson(r, AppPaths::iniPath()); };
+    // Each writer copies the hook with an empty analyser, so one export reads
+    // the configuration and compiles each protocol once, and the next one
+    // sees the configuration as it is then.
+    TJsonExport::DefaultParameters() =
+        [analyser = std::optional<TMeasurementAnalyser>()](const TMeasurementRecord &r) mutable {
+            if (!analyser)
+                analyser.emplace(AppPaths::iniPath());
+            return AnalysisJson(analyser->Analyse(r));
+        };
 }
 
 } // namespace tessel

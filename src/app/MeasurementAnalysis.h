@@ -71,12 +71,9 @@ struct TEtrCurve {
 };
 std::vector<TEtrCurve> EtrCurves(const TExperimentModel &m, const std::vector<TRecordAnalysis> &all);
 
-// The parameters of one measurement as AnalysisJson gives them, for writers
-// of whole records (the JSON export).
-QJsonObject ParametersJson(const TMeasurementRecord &r, const QString &iniPath);
-
-// Makes every JSON export (dialog and tessel-cli) carry the parameters,
-// with the configuration read at the time of each export.
+// Makes every JSON export (dialog and tessel-cli) carry each measurement's
+// parameters as AnalysisJson gives them, with the configuration read at the
+// time of each export.
 void InstallExportParameters();
 
 } // namespace tessel
