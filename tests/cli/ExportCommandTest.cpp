@@ -7,8 +7,8 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QProcess>
 #include <QJsonObject>
+#include <QProcess>
 #include <gtest/gtest.h>
 
 using namespace tessel;
@@ -16,14 +16,11 @@ using namespace tessel::test;
 
 namespace {
 QString SampleFile(const TestDir &dir) {
-    TExperimentModel m;
-    FillSampleExperiment(m, 2, 6);
-    m.Record(1).A.Set->Visible = false;
-    // A caption a spreadsheet would run, with the delimiter and a quote in it.
-    m.Record(2).A.Set->Caption = QStringLiteral("=HYPERLINK(\"x\";1)");
-    const QString path = dir.path("sample.exp");
-    EXPECT_TRUE(SaveExperimentFile(m, path));
-    return path;
+    return SavedSample(dir, 6, [](TExperimentModel &m) {
+        m.Record(1).A.Set->Visible = false;
+        // A caption a spreadsheet would run, with the delimiter and a quote in it.
+        m.Record(2).A.Set->Caption = QStringLiteral("=HYPERLINK(\"x\";1)");
+    });
 }
 } // namespace
 
@@ -127,7 +124,8 @@ TEST(CliExport, JsonCarriesTheParameters) {
     TestDir dir;
     AppPaths::setProgramDir(qEnvironmentVariable("TESSEL_BIN_DIR"));
     const QString json = dir.path("fvfm.json");
-    const CliRun r = RunCliCommand({"export", SourcePath("resources/examples/FvFm.exp"), "--out", json, "--format", "json"});
+    const CliRun r =
+        RunCliCommand({"export", SourcePath("resources/examples/FvFm.exp"), "--out", json, "--format", "json"});
     ASSERT_EQ(r.rc, 0) << r.err.toStdString();
     QFile f(json);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));

@@ -14,14 +14,6 @@ using namespace tessel::test;
 namespace {
 
 // Measurement 0 is drawn in black, measurement 1 in red.
-QString SampleFile(const TestDir &dir) {
-    TExperimentModel m;
-    FillSampleExperiment(m, 2, 50);
-    const QString path = dir.path("sample.exp");
-    EXPECT_TRUE(SaveExperimentFile(m, path));
-    return path;
-}
-
 int RedPixels(const QImage &img) {
     int n = 0;
     for (int y = 0; y < img.height(); ++y)
@@ -34,7 +26,7 @@ int RedPixels(const QImage &img) {
 
 TEST(CliPlot, DrawsTheChosenSetsAtTheChosenSize) {
     TestDir dir;
-    const QString exp = SampleFile(dir);
+    const QString exp = SavedSample(dir, 50);
     const QString png = dir.path("plot.png");
     const struct {
         QStringList options;
@@ -64,7 +56,7 @@ TEST(CliPlot, DrawsTheChosenSetsAtTheChosenSize) {
 
 TEST(CliPlot, UsageAndFailures) {
     TestDir dir;
-    const QString exp = SampleFile(dir);
+    const QString exp = SavedSample(dir, 50);
     const QString png = dir.path("p.png");
     const QStringList usage[] = {
         {"plot", exp, "--out", dir.path("p.gif")},

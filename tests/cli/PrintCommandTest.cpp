@@ -12,19 +12,9 @@
 using namespace tessel;
 using namespace tessel::test;
 
-namespace {
-QString SampleFile(const TestDir &dir) {
-    TExperimentModel m;
-    FillSampleExperiment(m, 2, 300);
-    const QString path = dir.path("sample.exp");
-    EXPECT_TRUE(SaveExperimentFile(m, path));
-    return path;
-}
-} // namespace
-
 TEST(CliPrint, WritesTheExperimentPrintoutIntoPdf) {
     TestDir dir;
-    const QString exp = SampleFile(dir);
+    const QString exp = SavedSample(dir, 300);
     const QString pdf = dir.path("out.pdf");
     const CliRun r = RunCliCommand({"print", exp, "--pdf", pdf, "--data", "--notes", "--header",
                                     "&c &i &r Page &p", "--footer", "&l &f", "--json"});
@@ -49,7 +39,7 @@ TEST(CliPrint, WritesTheExperimentPrintoutIntoPdf) {
 
 TEST(CliPrint, FollowsThePrintColumnsAndTheStoredPageSetup) {
     TestDir dir;
-    const QString exp = SampleFile(dir);
+    const QString exp = SavedSample(dir, 300);
     const QString pdf = dir.path("out.pdf");
     WriteTextFile(dir.path("Tessel.ini"), "[Main]\nDePrnCol2=0\nDePrnCol12=0\n");
     TPageSetup s{"&l stored header", "&r stored footer", muMillimeters, 20, 20, 15, 15, poLandscape};
@@ -68,7 +58,7 @@ TEST(CliPrint, FollowsThePrintColumnsAndTheStoredPageSetup) {
 
 TEST(CliPrint, UsageAndFailures) {
     TestDir dir;
-    const QString exp = SampleFile(dir);
+    const QString exp = SavedSample(dir, 300);
     const QString pdf = dir.path("out.pdf");
     for (const QStringList &args : {QStringList{"print", exp}, QStringList{"print", "--pdf", pdf},
                                     QStringList{"print", exp, exp, "--pdf", pdf}})
