@@ -128,14 +128,19 @@ void TExperimentDoc::PrepareMeasurementDataSets(int32_t plannedA, int32_t planne
 }
 
 void TExperimentDoc::RecordMeasurement(double time, uint8_t deviceType, const TConditions &conditions) {
+    RecordMeasurement(time, deviceType, conditions, Protocol.Snapshot());
+}
+
+void TExperimentDoc::RecordMeasurement(double time, uint8_t deviceType, const TConditions &conditions,
+                                       const TProtocolSnapshot &protocol) {
     QStringList names, values;
-    for (const auto &[name, value] : Protocol.Variables) {
+    for (const auto &[name, value] : protocol.Variables) {
         names << name;
         values << value;
     }
     TConditions c = conditions;
     c.LogX = LogX() ? 1 : 0;
-    Model.RecordMeasurement(time, deviceType, c, Protocol.CompiledText, names, values);
+    Model.RecordMeasurement(time, deviceType, c, protocol.Text, names, values);
     RebuildAB(Model.Record(1));
     ScaleAB();
     notifySheets();

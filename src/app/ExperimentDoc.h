@@ -70,7 +70,10 @@ public:
 
     // Measurement, in this order.
     void PrepareMeasurementDataSets(int32_t plannedA, int32_t plannedB, double firstTimeA, double firstTimeB);
+    // The protocol as the last check left it, or as the run was built from.
     void RecordMeasurement(double time, uint8_t deviceType, const TConditions &conditions);
+    void RecordMeasurement(double time, uint8_t deviceType, const TConditions &conditions,
+                           const TProtocolSnapshot &protocol);
     void StartNextMeasurement();
     // Data sets the experiment shows (what "MaxSignals" limits).
     int DataSetCount() const;

@@ -3,6 +3,7 @@
 #include "app/InstrumentConfig.h"
 #include "app/MDIList.h"
 #include "authoring/ProtocolDoc.h"
+#include "common/ActionGuard.h"
 #include "common/Errors.h"
 #include "common/Finally.h"
 #include "common/Log.h"
@@ -237,6 +238,16 @@ void TMeasurementRun::Panel(int panel, const QString &text) {
 }
 
 void TMeasurementRun::ApplyIdleState() {
+    if (!m_link.Connected() && m_list.Busy()) {
+        // An instrument that is gone ends the run it was doing: nothing polls
+        // it any more, and the busy mark would keep every later Start out.
+        m_list.SetBusy(false);
+        if (IMeasurementTarget *t = Target())
+            t->SetMeasuring(false);
+        // Start, a fetch or an Abort under way reports its own end.
+        if (!m_inOperation && m_report.Outcome == TRunOutcome::Started)
+            Finish(TRunOutcome::NotConnected);
+    }
     const TControlState s = IdleControlState(m_link.Connected(), m_link.Device());
     if (*s.StatusTimer)
         m_timer.start();
@@ -263,18 +274,31 @@ void TMeasurementRun::OnTimer() {
         ShowTransferProgress();
         return;
     }
-    try {
-        Poll();
-    } catch (const ETesselError &e) {
-        // The port itself failed (an adapter pulled out): nothing escapes into
-        // the event loop, and polling stops until the instrument is found again.
-        WriteLog(e.message());
-        m_timer.stop();
-        m_list.SetBusy(false);
-        Panel(1, QStringLiteral("Not Connected"));
-        Messages().error(e.message());
-        Finish(TRunOutcome::NotConnected);
-    }
+    Poll();
+}
+
+void TMeasurementRun::Poll() {
+    const bool ok = RunGuarded([this] {
+        try {
+            PollStatus();
+        } catch (const ETesselError &) {
+            EndAfterPortError();
+            throw;
+        }
+    });
+    if (!ok && m_host.DeviceId)
+        m_host.DeviceId();
+}
+
+void TMeasurementRun::EndAfterPortError() {
+    // The port itself failed (an adapter pulled out): polling stops until the
+    // instrument is found again, and no run is left marked as going on.
+    m_timer.stop();
+    m_list.SetBusy(false);
+    if (IMeasurementTarget *t = Target())
+        t->SetMeasuring(false);
+    Panel(1, QStringLiteral("Not Connected"));
+    Finish(TRunOutcome::NotConnected);
 }
 
 void TMeasurementRun::ShowTransferProgress() {
@@ -321,7 +345,9 @@ void TMeasurementRun::Start() {
     try {
         Prepare(*target);
     } catch (const ETesselError &) {
-        // The port failed under way; the caller reports it. Nothing runs.
+        // The port failed under way; the caller reports it. Nothing runs, and
+        // an Abort that came meanwhile has nothing left to stop.
+        m_abortPending = false;
         m_list.SetBusy(false);
         ApplyIdleState();
         throw;
@@ -360,7 +386,8 @@ void TMeasurementRun::Prepare(IMeasurementTarget &t) {
         // A failed download must be repeated by the next Start.
         doc.CheckDone = result != kSendOk;
         if (result != kSendOk) {
-            m_abortPending = false;
+            if (std::exchange(m_abortPending, false))
+                SendAbortResets();
             if (m_host.ErrorSound)
                 m_host.ErrorSound();
             Messages().error(QStringLiteral("Protocol download error"));
@@ -370,8 +397,10 @@ void TMeasurementRun::Prepare(IMeasurementTarget &t) {
         }
     }
     if (m_abortPending) {
-        // Abort came while the program was being prepared: do not start it.
+        // Abort came while the program was being prepared: do not start it,
+        // but leave the instrument as any Abort does.
         m_abortPending = false;
+        SendAbortResets();
         m_list.SetBusy(false);
         ApplyIdleState();
         Finish(TRunOutcome::Aborted);
@@ -384,13 +413,14 @@ void TMeasurementRun::Prepare(IMeasurementTarget &t) {
     m_startTime = Now();
     m_report.StartTime = m_startTime;
     Panel(5, StartTimeText(m_startTime));
+    m_started = TStartedProgram{m_compiler.SampleTimesA, m_compiler.SampleTimesB, doc.Snapshot()};
     m_link.StartMeasurement();
     m_expectedEnd = m_startTime + ExpectedRunSeconds(m_compiler) / kSecondsPerDay;
     m_report.Outcome = TRunOutcome::Started;
     m_timer.start();
 }
 
-void TMeasurementRun::Poll() {
+void TMeasurementRun::PollStatus() {
     if (m_inOperation)
         return; // a tick that came inside a wait; the next one polls
     m_inOperation = true;
@@ -422,6 +452,9 @@ void TMeasurementRun::Poll() {
         WriteLog(QStringLiteral("Not Connected"));
         if (m_host.DeviceId)
             m_host.DeviceId();
+    } else if (!m_link.Connected()) {
+        // The line went during the fetch: the state read before it is past.
+        text = QStringLiteral("Not connected");
     }
     Panel(1, text);
     switch (step.Controls) {
@@ -450,7 +483,10 @@ void TMeasurementRun::Fetch(IMeasurementTarget *target) {
     }
     m_fetching = true;
     Finally restore([this] { m_fetching = false; });
-    const TSampleTimes &ta = m_compiler.SampleTimesA, &tb = m_compiler.SampleTimesB;
+    // An instrument started before this program ran has only the last build to go by.
+    if (!m_started)
+        m_started = TStartedProgram{m_compiler.SampleTimesA, m_compiler.SampleTimesB, target->Protocol().Snapshot()};
+    const TSampleTimes &ta = m_started->TimesA, &tb = m_started->TimesB;
     m_report.PlannedA = ta.Count();
     m_report.PlannedB = tb.Count();
     target->PrepareMeasurementDataSets(ta.Count(), tb.Count(), ta.IsEmpty() ? 1.0 : ta[0], tb.IsEmpty() ? 1.0 : tb[0]);
@@ -468,7 +504,8 @@ void TMeasurementRun::Fetch(IMeasurementTarget *target) {
 
     if (m_host.RefreshMonitor)
         m_host.RefreshMonitor();
-    target->RecordMeasurement(Now(), uint8_t(m_link.Device()), m_host.Conditions ? m_host.Conditions() : TConditions{});
+    target->RecordMeasurement(Now(), uint8_t(m_link.Device()), m_host.Conditions ? m_host.Conditions() : TConditions{},
+                              m_started->Protocol);
     target->StartNextMeasurement();
     target->ShowResult(m_host.AutoScaleAfterStop && m_host.AutoScaleAfterStop());
     Panel(3, SizePanelText(target->Model().SizeEstimate()));
@@ -488,7 +525,7 @@ void TMeasurementRun::Fetch(IMeasurementTarget *target) {
 }
 
 bool TMeasurementRun::FetchChannel(IMeasurementTarget &target, int channel, int32_t w, bool &outOfRange) {
-    const TSampleTimes &times = channel == 0 ? m_compiler.SampleTimesA : m_compiler.SampleTimesB;
+    const TSampleTimes &times = channel == 0 ? m_started->TimesA : m_started->TimesB;
     const bool unsignedDetector =
         channel == 0 ? Config().Instrument.DetectorAUnsigned : Config().Instrument.DetectorBUnsigned;
     TChannel &ch = target.Model().Current().Channel(channel);
@@ -541,17 +578,20 @@ void TMeasurementRun::AbortNow() {
         if (IMeasurementTarget *t = Target())
             t->SetMeasuring(false);
     }
-    if (m_link.NeedsResetMacros()) {
-        // Every command purges the output queue first: the stop must be on
-        // the line before the macros follow it.
-        if (running)
-            m_host.Wait(kMacroPauseMs);
-        m_link.SendResetMacros();
-    }
-    if (m_link.Device() == ModelW && m_host.ResetKeySliders)
-        m_host.ResetKeySliders();
+    // Every command purges the output queue first: the stop must be on the
+    // line before the macros follow it.
+    if (running && m_link.NeedsResetMacros())
+        m_host.Wait(kMacroPauseMs);
+    SendAbortResets();
     if (running)
         Finish(TRunOutcome::Aborted);
+}
+
+void TMeasurementRun::SendAbortResets() {
+    if (m_link.NeedsResetMacros())
+        m_link.SendResetMacros();
+    if (m_link.Device() == ModelW && m_host.ResetKeySliders)
+        m_host.ResetKeySliders();
 }
 
 } // namespace tessel

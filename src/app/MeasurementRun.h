@@ -1,5 +1,7 @@
 #pragma once
 
+#include "authoring/ProtocolDoc.h"
+#include "compiler/Events.h"
 #include "data/Experiment.h"
 #include "device/Communication.h"
 
@@ -17,6 +19,7 @@ class TCompiler;
 class TMDIList;
 class TProtocolDoc;
 struct TMacroRec;
+struct TProtocolSnapshot;
 
 // What a measurement needs of its target experiment.
 // clang-format off
@@ -30,8 +33,9 @@ public:
     virtual void SetMeasuring(bool on) = 0;          // the red "Measuring in Progress" mark
     // Colours, captions, capacities, graph membership of the current data sets.
     virtual void PrepareMeasurementDataSets(int32_t plannedA, int32_t plannedB, double firstTimeA, double firstTimeB) = 0;
-    // Record 0 becomes a completed record (protocol sheet, time, device, conditions) ...
-    virtual void RecordMeasurement(double time, uint8_t deviceType, const TConditions &conditions) = 0;
+    // Record 0 becomes a completed record (the protocol the run was built from, time, device, conditions) ...
+    virtual void RecordMeasurement(double time, uint8_t deviceType, const TConditions &conditions,
+                                   const TProtocolSnapshot &protocol) = 0;
     // ... then fresh current objects, data table refresh, Modified set.
     virtual void StartNextMeasurement() = 0;
     virtual void ShowResult(bool autoScale) = 0;     // auto-scale or redraw its graph
@@ -158,7 +162,9 @@ public:
     TMeasurementRun &operator=(const TMeasurementRun &) = delete;
 
     void Start();
-    // The status timer's handler; also called once after the live monitor closes.
+    // The status timer's handler; also called once after the live monitor
+    // closes. A port that fails under it ends the run, is reported, and sends
+    // the program looking for the instrument.
     void Poll();
     void Abort();
 
@@ -184,6 +190,9 @@ private:
     // Start from the measuring state to "ST", for a target that may run.
     void Prepare(IMeasurementTarget &target);
     void OnTimer();
+    void PollStatus();
+    void EndAfterPortError();
+    void SendAbortResets();
     void ShowTransferProgress();
     void Fetch(IMeasurementTarget *target);
     bool FetchChannel(IMeasurementTarget &target, int channel, int32_t elemSize, bool &outOfRange);
@@ -209,6 +218,14 @@ private:
     bool m_inOperation = false; // inside Start, Poll or Abort: a nested timer tick waits for the next one
     bool m_abortPending = false;
     TRunReport m_report;
+    // What the instrument was started with. A check in any editor during the
+    // run rebuilds the shared compiler and the editor's last-check state; the
+    // fetch must still read what the instrument measures.
+    struct TStartedProgram {
+        TSampleTimes TimesA, TimesB;
+        TProtocolSnapshot Protocol;
+    };
+    std::optional<TStartedProgram> m_started;
 };
 
 } // namespace tessel

@@ -27,14 +27,15 @@ void TModelTarget::PrepareMeasurementDataSets(int32_t plannedA, int32_t plannedB
     m_model.PrepareMeasurementDataSets(plannedA, plannedB, firstTimeA, firstTimeB);
 }
 
-void TModelTarget::RecordMeasurement(double time, uint8_t deviceType, const TConditions &conditions) {
+void TModelTarget::RecordMeasurement(double time, uint8_t deviceType, const TConditions &conditions,
+                                     const TProtocolSnapshot &protocol) {
     QStringList names, values;
-    for (const auto &[name, value] : m_protocol.Variables) {
+    for (const auto &[name, value] : protocol.Variables) {
         names << name;
         values << value;
     }
     m_model.Protocol = m_protocol.Text.split(QLatin1Char('\n'));
-    m_model.RecordMeasurement(time, deviceType, conditions, m_protocol.CompiledText, names, values);
+    m_model.RecordMeasurement(time, deviceType, conditions, protocol.Text, names, values);
 }
 
 void TModelTarget::StartNextMeasurement() {

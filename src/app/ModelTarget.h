@@ -21,7 +21,8 @@ public:
     void PrepareMeasurementDataSets(int32_t plannedA, int32_t plannedB, double firstTimeA, double firstTimeB) override;
     // The measurement keeps the protocol as last checked and its variables;
     // the experiment's current protocol becomes the editor's text.
-    void RecordMeasurement(double time, uint8_t deviceType, const TConditions &conditions) override;
+    void RecordMeasurement(double time, uint8_t deviceType, const TConditions &conditions,
+                           const TProtocolSnapshot &protocol) override;
     void StartNextMeasurement() override;
     void ShowResult(bool autoScale) override;
 

@@ -22,6 +22,15 @@ QString TStartServer::SocketName() {
 }
 
 bool TStartServer::Listen(const QString &name) {
+    // A running program answers on the name and keeps it: taking it away
+    // would leave "tessel-cli start" talking to nobody. (Listening with access
+    // options replaces an existing socket, so ask first.)
+    QLocalSocket probe;
+    probe.connectToServer(name);
+    if (probe.waitForConnected(500)) {
+        probe.disconnectFromServer();
+        return false;
+    }
     if (m_server->listen(name))
         return true;
     // A socket left behind by a crashed run blocks the name.

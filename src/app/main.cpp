@@ -5,6 +5,7 @@
 #include "app/widgets/Program.h"
 #include "common/AppPaths.h"
 #include "common/ProgramInfo.h"
+#include "common/widgets/Application.h"
 #include "common/widgets/QtFileDialogService.h"
 #include "common/widgets/QtMessageService.h"
 #include "common/widgets/QtPrintDialogService.h"
@@ -64,7 +65,7 @@ int main(int argc, char **argv) {
             return 0;
         }
     }
-    QApplication app(argc, argv);
+    TApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tessel"));
     QApplication::setOrganizationName(QStringLiteral("KRT"));
     QApplication::setWindowIcon(AppIcon());

@@ -50,6 +50,12 @@ struct TFindState {
 // whether anything was found; text changes only on replacement.
 bool FindInText(QString &text, const TFindRequest &req, TFindState &state, TTextRange &selection);
 
+// The protocol a measurement was built from, as the last check left it.
+struct TProtocolSnapshot {
+    QStringList Text;
+    std::vector<std::pair<QString, QString>> Variables;
+};
+
 // Document state of an experiment's protocol editor: the current text, the
 // description face, the results of the last syntax check and the flags the
 // measurement run reads. Windows show it; the logic lives here.
@@ -64,6 +70,7 @@ public:
     QStringList Log;            // messages of the last check
     std::vector<std::pair<QString, QString>> Variables{{QString(), QString()}};
     bool Modified = true, CheckDone = false, ChangedSinceCheck = true;
+    TProtocolSnapshot Snapshot() const { return {CompiledText, Variables}; }
 
     QString IncludeBase;
     // The instrument type whose include folder the next check uses; when

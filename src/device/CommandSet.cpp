@@ -44,6 +44,8 @@ bool TCommunication::SendPlain(const char *mnemonic) {
     return SendCommand({mnemonic});
 }
 
+// Stale input goes before the request is written, never after: an instrument
+// that answers within its turnaround has its reply queued before Write returns.
 bool TCommunication::PurgeAndSend(const TCmdItems &items) {
     if (IsBusy())
         return false;
@@ -97,9 +99,8 @@ bool TCommunication::GetGains(int &gainA, int &gainB, int &offsetA, int &offsetB
 
 QString TCommunication::GetIdentity() {
     char r[8];
-    if (!SendCommand({"WH"}))
+    if (!PurgeAndSend({"WH"}))
         return {};
-    PurgeIn();
     if (!ReadData(r, 8))
         return {};
     return QString::fromLatin1(r, 8);
@@ -107,9 +108,8 @@ QString TCommunication::GetIdentity() {
 
 std::array<uint8_t, 4> TCommunication::GetVersion() {
     char r[4];
-    if (!SendCommand({"VER"}))
+    if (!PurgeAndSend({"VER"}))
         return {};
-    PurgeIn();
     if (!ReadData(r, 4))
         return {};
     return {uint8_t(r[0]), uint8_t(r[1]), uint8_t(r[2]), uint8_t(r[3])};
@@ -117,10 +117,8 @@ std::array<uint8_t, 4> TCommunication::GetVersion() {
 
 TDeviceStatus TCommunication::GetStatus() {
     char r[2] = {'_', '_'};
-    if (SendCommand({"WD"})) {
-        PurgeIn();
+    if (PurgeAndSend({"WD"}))
         ReadData(r, 2);
-    }
     const QByteArray text(r, 2);
     WriteLog(QStringLiteral("WD: ") + QString::fromLatin1(text));
     return StatusFromReply(text);
@@ -207,9 +205,8 @@ bool TCommunication::ProgramDevice() {
 
 bool TCommunication::ProgramFlash() {
     ExchangeScope transfer(*this);
-    if (!SendCommand({"PF"}))
+    if (!PurgeAndSend({"PF"}))
         return false;
-    PurgeIn();
     // Keep status polls out while the reply is pending.
     FBusy = true;
     Finally idle([this] { FBusy = false; });

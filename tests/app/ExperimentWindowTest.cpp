@@ -192,7 +192,7 @@ TEST_F(ExperimentWindowTest, DescriptionFaceAndProtocolsRoundTripThroughTheFile)
     c->Protocol().Variables = {{"Gain", "3"}, {"Light", "500"}};
     c->PrepareMeasurementDataSets(2, 2, 0, 0);
     c->Model().Current().A.Set->SetCount(2);
-    c->RecordMeasurement(46000.5, ModelT1, {});
+    c->RecordMeasurement(46000.5, ModelT1, {}, c->Protocol().Snapshot());
     c->StartNextMeasurement();
     ed->memCurrent->setPlainText("; edited after the run");
     const QString path = dir.path("leaf.exp");

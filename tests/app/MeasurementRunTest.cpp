@@ -323,4 +323,61 @@ TEST_F(RunEngine, FetchScalesShiftsUnsignedSamplesAndShowsTheTransfer) {
     EXPECT_EQ(written.count("WD"), 3); // the poll's and one after each channel
 }
 
+// What a run keeps whatever happens meanwhile: a check in another editor,
+// an Abort during the download, a port that fails under the poll.
+TEST_F(RunEngine, ErrorPathsLeaveTheRunAndTheControlsSound) {
+    // A check during the run rebuilds the shared compiler: the fetch still
+    // reads the started program's samples and records its protocol.
+    compiler.SampleTimesA.Add(0.5);
+    doc->CompiledText = {"started"};
+    run->Start();
+    compiler.SampleTimesA.Clear();
+    for (int i = 0; i < 5; ++i)
+        compiler.SampleTimesA.Add(i);
+    doc->CompiledText = {"checked later"};
+    frames = {QByteArray("SDA\x02\0\0", 6) + WithSum(QByteArray("\x10\x00", 2)),
+              QByteArray("SDA\0\0\0", 6) + WithSum(QByteArray())};
+    PollAfter(1, "EM", {"ND", "ND"});
+    ASSERT_EQ(run->Report().Outcome, TRunOutcome::Measured) << messages.texts().join('|').toStdString();
+    EXPECT_EQ(model.Record(1).A.Set->Count(), 1);
+    EXPECT_DOUBLE_EQ(model.Record(1).A.X->GetItem(0), 0.5);
+    EXPECT_EQ(model.Record(1).Protocol, QStringList{"started"});
+    PollAfter(1, "ND");
+
+    // Abort while Start downloads: nothing starts, and the instrument is left
+    // as any Abort leaves it (reset macros, ModelW's key sliders at 0).
+    link->SetVersion(1, 9);
+    link->SetDeviceType(ModelW);
+    int sliderResets = 0;
+    run->Host().ResetKeySliders = [&] { ++sliderResets; };
+    run->Host().SendProgram = [this] {
+        run->Abort();
+        return kSendOk;
+    };
+    doc->CheckDone = true; // checked, not sent yet
+    written.clear();
+    run->Start();
+    EXPECT_EQ(run->Report().Outcome, TRunOutcome::Aborted);
+    EXPECT_EQ(written.count("EC"), 4);
+    EXPECT_FALSE(written.contains("ST"));
+    EXPECT_EQ(sliderResets, 1);
+    EXPECT_FALSE(list.Busy());
+
+    // A poll whose port fails: the run ends, the error is shown once, the
+    // instrument is searched for, and nothing escapes.
+    link->SetDeviceType(ModelT2);
+    run->SetInstrumentState(stReady);
+    run->Start();
+    int searches = 0;
+    run->Host().DeviceId = [&] { ++searches; };
+    messages.clear();
+    port->SetWriteError(EIO);
+    PollAfter(1, "BB");
+    port->SetWriteError(0);
+    EXPECT_EQ(run->Report().Outcome, TRunOutcome::NotConnected);
+    EXPECT_EQ(messages.texts(), QStringList{"Write error (Error: 5) "});
+    EXPECT_EQ(searches, 1);
+    EXPECT_FALSE(list.Busy() || target->Measuring() || timer.isActive());
+}
+
 } // namespace

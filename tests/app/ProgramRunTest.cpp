@@ -2,6 +2,7 @@
 // the first show finds the instrument, a new experiment takes a protocol and
 // F9 measures both channels into it.
 #include "../device/SimProcess.h"
+#include "ProgramTestSupport.h"
 #include "app/widgets/ExperimentWindow.h"
 #include "app/widgets/Program.h"
 #include "authoring/widgets/ProtocolEditor.h"
@@ -25,18 +26,7 @@ using namespace tessel;
 
 namespace {
 
-// The program folder as it ships: Tessel.ini and the include files.
-void InstallResources(const QString &to) {
-    const QString from = test::SourcePath(QStringLiteral("resources"));
-    QFile::copy(from + QStringLiteral("/Tessel.ini"), to + QStringLiteral("/Tessel.ini"));
-    QDirIterator it(from + QStringLiteral("/include"), QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString file = it.next();
-        const QString target = to + file.mid(from.size());
-        QDir().mkpath(QFileInfo(target).path());
-        QFile::copy(file, target);
-    }
-}
+using test::InstallResources;
 
 int DarkPixels(const QImage &img) {
     int n = 0;

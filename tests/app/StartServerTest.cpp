@@ -3,6 +3,8 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
 #include <QThread>
 #include <gtest/gtest.h>
 #include <atomic>
@@ -55,6 +57,22 @@ TEST(StartServer, ConsumesEveryRequestStartsOnlyWhenEnabledAndOpensFiles) {
     QCoreApplication::processEvents();
     EXPECT_EQ(opened, QStringList{"/data/leaf 3.exp"});
     EXPECT_EQ(starts, 1);
+
+    // A second program keeps its hands off the name the first one answers on.
+    TStartServer second([] { return true; }, [] {});
+    EXPECT_FALSE(second.Listen(name));
+    EXPECT_EQ(sendFromThread(name, &delivered), "started");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(starts, 2);
+}
+
+TEST(StartServer, ASocketLeftByACrashedRunIsTakenOver) {
+    const QString name = QStringLiteral("TesselStartStale-%1").arg(QCoreApplication::applicationPid());
+    QFile stale(QDir::temp().filePath(name));
+    ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
+    stale.close();
+    TStartServer server([] { return true; }, [] {});
+    EXPECT_TRUE(server.Listen(name));
 }
 
 TEST(MDIList, ChangesAndActiveRole) {

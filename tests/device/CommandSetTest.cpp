@@ -404,3 +404,48 @@ TEST(LinkFaults, AHandlerThatRaisesDoesNotStopLaterEvents) {
     l.port->FeedReceived("b");
     EXPECT_TRUE(test::WaitUntil([&] { return calls == 2; }));
 }
+
+// An instrument answers within its turnaround; on a busy machine the reply is
+// queued before the write returns. No reply may be purged for coming early.
+TEST(CommandSet, RepliesThatArriveDuringTheWriteAreKept) {
+    const QByteArray data = Pattern(100);
+    static char buffer[100];
+    const std::tuple<const char *, QByteArray, Op> cases[] = {
+        {"WH", "ModelT  ", [](TCommunication &c) { return c.GetIdentity() == "ModelT  "; }},
+        {"VER", Hex("01020304"),
+         [](TCommunication &c) { return c.GetVersion() == std::array<uint8_t, 4>{1, 2, 3, 4}; }},
+        {"WD", "BB", [](TCommunication &c) { return c.GetStatus() == stMeasuring; }},
+        {"PF", "OK written", [](TCommunication &c) { return c.ProgramFlash(); }},
+        {"SX", Hex("0102"),
+         [](TCommunication &c) {
+             int a = 0, b = 0;
+             return c.GetApd(a, b) && a == 1 && b == 2;
+         }},
+        {"SD", Hex("01020304"),
+         [](TCommunication &c) {
+             int ga = 0, gb = 0, oa = 0, ob = 0;
+             return c.GetGains(ga, gb, oa, ob) && ob == 4;
+         }},
+        {"GDA", Hex("534441640000") + WithSum(data),
+         [](TCommunication &c) { return c.GetDataA(buffer, 100); }},
+        {"PX", "IMG 1000 SUM 1234 OK", [](TCommunication &c) { return c.ProgramDevice(); }},
+        {"TST", QByteArray("#report") + char(0) + char(0x25),
+         [](TCommunication &c) {
+             QStringList lines;
+             return c.TestUnit(lines) && lines == QStringList{"report"};
+         }},
+    };
+    for (const auto &[name, reply, op] : cases) {
+        MemoryLink l;
+        l.link->WaitBounds().ProgramFlashMs = 300;
+        l.link->WaitBounds().ProgramDeviceMs = 300;
+        l.Peer({reply}, 0);
+        EXPECT_TRUE(op(*l.link)) << name;
+    }
+    // Identification by the baud-rate search, as the status bar's search runs it.
+    MemoryLink l(ModelA, false);
+    l.link->SetBaudRates({br9600});
+    l.Peer({"ModelT  ", Hex("01020000")}, 0);
+    EXPECT_TRUE(l.link->Connect(false, false));
+    EXPECT_EQ(l.link->Device(), ModelT2);
+}

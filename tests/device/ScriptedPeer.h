@@ -1,9 +1,9 @@
 #pragma once
 
 // A scripted instrument on the in-memory port: each written message is
-// matched against the script and the reply is fed back a little later, as
-// the line's turnaround would (replies to requests followed by a purge would
-// otherwise be swallowed).
+// matched against the script and the reply is fed back after the line's
+// turnaround, or with delay 0 at once, before the write has returned (an
+// instrument that answers while a busy machine is still in the write call).
 
 #include "LinkTestSupport.h"
 #include "common/Log.h"
@@ -29,8 +29,12 @@ public:
                 reply = m_replies[m_next++];
             if (reply.isEmpty())
                 return;
+            if (m_delay == 0) {
+                m_port.FeedReceived(reply);
+                return;
+            }
             // OnWrite runs in the writing thread, the main one.
-            QTimer::singleShot(m_delay, [this, reply] { m_port.FeedReceived(reply); });
+            QTimer::singleShot(m_delay, &m_alive, [this, reply] { m_port.FeedReceived(reply); });
         });
     }
     ~ScriptedPeer() { m_port.SetOnWrite(nullptr); }
@@ -43,6 +47,7 @@ public:
 
 private:
     TMemoryCommPort &m_port;
+    QObject m_alive; // a reply still on its way when the peer goes is dropped with it
     int m_delay;
     Rule m_rule;
     std::vector<QByteArray> m_replies;

@@ -14,10 +14,10 @@ struct SimProcess {
     QProcess Process;
     QString Terminal;
     explicit SimProcess(QStringList args) {
-        // The link purges its input right after some requests; a generous
-        // turnaround keeps a loaded test machine from purging the reply.
+        // Replies leave at once, before the program's write may have returned:
+        // no reply may be lost for coming early.
         args << QStringLiteral("--ini") << SourcePath(QStringLiteral("resources/Tessel.ini"))
-             << QStringLiteral("--latency") << QStringLiteral("40");
+             << QStringLiteral("--latency") << QStringLiteral("0");
         Process.setProcessChannelMode(QProcess::SeparateChannels);
         Process.setStandardErrorFile(qEnvironmentVariableIsSet("TESSEL_SIM_LOG")
                                          ? qEnvironmentVariable("TESSEL_SIM_LOG")

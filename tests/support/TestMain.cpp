@@ -2,13 +2,13 @@
 // message service, so that no test ever opens a real dialog.
 #include "common/FileDialogService.h"
 #include "common/MessageService.h"
+#include "common/widgets/Application.h"
 
-#include <QApplication>
 #include <gtest/gtest.h>
 
 int main(int argc, char **argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    tessel::TApplication app(argc, argv);
     tessel::RecordingMessageService messages;
     tessel::SetMessageService(&messages);
     tessel::RecordingFileDialogService dialogs;

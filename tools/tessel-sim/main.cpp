@@ -48,7 +48,7 @@ std::string UsageText()
         {"--trigger-wait S", "wait S seconds for a trigger after \"ST\" (default 0)"},
         {"--monitor-rate HZ", "monitor samples per second (default 25)"},
         {"--model NAME=V,...", "fluorescence model parameters (see docs/virtual-instrument.md)"},
-        {"--latency MS", "turnaround before a reply leaves (default 3)"},
+        {"--latency MS", "turnaround before a reply leaves (default 3; 0: at once, in the pass that read the request)"},
     };
     const QList<HelpOption> faults = {
         {"--bad-checksum LIST", "download blocks (counted from 1) sent with a wrong checksum"},
@@ -68,6 +68,7 @@ std::string UsageText()
         {"--hangup-in CMD[:N]", "drop the line (close the terminal) once N bytes (default 0) crossed after the first command CMD"},
         {"--come-back S", "after a hang-up, come back S seconds later on a new terminal (same --link path; the new path is printed as another line); else exit"},
         {"--pace", "carry bytes no faster than the line speed allows (10 bits a byte)"},
+        {"--deaf-after N", "stop reading the terminal after the first N commands: the program's writes back up and never drain"},
     };
     return tessel::HelpText("tessel-sim", "[options]",
                             "A virtual instrument on a pseudo-terminal; prints the terminal's path first.",
@@ -118,6 +119,7 @@ struct Args {
     bool Pace = false;
     double Latency = 0.003;
     double ComeBack = -1.0; // seconds until the instrument returns after a hang-up; < 0: it does not
+    int64_t DeafAfter = -1; // stop reading the terminal after this many commands; < 0: never
 };
 
 Args Parse(int argc, char **argv)
@@ -215,6 +217,8 @@ Args Parse(int argc, char **argv)
                 Usage("--hangup-in needs a command");
             if (colon != std::string::npos)
                 a.Sim.Faults.HangupBytes = ToInt(opt, v.substr(colon + 1));
+        } else if (opt == "--deaf-after") {
+            a.DeafAfter = ToInt(opt, value());
         } else if (opt == "--come-back") {
             a.ComeBack = ToDouble(opt, value());
             if (a.ComeBack < 0)
@@ -386,15 +390,16 @@ int main(int argc, char **argv)
             }
             // While paced bytes are waiting, the line's speed decides when the
             // next ones are taken, not their arrival.
-            const bool holdInput = args.Pace && inFlowing;
+            const bool deaf = args.DeafAfter >= 0 && sim.CommandCount() >= args.DeafAfter;
+            const bool holdInput = (args.Pace && inFlowing) || deaf;
             pollfd pfd{master, short(holdInput ? 0 : POLLIN), 0};
             if (!pending.empty())
                 pfd.events |= POLLOUT;
-            poll(&pfd, 1, pending.empty() && !holdInput ? 5 : 1);
+            poll(&pfd, 1, pending.empty() && !(args.Pace && inFlowing) ? 5 : 1);
             const double now = Seconds();
             const double dt = now - last;
             last = now;
-            size_t room = SIZE_MAX;
+            size_t room = deaf ? 0 : SIZE_MAX;
             if (args.Pace) {
                 // A short burst absorbs the loop's own jitter; an idle line banks nothing.
                 inCredit = std::min(inCredit + dt * lineBytesPerSecond(), 64.0);
@@ -420,8 +425,8 @@ int main(int argc, char **argv)
             }
             sim.Advance(dt);
             const std::vector<uint8_t> out = sim.TakeOutput();
-            // The program purges its input right after some requests; a reply
-            // faster than any real instrument's would be thrown away.
+            // A real instrument needs its turnaround; with 0 the reply goes out
+            // in this pass, while the program may still be in its write.
             if (!out.empty() && pending.empty())
                 releaseAt = now + args.Latency;
             pending.insert(pending.end(), out.begin(), out.end());

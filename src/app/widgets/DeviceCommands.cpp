@@ -3,6 +3,7 @@
 #include "app/CommonObjs.h"
 #include "app/InstrumentConfig.h"
 #include "app/widgets/MainWindow.h"
+#include "common/ActionGuard.h"
 #include "common/AppPaths.h"
 #include "common/MessageService.h"
 #include "device/widgets/DeviceDialogs.h"
@@ -13,17 +14,6 @@
 namespace tessel {
 
 namespace {
-// A port that fails under way raises; the command ends with its message.
-template <typename F> auto Guarded(F f) {
-    return [f] {
-        try {
-            f();
-        } catch (const ETesselError &e) {
-            Messages().error(e.message());
-        }
-    };
-}
-
 // The port and the instrument type stay as they are while a transfer runs.
 bool RefusedWhileBusy(const TCommunication &link) {
     if (!link.InExchange())
@@ -40,6 +30,18 @@ void WireDeviceCommands(TfrmMain &main, TCommonObjs &common, TEnvSetup *env) {
     InstallSetupDialog(comm, w);
     InstallProgressWindow(comm);
 
+    // After a failure under any instrument action the controls go idle, and
+    // an instrument that is gone is searched for as after a lost line.
+    SetGuardRecovery([w, c, env] {
+        if (!c->Comm->Connected()) {
+            w->Panel(1)->setText(QStringLiteral("Not connected"));
+            if (env && env->AutoReconnect)
+                w->ReconnectTimer().start();
+        }
+        w->SetIdleState();
+    });
+    QObject::connect(w, &QObject::destroyed, [] { SetGuardRecovery(nullptr); });
+
     auto deviceId = Guarded([w, c, env] {
         TCommunication &link = *c->Comm;
         link.Connect(true, link.DefaultDevice() == ModelA);
@@ -50,21 +52,22 @@ void WireDeviceCommands(TfrmMain &main, TCommonObjs &common, TEnvSetup *env) {
     });
     QObject::connect(w->Action("mniDeviceID"), &QAction::triggered, w, deviceId);
     QObject::connect(&w->ReconnectTimer(), &QTimer::timeout, w, deviceId);
-    QObject::connect(w->Action("mniDeviceInfo"), &QAction::triggered, w, [w] {
-        TfrmDeviceInfo dlg([] { return TCommonObjs::DeviceInfoOf(Config().Instrument); }, w);
-        dlg.exec();
-    });
-    QObject::connect(w->Action("mniSetDevice"), &QAction::triggered, w, [w, c] {
-        if (RefusedWhileBusy(*c->Comm))
-            return;
-        TfrmSetDevice dlg(
-            *c->Comm, [c](TDevice d) { c->AppSettings.SetValue(QStringLiteral("DefaultDevice"), int(d)); }, w);
-        dlg.exec();
-    });
-    QObject::connect(w->Action("mniCommunication"), &QAction::triggered, w, [c] {
-        if (!RefusedWhileBusy(*c->Comm))
-            c->Comm->ShowSetup();
-    });
+    QObject::connect(w->Action("mniDeviceInfo"), &QAction::triggered, w, Guarded([w] {
+                         TfrmDeviceInfo dlg([] { return TCommonObjs::DeviceInfoOf(Config().Instrument); }, w);
+                         dlg.exec();
+                     }));
+    QObject::connect(w->Action("mniSetDevice"), &QAction::triggered, w, Guarded([w, c] {
+                         if (RefusedWhileBusy(*c->Comm))
+                             return;
+                         TfrmSetDevice dlg(
+                             *c->Comm,
+                             [c](TDevice d) { c->AppSettings.SetValue(QStringLiteral("DefaultDevice"), int(d)); }, w);
+                         dlg.exec();
+                     }));
+    QObject::connect(w->Action("mniCommunication"), &QAction::triggered, w, Guarded([c] {
+                         if (!RefusedWhileBusy(*c->Comm))
+                             c->Comm->ShowSetup();
+                     }));
 
     const std::pair<const char *, std::function<bool(TCommunication &)>> keys[] = {
         {"mniActFlash1", [](TCommunication &l) { return l.ActinicFlash(); }},

@@ -203,8 +203,9 @@ void TMDIChild::PrepareMeasurementDataSets(int32_t plannedA, int32_t plannedB, d
     m_doc->PrepareMeasurementDataSets(plannedA, plannedB, firstTimeA, firstTimeB);
 }
 
-void TMDIChild::RecordMeasurement(double time, uint8_t deviceType, const TConditions &conditions) {
-    m_doc->RecordMeasurement(time, deviceType, conditions);
+void TMDIChild::RecordMeasurement(double time, uint8_t deviceType, const TConditions &conditions,
+                                  const TProtocolSnapshot &protocol) {
+    m_doc->RecordMeasurement(time, deviceType, conditions, protocol);
 }
 
 void TMDIChild::StartNextMeasurement() { m_doc->StartNextMeasurement(); }

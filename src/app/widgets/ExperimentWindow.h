@@ -70,7 +70,8 @@ public:
     void BeginRun() override;
     void SetMeasuring(bool on) override { SetMeasuringMark(on); }
     void PrepareMeasurementDataSets(int32_t plannedA, int32_t plannedB, double firstTimeA, double firstTimeB) override;
-    void RecordMeasurement(double time, uint8_t deviceType, const TConditions &conditions) override;
+    void RecordMeasurement(double time, uint8_t deviceType, const TConditions &conditions,
+                           const TProtocolSnapshot &protocol) override;
     void StartNextMeasurement() override;
     void ShowResult(bool autoScale) override;
 

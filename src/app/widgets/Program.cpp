@@ -8,6 +8,7 @@
 #include "app/widgets/ExperimentWindow.h"
 #include "app/widgets/Splash.h"
 #include "app/widgets/WizardCommand.h"
+#include "common/ActionGuard.h"
 #include "common/AppPaths.h"
 #include "common/Log.h"
 #include "compiler/CompilerLibrary.h"
@@ -87,7 +88,11 @@ TProgram::TProgram(const TProgramOptions &options) : m_options(options) {
     m_navigator->Fill();
     m_navigator->RestoreSettings();
     m_navigator->IsConnected = [this] { return m_common->Comm->Connected(); };
-    m_navigator->OpenMonitor = [this] { RunMonitor(); };
+    // The navigator follows the menu's rule: no monitor while a run owns the link.
+    m_navigator->OpenMonitor = Guarded([this] {
+        if (m_main->Action(QStringLiteral("mniMonitor"))->isEnabled())
+            RunMonitor();
+    });
     m_steps << QStringLiteral("navigator filled");
     m_experiments = new TExperimentCommands(*m_main, *m_common, m_env, m_navigator.get(), m_export.get(),
                                            m_manualScale.get());
@@ -96,8 +101,9 @@ TProgram::TProgram(const TProgramOptions &options) : m_options(options) {
     // instrument's gains and photodiode values again, also when the
     // connection did not change (after the identification itself).
     QObject::connect(m_main->Action(QStringLiteral("mniDeviceID")), &QAction::triggered, m_main.get(),
-                     [this] { readMonitorValues(); });
-    QObject::connect(&m_main->ReconnectTimer(), &QTimer::timeout, m_main.get(), [this] { readMonitorValues(); });
+                     Guarded([this] { readMonitorValues(); }));
+    QObject::connect(&m_main->ReconnectTimer(), &QTimer::timeout, m_main.get(),
+                     Guarded([this] { readMonitorValues(); }));
     new TWizardCommand(*m_main, *m_experiments); // owned by the main window
     m_service = new TServiceCommands(*m_main, *m_common, m_env, *m_testKeys, m_navigator.get(), &m_runCommands->Run());
     new TPrintCommands(*m_main, m_env, *m_experiments); // owned by the main window
@@ -167,7 +173,7 @@ void TProgram::wireMonitor() {
     });
     link.OnDeviceChanged = chain(link.OnDeviceChanged, updateControls);
     QObject::connect(m_main->Action(QStringLiteral("mniMonitor")), &QAction::triggered, m_main.get(),
-                     [this] { RunMonitor(); });
+                     Guarded([this] { RunMonitor(); }));
     m_main->SetCommandBuilt(QStringLiteral("mniMonitor"), true);
 }
 

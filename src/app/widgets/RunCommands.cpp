@@ -3,6 +3,7 @@
 #include "app/CommonObjs.h"
 #include "app/widgets/ExperimentCommands.h"
 #include "app/widgets/MainWindow.h"
+#include "common/ActionGuard.h"
 #include "common/MessageService.h"
 #include "monitor/widgets/MonitorWindow.h"
 #include "settings/EnvSetup.h"
@@ -49,9 +50,10 @@ TRunCommands::TRunCommands(TfrmMain &main, TCommonObjs &common, TEnvSetup &env, 
     m_run = std::make_unique<TMeasurementRun>(*common.Comm, common.Compiler, main.Experiments(), common.StatusTimer,
                                               std::move(host));
 
-    main.StartMeasurement = [this] { m_run->Start(); };
-    connect(main.Action(QStringLiteral("mniAbort")), &QAction::triggered, this, [this] { m_run->Abort(); });
-    connect(main.Action(QStringLiteral("btnAbort")), &QAction::triggered, this, [this] { m_run->Abort(); });
+    // Start comes from the menu, F9, both toolbars and "TesselStart".
+    main.StartMeasurement = Guarded([this] { m_run->Start(); });
+    for (const char *id : {"mniAbort", "btnAbort"})
+        connect(main.Action(QLatin1String(id)), &QAction::triggered, this, Guarded([this] { m_run->Abort(); }));
     main.IdleState = [this] { m_run->ApplyIdleState(); };
     experiments.OnProtocolLoaded = [this] { m_run->SetInstrumentState(stEmpty); };
     for (const char *id : {"mniStart", "mniAbort"})
@@ -81,11 +83,18 @@ void TRunCommands::ApplyControls(const TControlState &s) {
         if (s.MonitorApd)
             m_monitor->SetApdEnabled(*s.MonitorApd);
     }
+    UpdateGainsPanel();
 }
 
 void TRunCommands::UpdateGainsPanel() {
-    if (!m_monitor || !m_monitor->GainsEnabled)
+    if (!m_monitor)
         return;
+    // Values of an instrument that is gone, or of a type without gains, would
+    // pass for the connected one's.
+    if (!m_monitor->GainsEnabled || !m_common.Comm->Connected()) {
+        m_main.GainPanel()->SetText(QString(), QString());
+        return;
+    }
     m_main.GainPanel()->SetText(GainsPanelText(m_common.Comm->Device(), m_monitor->GainA, m_monitor->OffsetA,
                                                m_monitor->Apd1, m_monitor->GainB, m_monitor->OffsetB,
                                                m_monitor->Apd2),

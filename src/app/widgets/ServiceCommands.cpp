@@ -4,6 +4,8 @@
 #include "app/MeasurementRun.h"
 #include "app/widgets/MainWindow.h"
 #include "app/widgets/ServiceWindows.h"
+#include "common/ActionGuard.h"
+#include "common/Finally.h"
 #include "graph/widgets/Navigator.h"
 
 #include <QAction>
@@ -16,14 +18,18 @@ TServiceCommands::TServiceCommands(TfrmMain &main, TCommonObjs &common, TEnvSetu
                                    TNavigator *navigator, TMeasurementRun *run)
     : QObject(&main), m_main(main), m_common(common), m_env(env), m_testKeys(testKeys) {
     testKeys.ShowHelp = [this] { m_main.btnHelpClick(); };
-    connect(main.Action(QStringLiteral("mniTestKeys")), &QAction::triggered, this, [this] { RunTestKeys(); });
-    connect(main.Action(QStringLiteral("mniTestUnit")), &QAction::triggered, this, [this] { RunTestUnit(); });
+    connect(main.Action(QStringLiteral("mniTestKeys")), &QAction::triggered, this, Guarded([this] { RunTestKeys(); }));
+    connect(main.Action(QStringLiteral("mniTestUnit")), &QAction::triggered, this, Guarded([this] { RunTestUnit(); }));
     connect(main.Action(QStringLiteral("mniUpdateBIOS")), &QAction::triggered, this,
-            [this] { UpdateImage(TImageKind::Boot); });
+            Guarded([this] { UpdateImage(TImageKind::Boot); }));
     connect(main.Action(QStringLiteral("mniUpdateFirmware")), &QAction::triggered, this,
-            [this] { UpdateImage(TImageKind::Firmware); });
+            Guarded([this] { UpdateImage(TImageKind::Firmware); }));
+    // The navigator follows the menu's rule: no key test while a run owns the link.
     if (navigator)
-        navigator->OpenTestKeys = [this] { RunTestKeys(); };
+        navigator->OpenTestKeys = Guarded([this] {
+            if (m_main.Action(QStringLiteral("mniTestKeys"))->isEnabled())
+                RunTestKeys();
+        });
     if (run)
         run->Host().ResetKeySliders = [this] { m_testKeys.ResetFlashLevels(); };
     for (const char *id : {"mniTestKeys", "mniTestUnit", "mniUpdateBIOS", "mniUpdateFirmware"})
@@ -37,14 +43,14 @@ void TServiceCommands::RunTestKeys() {
 void TServiceCommands::RunTestUnit() {
     QTimer &timer = m_common.StatusTimer;
     timer.stop();
-    {
-        TfrmTestUnit window(*m_common.Comm, &m_main);
-        if (OnTestUnitCreated)
-            OnTestUnitCreated(window);
-        window.exec();
-    }
-    if (m_common.Comm->Connected())
-        timer.start();
+    Finally resume([this, &timer] {
+        if (m_common.Comm->Connected())
+            timer.start();
+    });
+    TfrmTestUnit window(*m_common.Comm, &m_main);
+    if (OnTestUnitCreated)
+        OnTestUnitCreated(window);
+    window.exec();
 }
 
 TUploadResult TServiceCommands::UpdateImage(TImageKind kind) {
@@ -56,10 +62,9 @@ TUploadResult TServiceCommands::UpdateImage(TImageKind kind) {
         m_main.Panel(6)->setText(QStringLiteral("Sent %1 of %2 KB").arg(sent / 1024).arg(total / 1024));
         m_main.Panel(6)->repaint();
     };
+    Finally clear([this] { m_main.Panel(6)->clear(); });
     TFirmwareUpload upload(*m_common.Comm, &m_common.StatusTimer, &m_env, std::move(host));
-    const TUploadResult result = upload.Run(kind);
-    m_main.Panel(6)->clear();
-    return result;
+    return upload.Run(kind);
 }
 
 } // namespace tessel

@@ -1,6 +1,7 @@
 #include "app/widgets/ServiceWindows.h"
 
 #include "app/widgets/Icons.h"
+#include "common/ActionGuard.h"
 #include "common/Errors.h"
 #include "common/MessageService.h"
 #include "settings/widgets/WindowGeometry.h"
@@ -19,18 +20,6 @@
 #include <QVBoxLayout>
 
 namespace tessel {
-
-namespace {
-// A port that fails under way raises; the user sees its message and the
-// window stays usable.
-template <typename F> void Reported(F f) {
-    try {
-        f();
-    } catch (const ETesselError &e) {
-        Messages().error(e.message());
-    }
-}
-} // namespace
 
 TfrmTestKeys::TfrmTestKeys(TCommunication &link, QWidget *parent, TKeyTest::Wait wait)
     : QDialog(parent), m_link(link), m_keys(link, std::move(wait)),
@@ -126,7 +115,7 @@ void TfrmTestKeys::refresh() {
 }
 
 void TfrmTestKeys::SendVoltages() {
-    Reported([this] { m_keys.SendVoltages(); });
+    RunGuarded([this] { m_keys.SendVoltages(); });
     refresh();
 }
 
@@ -136,7 +125,7 @@ void TfrmTestKeys::ResetFlashLevels() {
         m_bars[size_t(i)]->setValue(0);
         m_labels[size_t(i)]->setText(KeyLevelText(0));
     }
-    Reported([this] { m_keys.ResetFlashLevels(); });
+    RunGuarded([this] { m_keys.ResetFlashLevels(); });
     refresh();
 }
 
@@ -148,12 +137,12 @@ void TfrmTestKeys::sliderChanged(int i) {
 }
 
 void TfrmTestKeys::fire(const char *command) {
-    Reported([this, command] { SendKeySignal(m_link, QLatin1String(command)); });
+    RunGuarded([this, command] { SendKeySignal(m_link, QLatin1String(command)); });
 }
 
 void TfrmTestKeys::showEvent(QShowEvent *e) {
     QDialog::showEvent(e);
-    Reported([this] { m_keys.Show(); });
+    RunGuarded([this] { m_keys.Show(); });
     refresh();
 }
 
@@ -217,7 +206,7 @@ void TfrmTestUnit::RunTest() {
     m_break->setEnabled(true);
     m_note->setText(QStringLiteral("Testing..."));
     QStringList lines;
-    Reported([this, &lines] {
+    RunGuarded([this, &lines] {
         m_link.TestUnit(lines, [this](const QStringList &now) {
             m_memo->setPlainText(now.join(QLatin1Char('\n')));
             m_memo->moveCursor(QTextCursor::End);

@@ -1,5 +1,7 @@
 #include "monitor/widgets/MonitorWindow.h"
 
+#include "common/ActionGuard.h"
+#include "common/Finally.h"
 #include "common/Log.h"
 #include "device/Communication.h"
 #include "monitor/MonitorRange.h"
@@ -134,7 +136,7 @@ Tsmon::Tsmon(TCommunication &link, const TMonitorScale &scale, QWidget *parent)
             if (!GainsEnabled)
                 return;
             m_lbGain[i]->setText(Percent(100 - m_trGain[i]->value()));
-            m_actions.Run(akGain + i, [this, i] { sendGain(i); });
+            m_actions.Run(akGain + i, Guarded([this, i] { sendGain(i); }));
         });
     }
     auto *controls = new QHBoxLayout;
@@ -153,7 +155,7 @@ Tsmon::Tsmon(TCommunication &link, const TMonitorScale &scale, QWidget *parent)
             if (!GainsEnabled)
                 return;
             m_lbOfs[i]->setText(Percent(m_trOfs[i]->value()));
-            m_actions.Run(akOffset + i, [this, i] { sendOffset(i); });
+            m_actions.Run(akOffset + i, Guarded([this, i] { sendOffset(i); }));
         });
     }
     for (int i = 0; i < 2; ++i) {
@@ -164,11 +166,12 @@ Tsmon::Tsmon(TCommunication &link, const TMonitorScale &scale, QWidget *parent)
         l->addWidget(m_lbApd[i]);
         right->addWidget(m_apdGroup[i]);
         connect(m_trApd[i], &QSlider::valueChanged, this,
-                [this, i] { m_actions.Run(akApd + i, [this, i] { sendApd(i); }); });
+                [this, i] { m_actions.Run(akApd + i, Guarded([this, i] { sendApd(i); })); });
     }
     m_chB1 = new QCheckBox(QStringLiteral("Measuring Flash"), this);
     right->addWidget(m_chB1);
-    connect(m_chB1, &QCheckBox::clicked, this, [this] { m_actions.Run(akFlash, [this] { restartStream(); }); });
+    connect(m_chB1, &QCheckBox::clicked, this,
+            [this] { m_actions.Run(akFlash, Guarded([this] { restartStream(); })); });
     controls->addLayout(right, 1);
     top->addLayout(controls);
 
@@ -186,9 +189,15 @@ Tsmon::Tsmon(TCommunication &link, const TMonitorScale &scale, QWidget *parent)
 }
 
 Tsmon::~Tsmon() {
-    // No pause here: a destructor must not run the event loop.
-    if (m_streaming)
-        stopStream(false);
+    // No pause here: a destructor must not run the event loop, nor show a
+    // message; a failing port is only logged.
+    if (m_streaming) {
+        try {
+            stopStream(false);
+        } catch (const std::exception &e) {
+            WriteLog(QStringLiteral("Monitor stream not stopped: ") + QString::fromLocal8Bit(e.what()));
+        }
+    }
     m_range->SaveSettings();
 }
 
@@ -268,12 +277,12 @@ void Tsmon::UpdateRanges() {
 void Tsmon::showEvent(QShowEvent *e) {
     QDialog::showEvent(e);
     if (!m_streaming)
-        FormShow();
+        RunGuarded([this] { FormShow(); });
 }
 
 void Tsmon::hideEvent(QHideEvent *e) {
     if (m_streaming)
-        FormHide();
+        RunGuarded([this] { FormHide(); });
     QDialog::hideEvent(e);
 }
 
@@ -305,18 +314,28 @@ void Tsmon::FormHide() { stopStream(true); }
 void Tsmon::stopStream(bool pause) {
     m_streaming = false;
     m_actions.Clear();
-    if (GainsEnabled) {
-        m_link.MonitorStop();
-    } else {
-        const char stop = 0;
-        m_link.Write(&stop, 1);
+    bool sent = false;
+    {
+        // The window lets go of the link whatever the line does.
+        Finally release([this] {
+            m_link.OnRxChar = nullptr;
+            m_decoder.reset();
+            if (SetStatusPolling)
+                SetStatusPolling(true);
+        });
+        // A line that is gone has no stream left to stop.
+        if (m_link.IsOpen()) {
+            if (GainsEnabled) {
+                m_link.MonitorStop();
+            } else {
+                const char stop = 0;
+                m_link.Write(&stop, 1);
+            }
+            sent = true;
+        }
     }
-    m_link.OnRxChar = nullptr;
-    m_decoder.reset();
-    if (SetStatusPolling)
-        SetStatusPolling(true);
     // Lets the instrument finish the stream before anybody else talks to it.
-    if (pause)
+    if (pause && sent)
         Pause(1000);
 }
 
