@@ -72,7 +72,9 @@ private:
 
 // Rounds halves to even, as everywhere in the program. rint does so without
 // saving and restoring the floating-point environment, as nearbyint would.
-inline double RoundEven(double x) { return std::rint(x); }
+inline double RoundEven(double x) {
+    return std::rint(x);
+}
 
 // A pixel position clamped to the int32 range before rounding; NaN maps to
 // the low end so that a degenerate axis never yields an undefined conversion.

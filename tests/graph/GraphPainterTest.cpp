@@ -254,7 +254,7 @@ TEST(GraphPainter, CopiedMarksMatchDrawnOnes) {
         TBrushStyle brush;
         int size;
         TPenStyle line;
-    } cases[] = {{ptCircle, bsSolid, 4, psSolid}, {ptCircle, bsClear, 7, psDash}, {ptCircle, bsSolid, 1, psClear},
+    } cases[] = {{ptCircle, bsSolid, 4, psSolid}, {ptCircle, bsClear, 7, psDash},  {ptCircle, bsSolid, 1, psClear},
                  {ptSquare, bsSolid, 4, psSolid}, {ptSquare, bsClear, 5, psSolid}, {ptSquare, bsCross, 6, psClear},
                  {ptSquare, bsSolid, 0, psSolid}};
     for (const Case &c : cases) {
