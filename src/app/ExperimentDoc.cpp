@@ -33,15 +33,11 @@ std::optional<double> ParseScaleText(const QString &text) {
     return std::nearbyint(v * 1e9) / 1e9;
 }
 
-std::vector<QPointF> ABPoints(const TDependency &a, const TDependency &b) {
-    std::vector<QPointF> out;
+TABPairing ABPairing(const TDependency &a, const TDependency &b) {
     const int32_t na = a.Count(), nb = b.Count();
     if (na < 1 || nb < 1 || na > nb || !a.Y || !b.Y)
-        return out;
-    out.reserve(size_t(na));
-    for (int32_t i = 0; i < na; ++i)
-        out.emplace_back(a.Y->Value(i), b.Y->Value(nb - na + i));
-    return out;
+        return {};
+    return {na, nb - na};
 }
 
 QString SheetCaption(const TMeasurementRecord &r) {
@@ -51,10 +47,19 @@ QString SheetCaption(const TMeasurementRecord &r) {
     return part("A: ", *r.A.Set) + QLatin1Char('\n') + part("B: ", *r.B.Set);
 }
 
-// The record's curve on the A/B page: its own vectors, shown in A's colour.
+// The record's curve on the A/B page, shown in A's colour. Its points are
+// read from the channels when drawn: opening an experiment would otherwise
+// copy every sample of every record before the first paint.
 struct TExperimentDoc::TABSeries {
-    TDoubleVector X, Y;
+    explicit TABSeries(const TMeasurementRecord &r) {
+        X.OnCalcItem = [&r](const TVirtualVector &, int32_t i, double &v) { v = r.A.Set->Y->Value(i); };
+        Y.OnCalcItem = [&r, this](const TVirtualVector &, int32_t i, double &v) {
+            v = r.B.Set->Y->Value(Pairing.Offset + i);
+        };
+    }
+    TVirtualVector X, Y;
     TDependency Set{&X, &Y};
+    TABPairing Pairing;
 };
 
 TExperimentDoc::TExperimentDoc(TCompiler &compiler, TEnvSetup &env, const QString &includeBase, TDevice device,
@@ -263,7 +268,7 @@ void TExperimentDoc::removeAB(const TMeasurementRecord *r) {
 void TExperimentDoc::RebuildAB(TMeasurementRecord &r) {
     auto &slot = m_abSeries[&r];
     if (!slot) {
-        slot = std::make_unique<TABSeries>();
+        slot = std::make_unique<TABSeries>(r);
         slot->Set.DrawStyle = dsPoint;
         slot->Set.PointStyle = ptCircle;
         if (m_ab)
@@ -274,14 +279,9 @@ void TExperimentDoc::RebuildAB(TMeasurementRecord &r) {
     s.Set.Color = r.A.Set->Color;
     s.Set.Brush = r.A.Set->Brush;
     s.Set.Visible = r.A.Set->Visible;
-    const std::vector<QPointF> pts = s.Set.Visible ? ABPoints(*r.A.Set, *r.B.Set) : std::vector<QPointF>{};
-    const int32_t n = int32_t(pts.size());
-    s.X.SetCount(n);
-    s.Y.SetCount(n);
-    for (int32_t i = 0; i < n; ++i) {
-        s.X.SetItem(i, pts[size_t(i)].x());
-        s.Y.SetItem(i, pts[size_t(i)].y());
-    }
+    s.Pairing = s.Set.Visible ? ABPairing(*r.A.Set, *r.B.Set) : TABPairing{};
+    s.X.SetCount(s.Pairing.Count);
+    s.Y.SetCount(s.Pairing.Count);
     if (m_ab)
         m_ab->Changed();
 }
@@ -292,15 +292,16 @@ void TExperimentDoc::ScaleAB() {
     // The A/B curves are not ordered by x, so the graph's own auto-scale,
     // which reads the first and last x, cannot be used.
     double x0 = HUGE_VAL, x1 = -HUGE_VAL, y0 = HUGE_VAL, y1 = -HUGE_VAL;
+    // The channels' own extremes, not a walk through every pair.
     for (const auto &[record, s] : m_abSeries) {
-        if (!s->Set.Visible)
+        const TABPairing &p = s->Pairing;
+        if (!s->Set.Visible || p.Count < 1)
             continue;
-        for (int32_t i = 0; i < s->X.Count(); ++i) {
-            x0 = std::min(x0, s->X.Value(i));
-            x1 = std::max(x1, s->X.Value(i));
-            y0 = std::min(y0, s->Y.Value(i));
-            y1 = std::max(y1, s->Y.Value(i));
-        }
+        const TVector &a = *record->A.Set->Y, &b = *record->B.Set->Y;
+        x0 = std::min(x0, a.TrMin(0, p.Count));
+        x1 = std::max(x1, a.TrMax(0, p.Count));
+        y0 = std::min(y0, b.TrMin(p.Offset, p.Count));
+        y1 = std::max(y1, b.TrMax(p.Offset, p.Count));
     }
     if (x0 > x1)
         return;

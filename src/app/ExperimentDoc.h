@@ -33,8 +33,14 @@ QStringList ExperimentTableTitles();
 std::optional<double> ParseScaleText(const QString &text);
 
 // The A/B curve of a record: channel A's displayed values against the last
-// nA of channel B's. Empty unless both hold points and A no more than B.
-std::vector<QPointF> ABPoints(const TDependency &a, const TDependency &b);
+// nA of channel B's, A's i-th against B's (Offset + i)-th. Empty unless both
+// hold points and A no more than B.
+struct TABPairing {
+    int32_t Count = 0;
+    int32_t Offset = 0;
+    bool operator==(const TABPairing &) const = default;
+};
+TABPairing ABPairing(const TDependency &a, const TDependency &b);
 
 // "A: <caption>" or "A: Empty", a line feed, then the same for B.
 QString SheetCaption(const TMeasurementRecord &r);

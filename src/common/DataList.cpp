@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <limits>
 #include <new>
+#include <utility>
 
 namespace tessel {
 
@@ -37,13 +38,15 @@ void TDataList::Grow() {
     SetCapacity(int32_t(wanted));
 }
 
-int32_t TDataList::Add(const void *record) {
-    if (m_count == m_capacity)
-        Grow();
+void TDataList::GrowForAppend() {
+    Grow();
     if (m_count == m_capacity)
         raise("DataList count out of bounds (%d)", m_count + 1);
-    std::memcpy(m_data + size_t(m_count) * size_t(m_recordSize), record, size_t(m_recordSize));
-    return m_count++;
+}
+
+int32_t TDataList::Add(const void *record) {
+    std::memcpy(AppendSlot(), record, size_t(m_recordSize));
+    return m_count - 1;
 }
 
 void TDataList::Get(int32_t index, void *record) const {
@@ -121,6 +124,14 @@ void TDataList::SetCapacity(int32_t n) {
         m_data = static_cast<unsigned char *>(p);
     }
     m_capacity = n;
+}
+
+void TDataList::Swap(TDataList &other) {
+    if (other.m_recordSize != m_recordSize)
+        raise("DataList record sizes differ (%d)", other.m_recordSize);
+    std::swap(m_count, other.m_count);
+    std::swap(m_capacity, other.m_capacity);
+    std::swap(m_data, other.m_data);
 }
 
 void TDataList::Clear() {

@@ -38,12 +38,22 @@ public:
     void SetCount(int32_t n);
     void SetCapacity(int32_t n);
     void Clear();
+    // Exchanges the contents of two lists of one record size.
+    void Swap(TDataList &other);
 
 protected:
     void Grow();
     void CheckIndex(int32_t index) const;
+    // Room for one more record at the end, counted already.
+    void *AppendSlot() {
+        if (m_count == m_capacity)
+            GrowForAppend();
+        return m_data + size_t(m_count++) * size_t(m_recordSize);
+    }
 
 private:
+    void GrowForAppend();
+
     int32_t m_recordSize;
     int32_t m_maxCount;
     int32_t m_count = 0;
@@ -58,7 +68,12 @@ class TTypedDataList : public TDataList {
 
 public:
     TTypedDataList() : TDataList(sizeof(T)) {}
-    int32_t Add(const T &r) { return TDataList::Add(&r); }
+    // Copied as a T, not byte by byte: the event builder adds one per action.
+    int32_t Add(const T &r) {
+        const T copy = r; // r may lie in the block that growing moves
+        *static_cast<T *>(AppendSlot()) = copy;
+        return Count() - 1;
+    }
     T Get(int32_t index) const {
         T r;
         TDataList::Get(index, &r);

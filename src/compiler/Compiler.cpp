@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 
@@ -103,7 +104,9 @@ TCompiler *BuildingCompiler() {
 double Quantise(double step, double x) {
     if (step == 0)
         return x;
-    return step * std::nearbyint(x / step);
+    // rint rounds as nearbyint does (ties to even) without saving and
+    // restoring the floating-point environment on every call.
+    return step * std::rint(x / step);
 }
 
 TCompiler::TCompiler() {
@@ -168,7 +171,8 @@ double TCompiler::FindVar(const QString &name) const {
 void TCompiler::Clear() {
     Macros.clear();
     InitMacros.clear();
-    Events.Clear();
+    // The block stays: protocols are compiled again and again at one size.
+    Events.SetCount(0);
     Vars.Clear();
     SampleTimesA.Clear();
     SampleTimesB.Clear();
@@ -282,6 +286,7 @@ int32_t TCompiler::BuildEventTable(QStringList &log) {
     Events.Sort();
 
     TEvents table;
+    table.SetCapacity(Events.Count() + 2); // one per distinct time, the two closing ones
     uint32_t state = kRestState;
     std::array<LineState, kOutputLines> lines{};
     SkippedA = 0;
@@ -324,14 +329,15 @@ int32_t TCompiler::BuildEventTable(QStringList &log) {
     };
 
     const int32_t count = Events.Count();
+    const TEventRec *events = &Events.At(0);
     for (int32_t i = 0; i < count; ++i) {
-        const TEventRec act = Events.At(i);
+        const TEventRec act = events[i];
         const double T = act.Time;
         const uint32_t C = act.Code;
         const bool reset = C & kResetBit;
-        for (int b = 0; b < kOutputLines; ++b) {
-            if (!((C >> b) & 1u))
-                continue;
+        // Only the lines the action names, lowest first.
+        for (uint32_t named = C & ((1u << kOutputLines) - 1); named != 0; named &= named - 1) {
+            const int b = std::countr_zero(named);
             LineState &line = lines[size_t(b)];
             const double d = Quantise(TimeBase, std::fabs(T - line.lastTime));
             if (!reset) {
@@ -367,7 +373,7 @@ int32_t TCompiler::BuildEventTable(QStringList &log) {
                 state &= ~(1u << b);
             }
         }
-        if (i == count - 1 || Events.At(i + 1).Time != T)
+        if (i == count - 1 || events[i + 1].Time != T)
             table.Add(T, state);
         if (!reset) {
             const bool multi = C & kMultiSampleBit;
@@ -400,13 +406,10 @@ int32_t TCompiler::BuildEventTable(QStringList &log) {
                                                 prev.Time, t - prev.Time, MinTimer));
     }
 
-    table.Sort();
-    Events.Clear();
-    if (table.Count() > 0) {
-        Events.SetCapacity(table.Count() + 2);
-        for (int32_t i = 0; i < table.Count(); ++i)
-            Events.Add(table.At(i));
-    }
+    // Fillers went to the end; without them the table is in order already.
+    if (table.Count() > built)
+        table.Sort();
+    Events.Swap(table);
     SortMacros(Macros);
     SortMacros(InitMacros);
 

@@ -1,10 +1,17 @@
 #include "compiler/Events.h"
 
+#include <algorithm>
+
 namespace tessel {
 
 void TEvents::Sort() {
-    if (Count() > 1)
-        QuickSortByTime(static_cast<TEventRec *>(RecordAt(0)), 0, Count() - 1);
+    if (Count() < 2)
+        return;
+    // Protocols mostly yield their actions in time order already.
+    TEventRec *a = &At(0);
+    if (std::is_sorted(a, a + Count(), [](const TEventRec &x, const TEventRec &y) { return x.Time < y.Time; }))
+        return;
+    QuickSortByTime(a, 0, Count() - 1);
 }
 
 int32_t TVariables::Add(const QString &name, double value) {

@@ -116,7 +116,11 @@ int32_t TCommunication::Write(const char *buffer, int32_t count) {
     WaitScope scope(*this);
     int32_t done = 0;
     for (;;) {
-        const TTransferResult r = WriteSome(buffer + done, count - done, 0);
+        // A full queue is waited out on the descriptor for up to one pulse:
+        // nothing in the event loop announces room, so handing the wait to
+        // it would leave the line idle until the next pulse.
+        const int32_t wait = int32_t(std::clamp<qint64>(bound - elapsed.elapsed(), 0, kPulseMs));
+        const TTransferResult r = WriteSome(buffer + done, count - done, wait);
         done += std::max(r.count, 0);
         // Done: all of it, or a short write that the caller counts as failed.
         // Otherwise the driver's queue is full and the rest waits for room.

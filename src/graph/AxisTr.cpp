@@ -10,16 +10,6 @@ namespace {
 
 const QString kInvalidRange = QStringLiteral("Invalid Range");
 
-// Clamped to the int32 range before rounding; NaN maps to the low end so
-// that a degenerate axis never yields an undefined conversion.
-int32_t ToPixel(double p) {
-    if (std::isnan(p) || p <= -2147483648.0)
-        return std::numeric_limits<int32_t>::min();
-    if (p >= 2147483647.0)
-        return std::numeric_limits<int32_t>::max();
-    return int32_t(RoundEven(p));
-}
-
 QString Label(double v, int digits) {
     QString s = QString::number(v + 0.0, 'g', digits);
     s.truncate(TAxisTr::kMaxLabel);
@@ -27,8 +17,6 @@ QString Label(double v, int digits) {
 }
 
 } // namespace
-
-double RoundEven(double x) { return std::nearbyint(x); }
 
 void TAxisTr::SetRange(double lo, double hi) {
     m_min = lo;
@@ -76,11 +64,6 @@ void TAxisTr::BuildLinearTicks(int count, bool minor) {
 }
 
 // --- linear
-
-int32_t TLinAxisTr::ValueToPixel(double v) {
-    const double t = (v - RangeMin()) * PixelLength / (RangeMax() - RangeMin());
-    return ToPixel(PixelOf(t));
-}
 
 double TLinAxisTr::PixelToValue(int32_t p) const {
     if (PixelLength == 0)
@@ -136,7 +119,7 @@ int32_t TLogAxisTr::ValueToPixel(double v) {
     }
     const double t = (std::log10(v) - std::log10(RangeMin())) * PixelLength /
                      (std::log10(RangeMax()) - std::log10(RangeMin()));
-    return ToPixel(PixelOf(t));
+    return ClampedPixel(PixelOf(t));
 }
 
 double TLogAxisTr::PixelToValue(int32_t p) const {

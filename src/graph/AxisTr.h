@@ -4,8 +4,10 @@
 #include "common/GraphBounds.h"
 
 #include <QString>
+#include <cmath>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <vector>
 
 namespace tessel {
@@ -68,13 +70,33 @@ private:
     double m_min, m_max;
 };
 
-class TLinAxisTr : public TAxisTr {
+// Rounds halves to even, as everywhere in the program. rint does so without
+// saving and restoring the floating-point environment, as nearbyint would.
+inline double RoundEven(double x) {
+    return std::rint(x);
+}
+
+// A pixel position clamped to the int32 range before rounding; NaN maps to
+// the low end so that a degenerate axis never yields an undefined conversion.
+inline int32_t ClampedPixel(double p) {
+    if (std::isnan(p) || p <= -2147483648.0)
+        return std::numeric_limits<int32_t>::min();
+    if (p >= 2147483647.0)
+        return std::numeric_limits<int32_t>::max();
+    return int32_t(RoundEven(p));
+}
+
+// Final and mapping inline: the curves put every point through it.
+class TLinAxisTr final : public TAxisTr {
 public:
     TLinAxisTr() : TAxisTr(-10, 10) {}
     bool UseRange = false;
     double Floor = -1e300, Ceil = 1e300, MinRange = 0;
 
-    int32_t ValueToPixel(double v) override;
+    int32_t ValueToPixel(double v) override {
+        const double t = (v - RangeMin()) * PixelLength / (RangeMax() - RangeMin());
+        return ClampedPixel(PixelOf(t));
+    }
     double PixelToValue(int32_t p) const override;
     void BuildTicks() override;
     double ShiftValue(int32_t n, double v) const override;
@@ -106,8 +128,6 @@ private:
     double m_minRange = 10.0;
 };
 
-// Rounds halves to even, as everywhere in the program.
-double RoundEven(double x);
 // Experiment graphs take their bounds from "GraphBounds", signal views from
 // "SignalBounds"; both switch UseRange on.
 void ApplyBounds(const TGraphBounds &b, TLinAxisTr &xLin, TLinAxisTr &yLin, TLogAxisTr &xLog);

@@ -5,6 +5,7 @@
 #include "data/Vector.h"
 
 #include <QFontMetrics>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPolygon>
 #include <algorithm>
@@ -368,15 +369,18 @@ public:
             m_steps[size_t(m_count++)] = lin;
             t = lin->TransformBefore();
         }
+        // The enabled steps' factors, innermost first; they hold still while
+        // a step of the drawing runs.
+        for (int k = m_count - 1; k >= 0; --k)
+            if (m_steps[size_t(k)]->Enabled)
+                m_lin[size_t(m_enabled++)] = {m_steps[size_t(k)]->MulKoef, m_steps[size_t(k)]->AddKoef};
     }
     bool Usable() const { return m_doubles || m_ints; }
     // Index below the vector's count.
     double operator()(int32_t i) const {
         double x = m_doubles ? m_doubles[i] : double(m_ints[i]);
-        for (int k = m_count - 1; k >= 0; --k) {
-            const TLinTransformation &s = *m_steps[size_t(k)];
-            x = s.Enabled ? s.MulKoef * x + s.AddKoef : x;
-        }
+        for (int k = 0; k < m_enabled; ++k)
+            x = m_lin[size_t(k)].first * x + m_lin[size_t(k)].second;
         return x;
     }
 
@@ -384,7 +388,9 @@ private:
     const double *m_doubles = nullptr;
     const int16_t *m_ints = nullptr;
     std::array<const TLinTransformation *, 8> m_steps{};
+    std::array<std::pair<double, double>, 8> m_lin{};
     int m_count = 0;
+    int m_enabled = 0;
 };
 
 // First index from j on (below n) whose x is not below end.
@@ -395,6 +401,70 @@ template <typename Read> int32_t ColumnEnd(const Read &x, int32_t j, int32_t n, 
 }
 } // namespace
 
+// What drawing one curve needs, set up once per step rather than per point:
+// its pen, its mark as a picture, and its stored vectors.
+struct TCurveDrawer::TCurvePaint {
+    TCurvePaint(const TGraphModel &g, const TDependency &d, const TMarkImage *mark)
+        : Pen(CurvePen(d)), Mark(mark), X(*d.X), Y(*d.Y), XLin(dynamic_cast<TLinAxisTr *>(g.XAxis())),
+          YLin(dynamic_cast<TLinAxisTr *>(g.YAxis())), LogX(dynamic_cast<TLogAxisTr *>(g.XAxis())) {}
+    QPen Pen;
+    const TMarkImage *Mark;
+    TDirectValues X, Y;
+    // Linear axes map without a virtual call.
+    TLinAxisTr *XLin, *YLin;
+    bool LogX;
+};
+
+namespace {
+// Copying a prepared mark gives the very pixels of drawing it only on a
+// raster device without scaling, blending as usual.
+bool MarksCopyExactly(const QPainter &p) {
+    const QPaintEngine *engine = p.paintEngine();
+    const QTransform t = p.deviceTransform();
+    return engine && engine->type() == QPaintEngine::Raster && t.type() <= QTransform::TxTranslate &&
+           t.dx() == std::trunc(t.dx()) && t.dy() == std::trunc(t.dy()) && p.opacity() == 1 &&
+           p.compositionMode() == QPainter::CompositionMode_SourceOver;
+}
+} // namespace
+
+const TCurveDrawer::TMarkImage *TCurveDrawer::MarkImage(const TDependency &d) {
+    // Circles and squares come out of integer rasterisers that are the same
+    // wherever they draw; a hatched brush is aligned to the device instead.
+    const bool shape = d.PointStyle == ptCircle || d.PointStyle == ptSquare;
+    const bool brush = d.Brush.Style == bsSolid || d.Brush.Style == bsClear;
+    if (!shape || !brush || d.PointSize < 0 || d.PointSize > 64)
+        return nullptr;
+    const std::array<uint32_t, 5> key = {uint32_t(d.PointStyle), uint32_t(d.PointSize), d.Color, d.Brush.Color,
+                                         uint32_t(d.Brush.Style)};
+    auto it = m_marks.find(key);
+    if (it != m_marks.end())
+        return &it->second;
+    if (m_marks.size() >= 256)
+        m_marks.clear();
+    const int c = d.PointSize / 2 + 2; // room for the outline all round
+    QImage img(2 * c + 1, 2 * c + 1, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::transparent);
+    {
+        QPainter p(&img);
+        DrawMark(p, c, c, d.PointStyle, d.PointSize, d.Color, d.Brush);
+    }
+    // Only the pixels drawn are copied; a mark without see-through pixels
+    // is copied without blending.
+    QRect used;
+    bool opaque = true;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            if (qAlpha(img.pixel(x, y)) != 0)
+                used |= QRect(x, y, 1, 1);
+    for (int y = used.top(); y <= used.bottom(); ++y)
+        for (int x = used.left(); x <= used.right(); ++x)
+            opaque = opaque && qAlpha(img.pixel(x, y)) == 255;
+    TMarkImage mark{used.isEmpty() ? QImage() : img.copy(used), QPoint(c, c) - used.topLeft()};
+    if (opaque && !mark.Image.isNull())
+        mark.Image.convertTo(QImage::Format_RGB32);
+    return &m_marks.emplace(key, std::move(mark)).first->second;
+}
+
 void TCurveDrawer::Vertex(QPainter &p, const TGraphModel &g, TEntry &e, QPointF v) {
     const TDependency &d = *e.D;
     const QRectF plot(g.Plot());
@@ -402,14 +472,20 @@ void TCurveDrawer::Vertex(QPainter &p, const TGraphModel &g, TEntry &e, QPointF 
     if (!e.First && d.LineStyle != psClear) {
         QLineF line(e.Last, v);
         if (ClipLine(line, area)) {
-            p.setPen(CurvePen(d));
+            p.setPen(m_paint->Pen);
             p.drawLine(line);
         }
     }
     e.First = false;
     e.Last = v;
-    if ((d.PointStyle != ptDot || d.LineStyle == psClear) && area.contains(v))
-        DrawMark(p, int(v.x()), int(v.y()), d.PointStyle, d.PointSize, d.Color, d.Brush);
+    if ((d.PointStyle != ptDot || d.LineStyle == psClear) && area.contains(v)) {
+        if (const TMarkImage *mark = m_paint->Mark) {
+            if (!mark->Image.isNull())
+                p.drawImage(QPoint(int(v.x()), int(v.y())) - mark->Centre, mark->Image);
+        } else {
+            DrawMark(p, int(v.x()), int(v.y()), d.PointStyle, d.PointSize, d.Color, d.Brush);
+        }
+    }
 }
 
 // One column of one curve; returns the points consumed.
@@ -423,18 +499,15 @@ int TCurveDrawer::Column(QPainter &p, const TGraphModel &g, TEntry &e) {
     const double x0 = d.X->Value(i);
     const double end = xa.ShiftValue(w, x0);
     // The scan touches every point; it reads stored vectors directly.
-    const TDirectValues direct(*d.X);
+    const TDirectValues &direct = m_paint->X;
     const int32_t j = direct.Usable() && n <= d.X->Count()
                           ? ColumnEnd(direct, i + 1, n, end)
                           : ColumnEnd([&d](int32_t k) { return d.X->Value(k); }, i + 1, n, end);
-    const auto px = [&](double v) -> double {
-        const int32_t r = xa.ValueToPixel(v);
-        return r;
-    };
-    const auto py = [&](double v) -> double { return ya.ValueToPixel(v); };
+    TLinAxisTr *xLin = m_paint->XLin, *yLin = m_paint->YLin;
+    const auto px = [&](double v) -> double { return xLin ? xLin->ValueToPixel(v) : xa.ValueToPixel(v); };
+    const auto py = [&](double v) -> double { return yLin ? yLin->ValueToPixel(v) : ya.ValueToPixel(v); };
     // Points a logarithmic axis cannot show are skipped.
-    auto *logX = dynamic_cast<TLogAxisTr *>(&xa);
-    if (logX && x0 <= 0) {
+    if (m_paint->LogX && x0 <= 0) {
         e.Next = j;
     } else if (j - i == 1) {
         Vertex(p, g, e, {px(x0), py(d.Y->Value(i))});
@@ -455,15 +528,30 @@ int TCurveDrawer::Column(QPainter &p, const TGraphModel &g, TEntry &e) {
             break;
         }
         case dsPoint: {
+            const TDirectValues &dx = m_paint->X, &dy = m_paint->Y;
+            const bool fast = dx.Usable() && dy.Usable() && n <= d.X->Count() && n <= d.Y->Count();
+            // A value less than 2w - 1 pixels from the last vertex's before
+            // rounding lands at most 2w - 1 whole pixels from it (rounding
+            // and clamping move each by at most half a pixel), so it is
+            // skipped without the exact mapping. The margin covers the
+            // arithmetic's error; NaN (a log axis, an empty range, odd
+            // values) never skips.
+            const double perValue =
+                yLin ? std::fabs(yLin->PixelLength / (yLin->RangeMax() - yLin->RangeMin())) : std::nan("");
+            const double near = 2 * w - 1 - 1e-3;
             bool drawn = false;
-            double lastY = 0;
+            double lastY = 0, lastV = 0;
             for (int32_t k = i; k < j; ++k) {
-                const double y = py(d.Y->Value(k));
+                const double v = fast ? dy(k) : d.Y->Value(k);
+                if (drawn && std::fabs(v - lastV) * perValue <= near)
+                    continue;
+                const double y = py(v);
                 if (drawn && std::fabs(y - lastY) <= 2 * w)
                     continue;
-                Vertex(p, g, e, {px(d.X->Value(k)), y});
+                Vertex(p, g, e, {px(fast ? dx(k) : d.X->Value(k)), y});
                 drawn = true;
                 lastY = y;
+                lastV = v;
             }
             break;
         }
@@ -479,11 +567,17 @@ int TCurveDrawer::Column(QPainter &p, const TGraphModel &g, TEntry &e) {
 bool TCurveDrawer::Step(QPainter &p, const TGraphModel &g, int pointBudget) {
     p.save();
     p.setRenderHint(QPainter::Antialiasing, false);
+    const bool copyMarks = MarksCopyExactly(p);
     for (TEntry &e : m_list) {
+        if (e.Done)
+            continue;
+        const TCurvePaint paint(g, *e.D, copyMarks ? MarkImage(*e.D) : nullptr);
+        m_paint = &paint;
         int used = 0;
         while (!e.Done && used < pointBudget)
             used += Column(p, g, e);
     }
+    m_paint = nullptr;
     p.restore();
     return Done();
 }

@@ -4,9 +4,12 @@
 
 #include <QColor>
 #include <QFont>
+#include <QImage>
 #include <QLineF>
 #include <QPen>
 #include <QRect>
+#include <array>
+#include <map>
 #include <vector>
 
 class QPainter;
@@ -80,9 +83,20 @@ public:
     const std::vector<TEntry> &Entries() const { return m_list; }
 
 private:
+    struct TCurvePaint;
+    // A mark drawn once, cut to its pixels; Centre is where (x, y) falls.
+    struct TMarkImage {
+        QImage Image;
+        QPoint Centre;
+    };
     void Vertex(QPainter &p, const TGraphModel &g, TEntry &e, QPointF v);
     int Column(QPainter &p, const TGraphModel &g, TEntry &e);
+    // The mark of the curve as a picture to copy, when copying draws exactly
+    // the pixels DrawMark would; null otherwise.
+    const TMarkImage *MarkImage(const TDependency &d);
     std::vector<TEntry> m_list;
+    const TCurvePaint *m_paint = nullptr; // the curve being drawn
+    std::map<std::array<uint32_t, 5>, TMarkImage> m_marks;
 };
 
 // Renders the whole graph (frame and curves, no cursors and so no read-out

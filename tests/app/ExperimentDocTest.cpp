@@ -124,12 +124,12 @@ TEST_F(ExperimentDocTest, ConditionColumnsApplyOnlyToInstrumentsThatHaveThem) {
     EXPECT_EQ(doc->CellText(doc->Model.Current().A.Set.get(), xcTime), "---");
 }
 
-TEST(ABPointsTest, PairsChannelAWithTheLastPointsOfChannelB) {
+TEST(ABPairingTest, PairsChannelAWithTheLastPointsOfChannelB) {
     struct Case {
         int nA, nB;
-        std::vector<QPointF> expected;
+        TABPairing expected;
     } cases[] = {
-        {0, 3, {}}, {3, 0, {}}, {4, 3, {}}, {2, 3, {{0, 21}, {1, 22}}}, {2, 2, {{0, 20}, {1, 21}}},
+        {0, 3, {}}, {3, 0, {}}, {4, 3, {}}, {2, 3, {2, 1}}, {2, 2, {2, 0}},
     };
     for (const Case &c : cases) {
         TIntVector ya, yb;
@@ -137,11 +137,7 @@ TEST(ABPointsTest, PairsChannelAWithTheLastPointsOfChannelB) {
         TDependency a(&x, &ya), b(&x, &yb);
         ya.SetCount(c.nA);
         yb.SetCount(c.nB);
-        for (int i = 0; i < c.nA; ++i)
-            ya.SetItem(i, i);
-        for (int i = 0; i < c.nB; ++i)
-            yb.SetItem(i, 20 + i);
-        EXPECT_EQ(ABPoints(a, b), c.expected) << c.nA << " " << c.nB;
+        EXPECT_EQ(ABPairing(a, b), c.expected) << c.nA << " " << c.nB;
     }
 }
 
@@ -175,6 +171,14 @@ TEST_F(ExperimentDocTest, ABSeriesFollowsChannelAVisibilityAndScaling) {
     EXPECT_EQ(s->Color, r.A.Set->Color);
     doc->SetScaleText(r.B.Set.get(), xcYShift, "100");
     EXPECT_DOUBLE_EQ(s->Y->Value(0), 121);
+    // The chart's range follows the displayed values, flipped by a negative factor.
+    doc->SetScaleText(r.A.Set.get(), xcMultiplication, "-2");
+    doc->ScaleAB();
+    EXPECT_DOUBLE_EQ(s->X->Value(1), -22);
+    EXPECT_NEAR(ab.XAxis()->RangeMin(), -22.1, 1e-9);
+    EXPECT_NEAR(ab.XAxis()->RangeMax(), -19.9, 1e-9);
+    EXPECT_NEAR(ab.YAxis()->RangeMin(), 120.95, 1e-9);
+    EXPECT_NEAR(ab.YAxis()->RangeMax(), 122.05, 1e-9);
     r.A.Set->Visible = false;
     doc->DataSetChanged(r.A.Set.get());
     EXPECT_EQ(s->Count(), 0);

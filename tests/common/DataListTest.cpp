@@ -102,6 +102,15 @@ TEST(DataList, DeleteExchangeIndexOfRemove) {
     EXPECT_EQ(l.Count(), 3);
     EXPECT_EQ(l.Remove({2, 20}), 1);
     EXPECT_EQ(l.Count(), 2);
+    RecList other;
+    other.Add({7, 70});
+    l.Swap(other);
+    EXPECT_EQ(l.Count(), 1);
+    EXPECT_EQ(l.Get(0).a, 7);
+    EXPECT_EQ(other.Count(), 2);
+    EXPECT_EQ(other.Get(0).a, 3);
+    TTypedDataList<int16_t> narrower;
+    EXPECT_EQ(messageOf([&] { l.Swap(narrower); }), "DataList record sizes differ (2)");
     l.Clear();
     EXPECT_EQ(l.Count(), 0);
     EXPECT_EQ(l.Capacity(), 0);

@@ -263,6 +263,25 @@ TEST_F(PtyLink, LargestBlocksExceedTheTtyBufferAndStillCross) {
     EXPECT_EQ(uploaded, WithSum(up.left(16384)) + WithSum(up.mid(16384)));
 }
 
+TEST_F(PtyLink, WriteBeyondTheTtyBufferWaitsOnTheDescriptor) {
+    // The peer drains the line as fast as it can; the writer should follow
+    // the room as it appears instead of idling until the event loop's next
+    // turn. A writer that goes back to the event loop on every full queue
+    // turns it far more often than once per pulse (10 ms).
+    const QByteArray big = Pattern(64 * 1024, 3);
+    QByteArray got;
+    peer.Run([&](PtyPeer &p) { got = p.Receive(big.size()); });
+    int turns = 0;
+    link->SetProcessEvents([&] { ++turns; });
+    QElapsedTimer t;
+    t.start();
+    EXPECT_EQ(link->Write(big.constData(), int32_t(big.size())), big.size());
+    const qint64 ms = t.elapsed();
+    peer.Join();
+    EXPECT_EQ(got, big);
+    EXPECT_LE(turns, ms / 10 + 1) << ms << " ms";
+}
+
 TEST(PtyPort, EventCharacterRaisesOnRxFlag) {
     PtyPeer peer;
     ASSERT_TRUE(peer.Ok());

@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
+#include <QPicture>
 #include <gtest/gtest.h>
 
 using namespace tessel;
@@ -210,28 +211,85 @@ TEST(GraphPainter, StepsDrawTheSamePictureAsOnePass) {
 // point. The two steps do not commute, so an order mistake shows.
 TEST(GraphPainter, ScaledStoredTimesDrawAsComputedOnes) {
     Scene stored({});
-    TLinTransformation inner, outer;
+    TLinTransformation inner, outer, off, yScale;
     inner.MulKoef = 2, inner.AddKoef = 1;
     outer.MulKoef = 3, outer.AddKoef = -4;
     outer.SetTransformBefore(&inner);
     stored.x.SetTransformation(&outer);
+    // y: a switched-off step inside the chain counts for nothing.
+    off.MulKoef = 7, off.Enabled = false;
+    yScale.MulKoef = 0.5, yScale.AddKoef = 2.5;
+    yScale.SetTransformBefore(&off);
+    stored.y.SetTransformation(&yScale);
+    const auto rawY = [](int i) { return 5 + 8 * std::sin(i * 0.01); };
     for (int i = 0; i < 3000; ++i) {
         stored.x.Add(i * 0.0005 + 0.5); // shown as 6x - 1: 2 .. 11
-        stored.y.Add(5 + 4 * std::sin(i * 0.01));
+        stored.y.Add(rawY(i));
     }
+    stored.d.DrawStyle = dsPoint;
     stored.Draw();
 
     Scene computed({});
-    TVirtualVector vx;
+    TVirtualVector vx, vy;
     vx.SetCount(3000);
+    vy.SetCount(3000);
     vx.OnCalcItem = [](const TVirtualVector &, int32_t i, double &v) { v = 3 * (2 * (i * 0.0005 + 0.5) + 1) - 4; };
+    vy.OnCalcItem = [&](const TVirtualVector &, int32_t i, double &v) { v = 0.5 * rawY(i) + 2.5; };
     computed.d.X = &vx;
-    for (int i = 0; i < 3000; ++i)
-        computed.y.Add(5 + 4 * std::sin(i * 0.01));
+    computed.d.Y = &vy;
+    computed.d.DrawStyle = dsPoint;
     computed.Draw();
     EXPECT_GT(stored.RedCount(), 1000);
     EXPECT_EQ(stored.img, computed.img);
     stored.x.SetTransformation(nullptr);
+    stored.y.SetTransformation(nullptr);
+}
+
+// Marks are copied from a picture drawn once where that gives the very
+// pixels; a recorded picture replays every mark as a shape, which is the
+// reference. Moved and clipped painters included.
+TEST(GraphPainter, CopiedMarksMatchDrawnOnes) {
+    struct Case {
+        TPointStyle mark;
+        TBrushStyle brush;
+        int size;
+        TPenStyle line;
+    } cases[] = {{ptCircle, bsSolid, 4, psSolid}, {ptCircle, bsClear, 7, psDash},  {ptCircle, bsSolid, 1, psClear},
+                 {ptSquare, bsSolid, 4, psSolid}, {ptSquare, bsClear, 5, psSolid}, {ptSquare, bsCross, 6, psClear},
+                 {ptSquare, bsSolid, 0, psSolid}};
+    for (const Case &c : cases) {
+        Scene s({});
+        for (int i = 0; i < 2000; ++i) {
+            s.x.Add(-1 + i * 0.006); // runs past both ends of the plot
+            s.y.Add(5 + 6 * std::sin(i * 0.03));
+        }
+        s.d.DrawStyle = dsPoint;
+        s.d.PointStyle = c.mark;
+        s.d.Brush = {0x00FF00, c.brush};
+        s.d.PointSize = c.size;
+        s.d.LineStyle = c.line;
+        for (bool moved : {false, true}) {
+            const auto draw = [&](QPainter &p) {
+                if (moved) {
+                    p.translate(7, -3);
+                    p.setClipRect(40, 20, 200, 120);
+                }
+                TCurveDrawer dr;
+                dr.Start(s.g);
+                dr.DrawAll(p, s.g);
+            };
+            s.Draw(); // lays out the axes
+            s.img.fill(Qt::white);
+            QImage replayed = s.img.copy();
+            QPicture recorded;
+            for (QPaintDevice *device : std::initializer_list<QPaintDevice *>{&s.img, &recorded}) {
+                QPainter p(device);
+                draw(p);
+            }
+            QPainter(&replayed).drawPicture(0, 0, recorded);
+            EXPECT_EQ(s.img, replayed) << int(c.mark) << " " << int(c.brush) << " " << c.size << " " << moved;
+        }
+    }
 }
 
 TEST(GraphPainter, LogAxisSkipsPointsItCannotShow) {
