@@ -119,6 +119,7 @@ private:
         double Begin = 0.0;    // real time of "ST"
         double SimStart = 0.0; // program time when the program starts running
         uint32_t Number = 0;
+        std::vector<TSimMacroRun> Macros; // when the timed macros run
         bool FetchedA = false, FetchedB = false;
         bool Finished = false;
     };
@@ -141,6 +142,10 @@ private:
     void LoadAccepted(const Upload &u);
     void StartRun();
     void UpdateRun();
+    // Plays the program's events (and the macros at their edges) up to and
+    // including time `until`, from event ev and macro run `macro` on.
+    void Replay(TSimPlant &plant, TSimLights &lights, double &t, size_t &ev, size_t &macro, double until,
+                bool log) const;
     std::vector<int16_t> RunSamples(char channel, int32_t count, bool &clipped);
     void MonitorTick();
     void FlushIgnored();

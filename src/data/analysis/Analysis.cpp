@@ -60,8 +60,14 @@ std::optional<double> TLightPlan::ParAt(double time) const {
 }
 
 QString ParameterName(int p) {
-    static const char *const kNames[kParameterCount] = {"Fv/Fm", "PhiPSII", "NPQ", "qP", "qN", "qL", "ETR"};
+    static const char *const kNames[kParameterCount] = {"Fv/Fm", "PhiPSII", "NPQ",    "qP", "qN",   "qL",
+                                                        "ETR",   "PhiNPQ",  "PhiNO",  "qE", "qI",   "alpha",
+                                                        "ETRmax", "Ik",     "beta",   "R2"};
     return p >= 0 && p < kParameterCount ? QString::fromLatin1(kNames[p]) : QString();
+}
+
+bool HasStandardError(int p) {
+    return p == prAlpha || p == prEtrMax || p == prIk || p == prBeta;
 }
 
 namespace {
@@ -111,6 +117,37 @@ TParameters ComputeParameters(const TGroupValues &in, const TAnalysisConfig &con
         p[prETR] = {std::nullopt, QStringLiteral("no PAR (actinic light not calibrated)")};
     else
         p[prETR] = {*p[prPhiPSII].Value * *Par * config.PsiiShare * config.Absorptance, {}};
+
+    // The lake model's partitioning (Kramer et al. 2004): PhiNO from NPQ, qL
+    // and the dark Fm/Fo; PhiNPQ is what PhiPSII and PhiNO leave.
+    const TValue *need[] = {&p[prNPQ], &p[prQL], &p[prPhiPSII]};
+    const auto gap = std::find_if(std::begin(need), std::end(need), [](const TValue *v) { return !v->Value; });
+    if (!Fo || !Fm)
+        p[prPhiNO] = missing(!Fo ? kMarkFo : kMarkFm);
+    else if (gap != std::end(need))
+        p[prPhiNO] = {std::nullopt, (*gap)->Reason};
+    else if (*Fo == 0)
+        p[prPhiNO] = {std::nullopt, QStringLiteral("Fo is zero")};
+    else
+        p[prPhiNO] = ratio(1.0, *p[prNPQ].Value + 1 + *p[prQL].Value * (*Fm / *Fo - 1),
+                           QStringLiteral("NPQ + 1 + qL (Fm/Fo - 1)"));
+    if (p[prPhiNO].Value)
+        p[prPhiNPQ] = {1.0 - *p[prPhiPSII].Value - *p[prPhiNO].Value, {}};
+    else
+        p[prPhiNPQ] = {std::nullopt, p[prPhiNO].Reason};
+
+    // Relaxation in the dark (Walters & Horton 1991): what is left at the last
+    // dark flash is qI, what relaxed by then qE.
+    const auto FmPP = finite(in.FmPP);
+    p[prQI] = !Fm ? missing(kMarkFm) : !FmPP ? missing(kMarkFmPP) : ratio(*Fm - *FmPP, *FmPP, kMarkFmPP);
+    if (!p[prNPQ].Value)
+        p[prQE] = {std::nullopt, p[prNPQ].Reason};
+    else if (!p[prQI].Value)
+        p[prQE] = {std::nullopt, p[prQI].Reason};
+    else
+        p[prQE] = {*p[prNPQ].Value - *p[prQI].Value, {}};
+    for (int k = prAlpha; k <= prR2; ++k)
+        p[size_t(k)].Reason = QStringLiteral("no light curve");
     return p;
 }
 
@@ -137,6 +174,38 @@ Moments moments(const std::vector<double> &y, const std::vector<int32_t> &idx) {
         m.sd = std::sqrt(ss / (m.n - 1));
     }
     return m;
+}
+
+// The light curve of a flash series under several PARs: its fit goes into the
+// headline values; the flashes' own rows say where to look.
+void fitLightCurve(TChannelAnalysis &a, const TAnalysisConfig &config) {
+    std::vector<std::pair<double, double>> points;
+    for (const TStepParameters &s : a.Steps)
+        if (s.Par && s.Values[prETR].Value)
+            points.emplace_back(*s.Par, *s.Values[prETR].Value);
+    const bool curve = std::any_of(points.begin(), points.end(),
+                                   [&](const auto &pt) { return pt.first != points.front().first; });
+    for (TStepParameters &s : a.Steps)
+        for (int k = prAlpha; k <= prR2; ++k)
+            s.Values[size_t(k)].Reason = QStringLiteral("a value of the whole light curve");
+    if (!curve) {
+        for (int k = prAlpha; k <= prR2; ++k)
+            a.Values[size_t(k)].Reason = a.Steps.empty() ? QStringLiteral("no light curve (no flash series)")
+                                                          : QStringLiteral("no light curve (one PAR)");
+        return;
+    }
+    a.LightCurve = FitLightCurve(points, config.LightCurveModel);
+    const TLightCurveFit &f = *a.LightCurve;
+    auto set = [&](int k, std::optional<TFitValue> v, const QString &why) {
+        a.Values[size_t(k)] = v ? TValue{v->Value, {}, v->SE} : TValue{std::nullopt, why, std::nullopt};
+    };
+    const bool ok = f.Ok();
+    set(prAlpha, ok ? std::optional(f.Alpha) : std::nullopt, f.Problem);
+    set(prEtrMax, ok ? std::optional(f.EtrMax) : std::nullopt, f.Problem);
+    set(prIk, ok ? std::optional(f.Ik) : std::nullopt, f.Problem);
+    set(prBeta, ok && f.Model == TLightCurveModel::Platt ? std::optional(f.Beta) : std::nullopt,
+        ok ? QStringLiteral("not in the %1 model").arg(LightCurveModelName(f.Model)) : f.Problem);
+    set(prR2, ok ? std::optional(TFitValue{f.R2, std::nullopt}) : std::nullopt, f.Problem);
 }
 
 } // namespace
@@ -178,9 +247,11 @@ TChannelAnalysis AnalyseChannel(const std::vector<double> &y, const TChannelMark
     };
     auto mean = [](const TGroupStats *g) { return g ? std::optional<double>(g->Mean) : std::nullopt; };
     const TGroupStats *fo = group(kMarkFo), *fm = group(kMarkFm), *fs = group(kMarkFs), *fmP = group(kMarkFmP),
-                      *foP = group(kMarkFoP);
+                      *foP = group(kMarkFoP), *fmPP = group(kMarkFmPP);
 
-    TGroupValues v{mean(fo), mean(fm), mean(fs), mean(fmP), mean(foP), std::nullopt};
+    TGroupValues v{mean(fo), mean(fm), mean(fs), mean(fmP), mean(foP), std::nullopt, std::nullopt};
+    if (fmPP)
+        v.FmPP = fmPP->Steps.back().Mean;
     // A series of flashes under light: one set of values per flash when the
     // Fs steps (and the Fo' steps, if Fo' is a series too) pair up with those
     // of Fm'; the last flash, the steadiest state, gives the headline values.
@@ -193,16 +264,26 @@ TChannelAnalysis AnalyseChannel(const std::vector<double> &y, const TChannelMark
             if (foP && foP->Steps.size() == n)
                 sv.FoP = foP->Steps[k].Mean;
             sv.Par = light.ParAt(fmP->Steps[k].Time);
-            a.Steps.push_back({fmP->Steps[k].Time, sv.Par, ComputeParameters(sv, config)});
+            a.Steps.push_back({fmP->Steps[k].Time, sv.Par, ComputeParameters(sv, config), sv});
         }
         a.Par = a.Steps.back().Par;
         a.Values = a.Steps.back().Values;
-        return a;
+    } else {
+        if (fmP)
+            v.Par = light.ParAt(fmP->Steps.back().Time);
+        a.Par = v.Par;
+        a.Values = ComputeParameters(v, config);
     }
-    if (fmP)
-        v.Par = light.ParAt(fmP->Steps.back().Time);
-    a.Par = v.Par;
-    a.Values = ComputeParameters(v, config);
+    fitLightCurve(a, config);
+    // The relaxation in the dark: NPQ at each Fm'' flash, (Fm - Fm'') / Fm''.
+    if (fmPP)
+        for (const TStepStats &st : fmPP->Steps) {
+            TGroupValues dv{v.Fo, v.Fm, std::nullopt, st.Mean, std::nullopt, light.ParAt(st.Time), v.FmPP};
+            TStepParameters step{st.Time, dv.Par, ComputeParameters(dv, config), dv, true};
+            step.Inputs.FmP.reset();
+            step.Inputs.FmPP = st.Mean;
+            a.Steps.push_back(std::move(step));
+        }
     return a;
 }
 
@@ -232,15 +313,29 @@ QJsonValue json(std::optional<double> v) {
 }
 
 void addParameters(QJsonObject &o, const TParameters &p) {
-    QJsonObject values, reasons;
+    QJsonObject values, reasons, errors;
     for (int k = 0; k < kParameterCount; ++k) {
         values[ParameterName(k)] = json(p[size_t(k)].Value);
         if (!p[size_t(k)].Value)
             reasons[ParameterName(k)] = p[size_t(k)].Reason;
+        if (p[size_t(k)].SE)
+            errors[ParameterName(k)] = *p[size_t(k)].SE;
     }
     o[QStringLiteral("parameters")] = values;
     if (!reasons.isEmpty())
         o[QStringLiteral("reasons")] = reasons;
+    if (!errors.isEmpty())
+        o[QStringLiteral("errors")] = errors;
+}
+
+QJsonObject levels(const TGroupValues &v) {
+    QJsonObject o;
+    const std::pair<const QString &, std::optional<double>> all[] = {
+        {kMarkFo, v.Fo}, {kMarkFm, v.Fm}, {kMarkFs, v.Fs}, {kMarkFmP, v.FmP}, {kMarkFoP, v.FoP}, {kMarkFmPP, v.FmPP}};
+    for (const auto &[name, value] : all)
+        if (value)
+            o[name] = *value;
+    return o;
 }
 
 } // namespace
@@ -265,11 +360,22 @@ QJsonObject AnalysisJson(const TRecordAnalysis &a) {
         if (!ch.Steps.empty()) {
             QJsonArray steps;
             for (const TStepParameters &s : ch.Steps) {
-                QJsonObject so{{"time", s.Time}, {"par", json(s.Par)}};
+                QJsonObject so{{"time", s.Time}, {"par", json(s.Par)}, {"levels", levels(s.Inputs)}};
+                if (s.Dark)
+                    so[QStringLiteral("dark")] = true;
                 addParameters(so, s.Values);
                 steps.append(so);
             }
             o[QStringLiteral("steps")] = steps;
+        }
+        if (ch.LightCurve && ch.LightCurve->Ok()) {
+            QJsonArray coefficients;
+            for (double c : ch.LightCurve->Coefficients)
+                coefficients.append(c);
+            o[QStringLiteral("lightCurve")] =
+                QJsonObject{{"model", LightCurveModelName(ch.LightCurve->Model)},
+                            {"points", ch.LightCurve->Points},
+                            {"coefficients", coefficients}};
         }
         channels.append(o);
     }
