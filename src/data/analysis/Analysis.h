@@ -111,7 +111,7 @@ using TParameters = std::array<TValue, kParameterCount>;
 // The group values the formulas use; nothing where the group is missing.
 struct TGroupValues {
     std::optional<double> Fo, Fm, Fs, FmP, FoP, Par;
-    std::optional<double> FmPP; // Fm'' of the last dark flash after the light
+    std::optional<double> FmPP{}; // Fm'' of the last dark flash after the light
 };
 TParameters ComputeParameters(const TGroupValues &v, const TAnalysisConfig &config);
 
