@@ -17,13 +17,16 @@ namespace {
 
 constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
 
+// The classic parameters, Fv/Fm to ETR, in the table below.
+constexpr int kClassic = prETR + 1;
+
 struct FormulaCase {
     const char *name;
     TGroupValues in;
     // Fv/Fm, PhiPSII, NPQ, qP, qN, qL, ETR; kNone where no value is due.
-    std::array<double, kParameterCount> values;
+    std::array<double, kClassic> values;
     // The reasons of the missing ones, in the same order.
-    std::array<const char *, kParameterCount> reasons;
+    std::array<const char *, kClassic> reasons;
 };
 
 const double inf = std::numeric_limits<double>::infinity();
@@ -72,7 +75,7 @@ TEST(Parameters, FormulasByHand) {
     const TAnalysisConfig config;
     for (const FormulaCase &k : kFormulas) {
         const TParameters p = ComputeParameters(k.in, config);
-        for (int i = 0; i < kParameterCount; ++i) {
+        for (int i = 0; i < kClassic; ++i) {
             const TValue &v = p[size_t(i)];
             const std::string what = std::string(k.name) + ": " + ParameterName(i).toStdString();
             if (std::isnan(k.values[size_t(i)])) {
@@ -83,6 +86,46 @@ TEST(Parameters, FormulasByHand) {
                 EXPECT_NEAR(*v.Value, k.values[size_t(i)], 1e-12) << what;
             }
         }
+    }
+}
+
+// Kramer et al. (2004): PhiNO = 1 / (NPQ + 1 + qL (Fm/Fo - 1)), PhiNPQ the
+// rest; Walters & Horton (1991): qI = (Fm - Fm'') / Fm'', qE = NPQ - qI.
+// With Fo 0.2, Fm 1, Fs 0.4, Fm' 0.8, Fo' 0.25: NPQ 0.25, qL 0.4/0.55 x 0.25/0.4.
+struct PartitionCase {
+    const char *name;
+    TGroupValues in;
+    std::array<double, 4> values; // PhiNPQ, PhiNO, qE, qI
+    std::array<const char *, 4> reasons;
+};
+const double kQL = 0.4 / 0.55 * 0.25 / 0.4, kPhiNO = 1 / (0.25 + 1 + kQL * 4);
+const PartitionCase kPartitions[] = {
+    {"every input", {0.2, 1.0, 0.4, 0.8, 0.25, {}, 0.9}, {1 - 0.5 - kPhiNO, kPhiNO, 0.25 - 0.1 / 0.9, 0.1 / 0.9}, {}},
+    {"no Fo'", {0.2, 1.0, 0.4, 0.8, {}, {}, 0.9}, {kNone, kNone, 0.25 - 0.1 / 0.9, 0.1 / 0.9}, {"no Fo'", "no Fo'"}},
+    {"no dark flash", {0.2, 1.0, 0.4, 0.8, 0.25, {}, {}}, {1 - 0.5 - kPhiNO, kPhiNO, kNone, kNone},
+     {"", "", "no Fm''", "no Fm''"}},
+    {"dark-adapted only", {0.2, 1.0, {}, {}, {}, {}, {}}, {kNone, kNone, kNone, kNone},
+     {"no Fm'", "no Fm'", "no Fm'", "no Fm''"}},
+    {"Fo and Fm'' zero", {0.0, 1.0, 0.4, 0.8, 0.25, {}, 0.0}, {kNone, kNone, kNone, kNone},
+     {"Fo is zero", "Fo is zero", "Fm'' is zero", "Fm'' is zero"}},
+};
+
+TEST(Parameters, PartitioningAndRelaxationByHand) {
+    for (const PartitionCase &k : kPartitions) {
+        const TParameters p = ComputeParameters(k.in, TAnalysisConfig{});
+        for (int i = 0; i < 4; ++i) {
+            const TValue &v = p[size_t(prPhiNPQ + i)];
+            const std::string what = std::string(k.name) + ": " + ParameterName(prPhiNPQ + i).toStdString();
+            if (std::isnan(k.values[size_t(i)])) {
+                EXPECT_FALSE(v.Value) << what;
+                EXPECT_EQ(v.Reason.toStdString(), k.reasons[size_t(i)]) << what;
+            } else {
+                ASSERT_TRUE(v.Value) << what << ": " << v.Reason.toStdString();
+                EXPECT_NEAR(*v.Value, k.values[size_t(i)], 1e-12) << what;
+            }
+        }
+        if (p[prPhiNO].Value)
+            EXPECT_NEAR(*p[prPhiPSII].Value + *p[prPhiNPQ].Value + *p[prPhiNO].Value, 1.0, 1e-12) << k.name;
     }
 }
 
@@ -102,25 +145,28 @@ TEST(Parameters, ParCalibrationTables) {
 // Samples 0..2 Fo, 3..4 Fm, then two flashes under growing light, each an
 // Fs and an Fm' step, with a trace sample in between.
 TEST(Parameters, ChannelGroupsAndFlashSeries) {
-    const std::vector<double> y = {1, 2, 3, 10, 10, 5, 8, 99, 6, 9, 4, 4};
+    const std::vector<double> y = {1, 2, 3, 10, 10, 5, 8, 99, 6, 9, 4, 4, 7, 8};
     TChannelMarks marks;
     marks.SampleCount = int32_t(y.size());
     marks.Groups = {{"Fo", {{0.0, {0, 1, 2}}}},
                     {"Fm", {{1.0, {3, 4}}}},
                     {"Fs", {{10.0, {5}}, {20.0, {8}}}},
                     {"Fm'", {{11.0, {6}}, {21.0, {9}}}},
-                    {"Fo'", {{30.0, {10, 11}}}}};
+                    {"Fo'", {{30.0, {10, 11}}}},
+                    {"Fm''", {{40.0, {12}}, {60.0, {13}}}}};
     TLightPlan light;
     light.Changes = {{9.0, 100.0}, {19.0, 200.0}, {29.0, 0.0}};
     const TChannelAnalysis a = AnalyseChannel(y, marks, light, TAnalysisConfig{});
     ASSERT_TRUE(a.Problem.isEmpty());
-    ASSERT_EQ(a.Groups.size(), 5u);
+    ASSERT_EQ(a.Groups.size(), 6u);
     EXPECT_EQ(a.Groups[0].Count, 3);
     EXPECT_DOUBLE_EQ(a.Groups[0].Mean, 2.0);
     EXPECT_DOUBLE_EQ(a.Groups[0].SD, 1.0);
     EXPECT_DOUBLE_EQ(a.Groups[1].SD, 0.0);
     EXPECT_DOUBLE_EQ(a.Groups[3].Mean, 8.5);
-    ASSERT_EQ(a.Steps.size(), 2u);
+    ASSERT_EQ(a.Steps.size(), 4u); // two flashes under light, two in the dark
+    EXPECT_EQ(a.Steps[0].Inputs.Fs, 5.0) << "each flash keeps the levels it comes from";
+    EXPECT_EQ(a.Steps[1].Inputs.FmP, 9.0);
     EXPECT_DOUBLE_EQ(a.Steps[0].Values[prPhiPSII].Value.value_or(-1), 3.0 / 8);
     EXPECT_DOUBLE_EQ(a.Steps[0].Values[prNPQ].Value.value_or(-1), 2.0 / 8);
     EXPECT_DOUBLE_EQ(a.Steps[0].Values[prETR].Value.value_or(-1), 3.0 / 8 * 100 * 0.42);
@@ -130,19 +176,30 @@ TEST(Parameters, ChannelGroupsAndFlashSeries) {
     EXPECT_DOUBLE_EQ(a.Values[prPhiPSII].Value.value_or(-1), 1.0 / 3);
     EXPECT_DOUBLE_EQ(a.Values[prETR].Value.value_or(-1), 28.0);
     EXPECT_DOUBLE_EQ(a.Values[prFvFm].Value.value_or(-1), 0.8);
+    // Relaxation: NPQ at each dark flash; qI what is left at the last one.
+    EXPECT_TRUE(a.Steps[2].Dark);
+    EXPECT_DOUBLE_EQ(a.Steps[2].Values[prNPQ].Value.value_or(-1), 3.0 / 7);
+    EXPECT_DOUBLE_EQ(a.Steps[3].Inputs.FmPP.value_or(-1), 8.0);
+    EXPECT_DOUBLE_EQ(a.Values[prQI].Value.value_or(-1), 2.0 / 8);
+    EXPECT_DOUBLE_EQ(a.Values[prQE].Value.value_or(-1), 1.0 / 9 - 2.0 / 8);
+    // Two PARs make a light curve, too few for a fit of three coefficients.
+    ASSERT_TRUE(a.LightCurve);
+    EXPECT_EQ(a.Values[prAlpha].Reason, "a fit needs 3 light levels, the curve has 2");
+    EXPECT_EQ(a.Steps[0].Values[prEtrMax].Reason, "a value of the whole light curve");
 
     // Unpaired steps: the group means, PAR at the last Fm' flash.
     TChannelMarks single = marks;
     single.Groups[2].Steps.pop_back();
     single.Groups[2].Steps[0].Samples = {5, 8};
     const TChannelAnalysis s = AnalyseChannel(y, single, light, TAnalysisConfig{});
-    EXPECT_TRUE(s.Steps.empty());
+    ASSERT_EQ(s.Steps.size(), 2u);
+    EXPECT_TRUE(s.Steps[0].Dark) << "only the dark flashes are steps";
     EXPECT_DOUBLE_EQ(s.Values[prPhiPSII].Value.value_or(-1), (8.5 - 5.5) / 8.5);
     EXPECT_DOUBLE_EQ(s.Par.value_or(-1), 200.0);
 
     // Data that do not fit the protocol give nothing at all.
     const TChannelAnalysis bad = AnalyseChannel({1, 2, 3}, marks, light, TAnalysisConfig{});
-    EXPECT_EQ(bad.Problem, "The protocol gives 12 samples, the data hold 3");
+    EXPECT_EQ(bad.Problem, "The protocol gives 14 samples, the data hold 3");
     for (const TValue &v : bad.Values)
         EXPECT_FALSE(v.Value);
 }
