@@ -144,6 +144,13 @@ int run(const QStringList &args, CliIO &io) {
     p.addOption({QStringLiteral("fit"),
                  QStringLiteral("Light-curve model for --etr: Platt, EilersPeeters or JassbyPlatt."),
                  QStringLiteral("MODEL")});
+    p.addOption({QStringLiteral("ini"),
+                 QStringLiteral("Ini file the analysis reads for --etr and --parameters (default: Tessel.ini "
+                                "beside the program)."),
+                 QStringLiteral("PATH")});
+    p.addOption({QStringLiteral("include"),
+                 QStringLiteral("Include folder for the analysis (default: the configured one)."),
+                 QStringLiteral("DIR")});
     AddJsonOption(p);
     if (int rc = ParseArgs(p, QStringLiteral("plot"), args, io); rc != kContinue)
         return rc;
@@ -191,7 +198,9 @@ int run(const QStringList &args, CliIO &io) {
         TCommandCompilerLibrary library;
         if (!library.Ensure())
             return kExitFailed;
-        TMeasurementAnalyser analyser(AppPaths::iniPath());
+        TMeasurementAnalyser analyser(
+            p.isSet(QStringLiteral("ini")) ? p.value(QStringLiteral("ini")) : AppPaths::iniPath(),
+            p.value(QStringLiteral("include")));
         analyser.SetLightCurveModel(fit);
         const std::vector<TRecordAnalysis> all = analyser.AnalyseAll(e.Doc->Model);
         TAnalysisFigure f;
