@@ -81,7 +81,7 @@ struct TAnalysisFigure {
         c.Set.Caption = caption;
         c.Set.Color = color;
         c.Set.DrawStyle = line ? dsAvg : dsPoint;
-        c.Set.PointStyle = ptCircle;
+        c.Set.PointStyle = line ? ptDot : ptCircle;
         c.X.SetCount(int32_t(points.size()));
         c.Y.SetCount(int32_t(points.size()));
         for (int32_t i = 0; i < int32_t(points.size()); ++i) {
