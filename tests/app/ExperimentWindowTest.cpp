@@ -1,5 +1,6 @@
 #include "app/widgets/ExperimentWindow.h"
 #include "app/widgets/ParametersView.h"
+#include <QComboBox>
 #include "app/widgets/Program.h"
 #include "authoring/widgets/ProtocolEditor.h"
 #include "common/FileDialogService.h"

@@ -148,6 +148,23 @@ TEST_F(AnalyzeCommand, LightCurveFitGivesTheModelsAlphaAndEtrMax) {
     EXPECT_EQ(RunCliCommand({"plot", file, "--out", png, "--parameters", "nope"}).rc, 2);
 }
 
+// The induction protocol's fast rise: centres close at k = KClose I + KOpen
+// under actinic light 1 at 80 %, so F - Fo grows as 1 - exp(-k t) to its
+// peak: Vj = 1 - exp(-k 2 ms), Mo = 4 (1 - exp(-k 300 us)) per ms.
+TEST_F(AnalyzeCommand, InductionJipTestFollowsTheModelsRise) {
+    SimProcess sim({"--device", "ModelT2", "--speed", "100", "--model", "Noise=0"});
+    ASSERT_FALSE(sim.Terminal.isEmpty());
+    const QString file = dir.path("induction.exp");
+    ASSERT_EQ(measure(sim, "resources/protocols/Induction.p", file).rc, 0);
+    const double k = kKClose * lamp(0.8) + kKOpen;
+    const QJsonObject p = analyse(file)["parameters"].toObject();
+    EXPECT_NEAR(p["Vj"].toDouble() / -std::expm1(-k * 2e-3), 1, 0.05);
+    EXPECT_NEAR(p["Mo"].toDouble() / (4 * -std::expm1(-k * 300e-6)), 1, 0.05);
+    EXPECT_GT(p["PIabs"].toDouble(), 0);
+    EXPECT_GT(p["tFm"].toDouble(), 0.02) << "the peak comes after the rise";
+    EXPECT_LT(p["tFm"].toDouble(), 1);
+}
+
 TEST_F(AnalyzeCommand, UsageAndUnreadableInput) {
     const std::pair<QStringList, int> cases[] = {
         {{"analyze"}, 2},

@@ -129,6 +129,58 @@ TEST(Parameters, PartitioningAndRelaxationByHand) {
     }
 }
 
+// JIP-test (Strasser et al. 2004): Vj = (F2ms - Fo)/(FP - Fo), Vi at 30 ms,
+// Mo = 4 (F300us - Fo)/(FP - Fo), PIabs = (phiPo Vj / Mo) (phiPo / (1 - phiPo))
+// ((1 - Vj) / Vj) with phiPo = 1 - Fo/FP; F between samples is linear in log t.
+struct InductionCase {
+    const char *name;
+    std::vector<std::pair<double, double>> trace;
+    std::optional<double> fo;
+    std::array<double, 8> values; // Fj, Fi, FP, Vj, Vi, Mo, PIabs, tFm
+    const char *reason;           // of the first missing value
+};
+const std::vector<std::pair<double, double>> kOjip = {{50e-6, 1.0}, {300e-6, 1.5}, {2e-3, 3.0},
+                                                      {30e-3, 4.0}, {0.2, 5.0},    {1.0, 4.5}};
+const InductionCase kInductions[] = {
+    {"Fo the first sample", kOjip, {}, {3, 4, 5, 0.5, 0.75, 0.5, 3.2, 0.2}, ""},
+    {"Fo marked", kOjip, 0.5, {3, 4, 5, 2.5 / 4.5, 3.5 / 4.5, 4 / 4.5, 0.81 * (2 / 4.5) / (4 / 4.5 * 0.1), 0.2}, ""},
+    {"between samples", {{50e-6, 1}, {300e-6, 1.5}, {1e-3, 2}, {4e-3, 4}, {30e-3, 5}}, {},
+     {3, 5, 5, 0.5, 1, 0.5, 0.64 * 0.5 / (0.5 * 0.2), 30e-3}, ""},
+    {"late first sample, no marked Fo", {{100e-6, 1}, {2e-3, 3}, {30e-3, 4}, {0.2, 5}}, {},
+     {3, 4, 5, kNone, kNone, kNone, kNone, 0.2}, "no Fo (neither marked nor sampled by 50 us after light-on)"},
+    {"too short for I", {{50e-6, 1}, {300e-6, 1.5}, {2e-3, 3}, {10e-3, 5}}, {},
+     {3, kNone, 5, 0.5, kNone, 0.5, 3.2, 10e-3}, "no samples around 30 ms after light-on"},
+    {"flat", {{50e-6, 2}, {300e-6, 2}, {2e-3, 2}, {30e-3, 2}}, {},
+     {2, 2, 2, kNone, kNone, kNone, kNone, 50e-6}, "FP - Fo is zero"},
+    {"no fast trace", {{2e-3, 3}, {30e-3, 4}}, {}, {kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone},
+     "no induction trace (no sample within 1 ms of light-on)"},
+};
+
+TEST(Parameters, InductionJipTestByHand) {
+    for (const InductionCase &k : kInductions) {
+        TParameters p = ComputeParameters({}, TAnalysisConfig{});
+        InductionParameters(k.trace, k.fo, p);
+        bool reasonSeen = false;
+        for (int i = 0; i < 8; ++i) {
+            const TValue &v = p[size_t(prFj + i)];
+            const std::string what = std::string(k.name) + ": " + ParameterName(prFj + i).toStdString();
+            if (std::isnan(k.values[size_t(i)])) {
+                EXPECT_FALSE(v.Value) << what;
+                if (!reasonSeen)
+                    EXPECT_EQ(v.Reason.toStdString(), k.reason) << what;
+                reasonSeen = true;
+            } else {
+                ASSERT_TRUE(v.Value) << what << ": " << v.Reason.toStdString();
+                EXPECT_NEAR(*v.Value, k.values[size_t(i)], 1e-12) << what;
+            }
+        }
+    }
+    // Without a marked Fm the trace's maximum stands in for it.
+    TParameters p = ComputeParameters({1.0, {}, {}, {}, {}, {}, {}}, TAnalysisConfig{});
+    InductionParameters(kOjip, 1.0, p);
+    EXPECT_DOUBLE_EQ(p[prFvFm].Value.value_or(-1), 0.8);
+}
+
 TEST(Parameters, ParCalibrationTables) {
     const auto t = ParseParTable(" 100:1000, 0:100");
     ASSERT_TRUE(t);

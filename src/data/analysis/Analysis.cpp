@@ -62,7 +62,8 @@ std::optional<double> TLightPlan::ParAt(double time) const {
 QString ParameterName(int p) {
     static const char *const kNames[kParameterCount] = {"Fv/Fm", "PhiPSII", "NPQ",    "qP", "qN",   "qL",
                                                         "ETR",   "PhiNPQ",  "PhiNO",  "qE", "qI",   "alpha",
-                                                        "ETRmax", "Ik",     "beta",   "R2"};
+                                                        "ETRmax", "Ik",     "beta",   "R2",   "Fj", "Fi",
+                                                        "FP",     "Vj",     "Vi",     "Mo",   "PIabs", "tFm"};
     return p >= 0 && p < kParameterCount ? QString::fromLatin1(kNames[p]) : QString();
 }
 
@@ -148,7 +149,71 @@ TParameters ComputeParameters(const TGroupValues &in, const TAnalysisConfig &con
         p[prQE] = {*p[prNPQ].Value - *p[prQI].Value, {}};
     for (int k = prAlpha; k <= prR2; ++k)
         p[size_t(k)].Reason = QStringLiteral("no light curve");
+    for (int k = prFj; k <= prTFm; ++k)
+        p[size_t(k)].Reason = QStringLiteral("no induction trace");
     return p;
+}
+
+void InductionParameters(const std::vector<std::pair<double, double>> &trace, std::optional<double> markedFo,
+                         TParameters &p) {
+    auto all = [&](const QString &why) {
+        for (int k = prFj; k <= prTFm; ++k)
+            p[size_t(k)] = {std::nullopt, why};
+    };
+    // A fast trace starts within a millisecond of light-on.
+    if (trace.empty() || trace.front().first > 1e-3 || trace.front().first <= 0)
+        return all(QStringLiteral("no induction trace (no sample within 1 ms of light-on)"));
+    // F at a time after light-on, linear in log time between the samples around it.
+    auto at = [&](double t) -> std::optional<double> {
+        if (t < trace.front().first || t > trace.back().first)
+            return std::nullopt;
+        size_t i = 1;
+        while (i < trace.size() && trace[i].first < t)
+            ++i;
+        if (i == trace.size() || trace[i].first == t)
+            return trace[std::min(i, trace.size() - 1)].second;
+        const auto [t0, f0] = trace[i - 1];
+        const auto [t1, f1] = trace[i];
+        return f0 + (f1 - f0) * std::log(t / t0) / std::log(t1 / t0);
+    };
+    const auto peak = std::max_element(trace.begin(), trace.end(),
+                                       [](const auto &a, const auto &b) { return a.second < b.second; });
+    const double fp = peak->second;
+    p[prFP] = {fp, {}};
+    p[prTFm] = {peak->first, {}};
+    const std::optional<double> fo =
+        markedFo ? markedFo : trace.front().first <= 50e-6 ? std::optional(trace.front().second) : std::nullopt;
+    const std::optional<double> fj = at(2e-3), fi = at(30e-3), f300 = at(300e-6);
+    p[prFj] = fj ? TValue{fj, {}} : TValue{std::nullopt, QStringLiteral("no samples around 2 ms after light-on")};
+    p[prFi] = fi ? TValue{fi, {}} : TValue{std::nullopt, QStringLiteral("no samples around 30 ms after light-on")};
+    const QString noFo = QStringLiteral("no Fo (neither marked nor sampled by 50 us after light-on)");
+    const QString flat = QStringLiteral("FP - Fo is zero");
+    auto relative = [&](std::optional<double> f, const TValue &input) {
+        if (!fo)
+            return TValue{std::nullopt, noFo};
+        if (!f)
+            return TValue{std::nullopt, input.Reason};
+        return ratio(*f - *fo, fp - *fo, QStringLiteral("FP - Fo"));
+    };
+    p[prVj] = relative(fj, p[prFj]);
+    p[prVi] = relative(fi, p[prFi]);
+    p[prMo] = relative(f300, TValue{std::nullopt, QStringLiteral("no samples around 300 us after light-on")});
+    if (p[prMo].Value)
+        p[prMo].Value = 4 * *p[prMo].Value; // per ms: over the 0.25 ms from 50 to 300 us
+    // PIabs = (RC/ABS) (phiPo / (1 - phiPo)) (psiO / (1 - psiO)) with RC/ABS =
+    // phiPo Vj / Mo, phiPo = 1 - Fo/FP, psiO = 1 - Vj.
+    if (!p[prVj].Value || !p[prMo].Value)
+        p[prPIabs] = {std::nullopt, !p[prVj].Value ? p[prVj].Reason : p[prMo].Reason};
+    else if (fp == 0)
+        p[prPIabs] = {std::nullopt, QStringLiteral("FP is zero")};
+    else if (*p[prMo].Value == 0 || *fo == 0)
+        p[prPIabs] = {std::nullopt, *fo == 0 ? QStringLiteral("Fo is zero") : QStringLiteral("Mo is zero")};
+    else {
+        const double phiPo = 1 - *fo / fp, vj = *p[prVj].Value;
+        p[prPIabs] = {phiPo * phiPo * (1 - vj) / (*p[prMo].Value * (1 - phiPo)), {}};
+    }
+    if (!p[prFvFm].Value && p[prFvFm].Reason == QStringLiteral("no Fm") && fo && fp != 0)
+        p[prFvFm] = {(fp - *fo) / fp, {}};
 }
 
 namespace {
@@ -275,6 +340,20 @@ TChannelAnalysis AnalyseChannel(const std::vector<double> &y, const TChannelMark
         a.Values = ComputeParameters(v, config);
     }
     fitLightCurve(a, config);
+    // The unmarked samples after light-on form the induction trace.
+    if (light.FirstOn && marks.Times.size() == y.size()) {
+        std::vector<bool> marked(y.size(), false);
+        for (const TMarkGroupDef &g : marks.Groups)
+            for (const TMarkedStep &st : g.Steps)
+                for (int32_t i : st.Samples)
+                    marked[size_t(i)] = true;
+        std::vector<std::pair<double, double>> trace;
+        for (size_t i = 0; i < y.size(); ++i)
+            if (!marked[i] && marks.Times[i] > *light.FirstOn)
+                trace.emplace_back(marks.Times[i] - *light.FirstOn, y[i]);
+        std::stable_sort(trace.begin(), trace.end(), [](const auto &l, const auto &r) { return l.first < r.first; });
+        InductionParameters(trace, v.Fo, a.Values);
+    }
     // The relaxation in the dark: NPQ at each Fm'' flash, (Fm - Fm'') / Fm''.
     if (fmPP)
         for (const TStepStats &st : fmPP->Steps) {

@@ -60,6 +60,7 @@ struct TMarkGroupDef {
 struct TChannelMarks {
     int32_t SampleCount = 0;
     std::vector<TMarkGroupDef> Groups;
+    std::vector<double> Times{}; // of every sample, when known (for the induction trace)
 };
 
 // The actinic PAR the leaf sees, as it changes over the protocol's time.
@@ -69,6 +70,7 @@ struct TLightPlan {
         std::optional<double> Par; // nothing: a lamp without calibration is on
     };
     std::vector<Change> Changes; // by time; before the first one the PAR is 0
+    std::optional<double> FirstOn{}; // when an actinic light is first switched on
     std::optional<double> ParAt(double time) const;
 };
 
@@ -100,6 +102,14 @@ enum TParameter {
     prIk,     // its saturation PAR, ETRmax / alpha
     prBeta,   // its photoinhibition (Platt's model)
     prR2,     // the fit's coefficient of determination
+    prFj,     // induction (JIP-test): F at 2 ms after light-on
+    prFi,     // F at 30 ms
+    prFP,     // the trace's maximum (the test's Fm)
+    prVj,     // relative variable fluorescence at J
+    prVi,     // at I
+    prMo,     // initial slope, per ms
+    prPIabs,  // performance index on absorption basis
+    prTFm,    // time of the maximum after light-on, s
     kParameterCount
 };
 // Names as shown and as keys in JSON and CSV: "Fv/Fm", "PhiPSII", ...
@@ -114,6 +124,12 @@ struct TGroupValues {
     std::optional<double> FmPP{}; // Fm'' of the last dark flash after the light
 };
 TParameters ComputeParameters(const TGroupValues &v, const TAnalysisConfig &config);
+// The JIP-test of a fast induction trace: (time after light-on in s, F) by
+// time; fo the marked dark level, else the first sample (by 50 µs) is Fo.
+// Fills Fj ... tFm of p, and Fv/Fm from the trace's maximum where no Fm is
+// marked.
+void InductionParameters(const std::vector<std::pair<double, double>> &trace, std::optional<double> fo,
+                         TParameters &p);
 
 struct TStepStats {
     double Time = 0;

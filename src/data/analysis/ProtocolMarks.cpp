@@ -92,6 +92,8 @@ TLightPlan lightPlan(const TCompilerRun &run, const TMarkSetup &setup, const TAn
         return sum;
     };
     for (const Step &s : steps) {
+        if (s.what == 0 && s.on && !plan.FirstOn)
+            plan.FirstOn = s.time;
         if (s.what == 0) {
             if (s.lines & kActinic1Line)
                 on1 = s.on;
@@ -152,6 +154,8 @@ TProtocolMarks RecoverMarks(ICompilerLibrary &lib, const QStringList &protocol, 
         std::stable_sort(taken.begin(), taken.end(), [](const Slot &a, const Slot &b) { return a.time < b.time; });
         TChannelMarks &m = out.Channels[size_t(ch)];
         m.SampleCount = int32_t(taken.size());
+        for (const Slot &slot : taken)
+            m.Times.push_back(slot.time);
         // A step is a run of neighbouring samples with one mark: the samples
         // of one flash, say, between those of a running trace.
         std::map<QString, size_t> index;
