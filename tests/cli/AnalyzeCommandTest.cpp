@@ -5,6 +5,7 @@
 #include "CliTestSupport.h"
 
 #include "compiler/CompilerLibrary.h"
+#include "data/analysis/Analysis.h"
 #include "support/TestSupport.h"
 
 #include <QJsonArray>
@@ -108,7 +109,7 @@ TEST_F(AnalyzeCommand, ShippedProtocolsGiveTheModelsValues) {
     EXPECT_TRUE(rows[0].startsWith("measurement,channel,step,time,Fo,Fm,Fs,Fm',Fo',Fm'',PAR,Fv/Fm"))
         << rows[0].toStdString();
     for (const QString &row : rows)
-        EXPECT_EQ(row.count(','), 4 + 6 + 1 + 16 + 4 - 1) << row.toStdString();
+        EXPECT_EQ(row.count(QLatin1Char(',')), 4 + 6 + 1 + kParameterCount + 4 - 1) << row.toStdString();
 }
 
 // A light curve on a leaf whose electron transport saturates at Ik = 250
