@@ -32,9 +32,8 @@ TAnalysisConfig ReadAnalysisConfig(const QString &iniPath, const QString &device
     c.PsiiShare = share(QStringLiteral("ETRPSIIShare"), c.PsiiShare);
     c.Absorptance = share(QStringLiteral("ETRAbsorptance"), c.Absorptance);
     // An unknown model name keeps the default rather than failing the analysis.
-    c.LightCurveModel =
-        LightCurveModelFromName(ini.ReadString(general, QStringLiteral("LightCurveModel"), QString()))
-            .value_or(c.LightCurveModel);
+    c.LightCurveModel = LightCurveModelFromName(ini.ReadString(general, QStringLiteral("LightCurveModel"), QString()))
+                            .value_or(c.LightCurveModel);
     return c;
 }
 
@@ -190,7 +189,8 @@ std::vector<TParameterRow> ParameterTableRows(const TExperimentModel &m, const s
                 step.Cells.push_back(
                     {QStringLiteral("    %1 at %2 s").arg(s.Dark ? "dark flash" : "flash").arg(s.Time, 0, 'g', 6), {}});
                 for (const QString &g : kTableGroups)
-                    step.Cells.push_back(valueCell({level(s.Inputs, g), QStringLiteral("no %1 for this flash").arg(g)}, 5));
+                    step.Cells.push_back(
+                        valueCell({level(s.Inputs, g), QStringLiteral("no %1 for this flash").arg(g)}, 5));
                 step.Cells.push_back(valueCell({s.Par, QStringLiteral("no PAR")}, 5));
                 for (const TValue &v : s.Values)
                     step.Cells.push_back(valueCell(v));

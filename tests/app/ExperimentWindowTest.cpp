@@ -1,18 +1,18 @@
 #include "app/widgets/ExperimentWindow.h"
 #include "app/widgets/ParametersView.h"
-#include <QComboBox>
 #include "app/widgets/Program.h"
 #include "authoring/widgets/ProtocolEditor.h"
 #include "common/FileDialogService.h"
-#include "compiler/CompilerLibrary.h"
 #include "common/MessageService.h"
+#include "compiler/CompilerLibrary.h"
+#include "data/ExperimentFile.h"
+#include "data/SampleExperiments.h"
 #include "graph/widgets/ManualScale.h"
 #include "graph/widgets/Signals.h"
 #include "graph/widgets/XYDEdit.h"
 #include "graph/widgets/XYGraph.h"
-#include "data/ExperimentFile.h"
-#include "data/SampleExperiments.h"
 #include "support/TestSupport.h"
+#include <QComboBox>
 
 #include <QAction>
 #include <QCoreApplication>
@@ -325,7 +325,8 @@ TEST_F(ExperimentWindowTest, DataPageShowsTheParametersOfEachMeasurement) {
             EXPECT_EQ(g->Dependency(0)->Count(), 7);
             c->Parameters()->FitModel->setCurrentIndex(2);
             ASSERT_EQ(g->DependencyCount(), 2);
-            EXPECT_TRUE(g->Dependency(1)->Caption.endsWith("(JassbyPlatt fit)")) << g->Dependency(1)->Caption.toStdString();
+            EXPECT_TRUE(g->Dependency(1)->Caption.endsWith("(JassbyPlatt fit)"))
+                << g->Dependency(1)->Caption.toStdString();
             c->Parameters()->FitModel->setCurrentIndex(0);
             const QString out = qEnvironmentVariable("TESSEL_SCREENSHOT_DIR");
             c->Frame->showMaximized();

@@ -102,11 +102,17 @@ const double kQL = 0.4 / 0.55 * 0.25 / 0.4, kPhiNO = 1 / (0.25 + 1 + kQL * 4);
 const PartitionCase kPartitions[] = {
     {"every input", {0.2, 1.0, 0.4, 0.8, 0.25, {}, 0.9}, {1 - 0.5 - kPhiNO, kPhiNO, 0.25 - 0.1 / 0.9, 0.1 / 0.9}, {}},
     {"no Fo'", {0.2, 1.0, 0.4, 0.8, {}, {}, 0.9}, {kNone, kNone, 0.25 - 0.1 / 0.9, 0.1 / 0.9}, {"no Fo'", "no Fo'"}},
-    {"no dark flash", {0.2, 1.0, 0.4, 0.8, 0.25, {}, {}}, {1 - 0.5 - kPhiNO, kPhiNO, kNone, kNone},
+    {"no dark flash",
+     {0.2, 1.0, 0.4, 0.8, 0.25, {}, {}},
+     {1 - 0.5 - kPhiNO, kPhiNO, kNone, kNone},
      {"", "", "no Fm''", "no Fm''"}},
-    {"dark-adapted only", {0.2, 1.0, {}, {}, {}, {}, {}}, {kNone, kNone, kNone, kNone},
+    {"dark-adapted only",
+     {0.2, 1.0, {}, {}, {}, {}, {}},
+     {kNone, kNone, kNone, kNone},
      {"no Fm'", "no Fm'", "no Fm'", "no Fm''"}},
-    {"Fo and Fm'' zero", {0.0, 1.0, 0.4, 0.8, 0.25, {}, 0.0}, {kNone, kNone, kNone, kNone},
+    {"Fo and Fm'' zero",
+     {0.0, 1.0, 0.4, 0.8, 0.25, {}, 0.0},
+     {kNone, kNone, kNone, kNone},
      {"Fo is zero", "Fo is zero", "Fm'' is zero", "Fm'' is zero"}},
 };
 
@@ -144,15 +150,30 @@ const std::vector<std::pair<double, double>> kOjip = {{50e-6, 1.0}, {300e-6, 1.5
 const InductionCase kInductions[] = {
     {"Fo the first sample", kOjip, {}, {3, 4, 5, 0.5, 0.75, 0.5, 3.2, 0.2}, ""},
     {"Fo marked", kOjip, 0.5, {3, 4, 5, 2.5 / 4.5, 3.5 / 4.5, 4 / 4.5, 0.81 * (2 / 4.5) / (4 / 4.5 * 0.1), 0.2}, ""},
-    {"between samples", {{50e-6, 1}, {300e-6, 1.5}, {1e-3, 2}, {4e-3, 4}, {30e-3, 5}}, {},
-     {3, 5, 5, 0.5, 1, 0.5, 0.64 * 0.5 / (0.5 * 0.2), 30e-3}, ""},
-    {"late first sample, no marked Fo", {{100e-6, 1}, {2e-3, 3}, {30e-3, 4}, {0.2, 5}}, {},
-     {3, 4, 5, kNone, kNone, kNone, kNone, 0.2}, "no Fo (neither marked nor sampled by 50 us after light-on)"},
-    {"too short for I", {{50e-6, 1}, {300e-6, 1.5}, {2e-3, 3}, {10e-3, 5}}, {},
-     {3, kNone, 5, 0.5, kNone, 0.5, 3.2, 10e-3}, "no samples around 30 ms after light-on"},
-    {"flat", {{50e-6, 2}, {300e-6, 2}, {2e-3, 2}, {30e-3, 2}}, {},
-     {2, 2, 2, kNone, kNone, kNone, kNone, 50e-6}, "FP - Fo is zero"},
-    {"no fast trace", {{2e-3, 3}, {30e-3, 4}}, {}, {kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone},
+    {"between samples",
+     {{50e-6, 1}, {300e-6, 1.5}, {1e-3, 2}, {4e-3, 4}, {30e-3, 5}},
+     {},
+     {3, 5, 5, 0.5, 1, 0.5, 0.64 * 0.5 / (0.5 * 0.2), 30e-3},
+     ""},
+    {"late first sample, no marked Fo",
+     {{100e-6, 1}, {2e-3, 3}, {30e-3, 4}, {0.2, 5}},
+     {},
+     {3, 4, 5, kNone, kNone, kNone, kNone, 0.2},
+     "no Fo (neither marked nor sampled by 50 us after light-on)"},
+    {"too short for I",
+     {{50e-6, 1}, {300e-6, 1.5}, {2e-3, 3}, {10e-3, 5}},
+     {},
+     {3, kNone, 5, 0.5, kNone, 0.5, 3.2, 10e-3},
+     "no samples around 30 ms after light-on"},
+    {"flat",
+     {{50e-6, 2}, {300e-6, 2}, {2e-3, 2}, {30e-3, 2}},
+     {},
+     {2, 2, 2, kNone, kNone, kNone, kNone, 50e-6},
+     "FP - Fo is zero"},
+    {"no fast trace",
+     {{2e-3, 3}, {30e-3, 4}},
+     {},
+     {kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone},
      "no induction trace (no sample within 1 ms of light-on)"},
 };
 
@@ -200,12 +221,9 @@ TEST(Parameters, ChannelGroupsAndFlashSeries) {
     const std::vector<double> y = {1, 2, 3, 10, 10, 5, 8, 99, 6, 9, 4, 4, 7, 8};
     TChannelMarks marks;
     marks.SampleCount = int32_t(y.size());
-    marks.Groups = {{"Fo", {{0.0, {0, 1, 2}}}},
-                    {"Fm", {{1.0, {3, 4}}}},
-                    {"Fs", {{10.0, {5}}, {20.0, {8}}}},
-                    {"Fm'", {{11.0, {6}}, {21.0, {9}}}},
-                    {"Fo'", {{30.0, {10, 11}}}},
-                    {"Fm''", {{40.0, {12}}, {60.0, {13}}}}};
+    marks.Groups = {{"Fo", {{0.0, {0, 1, 2}}}},         {"Fm", {{1.0, {3, 4}}}},
+                    {"Fs", {{10.0, {5}}, {20.0, {8}}}}, {"Fm'", {{11.0, {6}}, {21.0, {9}}}},
+                    {"Fo'", {{30.0, {10, 11}}}},        {"Fm''", {{40.0, {12}}, {60.0, {13}}}}};
     TLightPlan light;
     light.Changes = {{9.0, 100.0}, {19.0, 200.0}, {29.0, 0.0}};
     const TChannelAnalysis a = AnalyseChannel(y, marks, light, TAnalysisConfig{});

@@ -82,9 +82,13 @@ TEST(LightCurveFit, DegenerateCurvesSayWhy) {
         TLightCurveModel model;
         const char *problem;
     } cases[] = {
-        {"two levels", {{100, 20}, {100, 21}, {400, 60}}, TLightCurveModel::Platt,
+        {"two levels",
+         {{100, 20}, {100, 21}, {400, 60}},
+         TLightCurveModel::Platt,
          "a fit needs 3 light levels, the curve has 2"},
-        {"not finite", {{100, 20}, {nan, 40}, {400, nan}}, TLightCurveModel::JassbyPlatt,
+        {"not finite",
+         {{100, 20}, {nan, 40}, {400, nan}},
+         TLightCurveModel::JassbyPlatt,
          "a fit needs 2 light levels, the curve has 1"},
         {"no light", {}, TLightCurveModel::EilersPeeters, "a fit needs 3 light levels, the curve has 0"},
         {"no ETR", {{0, 0}, {100, 0}, {200, 0}, {400, 0}}, TLightCurveModel::Platt, "no positive ETR under light"},

@@ -136,8 +136,8 @@ void printText(CliIO &io, const TExperimentModel &m, const std::vector<TRecordAn
                 io.out << "    Flashes: time, PAR, Fs, Fm', PhiPSII, NPQ, qP, ETR\n";
                 for (const TStepParameters &s : ch.Steps)
                     io.out << "      " << g6(s.Time) << ", " << g6(s.Par) << ", " << g6(s.Inputs.Fs) << ", "
-                           << g6(s.Dark ? s.Inputs.FmPP : s.Inputs.FmP) << ", " << g6(s.Values[prPhiPSII].Value)
-                           << ", " << g6(s.Values[prNPQ].Value) << ", " << g6(s.Values[prQP].Value) << ", "
+                           << g6(s.Dark ? s.Inputs.FmPP : s.Inputs.FmP) << ", " << g6(s.Values[prPhiPSII].Value) << ", "
+                           << g6(s.Values[prNPQ].Value) << ", " << g6(s.Values[prQP].Value) << ", "
                            << g6(s.Values[prETR].Value) << (s.Dark ? "  (dark)" : "") << '\n';
             }
         }

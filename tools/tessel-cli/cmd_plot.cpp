@@ -135,8 +135,8 @@ int run(const QStringList &args, CliIO &io) {
                                 "of numbers as in the data table (1 is the first), ranges like 2-4, or captions."),
                  QStringLiteral("LIST")});
     p.addOption({QStringLiteral("ab"), QStringLiteral("Draw the A/B chart (channel B against channel A).")});
-    p.addOption({QStringLiteral("etr"),
-                 QStringLiteral("Draw ETR against PAR of every light curve with its fitted curve.")});
+    p.addOption(
+        {QStringLiteral("etr"), QStringLiteral("Draw ETR against PAR of every light curve with its fitted curve.")});
     p.addOption({QStringLiteral("parameters"),
                  QStringLiteral("Draw a parameter (Fv/Fm, PhiPSII, NPQ, ... as tessel-cli analyze names them) of "
                                 "every measurement, oldest first."),
@@ -184,8 +184,8 @@ int run(const QStringList &args, CliIO &io) {
             if (ParameterName(k).compare(p.value(QStringLiteral("parameters")), Qt::CaseInsensitive) == 0)
                 parameter = k;
         if (parameter < 0)
-            return usage(io, QStringLiteral("--parameters: no parameter '%1'").arg(p.value(QStringLiteral("parameters"))),
-                         p);
+            return usage(
+                io, QStringLiteral("--parameters: no parameter '%1'").arg(p.value(QStringLiteral("parameters"))), p);
     }
     const std::optional<TLightCurveModel> fit = LightCurveModelFromName(p.value(QStringLiteral("fit")));
     if (p.isSet(QStringLiteral("fit")) && !fit)
@@ -198,9 +198,9 @@ int run(const QStringList &args, CliIO &io) {
         TCommandCompilerLibrary library;
         if (!library.Ensure())
             return kExitFailed;
-        TMeasurementAnalyser analyser(
-            p.isSet(QStringLiteral("ini")) ? p.value(QStringLiteral("ini")) : AppPaths::iniPath(),
-            p.value(QStringLiteral("include")));
+        TMeasurementAnalyser analyser(p.isSet(QStringLiteral("ini")) ? p.value(QStringLiteral("ini"))
+                                                                     : AppPaths::iniPath(),
+                                      p.value(QStringLiteral("include")));
         analyser.SetLightCurveModel(fit);
         const std::vector<TRecordAnalysis> all = analyser.AnalyseAll(e.Doc->Model);
         TAnalysisFigure f;
@@ -212,8 +212,9 @@ int run(const QStringList &args, CliIO &io) {
             return kExitFailed;
         }
         f.Graph.AutoScaleXY();
-        if (!WriteFigure(out, size, QGuiApplication::font(),
-                         [&f](QPainter &pa, const QRect &r) { RenderGraph(pa, f.Graph, r); }, f.Graph.Caption))
+        if (!WriteFigure(
+                out, size, QGuiApplication::font(), [&f](QPainter &pa, const QRect &r) { RenderGraph(pa, f.Graph, r); },
+                f.Graph.Caption))
             return kExitFailed;
         const int shown = f.Graph.DependencyCount();
         if (p.isSet(QStringLiteral("json")))

@@ -60,10 +60,9 @@ std::optional<double> TLightPlan::ParAt(double time) const {
 }
 
 QString ParameterName(int p) {
-    static const char *const kNames[kParameterCount] = {"Fv/Fm", "PhiPSII", "NPQ",    "qP", "qN",   "qL",
-                                                        "ETR",   "PhiNPQ",  "PhiNO",  "qE", "qI",   "alpha",
-                                                        "ETRmax", "Ik",     "beta",   "R2",   "Fj", "Fi",
-                                                        "FP",     "Vj",     "Vi",     "Mo",   "PIabs", "tFm"};
+    static const char *const kNames[kParameterCount] = {
+        "Fv/Fm",  "PhiPSII", "NPQ",  "qP", "qN", "qL", "ETR", "PhiNPQ", "PhiNO", "qE", "qI",    "alpha",
+        "ETRmax", "Ik",      "beta", "R2", "Fj", "Fi", "FP",  "Vj",     "Vi",    "Mo", "PIabs", "tFm"};
     return p >= 0 && p < kParameterCount ? QString::fromLatin1(kNames[p]) : QString();
 }
 
@@ -176,13 +175,14 @@ void InductionParameters(const std::vector<std::pair<double, double>> &trace, st
         const auto [t1, f1] = trace[i];
         return f0 + (f1 - f0) * std::log(t / t0) / std::log(t1 / t0);
     };
-    const auto peak = std::max_element(trace.begin(), trace.end(),
-                                       [](const auto &a, const auto &b) { return a.second < b.second; });
+    const auto peak =
+        std::max_element(trace.begin(), trace.end(), [](const auto &a, const auto &b) { return a.second < b.second; });
     const double fp = peak->second;
     p[prFP] = {fp, {}};
     p[prTFm] = {peak->first, {}};
-    const std::optional<double> fo =
-        markedFo ? markedFo : trace.front().first <= 50e-6 ? std::optional(trace.front().second) : std::nullopt;
+    const std::optional<double> fo = markedFo                       ? markedFo
+                                     : trace.front().first <= 50e-6 ? std::optional(trace.front().second)
+                                                                    : std::nullopt;
     const std::optional<double> fj = at(2e-3), fi = at(30e-3), f300 = at(300e-6);
     p[prFj] = fj ? TValue{fj, {}} : TValue{std::nullopt, QStringLiteral("no samples around 2 ms after light-on")};
     p[prFi] = fi ? TValue{fi, {}} : TValue{std::nullopt, QStringLiteral("no samples around 30 ms after light-on")};
@@ -248,15 +248,15 @@ void fitLightCurve(TChannelAnalysis &a, const TAnalysisConfig &config) {
     for (const TStepParameters &s : a.Steps)
         if (s.Par && s.Values[prETR].Value)
             points.emplace_back(*s.Par, *s.Values[prETR].Value);
-    const bool curve = std::any_of(points.begin(), points.end(),
-                                   [&](const auto &pt) { return pt.first != points.front().first; });
+    const bool curve =
+        std::any_of(points.begin(), points.end(), [&](const auto &pt) { return pt.first != points.front().first; });
     for (TStepParameters &s : a.Steps)
         for (int k = prAlpha; k <= prR2; ++k)
             s.Values[size_t(k)].Reason = QStringLiteral("a value of the whole light curve");
     if (!curve) {
         for (int k = prAlpha; k <= prR2; ++k)
             a.Values[size_t(k)].Reason = a.Steps.empty() ? QStringLiteral("no light curve (no flash series)")
-                                                          : QStringLiteral("no light curve (one PAR)");
+                                                         : QStringLiteral("no light curve (one PAR)");
         return;
     }
     a.LightCurve = FitLightCurve(points, config.LightCurveModel);
@@ -451,10 +451,9 @@ QJsonObject AnalysisJson(const TRecordAnalysis &a) {
             QJsonArray coefficients;
             for (double c : ch.LightCurve->Coefficients)
                 coefficients.append(c);
-            o[QStringLiteral("lightCurve")] =
-                QJsonObject{{"model", LightCurveModelName(ch.LightCurve->Model)},
-                            {"points", ch.LightCurve->Points},
-                            {"coefficients", coefficients}};
+            o[QStringLiteral("lightCurve")] = QJsonObject{{"model", LightCurveModelName(ch.LightCurve->Model)},
+                                                          {"points", ch.LightCurve->Points},
+                                                          {"coefficients", coefficients}};
         }
         channels.append(o);
     }

@@ -128,8 +128,7 @@ TParameters ComputeParameters(const TGroupValues &v, const TAnalysisConfig &conf
 // time; fo the marked dark level, else the first sample (by 50 µs) is Fo.
 // Fills Fj ... tFm of p, and Fv/Fm from the trace's maximum where no Fm is
 // marked.
-void InductionParameters(const std::vector<std::pair<double, double>> &trace, std::optional<double> fo,
-                         TParameters &p);
+void InductionParameters(const std::vector<std::pair<double, double>> &trace, std::optional<double> fo, TParameters &p);
 
 struct TStepStats {
     double Time = 0;

@@ -99,8 +99,8 @@ std::array<double, 4> derived(TLightCurveModel m, const VectorXd &x) {
 struct Residuals : Eigen::DenseFunctor<double> {
     Residuals(TLightCurveModel m, const std::vector<std::pair<double, double>> &p, std::vector<bool> fixed,
               VectorXd full)
-        : DenseFunctor<double>(int(std::count(fixed.begin(), fixed.end(), false)), int(p.size())), model(m),
-          points(p), fixed(std::move(fixed)), full(std::move(full)) {}
+        : DenseFunctor<double>(int(std::count(fixed.begin(), fixed.end(), false)), int(p.size())), model(m), points(p),
+          fixed(std::move(fixed)), full(std::move(full)) {}
     TLightCurveModel model;
     const std::vector<std::pair<double, double>> &points;
     std::vector<bool> fixed; // coefficients held at their value in `full`
