@@ -284,6 +284,7 @@ TEST_F(ProtocolMarksTest, SamplesStepsAndLightFromTheProtocol) {
     const QStringList protocol = {
         "line MA = 0",
         "line L = 4",
+        "line M = 15",
         "const SampleWidth = 2 us",
         "var ActinicLevel = 50",
         "at -1 ms macro \"SA5\", word(4095)",
@@ -293,7 +294,9 @@ TEST_F(ProtocolMarksTest, SamplesStepsAndLightFromTheProtocol) {
         "at 20 ms on L",
         "at 24 ms sample A mark Fo",
         "at 25 ms pulse MA for 1 us mark Fo",
-        "at 30 ms macro \"SA3\", word(4095)",
+        "at 30 ms macro \"SA3\", word(4095)     # runs when the macro line rises",
+        "at 31 ms pulse M for 1 ms",
+        "at 36 ms macro \"SA3\", word(0)        # never runs: no second rise",
         "at 40 ms off L",
     };
     TMarkSetup setup;
@@ -319,7 +322,7 @@ TEST_F(ProtocolMarksTest, SamplesStepsAndLightFromTheProtocol) {
     EXPECT_EQ(m.Channels[1].Groups.at(0).Name, "Fm");
 
     // Actinic 2 is set by the initial macro but never switched on.
-    const std::pair<double, double> par[] = {{0.01, 0}, {0.02, 550}, {0.035, 1000}, {0.045, 0}};
+    const std::pair<double, double> par[] = {{0.01, 0}, {0.02, 550}, {0.0305, 550}, {0.035, 1000}, {0.045, 0}};
     for (auto [t, p] : par)
         EXPECT_DOUBLE_EQ(m.Light.ParAt(t).value_or(-1), p) << t;
 
