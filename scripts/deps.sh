@@ -8,6 +8,7 @@ TESSEL_PACKAGES=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   fonts-dejavu-core xvfb xauth poppler-utils
   python3 python3-jsonschema dpkg-dev file
+  libeigen3-dev
 )
 # Benchmarks only (the graph benchmark's peer); it brings Qt 5's development
 # files along, so the test run does not install it.

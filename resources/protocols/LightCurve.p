@@ -1,7 +1,8 @@
 # Light curve (rapid light response): the actinic light is stepped up every
 # 30 s; a saturating flash at the end of each step gives the effective
 # quantum yield at that level. The steps after the first are set by timed
-# macros, so the instrument must run timed macros (HasMacros = 1).
+# macros, each run when the macro line rises, so the instrument must run timed
+# macros (HasMacros = 1).
 include "device.inc"
 
 var MeasuringLevel = 30
@@ -22,12 +23,12 @@ const Flash    = 800 ms
 every 1 s from 0 to 7 * StepTime + 5 s   sample A
 
 at 0 s              on ActinicLight1
-at 1 * StepTime     macro SetActinicLevel, word(Step2 * Percent)
-at 2 * StepTime     macro SetActinicLevel, word(Step3 * Percent)
-at 3 * StepTime     macro SetActinicLevel, word(Step4 * Percent)
-at 4 * StepTime     macro SetActinicLevel, word(Step5 * Percent)
-at 5 * StepTime     macro SetActinicLevel, word(Step6 * Percent)
-at 6 * StepTime     macro SetActinicLevel, word(Step7 * Percent)
+at 1 * StepTime     pulse MacroLine for 1 ms and macro SetActinicLevel, word(Step2 * Percent)
+at 2 * StepTime     pulse MacroLine for 1 ms and macro SetActinicLevel, word(Step3 * Percent)
+at 3 * StepTime     pulse MacroLine for 1 ms and macro SetActinicLevel, word(Step4 * Percent)
+at 4 * StepTime     pulse MacroLine for 1 ms and macro SetActinicLevel, word(Step5 * Percent)
+at 5 * StepTime     pulse MacroLine for 1 ms and macro SetActinicLevel, word(Step6 * Percent)
+at 6 * StepTime     pulse MacroLine for 1 ms and macro SetActinicLevel, word(Step7 * Percent)
 
 # a saturating flash 2 s before the end of each step
 # (Fs from three samples before it, Fm' from three during it)
@@ -42,4 +43,4 @@ every StepTime from StepTime - 2 s to 7 * StepTime - 2 s \
 at 7 * StepTime     off ActinicLight1
 
 # back to the first level for the next measurement
-at 7 * StepTime + 1 s  macro SetActinicLevel, word(ActinicLevel * Percent)
+at 7 * StepTime + 1 s  pulse MacroLine for 1 ms and macro SetActinicLevel, word(ActinicLevel * Percent)

@@ -43,6 +43,7 @@ at LightOff                    off ActinicLight1
 at LightOff                    pulse FarRedLight for 3 s
 every 100 ms from LightOff + 0.9 s to LightOff + 1.4 s  sample A mark Fo'
 
-# dark relaxation: six flashes from 5 s to 40 s after the light goes off
+# dark relaxation: six flashes from 5 s to 40 s after the light goes off;
+# Fm'' of the last gives the quenching left (qI), the rest relaxed (qE)
 log 6 from 5 s to 40 s         after LightOff pulse SaturatingFlash for Flash \
-                               and after LightOff + Probe sample A
+                               and after LightOff + Probe sample A mark Fm''

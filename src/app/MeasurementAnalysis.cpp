@@ -31,6 +31,9 @@ TAnalysisConfig ReadAnalysisConfig(const QString &iniPath, const QString &device
     };
     c.PsiiShare = share(QStringLiteral("ETRPSIIShare"), c.PsiiShare);
     c.Absorptance = share(QStringLiteral("ETRAbsorptance"), c.Absorptance);
+    // An unknown model name keeps the default rather than failing the analysis.
+    c.LightCurveModel = LightCurveModelFromName(ini.ReadString(general, QStringLiteral("LightCurveModel"), QString()))
+                            .value_or(c.LightCurveModel);
     return c;
 }
 
@@ -57,8 +60,11 @@ TAnalysisSetup AnalysisSetupFor(const QString &iniPath, TDevice device, const QS
 
 const TAnalysisSetup &TMeasurementAnalyser::setup(TDevice d) {
     auto it = m_setups.find(d);
-    if (it == m_setups.end())
+    if (it == m_setups.end()) {
         it = m_setups.emplace(d, AnalysisSetupFor(m_ini, d, m_includeBase)).first;
+        if (m_model)
+            it->second.Config.LightCurveModel = *m_model;
+    }
     return it->second;
 }
 
@@ -109,12 +115,22 @@ namespace tessel {
 
 namespace {
 
-const QString kTableGroups[] = {kMarkFo, kMarkFm, kMarkFs, kMarkFmP, kMarkFoP};
+const QString kTableGroups[] = {kMarkFo, kMarkFm, kMarkFs, kMarkFmP, kMarkFoP, kMarkFmPP};
 
 TParameterCell valueCell(const TValue &v, int digits = 4) {
     if (v.Value)
-        return {QString::number(*v.Value, 'g', digits), {}};
+        return {QString::number(*v.Value, 'g', digits),
+                v.SE ? QStringLiteral("standard error %1").arg(*v.SE, 0, 'g', 3) : QString()};
     return {QStringLiteral("-"), v.Reason};
+}
+
+std::optional<double> level(const TGroupValues &v, const QString &name) {
+    return name == kMarkFo    ? v.Fo
+           : name == kMarkFm  ? v.Fm
+           : name == kMarkFs  ? v.Fs
+           : name == kMarkFmP ? v.FmP
+           : name == kMarkFoP ? v.FoP
+                              : v.FmPP;
 }
 
 } // namespace
@@ -125,7 +141,7 @@ QStringList ParameterTableTitles() {
         t << g;
     t << QStringLiteral("PAR");
     for (int p = 0; p < kParameterCount; ++p)
-        t << (p == prPhiPSII ? QStringLiteral("\u03A6PSII") : ParameterName(p));
+        t << ParameterTitle(p);
     return t;
 }
 
@@ -170,8 +186,11 @@ std::vector<TParameterRow> ParameterTableRows(const TExperimentModel &m, const s
             for (const TStepParameters &s : ch.Steps) {
                 TParameterRow step;
                 step.Step = true;
-                step.Cells.push_back({QStringLiteral("    flash at %1 s").arg(s.Time, 0, 'g', 6), {}});
-                step.Cells.resize(1 + std::size(kTableGroups));
+                step.Cells.push_back(
+                    {QStringLiteral("    %1 at %2 s").arg(s.Dark ? "dark flash" : "flash").arg(s.Time, 0, 'g', 6), {}});
+                for (const QString &g : kTableGroups)
+                    step.Cells.push_back(
+                        valueCell({level(s.Inputs, g), QStringLiteral("no %1 for this flash").arg(g)}, 5));
                 step.Cells.push_back(valueCell({s.Par, QStringLiteral("no PAR")}, 5));
                 for (const TValue &v : s.Values)
                     step.Cells.push_back(valueCell(v));
@@ -180,6 +199,37 @@ std::vector<TParameterRow> ParameterTableRows(const TExperimentModel &m, const s
         }
     }
     return rows;
+}
+
+QString LightCurveModelText(TLightCurveModel m) {
+    switch (m) {
+    case TLightCurveModel::EilersPeeters:
+        return QStringLiteral("Eilers & Peeters (1988)");
+    case TLightCurveModel::JassbyPlatt:
+        return QStringLiteral("Jassby & Platt (1976)");
+    case TLightCurveModel::Platt:
+        break;
+    }
+    return QStringLiteral("Platt et al. (1980)");
+}
+
+QString ParameterTitle(int p) {
+    switch (p) {
+    case prPhiPSII:
+        return QStringLiteral("\u03A6PSII");
+    case prPhiNPQ:
+        return QStringLiteral("\u03A6NPQ");
+    case prPhiNO:
+        return QStringLiteral("\u03A6NO");
+    case prAlpha:
+        return QStringLiteral("\u03B1");
+    case prBeta:
+        return QStringLiteral("\u03B2");
+    case prR2:
+        return QStringLiteral("R\u00B2");
+    default:
+        return ParameterName(p);
+    }
 }
 
 std::vector<TEtrCurve> EtrCurves(const TExperimentModel &m, const std::vector<TRecordAnalysis> &all) {
@@ -198,6 +248,15 @@ std::vector<TEtrCurve> EtrCurves(const TExperimentModel &m, const std::vector<TR
             const TDependency *set = m.Record(int(r) + 1).Channel(c).Set.get();
             curve.Caption = set ? set->Caption : QString();
             curve.Color = set ? set->Color : 0;
+            if (ch.LightCurve && ch.LightCurve->Ok()) {
+                // Drawn from 0 to the highest PAR, finely enough to look smooth.
+                const double top = curve.Points.back().x();
+                for (int i = 0; i <= kFitCurvePoints; ++i) {
+                    const double par = top * i / kFitCurvePoints;
+                    curve.Fit.emplace_back(par, ch.LightCurve->Evaluate(par));
+                }
+                curve.Model = LightCurveModelName(ch.LightCurve->Model);
+            }
             curves.push_back(std::move(curve));
         }
     return curves;

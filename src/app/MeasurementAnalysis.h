@@ -41,10 +41,13 @@ public:
     TRecordAnalysis Analyse(const TMeasurementRecord &r);
     // Every completed measurement of the experiment, newest first (record 1 on).
     std::vector<TRecordAnalysis> AnalyseAll(const TExperimentModel &m);
+    // The user's choice of light-curve model over the configured one.
+    void SetLightCurveModel(std::optional<TLightCurveModel> m) { m_model = m; }
 
 private:
     const TAnalysisSetup &setup(TDevice d);
     QString m_ini, m_includeBase;
+    std::optional<TLightCurveModel> m_model;
     std::map<TDevice, TAnalysisSetup> m_setups;
     std::map<std::pair<TDevice, QString>, TProtocolMarks> m_marks;
 };
@@ -60,6 +63,10 @@ struct TParameterRow {
     bool Step = false;
 };
 QStringList ParameterTableTitles();
+// A parameter's column title: its name with Greek letters ("ΦPSII", "α").
+QString ParameterTitle(int p);
+// "Platt (1980)", ... as the model is offered to choose.
+QString LightCurveModelText(TLightCurveModel m);
 std::vector<TParameterRow> ParameterTableRows(const TExperimentModel &m, const std::vector<TRecordAnalysis> &all);
 
 // ETR against PAR of each channel whose flashes saw different light levels
@@ -68,7 +75,10 @@ struct TEtrCurve {
     QString Caption;
     TColor Color = 0;
     std::vector<QPointF> Points;
+    std::vector<QPointF> Fit; // the fitted curve, when the fit succeeded
+    QString Model;            // its model's name
 };
+inline constexpr int kFitCurvePoints = 100;
 std::vector<TEtrCurve> EtrCurves(const TExperimentModel &m, const std::vector<TRecordAnalysis> &all);
 
 // Makes every JSON export (dialog and tessel-cli) carry each measurement's

@@ -3,15 +3,16 @@
 #include "app/widgets/Program.h"
 #include "authoring/widgets/ProtocolEditor.h"
 #include "common/FileDialogService.h"
-#include "compiler/CompilerLibrary.h"
 #include "common/MessageService.h"
+#include "compiler/CompilerLibrary.h"
+#include "data/ExperimentFile.h"
+#include "data/SampleExperiments.h"
 #include "graph/widgets/ManualScale.h"
 #include "graph/widgets/Signals.h"
 #include "graph/widgets/XYDEdit.h"
 #include "graph/widgets/XYGraph.h"
-#include "data/ExperimentFile.h"
-#include "data/SampleExperiments.h"
 #include "support/TestSupport.h"
+#include <QComboBox>
 
 #include <QAction>
 #include <QCoreApplication>
@@ -294,7 +295,11 @@ TEST_F(ExperimentWindowTest, DataPageShowsTheParametersOfEachMeasurement) {
     // The program's folder with the shipped configuration and include files.
     ASSERT_TRUE(QFile::copy(test::SourcePath("resources/Tessel.ini"), dir.path("Tessel.ini")));
     ASSERT_TRUE(QFile::link(test::SourcePath("resources/include"), dir.path("include")));
-    const Case cases[] = {{"FvFm", "Fv/Fm", 0.78, 0.82, 1, false}, {"LightCurve", "\u03A6PSII", 0.4, 0.7, 8, true}};
+    // The light curve's last flash is under 1000 µmol m⁻² s⁻¹, where the leaf's
+    // PhiPSII is about 0.3; its fit gives ETRmax near 130.
+    const Case cases[] = {{"FvFm", "Fv/Fm", 0.78, 0.82, 1, false},
+                          {"LightCurve", "\u03A6PSII", 0.25, 0.35, 8, true},
+                          {"LightCurve", "ETRmax", 110, 150, 8, true}};
     for (const Case &k : cases) {
         const QString path = dir.path(QLatin1String(k.example) + ".exp");
         QFile::copy(test::SourcePath(QStringLiteral("resources/examples/%1.exp").arg(k.example)), path);
@@ -314,8 +319,15 @@ TEST_F(ExperimentWindowTest, DataPageShowsTheParametersOfEachMeasurement) {
         EXPECT_LT(v, k.high) << k.example;
         EXPECT_EQ(c->Parameters()->EtrGraph->isVisibleTo(c), k.etr) << k.example;
         if (k.etr) {
-            ASSERT_EQ(c->Parameters()->EtrGraph->DependencyCount(), 1);
-            EXPECT_EQ(c->Parameters()->EtrGraph->Dependency(0)->Count(), 7); // one point per light step
+            // One point per light step, and the fitted curve of the model chosen.
+            TXYGraph *g = c->Parameters()->EtrGraph;
+            ASSERT_EQ(g->DependencyCount(), 2);
+            EXPECT_EQ(g->Dependency(0)->Count(), 7);
+            c->Parameters()->FitModel->setCurrentIndex(2);
+            ASSERT_EQ(g->DependencyCount(), 2);
+            EXPECT_TRUE(g->Dependency(1)->Caption.endsWith("(JassbyPlatt fit)"))
+                << g->Dependency(1)->Caption.toStdString();
+            c->Parameters()->FitModel->setCurrentIndex(0);
             const QString out = qEnvironmentVariable("TESSEL_SCREENSHOT_DIR");
             c->Frame->showMaximized();
             main().resize(1000, 640);

@@ -5,6 +5,7 @@
 #include "CliTestSupport.h"
 
 #include "compiler/CompilerLibrary.h"
+#include "data/analysis/Analysis.h"
 #include "support/TestSupport.h"
 
 #include <QJsonArray>
@@ -18,15 +19,25 @@ using namespace tessel::test;
 namespace {
 
 // The leaf: dark-adapted Fv/Fm (Fm - F0) / Fm = 0.72; the other model
-// parameters keep their defaults.
-constexpr double kF0 = 0.14, kFm = 0.5, kKClose = 120, kKOpen = 50, kSaturation = 200, kNpqMax = 2.5, kNpqHalf = 0.3,
-                 kNpqRise = 20, kF0Quench = 0.3, kMinLamp = 0.1;
+// parameters keep their defaults (docs/virtual-instrument.md).
+constexpr double kF0 = 0.14, kFm = 0.5, kKClose = 120, kKOpen = 50, kSaturation = 200, kNpqMax = 2.5, kNpqHalf = 0.5,
+                 kF0Quench = 0.3, kMinLamp = 0.1, kIk = 0.4;
 
 double lamp(double level) {
     return kMinLamp + (1 - kMinLamp) * level;
 }
+// Centres a flash closes.
 double closed(double intensity) {
     return kKClose * intensity / (kKClose * intensity + kKOpen);
+}
+double npqSteady(double light) {
+    return kNpqMax * light * light / (light * light + kNpqHalf * kNpqHalf);
+}
+// Under continuous light: PhiPSII = Fv/Fm (1 - exp(-I/Ik)) / (I/Ik) = (1 - q) Fv'/Fm'.
+double closedSteady(double light) {
+    const double n = npqSteady(light), f0 = kF0 / (1 + kF0Quench * n), fm = kFm / (1 + n);
+    const double phi = (kFm - kF0) / kFm * -std::expm1(-light / kIk) / (light / kIk);
+    return 1 - phi / ((fm - f0) / fm);
 }
 double fluorescence(double npq, double closedShare) {
     const double f0 = kF0 / (1 + kF0Quench * npq), fm = kFm / (1 + npq);
@@ -64,18 +75,28 @@ TEST_F(AnalyzeCommand, ShippedProtocolsGiveTheModelsValues) {
     EXPECT_EQ(dark["reasons"]["NPQ"].toString(), "no Fm'");
 
     // Quenching: actinic light 1 at 50 %, the last flash under it 150 s
-    // after light-on, when quenching has all but reached its steady state.
+    // after light-on, when quenching has reached its steady state.
     const QString quenching = dir.path("quenching.exp");
     ASSERT_EQ(measure(sim, "resources/protocols/Quenching.p", quenching).rc, 0);
     const double actinic = lamp(0.5), flash = kSaturation * lamp(1.0);
-    const double npq = kNpqMax * actinic / (actinic + kNpqHalf) * (1 - std::exp(-150 / kNpqRise));
+    const double npq = npqSteady(actinic);
     const double fm = fluorescence(0, closed(flash));
-    const double fmP = fluorescence(npq, closed(flash + actinic)), fs = fluorescence(npq, closed(actinic));
+    const double fmP = fluorescence(npq, closed(flash + actinic)), fs = fluorescence(npq, closedSteady(actinic));
     const QJsonObject light = analyse(quenching);
     const QJsonObject p = light["parameters"].toObject();
     EXPECT_NEAR(p["NPQ"].toDouble() / ((fm - fmP) / fmP), 1.0, 0.05);
     EXPECT_NEAR(p["PhiPSII"].toDouble() / ((fmP - fs) / fmP), 1.0, 0.05);
-    EXPECT_EQ(light["steps"].toArray().size(), 15); // one per flash under light
+    const QJsonArray steps = light["steps"].toArray();
+    EXPECT_EQ(steps.size(), 15 + 6); // one per flash under light, then the dark ones
+    for (const QJsonValue &step : steps) {
+        const QJsonObject v = step["parameters"].toObject();
+        if (!step["dark"].toBool())
+            EXPECT_NEAR(v["PhiPSII"].toDouble() + v["PhiNPQ"].toDouble() + v["PhiNO"].toDouble(), 1.0, 1e-9);
+        EXPECT_TRUE(step["levels"].toObject().contains(step["dark"].toBool() ? "Fm''" : "Fs"));
+    }
+    // 40 s of dark relax the quenching by 1 - exp(-40 / 60) of the model's NpqRelax.
+    EXPECT_NEAR(p["qI"].toDouble() / p["NPQ"].toDouble(), std::exp(-40.0 / 60), 0.08);
+    EXPECT_NEAR(p["qE"].toDouble() + p["qI"].toDouble(), p["NPQ"].toDouble(), 1e-9);
     // PAR from the shipped calibration: 100 + 900 x 50 %.
     EXPECT_DOUBLE_EQ(light["par"].toDouble(), 550);
     EXPECT_NEAR(p["ETR"].toDouble(), p["PhiPSII"].toDouble() * 550 * 0.5 * 0.84, 1e-9);
@@ -84,11 +105,65 @@ TEST_F(AnalyzeCommand, ShippedProtocolsGiveTheModelsValues) {
     const CliRun csv = RunCliCommand(QStringList{"analyze", quenching, "--csv"} + config());
     ASSERT_EQ(csv.rc, 0);
     const QStringList rows = csv.out.split("\r\n", Qt::SkipEmptyParts);
-    ASSERT_EQ(rows.size(), 1 + 1 + 15);
-    EXPECT_TRUE(rows[0].startsWith("measurement,channel,step,time,Fo,Fm,Fs,Fm',Fo',PAR,Fv/Fm"))
+    ASSERT_EQ(rows.size(), 1 + 1 + 15 + 6);
+    EXPECT_TRUE(rows[0].startsWith("measurement,channel,step,time,Fo,Fm,Fs,Fm',Fo',Fm'',PAR,Fv/Fm"))
         << rows[0].toStdString();
     for (const QString &row : rows)
-        EXPECT_EQ(row.count(','), 16) << row.toStdString();
+        EXPECT_EQ(row.count(QLatin1Char(',')), 4 + 6 + 1 + kParameterCount + 4 - 1) << row.toStdString();
+}
+
+// A light curve on a leaf whose electron transport saturates at Ik = 250
+// µmol m⁻² s⁻¹ (intensity 0.25; the shipped calibration gives 1000 per unit):
+// the model's alpha is 0.42 Fv/Fm and its ETRmax 0.42 Fv/Fm Ik.
+TEST_F(AnalyzeCommand, LightCurveFitGivesTheModelsAlphaAndEtrMax) {
+    SimProcess sim({"--device", "ModelT2", "--speed", "100", "--model", "Ik=0.25,Noise=0.0005"});
+    ASSERT_FALSE(sim.Terminal.isEmpty());
+    const QString file = dir.path("lightcurve.exp");
+    ASSERT_EQ(measure(sim, "resources/protocols/LightCurve.p", file).rc, 0);
+    const double alpha = 0.42 * 0.8, etrMax = alpha * 250;
+    const QJsonObject a = analyse(file);
+    EXPECT_EQ(a["lightCurve"]["model"].toString(), "Platt");
+    EXPECT_NEAR(a["parameters"]["alpha"].toDouble() / alpha, 1, 0.05);
+    EXPECT_NEAR(a["parameters"]["ETRmax"].toDouble() / etrMax, 1, 0.05);
+    EXPECT_GT(a["errors"]["alpha"].toDouble(), 0);
+
+    // Another model on request; an unknown one is a usage error.
+    const CliRun ep = RunCliCommand(QStringList{"analyze", file, "--json", "--fit", "eilerspeeters"} + config());
+    ASSERT_EQ(ep.rc, 0);
+    const QJsonObject c = ep.json().object()["measurements"][0]["channels"][0].toObject();
+    EXPECT_EQ(c["lightCurve"]["model"].toString(), "EilersPeeters");
+    EXPECT_NEAR(c["parameters"]["ETRmax"].toDouble() / etrMax, 1, 0.05);
+    EXPECT_EQ(RunCliCommand(QStringList{"analyze", file, "--fit", "Webb"} + config()).rc, 2);
+
+    // plot --etr draws the points and the fit; --parameters a value per measurement.
+    const QString png = dir.path("etr.png");
+    const CliRun etr = RunCliCommand(QStringList{"plot", file, "--out", png, "--etr", "--json"} + config());
+    ASSERT_EQ(etr.rc, 0) << etr.err.toStdString();
+    EXPECT_EQ(etr.json().object()["DataSets"].toInt(), 2);
+    const CliRun par =
+        RunCliCommand(QStringList{"plot", file, "--out", png, "--parameters", "ETRmax", "--json"} + config());
+    ASSERT_EQ(par.rc, 0) << par.err.toStdString();
+    EXPECT_EQ(par.json().object()["DataSets"].toInt(), 1);
+    EXPECT_EQ(RunCliCommand(QStringList{"plot", file, "--out", png, "--parameters", "Fv/Fm"} + config()).rc, 1)
+        << "no dark levels";
+    EXPECT_EQ(RunCliCommand({"plot", file, "--out", png, "--parameters", "nope"}).rc, 2);
+}
+
+// The induction protocol's fast rise: centres close at k = KClose I + KOpen
+// under actinic light 1 at 80 %, so F - Fo grows as 1 - exp(-k t) to its
+// peak: Vj = 1 - exp(-k 2 ms), Mo = 4 (1 - exp(-k 300 us)) per ms.
+TEST_F(AnalyzeCommand, InductionJipTestFollowsTheModelsRise) {
+    SimProcess sim({"--device", "ModelT2", "--speed", "100", "--model", "Noise=0"});
+    ASSERT_FALSE(sim.Terminal.isEmpty());
+    const QString file = dir.path("induction.exp");
+    ASSERT_EQ(measure(sim, "resources/protocols/Induction.p", file).rc, 0);
+    const double k = kKClose * lamp(0.8) + kKOpen;
+    const QJsonObject p = analyse(file)["parameters"].toObject();
+    EXPECT_NEAR(p["Vj"].toDouble() / -std::expm1(-k * 2e-3), 1, 0.05);
+    EXPECT_NEAR(p["Mo"].toDouble() / (4 * -std::expm1(-k * 300e-6)), 1, 0.05);
+    EXPECT_GT(p["PIabs"].toDouble(), 0);
+    EXPECT_GT(p["tFm"].toDouble(), 0.02) << "the peak comes after the rise";
+    EXPECT_LT(p["tFm"].toDouble(), 1);
 }
 
 TEST_F(AnalyzeCommand, UsageAndUnreadableInput) {

@@ -1,8 +1,10 @@
 // The shipped protocols parse, with every shipped include folder, to the
 // callbacks their comments promise.
 #include "CompilerTestSupport.h"
+#include "compiler/Events.h"
 
 #include <QDir>
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <set>
 
@@ -99,7 +101,7 @@ TEST(ExampleProtocols, EachDoesWhatItsCommentsSay) {
         if (c.kind == TCompilerCall::Action && c.code == 0x1 && c.time > 0.0100001L)
             after.push_back(c.time);
     ASSERT_EQ(after.size(), 120u);
-    EXPECT_NEAR(double(after.front()), 0.0102, 1e-9);
+    EXPECT_NEAR(double(after.front()), 0.01015, 1e-9);
     EXPECT_NEAR(double(after.back()), 20.01, 1e-9);
     EXPECT_GT(after[119] - after[118], 100 * (after[1] - after[0]));
 
@@ -107,15 +109,21 @@ TEST(ExampleProtocols, EachDoesWhatItsCommentsSay) {
     EXPECT_EQ(q.saturating, 1 + 15 + 6); // dark, under light, relaxation
     EXPECT_EQ(q.actinicOn, 1);
     EXPECT_EQ(q.actinicOff, 1);
-    EXPECT_EQ(q.marks, (QStringList{"Fo", "Fm", "Fs", "Fm'", "Fo'"}));
+    EXPECT_EQ(q.marks, (QStringList{"Fo", "Fm", "Fs", "Fm'", "Fo'", "Fm''"}));
 
-    const Summary lc = Summarise(run("resources/protocols/LightCurve.p"));
+    const TCompilerRun curve = run("resources/protocols/LightCurve.p");
+    const Summary lc = Summarise(curve);
     EXPECT_EQ(lc.saturating, 7);
     EXPECT_EQ(lc.marks, (QStringList{"Fs", "Fm'"}));
     // "SA3" and the level of 10 % of 4095 (409.5 rounds to 410), ...; the last restores 5 %.
     ASSERT_EQ(lc.macros.size(), 7);
     EXPECT_EQ(lc.macros.front(), "53 41 33 9a 01");
     EXPECT_EQ(lc.macros.back(), "53 41 33 cd 00");
+    // The instrument runs each timed macro when the macro line rises.
+    const auto edges = std::count_if(curve.calls.begin(), curve.calls.end(), [](const TCompilerCall &c) {
+        return c.kind == TCompilerCall::Action && (c.code & 0x8000u) && !(c.code & kResetBit);
+    });
+    EXPECT_EQ(edges, lc.macros.size());
 }
 
 } // namespace

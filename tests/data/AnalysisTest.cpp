@@ -17,13 +17,16 @@ namespace {
 
 constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
 
+// The classic parameters, Fv/Fm to ETR, in the table below.
+constexpr int kClassic = prETR + 1;
+
 struct FormulaCase {
     const char *name;
     TGroupValues in;
     // Fv/Fm, PhiPSII, NPQ, qP, qN, qL, ETR; kNone where no value is due.
-    std::array<double, kParameterCount> values;
+    std::array<double, kClassic> values;
     // The reasons of the missing ones, in the same order.
-    std::array<const char *, kParameterCount> reasons;
+    std::array<const char *, kClassic> reasons;
 };
 
 const double inf = std::numeric_limits<double>::infinity();
@@ -72,7 +75,7 @@ TEST(Parameters, FormulasByHand) {
     const TAnalysisConfig config;
     for (const FormulaCase &k : kFormulas) {
         const TParameters p = ComputeParameters(k.in, config);
-        for (int i = 0; i < kParameterCount; ++i) {
+        for (int i = 0; i < kClassic; ++i) {
             const TValue &v = p[size_t(i)];
             const std::string what = std::string(k.name) + ": " + ParameterName(i).toStdString();
             if (std::isnan(k.values[size_t(i)])) {
@@ -84,6 +87,119 @@ TEST(Parameters, FormulasByHand) {
             }
         }
     }
+}
+
+// Kramer et al. (2004): PhiNO = 1 / (NPQ + 1 + qL (Fm/Fo - 1)), PhiNPQ the
+// rest; Walters & Horton (1991): qI = (Fm - Fm'') / Fm'', qE = NPQ - qI.
+// With Fo 0.2, Fm 1, Fs 0.4, Fm' 0.8, Fo' 0.25: NPQ 0.25, qL 0.4/0.55 x 0.25/0.4.
+struct PartitionCase {
+    const char *name;
+    TGroupValues in;
+    std::array<double, 4> values; // PhiNPQ, PhiNO, qE, qI
+    std::array<const char *, 4> reasons;
+};
+const double kQL = 0.4 / 0.55 * 0.25 / 0.4, kPhiNO = 1 / (0.25 + 1 + kQL * 4);
+const PartitionCase kPartitions[] = {
+    {"every input", {0.2, 1.0, 0.4, 0.8, 0.25, {}, 0.9}, {1 - 0.5 - kPhiNO, kPhiNO, 0.25 - 0.1 / 0.9, 0.1 / 0.9}, {}},
+    {"no Fo'", {0.2, 1.0, 0.4, 0.8, {}, {}, 0.9}, {kNone, kNone, 0.25 - 0.1 / 0.9, 0.1 / 0.9}, {"no Fo'", "no Fo'"}},
+    {"no dark flash",
+     {0.2, 1.0, 0.4, 0.8, 0.25, {}, {}},
+     {1 - 0.5 - kPhiNO, kPhiNO, kNone, kNone},
+     {"", "", "no Fm''", "no Fm''"}},
+    {"dark-adapted only",
+     {0.2, 1.0, {}, {}, {}, {}, {}},
+     {kNone, kNone, kNone, kNone},
+     {"no Fm'", "no Fm'", "no Fm'", "no Fm''"}},
+    {"Fo and Fm'' zero",
+     {0.0, 1.0, 0.4, 0.8, 0.25, {}, 0.0},
+     {kNone, kNone, kNone, kNone},
+     {"Fo is zero", "Fo is zero", "Fm'' is zero", "Fm'' is zero"}},
+};
+
+TEST(Parameters, PartitioningAndRelaxationByHand) {
+    for (const PartitionCase &k : kPartitions) {
+        const TParameters p = ComputeParameters(k.in, TAnalysisConfig{});
+        for (int i = 0; i < 4; ++i) {
+            const TValue &v = p[size_t(prPhiNPQ + i)];
+            const std::string what = std::string(k.name) + ": " + ParameterName(prPhiNPQ + i).toStdString();
+            if (std::isnan(k.values[size_t(i)])) {
+                EXPECT_FALSE(v.Value) << what;
+                EXPECT_EQ(v.Reason.toStdString(), k.reasons[size_t(i)]) << what;
+            } else {
+                ASSERT_TRUE(v.Value) << what << ": " << v.Reason.toStdString();
+                EXPECT_NEAR(*v.Value, k.values[size_t(i)], 1e-12) << what;
+            }
+        }
+        if (p[prPhiNO].Value)
+            EXPECT_NEAR(*p[prPhiPSII].Value + *p[prPhiNPQ].Value + *p[prPhiNO].Value, 1.0, 1e-12) << k.name;
+    }
+}
+
+// JIP-test (Strasser et al. 2004): Vj = (F2ms - Fo)/(FP - Fo), Vi at 30 ms,
+// Mo = 4 (F300us - Fo)/(FP - Fo), PIabs = (phiPo Vj / Mo) (phiPo / (1 - phiPo))
+// ((1 - Vj) / Vj) with phiPo = 1 - Fo/FP; F between samples is linear in log t.
+struct InductionCase {
+    const char *name;
+    std::vector<std::pair<double, double>> trace;
+    std::optional<double> fo;
+    std::array<double, 8> values; // Fj, Fi, FP, Vj, Vi, Mo, PIabs, tFm
+    const char *reason;           // of the first missing value
+};
+const std::vector<std::pair<double, double>> kOjip = {{50e-6, 1.0}, {300e-6, 1.5}, {2e-3, 3.0},
+                                                      {30e-3, 4.0}, {0.2, 5.0},    {1.0, 4.5}};
+const InductionCase kInductions[] = {
+    {"Fo the first sample", kOjip, {}, {3, 4, 5, 0.5, 0.75, 0.5, 3.2, 0.2}, ""},
+    {"Fo marked", kOjip, 0.5, {3, 4, 5, 2.5 / 4.5, 3.5 / 4.5, 4 / 4.5, 0.81 * (2 / 4.5) / (4 / 4.5 * 0.1), 0.2}, ""},
+    {"between samples",
+     {{50e-6, 1}, {300e-6, 1.5}, {1e-3, 2}, {4e-3, 4}, {30e-3, 5}},
+     {},
+     {3, 5, 5, 0.5, 1, 0.5, 0.64 * 0.5 / (0.5 * 0.2), 30e-3},
+     ""},
+    {"late first sample, no marked Fo",
+     {{100e-6, 1}, {2e-3, 3}, {30e-3, 4}, {0.2, 5}},
+     {},
+     {3, 4, 5, kNone, kNone, kNone, kNone, 0.2},
+     "no Fo (neither marked nor sampled by 50 us after light-on)"},
+    {"too short for I",
+     {{50e-6, 1}, {300e-6, 1.5}, {2e-3, 3}, {10e-3, 5}},
+     {},
+     {3, kNone, 5, 0.5, kNone, 0.5, 3.2, 10e-3},
+     "no samples around 30 ms after light-on"},
+    {"flat",
+     {{50e-6, 2}, {300e-6, 2}, {2e-3, 2}, {30e-3, 2}},
+     {},
+     {2, 2, 2, kNone, kNone, kNone, kNone, 50e-6},
+     "FP - Fo is zero"},
+    {"no fast trace",
+     {{2e-3, 3}, {30e-3, 4}},
+     {},
+     {kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone},
+     "no induction trace (no sample within 1 ms of light-on)"},
+};
+
+TEST(Parameters, InductionJipTestByHand) {
+    for (const InductionCase &k : kInductions) {
+        TParameters p = ComputeParameters({}, TAnalysisConfig{});
+        InductionParameters(k.trace, k.fo, p);
+        bool reasonSeen = false;
+        for (int i = 0; i < 8; ++i) {
+            const TValue &v = p[size_t(prFj + i)];
+            const std::string what = std::string(k.name) + ": " + ParameterName(prFj + i).toStdString();
+            if (std::isnan(k.values[size_t(i)])) {
+                EXPECT_FALSE(v.Value) << what;
+                if (!reasonSeen)
+                    EXPECT_EQ(v.Reason.toStdString(), k.reason) << what;
+                reasonSeen = true;
+            } else {
+                ASSERT_TRUE(v.Value) << what << ": " << v.Reason.toStdString();
+                EXPECT_NEAR(*v.Value, k.values[size_t(i)], 1e-12) << what;
+            }
+        }
+    }
+    // Without a marked Fm the trace's maximum stands in for it.
+    TParameters p = ComputeParameters({1.0, {}, {}, {}, {}, {}, {}}, TAnalysisConfig{});
+    InductionParameters(kOjip, 1.0, p);
+    EXPECT_DOUBLE_EQ(p[prFvFm].Value.value_or(-1), 0.8);
 }
 
 TEST(Parameters, ParCalibrationTables) {
@@ -102,25 +218,25 @@ TEST(Parameters, ParCalibrationTables) {
 // Samples 0..2 Fo, 3..4 Fm, then two flashes under growing light, each an
 // Fs and an Fm' step, with a trace sample in between.
 TEST(Parameters, ChannelGroupsAndFlashSeries) {
-    const std::vector<double> y = {1, 2, 3, 10, 10, 5, 8, 99, 6, 9, 4, 4};
+    const std::vector<double> y = {1, 2, 3, 10, 10, 5, 8, 99, 6, 9, 4, 4, 7, 8};
     TChannelMarks marks;
     marks.SampleCount = int32_t(y.size());
-    marks.Groups = {{"Fo", {{0.0, {0, 1, 2}}}},
-                    {"Fm", {{1.0, {3, 4}}}},
-                    {"Fs", {{10.0, {5}}, {20.0, {8}}}},
-                    {"Fm'", {{11.0, {6}}, {21.0, {9}}}},
-                    {"Fo'", {{30.0, {10, 11}}}}};
+    marks.Groups = {{"Fo", {{0.0, {0, 1, 2}}}},         {"Fm", {{1.0, {3, 4}}}},
+                    {"Fs", {{10.0, {5}}, {20.0, {8}}}}, {"Fm'", {{11.0, {6}}, {21.0, {9}}}},
+                    {"Fo'", {{30.0, {10, 11}}}},        {"Fm''", {{40.0, {12}}, {60.0, {13}}}}};
     TLightPlan light;
     light.Changes = {{9.0, 100.0}, {19.0, 200.0}, {29.0, 0.0}};
     const TChannelAnalysis a = AnalyseChannel(y, marks, light, TAnalysisConfig{});
     ASSERT_TRUE(a.Problem.isEmpty());
-    ASSERT_EQ(a.Groups.size(), 5u);
+    ASSERT_EQ(a.Groups.size(), 6u);
     EXPECT_EQ(a.Groups[0].Count, 3);
     EXPECT_DOUBLE_EQ(a.Groups[0].Mean, 2.0);
     EXPECT_DOUBLE_EQ(a.Groups[0].SD, 1.0);
     EXPECT_DOUBLE_EQ(a.Groups[1].SD, 0.0);
     EXPECT_DOUBLE_EQ(a.Groups[3].Mean, 8.5);
-    ASSERT_EQ(a.Steps.size(), 2u);
+    ASSERT_EQ(a.Steps.size(), 4u); // two flashes under light, two in the dark
+    EXPECT_EQ(a.Steps[0].Inputs.Fs, 5.0) << "each flash keeps the levels it comes from";
+    EXPECT_EQ(a.Steps[1].Inputs.FmP, 9.0);
     EXPECT_DOUBLE_EQ(a.Steps[0].Values[prPhiPSII].Value.value_or(-1), 3.0 / 8);
     EXPECT_DOUBLE_EQ(a.Steps[0].Values[prNPQ].Value.value_or(-1), 2.0 / 8);
     EXPECT_DOUBLE_EQ(a.Steps[0].Values[prETR].Value.value_or(-1), 3.0 / 8 * 100 * 0.42);
@@ -130,19 +246,30 @@ TEST(Parameters, ChannelGroupsAndFlashSeries) {
     EXPECT_DOUBLE_EQ(a.Values[prPhiPSII].Value.value_or(-1), 1.0 / 3);
     EXPECT_DOUBLE_EQ(a.Values[prETR].Value.value_or(-1), 28.0);
     EXPECT_DOUBLE_EQ(a.Values[prFvFm].Value.value_or(-1), 0.8);
+    // Relaxation: NPQ at each dark flash; qI what is left at the last one.
+    EXPECT_TRUE(a.Steps[2].Dark);
+    EXPECT_DOUBLE_EQ(a.Steps[2].Values[prNPQ].Value.value_or(-1), 3.0 / 7);
+    EXPECT_DOUBLE_EQ(a.Steps[3].Inputs.FmPP.value_or(-1), 8.0);
+    EXPECT_DOUBLE_EQ(a.Values[prQI].Value.value_or(-1), 2.0 / 8);
+    EXPECT_DOUBLE_EQ(a.Values[prQE].Value.value_or(-1), 1.0 / 9 - 2.0 / 8);
+    // Two PARs make a light curve, too few for a fit of three coefficients.
+    ASSERT_TRUE(a.LightCurve);
+    EXPECT_EQ(a.Values[prAlpha].Reason, "a fit needs 3 light levels, the curve has 2");
+    EXPECT_EQ(a.Steps[0].Values[prEtrMax].Reason, "a value of the whole light curve");
 
     // Unpaired steps: the group means, PAR at the last Fm' flash.
     TChannelMarks single = marks;
     single.Groups[2].Steps.pop_back();
     single.Groups[2].Steps[0].Samples = {5, 8};
     const TChannelAnalysis s = AnalyseChannel(y, single, light, TAnalysisConfig{});
-    EXPECT_TRUE(s.Steps.empty());
+    ASSERT_EQ(s.Steps.size(), 2u);
+    EXPECT_TRUE(s.Steps[0].Dark) << "only the dark flashes are steps";
     EXPECT_DOUBLE_EQ(s.Values[prPhiPSII].Value.value_or(-1), (8.5 - 5.5) / 8.5);
     EXPECT_DOUBLE_EQ(s.Par.value_or(-1), 200.0);
 
     // Data that do not fit the protocol give nothing at all.
     const TChannelAnalysis bad = AnalyseChannel({1, 2, 3}, marks, light, TAnalysisConfig{});
-    EXPECT_EQ(bad.Problem, "The protocol gives 12 samples, the data hold 3");
+    EXPECT_EQ(bad.Problem, "The protocol gives 14 samples, the data hold 3");
     for (const TValue &v : bad.Values)
         EXPECT_FALSE(v.Value);
 }
@@ -157,6 +284,7 @@ TEST_F(ProtocolMarksTest, SamplesStepsAndLightFromTheProtocol) {
     const QStringList protocol = {
         "line MA = 0",
         "line L = 4",
+        "line M = 15",
         "const SampleWidth = 2 us",
         "var ActinicLevel = 50",
         "at -1 ms macro \"SA5\", word(4095)",
@@ -166,7 +294,9 @@ TEST_F(ProtocolMarksTest, SamplesStepsAndLightFromTheProtocol) {
         "at 20 ms on L",
         "at 24 ms sample A mark Fo",
         "at 25 ms pulse MA for 1 us mark Fo",
-        "at 30 ms macro \"SA3\", word(4095)",
+        "at 30 ms macro \"SA3\", word(4095)     # runs when the macro line rises",
+        "at 31 ms pulse M for 1 ms",
+        "at 36 ms macro \"SA3\", word(0)        # never runs: no second rise",
         "at 40 ms off L",
     };
     TMarkSetup setup;
@@ -192,7 +322,7 @@ TEST_F(ProtocolMarksTest, SamplesStepsAndLightFromTheProtocol) {
     EXPECT_EQ(m.Channels[1].Groups.at(0).Name, "Fm");
 
     // Actinic 2 is set by the initial macro but never switched on.
-    const std::pair<double, double> par[] = {{0.01, 0}, {0.02, 550}, {0.035, 1000}, {0.045, 0}};
+    const std::pair<double, double> par[] = {{0.01, 0}, {0.02, 550}, {0.0305, 550}, {0.035, 1000}, {0.045, 0}};
     for (auto [t, p] : par)
         EXPECT_DOUBLE_EQ(m.Light.ParAt(t).value_or(-1), p) << t;
 

@@ -287,6 +287,42 @@ TEST(Fluorescence, SlotsFromTheChannelCountBlockGiveSeveralSamplesPerFlash)
         EXPECT_NEAR(v, a[0], 600) << "samples of one flash lie close together";
 }
 
+// Macro entries run at the rising edges of the macro line, a marked group at
+// one edge; the levels they leave outlast the run, as "EC" macros' do.
+TEST(Fluorescence, TimedMacrosRunAtMacroLineEdges)
+{
+    Client c(Opt());
+    const unsigned full = unsigned(c.Sim.Constants().MaxDAValue);
+    c.Ask(Cat(B("EC"), Cat({5}, Cat(B("SA3"), U16(0)))));
+    EXPECT_EQ(c.Sim.Lights().Level[3], 0.0) << "an initial macro";
+    Protocol p;
+    p.Light(0.0, kLineActinic1, true);
+    p.Flash(0.9);
+    p.Light(1.0, kLineMacro, true); // the light to full
+    p.Light(1.001, kLineMacro, false);
+    p.Flash(1.9);
+    p.Light(2.0, kLineMacro, true); // both macros of the group
+    p.Light(2.001, kLineMacro, false);
+    p.Flash(2.9);
+    p.Light(3.0, kLineActinic1, false);
+    p.Ev.emplace_back(3.3, 0x80);
+    p.Ev.emplace_back(3.8, 0);
+    Download(c, p.Ev);
+    const Bytes macros = Cat(Cat({5}, Cat(B("SA3"), U16(full))),
+                             Cat(Cat({2, '`', 2}, Cat({5}, Cat(B("SA3"), U16(full / 5)))), Cat({5}, Cat(B("SA6"), U16(full)))));
+    ASSERT_TRUE(c.Load("LDX", macros));
+    ASSERT_TRUE(c.Load("LDC", {3, 0, 0, 0, 3, 0, 0, 0}));
+    c.Ask("ST");
+    c.Sim.Advance(0.1);
+    ASSERT_EQ(c.Ask("WD"), B("EM"));
+    const std::vector<int16_t> s = Samples(c.Fetch("GDA", 6).Data);
+    ASSERT_EQ(s.size(), 3u);
+    EXPECT_GT(s[1], s[0] * 1.3) << "full light closes more centres than the lamp at level 0";
+    EXPECT_LT(s[2], s[1]) << "and a fifth of it fewer";
+    EXPECT_NEAR(c.Sim.Lights().Level[3], 0.2, 1e-3);
+    EXPECT_EQ(c.Sim.Lights().Level[6], 1.0);
+}
+
 TEST(Fluorescence, RepeatedRunsKeepTheLeafsHistoryAndNoiseDiffers)
 {
     Client c(Opt());

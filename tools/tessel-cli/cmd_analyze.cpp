@@ -38,7 +38,16 @@ QString csvField(const QString &s) {
     return QLatin1Char('"') + q + QLatin1Char('"');
 }
 
-const QString kGroupColumns[] = {kMarkFo, kMarkFm, kMarkFs, kMarkFmP, kMarkFoP};
+const QString kGroupColumns[] = {kMarkFo, kMarkFm, kMarkFs, kMarkFmP, kMarkFoP, kMarkFmPP};
+
+std::optional<double> level(const TGroupValues &v, const QString &name) {
+    return name == kMarkFo    ? v.Fo
+           : name == kMarkFm  ? v.Fm
+           : name == kMarkFs  ? v.Fs
+           : name == kMarkFmP ? v.FmP
+           : name == kMarkFoP ? v.FoP
+                              : v.FmPP;
+}
 
 // One row per measurement and channel, then one per flash of a series.
 void printCsv(CliIO &io, const std::vector<TRecordAnalysis> &all) {
@@ -48,32 +57,41 @@ void printCsv(CliIO &io, const std::vector<TRecordAnalysis> &all) {
     head << "PAR";
     for (int p = 0; p < kParameterCount; ++p)
         head << ParameterName(p);
+    for (int p = 0; p < kParameterCount; ++p)
+        if (HasStandardError(p))
+            head << "SE " + ParameterName(p);
     QStringList rows{head.join(QLatin1Char(','))};
     for (size_t r = 0; r < all.size(); ++r)
         for (size_t c = 0; c < 2; ++c) {
             const TChannelAnalysis &ch = all[r].Channels[c];
             if (ch.Groups.empty())
                 continue;
-            auto row = [&](const QString &step, const QString &time, bool means, std::optional<double> par,
-                           const TParameters &values) {
+            auto row = [&](const QString &step, const QString &time, const TGroupValues *levels,
+                           std::optional<double> par, const TParameters &values) {
                 QStringList f{QString::number(r + 1), c == 0 ? "A" : "B", step, time};
                 for (const QString &g : kGroupColumns) {
                     QString cell;
-                    for (const TGroupStats &s : ch.Groups)
-                        if (means && s.Name == g)
-                            cell = num(s.Mean);
+                    if (levels)
+                        cell = num(level(*levels, g));
+                    else
+                        for (const TGroupStats &s : ch.Groups)
+                            if (s.Name == g)
+                                cell = num(s.Mean);
                     f << cell;
                 }
                 f << num(par);
                 for (const TValue &v : values)
                     f << num(v.Value);
+                for (int p = 0; p < kParameterCount; ++p)
+                    if (HasStandardError(p))
+                        f << num(values[size_t(p)].SE);
                 for (QString &x : f)
                     x = csvField(x);
                 rows << f.join(QLatin1Char(','));
             };
-            row({}, {}, true, ch.Par, ch.Values);
+            row({}, {}, nullptr, ch.Par, ch.Values);
             for (size_t s = 0; s < ch.Steps.size(); ++s)
-                row(QString::number(s + 1), FormatShortest(ch.Steps[s].Time), false, ch.Steps[s].Par,
+                row(QString::number(s + 1), FormatShortest(ch.Steps[s].Time), &ch.Steps[s].Inputs, ch.Steps[s].Par,
                     ch.Steps[s].Values);
         }
     io.out << rows.join(QLatin1String("\r\n")) << "\r\n";
@@ -108,14 +126,19 @@ void printText(CliIO &io, const TExperimentModel &m, const std::vector<TRecordAn
             for (int p = 0; p < kParameterCount; ++p) {
                 const TValue &v = ch.Values[size_t(p)];
                 io.out << "    " << qSetFieldWidth(8) << Qt::left << ParameterName(p) << qSetFieldWidth(0)
-                       << (v.Value ? g6(v.Value) : QStringLiteral("- (%1)").arg(v.Reason)) << '\n';
+                       << (v.Value ? g6(v.Value) : QStringLiteral("- (%1)").arg(v.Reason))
+                       << (v.SE ? QStringLiteral("  SE %1").arg(g6(v.SE)) : QString()) << '\n';
             }
+            if (ch.LightCurve && ch.LightCurve->Ok())
+                io.out << "    Light curve fitted with the " << LightCurveModelName(ch.LightCurve->Model)
+                       << " model to " << ch.LightCurve->Points << " flashes\n";
             if (!ch.Steps.empty()) {
-                io.out << "    Flashes: time, PAR, PhiPSII, NPQ, qP, ETR\n";
+                io.out << "    Flashes: time, PAR, Fs, Fm', PhiPSII, NPQ, qP, ETR\n";
                 for (const TStepParameters &s : ch.Steps)
-                    io.out << "      " << g6(s.Time) << ", " << g6(s.Par) << ", " << g6(s.Values[prPhiPSII].Value)
-                           << ", " << g6(s.Values[prNPQ].Value) << ", " << g6(s.Values[prQP].Value) << ", "
-                           << g6(s.Values[prETR].Value) << '\n';
+                    io.out << "      " << g6(s.Time) << ", " << g6(s.Par) << ", " << g6(s.Inputs.Fs) << ", "
+                           << g6(s.Dark ? s.Inputs.FmPP : s.Inputs.FmP) << ", " << g6(s.Values[prPhiPSII].Value) << ", "
+                           << g6(s.Values[prNPQ].Value) << ", " << g6(s.Values[prQP].Value) << ", "
+                           << g6(s.Values[prETR].Value) << (s.Dark ? "  (dark)" : "") << '\n';
             }
         }
     }
@@ -123,7 +146,8 @@ void printText(CliIO &io, const TExperimentModel &m, const std::vector<TRecordAn
 
 int run(const QStringList &args, CliIO &io) {
     QCommandLineParser p;
-    p.setApplicationDescription(QStringLiteral("The fluorescence parameters (Fv/Fm, PhiPSII, NPQ, qP, qN, qL, ETR) "
+    p.setApplicationDescription(QStringLiteral("The fluorescence parameters (Fv/Fm, PhiPSII, NPQ, qP, qN, qL, ETR, "
+                                               "PhiNPQ, PhiNO, qE, qI) and the light-curve fit "
                                                "of every measurement of an experiment, from the samples its "
                                                "protocol marks. Measurements are numbered newest first."));
     p.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Experiment file (.exp)."));
@@ -134,9 +158,20 @@ int run(const QStringList &args, CliIO &io) {
     p.addOption({QStringLiteral("include"),
                  QStringLiteral("Include folder (default: the configured one); the type's folder below it is used."),
                  QStringLiteral("DIR")});
+    p.addOption({QStringLiteral("fit"),
+                 QStringLiteral("Light-curve model: Platt, EilersPeeters or JassbyPlatt (default: Tessel.ini "
+                                "[Analysis] LightCurveModel, else Platt)."),
+                 QStringLiteral("MODEL")});
     AddJsonOption(p);
     if (int rc = ParseArgs(p, QStringLiteral("analyze"), args, io); rc != kContinue)
         return rc;
+    const std::optional<TLightCurveModel> fit =
+        p.isSet(QStringLiteral("fit")) ? LightCurveModelFromName(p.value(QStringLiteral("fit"))) : std::nullopt;
+    if (p.isSet(QStringLiteral("fit")) && !fit) {
+        io.err << "tessel-cli analyze: unknown light-curve model '" << p.value(QStringLiteral("fit"))
+               << "' (Platt, EilersPeeters, JassbyPlatt)\n";
+        return kExitUsage;
+    }
     const QStringList pos = p.positionalArguments();
     if (pos.size() != 1 || (p.isSet(QStringLiteral("csv")) && p.isSet(QStringLiteral("json")))) {
         io.err << "tessel-cli analyze: give exactly one experiment file and at most one of --json, --csv\n\n"
@@ -157,6 +192,7 @@ int run(const QStringList &args, CliIO &io) {
         return kExitFailed;
 
     TMeasurementAnalyser analyser(ini, p.value(QStringLiteral("include")));
+    analyser.SetLightCurveModel(fit);
     const std::vector<TRecordAnalysis> all = analyser.AnalyseAll(model);
     if (p.isSet(QStringLiteral("json"))) {
         QJsonArray list;

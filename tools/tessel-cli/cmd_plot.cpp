@@ -3,12 +3,14 @@
 #include "Cli.h"
 #include "ExperimentGraph.h"
 
+#include "app/MeasurementAnalysis.h"
 #include "graph/GraphFigure.h"
 #include "graph/GraphPainter.h"
 
 #include <QGuiApplication>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <deque>
 #include <set>
 
 namespace tessel::cli {
@@ -59,6 +61,66 @@ std::optional<std::set<const TDependency *>> chooseSets(const TGraphModel &g, co
     return chosen;
 }
 
+// A figure of the analysis (ETR against PAR, a parameter across the
+// measurements) on linear axes, its data sets held here.
+struct TAnalysisFigure {
+    struct Curve {
+        TDoubleVector X, Y;
+        TDependency Set{&X, &Y};
+    };
+    std::deque<Curve> Curves;
+    TLinAxisTr X, Y;
+    TGraphModel Graph;
+    TAnalysisFigure() {
+        Graph.SetXAxis(&X);
+        Graph.SetYAxis(&Y);
+        Graph.Options = grDrawGrid;
+    }
+    void Add(const QString &caption, TColor color, const std::vector<QPointF> &points, bool line) {
+        Curve &c = Curves.emplace_back();
+        c.Set.Caption = caption;
+        c.Set.Color = color;
+        c.Set.DrawStyle = line ? dsAvg : dsPoint;
+        c.Set.PointStyle = line ? ptDot : ptCircle;
+        c.X.SetCount(int32_t(points.size()));
+        c.Y.SetCount(int32_t(points.size()));
+        for (int32_t i = 0; i < int32_t(points.size()); ++i) {
+            c.X.SetItem(i, points[size_t(i)].x());
+            c.Y.SetItem(i, points[size_t(i)].y());
+        }
+        Graph.AddDependency(&c.Set);
+    }
+};
+
+// ETR against PAR of each light curve with its fitted curve; false when the
+// experiment holds none.
+bool etrFigure(TAnalysisFigure &f, const TExperimentModel &m, const std::vector<TRecordAnalysis> &all) {
+    for (const TEtrCurve &e : EtrCurves(m, all)) {
+        f.Add(e.Caption, e.Color, e.Points, false);
+        if (!e.Fit.empty())
+            f.Add(QStringLiteral("%1 (%2 fit)").arg(e.Caption, e.Model), e.Color, e.Fit, true);
+    }
+    f.Graph.Caption = QStringLiteral("ETR against PAR");
+    return f.Graph.DependencyCount() > 0;
+}
+
+// One parameter of every measurement, oldest first (x is the measurement's
+// number counted from the oldest), one series per channel.
+bool parameterFigure(TAnalysisFigure &f, int parameter, const std::vector<TRecordAnalysis> &all) {
+    for (size_t c = 0; c < 2; ++c) {
+        std::vector<QPointF> points;
+        for (size_t r = 0; r < all.size(); ++r)
+            if (const TValue &v = all[r].Channels[c].Values[size_t(parameter)]; all[r].Problem.isEmpty() && v.Value)
+                points.emplace_back(double(all.size() - r), *v.Value);
+        std::reverse(points.begin(), points.end());
+        if (!points.empty())
+            f.Add(QStringLiteral("%1, channel %2").arg(ParameterName(parameter), c == 0 ? "A" : "B"),
+                  c == 0 ? TColor(0x0000FF) : TColor(0xFF0000), points, false);
+    }
+    f.Graph.Caption = QStringLiteral("%1 of each measurement").arg(ParameterName(parameter));
+    return f.Graph.DependencyCount() > 0;
+}
+
 int run(const QStringList &args, CliIO &io) {
     QCommandLineParser p;
     p.setApplicationDescription(
@@ -73,6 +135,22 @@ int run(const QStringList &args, CliIO &io) {
                                 "of numbers as in the data table (1 is the first), ranges like 2-4, or captions."),
                  QStringLiteral("LIST")});
     p.addOption({QStringLiteral("ab"), QStringLiteral("Draw the A/B chart (channel B against channel A).")});
+    p.addOption(
+        {QStringLiteral("etr"), QStringLiteral("Draw ETR against PAR of every light curve with its fitted curve.")});
+    p.addOption({QStringLiteral("parameters"),
+                 QStringLiteral("Draw a parameter (Fv/Fm, PhiPSII, NPQ, ... as tessel-cli analyze names them) of "
+                                "every measurement, oldest first."),
+                 QStringLiteral("NAME")});
+    p.addOption({QStringLiteral("fit"),
+                 QStringLiteral("Light-curve model for --etr: Platt, EilersPeeters or JassbyPlatt."),
+                 QStringLiteral("MODEL")});
+    p.addOption({QStringLiteral("ini"),
+                 QStringLiteral("Ini file the analysis reads for --etr and --parameters (default: Tessel.ini "
+                                "beside the program)."),
+                 QStringLiteral("PATH")});
+    p.addOption({QStringLiteral("include"),
+                 QStringLiteral("Include folder for the analysis (default: the configured one)."),
+                 QStringLiteral("DIR")});
     AddJsonOption(p);
     if (int rc = ParseArgs(p, QStringLiteral("plot"), args, io); rc != kContinue)
         return rc;
@@ -96,9 +174,59 @@ int run(const QStringList &args, CliIO &io) {
                          p);
     }
 
+    const int figures = int(p.isSet(QStringLiteral("ab"))) + int(p.isSet(QStringLiteral("etr"))) +
+                        int(p.isSet(QStringLiteral("parameters")));
+    if (figures > 1)
+        return usage(io, QStringLiteral("give at most one of --ab, --etr, --parameters"), p);
+    int parameter = -1;
+    if (p.isSet(QStringLiteral("parameters"))) {
+        for (int k = 0; k < kParameterCount && parameter < 0; ++k)
+            if (ParameterName(k).compare(p.value(QStringLiteral("parameters")), Qt::CaseInsensitive) == 0)
+                parameter = k;
+        if (parameter < 0)
+            return usage(
+                io, QStringLiteral("--parameters: no parameter '%1'").arg(p.value(QStringLiteral("parameters"))), p);
+    }
+    const std::optional<TLightCurveModel> fit = LightCurveModelFromName(p.value(QStringLiteral("fit")));
+    if (p.isSet(QStringLiteral("fit")) && !fit)
+        return usage(io, QStringLiteral("--fit: no light-curve model '%1'").arg(p.value(QStringLiteral("fit"))), p);
+
     TExperimentGraph e;
     if (!e.Load(pos.first()))
         return kExitFailed;
+    if (p.isSet(QStringLiteral("etr")) || parameter >= 0) {
+        TCommandCompilerLibrary library;
+        if (!library.Ensure())
+            return kExitFailed;
+        TMeasurementAnalyser analyser(p.isSet(QStringLiteral("ini")) ? p.value(QStringLiteral("ini"))
+                                                                     : AppPaths::iniPath(),
+                                      p.value(QStringLiteral("include")));
+        analyser.SetLightCurveModel(fit);
+        const std::vector<TRecordAnalysis> all = analyser.AnalyseAll(e.Doc->Model);
+        TAnalysisFigure f;
+        if (!(parameter >= 0 ? parameterFigure(f, parameter, all) : etrFigure(f, e.Doc->Model, all))) {
+            io.err << "tessel-cli plot: "
+                   << (parameter >= 0 ? QStringLiteral("no measurement has a value of %1").arg(ParameterName(parameter))
+                                      : QStringLiteral("no light curve"))
+                   << " in " << pos.first() << '\n';
+            return kExitFailed;
+        }
+        f.Graph.AutoScaleXY();
+        if (!WriteFigure(
+                out, size, QGuiApplication::font(), [&f](QPainter &pa, const QRect &r) { RenderGraph(pa, f.Graph, r); },
+                f.Graph.Caption))
+            return kExitFailed;
+        const int shown = f.Graph.DependencyCount();
+        if (p.isSet(QStringLiteral("json")))
+            PrintJson(io, QJsonDocument(QJsonObject{{"File", out},
+                                                    {"Width", size.width()},
+                                                    {"Height", size.height()},
+                                                    {"DataSets", shown},
+                                                    {"Chart", parameter >= 0 ? "parameters" : "etr"}}));
+        else
+            io.out << "Drew " << shown << (shown == 1 ? " data set" : " data sets") << " into " << out << '\n';
+        return kExitOk;
+    }
     QString bad;
     const auto chosen = chooseSets(e.Graph, p.value(QStringLiteral("sets")).isEmpty()
                                                 ? QStringLiteral("visible")

@@ -415,7 +415,9 @@ void TSimInstrument::Execute(std::string_view name, const uint8_t *p, size_t n)
         m_lights.Lines ^= uint16_t(1u << line);
         Log("> " + cmd + " (line " + std::to_string(line) + ((m_lights.Lines >> line) & 1 ? " on)" : " off)"));
     } else if (cmd == "EC") {
-        Log("> EC " + Hex(p, n, 100) + " (macro run)");
+        // The length byte first, then the macro (an initial macro, say).
+        const std::string set = n > 0 ? m_lights.RunMacro(p + 1, n - 1, m_const.MaxDAValue) : std::string();
+        Log("> EC " + Hex(p, n, 100) + " (macro run" + (set.empty() ? "" : ": " + set) + ")");
     } else if (cmd == "TST") {
         Log("> TST");
         StartSelfTest();
@@ -566,6 +568,7 @@ void TSimInstrument::StartRun()
     r.Begin = m_now;
     r.SimStart = -(m_const.MinTimer + 2 * m_const.TimePropagation);
     r.Number = ++m_runCount;
+    r.Macros = MacroSchedule(*m_program);
     m_run = r;
     m_outOfRange.reset();
     m_phase = m_opt.TriggerWait > 0 ? Phase::Waiting : Phase::Measuring;
@@ -591,19 +594,41 @@ void TSimInstrument::UpdateRun()
     const double programTime = m_run->SimStart + (since - m_opt.TriggerWait) * m_opt.Speed;
     if (programTime < m_program->EndTime())
         return;
-    // The leaf keeps what the program did to it.
+    // The leaf keeps what the program did to it, the analog outputs the levels
+    // its macros left.
     TSimPlant plant = m_run->Start;
     TSimLights lights = m_run->Lights;
     double t = m_run->SimStart;
-    for (const TSimEvent &e : m_program->Events) {
-        plant.Advance(e.Time - t, lights);
-        t = e.Time;
-        lights.Lines = e.State;
-    }
+    size_t ev = 0, macro = 0;
+    Replay(plant, lights, t, ev, macro, m_program->EndTime(), true);
     m_plant = plant;
+    m_lights.Level = lights.Level;
     m_run->Finished = true;
     m_phase = Phase::DataReady;
     Log("  run " + std::to_string(m_run->Number) + " finished; data ready");
+}
+
+void TSimInstrument::Replay(TSimPlant &plant, TSimLights &lights, double &t, size_t &ev, size_t &macro,
+                            double until, bool log) const
+{
+    const auto &events = m_program->Events;
+    const auto &runs = m_run->Macros;
+    while (ev < events.size() && events[ev].Time <= until) {
+        plant.Advance(events[ev].Time - t, lights);
+        t = events[ev].Time;
+        lights.Lines = events[ev].State;
+        ++ev;
+        for (; macro < runs.size() && runs[macro].Time <= t; ++macro)
+            for (size_t k : runs[macro].Entries) {
+                const std::vector<uint8_t> &m = m_program->Macros[k];
+                const std::string set = lights.RunMacro(m.data(), m.size(), m_const.MaxDAValue);
+                if (log && !set.empty()) {
+                    char at[40];
+                    std::snprintf(at, sizeof at, "  macro at %.6g s: ", t);
+                    Log(at + set);
+                }
+            }
+    }
 }
 
 std::vector<int16_t> TSimInstrument::RunSamples(char channel, int32_t count, bool &clipped)
@@ -629,16 +654,10 @@ std::vector<int16_t> TSimInstrument::RunSamples(char channel, int32_t count, boo
     TSimPlant plant = m_run->Start;
     TSimLights lights = m_run->Lights;
     double t = m_run->SimStart;
-    size_t ev = 0;
-    const auto &events = m_program->Events;
+    size_t ev = 0, macro = 0;
     std::vector<int16_t> values(at.size());
     for (size_t i : order) {
-        while (ev < events.size() && events[ev].Time <= at[i]) {
-            plant.Advance(events[ev].Time - t, lights);
-            t = events[ev].Time;
-            lights.Lines = events[ev].State;
-            ++ev;
-        }
+        Replay(plant, lights, t, ev, macro, at[i], false);
         plant.Advance(at[i] - t, lights);
         t = at[i];
         const double signal = channel == 'A' ? plant.Fluorescence() : plant.SignalB();

@@ -82,6 +82,7 @@ public:
     std::array<uint8_t, 4> VersionBytes() const;
     const std::optional<TSimProgram> &Program() const { return m_program; }
     const TSimPlant &Plant() const { return m_plant; }
+    const TSimLights &Lights() const { return m_lights; }
     bool MonitorRunning() const { return m_monitorOn; }
     // The hang-up fault struck: nothing more goes out or comes in.
     bool LineDown() const { return m_lineDown; }
@@ -119,6 +120,7 @@ private:
         double Begin = 0.0;    // real time of "ST"
         double SimStart = 0.0; // program time when the program starts running
         uint32_t Number = 0;
+        std::vector<TSimMacroRun> Macros{}; // when the timed macros run
         bool FetchedA = false, FetchedB = false;
         bool Finished = false;
     };
@@ -141,6 +143,10 @@ private:
     void LoadAccepted(const Upload &u);
     void StartRun();
     void UpdateRun();
+    // Plays the program's events (and the macros at their edges) up to and
+    // including time `until`, from event ev and macro run `macro` on.
+    void Replay(TSimPlant &plant, TSimLights &lights, double &t, size_t &ev, size_t &macro, double until,
+                bool log) const;
     std::vector<int16_t> RunSamples(char channel, int32_t count, bool &clipped);
     void MonitorTick();
     void FlushIgnored();

@@ -17,6 +17,7 @@ bool TSimModelParams::Set(const std::string &name, double value)
         {"F0", &TSimModelParams::F0},           {"Fm", &TSimModelParams::Fm},
         {"KClose", &TSimModelParams::KClose},   {"KOpen", &TSimModelParams::KOpen},
         {"KFarRed", &TSimModelParams::KFarRed}, {"Saturation", &TSimModelParams::Saturation},
+        {"Ik", &TSimModelParams::Ik},           {"NpqHill", &TSimModelParams::NpqHill},
         {"NpqMax", &TSimModelParams::NpqMax},   {"NpqHalf", &TSimModelParams::NpqHalf},
         {"NpqRise", &TSimModelParams::NpqRise}, {"NpqRelax", &TSimModelParams::NpqRelax},
         {"F0Quench", &TSimModelParams::F0Quench}, {"MinLamp", &TSimModelParams::MinLamp},
@@ -30,6 +31,20 @@ bool TSimModelParams::Set(const std::string &name, double value)
             return true;
         }
     return false;
+}
+
+std::string TSimLights::RunMacro(const uint8_t *b, size_t n, int32_t maxDA)
+{
+    std::string done;
+    for (size_t i = 0; i + 5 <= n; ++i) {
+        if (b[i] != 'S' || b[i + 1] != 'A' || b[i + 2] < '1' || b[i + 2] > '6')
+            continue;
+        const unsigned v = b[i + 3] | unsigned(b[i + 4]) << 8;
+        Level[size_t(b[i + 2] - '0')] = maxDA > 0 ? std::min(1.0, double(v) / maxDA) : 0.0;
+        done += (done.empty() ? "SA" : ", SA") + std::string(1, char(b[i + 2])) + " " + std::to_string(v);
+        i += 4;
+    }
+    return done;
 }
 
 void TSimPlant::Advance(double dt, const TSimLights &l)
@@ -51,14 +66,16 @@ void TSimPlant::Advance(double dt, const TSimLights &l)
     const double farRed = (on & kLineFarRed) ? Lamp(l.Level[6]) : 0.0;
     const double intensity = light + flash;
 
-    // Reaction centres: close with light, reopen in the dark, faster under far red.
+    // Reaction centres: close with light, reopen in the dark, faster under far
+    // red. Under continuous light alone they settle where the leaf's electron
+    // transport, saturating with light, keeps them open; a flash closes them.
     const double kOpen = m_p.KOpen + m_p.KFarRed * farRed;
     const double k = m_p.KClose * intensity + kOpen;
-    const double closedSteady = m_p.KClose * intensity / k;
+    const double closedSteady = light > 0 && flash == 0 ? SteadyClosed(light) : m_p.KClose * intensity / k;
     m_closed = closedSteady + (m_closed - closedSteady) * std::exp(-k * dt);
 
     // Quenching follows the continuous light, slowly; flashes are too short to matter.
-    const double npqSteady = m_p.NpqMax * light / (light + m_p.NpqHalf);
+    const double npqSteady = SteadyNpq(light);
     const double tau = npqSteady > m_npq ? m_p.NpqRise : m_p.NpqRelax;
     m_npq = npqSteady + (m_npq - npqSteady) * std::exp(-dt / std::max(tau, 1e-9));
 
@@ -67,6 +84,36 @@ void TSimPlant::Advance(double dt, const TSimLights &l)
     const double kb = drive + m_p.KBRed;
     const double oxSteady = drive / kb;
     m_oxidised = oxSteady + (m_oxidised - oxSteady) * std::exp(-kb * dt);
+}
+
+double TSimPlant::SteadyNpq(double light) const
+{
+    if (light <= 0)
+        return 0.0;
+    const double h = std::pow(light, m_p.NpqHill);
+    return m_p.NpqMax * h / (h + std::pow(m_p.NpqHalf, m_p.NpqHill));
+}
+
+double TSimPlant::SteadyPhiPSII(double light) const
+{
+    const double fvfm = m_p.Fm > 0 ? std::max(m_p.Fm - m_p.F0, 0.0) / m_p.Fm : 0.0;
+    if (light <= 0 || m_p.Ik <= 0)
+        return light <= 0 ? fvfm : 0.0;
+    // Electron transport J = Jmax (1 - exp(-I / Ik)) with the initial yield of
+    // the dark-adapted leaf, so PhiPSII = J / I.
+    const double x = light / m_p.Ik;
+    return fvfm * -std::expm1(-x) / x;
+}
+
+double TSimPlant::SteadyClosed(double light) const
+{
+    // PhiPSII = (1 - q) Fv'/Fm' with the quenching the light settles at.
+    const double n = SteadyNpq(light);
+    const double f0 = m_p.F0 / (1.0 + m_p.F0Quench * n), fm = m_p.Fm / (1.0 + n);
+    const double fvfmP = fm > f0 ? (fm - f0) / fm : 0.0;
+    if (fvfmP <= 0)
+        return 1.0;
+    return std::clamp(1.0 - SteadyPhiPSII(light) / fvfmP, 0.0, 1.0);
 }
 
 double TSimPlant::Fluorescence() const

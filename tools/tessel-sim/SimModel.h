@@ -17,8 +17,10 @@ struct TSimModelParams {
     double KOpen = 50.0;       // reopening rate in the dark
     double KFarRed = 30.0;     // extra reopening under far-red light
     double Saturation = 200.0; // intensity of the saturating flash
+    double Ik = 0.4;           // light saturation of electron transport (intensity)
     double NpqMax = 2.5;       // largest non-photochemical quenching (Stern-Volmer)
-    double NpqHalf = 0.3;      // intensity of half-maximal quenching
+    double NpqHalf = 0.5;      // intensity of half-maximal quenching
+    double NpqHill = 2.0;      // steepness of its onset (Hill coefficient)
     double NpqRise = 20.0;     // time constant of quenching build-up, s
     double NpqRelax = 60.0;    // time constant of its relaxation in the dark, s
     double F0Quench = 0.3;     // share of quenching that also lowers F0
@@ -37,6 +39,10 @@ struct TSimModelParams {
 struct TSimLights {
     uint16_t Lines = 0;
     std::array<double, 7> Level{}; // index 1..6
+    // Runs the level commands of a macro ("SA1" ... "SA6", each with its word
+    // value out of maxDA); other bytes are passed over. Returns what it set,
+    // for the log ("SA3 1229").
+    std::string RunMacro(const uint8_t *bytes, size_t size, int32_t maxDA);
 };
 
 // State of the leaf and its evolution under constant light over an interval
@@ -49,6 +55,10 @@ public:
     double Fluorescence() const;
     double SignalB() const;
     double Closed() const { return m_closed; }
+    // Steady state under continuous actinic light I (no flash, no far red).
+    double SteadyNpq(double light) const;
+    double SteadyPhiPSII(double light) const;
+    double SteadyClosed(double light) const;
     double Npq() const { return m_npq; }
     const TSimModelParams &Params() const { return m_p; }
 

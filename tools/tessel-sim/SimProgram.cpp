@@ -62,6 +62,26 @@ std::optional<TSimProgram> DecodeProgram(const TSimProgramBlocks &blocks, const 
     return p;
 }
 
+std::vector<TSimMacroRun> MacroSchedule(const TSimProgram &p)
+{
+    std::vector<TSimMacroRun> runs;
+    size_t next = 0;
+    uint16_t prev = kLineDetector;
+    for (const TSimEvent &e : p.Events) {
+        const bool edge = (e.State & kLineMacro) && !(prev & kLineMacro);
+        prev = e.State;
+        if (!edge || next >= p.Macros.size())
+            continue;
+        TSimMacroRun run{e.Time, {}};
+        const std::vector<uint8_t> &m = p.Macros[next];
+        const size_t count = m.size() >= 2 && m[0] == '`' ? 1 + size_t(m[1]) : 1;
+        for (size_t k = 0; k < count && next < p.Macros.size(); ++k)
+            run.Entries.push_back(next++);
+        runs.push_back(std::move(run));
+    }
+    return runs;
+}
+
 int32_t RisingEdges(const TSimProgram &p, uint16_t line)
 {
     int32_t edges = 0;

@@ -49,6 +49,16 @@ struct TSimProgram {
 std::optional<TSimProgram> DecodeProgram(const TSimProgramBlocks &blocks, const TSimConstants &c,
                                          std::string *why = nullptr);
 
+// When the timed macros run: the instrument runs its macro entries in table
+// order, one at each rising edge of the macro line; a group marker ("`" and a
+// count n) runs itself and the n entries after it at one edge. Times are not
+// part of the program, so a protocol pulses MacroLine where it puts a macro.
+struct TSimMacroRun {
+    double Time = 0.0;
+    std::vector<size_t> Entries; // indices into TSimProgram::Macros
+};
+std::vector<TSimMacroRun> MacroSchedule(const TSimProgram &p);
+
 // Times at which a channel takes its samples: at every rising edge of the
 // channel's measuring line, one sample, or several SampleDistance apart when
 // `slots` exceeds the number of edges; `slots` samples in all at most.

@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+class QComboBox;
 class QLabel;
 class QTableWidget;
 
@@ -28,6 +29,9 @@ public:
 
     QTableWidget *Table = nullptr;
     TXYGraph *EtrGraph = nullptr;
+    // The light-curve model the fit uses; the choice is remembered in the
+    // settings store ("AppSettings", "LightCurveModel") and overrides Tessel.ini.
+    QComboBox *FitModel = nullptr;
 
     // The measurements changed: recompute now when visible, else when shown.
     void Invalidate();
@@ -44,6 +48,7 @@ private:
     const TExperimentModel &m_model;
     QString m_ini, m_includeBase;
     std::vector<std::unique_ptr<TCurve>> m_curves;
+    QWidget *m_etrPane = nullptr;
     bool m_dirty = true;
 };
 

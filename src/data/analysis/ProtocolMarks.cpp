@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <cmath>
 #include <map>
 
 namespace tessel {
@@ -14,7 +15,7 @@ namespace {
 
 constexpr uint32_t kRecordBit[2] = {1u << 0, 1u << 1};
 constexpr uint32_t kSkipBit[2] = {kSkipSampleABit, kSkipSampleBBit};
-constexpr uint32_t kActinic1Line = 1u << 4, kActinic2Line = 1u << 5;
+constexpr uint32_t kActinic1Line = 1u << 4, kActinic2Line = 1u << 5, kMacroLine = 1u << 15;
 
 // One recorded sample slot of a channel, as the builder lists them.
 struct Slot {
@@ -54,6 +55,25 @@ TLightPlan lightPlan(const TCompilerRun &run, const TMarkSetup &setup, const TAn
         double level;
     };
     std::vector<Step> steps;
+    // The instrument runs its timed macros in time order, those of one instant
+    // together, each group when the macro line next rises.
+    std::vector<double> edges;
+    std::vector<std::pair<double, const TCompilerCall *>> timed;
+    for (const TCompilerCall &c : run.calls) {
+        const double t = Quantise(setup.TimeBase, double(c.time));
+        if (c.kind == TCompilerCall::Action && t >= 0 && (c.code & kMacroLine) && !(c.code & kResetBit))
+            edges.push_back(t);
+        else if (c.kind == TCompilerCall::Macro && t >= 0 && setup.TimedMacros)
+            timed.emplace_back(t, &c);
+    }
+    std::sort(edges.begin(), edges.end());
+    std::stable_sort(timed.begin(), timed.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+    std::map<const TCompilerCall *, double> runAt;
+    for (size_t i = 0, group = 0; i < timed.size() && group < edges.size(); ++group) {
+        const double at = timed[i].first;
+        for (; i < timed.size() && std::abs(timed[i].first - at) < setup.TimeBase / 2; ++i)
+            runAt[timed[i].second] = edges[group];
+    }
     for (const TCompilerCall &c : run.calls) {
         const double t = Quantise(setup.TimeBase, double(c.time));
         if (c.kind == TCompilerCall::Action && t >= 0) {
@@ -63,14 +83,14 @@ TLightPlan lightPlan(const TCompilerRun &run, const TMarkSetup &setup, const TAn
                 lines |= c.code & kActinic2Line;
             if (lines)
                 steps.push_back({t, 0, !(c.code & kResetBit), lines, 0});
-        } else if (c.kind == TCompilerCall::Macro && (t < 0 || setup.TimedMacros)) {
+        } else if (c.kind == TCompilerCall::Macro && (t < 0 || runAt.count(&c))) {
             for (int k = 1; k <= 2; ++k) {
                 const double l = levelFromMacro(c.bytes, k == 1 ? '3' : '5', setup.MaxDAValue);
                 if (l >= 0) {
                     if (t < 0)
                         (k == 1 ? level1 : level2) = l;
                     else
-                        steps.push_back({t, k, false, 0, l});
+                        steps.push_back({runAt[&c], k, false, 0, l});
                 }
             }
         }
@@ -92,6 +112,8 @@ TLightPlan lightPlan(const TCompilerRun &run, const TMarkSetup &setup, const TAn
         return sum;
     };
     for (const Step &s : steps) {
+        if (s.what == 0 && s.on && !plan.FirstOn)
+            plan.FirstOn = s.time;
         if (s.what == 0) {
             if (s.lines & kActinic1Line)
                 on1 = s.on;
@@ -152,6 +174,8 @@ TProtocolMarks RecoverMarks(ICompilerLibrary &lib, const QStringList &protocol, 
         std::stable_sort(taken.begin(), taken.end(), [](const Slot &a, const Slot &b) { return a.time < b.time; });
         TChannelMarks &m = out.Channels[size_t(ch)];
         m.SampleCount = int32_t(taken.size());
+        for (const Slot &slot : taken)
+            m.Times.push_back(slot.time);
         // A step is a run of neighbouring samples with one mark: the samples
         // of one flash, say, between those of a running trace.
         std::map<QString, size_t> index;
