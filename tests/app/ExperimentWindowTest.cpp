@@ -1,8 +1,12 @@
 #include "app/widgets/ExperimentWindow.h"
+#include "app/widgets/HelpWindow.h"
 #include "app/widgets/ParametersView.h"
 #include "app/widgets/Program.h"
 #include "authoring/widgets/ProtocolEditor.h"
 #include "common/FileDialogService.h"
+#include "common/widgets/QtFileDialogService.h"
+#include "graph/widgets/DepSel.h"
+#include "output/widgets/ExportDialog.h"
 #include "compiler/CompilerLibrary.h"
 #include "common/MessageService.h"
 #include "graph/widgets/ManualScale.h"
@@ -16,6 +20,8 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileDialog>
+#include <QListWidget>
 #include <QFile>
 #include <QImage>
 #include <QPixmap>
@@ -23,10 +29,14 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QLineEdit>
+#include <QMainWindow>
+#include <QMap>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QPlainTextEdit>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QTextBrowser>
 #include <QTextEdit>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
@@ -54,6 +64,11 @@ struct ExperimentWindowTest : ::testing::Test {
         program.reset();
     }
     TfrmMain &main() { return program->Main(); }
+    // A mark the user can see: shown, and inside its window (not pushed out
+    // by the menu bar).
+    static bool markShown(TMDIChild *c, QLabel *mark) {
+        return mark->isVisible() && c->rect().contains(QRect(mark->mapTo(c, QPoint()), mark->size()));
+    }
     TExperimentCommands &commands() { return program->ExperimentCommands(); }
     void trigger(const char *id) { main().Action(QLatin1String(id))->trigger(); }
     QString golden(const char *name) {
@@ -238,6 +253,292 @@ TEST_F(ExperimentWindowTest, SignalsToggleAndManualScaleFollowTheExperiments) {
     EXPECT_EQ(commands().Signals(), nullptr);
     EXPECT_FALSE(toggle->isChecked());
     EXPECT_EQ(program->ManualScale().Graph(), nullptr);
+}
+
+// The platform's own file dialog, answered as a user types: the files on
+// disk carry the names typed, each dialog proposes the document's name and
+// filters without repeating its pattern.
+TEST_F(ExperimentWindowTest, FileDialogsWriteTheFilesUnderTheNamesTyped) {
+    QtFileDialogService real(&main());
+    ScopedFileDialogService realScope(&real);
+    program->Env().LastDir = dir.path();
+    // What the dialog proposes, then what the user types (empty: Cancel).
+    auto answer = [](QString *proposed, QStringList *filters, const QString &typed) {
+        test::WhenModal([=](QWidget *w) {
+            auto *dlg = qobject_cast<QFileDialog *>(w);
+            ASSERT_NE(dlg, nullptr);
+            auto *name = dlg->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+            ASSERT_NE(name, nullptr);
+            *proposed = name->text();
+            *filters = dlg->nameFilters();
+            if (typed.isEmpty())
+                return dlg->reject();
+            name->setText(typed);
+            static_cast<QDialog *>(dlg)->accept(); // as the Save or Open button does
+        });
+    };
+    QString proposed;
+    QStringList filters;
+    trigger("mniNew");
+    TMDIChild *c = commands().Experiments().at(0);
+    answer(&proposed, &filters, "leaf");
+    trigger("mniSaveAs");
+    EXPECT_EQ(proposed, "NoName.exp");
+    EXPECT_EQ(filters, QStringList{"Experiment Files (*.exp)"});
+    EXPECT_EQ(QDir(dir.path()).entryList({"leaf*"}), QStringList{"leaf.exp"});
+    EXPECT_EQ(c->Doc().DocName, dir.path("leaf.exp"));
+    EXPECT_EQ(main().RecentFiles().Items().value(0), dir.path("leaf.exp"));
+    answer(&proposed, &filters, {});
+    trigger("mniSaveAs");
+    EXPECT_EQ(proposed, "leaf.exp");
+
+    answer(&proposed, &filters, "proto");
+    trigger("btnSaveProtocol");
+    EXPECT_EQ(QDir(dir.path()).entryList({"proto*"}), QStringList{"proto.p"});
+
+    answer(&proposed, &filters, "leaf.exp");
+    trigger("mniOpen");
+    EXPECT_EQ(filters, QStringList{"Experiment Files (*.exp)"});
+    ASSERT_EQ(commands().Experiments().size(), 2);
+    EXPECT_EQ(commands().Experiments().at(1)->Doc().DocName, dir.path("leaf.exp"));
+}
+
+// What the file holds comes back as it was: the log axis, a stored record's
+// empty channel B, and the active mark; a refused file keeps no name.
+TEST_F(ExperimentWindowTest, ReopenedExperimentShowsWhatWasSaved) {
+    program->Env().ExcludeCh = true;
+    trigger("mniNew");
+    TMDIChild *c = commands().Experiments().at(0);
+    c->PrepareMeasurementDataSets(3, 0, 1, 1);
+    TMeasurementRecord &r = c->Model().Current();
+    r.A.Set->SetCount(3);
+    for (int i = 0; i < 3; ++i)
+        r.A.X->SetItem(i, 1 + i);
+    c->RecordMeasurement(46000.5, ModelT1, {});
+    c->StartNextMeasurement();
+    ASSERT_TRUE(c->SetLogScaleX(true));
+    const QString path = dir.path("log.exp");
+    dialogs.answer(path);
+    ASSERT_TRUE(commands().Save(c, true));
+
+    messages.clear();
+    dialogs.answer(path);
+    trigger("mniOpen");
+    TMDIChild *back = commands().Experiments().at(1);
+    EXPECT_TRUE(back->LogScaleX());
+    EXPECT_TRUE(back->mniLogScaleX->isChecked());
+    EXPECT_EQ(back->Graph->DependencyCount(), 2) << "the empty channel B keeps its row";
+    EXPECT_EQ(back->DataEdit->rowCount(), 2);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(markShown(back, back->ShActive));
+    EXPECT_FALSE(c->ShActive->isVisible());
+    EXPECT_FALSE(messages.texts().join('\n').contains("log scale"));
+
+    const QString bad = dir.path("bad.exp");
+    test::WriteTextFile(bad, "not an experiment file at all");
+    dialogs.answer(bad);
+    trigger("mniOpen");
+    TMDIChild *refused = commands().Experiments().at(2);
+    EXPECT_FALSE(refused->windowTitle().contains(bad)) << refused->windowTitle().toStdString();
+    EXPECT_FALSE(refused->Editor()->windowTitle().contains(bad));
+    QStringList names;
+    for (int i = 0; i < program->Navigator().Root()->childCount(); ++i)
+        names << program->Navigator().Root()->child(i)->text(0);
+    EXPECT_FALSE(names.contains(bad)) << names.join(", ").toStdString();
+}
+
+// Views that show a data set's visibility follow the curve selector, and the
+// change is one the close question asks about.
+TEST_F(ExperimentWindowTest, SelectSignalReachesTableChartAndModifiedFlag) {
+    trigger("mniNew");
+    TMDIChild *c = commands().Experiments().at(0);
+    c->PrepareMeasurementDataSets(3, 3, 1, 1);
+    for (int ch = 0; ch < 2; ++ch) {
+        TChannel &k = c->Model().Current().Channel(ch);
+        k.Set->SetCount(3);
+        for (int i = 0; i < 3; ++i) {
+            k.X->SetItem(i, 1 + i);
+            k.Y->SetItem(i, 10 * (ch + 1) + i);
+        }
+    }
+    c->RecordMeasurement(46000.5, ModelT1, {});
+    c->StartNextMeasurement();
+    c->Doc().Modified = false;
+    const TMeasurementRecord &rec = c->Model().Record(1);
+    ASSERT_TRUE(c->Doc().ABSeries(rec)->Visible);
+    test::WhenModal([](QWidget *w) {
+        auto *dlg = qobject_cast<TfrmSelectCurve *>(w);
+        ASSERT_NE(dlg, nullptr);
+        dlg->ListBox()->item(0)->setCheckState(Qt::Unchecked); // channel A
+        dlg->accept();
+    });
+    trigger("btnSelectSignal");
+    EXPECT_FALSE(rec.A.Set->Visible);
+    EXPECT_EQ(c->DataEdit->item(0, ecShow)->text(), c->DataEdit->Model().CellText(1, ecShow));
+    EXPECT_FALSE(c->Doc().ABSeries(rec)->Visible);
+    EXPECT_TRUE(c->Doc().Modified);
+}
+
+// Values the user or the configuration changed after the window opened are
+// the ones used: the export's title and the scaling of the next measurement.
+TEST_F(ExperimentWindowTest, ExportAndNewMeasurementsUseTheValuesOfTheMoment) {
+    trigger("mniNew");
+    TMDIChild *c = commands().Experiments().at(0);
+    c->Editor()->edTitle->insert("Leaf 7"); // as typed, not saved
+    const QString out = dir.path("out.txt");
+    dialogs.answer(out);
+    test::WhenModal([](QWidget *w) {
+        auto *dlg = qobject_cast<TfrmExport *>(w);
+        ASSERT_NE(dlg, nullptr);
+        dlg->btnExportClick();
+        dlg->accept();
+    });
+    trigger("mniExport");
+    EXPECT_TRUE(test::ReadTextFile(out).contains("Leaf 7")) << test::ReadTextFile(out).toStdString();
+
+    const TProcessConfig saved = Config();
+    Config().Instrument.MulA = 2;
+    Config().Instrument.YShiftB = 5;
+    Config().Thickness = 3;
+    c->PrepareMeasurementDataSets(1, 1, 1, 1);
+    const TMeasurementRecord &r = c->Model().Current();
+    EXPECT_EQ(QList<double>({r.A.Mul->MulKoef, r.B.Shift->AddKoef, double(r.B.Set->Thickness)}),
+              QList<double>({2, 5, 3}));
+    Config() = saved;
+}
+
+// A new measurement moves the sheets along: the one looked at stays in view,
+// and when it goes, "Current" is shown.
+TEST_F(ExperimentWindowTest, ProtocolEditorKeepsTheShownSheet) {
+    trigger("mniNew");
+    TMDIChild *c = commands().Experiments().at(0);
+    auto measure = [c] {
+        c->PrepareMeasurementDataSets(2, 0, 1, 1);
+        c->Model().Current().A.Set->SetCount(2);
+        c->RecordMeasurement(46000.5, ModelT1, {});
+        c->StartNextMeasurement();
+    };
+    measure();
+    QTabWidget *tabs = c->Editor()->pgProtocol;
+    tabs->setCurrentIndex(1);
+    const QString shown = tabs->tabText(1);
+    measure();
+    EXPECT_EQ(tabs->currentIndex(), 2);
+    EXPECT_EQ(tabs->tabText(tabs->currentIndex()), shown);
+    c->Doc().DataSetRemoved(c->Model().Record(2).A.Set.get());
+    EXPECT_EQ(tabs->count(), 2);
+    EXPECT_EQ(tabs->currentIndex(), 0);
+}
+
+// A user's first look: experiments take the free area, their marks and
+// variable names are not cut off, the protocol text has most of the width,
+// Alt+letter reaches one menu, and the navigator opens below the menus.
+TEST_F(ExperimentWindowTest, WindowsUseTheFreeAreaAndShowAllTheyHold) {
+    main().move(40, 40);
+    main().resize(1000, 700);
+    QCoreApplication::processEvents();
+    const QSize area = main().MdiArea()->viewport()->size();
+    trigger("mniNew");
+    TMDIChild *first = commands().Experiments().at(0);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(first->Frame->isMaximized());
+    EXPECT_EQ(first->Frame->size(), area);
+    first->SetMeasuringMark(true);
+    QCoreApplication::processEvents();
+    for (QLabel *mark : {first->ShActive, first->ShMeasuring})
+        EXPECT_TRUE(markShown(first, mark)) << mark->toolTip().toStdString();
+
+    // A variable's name fits its column; the text keeps most of the page.
+    first->Protocol().Variables = {{"MeasuringLevel", "20"}};
+    first->PrepareMeasurementDataSets(1, 0, 1, 1);
+    first->RecordMeasurement(46000.5, ModelT1, {});
+    first->StartNextMeasurement();
+    trigger("mniProtocol");
+    QCoreApplication::processEvents();
+    QWidget *sheet = first->Editor()->pgProtocol->widget(1);
+    auto *vars = sheet->findChild<QTableWidget *>();
+    EXPECT_GT(vars->columnWidth(0), vars->fontMetrics().horizontalAdvance("MeasuringLevel"));
+    first->Editor()->pgProtocol->setCurrentIndex(0);
+    EXPECT_GT(first->Editor()->memCurrent->width(), 2 * first->Editor()->grdVars->width());
+
+    trigger("mniGraph");
+    first->Frame->showNormal();
+    trigger("mniNew");
+    TMDIChild *second = commands().Experiments().at(1);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(second->Frame->isMaximized());
+    for (TMDIChild *c : {first, second}) {
+        EXPECT_EQ(c->Frame->height(), area.height());
+        EXPECT_NEAR(c->Frame->width(), area.width() / 2, 1);
+    }
+    EXPECT_NE(first->Frame->x(), second->Frame->x());
+
+    // Every Alt+letter reaches one menu: the main window's and the active child's.
+    QMap<QKeySequence, QStringList> menus;
+    QList<QMenuBar *> bars{main().menuBar()};
+    for (QMdiSubWindow *w : main().MdiArea()->subWindowList())
+        if (auto *mw = qobject_cast<QMainWindow *>(w->widget()))
+            bars << mw->menuBar();
+    for (QMenuBar *bar : bars)
+        for (QAction *a : bar->actions())
+            if (const QKeySequence k = QKeySequence::mnemonic(a->text()); !k.isEmpty() && a->isVisible())
+                menus[k] << a->text();
+    for (auto it = menus.begin(); it != menus.end(); ++it)
+        EXPECT_EQ(it.value().size(), 1) << it.value().join(", ").toStdString();
+
+    trigger("mniNavigator");
+    QCoreApplication::processEvents();
+    const int below = main().centralWidget()->mapToGlobal(QPoint()).y();
+    EXPECT_GE(program->Navigator().frameGeometry().top(), below);
+    program->Navigator().close();
+}
+
+// A second measurement that leaves the view keeps the view (no auto-scale)
+// but says so in the status bar until the view changes.
+TEST_F(ExperimentWindowTest, NewDataOutsideTheViewIsHinted) {
+    trigger("mniNew");
+    TMDIChild *c = commands().Experiments().at(0);
+    auto measure = [c](int peak) {
+        c->PrepareMeasurementDataSets(3, 0, 1, 1);
+        TChannel &a = c->Model().Current().A;
+        a.Set->SetCount(3);
+        for (int i = 0; i < 3; ++i) {
+            a.X->SetItem(i, 1 + i);
+            a.Y->SetItem(i, i == 1 ? peak : 10);
+        }
+        c->RecordMeasurement(46000.5, ModelT1, {});
+        c->StartNextMeasurement();
+        c->ShowResult(false);
+    };
+    measure(100);
+    EXPECT_EQ(main().Panel(6)->text(), "");
+    measure(90);
+    EXPECT_EQ(main().Panel(6)->text(), "");
+    measure(500);
+    EXPECT_EQ(main().Panel(6)->text(), "New data outside the view: Auto Scale XY (Ctrl+0)");
+    EXPECT_EQ(c->mniAutoScaleXY->shortcut(), QKeySequence("Ctrl+0"));
+    c->mniAutoScaleXY->trigger();
+    EXPECT_EQ(main().Panel(6)->text(), "");
+}
+
+// Help shows the shipped guide in the program's own window, or names what is
+// missing.
+TEST_F(ExperimentWindowTest, HelpShowsTheUserGuideOrNamesWhatIsMissing) {
+    trigger("btnHelp");
+    ASSERT_EQ(messages.texts().size(), 1);
+    EXPECT_TRUE(messages.texts().at(0).contains("user-guide.md")) << messages.texts().at(0).toStdString();
+    QDir().mkpath(dir.path("doc"));
+    test::WriteTextFile(dir.path("doc/user-guide.md"), "# Tessel user guide\n\nStart with **F9**.\n");
+    messages.clear();
+    trigger("btnHelp");
+    EXPECT_TRUE(messages.entries.empty());
+    ASSERT_NE(main().HelpWindow(), nullptr);
+    EXPECT_TRUE(main().HelpWindow()->isVisible());
+    EXPECT_TRUE(main().HelpWindow()->Browser->toPlainText().contains("Start with F9"));
+    main().HelpWindow()->close();
+    main().Action("mniContents")->trigger();
+    EXPECT_TRUE(main().HelpWindow()->isVisible());
+    main().HelpWindow()->close();
 }
 
 // Colours of a picture other than white, black and greys: the curves.
