@@ -18,13 +18,13 @@
 #include "settings/EnvSetup.h"
 
 #include <QAction>
-#include <QEvent>
 #include <QDir>
+#include <QEvent>
 #include <QLabel>
 #include <QMainWindow>
-#include <QMenuBar>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenuBar>
 
 namespace tessel {
 

@@ -5,10 +5,9 @@
 #include "compiler/Compiler.h"
 
 #include <QCheckBox>
-#include <algorithm>
 #include <QDialog>
 #include <QFontDatabase>
-#include <QPointer>
+#include <QFormLayout>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -17,17 +16,18 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPrinter>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSplitter>
+#include <QStackedWidget>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTableWidget>
-#include <QStackedWidget>
 #include <QTextDocument>
 #include <QTextEdit>
-#include <QFormLayout>
+#include <algorithm>
 
 namespace tessel {
 

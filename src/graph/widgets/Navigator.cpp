@@ -5,10 +5,10 @@
 #include <QAction>
 #include <QKeyEvent>
 #include <QMainWindow>
-#include <algorithm>
 #include <QMenu>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace tessel {
 

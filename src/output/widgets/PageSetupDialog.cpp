@@ -3,8 +3,6 @@
 #include "common/PrintDialogService.h"
 
 #include <QButtonGroup>
-#include <algorithm>
-#include <cmath>
 #include <QDoubleSpinBox>
 #include <QFontDialog>
 #include <QFormLayout>
@@ -16,6 +14,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
 
 namespace tessel {
 
