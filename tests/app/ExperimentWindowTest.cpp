@@ -64,6 +64,21 @@ struct ExperimentWindowTest : ::testing::Test {
         program.reset();
     }
     TfrmMain &main() { return program->Main(); }
+    // One completed measurement: nA and nB points at x = 1, 2, ...; a peak
+    // puts channel A's second point that high.
+    static void measure(TMDIChild *c, int nA, int nB, int peak = 0) {
+        c->PrepareMeasurementDataSets(nA, nB, 1, 1);
+        for (int ch = 0; ch < 2; ++ch) {
+            TChannel &k = c->Model().Current().Channel(ch);
+            k.Set->SetCount(ch == 0 ? nA : nB);
+            for (int i = 0; i < k.Set->Count(); ++i) {
+                k.X->SetItem(i, 1 + i);
+                k.Y->SetItem(i, ch == 0 && i == 1 && peak ? peak : 10 * (ch + 1) + i);
+            }
+        }
+        c->RecordMeasurement(46000.5, ModelT1, {});
+        c->StartNextMeasurement();
+    }
     // A mark the user can see: shown, and inside its window (not pushed out
     // by the menu bar).
     static bool markShown(TMDIChild *c, QLabel *mark) {
@@ -255,117 +270,82 @@ TEST_F(ExperimentWindowTest, SignalsToggleAndManualScaleFollowTheExperiments) {
     EXPECT_EQ(program->ManualScale().Graph(), nullptr);
 }
 
-// The platform's own file dialog, answered as a user types: the files on
-// disk carry the names typed, each dialog proposes the document's name and
-// filters without repeating its pattern.
-TEST_F(ExperimentWindowTest, FileDialogsWriteTheFilesUnderTheNamesTyped) {
+// The platform's own file dialog as a user answers it: the files carry the
+// names typed, the dialog proposes the document's name and names each
+// filter's pattern once.
+TEST_F(ExperimentWindowTest, FileDialogsWriteTheNamesTyped) {
     QtFileDialogService real(&main());
     ScopedFileDialogService realScope(&real);
     program->Env().LastDir = dir.path();
-    // What the dialog proposes, then what the user types (empty: Cancel).
-    auto answer = [](QString *proposed, QStringList *filters, const QString &typed) {
-        test::WhenModal([=](QWidget *w) {
-            auto *dlg = qobject_cast<QFileDialog *>(w);
-            ASSERT_NE(dlg, nullptr);
-            auto *name = dlg->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
-            ASSERT_NE(name, nullptr);
-            *proposed = name->text();
-            *filters = dlg->nameFilters();
-            if (typed.isEmpty())
-                return dlg->reject();
-            name->setText(typed);
-            static_cast<QDialog *>(dlg)->accept(); // as the Save or Open button does
-        });
-    };
     QString proposed;
     QStringList filters;
+    auto answer = [&](const QString &typed) { // empty: Cancel
+        test::WhenModal([&, typed](QWidget *w) {
+            auto *dlg = qobject_cast<QFileDialog *>(w);
+            auto *name = dlg ? dlg->findChild<QLineEdit *>("fileNameEdit") : nullptr;
+            ASSERT_NE(name, nullptr);
+            proposed = name->text();
+            filters = dlg->nameFilters();
+            name->setText(typed);
+            typed.isEmpty() ? dlg->reject() : static_cast<QDialog *>(dlg)->accept();
+        });
+    };
     trigger("mniNew");
-    TMDIChild *c = commands().Experiments().at(0);
-    answer(&proposed, &filters, "leaf");
+    answer("leaf");
     trigger("mniSaveAs");
-    EXPECT_EQ(proposed, "NoName.exp");
-    EXPECT_EQ(filters, QStringList{"Experiment Files (*.exp)"});
-    EXPECT_EQ(QDir(dir.path()).entryList({"leaf*"}), QStringList{"leaf.exp"});
-    EXPECT_EQ(c->Doc().DocName, dir.path("leaf.exp"));
-    EXPECT_EQ(main().RecentFiles().Items().value(0), dir.path("leaf.exp"));
-    answer(&proposed, &filters, {});
+    EXPECT_EQ(QStringList({proposed, filters.join(";")}), QStringList({"NoName.exp", "Experiment Files (*.exp)"}));
+    answer("proto");
+    trigger("btnSaveProtocol");
+    EXPECT_EQ(QDir(dir.path()).entryList({"leaf*", "proto*"}), QStringList({"leaf.exp", "proto.p"}));
+    EXPECT_EQ(commands().Experiments().at(0)->Doc().DocName, dir.path("leaf.exp"));
+    answer({});
     trigger("mniSaveAs");
     EXPECT_EQ(proposed, "leaf.exp");
-
-    answer(&proposed, &filters, "proto");
-    trigger("btnSaveProtocol");
-    EXPECT_EQ(QDir(dir.path()).entryList({"proto*"}), QStringList{"proto.p"});
-
-    answer(&proposed, &filters, "leaf.exp");
+    answer("leaf.exp");
     trigger("mniOpen");
     EXPECT_EQ(filters, QStringList{"Experiment Files (*.exp)"});
-    ASSERT_EQ(commands().Experiments().size(), 2);
-    EXPECT_EQ(commands().Experiments().at(1)->Doc().DocName, dir.path("leaf.exp"));
+    EXPECT_EQ(commands().Experiments().size(), 2);
 }
 
-// What the file holds comes back as it was: the log axis, a stored record's
-// empty channel B, and the active mark; a refused file keeps no name.
+// What the file holds comes back: the log axis, a stored record's empty
+// channel B, the active mark; a refused file keeps no name.
 TEST_F(ExperimentWindowTest, ReopenedExperimentShowsWhatWasSaved) {
     program->Env().ExcludeCh = true;
     trigger("mniNew");
     TMDIChild *c = commands().Experiments().at(0);
-    c->PrepareMeasurementDataSets(3, 0, 1, 1);
-    TMeasurementRecord &r = c->Model().Current();
-    r.A.Set->SetCount(3);
-    for (int i = 0; i < 3; ++i)
-        r.A.X->SetItem(i, 1 + i);
-    c->RecordMeasurement(46000.5, ModelT1, {});
-    c->StartNextMeasurement();
+    measure(c, 3, 0);
     ASSERT_TRUE(c->SetLogScaleX(true));
-    const QString path = dir.path("log.exp");
+    const QString path = dir.path("log.exp"), bad = dir.path("bad.exp");
     dialogs.answer(path);
     ASSERT_TRUE(commands().Save(c, true));
-
     messages.clear();
     dialogs.answer(path);
     trigger("mniOpen");
     TMDIChild *back = commands().Experiments().at(1);
-    EXPECT_TRUE(back->LogScaleX());
-    EXPECT_TRUE(back->mniLogScaleX->isChecked());
-    EXPECT_EQ(back->Graph->DependencyCount(), 2) << "the empty channel B keeps its row";
-    EXPECT_EQ(back->DataEdit->rowCount(), 2);
+    EXPECT_TRUE(back->LogScaleX() && back->mniLogScaleX->isChecked());
+    EXPECT_EQ(back->DataEdit->rowCount(), 2) << "the empty channel B keeps its row";
     QCoreApplication::processEvents();
     EXPECT_TRUE(markShown(back, back->ShActive));
-    EXPECT_FALSE(c->ShActive->isVisible());
-    EXPECT_FALSE(messages.texts().join('\n').contains("log scale"));
+    EXPECT_FALSE(messages.texts().join(' ').contains("log scale"));
 
-    const QString bad = dir.path("bad.exp");
     test::WriteTextFile(bad, "not an experiment file at all");
     dialogs.answer(bad);
     trigger("mniOpen");
     TMDIChild *refused = commands().Experiments().at(2);
-    EXPECT_FALSE(refused->windowTitle().contains(bad)) << refused->windowTitle().toStdString();
-    EXPECT_FALSE(refused->Editor()->windowTitle().contains(bad));
-    QStringList names;
-    for (int i = 0; i < program->Navigator().Root()->childCount(); ++i)
-        names << program->Navigator().Root()->child(i)->text(0);
-    EXPECT_FALSE(names.contains(bad)) << names.join(", ").toStdString();
+    EXPECT_FALSE(refused->windowTitle().contains(bad) || refused->Editor()->windowTitle().contains(bad));
+    QTreeWidgetItem *root = program->Navigator().Root();
+    EXPECT_NE(root->child(root->childCount() - 1)->text(0), bad);
 }
 
-// Views that show a data set's visibility follow the curve selector, and the
-// change is one the close question asks about.
-TEST_F(ExperimentWindowTest, SelectSignalReachesTableChartAndModifiedFlag) {
+// What the user or the configuration changed after the window opened counts:
+// the curve selector reaches the table, the A/B chart and the save question;
+// the export takes the edited title; a measurement the current scaling.
+TEST_F(ExperimentWindowTest, LaterChangesReachEveryView) {
     trigger("mniNew");
     TMDIChild *c = commands().Experiments().at(0);
-    c->PrepareMeasurementDataSets(3, 3, 1, 1);
-    for (int ch = 0; ch < 2; ++ch) {
-        TChannel &k = c->Model().Current().Channel(ch);
-        k.Set->SetCount(3);
-        for (int i = 0; i < 3; ++i) {
-            k.X->SetItem(i, 1 + i);
-            k.Y->SetItem(i, 10 * (ch + 1) + i);
-        }
-    }
-    c->RecordMeasurement(46000.5, ModelT1, {});
-    c->StartNextMeasurement();
+    measure(c, 3, 3);
     c->Doc().Modified = false;
     const TMeasurementRecord &rec = c->Model().Record(1);
-    ASSERT_TRUE(c->Doc().ABSeries(rec)->Visible);
     test::WhenModal([](QWidget *w) {
         auto *dlg = qobject_cast<TfrmSelectCurve *>(w);
         ASSERT_NE(dlg, nullptr);
@@ -373,28 +353,18 @@ TEST_F(ExperimentWindowTest, SelectSignalReachesTableChartAndModifiedFlag) {
         dlg->accept();
     });
     trigger("btnSelectSignal");
-    EXPECT_FALSE(rec.A.Set->Visible);
+    EXPECT_FALSE(rec.A.Set->Visible || c->Doc().ABSeries(rec)->Visible);
     EXPECT_EQ(c->DataEdit->item(0, ecShow)->text(), c->DataEdit->Model().CellText(1, ecShow));
-    EXPECT_FALSE(c->Doc().ABSeries(rec)->Visible);
     EXPECT_TRUE(c->Doc().Modified);
-}
 
-// Values the user or the configuration changed after the window opened are
-// the ones used: the export's title and the scaling of the next measurement.
-TEST_F(ExperimentWindowTest, ExportAndNewMeasurementsUseTheValuesOfTheMoment) {
-    trigger("mniNew");
-    TMDIChild *c = commands().Experiments().at(0);
-    c->Editor()->edTitle->insert("Leaf 7"); // as typed, not saved
-    const QString out = dir.path("out.txt");
-    dialogs.answer(out);
+    c->Editor()->edTitle->insert("Leaf 7"); // typed, not saved
+    dialogs.answer(dir.path("out.txt"));
     test::WhenModal([](QWidget *w) {
-        auto *dlg = qobject_cast<TfrmExport *>(w);
-        ASSERT_NE(dlg, nullptr);
-        dlg->btnExportClick();
-        dlg->accept();
+        qobject_cast<TfrmExport *>(w)->btnExportClick();
+        qobject_cast<TfrmExport *>(w)->accept();
     });
     trigger("mniExport");
-    EXPECT_TRUE(test::ReadTextFile(out).contains("Leaf 7")) << test::ReadTextFile(out).toStdString();
+    EXPECT_TRUE(test::ReadTextFile(dir.path("out.txt")).contains("Leaf 7"));
 
     const TProcessConfig saved = Config();
     Config().Instrument.MulA = 2;
@@ -407,138 +377,84 @@ TEST_F(ExperimentWindowTest, ExportAndNewMeasurementsUseTheValuesOfTheMoment) {
     Config() = saved;
 }
 
-// A new measurement moves the sheets along: the one looked at stays in view,
-// and when it goes, "Current" is shown.
+// A new measurement moves the sheets along: the one looked at stays in view;
+// when it goes, "Current" is shown.
 TEST_F(ExperimentWindowTest, ProtocolEditorKeepsTheShownSheet) {
     trigger("mniNew");
     TMDIChild *c = commands().Experiments().at(0);
-    auto measure = [c] {
-        c->PrepareMeasurementDataSets(2, 0, 1, 1);
-        c->Model().Current().A.Set->SetCount(2);
-        c->RecordMeasurement(46000.5, ModelT1, {});
-        c->StartNextMeasurement();
-    };
-    measure();
+    measure(c, 2, 0);
     QTabWidget *tabs = c->Editor()->pgProtocol;
     tabs->setCurrentIndex(1);
     const QString shown = tabs->tabText(1);
-    measure();
+    measure(c, 3, 0);
     EXPECT_EQ(tabs->currentIndex(), 2);
-    EXPECT_EQ(tabs->tabText(tabs->currentIndex()), shown);
+    EXPECT_EQ(tabs->tabText(2), shown);
     c->Doc().DataSetRemoved(c->Model().Record(2).A.Set.get());
-    EXPECT_EQ(tabs->count(), 2);
     EXPECT_EQ(tabs->currentIndex(), 0);
 }
 
-// A user's first look: experiments take the free area, their marks and
-// variable names are not cut off, the protocol text has most of the width,
-// Alt+letter reaches one menu, and the navigator opens below the menus.
-TEST_F(ExperimentWindowTest, WindowsUseTheFreeAreaAndShowAllTheyHold) {
+// A user's first look: experiments take the free area, marks and variable
+// names are not cut off, the protocol text has most of the width, Alt+letter
+// reaches one menu, the navigator opens below the menus, new data outside the
+// view is hinted, and Help shows the guide or names what is missing.
+TEST_F(ExperimentWindowTest, FirstLookAtTheWindows) {
     main().move(40, 40);
     main().resize(1000, 700);
     QCoreApplication::processEvents();
     const QSize area = main().MdiArea()->viewport()->size();
     trigger("mniNew");
     TMDIChild *first = commands().Experiments().at(0);
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(first->Frame->isMaximized());
-    EXPECT_EQ(first->Frame->size(), area);
     first->SetMeasuringMark(true);
     QCoreApplication::processEvents();
-    for (QLabel *mark : {first->ShActive, first->ShMeasuring})
-        EXPECT_TRUE(markShown(first, mark)) << mark->toolTip().toStdString();
+    EXPECT_EQ(first->Frame->size(), area);
+    EXPECT_TRUE(markShown(first, first->ShActive) && markShown(first, first->ShMeasuring));
 
-    // A variable's name fits its column; the text keeps most of the page.
     first->Protocol().Variables = {{"MeasuringLevel", "20"}};
-    first->PrepareMeasurementDataSets(1, 0, 1, 1);
-    first->RecordMeasurement(46000.5, ModelT1, {});
-    first->StartNextMeasurement();
+    measure(first, 3, 0, 100);
+    first->ShowResult(false);
     trigger("mniProtocol");
     QCoreApplication::processEvents();
-    QWidget *sheet = first->Editor()->pgProtocol->widget(1);
-    auto *vars = sheet->findChild<QTableWidget *>();
+    auto *vars = first->Editor()->pgProtocol->widget(1)->findChild<QTableWidget *>();
     EXPECT_GT(vars->columnWidth(0), vars->fontMetrics().horizontalAdvance("MeasuringLevel"));
-    first->Editor()->pgProtocol->setCurrentIndex(0);
     EXPECT_GT(first->Editor()->memCurrent->width(), 2 * first->Editor()->grdVars->width());
+
+    // Higher than the view: kept, but said, until the view changes.
+    measure(first, 3, 0, 500);
+    first->ShowResult(false);
+    EXPECT_EQ(main().Panel(6)->text(), "New data outside the view: Auto Scale XY (Ctrl+0)");
+    first->mniAutoScaleXY->trigger();
+    EXPECT_EQ(main().Panel(6)->text(), "");
 
     trigger("mniGraph");
     first->Frame->showNormal();
     trigger("mniNew");
     TMDIChild *second = commands().Experiments().at(1);
     QCoreApplication::processEvents();
-    EXPECT_FALSE(second->Frame->isMaximized());
-    for (TMDIChild *c : {first, second}) {
-        EXPECT_EQ(c->Frame->height(), area.height());
-        EXPECT_NEAR(c->Frame->width(), area.width() / 2, 1);
-    }
-    EXPECT_NE(first->Frame->x(), second->Frame->x());
+    for (TMDIChild *c : {first, second})
+        EXPECT_EQ(c->Frame->size(), QSize(area.width() / 2, area.height()));
 
-    // Every Alt+letter reaches one menu: the main window's and the active child's.
     QMap<QKeySequence, QStringList> menus;
     QList<QMenuBar *> bars{main().menuBar()};
     for (QMdiSubWindow *w : main().MdiArea()->subWindowList())
-        if (auto *mw = qobject_cast<QMainWindow *>(w->widget()))
-            bars << mw->menuBar();
+        bars << qobject_cast<QMainWindow *>(w->widget())->menuBar();
     for (QMenuBar *bar : bars)
         for (QAction *a : bar->actions())
             if (const QKeySequence k = QKeySequence::mnemonic(a->text()); !k.isEmpty() && a->isVisible())
                 menus[k] << a->text();
-    for (auto it = menus.begin(); it != menus.end(); ++it)
-        EXPECT_EQ(it.value().size(), 1) << it.value().join(", ").toStdString();
+    for (const QStringList &same : menus)
+        EXPECT_EQ(same.size(), 1) << same.join(", ").toStdString();
 
     trigger("mniNavigator");
-    QCoreApplication::processEvents();
-    const int below = main().centralWidget()->mapToGlobal(QPoint()).y();
-    EXPECT_GE(program->Navigator().frameGeometry().top(), below);
-    program->Navigator().close();
-}
+    EXPECT_GE(program->Navigator().frameGeometry().top(), main().centralWidget()->mapToGlobal(QPoint()).y());
 
-// A second measurement that leaves the view keeps the view (no auto-scale)
-// but says so in the status bar until the view changes.
-TEST_F(ExperimentWindowTest, NewDataOutsideTheViewIsHinted) {
-    trigger("mniNew");
-    TMDIChild *c = commands().Experiments().at(0);
-    auto measure = [c](int peak) {
-        c->PrepareMeasurementDataSets(3, 0, 1, 1);
-        TChannel &a = c->Model().Current().A;
-        a.Set->SetCount(3);
-        for (int i = 0; i < 3; ++i) {
-            a.X->SetItem(i, 1 + i);
-            a.Y->SetItem(i, i == 1 ? peak : 10);
-        }
-        c->RecordMeasurement(46000.5, ModelT1, {});
-        c->StartNextMeasurement();
-        c->ShowResult(false);
-    };
-    measure(100);
-    EXPECT_EQ(main().Panel(6)->text(), "");
-    measure(90);
-    EXPECT_EQ(main().Panel(6)->text(), "");
-    measure(500);
-    EXPECT_EQ(main().Panel(6)->text(), "New data outside the view: Auto Scale XY (Ctrl+0)");
-    EXPECT_EQ(c->mniAutoScaleXY->shortcut(), QKeySequence("Ctrl+0"));
-    c->mniAutoScaleXY->trigger();
-    EXPECT_EQ(main().Panel(6)->text(), "");
-}
-
-// Help shows the shipped guide in the program's own window, or names what is
-// missing.
-TEST_F(ExperimentWindowTest, HelpShowsTheUserGuideOrNamesWhatIsMissing) {
     trigger("btnHelp");
-    ASSERT_EQ(messages.texts().size(), 1);
-    EXPECT_TRUE(messages.texts().at(0).contains("user-guide.md")) << messages.texts().at(0).toStdString();
+    EXPECT_TRUE(messages.texts().join(' ').contains("user-guide.md"));
     QDir().mkpath(dir.path("doc"));
     test::WriteTextFile(dir.path("doc/user-guide.md"), "# Tessel user guide\n\nStart with **F9**.\n");
-    messages.clear();
-    trigger("btnHelp");
-    EXPECT_TRUE(messages.entries.empty());
+    main().Action("mniContents")->trigger();
     ASSERT_NE(main().HelpWindow(), nullptr);
     EXPECT_TRUE(main().HelpWindow()->isVisible());
     EXPECT_TRUE(main().HelpWindow()->Browser->toPlainText().contains("Start with F9"));
-    main().HelpWindow()->close();
-    main().Action("mniContents")->trigger();
-    EXPECT_TRUE(main().HelpWindow()->isVisible());
-    main().HelpWindow()->close();
 }
 
 // Colours of a picture other than white, black and greys: the curves.
