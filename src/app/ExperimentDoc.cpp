@@ -326,7 +326,7 @@ TDependency *TExperimentDoc::ABSeries(const TMeasurementRecord &r) const {
     return it == m_abSeries.end() ? nullptr : &it->second->Set;
 }
 
-void TExperimentDoc::syncToModel() {
+void TExperimentDoc::SyncTexts() {
     Model.Title = Protocol.Title;
     Model.Description = Protocol.Description.split(QLatin1Char('\n'));
     if (Protocol.Description.isEmpty())
@@ -357,23 +357,28 @@ bool TExperimentDoc::Load(const QString &fileName) {
             Model.Clear();
     }
     syncFromModel();
+    // "Exclude sets without data" decides only for new measurements: a stored
+    // record keeps both rows.
     for (int i = 1; i < Model.RecordCount(); ++i) {
         TMeasurementRecord &r = Model.Record(i);
         if (m_graph) {
-            if (!m_env.ExcludeCh || r.A.Set->Count() > 0 || r.B.Set->Count() == 0)
-                m_graph->AddDependency(r.A.Set.get());
-            if (!m_env.ExcludeCh || r.B.Set->Count() > 0)
-                m_graph->AddDependency(r.B.Set.get());
+            m_graph->AddDependency(r.A.Set.get());
+            m_graph->AddDependency(r.B.Set.get());
         }
         RebuildAB(r);
     }
+    // The file's axis, else the next save would drop it.
+    if (Model.LogarithmicX != LogX() && OnLogXRead)
+        OnLogXRead(Model.LogarithmicX);
     if (ok) {
         DocName = fileName;
         FileOp.ForceSaveAs = false;
     } else {
-        // What was read stays to be looked at; saving asks for a new name.
+        // What was read stays to be looked at; saving asks for a new name,
+        // and no caption may pretend it is the refused file.
         FileOp.FileName = QStringLiteral("NoName.exp");
         FileOp.ForceSaveAs = true;
+        DocName = FileOp.FileName;
     }
     Modified = false;
     if (m_graph)
@@ -391,7 +396,7 @@ bool TExperimentDoc::Save(bool saveAs) {
         FileOp.ForceSaveAs = true;
     if (!FileOp.Save())
         return false;
-    syncToModel();
+    SyncTexts();
     bool ok;
     {
         BusyCursor busy;

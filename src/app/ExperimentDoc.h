@@ -110,18 +110,21 @@ public:
     // the experiment keeps it open without asking.
     TCloseAnswer AskClose(bool confirmActions) const;
     bool NeedsSave() const { return Modified || Protocol.Modified; }
+    // Title, description and protocol as edited, into the model that the
+    // file, the export and the analysis read.
+    void SyncTexts();
 
     // The window follows these.
     std::function<void()> OnChanged;                // repaint graph and table
     std::function<void()> OnSheetsChanged;          // measurement sheets: rebuild from the records
     std::function<void()> OnCaptionsChanged;        // DocName changed
     std::function<void(bool)> OnMeasuringChanged;   // ShMeasuring
+    std::function<void(bool)> OnLogXRead;           // the file's x axis differs from the graph's
 
 private:
     struct TABSeries;
     void changed();
     void notifySheets();
-    void syncToModel();
     void syncFromModel();
     void removeAB(const TMeasurementRecord *r);
     // Takes every data set and A/B series out of the graphs.

@@ -3,6 +3,8 @@
 #include "common/DataList.h"
 
 #include <QObject>
+#include <QRect>
+#include <vector>
 
 namespace tessel {
 
@@ -34,5 +36,9 @@ private:
     QObject *m_active = nullptr;
     bool m_busy = false;
 };
+
+// n windows side by side over area, in as many columns as the square root of
+// n needs and rows below them; the last row's windows share its width.
+std::vector<QRect> TileRects(const QRect &area, int n);
 
 } // namespace tessel

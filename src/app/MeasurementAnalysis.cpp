@@ -148,7 +148,9 @@ QStringList ParameterTableTitles() {
 std::vector<TParameterRow> ParameterTableRows(const TExperimentModel &m, const std::vector<TRecordAnalysis> &all) {
     std::vector<TParameterRow> rows;
     const int columns = int(ParameterTableTitles().size());
-    for (size_t r = 0; r < all.size() && int(r) + 1 < m.RecordCount(); ++r) {
+    // Oldest first, as the data table lists the data sets.
+    const size_t n = std::min(all.size(), size_t(std::max(0, m.RecordCount() - 1)));
+    for (size_t r = n; r-- > 0;) {
         const TMeasurementRecord &rec = m.Record(int(r) + 1);
         if (!all[r].Problem.isEmpty()) {
             TParameterRow row;

@@ -53,7 +53,7 @@ private:
 };
 
 // The parameters table of the experiment window: one row per analysed
-// channel of each measurement (newest first), then one per flash of a series.
+// channel of each measurement (oldest first), then one per flash of a series.
 struct TParameterCell {
     QString Text;
     QString Tip; // why a value is missing

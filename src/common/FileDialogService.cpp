@@ -35,9 +35,17 @@ QString ToQtFilter(const QString &filter) {
     for (int i = 0; i + 1 < parts.size(); i += 2) {
         QString patterns = parts[i + 1];
         patterns.replace(';', ' ');
-        out.append(parts[i] + QStringLiteral(" (") + patterns + ')');
+        const QString named = QStringLiteral(" (") + patterns + ')';
+        out.append(parts[i].endsWith(named) ? parts[i] : parts[i] + named);
     }
     return out.join(QStringLiteral(";;"));
+}
+
+QString PlainSuffix(const QString &defaultExt) {
+    QString s = defaultExt.trimmed();
+    while (s.startsWith('*') || s.startsWith('.'))
+        s.remove(0, 1);
+    return s;
 }
 
 QString RecordingFileDialogService::next() {

@@ -21,8 +21,11 @@ public:
 IFileDialogService &FileDialogs();
 IFileDialogService *SetFileDialogService(IFileDialogService *service);
 
-// "Binary Files|*.bin|All Files|*.*" -> "Binary Files (*.bin);;All Files (*.*)"
+// "Binary Files|*.bin|All Files|*.*" -> "Binary Files (*.bin);;All Files (*.*)"; a text that
+// already names its patterns ("Experiment Files (*.exp)|*.exp") keeps them once.
 QString ToQtFilter(const QString &filter);
+// A default extension as the program's dialogs give it ("*.exp", ".exp" or "exp") -> "exp".
+QString PlainSuffix(const QString &defaultExt);
 
 // Records each request and answers from a script (empty = cancelled).
 class RecordingFileDialogService : public IFileDialogService {

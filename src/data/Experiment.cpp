@@ -59,6 +59,16 @@ std::unique_ptr<TMeasurementRecord> TExperimentModel::NewRecord() {
     return r;
 }
 
+void TExperimentModel::ApplyScaling(const TChannelScaling &scaling) {
+    Scaling = scaling;
+    TMeasurementRecord &r = Current();
+    r.A.Mul->MulKoef = scaling.MulA;
+    r.B.Mul->MulKoef = scaling.MulB;
+    r.A.Shift->AddKoef = scaling.YShiftA;
+    r.B.Shift->AddKoef = scaling.YShiftB;
+    r.B.Set->Thickness = scaling.ThicknessB;
+}
+
 void TExperimentModel::ResetRecords() {
     m_records.clear();
     m_records.push_back(NewRecord());

@@ -92,6 +92,8 @@ public:
 
     // Fresh vectors, chains and data sets of the model's scaling.
     std::unique_ptr<TMeasurementRecord> NewRecord();
+    // New scaling for the prepared record and every later one.
+    void ApplyScaling(const TChannelScaling &scaling);
     // Back to one prepared record, no measurements; title, texts and
     // counter are kept.
     void ResetRecords();

@@ -3,6 +3,7 @@
 #include "common/FileDialogService.h"
 #include "common/MessageService.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -100,8 +101,14 @@ bool TFileOp::Save() {
 
 bool TFileOp::SaveAs() {
     const TFileDialogSetup dlg = SaveDialog.value_or(TFileDialogSetup{});
-    const QString name = FileDialogs().getSaveFileName(dlg.Title, dlg.InitialDir.isEmpty() ? FileName : dlg.InitialDir,
-                                                       dlg.Filter, dlg.DefaultExt);
+    // The dialog proposes the document's own name: beside the file it was
+    // read from, else in the start folder.
+    QString proposed = FileName;
+    if (!dlg.InitialDir.isEmpty() && !FileName.isEmpty() && QFileInfo(FileName).isRelative())
+        proposed = QDir(dlg.InitialDir).filePath(FileName);
+    else if (FileName.isEmpty())
+        proposed = dlg.InitialDir;
+    const QString name = FileDialogs().getSaveFileName(dlg.Title, proposed, dlg.Filter, dlg.DefaultExt);
     if (name.isEmpty())
         return false;
     FileName = name;

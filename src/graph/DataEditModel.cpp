@@ -229,12 +229,15 @@ std::vector<TSelectorLine> SelectorLines(const TGraphModel &g) {
     return out;
 }
 
-bool ApplySelection(TGraphModel &g, const std::vector<TSelectorLine> &lines, int current) {
+bool ApplySelection(TGraphModel &g, const std::vector<TSelectorLine> &lines, int current,
+                    std::vector<TDependency *> *changedSets) {
     bool changed = false;
     for (const TSelectorLine &l : lines)
         if (g.Contains(l.D) && l.D->Visible != l.Checked) {
             l.D->Visible = l.Checked;
             changed = true;
+            if (changedSets)
+                changedSets->push_back(l.D);
         }
     if (current >= 0 && current < int(lines.size()) && g.Contains(lines[size_t(current)].D))
         g.SetSelected(lines[size_t(current)].D);

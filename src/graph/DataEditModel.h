@@ -87,6 +87,7 @@ struct TSelectorLine {
 std::vector<TSelectorLine> SelectorLines(const TGraphModel &g);
 // Visibility from the check marks, the current line's data set selected;
 // redraws when any visibility changed. Returns whether one changed.
-bool ApplySelection(TGraphModel &g, const std::vector<TSelectorLine> &lines, int current);
+bool ApplySelection(TGraphModel &g, const std::vector<TSelectorLine> &lines, int current,
+                    std::vector<TDependency *> *changedSets = nullptr);
 
 } // namespace tessel

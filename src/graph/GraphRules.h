@@ -17,6 +17,11 @@ std::optional<double> FirstX(const TDependency &d);
 // A logarithmic x axis cannot place a point at x <= 0, so it is refused while
 // any data set of the graph with points, shown or not, starts there.
 bool CanSwitchToLogX(const TGraphModel &g);
+// Why the switch is refused: the first data set in the way and where it starts.
+QString LogXRefusalDetail(const TGraphModel &g);
+
+// A shown data set has points beyond the graph's present x or y range.
+bool OutsideView(const TGraphModel &g, const TDependency &d);
 
 // After an edit under a logarithmic x axis a data set that is now visible but
 // starts at x <= 0 has to be hidden again.

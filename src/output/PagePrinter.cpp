@@ -13,10 +13,10 @@
 
 namespace tessel {
 
-QString ProgressPageText(int page, bool fromFirstPage, int lastPage, int copies) {
+QString ProgressPageText(int page, bool fromFirstPage, int pageCount, int copies) {
     QString s = QStringLiteral("Page ") + QString::number(page);
     if (fromFirstPage) {
-        s += QStringLiteral(" of ") + QString::number(lastPage);
+        s += QStringLiteral(" of ") + QString::number(pageCount);
         if (copies > 1)
             s += QStringLiteral(" x ") + QString::number(copies) + QStringLiteral(" Copies");
     }
@@ -236,14 +236,18 @@ void TPagePrinter::drawBand(QPainter &p, const TTemplateParts &parts, const QFon
     p.setFont(font);
     p.setPen(Qt::black);
     const QRect band(m_geometry.Printable.left(), top, m_geometry.Printable.width(), bottom - top);
-    p.drawText(band, Qt::AlignVCenter | Qt::AlignLeft, parts.Left);
+    const QFontMetrics fm = p.fontMetrics();
+    const int gap = 2 * fm.averageCharWidth();
+    // A long left part (a file path) loses its middle rather than running
+    // into the right part (the page number).
+    const int rightWidth = parts.Right.isEmpty() ? 0 : fm.horizontalAdvance(parts.Right) + gap;
+    const QString left = fm.elidedText(parts.Left, Qt::ElideMiddle, std::max(0, band.width() - rightWidth));
+    p.drawText(band, Qt::AlignVCenter | Qt::AlignLeft, left);
     p.drawText(band, Qt::AlignVCenter | Qt::AlignRight, parts.Right);
     // The centre part gives way to a long left or right part rather than
     // running into it.
-    const QFontMetrics fm = p.fontMetrics();
-    const int gap = 2 * fm.averageCharWidth();
     const int wc = fm.horizontalAdvance(parts.Center);
-    const int leftEnd = parts.Left.isEmpty() ? band.left() : band.left() + fm.horizontalAdvance(parts.Left) + gap;
+    const int leftEnd = left.isEmpty() ? band.left() : band.left() + fm.horizontalAdvance(left) + gap;
     const int rightStart =
         parts.Right.isEmpty() ? band.right() + 1 : band.right() + 1 - fm.horizontalAdvance(parts.Right) - gap;
     int x = band.center().x() - wc / 2;
@@ -309,7 +313,7 @@ void TPagePrinter::Print(QPagedPaintDevice &device, IPrintProgress *progress, in
         if (sent > 0)
             device.newPage();
         if (progress)
-            progress->Step(ProgressPageText(page, first == 1, last, copies), sent);
+            progress->Step(ProgressPageText(page, first == 1, PageCount(), copies), sent);
         DrawPage(p, page);
         ++sent;
         if (progress && progress->Cancelled()) {

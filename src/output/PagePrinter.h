@@ -40,9 +40,9 @@ public:
     virtual void Finish() = 0;
 };
 
-// "Page 2", followed by " of 3" when the range printed starts at page 1 and
+// "Page 2", followed by " of 3" (the document's pages) when the range printed starts at page 1 and
 // then by " x 2 Copies" when more than one copy is printed.
-QString ProgressPageText(int page, bool fromFirstPage, int lastPage, int copies);
+QString ProgressPageText(int page, bool fromFirstPage, int pageCount, int copies);
 // The printer's own progress message, or "Sending Pages To Printer".
 QString ProgressMessage(const QString &printerMessage);
 

@@ -55,6 +55,10 @@ TEST_F(EnvDialogTest, ControlsShowTheSettingsAndOnlyOkAppliesThem) {
         EXPECT_EQ(saves, ok ? 1 : 0);
     }
     EXPECT_TRUE(cols[15] && cols[16]); // no check boxes: untouched
+    // A line width takes a short field, not the dialog's width.
+    dlg.show();
+    EXPECT_LT(dlg.edThickness->width(), dlg.width() / 4);
+    dlg.hide();
 }
 
 TEST_F(EnvDialogTest, RefusedIniWriteIsReportedAndValuesStayApplied) {

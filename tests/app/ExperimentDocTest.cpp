@@ -1,4 +1,5 @@
 #include "app/ExperimentDoc.h"
+#include "app/MeasurementAnalysis.h"
 #include "authoring/ProtocolTestSupport.h"
 #include "common/NumberText.h"
 #include "data/ExperimentFile.h"
@@ -245,6 +246,20 @@ TEST_F(ExperimentDocTest, RefusedFileLeavesAnUnnamedExperiment) {
     // A later save asks for a name instead of overwriting the refused file.
     EXPECT_TRUE(doc->FileOp.ForceSaveAs);
     EXPECT_NE(doc->FileOp.FileName, path);
+}
+
+// The parameters are compared with the data table beside them: both list the
+// measurements oldest first.
+TEST(ParameterTable, ListsTheMeasurementsInTheDataTablesOrder) {
+    TExperimentModel m;
+    FillSampleExperiment(m, 3, 10);
+    std::vector<TRecordAnalysis> all(3);
+    for (TRecordAnalysis &a : all)
+        a.Channels[0].Groups.push_back({QStringLiteral("Fo"), 1, 1.0, 0.0, {}});
+    QStringList captions;
+    for (const TParameterRow &row : ParameterTableRows(m, all))
+        captions << row.Cells.at(0).Text;
+    EXPECT_EQ(captions, QStringList({"Data Set A( 0 )", "Data Set A( 1 )", "Data Set A( 2 )"}));
 }
 
 } // namespace

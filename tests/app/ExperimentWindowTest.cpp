@@ -1,16 +1,20 @@
 #include "app/widgets/ExperimentWindow.h"
+#include "app/widgets/HelpWindow.h"
 #include "app/widgets/ParametersView.h"
 #include "app/widgets/Program.h"
 #include "authoring/widgets/ProtocolEditor.h"
 #include "common/FileDialogService.h"
 #include "common/MessageService.h"
+#include "common/widgets/QtFileDialogService.h"
 #include "compiler/CompilerLibrary.h"
 #include "data/ExperimentFile.h"
 #include "data/SampleExperiments.h"
+#include "graph/widgets/DepSel.h"
 #include "graph/widgets/ManualScale.h"
 #include "graph/widgets/Signals.h"
 #include "graph/widgets/XYDEdit.h"
 #include "graph/widgets/XYGraph.h"
+#include "output/widgets/ExportDialog.h"
 #include "support/TestSupport.h"
 #include <QComboBox>
 
@@ -18,16 +22,22 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QImage>
-#include <QPixmap>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMainWindow>
+#include <QMap>
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QLineEdit>
 #include <QMenuBar>
+#include <QPixmap>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QTextBrowser>
 #include <QTextEdit>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
@@ -55,6 +65,26 @@ struct ExperimentWindowTest : ::testing::Test {
         program.reset();
     }
     TfrmMain &main() { return program->Main(); }
+    // One completed measurement: nA and nB points at x = 1, 2, ...; a peak
+    // puts channel A's second point that high.
+    static void measure(TMDIChild *c, int nA, int nB, int peak = 0) {
+        c->PrepareMeasurementDataSets(nA, nB, 1, 1);
+        for (int ch = 0; ch < 2; ++ch) {
+            TChannel &k = c->Model().Current().Channel(ch);
+            k.Set->SetCount(ch == 0 ? nA : nB);
+            for (int i = 0; i < k.Set->Count(); ++i) {
+                k.X->SetItem(i, 1 + i);
+                k.Y->SetItem(i, ch == 0 && i == 1 && peak ? peak : 10 * (ch + 1) + i);
+            }
+        }
+        c->RecordMeasurement(46000.5, ModelT1, {});
+        c->StartNextMeasurement();
+    }
+    // A mark the user can see: shown, and inside its window (not pushed out
+    // by the menu bar).
+    static bool markShown(TMDIChild *c, QLabel *mark) {
+        return mark->isVisible() && c->rect().contains(QRect(mark->mapTo(c, QPoint()), mark->size()));
+    }
     TExperimentCommands &commands() { return program->ExperimentCommands(); }
     void trigger(const char *id) { main().Action(QLatin1String(id))->trigger(); }
     QString golden(const char *name) {
@@ -239,6 +269,193 @@ TEST_F(ExperimentWindowTest, SignalsToggleAndManualScaleFollowTheExperiments) {
     EXPECT_EQ(commands().Signals(), nullptr);
     EXPECT_FALSE(toggle->isChecked());
     EXPECT_EQ(program->ManualScale().Graph(), nullptr);
+}
+
+// The platform's own file dialog as a user answers it: the files carry the
+// names typed, the dialog proposes the document's name and names each
+// filter's pattern once.
+TEST_F(ExperimentWindowTest, FileDialogsWriteTheNamesTyped) {
+    QtFileDialogService real(&main());
+    ScopedFileDialogService realScope(&real);
+    program->Env().LastDir = dir.path();
+    QString proposed;
+    QStringList filters;
+    auto answer = [&](const QString &typed) { // empty: Cancel
+        test::WhenModal([&, typed](QWidget *w) {
+            auto *dlg = qobject_cast<QFileDialog *>(w);
+            auto *name = dlg ? dlg->findChild<QLineEdit *>("fileNameEdit") : nullptr;
+            ASSERT_NE(name, nullptr);
+            proposed = name->text();
+            filters = dlg->nameFilters();
+            name->setText(typed);
+            typed.isEmpty() ? dlg->reject() : static_cast<QDialog *>(dlg)->accept();
+        });
+    };
+    trigger("mniNew");
+    answer("leaf");
+    trigger("mniSaveAs");
+    EXPECT_EQ(QStringList({proposed, filters.join(";")}), QStringList({"NoName.exp", "Experiment Files (*.exp)"}));
+    answer("proto");
+    trigger("btnSaveProtocol");
+    EXPECT_EQ(QDir(dir.path()).entryList({"leaf*", "proto*"}), QStringList({"leaf.exp", "proto.p"}));
+    EXPECT_EQ(commands().Experiments().at(0)->Doc().DocName, dir.path("leaf.exp"));
+    answer({});
+    trigger("mniSaveAs");
+    EXPECT_EQ(proposed, "leaf.exp");
+    answer("leaf.exp");
+    trigger("mniOpen");
+    EXPECT_EQ(filters, QStringList{"Experiment Files (*.exp)"});
+    EXPECT_EQ(commands().Experiments().size(), 2);
+}
+
+// What the file holds comes back: the log axis, a stored record's empty
+// channel B, the active mark; a refused file keeps no name.
+TEST_F(ExperimentWindowTest, ReopenedExperimentShowsWhatWasSaved) {
+    program->Env().ExcludeCh = true;
+    trigger("mniNew");
+    TMDIChild *c = commands().Experiments().at(0);
+    measure(c, 3, 0);
+    ASSERT_TRUE(c->SetLogScaleX(true));
+    const QString path = dir.path("log.exp"), bad = dir.path("bad.exp");
+    dialogs.answer(path);
+    ASSERT_TRUE(commands().Save(c, true));
+    messages.clear();
+    dialogs.answer(path);
+    trigger("mniOpen");
+    TMDIChild *back = commands().Experiments().at(1);
+    EXPECT_TRUE(back->LogScaleX() && back->mniLogScaleX->isChecked());
+    EXPECT_EQ(back->DataEdit->rowCount(), 2) << "the empty channel B keeps its row";
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(markShown(back, back->ShActive));
+    EXPECT_FALSE(messages.texts().join(' ').contains("log scale"));
+
+    test::WriteTextFile(bad, "not an experiment file at all");
+    dialogs.answer(bad);
+    trigger("mniOpen");
+    TMDIChild *refused = commands().Experiments().at(2);
+    EXPECT_FALSE(refused->windowTitle().contains(bad) || refused->Editor()->windowTitle().contains(bad));
+    QTreeWidgetItem *root = program->Navigator().Root();
+    EXPECT_NE(root->child(root->childCount() - 1)->text(0), bad);
+}
+
+// What the user or the configuration changed after the window opened counts:
+// the curve selector reaches the table, the A/B chart and the save question;
+// the export takes the edited title; a measurement the current scaling.
+TEST_F(ExperimentWindowTest, LaterChangesReachEveryView) {
+    trigger("mniNew");
+    TMDIChild *c = commands().Experiments().at(0);
+    measure(c, 3, 3);
+    c->Doc().Modified = false;
+    const TMeasurementRecord &rec = c->Model().Record(1);
+    test::WhenModal([](QWidget *w) {
+        auto *dlg = qobject_cast<TfrmSelectCurve *>(w);
+        ASSERT_NE(dlg, nullptr);
+        dlg->ListBox()->item(0)->setCheckState(Qt::Unchecked); // channel A
+        dlg->accept();
+    });
+    trigger("btnSelectSignal");
+    EXPECT_FALSE(rec.A.Set->Visible || c->Doc().ABSeries(rec)->Visible);
+    EXPECT_EQ(c->DataEdit->item(0, ecShow)->text(), c->DataEdit->Model().CellText(1, ecShow));
+    EXPECT_TRUE(c->Doc().Modified);
+
+    c->Editor()->edTitle->insert("Leaf 7"); // typed, not saved
+    dialogs.answer(dir.path("out.txt"));
+    test::WhenModal([](QWidget *w) {
+        qobject_cast<TfrmExport *>(w)->btnExportClick();
+        qobject_cast<TfrmExport *>(w)->accept();
+    });
+    trigger("mniExport");
+    EXPECT_TRUE(test::ReadTextFile(dir.path("out.txt")).contains("Leaf 7"));
+
+    const TProcessConfig saved = Config();
+    Config().Instrument.MulA = 2;
+    Config().Instrument.YShiftB = 5;
+    Config().Thickness = 3;
+    c->PrepareMeasurementDataSets(1, 1, 1, 1);
+    const TMeasurementRecord &r = c->Model().Current();
+    EXPECT_EQ(QList<double>({r.A.Mul->MulKoef, r.B.Shift->AddKoef, double(r.B.Set->Thickness)}),
+              QList<double>({2, 5, 3}));
+    Config() = saved;
+}
+
+// A new measurement moves the sheets along: the one looked at stays in view;
+// when it goes, "Current" is shown.
+TEST_F(ExperimentWindowTest, ProtocolEditorKeepsTheShownSheet) {
+    trigger("mniNew");
+    TMDIChild *c = commands().Experiments().at(0);
+    measure(c, 2, 0);
+    QTabWidget *tabs = c->Editor()->pgProtocol;
+    tabs->setCurrentIndex(1);
+    const QString shown = tabs->tabText(1);
+    measure(c, 3, 0);
+    EXPECT_EQ(tabs->currentIndex(), 2);
+    EXPECT_EQ(tabs->tabText(2), shown);
+    c->Doc().DataSetRemoved(c->Model().Record(2).A.Set.get());
+    EXPECT_EQ(tabs->currentIndex(), 0);
+}
+
+// A user's first look: experiments take the free area, marks and variable
+// names are not cut off, the protocol text has most of the width, Alt+letter
+// reaches one menu, the navigator opens below the menus, new data outside the
+// view is hinted, and Help shows the guide or names what is missing.
+TEST_F(ExperimentWindowTest, FirstLookAtTheWindows) {
+    main().move(40, 40);
+    main().resize(1000, 700);
+    QCoreApplication::processEvents();
+    const QSize area = main().MdiArea()->viewport()->size();
+    trigger("mniNew");
+    TMDIChild *first = commands().Experiments().at(0);
+    first->SetMeasuringMark(true);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(first->Frame->size(), area);
+    EXPECT_TRUE(markShown(first, first->ShActive) && markShown(first, first->ShMeasuring));
+
+    first->Protocol().Variables = {{"MeasuringLevel", "20"}};
+    measure(first, 3, 0, 100);
+    first->ShowResult(false);
+    trigger("mniProtocol");
+    QCoreApplication::processEvents();
+    auto *vars = first->Editor()->pgProtocol->widget(1)->findChild<QTableWidget *>();
+    EXPECT_GT(vars->columnWidth(0), vars->fontMetrics().horizontalAdvance("MeasuringLevel"));
+    EXPECT_GT(first->Editor()->memCurrent->width(), 2 * first->Editor()->grdVars->width());
+
+    // Higher than the view: kept, but said, until the view changes.
+    measure(first, 3, 0, 500);
+    first->ShowResult(false);
+    EXPECT_EQ(main().Panel(6)->text(), "New data outside the view: Auto Scale XY (Ctrl+0)");
+    first->mniAutoScaleXY->trigger();
+    EXPECT_EQ(main().Panel(6)->text(), "");
+
+    trigger("mniGraph");
+    first->Frame->showNormal();
+    trigger("mniNew");
+    TMDIChild *second = commands().Experiments().at(1);
+    QCoreApplication::processEvents();
+    for (TMDIChild *c : {first, second})
+        EXPECT_EQ(c->Frame->size(), QSize(area.width() / 2, area.height()));
+
+    QMap<QKeySequence, QStringList> menus;
+    QList<QMenuBar *> bars{main().menuBar()};
+    for (QMdiSubWindow *w : main().MdiArea()->subWindowList())
+        bars << qobject_cast<QMainWindow *>(w->widget())->menuBar();
+    for (QMenuBar *bar : bars)
+        for (QAction *a : bar->actions())
+            if (const QKeySequence k = QKeySequence::mnemonic(a->text()); !k.isEmpty() && a->isVisible())
+                menus[k] << a->text();
+    for (const QStringList &same : menus)
+        EXPECT_EQ(same.size(), 1) << same.join(", ").toStdString();
+
+    trigger("mniNavigator");
+    EXPECT_GE(program->Navigator().frameGeometry().top(), main().centralWidget()->mapToGlobal(QPoint()).y());
+
+    trigger("btnHelp");
+    EXPECT_TRUE(messages.texts().join(' ').contains("user-guide.md"));
+    QDir().mkpath(dir.path("doc"));
+    test::WriteTextFile(dir.path("doc/user-guide.md"), "# Tessel user guide\n\nStart with **F9**.\n");
+    main().Action("mniContents")->trigger();
+    ASSERT_NE(main().HelpWindow(), nullptr);
+    EXPECT_TRUE(main().HelpWindow()->isVisible());
+    EXPECT_TRUE(main().HelpWindow()->Browser->toPlainText().contains("Start with F9"));
 }
 
 // Colours of a picture other than white, black and greys: the curves.

@@ -111,6 +111,12 @@ TEST_F(MainWindowTest, IdleStateAndDocumentControlsFollowTheExperimentList) {
     EXPECT_TRUE(w.Action("mniNew")->isEnabled());
     QObject experiment;
     w.Experiments().Add(&experiment);
+    // Without an active experiment the commands that act on it stay off.
+    for (const char *id : {"mniSave", "mniPrint", "mniPreview"})
+        EXPECT_FALSE(w.Action(id)->isEnabled()) << id;
+    EXPECT_TRUE(w.Action("mniGraph")->isEnabled());
+    w.Experiments().SetActive(&experiment);
+    w.UpdateDocumentControls();
     for (const MainCommand &c : MainCommands())
         if (c.documentControl)
             EXPECT_TRUE(w.Action(c.id)->isEnabled()) << c.id;

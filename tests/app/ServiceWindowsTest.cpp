@@ -50,6 +50,9 @@ TEST(TestKeysWindow, SlidersButtonsTypeAndStoredPosition) {
         w->hide();
     }
     auto again = window();
+    // Placed at the stored position before its first show, at its full size:
+    // never an empty box of a widget's default size.
+    EXPECT_EQ(again->size(), again->sizeHint());
     again->show();
     EXPECT_EQ(again->pos(), QPoint(123, 145));
     // A ModelW has no second actinic light and no infrared level.

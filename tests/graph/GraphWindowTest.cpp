@@ -41,7 +41,12 @@ TEST_F(GraphWindowTest, LogScaleXRefusesDataSetsStartingAtZero) {
     w.mniLogScaleX->trigger();
     EXPECT_FALSE(w.LogScaleX());
     EXPECT_FALSE(w.mniLogScaleX->isChecked());
-    EXPECT_EQ(msgs.texts(), QStringList{"Unable to switch to log scale"});
+    // The message says which data set is in the way.
+    b.d.Caption = "Data Set B( 4 )";
+    msgs.clear();
+    w.mniLogScaleX->trigger();
+    EXPECT_EQ(msgs.texts(), QStringList{"Unable to switch to log scale\n\n\"Data Set B( 4 )\" starts at x = 0; a "
+                                        "logarithmic axis shows only x above 0."});
 }
 
 TEST_F(GraphWindowTest, AxesKeepTheBoundsGivenAtCreation) {

@@ -189,6 +189,9 @@ TEST(PagePrinter, SendsCopiesInOrderWithProgress) {
          {"Page 1 of 3 x 2 Copies", "Page 1 of 3 x 2 Copies", "Page 2 of 3 x 2 Copies", "Page 2 of 3 x 2 Copies",
           "Page 3 of 3 x 2 Copies", "Page 3 of 3 x 2 Copies"}},
         {true, 2, 3, {"Page 2", "Page 3", "Page 2", "Page 3"}},
+        // " of N" counts the document's pages, not the range's.
+        {true, 1, 2,
+         {"Page 1 of 3 x 2 Copies", "Page 2 of 3 x 2 Copies", "Page 1 of 3 x 2 Copies", "Page 2 of 3 x 2 Copies"}},
     };
     for (const auto &c : cases) {
         const QString path = dir.path("copies.pdf");

@@ -74,12 +74,19 @@ TEST(PageSetupDialog, ShowsThePartsAndAppliesOnlyOnOK) {
         dlg->rbInches->setChecked(true);
         EXPECT_DOUBLE_EQ(dlg->edTop->value(), 1.0);
         EXPECT_DOUBLE_EQ(dlg->edBottom->value(), 1.2);
+        // The boxes keep their width whatever the unit shows.
+        const int width = dlg->edTop->width();
         dlg->rbMillimeters->setChecked(true);
         EXPECT_DOUBLE_EQ(dlg->edTop->value(), 25);
-        // Leaving a field rounds what was typed for the unit shown.
-        dlg->edLeft->setValue(12.4);
+        EXPECT_EQ(dlg->edTop->width(), width);
+        // Leaving a field rounds what was typed to the unit's steps (0.05 in).
+        dlg->rbInches->setChecked(true);
+        dlg->edLeft->setValue(0.83);
         emit dlg->edLeft->editingFinished();
-        EXPECT_DOUBLE_EQ(dlg->edLeft->value(), 12);
+        EXPECT_DOUBLE_EQ(dlg->edLeft->value(), 0.85);
+        dlg->rbMillimeters->setChecked(true);
+        EXPECT_DOUBLE_EQ(dlg->edLeft->value(), 22);
+        dlg->edLeft->setValue(12);
         dlg->edFooterCenter->setText("  Tessel  ");
         dlg->rbLandscape->setChecked(true);
         dlg->btnOK->click();
@@ -91,6 +98,18 @@ TEST(PageSetupDialog, ShowsThePartsAndAppliesOnlyOnOK) {
     EXPECT_EQ(prn.Orientation(), poLandscape);
     EXPECT_EQ(prn.HeaderFont().pointSize(), 20);
     EXPECT_EQ(prn.FooterFont(), prn.Font);
+}
+
+// An OK that changed nothing keeps the exact margins (the program's own
+// 1.5369... in), not the two decimals the fields show.
+TEST(PageSetupDialog, UntouchedMarginsStayExact) {
+    TPagePrinter prn;
+    prn.SetMeasureUnit(muInches);
+    prn.SetMarginTop(1.5369458128078817);
+    QPrinter printer;
+    WhenModal([](QWidget *w) { qobject_cast<TfrmPrintSetup *>(w)->btnOK->click(); });
+    EXPECT_TRUE(TPageSetupDlg::Execute(prn, &printer));
+    EXPECT_EQ(prn.MarginTop(), 1.5369458128078817);
 }
 
 TEST(PrintProgress, ShowsThePagesAndItsCancelEndsTheJob) {

@@ -18,11 +18,13 @@
 #include "settings/EnvSetup.h"
 
 #include <QAction>
-#include <QEvent>
 #include <QDir>
+#include <QEvent>
 #include <QLabel>
+#include <QMainWindow>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenuBar>
 
 namespace tessel {
 
@@ -60,6 +62,9 @@ TMDIChild *TExperimentCommands::OpenExperiment(const QString &name, bool load, b
     auto *child = new TMDIChild(m_common.Compiler, m_env, includeBase, m_common.Comm->Device(), scaling,
                                 Config().GraphBounds, name);
     QMdiArea *mdi = m_main.MdiArea();
+    // Whether the user works with maximised windows, seen before the new ones take the area.
+    const QMdiSubWindow *before = mdi->activeSubWindow();
+    const bool wasMaximised = before && before->isMaximized();
     child->EditorFrame = mdi->addSubWindow(child->Editor());
     child->EditorFrame->setAttribute(Qt::WA_DeleteOnClose, false);
     child->Frame = mdi->addSubWindow(child);
@@ -67,6 +72,14 @@ TMDIChild *TExperimentCommands::OpenExperiment(const QString &name, bool load, b
     child->Frame->setAttribute(Qt::WA_DeleteOnClose);
     child->NavigatorKey = child->Frame;
     child->OnSaveRequest = [this](TMDIChild *c) { return Save(c, false); };
+    child->OnViewHint = [this](TMDIChild *c, const QString &text) {
+        if (QLabel *p = m_main.Panel(6); p && (!text.isEmpty() || c == ActiveExperiment()))
+            p->setText(text);
+    };
+    child->CurrentScaling = [this] {
+        const TInstrumentConfig &now = Config().Instrument;
+        return TChannelScaling{now.MulA, now.MulB, now.YShiftA, now.YShiftB, Config().Thickness};
+    };
     child->OnManualScale = [this](TMDIChild *c) {
         if (m_manualScale) {
             m_manualScale->SetGraph(c);
@@ -88,9 +101,25 @@ TMDIChild *TExperimentCommands::OpenExperiment(const QString &name, bool load, b
 
     child->EditorFrame->show();
     child->Frame->show();
-    if (m_env.ReorderOnNew == int32_t(ReorderMode::Minimize)) {
+    switch (ReorderMode(m_env.ReorderOnNew)) {
+    case ReorderMode::Minimize:
         child->EditorFrame->showMinimized();
         child->Frame->showMaximized();
+        break;
+    case ReorderMode::Tile:
+        mdi->tileSubWindows();
+        break;
+    case ReorderMode::Cascade:
+        mdi->cascadeSubWindows();
+        break;
+    default:
+        // The experiment takes the free area: all of it when it is the only
+        // one or the user keeps windows maximised, else a tile of it.
+        if (m_main.Experiments().Count() == 1 || wasMaximised)
+            child->Frame->showMaximized();
+        else
+            tileExperiments();
+        break;
     }
     MakeActive(child);
     if (load) {
@@ -101,8 +130,26 @@ TMDIChild *TExperimentCommands::OpenExperiment(const QString &name, bool load, b
     }
     child->UpdateCaptions();
     mdi->setActiveSubWindow(child->Frame);
+    ArmMenuMnemonics(mdi);
     showSize(child);
     return child;
+}
+
+void TExperimentCommands::tileExperiments() {
+    QList<TMDIChild *> shown;
+    for (TMDIChild *c : Experiments())
+        if (c->Frame && !c->Frame->isMinimized())
+            shown << c;
+    const std::vector<QRect> rects = TileRects(m_main.MdiArea()->viewport()->rect(), int(shown.size()));
+    for (int i = 0; i < int(rects.size()); ++i) {
+        TMDIChild *c = shown[i];
+        if (c->Frame->isMaximized())
+            c->Frame->showNormal();
+        c->Frame->setGeometry(rects[size_t(i)]);
+        // The protocol opens where its experiment is.
+        if (c->EditorFrame && !c->EditorFrame->isMinimized() && !c->EditorFrame->isMaximized())
+            c->EditorFrame->setGeometry(rects[size_t(i)]);
+    }
 }
 
 void TExperimentCommands::forget(TMDIChild *c) {
@@ -172,6 +219,27 @@ bool TExperimentCommands::eventFilter(QObject *watched, QEvent *e) {
         return true;
     }
     return QObject::eventFilter(watched, e);
+}
+
+void ArmMenuMnemonics(QMdiArea *mdi) {
+    static const char *const kText = "tesselMenuText";
+    for (QMdiSubWindow *w : mdi->subWindowList()) {
+        auto *window = qobject_cast<QMainWindow *>(w->widget());
+        if (!window || !window->menuBar())
+            continue;
+        const bool armed = w == mdi->activeSubWindow();
+        for (QAction *a : window->menuBar()->actions()) {
+            if (!a->property(kText).isValid())
+                a->setProperty(kText, a->text());
+            QString text = a->property(kText).toString();
+            if (!armed) {
+                // "&&" is a plain ampersand and stays.
+                const QChar keep(0x1);
+                text.replace(QLatin1String("&&"), keep).remove(QLatin1Char('&')).replace(keep, QLatin1String("&&"));
+            }
+            a->setText(text);
+        }
+    }
 }
 
 bool TExperimentCommands::MakeActive(TMDIChild *c) {
@@ -247,6 +315,7 @@ void TExperimentCommands::mniExportClick() {
     TMDIChild *c = ActiveExperiment();
     if (!c || !m_export)
         return;
+    c->Doc().SyncTexts();
     const TAxisTr *x = c->Graph->XAxis();
     m_export->Show(c->Doc().Model, c->Doc().FileOp.FileName, c->windowTitle(), x->RangeMin(), x->RangeMax(),
                    c->Graph->Model().CursorRange());
@@ -320,6 +389,7 @@ void TExperimentCommands::wire() {
     m_main.OpenRequested = [this](const QString &path) { OpenFile(path); };
     m_main.ActiveExperimentExists = [this] { return ActiveExperiment() != nullptr; };
     connect(m_main.MdiArea(), &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow *) {
+        ArmMenuMnemonics(m_main.MdiArea());
         m_main.UpdateDocumentControls();
         TMDIChild *c = ActiveExperiment();
         if (c && m_manualScale && c->Frame == m_main.MdiArea()->activeSubWindow())

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QObject>
 #include <QPointer>
@@ -16,6 +17,10 @@ class TSignals;
 class TMDIChild;
 class TNavigator;
 struct TEnvSetup;
+
+// Alt+letter opens a menu of the main window or of the active child window
+// only: the menu bars of the other child windows give up their mnemonics.
+void ArmMenuMnemonics(QMdiArea *mdi);
 
 // The main window's experiment commands: New, Open, Save, Save As, Close,
 // Close All, Export, Make Active, the recent files, the View pages and the
@@ -64,6 +69,8 @@ private:
     void showSize(TMDIChild *c);
     void forget(TMDIChild *c);
     void closeSignals();
+    // The experiments' windows side by side over the free area.
+    void tileExperiments();
 
     TfrmMain &m_main;
     TCommonObjs &m_common;

@@ -3,6 +3,7 @@
 #include "app/widgets/ParametersView.h"
 #include "authoring/widgets/ProtocolEditor.h"
 #include "common/AppPaths.h"
+#include "graph/GraphRules.h"
 #include "graph/widgets/XYDEdit.h"
 #include "graph/widgets/XYGraph.h"
 #include "settings/EnvSetup.h"
@@ -69,7 +70,8 @@ TMDIChild::TMDIChild(TCompiler &compiler, TEnvSetup &env, const QString &include
         if (OnManualScale)
             OnManualScale(this);
     });
-    QMenu *edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    // Alt+E belongs to the main window's Experiment menu.
+    QMenu *edit = menuBar()->addMenu(QStringLiteral("E&dit"));
     mniRemoveDataSet = edit->addAction(QStringLiteral("&Remove Data Set"), this, [this] {
         ShowPage(TPage::Data);
         DataEdit->RemoveSelected();
@@ -82,6 +84,14 @@ TMDIChild::TMDIChild(TCompiler &compiler, TEnvSetup &env, const QString &include
     ml->setContentsMargins(4, 0, 4, 0);
     ml->addWidget(ShActive);
     ml->addWidget(ShMeasuring);
+    // The menu bar places its corner widget by the size hint it had when
+    // laid out: hidden marks keep their room, so a mark shown later is
+    // neither cut off nor left out.
+    for (QLabel *l : {ShActive, ShMeasuring}) {
+        QSizePolicy p = l->sizePolicy();
+        p.setRetainSizeWhenHidden(true);
+        l->setSizePolicy(p);
+    }
     menuBar()->setCornerWidget(marks, Qt::TopRightCorner);
 
     m_editor = new TfrmProtocol(m_doc->Protocol);
@@ -101,8 +111,14 @@ TMDIChild::TMDIChild(TCompiler &compiler, TEnvSetup &env, const QString &include
         m_params->Invalidate();
     };
     m_doc->OnCaptionsChanged = [this] { UpdateCaptions(); };
+    m_doc->OnLogXRead = [this](bool on) { SetLogScaleX(on); };
     m_doc->OnMeasuringChanged = [this](bool on) { ShMeasuring->setVisible(on); };
     connect(this, &TfrmGraph::PageChanged, this, &TMDIChild::UpdateCaptions);
+    // Any new view of the graph answers the hint.
+    connect(this, &TfrmGraph::RangesChanged, this, [this] {
+        if (!m_viewHint.isEmpty())
+            setViewHint({});
+    });
     UpdateCaptions();
     resize(620, 400);
 }
@@ -168,7 +184,7 @@ void TMDIChild::rebuildSheets() {
     const TExperimentModel &m = m_doc->Model;
     for (int i = 1; i < m.RecordCount(); ++i) {
         const TMeasurementRecord &r = m.Record(i);
-        TSheetContent s{SheetCaption(r), r.Protocol.join(QLatin1Char('\n')), {}};
+        TSheetContent s{SheetCaption(r), r.Protocol.join(QLatin1Char('\n')), {}, &r};
         for (int k = 0; k < r.VarNames.size(); ++k)
             s.variables.emplace_back(r.VarNames[k], r.VarValues.value(k));
         sheets.push_back(std::move(s));
@@ -200,6 +216,10 @@ void TMDIChild::BeginRun() {
 
 void TMDIChild::PrepareMeasurementDataSets(int32_t plannedA, int32_t plannedB, double firstTimeA,
                                            double firstTimeB) {
+    // Set Device, Device ID or the options may have changed the scaling
+    // since the window opened.
+    if (CurrentScaling)
+        m_doc->Model.ApplyScaling(CurrentScaling());
     m_doc->PrepareMeasurementDataSets(plannedA, plannedB, firstTimeA, firstTimeB);
 }
 
@@ -223,6 +243,16 @@ void TMDIChild::ShowResult(bool autoScale) {
     else
         Graph->Changed();
     m_doc->ScaleAB();
+    // The view stays where the user put it, but the new curves must not be
+    // cut off unnoticed.
+    const bool outside = OutsideView(Graph->Model(), *last.A.Set) || OutsideView(Graph->Model(), *last.B.Set);
+    setViewHint(outside ? QStringLiteral("New data outside the view: Auto Scale XY (Ctrl+0)") : QString());
+}
+
+void TMDIChild::setViewHint(const QString &text) {
+    m_viewHint = text;
+    if (OnViewHint)
+        OnViewHint(this, text);
 }
 
 void TMDIChild::ShowFrame(QWidget *frame) {

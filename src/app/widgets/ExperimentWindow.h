@@ -62,6 +62,11 @@ public:
     // Called from the destructor so the main window forgets the window.
     std::function<void(TMDIChild *)> OnDestroying;
     std::function<void(TMDIChild *)> OnCaptionChanged;
+    // The instrument configuration's channel scaling at this moment.
+    std::function<TChannelScaling()> CurrentScaling;
+    // A hint for the status bar (empty: none any more).
+    std::function<void(TMDIChild *, const QString &)> OnViewHint;
+    QString ViewHint() const { return m_viewHint; }
 
     // The experiment as the target of a measurement.
     TExperimentModel &Model() override { return m_doc->Model; }
@@ -84,6 +89,7 @@ private:
     void rebuildSheets();
     void refreshSheetCaptions();
     void refreshTable();
+    void setViewHint(const QString &text);
 
     TEnvSetup &m_env;
     std::unique_ptr<TExperimentDoc> m_doc;
@@ -91,6 +97,7 @@ private:
     TXYGraph *m_abGraph = nullptr;
     TParametersView *m_params = nullptr;
     bool m_gone = false;
+    QString m_viewHint;
 };
 
 } // namespace tessel

@@ -3,6 +3,7 @@
 #include "app/CommonObjs.h"
 #include "app/InstrumentConfig.h"
 #include "app/StartServer.h"
+#include "app/widgets/HelpWindow.h"
 #include "app/widgets/Icons.h"
 #include "common/AppPaths.h"
 #include "common/Errors.h"
@@ -14,7 +15,6 @@
 
 #include <QAction>
 #include <QCloseEvent>
-#include <QDesktopServices>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QLabel>
@@ -25,7 +25,6 @@
 #include <QPainter>
 #include <QStatusBar>
 #include <QToolBar>
-#include <QUrl>
 
 namespace tessel {
 
@@ -123,6 +122,12 @@ void TfrmMain::createActions() {
     connect(Action("mniExit"), &QAction::triggered, this, &TfrmMain::mniExitClick);
     connect(Action("mniAbout"), &QAction::triggered, this, &TfrmMain::mniAboutClick);
     connect(Action("btnHelp"), &QAction::triggered, this, &TfrmMain::btnHelpClick);
+    connect(Action("mniContents"), &QAction::triggered, this, &TfrmMain::btnHelpClick);
+    connect(Action("mniSearchHelp"), &QAction::triggered, this, &TfrmMain::btnHelpClick);
+    connect(Action("mniHowToUse"), &QAction::triggered, this, [] {
+        Messages().information(QStringLiteral("Help > Contents and the Help button open the user guide in a window; "
+                                              "its links lead to the pictures and sections it names."));
+    });
     connect(Action("mniEnvOptions"), &QAction::triggered, this, &TfrmMain::mniEnvOptionsClick);
     connect(Action("mniNavigator"), &QAction::triggered, this, &TfrmMain::mniNavigatorClick);
     connect(Action("mniTile"), &QAction::triggered, this, &TfrmMain::mniTileClick);
@@ -246,7 +251,7 @@ void TfrmMain::UpdateDocumentControls() {
         bool on = !m_unbuilt.contains(id) && !m_suppressed.contains(id) && !m_runOff.contains(id);
         if (c.documentControl)
             on = on && any;
-        if (kNeedActive.contains(id) && !c.documentControl)
+        if (kNeedActive.contains(id))
             on = on && active;
         Action(id)->setEnabled(on);
     }
@@ -451,16 +456,21 @@ void TfrmMain::mniAboutClick() {
 }
 
 void TfrmMain::btnHelpClick() {
-    // The user guide ships with the program; the desktop's viewer shows it.
-    for (const char *name : {"user-guide.html", "user-guide.md"}) {
-        const QString path = AppPaths::docDir() + QLatin1String(name);
-        if (QFileInfo::exists(path)) {
-            QDesktopServices::openUrl(QUrl::fromLocalFile(path));
-            return;
-        }
+    // The user guide ships with the program and shows in a window of its own:
+    // no help viewer needs to be installed.
+    if (!m_help)
+        m_help = new TfrmHelp(this);
+    if (!m_help->Load(AppPaths::docDir())) {
+        Messages().error(QStringLiteral("The user guide (user-guide.html or user-guide.md) was not found in ") +
+                         AppPaths::docDir());
+        return;
     }
-    Messages().error(QStringLiteral("The user guide was not found in ") + AppPaths::docDir());
+    m_help->showNormal();
+    m_help->raise();
+    m_help->activateWindow();
 }
+
+TfrmHelp *TfrmMain::HelpWindow() const { return m_help; }
 
 void TfrmMain::mniEnvOptionsClick() {
     if (m_envDialog)

@@ -20,6 +20,8 @@ class QToolBar;
 
 namespace tessel {
 
+class TfrmHelp;
+
 class TCommonObjs;
 class TEnvSetupDialog;
 class TNavigator;
@@ -128,6 +130,7 @@ signals:
 public slots:
     void mniExitClick();
     void mniAboutClick();
+    // Help button, Help > Contents and Search: the user guide in a window.
     void btnHelpClick();
     void mniEnvOptionsClick();
     void mniNavigatorClick();
@@ -135,11 +138,15 @@ public slots:
     void mniCascadeClick();
     void mniStartClick();
 
+public:
+    TfrmHelp *HelpWindow() const;
+
 protected:
     void showEvent(QShowEvent *e) override;
     void closeEvent(QCloseEvent *e) override;
 
 private:
+    TfrmHelp *m_help = nullptr;
     void createActions();
     void createMenus();
     void createToolbars();

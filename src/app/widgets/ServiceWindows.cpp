@@ -96,6 +96,9 @@ TfrmTestKeys::TfrmTestKeys(TCommunication &link, QWidget *parent, TKeyTest::Wait
     top->addLayout(row);
     // A fixed dialog frame: the window takes the size its contents need.
     top->setSizeConstraint(QLayout::SetFixedSize);
+    // Sized now: placing it at the stored position below would otherwise fix
+    // a widget's default size for its first showing.
+    adjustSize();
 
     m_store.Restore();
     const WindowValues w = m_store.Window();

@@ -7,7 +7,7 @@
 #include <QCheckBox>
 #include <QDialog>
 #include <QFontDatabase>
-#include <QPointer>
+#include <QFormLayout>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -16,20 +16,34 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPrinter>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSplitter>
+#include <QStackedWidget>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTableWidget>
-#include <QStackedWidget>
 #include <QTextDocument>
 #include <QTextEdit>
-#include <QFormLayout>
+#include <algorithm>
 
 namespace tessel {
 
 namespace {
+
+// The variable table as wide as its names and values need (at least its
+// two header columns), so that the protocol text keeps the rest of the page.
+void fitVarGrid(QTableWidget *g) {
+    g->resizeColumnsToContents();
+    int width = 2 * g->frameWidth() + g->verticalScrollBar()->sizeHint().width();
+    for (int c = 0; c < g->columnCount(); ++c) {
+        g->setColumnWidth(c, std::clamp(g->columnWidth(c), 72, 220));
+        width += g->columnWidth(c);
+    }
+    g->setFixedWidth(width);
+}
 
 QTableWidget *makeVarGrid(QWidget *parent) {
     auto *g = new QTableWidget(1, 2, parent);
@@ -37,7 +51,8 @@ QTableWidget *makeVarGrid(QWidget *parent) {
     g->verticalHeader()->hide();
     g->horizontalHeader()->setDefaultSectionSize(72);
     g->verticalHeader()->setDefaultSectionSize(18);
-    g->setFixedWidth(152);
+    g->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    fitVarGrid(g);
     return g;
 }
 
@@ -112,7 +127,8 @@ TfrmProtocol::TfrmProtocol(TProtocolDoc &doc, QWidget *parent) : QMainWindow(par
         statusBar()->addWidget(*panel);
     }
 
-    QMenu *edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    // Alt+E belongs to the main window's Experiment menu.
+    QMenu *edit = menuBar()->addMenu(QStringLiteral("E&dit"));
     mniUndo = edit->addAction(QStringLiteral("&Undo"), this, [this] { editShown(&QPlainTextEdit::undo); });
     edit->addSeparator();
     mniCut = edit->addAction(QStringLiteral("Cu&t"), this, [this] { editShown(&QPlainTextEdit::cut); });
@@ -242,6 +258,7 @@ void TfrmProtocol::fillVars(QTableWidget *grid, const std::vector<std::pair<QStr
         grid->setItem(i, 0, new QTableWidgetItem(rows[size_t(i)].first));
         grid->setItem(i, 1, new QTableWidgetItem(rows[size_t(i)].second));
     }
+    fitVarGrid(grid);
 }
 
 void TfrmProtocol::mniCheckClick() { m_doc.SyntaxCheck(); }
@@ -328,17 +345,27 @@ void TfrmProtocol::insertSheet(int pos, const QString &caption, const QString &t
 }
 
 void TfrmProtocol::SetMeasurementSheets(const std::vector<TSheetContent> &sheets) {
-    const int shown = pgProtocol->currentIndex();
+    static const char *const kKey = "sheetKey";
+    const int shownIndex = pgProtocol->currentIndex();
+    const QVariant shown = shownIndex > 0 ? pgProtocol->widget(shownIndex)->property(kKey) : QVariant();
     pgProtocol->setCurrentIndex(0);
     while (pgProtocol->count() > 1) {
         QWidget *w = pgProtocol->widget(1);
         pgProtocol->removeTab(1);
         delete w;
     }
-    for (size_t i = 0; i < sheets.size(); ++i)
+    for (size_t i = 0; i < sheets.size(); ++i) {
         insertSheet(int(i) + 1, sheets[i].caption, sheets[i].text, sheets[i].variables);
-    if (shown > 0 && shown < pgProtocol->count())
-        pgProtocol->setCurrentIndex(shown);
+        if (sheets[i].key)
+            pgProtocol->widget(int(i) + 1)->setProperty(kKey, QVariant::fromValue(quintptr(sheets[i].key)));
+    }
+    // A new measurement moves the sheets along; the one shown stays in view,
+    // and when it is gone "Current" is shown.
+    for (int i = 1; shown.isValid() && i < pgProtocol->count(); ++i)
+        if (pgProtocol->widget(i)->property(kKey) == shown) {
+            pgProtocol->setCurrentIndex(i);
+            break;
+        }
     updateStatus();
 }
 

@@ -25,6 +25,9 @@ struct TSheetContent {
     QString caption;
     QString text;
     std::vector<std::pair<QString, QString>> variables;
+    // Who the sheet belongs to (its measurement): the shown sheet stays shown
+    // across a rebuild by this, not by its place.
+    const void *key = nullptr;
 };
 
 // The protocol face of an experiment's protocol editor: the current text with

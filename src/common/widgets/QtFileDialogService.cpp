@@ -6,14 +6,19 @@
 namespace tessel {
 
 QString QtFileDialogService::getOpenFileName(const QString &title, const QString &dir, const QString &filter) {
-    return QFileDialog::getOpenFileName(m_parent, title, dir, ToQtFilter(filter));
+    QFileDialog dlg(m_parent, title, dir, ToQtFilter(filter));
+    dlg.setAcceptMode(QFileDialog::AcceptOpen);
+    dlg.setFileMode(QFileDialog::ExistingFile);
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
+        return {};
+    return dlg.selectedFiles().first();
 }
 
 QString QtFileDialogService::getSaveFileName(const QString &title, const QString &dir, const QString &filter,
                                              const QString &defaultExt) {
     QFileDialog dlg(m_parent, title, dir, ToQtFilter(filter));
     dlg.setAcceptMode(QFileDialog::AcceptSave);
-    dlg.setDefaultSuffix(defaultExt);
+    dlg.setDefaultSuffix(PlainSuffix(defaultExt));
     if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
         return {};
     return dlg.selectedFiles().first();

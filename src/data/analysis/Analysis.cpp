@@ -93,7 +93,12 @@ TParameters ComputeParameters(const TGroupValues &in, const TAnalysisConfig &con
     const auto Fo = finite(in.Fo), Fm = finite(in.Fm), Fs = finite(in.Fs), FmP = finite(in.FmP), FoP = finite(in.FoP),
                Par = finite(in.Par);
     TParameters p;
-    p[prFvFm] = !Fo ? missing(kMarkFo) : !Fm ? missing(kMarkFm) : ratio(*Fm - *Fo, *Fm, kMarkFm);
+    // Fm below Fo: the flash never reached this detector (channel B of a
+    // leaf seen only by A, say); a negative yield would be a wrong number.
+    p[prFvFm] = !Fo                     ? missing(kMarkFo)
+                : !Fm                   ? missing(kMarkFm)
+                : *Fm < *Fo && *Fm != 0 ? TValue{std::nullopt, QStringLiteral("Fm below Fo: no rise at the flash")}
+                                        : ratio(*Fm - *Fo, *Fm, kMarkFm);
     p[prPhiPSII] = !Fs ? missing(kMarkFs) : !FmP ? missing(kMarkFmP) : ratio(*FmP - *Fs, *FmP, kMarkFmP);
     p[prNPQ] = !Fm ? missing(kMarkFm) : !FmP ? missing(kMarkFmP) : ratio(*Fm - *FmP, *FmP, kMarkFmP);
     p[prQP] = !Fs    ? missing(kMarkFs)

@@ -46,7 +46,8 @@ void TfrmSelectCurve::accept() {
     if (m_graph) {
         for (int i = 0; i < int(m_lines.size()); ++i)
             m_lines[size_t(i)].Checked = m_list->item(i)->checkState() == Qt::Checked;
-        ApplySelection(*m_graph, m_lines, m_list->currentRow());
+        m_changed.clear();
+        ApplySelection(*m_graph, m_lines, m_list->currentRow(), &m_changed);
     }
     QDialog::accept();
 }
@@ -56,7 +57,12 @@ bool TDependencySelector::Execute(QWidget *parent) {
         return false;
     TfrmSelectCurve dlg(parent);
     dlg.Fill(*Graph);
-    return dlg.exec() == QDialog::Accepted;
+    if (dlg.exec() != QDialog::Accepted)
+        return false;
+    if (OnChange)
+        for (TDependency *d : dlg.ChangedSets())
+            OnChange(d);
+    return true;
 }
 
 } // namespace tessel

@@ -4,6 +4,7 @@
 
 #include <QDialog>
 #include <QObject>
+#include <functional>
 
 class QListWidget;
 
@@ -18,11 +19,14 @@ public:
     // Check marks to visibility, current line to the selected data set.
     void accept() override;
     QListWidget *ListBox() const { return m_list; }
+    // The data sets whose visibility the accepted dialog changed.
+    const std::vector<TDependency *> &ChangedSets() const { return m_changed; }
 
 private:
     QListWidget *m_list;
     TGraphModel *m_graph = nullptr;
     std::vector<TSelectorLine> m_lines;
+    std::vector<TDependency *> m_changed;
 };
 
 // Component that runs the "Select Curve" dialog for a graph.
@@ -33,6 +37,8 @@ public:
     TGraphModel *Graph = nullptr;
     // Shows the dialog modally; true when accepted.
     bool Execute(QWidget *parent = nullptr);
+    // Each data set whose visibility changed, as the data table reports its edits.
+    std::function<void(TDependency *)> OnChange;
 };
 
 } // namespace tessel

@@ -60,6 +60,9 @@ TfrmGraph::TfrmGraph(const TGraphBounds &bounds, QWidget *parent) : QMainWindow(
 
     DepSel = new TDependencySelector(this);
     DepSel->Graph = &m;
+    // The table, the window's other views and its modified flag follow the
+    // selector as they follow the table's own Show cells.
+    DepSel->OnChange = [this](TDependency *d) { DataEditChange(DataEdit, d); };
 
     Pages = new QStackedWidget;
     pgGraph = PageWith(Graph);
@@ -98,12 +101,16 @@ void TfrmGraph::CreateMenu() {
     mniAutoScaleX = mnuGraph->addAction(QStringLiteral("Auto Scale &X"), this, [this] { Graph->AutoScaleX(); });
     mniAutoScaleY = mnuGraph->addAction(QStringLiteral("Auto Scale &Y"), this, [this] { Graph->AutoScaleY(); });
     mniAutoScaleXY = mnuGraph->addAction(QStringLiteral("&Auto Scale XY"), this, [this] { Graph->AutoScaleXY(); });
+    mniAutoScaleXY->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
     mnuGraph->addSeparator();
     mniShowAll = mnuGraph->addAction(QStringLiteral("&Show All"), this, [this] { DataEdit->ShowAll(); });
     mniHideAll = mnuGraph->addAction(QStringLiteral("&Hide All"), this, [this] { DataEdit->HideAll(); });
     mniToggleAll = mnuGraph->addAction(QStringLiteral("&Toggle All"), this, [this] { DataEdit->ToggleAll(); });
     mnuGraph->addSeparator();
-    mniSelectSignal = mnuGraph->addAction(QStringLiteral("Select Signal"), this, [this] { DepSel->Execute(this); });
+    mniSelectSignal = mnuGraph->addAction(QStringLiteral("Select Signal"), this, [this] {
+        if (DepSel->Execute(this))
+            DataEdit->RebuildRows();
+    });
     mnuGraph->addSeparator();
     mniSavePicture = mnuGraph->addAction(QStringLiteral("Save &Picture..."), this,
                                          [this] { SaveGraphPicture(*PictureGraph(), this); });
@@ -129,7 +136,7 @@ bool TfrmGraph::LogScaleX() const { return Graph->XAxis() == &LogAxisTrX; }
 bool TfrmGraph::SetLogScaleX(bool on) {
     const bool ok = !on || LogScaleX() || CanSwitchToLogX(Graph->Model());
     if (!ok) {
-        Messages().error(QStringLiteral("Unable to switch to log scale"));
+        Messages().error(QStringLiteral("Unable to switch to log scale\n\n") + LogXRefusalDetail(Graph->Model()));
     } else if (on != LogScaleX()) {
         Graph->SetXAxis(on ? static_cast<TAxisTr *>(&LogAxisTrX) : &LinAxisTrX);
         Graph->AutoScaleXY();

@@ -4,9 +4,11 @@
 
 #include <QAction>
 #include <QKeyEvent>
+#include <QMainWindow>
 #include <QMenu>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace tessel {
 
@@ -188,8 +190,24 @@ void TNavigator::keyPressEvent(QKeyEvent *e) {
     QWidget::keyPressEvent(e);
 }
 
+void TNavigator::showEvent(QShowEvent *e) {
+    // Nothing stored: the first showing goes to the right of the owner's work
+    // area, below its menu and toolbars, not onto the screen's corner.
+    if (!m_placed && parentWidget()) {
+        m_placed = true;
+        const QWidget *owner = parentWidget();
+        const auto *main = qobject_cast<const QMainWindow *>(owner);
+        const QWidget *area = main && main->centralWidget() ? main->centralWidget() : owner;
+        const QPoint topRight = area->mapToGlobal(QPoint(area->width(), 0));
+        move(std::max(area->mapToGlobal(QPoint(0, 0)).x(), topRight.x() - frameGeometry().width() - 8),
+             topRight.y() + 8);
+    }
+    QWidget::showEvent(e);
+}
+
 void TNavigator::RestoreSettings() {
     m_store.Restore();
+    m_placed = m_placed || m_store.Window().hasGeometry();
     ApplyWindow(this, m_store.Window(), true);
     // Nothing stored yet keeps the start-up default of staying on top.
     if (TPRegistry().ValueExists(m_store.KeyName(), kStayOnTop))

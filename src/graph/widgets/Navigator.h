@@ -48,6 +48,7 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent *e) override;
+    void showEvent(QShowEvent *e) override;
 
 private:
     enum NodeKind { kRoot = 1, kMonitor, kTestKeys, kExperiment, kGraph, kProtocol };
@@ -62,6 +63,7 @@ private:
     QMenu *m_popup;
     QIcon m_images[3];
     TPFormSettings m_store;
+    bool m_placed = false; // a stored or first position was applied
 };
 
 } // namespace tessel

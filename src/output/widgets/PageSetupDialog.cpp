@@ -14,6 +14,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
 
 namespace tessel {
 
@@ -70,7 +72,10 @@ TfrmPrintSetup::TfrmPrintSetup(QWidget *parent) : QDialog(parent) {
     for (int i = 0; i < 4; ++i) {
         auto *e = new QDoubleSpinBox;
         e->setRange(0, kMaxMargin);
+        // As wide as inches (two decimals) need, so switching to whole
+        // millimetres does not move the boxes.
         e->setDecimals(2);
+        e->setMinimumWidth(e->sizeHint().width());
         *fields[i] = e;
         mg->addWidget(new QLabel(QLatin1String(names[i])), 1 + i / 2, (i % 2) * 2);
         mg->addWidget(e, 1 + i / 2, (i % 2) * 2 + 1);
@@ -151,6 +156,13 @@ void TfrmPrintSetup::SetForm(const TPageSetupForm &form) {
     m_filling = false;
 }
 
+double TfrmPrintSetup::marginValue(int i) const {
+    const double given = m_form.Margins[size_t(i)];
+    const double scale = std::pow(10.0, margin(i)->decimals());
+    const double shown = std::round(std::clamp(given, 0.0, kMaxMargin) * scale) / scale;
+    return std::abs(margin(i)->value() - shown) < 0.5 / scale ? given : margin(i)->value();
+}
+
 void TfrmPrintSetup::showMargins() {
     for (int i = 0; i < 4; ++i) {
         margin(i)->setDecimals(m_form.Unit == muInches ? 2 : 0);
@@ -163,7 +175,7 @@ void TfrmPrintSetup::unitChanged() {
     if (m_filling)
         return;
     for (int i = 0; i < 4; ++i)
-        m_form.Margins[size_t(i)] = margin(i)->value();
+        m_form.Margins[size_t(i)] = marginValue(i);
     SwitchUnit(m_form, rbInches->isChecked() ? muInches : muMillimeters);
     showMargins();
 }
@@ -174,7 +186,7 @@ TPageSetupForm TfrmPrintSetup::Form() const {
     f.Footer = {edFooterLeft->text().trimmed(), edFooterCenter->text().trimmed(), edFooterRight->text().trimmed()};
     f.Unit = rbInches->isChecked() ? muInches : muMillimeters;
     for (int i = 0; i < 4; ++i)
-        f.Margins[size_t(i)] = margin(i)->value();
+        f.Margins[size_t(i)] = marginValue(i);
     f.Orientation = rbLandscape->isChecked() ? poLandscape : poPortrait;
     return f;
 }

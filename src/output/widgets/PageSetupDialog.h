@@ -41,6 +41,9 @@ private:
     void unitChanged();
     void showMargins();
     QDoubleSpinBox *margin(int i) const;
+    // The margin as set, unless the field now shows another value than it
+    // was given: the field's own rounding is no edit.
+    double marginValue(int i) const;
 
     TPageSetupForm m_form;
     bool m_filling = false;

@@ -73,7 +73,11 @@ TEnvSetupDialog::TEnvSetupDialog(TEnvSetup &env, TEnvSetupTargets targets, QWidg
 
     auto *fields = new QGridLayout;
     fields->addWidget(new QLabel(QStringLiteral("Thickness")), 0, 0);
-    fields->addWidget(edThickness, 0, 1);
+    // A line width of one or two digits needs no more room than that.
+    auto *thickness = new QHBoxLayout;
+    thickness->addWidget(edThickness);
+    thickness->addStretch(1);
+    fields->addLayout(thickness, 0, 1);
     fields->addWidget(new QLabel(QStringLiteral("Boot File:")), 1, 0);
     auto *boot = new QHBoxLayout;
     boot->addWidget(edBootFile);
