@@ -1,6 +1,7 @@
 #include "app/MeasurementAnalysis.h"
 #include "common/AppPaths.h"
 #include "output/JsonExport.h"
+#include "output/LongCsvExport.h"
 
 #include "app/InstrumentConfig.h"
 #include "authoring/ProtocolDoc.h"
@@ -62,7 +63,7 @@ const TAnalysisSetup &TMeasurementAnalyser::setup(TDevice d) {
     return it->second;
 }
 
-TRecordAnalysis TMeasurementAnalyser::Analyse(const TMeasurementRecord &r) {
+const TProtocolMarks &TMeasurementAnalyser::Marks(const TMeasurementRecord &r) {
     const TDevice device = r.DeviceType < kDeviceCount ? TDevice(r.DeviceType) : kStoredDefaultDevice;
     const TAnalysisSetup &s = setup(device);
     const auto key = std::pair(device, r.Protocol.join(QLatin1Char('\n')));
@@ -76,12 +77,18 @@ TRecordAnalysis TMeasurementAnalyser::Analyse(const TMeasurementRecord &r) {
             marks = RecoverMarks(*lib, r.Protocol, s.Marks, s.Config);
         it = m_marks.emplace(key, std::move(marks)).first;
     }
-    if (!it->second.Problem.isEmpty()) {
+    return it->second;
+}
+
+TRecordAnalysis TMeasurementAnalyser::Analyse(const TMeasurementRecord &r) {
+    const TProtocolMarks &marks = Marks(r);
+    if (!marks.Problem.isEmpty()) {
         TRecordAnalysis a;
-        a.Problem = it->second.Problem;
+        a.Problem = marks.Problem;
         return a;
     }
-    return AnalyseRecord(r, it->second.Channels, it->second.Light, s.Config);
+    const TDevice device = r.DeviceType < kDeviceCount ? TDevice(r.DeviceType) : kStoredDefaultDevice;
+    return AnalyseRecord(r, marks.Channels, marks.Light, setup(device).Config);
 }
 
 std::vector<TRecordAnalysis> TMeasurementAnalyser::AnalyseAll(const TExperimentModel &m) {
@@ -100,6 +107,22 @@ void InstallExportParameters() {
             if (!analyser)
                 analyser.emplace(AppPaths::iniPath());
             return AnalysisJson(analyser->Analyse(r));
+        };
+    TLongCsvExport::DefaultMarks() =
+        [analyser = std::optional<TMeasurementAnalyser>()](const TMeasurementRecord &r) mutable {
+            if (!analyser)
+                analyser.emplace(AppPaths::iniPath());
+            std::array<std::vector<QString>, 2> out;
+            const TProtocolMarks &marks = analyser->Marks(r);
+            for (size_t c = 0; c < 2 && marks.Problem.isEmpty(); ++c) {
+                out[c].resize(size_t(std::max(0, r.Channel(int(c)).Set->Count())));
+                for (const TMarkGroupDef &g : marks.Channels[c].Groups)
+                    for (const TMarkedStep &step : g.Steps)
+                        for (int32_t i : step.Samples)
+                            if (i >= 0 && size_t(i) < out[c].size())
+                                out[c][size_t(i)] = g.Name;
+            }
+            return out;
         };
 }
 
@@ -120,7 +143,7 @@ TParameterCell valueCell(const TValue &v, int digits = 4) {
 } // namespace
 
 QStringList ParameterTableTitles() {
-    QStringList t{QStringLiteral("Data Set")};
+    QStringList t{QStringLiteral("Data Set"), QStringLiteral("Sample")};
     for (const QString &g : kTableGroups)
         t << g;
     t << QStringLiteral("PAR");
@@ -134,9 +157,12 @@ std::vector<TParameterRow> ParameterTableRows(const TExperimentModel &m, const s
     const int columns = int(ParameterTableTitles().size());
     for (size_t r = 0; r < all.size() && int(r) + 1 < m.RecordCount(); ++r) {
         const TMeasurementRecord &rec = m.Record(int(r) + 1);
+        // The sample's title, note and metadata, as tessel-cli measure --title/--note/--set stored them.
+        const QString sample = MetadataText(rec);
         if (!all[r].Problem.isEmpty()) {
             TParameterRow row;
             row.Cells.push_back({rec.A.Set ? rec.A.Set->Caption : QString(), {}});
+            row.Cells.push_back({sample, sample});
             row.Cells.push_back({all[r].Problem, all[r].Problem});
             row.Cells.resize(size_t(columns));
             rows.push_back(std::move(row));
@@ -149,6 +175,7 @@ std::vector<TParameterRow> ParameterTableRows(const TExperimentModel &m, const s
             const TDependency *set = rec.Channel(c).Set.get();
             TParameterRow row;
             row.Cells.push_back({set ? set->Caption : QString(), {}});
+            row.Cells.push_back({sample, sample});
             if (!ch.Problem.isEmpty()) {
                 row.Cells.push_back({ch.Problem, ch.Problem});
                 row.Cells.resize(size_t(columns));
@@ -171,7 +198,7 @@ std::vector<TParameterRow> ParameterTableRows(const TExperimentModel &m, const s
                 TParameterRow step;
                 step.Step = true;
                 step.Cells.push_back({QStringLiteral("    flash at %1 s").arg(s.Time, 0, 'g', 6), {}});
-                step.Cells.resize(1 + std::size(kTableGroups));
+                step.Cells.resize(2 + std::size(kTableGroups));
                 step.Cells.push_back(valueCell({s.Par, QStringLiteral("no PAR")}, 5));
                 for (const TValue &v : s.Values)
                     step.Cells.push_back(valueCell(v));

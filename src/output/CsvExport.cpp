@@ -1,5 +1,7 @@
 #include "output/CsvExport.h"
 
+#include "common/NumberText.h"
+
 namespace tessel {
 
 QString TCsvExport::Field(const QString &text, QChar delimiter) {
@@ -20,7 +22,7 @@ QString TCsvExport::Neutralised(const QString &text) {
 }
 
 QString TCsvExport::Number(double v, QChar decimal) {
-    QString s = QString::number(v + 0.0, 'g', QLocale::FloatingPointShortest);
+    QString s = FormatMachine(v);
     if (decimal != u'.')
         s.replace(u'.', decimal);
     return s;

@@ -23,7 +23,7 @@ public:
     // A text cell a spreadsheet would run as a formula (it begins with =, +,
     // -, U+2212, @, tab or CR) gets a leading apostrophe.
     static QString Neutralised(const QString &text);
-    // Shortest text that reads back as the same double, with the decimal
+    // The number as written for machines (FormatMachine), with the decimal
     // separator given.
     static QString Number(double v, QChar decimal);
 };

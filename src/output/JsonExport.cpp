@@ -1,5 +1,6 @@
 #include "output/JsonExport.h"
 
+#include "common/NumberText.h"
 #include "data/ExperimentFile.h"
 
 #include <QJsonArray>
@@ -82,8 +83,13 @@ QJsonObject TJsonExport::Document() const {
             conditions["gainB"] = c.GainB;
             conditions["offsetB"] = c.OffsetB;
         }
+        QJsonObject meta;
+        for (const auto &[key, value] : Metadata(r))
+            meta[key] = value;
         records.append(QJsonObject{
             {"record", index},
+            {"measurement", MeasurementNumber(m_model, index)},
+            {"metadata", meta},
             {"time", when ? QJsonValue(when->toString(Qt::ISODateWithMs)) : QJsonValue()},
             {"timeDays", r.Time},
             {"deviceType", r.DeviceType},
@@ -111,6 +117,8 @@ QJsonObject TJsonExport::Document() const {
                        {"records", records}};
 }
 
-QByteArray TJsonExport::Bytes() const { return QJsonDocument(Document()).toJson(QJsonDocument::Compact); }
+QByteArray TJsonExport::Bytes() const {
+    return QJsonDocument(MachineJson(Document()).toObject()).toJson(QJsonDocument::Compact);
+}
 
 } // namespace tessel

@@ -6,6 +6,7 @@
 #include "app/ExperimentDoc.h"
 #include "app/InstrumentConfig.h"
 #include "common/AppPaths.h"
+#include "common/MessageService.h"
 #include "compiler/Compiler.h"
 #include "graph/AxisTr.h"
 #include "graph/GraphModel.h"
@@ -40,9 +41,17 @@ struct TExperimentGraph {
     TExperimentGraph(const TExperimentGraph &) = delete;
     TExperimentGraph &operator=(const TExperimentGraph &) = delete;
 
-    // False (the reason told) when the file cannot be read.
+    // False (the reason told, with the file's name) when the file cannot be read.
     bool Load(const QString &path) {
-        if (!Doc->Load(path))
+        RecordingMessageService said;
+        bool ok = false;
+        {
+            ScopedMessageService scope(&said);
+            ok = Doc->Load(path);
+        }
+        for (const auto &e : said.entries)
+            Messages().show(e.type, e.text + QStringLiteral(": ") + path, e.buttons);
+        if (!ok)
             return false;
         Graph.Caption = Doc->Protocol.Title.isEmpty() ? QStringLiteral("Signals") : Doc->Protocol.Title;
         return true;
