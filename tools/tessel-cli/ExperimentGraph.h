@@ -34,7 +34,12 @@ struct TExperimentGraph {
         Graph.SetYAxis(&Y);
         Graph.Options = grDrawGrid | grShowCursors;
         AB.Caption = QStringLiteral("Graph A/B");
-        Doc = std::make_unique<TExperimentDoc>(Compiler, Env, IncludeBaseDir(Config), ModelF, TChannelScaling{});
+        {
+            // The editor's template is of no use here; its absence is no error.
+            RecordingMessageService quiet;
+            ScopedMessageService scope(&quiet);
+            Doc = std::make_unique<TExperimentDoc>(Compiler, Env, IncludeBaseDir(Config), ModelF, TChannelScaling{});
+        }
         Doc->SetGraphs(&Graph, &AB);
     }
     ~TExperimentGraph() { Doc.reset(); }

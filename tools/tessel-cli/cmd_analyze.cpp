@@ -251,24 +251,25 @@ int run(const QStringList &args, CliIO &io) {
         io.err << "tessel-cli analyze: no such file '" << ini << "'\n";
         return kExitFailed;
     }
-    TCommandCompilerLibrary library;
-    if (!library.Ensure())
-        return kExitFailed;
-
-    // One analyser for all files: a protocol measured again and again is
-    // compiled once.
-    TMeasurementAnalyser analyser(ini, p.value(QStringLiteral("include")));
     std::vector<TAnalysedFile> files;
     bool unreadable = false;
     for (const QString &path : pos) {
         TAnalysedFile f{path, std::make_unique<TExperimentModel>(), {}};
-        if (!LoadExperiment(*f.Model, path, io)) {
+        if (LoadExperiment(*f.Model, path, io))
+            files.push_back(std::move(f));
+        else
             unreadable = true;
-            continue;
-        }
-        f.All = analyser.AnalyseAll(*f.Model);
-        files.push_back(std::move(f));
     }
+    if (files.empty())
+        return kExitFailed;
+    TCommandCompilerLibrary library;
+    if (!library.Ensure())
+        return kExitFailed;
+    // One analyser for all files: a protocol measured again and again is
+    // compiled once.
+    TMeasurementAnalyser analyser(ini, p.value(QStringLiteral("include")));
+    for (TAnalysedFile &f : files)
+        f.All = analyser.AnalyseAll(*f.Model);
     if (p.isSet(QStringLiteral("json"))) {
         QJsonArray list;
         for (const TAnalysedFile &f : files) {
