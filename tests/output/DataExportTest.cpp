@@ -1,5 +1,6 @@
 #include "output/AsciiExport.h"
 #include "output/CsvExport.h"
+#include "output/LongCsvExport.h"
 #include "output/JsonExport.h"
 
 #include "support/TestSupport.h"
@@ -298,4 +299,25 @@ TEST(JsonExport, RecordsCarryChannelsConditionsProtocolAndParameters) {
 
     e.Parameters = nullptr; // unset: an empty object, never a missing member
     EXPECT_EQ(e.Document()["records"].toArray()[0].toObject()["parameters"], QJsonObject{});
+}
+
+// The long table: the graph's range (with the neighbouring point), the
+// marks the hook gives, the measurement's number from the oldest.
+TEST(LongCsvExport, RowsPerSampleWithinTheRangeWithTheirMarks) {
+    TExperimentModel m;
+    AddMeasurement(m, {{0.001, 0.002, 0.003}, {10, 11, 12}}, {{0.001}, {-5}});
+    AddMeasurement(m, {{0.001, 0.002}, {20, 21}}, {});
+    SetMetadata(m.Record(2), "leaf", "4");
+    TLongCsvExport e(m, "leaf.exp");
+    e.Marks = [](const TMeasurementRecord &r) {
+        return std::array<std::vector<QString>, 2>{std::vector<QString>(size_t(r.A.Set->Count()), "Fo"), {}};
+    };
+    e.Options.Range = TExportRange::GraphVisible;
+    e.RangeMin = 0.0025;
+    e.RangeMax = 0.0035;
+    const QString when = DateTimeFromDays(43831.0)->toString(Qt::ISODate);
+    EXPECT_EQ(e.Text().split("\r\n", Qt::SkipEmptyParts).mid(2),
+              (QStringList{"measurement,measured,leaf,channel,t,value,mark", "1," + when + ",4,A,0.002,11,Fo",
+                           "1," + when + ",4,A,0.003,12,Fo", "2," + when + ",,A,0.002,21,Fo"}));
+    EXPECT_EQ(e.Summary().Rows, 3);
 }
