@@ -98,6 +98,24 @@ std::vector<TRecordAnalysis> TMeasurementAnalyser::AnalyseAll(const TExperimentM
     return out;
 }
 
+namespace {
+
+// The mark of each sample of both channels; none where the protocol cannot be read.
+std::array<std::vector<QString>, 2> SampleMarks(const TProtocolMarks &marks, const TMeasurementRecord &r) {
+    std::array<std::vector<QString>, 2> out;
+    for (size_t c = 0; c < 2 && marks.Problem.isEmpty(); ++c) {
+        out[c].resize(size_t(std::max(0, r.Channel(int(c)).Set->Count())));
+        for (const TMarkGroupDef &g : marks.Channels[c].Groups)
+            for (const TMarkedStep &step : g.Steps)
+                for (int32_t i : step.Samples)
+                    if (i >= 0 && size_t(i) < out[c].size())
+                        out[c][size_t(i)] = g.Name;
+    }
+    return out;
+}
+
+} // namespace
+
 void InstallExportParameters() {
     // Each writer copies the hook with an empty analyser, so one export reads
     // the configuration and compiles each protocol once, and the next one
@@ -112,17 +130,7 @@ void InstallExportParameters() {
         [analyser = std::optional<TMeasurementAnalyser>()](const TMeasurementRecord &r) mutable {
             if (!analyser)
                 analyser.emplace(AppPaths::iniPath());
-            std::array<std::vector<QString>, 2> out;
-            const TProtocolMarks &marks = analyser->Marks(r);
-            for (size_t c = 0; c < 2 && marks.Problem.isEmpty(); ++c) {
-                out[c].resize(size_t(std::max(0, r.Channel(int(c)).Set->Count())));
-                for (const TMarkGroupDef &g : marks.Channels[c].Groups)
-                    for (const TMarkedStep &step : g.Steps)
-                        for (int32_t i : step.Samples)
-                            if (i >= 0 && size_t(i) < out[c].size())
-                                out[c][size_t(i)] = g.Name;
-            }
-            return out;
+            return SampleMarks(analyser->Marks(r), r);
         };
 }
 

@@ -218,7 +218,9 @@ static QString &WorkFileOverride() {
     return path;
 }
 
-void TCompiler::SetWorkFilePath(const QString &path) { WorkFileOverride() = path; }
+void TCompiler::SetWorkFilePath(const QString &path) {
+    WorkFileOverride() = path;
+}
 
 QString TCompiler::WorkFilePath() {
     if (!WorkFileOverride().isEmpty())

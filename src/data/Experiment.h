@@ -147,7 +147,9 @@ QString MetadataText(const TMeasurementRecord &r);
 
 // Measurements are numbered 1 .. N-1 from the oldest, the order in which
 // their captions count; records are indexed from the newest.
-inline int MeasurementNumber(const TExperimentModel &m, int record) { return m.RecordCount() - record; }
+inline int MeasurementNumber(const TExperimentModel &m, int record) {
+    return m.RecordCount() - record;
+}
 // The record of measurement number n, -1 when there is none.
 inline int RecordOfMeasurement(const TExperimentModel &m, int n) {
     return n >= 1 && n < m.RecordCount() ? m.RecordCount() - n : -1;

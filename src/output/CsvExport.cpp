@@ -33,8 +33,13 @@ QString TCsvExport::Text() const {
     const QChar delim = Style.Delimiter;
     const QString eol = QStringLiteral("\r\n");
     QString out = QStringLiteral("Time");
-    for (const TExportEntry &e : plan.Sel)
-        out += delim + Field(Neutralised(e.Set->Caption), delim);
+    for (const TExportEntry &e : plan.Sel) {
+        // The sample's identity goes with its columns: "Data Set A( 0 ) (Leaf 1; leaf=1)".
+        const QString sample = e.Record > 0 ? MetadataText(m_model.Record(e.Record)) : QString();
+        const QString caption =
+            sample.isEmpty() ? e.Set->Caption : e.Set->Caption + QStringLiteral(" (%1)").arg(sample);
+        out += delim + Field(Neutralised(caption), delim);
+    }
     out += eol;
     VisitRows(plan.Sel, plan.Times, plan.Rows, [&](double t, const std::vector<std::optional<double>> &values) {
         out += Field(Number(t, Style.Decimal), delim);

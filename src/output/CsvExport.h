@@ -5,7 +5,8 @@
 namespace tessel {
 
 // Writes the exported rows as comma-separated values (RFC 4180): one line of
-// captions, "Time" first, then one line per time with one field per data
+// captions (each followed by its sample's title, note and metadata in
+// brackets where it has any), "Time" first, then one line per time with one field per data
 // set, empty where a data set has no point. No preamble, so a spreadsheet or
 // a script reads the table as it is.
 class TCsvExport : public TDataExport {

@@ -86,17 +86,16 @@ QJsonObject TJsonExport::Document() const {
         QJsonObject meta;
         for (const auto &[key, value] : Metadata(r))
             meta[key] = value;
-        records.append(QJsonObject{
-            {"record", index},
-            {"measurement", MeasurementNumber(m_model, index)},
-            {"metadata", meta},
-            {"time", when ? QJsonValue(when->toString(Qt::ISODateWithMs)) : QJsonValue()},
-            {"timeDays", r.Time},
-            {"deviceType", r.DeviceType},
-            {"conditions", conditions},
-            {"protocol", QJsonObject{{"text", lines(r.Protocol)}, {"variables", vars}}},
-            {"parameters", Parameters ? Parameters(r) : QJsonObject{}},
-            {"channels", channels}});
+        records.append(QJsonObject{{"record", index},
+                                   {"measurement", MeasurementNumber(m_model, index)},
+                                   {"metadata", meta},
+                                   {"time", when ? QJsonValue(when->toString(Qt::ISODateWithMs)) : QJsonValue()},
+                                   {"timeDays", r.Time},
+                                   {"deviceType", r.DeviceType},
+                                   {"conditions", conditions},
+                                   {"protocol", QJsonObject{{"text", lines(r.Protocol)}, {"variables", vars}}},
+                                   {"parameters", Parameters ? Parameters(r) : QJsonObject{}},
+                                   {"channels", channels}});
     }
 
     const TLinTransformation &tr = m_model.TrTime();

@@ -50,7 +50,10 @@ QString TLongCsvExport::Text() const {
     QStringList head{"measurement", "measured"};
     for (const QString &k : keys)
         head << field(fixed.contains(k) ? kMetaPrefix + k : k);
-    head << "channel" << "t" << "value" << "mark";
+    head << "channel"
+         << "t"
+         << "value"
+         << "mark";
     out += head.join(comma) + eol;
 
     int rows = 0;

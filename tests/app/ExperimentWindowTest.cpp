@@ -300,7 +300,8 @@ TEST_F(ExperimentWindowTest, DataPageShowsTheParametersOfEachMeasurement) {
         {
             // The sample's identity as tessel-cli measure --title/--set keeps it.
             TExperimentModel m;
-            ASSERT_TRUE(LoadExperimentFile(m, test::SourcePath(QStringLiteral("resources/examples/%1.exp").arg(k.example))));
+            ASSERT_TRUE(
+                LoadExperimentFile(m, test::SourcePath(QStringLiteral("resources/examples/%1.exp").arg(k.example))));
             SetMetadata(m.Record(1), kMetaTitle, "Leaf 3");
             SetMetadata(m.Record(1), "genotype", "wt");
             ASSERT_TRUE(SaveExperimentFile(m, path));

@@ -99,7 +99,8 @@ TEST_F(AnalyzeCommand, ShippedProtocolsGiveTheModelsValues) {
     }
     // The text names time, metadata and every parameter of each flash.
     const CliRun text = RunCliCommand(QStringList{"analyze", fvfm, quenching} + config());
-    EXPECT_TRUE(text.out.contains(QRegularExpression("File .*fvfm.exp\nMeasurement 1 \\(ModelT2\\), 20\\d\\d-.*\n  leaf=1\n")))
+    EXPECT_TRUE(
+        text.out.contains(QRegularExpression("File .*fvfm.exp\nMeasurement 1 \\(ModelT2\\), 20\\d\\d-.*\n  leaf=1\n")))
         << text.out.toStdString();
     EXPECT_TRUE(text.out.contains("Flashes: time, PAR, Fv/Fm, PhiPSII, NPQ, qP, qN, qL, ETR\n"));
 }

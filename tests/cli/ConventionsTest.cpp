@@ -26,8 +26,11 @@ TEST(CliConventions, HelpAndJsonErrorsOfEverySubcommand) {
     // A failed operation: the message names the file.
     TestDir dir;
     const QString missing = dir.path("none.exp");
-    const QStringList failing[] = {{"info", missing}, {"analyze", missing}, {"export", missing, "--out", "x.csv"},
-                                   {"plot", missing, "--out", dir.path("x.png")}, {"edit", missing, "--remove", "1"}};
+    const QStringList failing[] = {{"info", missing},
+                                   {"analyze", missing},
+                                   {"export", missing, "--out", "x.csv"},
+                                   {"plot", missing, "--out", dir.path("x.png")},
+                                   {"edit", missing, "--remove", "1"}};
     for (const QStringList &args : failing) {
         const CliRun r = RunCliCommand(args + QStringList{"--json"});
         EXPECT_EQ(r.rc, 1) << args.join(' ').toStdString();
@@ -42,9 +45,9 @@ TEST(CliConventions, TheWorkFileIsTheRunsOwn) {
     const QString program = AppPaths::programDir();
     ASSERT_TRUE(QDir().mkpath(dir.path("bin")));
     AppPaths::setProgramDir(dir.path("bin") + "/");
-    const CliRun r = RunCliCommand({"compile", SourcePath("resources/protocols/FvFm.p"), "--device", "ModelT2", "--ini",
-                                    SourcePath("resources/Tessel.ini"), "--include",
-                                    SourcePath("resources/include/ModelT_0102/")});
+    const CliRun r =
+        RunCliCommand({"compile", SourcePath("resources/protocols/FvFm.p"), "--device", "ModelT2", "--ini",
+                       SourcePath("resources/Tessel.ini"), "--include", SourcePath("resources/include/ModelT_0102/")});
     AppPaths::setProgramDir(program);
     SetCompilerLibrary(nullptr);
     EXPECT_EQ(r.rc, 0) << r.err.toStdString();

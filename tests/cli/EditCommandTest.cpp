@@ -35,7 +35,8 @@ TEST(CliEdit, RelabelsAndRemovesLeavingTheRestAsItWas) {
     const CliRun set = RunCliCommand({"edit", exp, "--measurement", "2", "--title", "Leaf 3", "--set", "leaf=3"});
     ASSERT_EQ(set.rc, 0) << set.err.toStdString();
     EXPECT_EQ(set.out, "Measurement 2: Leaf 3; leaf=3\n");
-    EXPECT_EQ(Measurements(exp)[1].toObject()["Metadata"].toObject(), (QJsonObject{{"title", "Leaf 3"}, {"leaf", "3"}}));
+    EXPECT_EQ(Measurements(exp)[1].toObject()["Metadata"].toObject(),
+              (QJsonObject{{"title", "Leaf 3"}, {"leaf", "3"}}));
     ASSERT_EQ(RunCliCommand({"edit", exp, "--measurement", "2", "--title", "", "--set", "leaf="}).rc, 0);
     EXPECT_EQ(Bytes(exp), original);
 

@@ -153,7 +153,7 @@ TEST(CliExport, FormatFromTheEndingAndTheLongTable) {
         QString start;
     } cases[] = {
         {"x.txt", {}, "Tessel ASCII Export File\r\n"},
-        {"x.csv", {}, "Time,"},
+        {"x.csv", {}, "Time,\"Data Set B( 1 ) (=sprayed, then dried)\","}, // the sample with its columns
         {"x.json", {}, "{\"description\""},
         {"x.csv", {"--format", "long"}, "# Tessel long table of "},
     };

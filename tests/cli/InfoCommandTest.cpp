@@ -14,7 +14,7 @@ using namespace tessel::test;
 namespace {
 QString SampleFile(const TestDir &dir, TExperimentModel &m) {
     FillSampleExperiment(m, 2, 5);
-    m.Record(2).A.Set->SetCount(0); // an emptied channel has no smallest or largest value
+    m.Record(2).A.Set->SetCount(0);     // an emptied channel has no smallest or largest value
     m.Record(2).B.Y->SetItem(0, 30000); // the largest value comes first
     SetMetadata(m.Record(2), kMetaTitle, "Leaf 3");
     SetMetadata(m.Record(2), "genotype", "wt");
@@ -76,9 +76,10 @@ TEST(CliInfo, TextNamesTheSameFacts) {
     TExperimentModel m;
     const CliRun r = RunCliCommand({"info", SampleFile(dir, m)});
     ASSERT_EQ(r.rc, 0);
-    for (const char *part : {"Title: Quenching analysis\n", "Measurements: 2\n", "Measurement 1\n  Title: Leaf 3\n  genotype = wt\n",
-                             "Measurement 2\n", "Device: 9 (ModelG1)",
-                             "Channel B: \"Data Set B( 1 )\"", "Protocol lines: 3\n", "Measurement counter: 2\n"})
+    for (const char *part :
+         {"Title: Quenching analysis\n", "Measurements: 2\n", "Measurement 1\n  Title: Leaf 3\n  genotype = wt\n",
+          "Measurement 2\n", "Device: 9 (ModelG1)", "Channel B: \"Data Set B( 1 )\"", "Protocol lines: 3\n",
+          "Measurement counter: 2\n"})
         EXPECT_TRUE(r.out.contains(QLatin1String(part))) << part;
 }
 

@@ -130,11 +130,18 @@ TEST(NumberText, ParseFloatForms) {
 // Numbers for machines: arithmetic noise goes, meaningful digits stay.
 TEST(NumberText, MachineNumbers) {
     const std::pair<double, const char *> cases[] = {
-        {30.299999999999997, "30.3"}, {0.1 + 0.2, "0.3"},          {1e-7, "1e-07"},     {123456.789012345, "123456.789012345"},
-        {-0.0, "0"},                  {2.0 / 3.0, "0.666666666666667"}, {1e21, "1e+21"}, {-1.5, "-1.5"},
+        {30.299999999999997, "30.3"},
+        {0.1 + 0.2, "0.3"},
+        {1e-7, "1e-07"},
+        {123456.789012345, "123456.789012345"},
+        {-0.0, "0"},
+        {2.0 / 3.0, "0.666666666666667"},
+        {1e21, "1e+21"},
+        {-1.5, "-1.5"},
     };
     for (const auto &[v, text] : cases)
         EXPECT_EQ(FormatMachine(v), text) << text;
     const QJsonObject o{{"a", QJsonArray{0.1 + 0.2, "x"}}, {"b", QJsonObject{{"c", 30.299999999999997}}}};
-    EXPECT_EQ(QJsonDocument(MachineJson(o).toObject()).toJson(QJsonDocument::Compact), R"({"a":[0.3,"x"],"b":{"c":30.3}})");
+    EXPECT_EQ(QJsonDocument(MachineJson(o).toObject()).toJson(QJsonDocument::Compact),
+              R"({"a":[0.3,"x"],"b":{"c":30.3}})");
 }

@@ -1,7 +1,7 @@
 #include "output/AsciiExport.h"
 #include "output/CsvExport.h"
-#include "output/LongCsvExport.h"
 #include "output/JsonExport.h"
+#include "output/LongCsvExport.h"
 
 #include "support/TestSupport.h"
 

@@ -86,7 +86,7 @@ TEST(ExportDialog, FormatChoosesFilterWriterAndControls) {
         {1, 1, "csv", "Time;Data Set A( 0 )\r\n0,5;0\r\n"},
         {2, 0, "json", "{"},
         {3, 1, "csv", "# Tessel long table of leaf.exp"}, // comma and point whatever the choices
-        {0, 0, "txt", "Tessel ASCII Export File\r\n"}, // last: the dialog is left as a user starts it
+        {0, 0, "txt", "Tessel ASCII Export File\r\n"},    // last: the dialog is left as a user starts it
     };
     for (const auto &c : cases) {
         TfrmExport dlg;

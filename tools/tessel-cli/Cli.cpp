@@ -195,8 +195,8 @@ void AddJsonOption(QCommandLineParser &parser) {
 
 QString Help(const QCommandLineParser &parser) {
     QString text = parser.helpText();
-    const QString program = QCoreApplication::instance() ? QCoreApplication::arguments().value(0)
-                                                         : QStringLiteral("<executable_name>");
+    const QString program =
+        QCoreApplication::instance() ? QCoreApplication::arguments().value(0) : QStringLiteral("<executable_name>");
     const QString usage = QStringLiteral("Usage: ");
     if (text.startsWith(usage + program))
         text.replace(usage.size(), program.size(), QStringLiteral("tessel-cli ") + CurrentCommand());
@@ -232,8 +232,7 @@ QStringList MarkWarnings(const TCompiler &compiler) {
             continue;
         QString line = QStringLiteral("Warning: mark '%1' names no parameter input (%2)").arg(name, known.join(", "));
         for (const QString &k : known)
-            if (NormalMarkName(name).compare(k, Qt::CaseInsensitive) == 0 ||
-                name.compare(k, Qt::CaseInsensitive) == 0)
+            if (NormalMarkName(name).compare(k, Qt::CaseInsensitive) == 0 || name.compare(k, Qt::CaseInsensitive) == 0)
                 line += QStringLiteral("; did you mean %1?").arg(k);
         out << line;
     }
@@ -304,8 +303,8 @@ QStringList UserBuildLog(const QStringList &log, const QString &userFile, const 
         if (m.hasMatch() && i >= 2) {
             QString file = log[i - 1];
             file.replace(work, userFile);
-            out << QStringLiteral("%1:%2:%3: %4").arg(file.isEmpty() ? userFile : file, m.captured(1), m.captured(2),
-                                                       log[i - 2]);
+            out << QStringLiteral("%1:%2:%3: %4")
+                       .arg(file.isEmpty() ? userFile : file, m.captured(1), m.captured(2), log[i - 2]);
         }
     }
     return out;

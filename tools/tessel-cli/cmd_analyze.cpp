@@ -89,7 +89,10 @@ void printCsv(CliIO &io, const std::vector<TAnalysedFile> &files) {
     const QStringList keys = metadataKeys(files);
     for (const QString &k : keys)
         head << (head.contains(k) ? kMetaPrefix + k : k);
-    head << "channel" << "step" << "time" << "from";
+    head << "channel"
+         << "step"
+         << "time"
+         << "from";
     for (const QString &g : kGroupColumns)
         head << g;
     head << "PAR";

@@ -25,8 +25,9 @@ int run(const QStringList &args, CliIO &io) {
     p.addOption({QStringLiteral("measurement"), QStringLiteral("The measurement to relabel."), QStringLiteral("N")});
     p.addOption({QStringLiteral("title"), QStringLiteral("Its new title (empty: none)."), QStringLiteral("TEXT")});
     p.addOption({QStringLiteral("note"), QStringLiteral("Its new note (empty: none)."), QStringLiteral("TEXT")});
-    p.addOption({QStringLiteral("set"), QStringLiteral("Set a metadata value (empty value: remove the key); "
-                                                       "repeatable."),
+    p.addOption({QStringLiteral("set"),
+                 QStringLiteral("Set a metadata value (empty value: remove the key); "
+                                "repeatable."),
                  QStringLiteral("KEY=VALUE")});
     AddJsonOption(p);
     if (int rc = ParseArgs(p, QStringLiteral("edit"), args, io); rc != kContinue)
@@ -55,9 +56,10 @@ int run(const QStringList &args, CliIO &io) {
     for (const QString &pair : p.values(QStringLiteral("set"))) {
         const qsizetype eq = pair.indexOf(u'=');
         if (eq <= 0 || !IsMetadataKey(pair.left(eq)))
-            return usage(io, QStringLiteral("--set needs KEY=VALUE with a key of letters, digits, '_', '-' or '.', "
-                                            "not '%1'")
-                                 .arg(pair),
+            return usage(io,
+                         QStringLiteral("--set needs KEY=VALUE with a key of letters, digits, '_', '-' or '.', "
+                                        "not '%1'")
+                             .arg(pair),
                          p);
         changes.emplace_back(pair.left(eq), pair.mid(eq + 1));
     }

@@ -18,7 +18,8 @@ int usage(CliIO &io, const QString &text, const QCommandLineParser &p) {
 
 int run(const QStringList &args, CliIO &io) {
     QCommandLineParser p;
-    p.setApplicationDescription(QStringLiteral("Export the data sets of an experiment as tab-separated text, CSV, JSON or a long CSV table."));
+    p.setApplicationDescription(
+        QStringLiteral("Export the data sets of an experiment as tab-separated text, CSV, JSON or a long CSV table."));
     p.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Experiment file (.exp)."));
     p.addOption({QStringLiteral("out"), QStringLiteral("File to write."), QStringLiteral("OUT")});
     p.addOption({QStringLiteral("format"),

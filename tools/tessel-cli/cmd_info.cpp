@@ -83,25 +83,25 @@ QJsonObject InfoJson(const TExperimentModel &m) {
             meta[key] = value;
         const std::optional<QDateTime> t = DateTimeFromDays(r.Time);
         const TConditions &c = r.Conditions;
-        measurements.append(QJsonObject{
-            {"Measurement", n},
-            {"Metadata", meta},
-            {"Time", t ? QJsonValue(t->toString(Qt::ISODateWithMs)) : QJsonValue::Null},
-            {"TimeDays", Num(r.Time)},
-            {"DeviceType", int(r.DeviceType)},
-            {"Device", r.DeviceType < kDeviceCount ? QString::fromLatin1(DeviceInfo(TDevice(r.DeviceType)).name)
-                                                   : QString()},
-            {"Conditions", QJsonObject{{"LogX", int(c.LogX)},
-                                       {"SensA", int(c.SensA)},
-                                       {"SensB", int(c.SensB)},
-                                       {"GainA", int(c.GainA)},
-                                       {"OffsetA", int(c.OffsetA)},
-                                       {"GainB", int(c.GainB)},
-                                       {"OffsetB", int(c.OffsetB)}}},
-            {"A", ChannelJson(r.A)},
-            {"B", ChannelJson(r.B)},
-            {"ProtocolLines", int(r.Protocol.size())},
-            {"Variables", int(r.VarNames.size())}});
+        measurements.append(QJsonObject{{"Measurement", n},
+                                        {"Metadata", meta},
+                                        {"Time", t ? QJsonValue(t->toString(Qt::ISODateWithMs)) : QJsonValue::Null},
+                                        {"TimeDays", Num(r.Time)},
+                                        {"DeviceType", int(r.DeviceType)},
+                                        {"Device", r.DeviceType < kDeviceCount
+                                                       ? QString::fromLatin1(DeviceInfo(TDevice(r.DeviceType)).name)
+                                                       : QString()},
+                                        {"Conditions", QJsonObject{{"LogX", int(c.LogX)},
+                                                                   {"SensA", int(c.SensA)},
+                                                                   {"SensB", int(c.SensB)},
+                                                                   {"GainA", int(c.GainA)},
+                                                                   {"OffsetA", int(c.OffsetA)},
+                                                                   {"GainB", int(c.GainB)},
+                                                                   {"OffsetB", int(c.OffsetB)}}},
+                                        {"A", ChannelJson(r.A)},
+                                        {"B", ChannelJson(r.B)},
+                                        {"ProtocolLines", int(r.Protocol.size())},
+                                        {"Variables", int(r.VarNames.size())}});
     }
     return {{"Title", m.Title},
             {"Description", QJsonArray::fromStringList(m.Description)},
@@ -159,8 +159,8 @@ void PrintText(CliIO &io, const QJsonObject &j) {
                    << "    Count " << d["Count"].toInt() << ", capacity " << d["Capacity"].toInt() << '\n'
                    << "    x: " << pair("XTransformation") << "; y: shift " << pair("YShift") << ", multiply "
                    << pair("YMultiply") << ", base " << pair("YBase") << '\n'
-                   << "    x " << Text(d["MinX"]) << " .. " << Text(d["MaxX"]) << ", y " << Text(d["MinY"])
-                   << " .. " << Text(d["MaxY"]) << " (smallest .. largest)\n";
+                   << "    x " << Text(d["MinX"]) << " .. " << Text(d["MaxX"]) << ", y " << Text(d["MinY"]) << " .. "
+                   << Text(d["MaxY"]) << " (smallest .. largest)\n";
         }
     }
     io.out << "\nProtocol lines: " << j["ProtocolLines"].toInt() << '\n'

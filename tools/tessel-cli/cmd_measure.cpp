@@ -230,8 +230,8 @@ int runBody(const QStringList &args, CliIO &io) {
     p.addOption({QStringLiteral("append"), QStringLiteral("Add the measurement to the existing experiment file.")});
     p.addOption({QStringLiteral("force"),
                  QStringLiteral("Replace an existing experiment file; the old one stays as FILE.exp~.")});
-    p.addOption({QStringLiteral("title"), QStringLiteral("Title of this measurement (the sample)."),
-                 QStringLiteral("TEXT")});
+    p.addOption(
+        {QStringLiteral("title"), QStringLiteral("Title of this measurement (the sample)."), QStringLiteral("TEXT")});
     p.addOption({QStringLiteral("note"), QStringLiteral("A note kept with this measurement."), QStringLiteral("TEXT")});
     p.addOption({QStringLiteral("set"),
                  QStringLiteral("Metadata of this measurement, e.g. leaf=3 or genotype=wt; repeatable."),
@@ -341,8 +341,7 @@ int runBody(const QStringList &args, CliIO &io) {
     TCommandCompilerLibrary library;
     if (!library.Ensure())
         return failed(QStringLiteral("refused"));
-    if (p.isSet(QStringLiteral("device")) &&
-        !CheckBuild(protocol, pos.first(), expected, iniConfig, includeBase, io))
+    if (p.isSet(QStringLiteral("device")) && !CheckBuild(protocol, pos.first(), expected, iniConfig, includeBase, io))
         return failed(QStringLiteral("build error"));
 
     int rc = kExitOk;
@@ -435,8 +434,7 @@ int runBody(const QStringList &args, CliIO &io) {
     progress.Done();
     const TRunReport &report = run.Report();
     if (compiler.Status != kStatusReady)
-        for (const QString &line :
-             UserBuildLog(doc->Log, pos.first(), protocol.split(u'\n'), doc->CheckIncludeDir()))
+        for (const QString &line : UserBuildLog(doc->Log, pos.first(), protocol.split(u'\n'), doc->CheckIncludeDir()))
             io.err << line << '\n';
     if (report.Outcome == TRunOutcome::TooManyDataSets)
         io.err << "\"MaxSignals\" in section [Main] of " << ini << " limits the data sets of an experiment\n";

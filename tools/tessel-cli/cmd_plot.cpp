@@ -112,10 +112,9 @@ int run(const QStringList &args, CliIO &io) {
     if (!e.Load(pos.first()))
         return kExitFailed;
     QString bad;
-    const auto chosen = chooseSets(e.Graph, e.Doc->Model, p.value(QStringLiteral("sets")).isEmpty()
-                                                ? QStringLiteral("visible")
-                                                : p.value(QStringLiteral("sets")),
-                                   bad);
+    const auto chosen = chooseSets(
+        e.Graph, e.Doc->Model,
+        p.value(QStringLiteral("sets")).isEmpty() ? QStringLiteral("visible") : p.value(QStringLiteral("sets")), bad);
     if (!chosen)
         return usage(io, QStringLiteral("--sets: no data set '%1'").arg(bad), p);
     // The picture shows the chosen sets, scaled to them; the A/B series
