@@ -2,6 +2,7 @@
 #include "output/CsvExport.h"
 #include "output/JsonExport.h"
 #include "output/LongCsvExport.h"
+#include "data/ExperimentFile.h"
 
 #include "support/TestSupport.h"
 

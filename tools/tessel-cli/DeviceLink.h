@@ -60,7 +60,7 @@ inline QString NotFoundHelp(const TCommunication &link) {
             rates << QString::number(BaudRateValue(TBaudrate(b)));
     return QStringLiteral("Tried %1 at %2 baud. Check that the instrument is switched on and its cable plugged "
                           "in, that you may use the port (its group, e.g. dialout), and the baud rates in the "
-                          "ini; an instrument that sleeps needs waking: tessel-cli identify --wake --port %1")
+                          "ini; an instrument that sleeps needs waking with --wake (identify, measure)")
         .arg(link.DeviceName(), rates.join(QStringLiteral(", ")));
 }
 
@@ -98,12 +98,13 @@ inline bool Identify(TCommunication &link, bool wake, QStringList &messages) {
 // The opened link with the instrument identified, or null after printing why
 // (exit code in rc); found receives the identification's result text.
 inline std::unique_ptr<TCommunication> OpenIdentifiedLink(const QCommandLineParser &p, const QString &command,
-                                                          CliIO &io, int &rc, QString *found = nullptr) {
+                                                          CliIO &io, int &rc, QString *found = nullptr,
+                                                          bool wake = false) {
     auto link = OpenLink(p, command, io, rc);
     if (!link)
         return nullptr;
     QStringList messages;
-    if (!Identify(*link, false, messages)) {
+    if (!Identify(*link, wake, messages)) {
         if (!ReportLost(*link, io)) {
             io.err << messages.value(messages.size() - 1) << '\n';
             if (messages.value(messages.size() - 1) == QLatin1String("Device not found"))

@@ -237,6 +237,7 @@ int runBody(const QStringList &args, CliIO &io) {
                  QStringLiteral("Metadata of this measurement, e.g. leaf=3 or genotype=wt; repeatable."),
                  QStringLiteral("KEY=VALUE")});
     AddLinkOptions(p);
+    p.addOption({QStringLiteral("wake"), QStringLiteral("Wake a sleeping instrument before the search.")});
     p.addOption({QStringLiteral("device"),
                  QStringLiteral("Instrument type the instrument must be, by name (e.g. ModelT2); the protocol "
                                 "is then built before the port is opened."),
@@ -345,7 +346,7 @@ int runBody(const QStringList &args, CliIO &io) {
         return failed(QStringLiteral("build error"));
 
     int rc = kExitOk;
-    auto link = OpenIdentifiedLink(p, QStringLiteral("measure"), io, rc);
+    auto link = OpenIdentifiedLink(p, QStringLiteral("measure"), io, rc, nullptr, p.isSet(QStringLiteral("wake")));
     if (!link)
         return failed(QStringLiteral("not connected"));
     result["device"] = QString::fromLatin1(DeviceInfo(link->Device()).name);
