@@ -1,8 +1,8 @@
+#include "data/ExperimentFile.h"
 #include "output/AsciiExport.h"
 #include "output/CsvExport.h"
 #include "output/JsonExport.h"
 #include "output/LongCsvExport.h"
-#include "data/ExperimentFile.h"
 
 #include "support/TestSupport.h"
 
