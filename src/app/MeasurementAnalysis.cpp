@@ -1,6 +1,7 @@
 #include "app/MeasurementAnalysis.h"
 #include "common/AppPaths.h"
 #include "output/JsonExport.h"
+#include "output/LongCsvExport.h"
 
 #include "app/InstrumentConfig.h"
 #include "authoring/ProtocolDoc.h"
@@ -68,7 +69,7 @@ const TAnalysisSetup &TMeasurementAnalyser::setup(TDevice d) {
     return it->second;
 }
 
-TRecordAnalysis TMeasurementAnalyser::Analyse(const TMeasurementRecord &r) {
+const TProtocolMarks &TMeasurementAnalyser::Marks(const TMeasurementRecord &r) {
     const TDevice device = r.DeviceType < kDeviceCount ? TDevice(r.DeviceType) : kStoredDefaultDevice;
     const TAnalysisSetup &s = setup(device);
     const auto key = std::pair(device, r.Protocol.join(QLatin1Char('\n')));
@@ -82,12 +83,18 @@ TRecordAnalysis TMeasurementAnalyser::Analyse(const TMeasurementRecord &r) {
             marks = RecoverMarks(*lib, r.Protocol, s.Marks, s.Config);
         it = m_marks.emplace(key, std::move(marks)).first;
     }
-    if (!it->second.Problem.isEmpty()) {
+    return it->second;
+}
+
+TRecordAnalysis TMeasurementAnalyser::Analyse(const TMeasurementRecord &r) {
+    const TProtocolMarks &marks = Marks(r);
+    if (!marks.Problem.isEmpty()) {
         TRecordAnalysis a;
-        a.Problem = it->second.Problem;
+        a.Problem = marks.Problem;
         return a;
     }
-    return AnalyseRecord(r, it->second.Channels, it->second.Light, s.Config);
+    const TDevice device = r.DeviceType < kDeviceCount ? TDevice(r.DeviceType) : kStoredDefaultDevice;
+    return AnalyseRecord(r, marks.Channels, marks.Light, setup(device).Config);
 }
 
 std::vector<TRecordAnalysis> TMeasurementAnalyser::AnalyseAll(const TExperimentModel &m) {
@@ -96,6 +103,24 @@ std::vector<TRecordAnalysis> TMeasurementAnalyser::AnalyseAll(const TExperimentM
         out.push_back(Analyse(m.Record(i)));
     return out;
 }
+
+namespace {
+
+// The mark of each sample of both channels; none where the protocol cannot be read.
+std::array<std::vector<QString>, 2> SampleMarks(const TProtocolMarks &marks, const TMeasurementRecord &r) {
+    std::array<std::vector<QString>, 2> out;
+    for (size_t c = 0; c < 2 && marks.Problem.isEmpty(); ++c) {
+        out[c].resize(size_t(std::max(0, r.Channel(int(c)).Set->Count())));
+        for (const TMarkGroupDef &g : marks.Channels[c].Groups)
+            for (const TMarkedStep &step : g.Steps)
+                for (int32_t i : step.Samples)
+                    if (i >= 0 && size_t(i) < out[c].size())
+                        out[c][size_t(i)] = g.Name;
+    }
+    return out;
+}
+
+} // namespace
 
 void InstallExportParameters() {
     // Each writer copies the hook with an empty analyser, so one export reads
@@ -106,6 +131,12 @@ void InstallExportParameters() {
             if (!analyser)
                 analyser.emplace(AppPaths::iniPath());
             return AnalysisJson(analyser->Analyse(r));
+        };
+    TLongCsvExport::DefaultMarks() =
+        [analyser = std::optional<TMeasurementAnalyser>()](const TMeasurementRecord &r) mutable {
+            if (!analyser)
+                analyser.emplace(AppPaths::iniPath());
+            return SampleMarks(analyser->Marks(r), r);
         };
 }
 
@@ -136,7 +167,7 @@ std::optional<double> level(const TGroupValues &v, const QString &name) {
 } // namespace
 
 QStringList ParameterTableTitles() {
-    QStringList t{QStringLiteral("Data Set")};
+    QStringList t{QStringLiteral("Data Set"), QStringLiteral("Sample")};
     for (const QString &g : kTableGroups)
         t << g;
     t << QStringLiteral("PAR");
@@ -152,9 +183,12 @@ std::vector<TParameterRow> ParameterTableRows(const TExperimentModel &m, const s
     const size_t n = std::min(all.size(), size_t(std::max(0, m.RecordCount() - 1)));
     for (size_t r = n; r-- > 0;) {
         const TMeasurementRecord &rec = m.Record(int(r) + 1);
+        // The sample's title, note and metadata, as tessel-cli measure --title/--note/--set stored them.
+        const QString sample = MetadataText(rec);
         if (!all[r].Problem.isEmpty()) {
             TParameterRow row;
             row.Cells.push_back({rec.A.Set ? rec.A.Set->Caption : QString(), {}});
+            row.Cells.push_back({sample, sample});
             row.Cells.push_back({all[r].Problem, all[r].Problem});
             row.Cells.resize(size_t(columns));
             rows.push_back(std::move(row));
@@ -167,6 +201,7 @@ std::vector<TParameterRow> ParameterTableRows(const TExperimentModel &m, const s
             const TDependency *set = rec.Channel(c).Set.get();
             TParameterRow row;
             row.Cells.push_back({set ? set->Caption : QString(), {}});
+            row.Cells.push_back({sample, sample});
             if (!ch.Problem.isEmpty()) {
                 row.Cells.push_back({ch.Problem, ch.Problem});
                 row.Cells.resize(size_t(columns));
@@ -190,6 +225,7 @@ std::vector<TParameterRow> ParameterTableRows(const TExperimentModel &m, const s
                 step.Step = true;
                 step.Cells.push_back(
                     {QStringLiteral("    %1 at %2 s").arg(s.Dark ? "dark flash" : "flash").arg(s.Time, 0, 'g', 6), {}});
+                step.Cells.push_back({}); // the sample column
                 for (const QString &g : kTableGroups)
                     step.Cells.push_back(
                         valueCell({level(s.Inputs, g), QStringLiteral("no %1 for this flash").arg(g)}, 5));

@@ -39,6 +39,8 @@ public:
     explicit TMeasurementAnalyser(QString iniPath, QString includeBase = {})
         : m_ini(std::move(iniPath)), m_includeBase(std::move(includeBase)) {}
     TRecordAnalysis Analyse(const TMeasurementRecord &r);
+    // What the record's protocol marks (its problem set when it cannot be read).
+    const TProtocolMarks &Marks(const TMeasurementRecord &r);
     // Every completed measurement of the experiment, newest first (record 1 on).
     std::vector<TRecordAnalysis> AnalyseAll(const TExperimentModel &m);
     // The user's choice of light-curve model over the configured one.
@@ -82,8 +84,8 @@ inline constexpr int kFitCurvePoints = 100;
 std::vector<TEtrCurve> EtrCurves(const TExperimentModel &m, const std::vector<TRecordAnalysis> &all);
 
 // Makes every JSON export (dialog and tessel-cli) carry each measurement's
-// parameters as AnalysisJson gives them, with the configuration read at the
-// time of each export.
+// parameters as AnalysisJson gives them, and every long CSV export each
+// sample's mark, with the configuration read at the time of each export.
 void InstallExportParameters();
 
 } // namespace tessel

@@ -7,11 +7,12 @@ namespace tessel {
 TModelTarget::TModelTarget(TExperimentModel &model, TProtocolDoc &protocol, QObject *parent)
     : QObject(parent), m_model(model), m_protocol(protocol) {}
 
-int TModelTarget::DataSetCount() const {
+int ShownDataSetCount(const TExperimentModel &model, bool excludeEmpty) {
     int n = 0;
-    for (int i = 1; i < m_model.RecordCount(); ++i) {
-        const TMeasurementRecord &r = m_model.Record(i);
-        n += (r.A.Set->Count() > 0) + (r.B.Set->Count() > 0);
+    for (int i = 1; i < model.RecordCount(); ++i) {
+        const TMeasurementRecord &r = model.Record(i);
+        const bool a = r.A.Set->Count() > 0, b = r.B.Set->Count() > 0;
+        n += (!excludeEmpty || a || !b) + (!excludeEmpty || b);
     }
     return n;
 }

@@ -6,6 +6,12 @@
 
 namespace tessel {
 
+// Data sets of the completed measurements as the experiment window's graph
+// holds them (what "MaxSignals" limits): both channels of each, an empty one
+// left out when excludeEmpty (the option "ExcludeCh"), channel A kept when
+// both are empty.
+int ShownDataSetCount(const TExperimentModel &model, bool excludeEmpty);
+
 // An experiment without a window as the target of a measurement: what the
 // command line measures into, and what the tests watch.
 class TModelTarget : public QObject, public IMeasurementTarget {
@@ -14,8 +20,9 @@ public:
 
     TExperimentModel &Model() override { return m_model; }
     TProtocolDoc &Protocol() override { return m_protocol; }
-    // Data sets of the completed measurements that hold points.
-    int DataSetCount() const override;
+    // As the window counts them (ShownDataSetCount).
+    int DataSetCount() const override { return ShownDataSetCount(m_model, ExcludeEmptyChannels); }
+    bool ExcludeEmptyChannels = true;
     void BeginRun() override;
     void SetMeasuring(bool on) override { m_measuring = on; }
     void PrepareMeasurementDataSets(int32_t plannedA, int32_t plannedB, double firstTimeA, double firstTimeB) override;

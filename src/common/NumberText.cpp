@@ -1,5 +1,7 @@
 #include "common/NumberText.h"
 
+#include <QJsonArray>
+#include <QJsonObject>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -11,6 +13,38 @@ QString FormatShortest(double value) {
     char buf[64];
     auto res = std::to_chars(buf, buf + sizeof buf, value);
     return QString::fromLatin1(buf, int(res.ptr - buf));
+}
+
+double MachineValue(double value) {
+    if (!std::isfinite(value))
+        return value;
+    char buf[64];
+    const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 15);
+    double out = value;
+    std::from_chars(buf, res.ptr, out);
+    return out + 0.0; // no "-0"
+}
+
+QString FormatMachine(double value) {
+    return FormatShortest(MachineValue(value));
+}
+
+QJsonValue MachineJson(const QJsonValue &value) {
+    if (value.isDouble())
+        return MachineValue(value.toDouble());
+    if (value.isArray()) {
+        QJsonArray a = value.toArray();
+        for (qsizetype i = 0; i < a.size(); ++i)
+            a[i] = MachineJson(a.at(i));
+        return a;
+    }
+    if (value.isObject()) {
+        QJsonObject o = value.toObject();
+        for (auto it = o.begin(); it != o.end(); ++it)
+            it.value() = MachineJson(it.value());
+        return o;
+    }
+    return value;
 }
 
 QString FormatG(double value) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QJsonValue>
 #include <QString>
 #include <optional>
 
@@ -10,6 +11,14 @@ namespace tessel {
 
 // Shortest text that reads back to the same double ("1e-07", "0.5", "1000").
 QString FormatShortest(double value);
+// Numbers written for machines (CSV, JSON, analysis tables): the value at 15
+// significant digits, the most a double always carries, in its shortest
+// form. Arithmetic noise goes ("30.299999999999997" is written "30.3"), every
+// digit that is written is meaningful and reads back as written.
+double MachineValue(double value);
+QString FormatMachine(double value);
+// The same for every number inside a JSON value (objects and arrays too).
+QJsonValue MachineJson(const QJsonValue &value);
 // printf "%g" form, as in the ini error dialog.
 QString FormatG(double value);
 // Decimal with optional sign and exponent; blanks around are allowed.

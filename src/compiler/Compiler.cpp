@@ -217,7 +217,18 @@ void TCompiler::InfoEnd() {
     Status = kStatusSourceEnd;
 }
 
+static QString &WorkFileOverride() {
+    static QString path;
+    return path;
+}
+
+void TCompiler::SetWorkFilePath(const QString &path) {
+    WorkFileOverride() = path;
+}
+
 QString TCompiler::WorkFilePath() {
+    if (!WorkFileOverride().isEmpty())
+        return WorkFileOverride();
     // An installed program never writes into its own tree, not even as root.
     if (AppPaths::isInstalled())
         return QDir(AppPaths::configDir()).filePath(kWorkFileName);

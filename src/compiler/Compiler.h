@@ -94,6 +94,10 @@ public:
     // Where the source is saved for the library: the program's folder, or
     // the per-user folder when the program's folder cannot be written.
     static QString WorkFilePath();
+    // A work file of the caller's for every build until reset with an empty
+    // path: the command line gives each run its own, so runs never clash and
+    // an installed program's folder is never written.
+    static void SetWorkFilePath(const QString &path);
 
 private:
     int32_t Abort(QStringList &log, const QString &message);

@@ -136,11 +136,74 @@ bool TExperimentModel::RemoveDataSet(TDependency *set) {
     return false;
 }
 
+void TExperimentModel::RemoveRecord(int i) {
+    if (i < 1 || i >= RecordCount())
+        return;
+    TMeasurementRecord &r = Record(i);
+    TGraphRegistry::Instance().RemoveFromAll(r.A.Set.get());
+    TGraphRegistry::Instance().RemoveFromAll(r.B.Set.get());
+    m_records.erase(m_records.begin() + i);
+}
+
 int64_t TExperimentModel::SizeEstimate() const {
     int64_t samples = 0;
     for (size_t i = 1; i < m_records.size(); ++i)
         samples += m_records[i]->A.Set->Count() + m_records[i]->B.Set->Count();
     return 50 * int64_t(m_records.size()) + 10 * samples;
+}
+
+TMetadata Metadata(const TMeasurementRecord &r) {
+    TMetadata out;
+    for (qsizetype i = 0; i < r.VarNames.size(); ++i)
+        if (r.VarNames[i].startsWith(kMetaPrefix))
+            out.emplace_back(r.VarNames[i].mid(kMetaPrefix.size()), r.VarValues.value(i));
+    return out;
+}
+
+QString MetadataValue(const TMeasurementRecord &r, const QString &key) {
+    const qsizetype i = r.VarNames.indexOf(kMetaPrefix + key);
+    return i < 0 ? QString() : r.VarValues.value(i);
+}
+
+void SetMetadata(TMeasurementRecord &r, const QString &key, const QString &value) {
+    const QString name = kMetaPrefix + key;
+    // The names column fixes the rows; the values column may be short.
+    while (r.VarValues.size() < r.VarNames.size())
+        r.VarValues.append(QString());
+    const qsizetype i = r.VarNames.indexOf(name);
+    if (value.isEmpty()) {
+        if (i >= 0) {
+            r.VarNames.removeAt(i);
+            r.VarValues.removeAt(i);
+        }
+    } else if (i >= 0) {
+        r.VarValues[i] = value;
+    } else {
+        r.VarNames.append(name);
+        r.VarValues.append(value);
+    }
+}
+
+bool IsMetadataKey(const QString &key) {
+    if (key.isEmpty())
+        return false;
+    for (QChar c : key)
+        if (!(c.isLetterOrNumber() && c.unicode() < 128) && c != u'_' && c != u'-' && c != u'.')
+            return false;
+    return true;
+}
+
+QString MetadataText(const TMeasurementRecord &r) {
+    QStringList parts, pairs;
+    for (const auto &[key, value] : Metadata(r)) {
+        if (key == kMetaTitle || key == kMetaNote)
+            parts << value;
+        else
+            pairs << key + u'=' + value;
+    }
+    if (!pairs.isEmpty())
+        parts << pairs.join(QStringLiteral(", "));
+    return parts.join(QStringLiteral("; "));
 }
 
 } // namespace tessel

@@ -112,6 +112,9 @@ public:
     // Empties a data set; a completed record whose two sets then hold no
     // points is removed. Returns true when a record went.
     bool RemoveDataSet(TDependency *set);
+    // Drops completed record i (1 .. N-1) with its data sets; the others and
+    // the counter stay as they are.
+    void RemoveRecord(int i);
     // Index of the record owning the data set, -1 when none.
     int IndexOf(const TDependency *set) const;
     // 50 per record plus 10 per sample of the completed records.
@@ -125,5 +128,33 @@ private:
     std::unique_ptr<TLinTransformation> m_trTime;
     std::vector<std::unique_ptr<TMeasurementRecord>> m_records;
 };
+
+// What identifies the sample of a measurement: a title, a note and the
+// user's KEY=VALUE pairs (leaf, genotype, treatment ...). They ride in the
+// measurement's variable table as rows named "meta:KEY", so that files keep
+// their layout and older readers show them as variables.
+inline const QString kMetaPrefix = QStringLiteral("meta:");
+inline const QString kMetaTitle = QStringLiteral("title");
+inline const QString kMetaNote = QStringLiteral("note");
+using TMetadata = std::vector<std::pair<QString, QString>>;
+// The pairs in the order stored, keys without the prefix.
+TMetadata Metadata(const TMeasurementRecord &r);
+QString MetadataValue(const TMeasurementRecord &r, const QString &key);
+// Replaces the key's value, or adds it at the end; an empty value removes it.
+void SetMetadata(TMeasurementRecord &r, const QString &key, const QString &value);
+// A usable key: letters, digits, '_', '-' and '.'.
+bool IsMetadataKey(const QString &key);
+// "title; note; leaf=3, genotype=wt" for one line of text.
+QString MetadataText(const TMeasurementRecord &r);
+
+// Measurements are numbered 1 .. N-1 from the oldest, the order in which
+// their captions count; records are indexed from the newest.
+inline int MeasurementNumber(const TExperimentModel &m, int record) {
+    return m.RecordCount() - record;
+}
+// The record of measurement number n, -1 when there is none.
+inline int RecordOfMeasurement(const TExperimentModel &m, int n) {
+    return n >= 1 && n < m.RecordCount() ? m.RecordCount() - n : -1;
+}
 
 } // namespace tessel

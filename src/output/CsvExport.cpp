@@ -1,5 +1,7 @@
 #include "output/CsvExport.h"
 
+#include "common/NumberText.h"
+
 namespace tessel {
 
 QString TCsvExport::Field(const QString &text, QChar delimiter) {
@@ -20,7 +22,7 @@ QString TCsvExport::Neutralised(const QString &text) {
 }
 
 QString TCsvExport::Number(double v, QChar decimal) {
-    QString s = QString::number(v + 0.0, 'g', QLocale::FloatingPointShortest);
+    QString s = FormatMachine(v);
     if (decimal != u'.')
         s.replace(u'.', decimal);
     return s;
@@ -31,8 +33,13 @@ QString TCsvExport::Text() const {
     const QChar delim = Style.Delimiter;
     const QString eol = QStringLiteral("\r\n");
     QString out = QStringLiteral("Time");
-    for (const TExportEntry &e : plan.Sel)
-        out += delim + Field(Neutralised(e.Set->Caption), delim);
+    for (const TExportEntry &e : plan.Sel) {
+        // The sample's identity goes with its columns: "Data Set A( 0 ) (Leaf 1; leaf=1)".
+        const QString sample = e.Record > 0 ? MetadataText(m_model.Record(e.Record)) : QString();
+        const QString caption =
+            sample.isEmpty() ? e.Set->Caption : e.Set->Caption + QStringLiteral(" (%1)").arg(sample);
+        out += delim + Field(Neutralised(caption), delim);
+    }
     out += eol;
     VisitRows(plan.Sel, plan.Times, plan.Rows, [&](double t, const std::vector<std::optional<double>> &values) {
         out += Field(Number(t, Style.Decimal), delim);

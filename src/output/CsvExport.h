@@ -5,7 +5,8 @@
 namespace tessel {
 
 // Writes the exported rows as comma-separated values (RFC 4180): one line of
-// captions, "Time" first, then one line per time with one field per data
+// captions (each followed by its sample's title, note and metadata in
+// brackets where it has any), "Time" first, then one line per time with one field per data
 // set, empty where a data set has no point. No preamble, so a spreadsheet or
 // a script reads the table as it is.
 class TCsvExport : public TDataExport {
@@ -23,7 +24,7 @@ public:
     // A text cell a spreadsheet would run as a formula (it begins with =, +,
     // -, U+2212, @, tab or CR) gets a leading apostrophe.
     static QString Neutralised(const QString &text);
-    // Shortest text that reads back as the same double, with the decimal
+    // The number as written for machines (FormatMachine), with the decimal
     // separator given.
     static QString Number(double v, QChar decimal);
 };

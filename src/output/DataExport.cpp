@@ -4,6 +4,7 @@
 #include "output/AsciiExport.h"
 #include "output/CsvExport.h"
 #include "output/JsonExport.h"
+#include "output/LongCsvExport.h"
 
 #include <QSaveFile>
 #include <algorithm>
@@ -58,7 +59,17 @@ std::optional<TExportFormat> ExportFormatFromName(const QString &name) {
         return TExportFormat::Csv;
     if (name == QLatin1String("json"))
         return TExportFormat::Json;
+    if (name == QLatin1String("long"))
+        return TExportFormat::Long;
     return std::nullopt;
+}
+
+TExportFormat ExportFormatFromPath(const QString &path) {
+    if (path.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive))
+        return TExportFormat::Csv;
+    if (path.endsWith(QLatin1String(".json"), Qt::CaseInsensitive))
+        return TExportFormat::Json;
+    return TExportFormat::Text;
 }
 
 std::unique_ptr<TDataExport> MakeExport(TExportFormat format, const TExperimentModel &model, QString fileName,
@@ -71,6 +82,8 @@ std::unique_ptr<TDataExport> MakeExport(TExportFormat format, const TExperimentM
     }
     case TExportFormat::Json:
         return std::make_unique<TJsonExport>(model, std::move(fileName));
+    case TExportFormat::Long:
+        return std::make_unique<TLongCsvExport>(model, std::move(fileName));
     case TExportFormat::Text:
         break;
     }

@@ -103,10 +103,13 @@ protected:
 };
 
 // The formats of the export dialog and of tessel-cli export.
-enum class TExportFormat { Text, Csv, Json };
+enum class TExportFormat { Text, Csv, Json, Long };
 
-// "tsv", "csv", "json"; nullopt for anything else.
+// "tsv", "csv", "json", "long"; nullopt for anything else.
 std::optional<TExportFormat> ExportFormatFromName(const QString &name);
+// The format a file's ending stands for: ".csv" CSV, ".json" JSON, anything
+// else the text format.
+TExportFormat ExportFormatFromPath(const QString &path);
 
 // The CSV choices: field delimiter and decimal separator.
 struct TCsvStyle {

@@ -1,5 +1,6 @@
 #include "output/JsonExport.h"
 
+#include "common/NumberText.h"
 #include "data/ExperimentFile.h"
 
 #include <QJsonArray>
@@ -82,15 +83,19 @@ QJsonObject TJsonExport::Document() const {
             conditions["gainB"] = c.GainB;
             conditions["offsetB"] = c.OffsetB;
         }
-        records.append(QJsonObject{
-            {"record", index},
-            {"time", when ? QJsonValue(when->toString(Qt::ISODateWithMs)) : QJsonValue()},
-            {"timeDays", r.Time},
-            {"deviceType", r.DeviceType},
-            {"conditions", conditions},
-            {"protocol", QJsonObject{{"text", lines(r.Protocol)}, {"variables", vars}}},
-            {"parameters", Parameters ? Parameters(r) : QJsonObject{}},
-            {"channels", channels}});
+        QJsonObject meta;
+        for (const auto &[key, value] : Metadata(r))
+            meta[key] = value;
+        records.append(QJsonObject{{"record", index},
+                                   {"measurement", MeasurementNumber(m_model, index)},
+                                   {"metadata", meta},
+                                   {"time", when ? QJsonValue(when->toString(Qt::ISODateWithMs)) : QJsonValue()},
+                                   {"timeDays", r.Time},
+                                   {"deviceType", r.DeviceType},
+                                   {"conditions", conditions},
+                                   {"protocol", QJsonObject{{"text", lines(r.Protocol)}, {"variables", vars}}},
+                                   {"parameters", Parameters ? Parameters(r) : QJsonObject{}},
+                                   {"channels", channels}});
     }
 
     const TLinTransformation &tr = m_model.TrTime();
@@ -111,6 +116,8 @@ QJsonObject TJsonExport::Document() const {
                        {"records", records}};
 }
 
-QByteArray TJsonExport::Bytes() const { return QJsonDocument(Document()).toJson(QJsonDocument::Compact); }
+QByteArray TJsonExport::Bytes() const {
+    return QJsonDocument(MachineJson(Document()).toObject()).toJson(QJsonDocument::Compact);
+}
 
 } // namespace tessel

@@ -519,7 +519,15 @@ TEST_F(ExperimentWindowTest, DataPageShowsTheParametersOfEachMeasurement) {
                           {"LightCurve", "ETRmax", 110, 150, 8, true}};
     for (const Case &k : cases) {
         const QString path = dir.path(QLatin1String(k.example) + ".exp");
-        QFile::copy(test::SourcePath(QStringLiteral("resources/examples/%1.exp").arg(k.example)), path);
+        {
+            // The sample's identity as tessel-cli measure --title/--set keeps it.
+            TExperimentModel m;
+            ASSERT_TRUE(
+                LoadExperimentFile(m, test::SourcePath(QStringLiteral("resources/examples/%1.exp").arg(k.example))));
+            SetMetadata(m.Record(1), kMetaTitle, "Leaf 3");
+            SetMetadata(m.Record(1), "genotype", "wt");
+            ASSERT_TRUE(SaveExperimentFile(m, path));
+        }
         dialogs.answer(path);
         trigger("mniOpen");
         TMDIChild *c = commands().Experiments().at(0);
@@ -532,6 +540,8 @@ TEST_F(ExperimentWindowTest, DataPageShowsTheParametersOfEachMeasurement) {
             ++col;
         ASSERT_LT(col, t->columnCount()) << k.example;
         const double v = t->item(0, col)->text().toDouble();
+        EXPECT_EQ(t->horizontalHeaderItem(1)->text(), "Sample");
+        EXPECT_EQ(t->item(0, 1)->text(), "Leaf 3; genotype=wt") << k.example;
         EXPECT_GT(v, k.low) << k.example;
         EXPECT_LT(v, k.high) << k.example;
         EXPECT_EQ(c->Parameters()->EtrGraph->isVisibleTo(c), k.etr) << k.example;

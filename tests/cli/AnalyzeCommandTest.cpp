@@ -10,6 +10,7 @@
 
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <cmath>
 #include <gtest/gtest.h>
 
@@ -51,10 +52,10 @@ protected:
     QStringList config() const {
         return {"--ini", SourcePath("resources/Tessel.ini"), "--include", SourcePath("resources/include/")};
     }
-    CliRun measure(const SimProcess &sim, const char *protocol, const QString &out) const {
+    CliRun measure(const SimProcess &sim, const char *protocol, const QString &out, QStringList extra = {}) const {
         return RunCliCommand(QStringList{"measure", SourcePath(QLatin1String(protocol)), "--out", out, "--port",
                                          sim.Terminal, "--device", "ModelT2"} +
-                             config());
+                             config() + extra);
     }
     QJsonObject analyse(const QString &file) const {
         const CliRun r = RunCliCommand(QStringList{"analyze", file, "--json"} + config());
@@ -69,7 +70,7 @@ TEST_F(AnalyzeCommand, ShippedProtocolsGiveTheModelsValues) {
     ASSERT_FALSE(sim.Terminal.isEmpty());
 
     const QString fvfm = dir.path("fvfm.exp");
-    ASSERT_EQ(measure(sim, "resources/protocols/FvFm.p", fvfm).rc, 0);
+    ASSERT_EQ(measure(sim, "resources/protocols/FvFm.p", fvfm, {"--set", "leaf=1"}).rc, 0);
     const QJsonObject dark = analyse(fvfm);
     EXPECT_NEAR(dark["parameters"]["Fv/Fm"].toDouble(), 0.72, 0.01);
     EXPECT_EQ(dark["reasons"]["NPQ"].toString(), "no Fm'");
@@ -101,15 +102,28 @@ TEST_F(AnalyzeCommand, ShippedProtocolsGiveTheModelsValues) {
     EXPECT_DOUBLE_EQ(light["par"].toDouble(), 550);
     EXPECT_NEAR(p["ETR"].toDouble(), p["PhiPSII"].toDouble() * 550 * 0.5 * 0.84, 1e-9);
 
-    // The CSV: a header and one row per channel and flash, all as wide.
-    const CliRun csv = RunCliCommand(QStringList{"analyze", quenching, "--csv"} + config());
+    // Both files in one CSV: a header and one row per measurement and
+    // channel and per flash, all as wide; numbers without arithmetic noise.
+    const CliRun csv = RunCliCommand(QStringList{"analyze", fvfm, quenching, "--csv"} + config());
     ASSERT_EQ(csv.rc, 0);
     const QStringList rows = csv.out.split("\r\n", Qt::SkipEmptyParts);
-    ASSERT_EQ(rows.size(), 1 + 1 + 15 + 6);
-    EXPECT_TRUE(rows[0].startsWith("measurement,channel,step,time,Fo,Fm,Fs,Fm',Fo',Fm'',PAR,Fv/Fm"))
+    ASSERT_EQ(rows.size(), 1 + 1 + 1 + 15 + 6);
+    EXPECT_TRUE(rows[0].startsWith("file,measurement,measured,title,note,leaf,channel,step,time,from,Fo,Fm,Fs,Fm',"
+                                   "Fo',Fm'',PAR,Fv/Fm,PhiPSII,NPQ,qP,qN,qL,ETR"))
         << rows[0].toStdString();
-    for (const QString &row : rows)
-        EXPECT_EQ(row.count(QLatin1Char(',')), 4 + 6 + 1 + kParameterCount + 4 - 1) << row.toStdString();
+    EXPECT_TRUE(rows[1].startsWith(fvfm + ",1,20")) << rows[1].toStdString();
+    EXPECT_TRUE(rows[1].contains(",1,A,,,means,")) << rows[1].toStdString();
+    EXPECT_TRUE(rows[2].contains(",A,,,flash 15 of ")) << rows[2].toStdString(); // the headline's flash
+    for (const QString &row : rows) {
+        EXPECT_EQ(row.count(','), rows[0].count(',')) << row.toStdString();
+        EXPECT_FALSE(row.contains(QRegularExpression("\\d{16}"))) << row.toStdString();
+    }
+    // The text names time, metadata and every parameter of each flash.
+    const CliRun text = RunCliCommand(QStringList{"analyze", fvfm, quenching} + config());
+    EXPECT_TRUE(
+        text.out.contains(QRegularExpression("File .*fvfm.exp\nMeasurement 1 \\(ModelT2\\), 20\\d\\d-.*\n  leaf=1\n")))
+        << text.out.toStdString();
+    EXPECT_TRUE(text.out.contains("Flashes: time, PAR, Fs, Fm', Fv/Fm, PhiPSII, NPQ, qP, qN, qL, ETR, "));
 }
 
 // A light curve on a leaf whose electron transport saturates at Ik = 250
@@ -171,6 +185,7 @@ TEST_F(AnalyzeCommand, UsageAndUnreadableInput) {
         {{"analyze"}, 2},
         {{"analyze", "a.exp", "--json", "--csv"}, 2},
         {{"analyze", dir.path("missing.exp")}, 1},
+        {{"analyze", SourcePath("tests/data/golden/three.exp"), dir.path("missing.exp")}, 1},
         {{"analyze", "a.exp", "--ini", dir.path("none.ini")}, 1},
     };
     for (const auto &[args, rc] : cases)

@@ -110,8 +110,33 @@ TEST_F(CompileCommand, FailuresAndUsage) {
         EXPECT_EQ(r.rc, tc.rc) << tc.args.join(' ').toStdString();
         EXPECT_TRUE(r.err.contains(tc.err)) << r.err.toStdString();
     }
+    // Errors name the user's file and line, and a bit its name and the lines using it.
     const CliRun r = RunCliCommand({"compile", dir.path("twice.p"), "--include", dir.path()});
-    EXPECT_TRUE(r.out.contains("Error at time 0.002 s: Attemting to set bit 2, bit has been already set\nResult: 2\n"))
+    EXPECT_TRUE(r.out.contains("Error at time 0.002 s: Attemting to set bit 2, bit has been already set\n"
+                               "  bit 2 is L\n  " +
+                               dir.path("twice.p") + ":2: at 1 ms on L\n  " + dir.path("twice.p") +
+                               ":3: at 2 ms on L\nResult: 2\n"))
+        << r.out.toStdString();
+    const CliRun syntax = RunCliCommand({"compile", dir.path("bad.p"), "--include", dir.path()});
+    EXPECT_TRUE(syntax.out.contains(dir.path("bad.p") + ":1:8: Expected an action, found 'pluse'\n"))
+        << syntax.out.toStdString();
+    EXPECT_FALSE(syntax.out.contains("$$$")) << syntax.out.toStdString();
+}
+
+// A mark that names no parameter input is built but warned about; the
+// duration and what "skipped" means are said.
+TEST_F(CompileCommand, MarksDurationAndSkippedSamples) {
+    WriteTextFile(dir.path("m.p"), "include \"device.inc\"\n"
+                                   "every 1 ms from 0 to 10 ms sample A mark fm\n"
+                                   "at 20 ms sample A mark F0\n");
+    const CliRun r =
+        RunCliCommand({"compile", dir.path("m.p"), "--device", "ModelT2", "--ini", SourcePath("resources/Tessel.ini"),
+                       "--include", SourcePath("resources/include/ModelT_0102/")});
+    ASSERT_EQ(r.rc, 0) << r.err.toStdString();
+    EXPECT_EQ(r.err, "Warning: mark 'fm' names no parameter input (Fo, Fm, Fs, Fm', Fo'); did you mean Fm?\n");
+    EXPECT_TRUE(r.out.contains("Duration: 0.820002 s (to the last event, the return to rest included)\n"));
+    EXPECT_TRUE(r.out.contains("Samples B: 0  skipped: 12\n  (skipped: sample slots the instrument clocks but does "
+                               "not keep"))
         << r.out.toStdString();
 }
 

@@ -25,7 +25,9 @@ TEST(DeviceCommands, UsageAndPortErrors) {
         EXPECT_TRUE(missing.err.contains("--port is required")) << cmd;
         const auto bad = RunCliCommand({cmd, "--port", dir.path("no-such-tty"), "--ini", Ini()});
         EXPECT_EQ(bad.rc, 1) << cmd;
-        EXPECT_TRUE(bad.err.contains("(Error: ")) << bad.err.toStdString();
+        EXPECT_TRUE(bad.err.startsWith("Error accessing specified device (Error: 2): " + dir.path("no-such-tty") +
+                                       ": No such file or directory\n"))
+            << bad.err.toStdString();
     }
 }
 
@@ -106,7 +108,7 @@ TEST(DeviceCommands, FaultMatrix) {
         {{"--status-reply", "E1"}, {"status", "--json"}, 1, "The instrument reports E1", 3000, false},
         {{"--status-reply", "ER"}, {"status"}, 1, "The instrument reports Error", 3000, false},
         {{"--status-reply", "WE"}, {"status"}, 0, "", 3000, false},
-        {{"--need-wakeup"}, {"identify"}, 1, "", 6000, false},
+        {{"--need-wakeup"}, {"identify"}, 1, "baud. Check that the instrument is switched on", 6000, false},
         {{"--need-wakeup"}, {"identify", "--wake"}, 0, "", 6000, true},
     };
     for (const Case &c : cases) {

@@ -138,3 +138,42 @@ TEST(CliExport, JsonCarriesTheParameters) {
     EXPECT_GT(fvfm, 0.5);
     EXPECT_LT(fvfm, 0.9);
 }
+
+// Without --format the ending of --out chooses; the long table has one row
+// per sample with its measurement (1 = the oldest), time and metadata.
+TEST(CliExport, FormatFromTheEndingAndTheLongTable) {
+    TestDir dir;
+    const QString exp = SavedSample(dir, 4, [](TExperimentModel &m) {
+        SetMetadata(m.Record(2), "leaf", "3");
+        SetMetadata(m.Record(1), kMetaTitle, "=sprayed, then dried");
+    });
+    const struct {
+        QString out;
+        QStringList options;
+        QString start;
+    } cases[] = {
+        {"x.txt", {}, "Tessel ASCII Export File\r\n"},
+        {"x.csv", {}, "Time,\"Data Set B( 1 ) (=sprayed, then dried)\","}, // the sample with its columns
+        {"x.json", {}, "{\"description\""},
+        {"x.csv", {"--format", "long"}, "# Tessel long table of "},
+    };
+    for (const auto &c : cases) {
+        const CliRun r = RunCliCommand(QStringList{"export", exp, "--out", dir.path(c.out)} + c.options);
+        ASSERT_EQ(r.rc, 0) << r.err.toStdString();
+        EXPECT_TRUE(ReadTextFile(dir.path(c.out)).startsWith(c.start)) << c.out.toStdString();
+    }
+    const QStringList lines = ReadTextFile(dir.path("x.csv")).split("\r\n", Qt::SkipEmptyParts);
+    // 2 comment lines, the header, 4 + 4 samples of the older measurement, 4 + 2 of the newer.
+    ASSERT_EQ(lines.size(), 3 + 8 + 6);
+    EXPECT_EQ(lines[2], "measurement,measured,title,leaf,channel,t,value,mark");
+    EXPECT_TRUE(lines[3].startsWith("1,2025-12-09T06:00:00,,3,A,0.001,")) << lines[3].toStdString();
+    EXPECT_TRUE(lines[7].startsWith("1,2025-12-09T06:00:00,,3,B,0.001,")) << lines[7].toStdString();
+    EXPECT_TRUE(lines[11].startsWith("2,2025-12-10T09:25:42,\"'=sprayed, then dried\",,A,0.002,"))
+        << lines[11].toStdString();
+
+    const QJsonArray records =
+        QJsonDocument::fromJson(ReadTextFile(dir.path("x.json")).toUtf8()).object()["records"].toArray();
+    ASSERT_EQ(records.size(), 2);
+    EXPECT_EQ(records[0]["measurement"].toInt(), 2); // the newest first, numbered from the oldest
+    EXPECT_EQ(records[1]["metadata"].toObject(), (QJsonObject{{"leaf", "3"}}));
+}

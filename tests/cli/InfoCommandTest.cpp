@@ -14,7 +14,10 @@ using namespace tessel::test;
 namespace {
 QString SampleFile(const TestDir &dir, TExperimentModel &m) {
     FillSampleExperiment(m, 2, 5);
-    m.Record(2).A.Set->SetCount(0); // an emptied channel has no first or last value
+    m.Record(2).A.Set->SetCount(0);     // an emptied channel has no smallest or largest value
+    m.Record(2).B.Y->SetItem(0, 30000); // the largest value comes first
+    SetMetadata(m.Record(2), kMetaTitle, "Leaf 3");
+    SetMetadata(m.Record(2), "genotype", "wt");
     const QString path = dir.path("sample.exp");
     EXPECT_TRUE(SaveExperimentFile(m, path));
     return path;
@@ -32,12 +35,15 @@ TEST(CliInfo, JsonDescribesEveryMeasurementOldestFirst) {
     EXPECT_EQ(j["Title"].toString(), "Quenching analysis");
     EXPECT_EQ(j["Description"].toArray().size(), 2);
     EXPECT_EQ(j["N"].toInt(), 3);
+    EXPECT_EQ(j["MeasurementCount"].toInt(), 2);
     EXPECT_EQ(j["MeasurementCounter"].toInt(), 2);
     EXPECT_EQ(j["ProtocolLines"].toInt(), 3);
     const QJsonArray ms = j["Measurements"].toArray();
     ASSERT_EQ(ms.size(), 2);
 
     const QJsonObject first = ms[0].toObject();
+    EXPECT_EQ(first["Measurement"].toInt(), 1);
+    EXPECT_EQ(first["Metadata"].toObject(), (QJsonObject{{"title", "Leaf 3"}, {"genotype", "wt"}}));
     EXPECT_EQ(first["Time"].toString(), "2025-12-09T06:00:00.000");
     EXPECT_EQ(first["DeviceType"].toInt(), 8);
     EXPECT_EQ(first["Device"].toString(), "ModelF");
@@ -45,7 +51,7 @@ TEST(CliInfo, JsonDescribesEveryMeasurementOldestFirst) {
     EXPECT_EQ(first["A"]["Caption"].toString(), "Data Set A( 0 )");
     EXPECT_EQ(first["A"]["Count"].toInt(), 0);
     EXPECT_EQ(first["A"]["Capacity"].toInt(), 5);
-    EXPECT_TRUE(first["A"]["FirstY"].isNull());
+    EXPECT_TRUE(first["A"]["MinY"].isNull());
     EXPECT_EQ(first["A"]["PointStyle"].toString(), "ptCircle");
     EXPECT_EQ(first["B"]["PointStyle"].toString(), "ptSquare");
     EXPECT_EQ(first["B"]["BrushColor"].toString(), "$FFFFFF");
@@ -56,11 +62,13 @@ TEST(CliInfo, JsonDescribesEveryMeasurementOldestFirst) {
     EXPECT_EQ(second["A"]["YShift"]["AddKoef"].toDouble(), 0.25);
     EXPECT_EQ(second["B"]["YMultiply"]["MulKoef"].toDouble(), 2.5);
     EXPECT_EQ(second["B"]["Count"].toInt(), 2);
-    EXPECT_EQ(second["B"]["FirstX"].toDouble(), rec.B.X->Value(0));
-    EXPECT_EQ(second["B"]["LastX"].toDouble(), rec.B.X->Value(1));
-    EXPECT_EQ(second["B"]["FirstY"].toDouble(), rec.B.Y->Value(0));
-    EXPECT_EQ(second["B"]["LastY"].toDouble(), rec.B.Y->Value(1));
-    EXPECT_NE(second["B"]["LastY"].toDouble(), rec.B.Y->GetItem(1)); // displayed, not raw
+    // The smallest and largest displayed values, wherever they lie.
+    const TMeasurementRecord &older = m.Record(2);
+    EXPECT_EQ(ms[0]["B"]["MaxY"].toDouble(), older.B.Y->Value(0));
+    EXPECT_EQ(ms[0]["B"]["MinY"].toDouble(), older.B.Y->Value(1));
+    EXPECT_EQ(second["B"]["MinX"].toDouble(), rec.B.X->Value(0));
+    EXPECT_EQ(second["B"]["MaxX"].toDouble(), rec.B.X->Value(1));
+    EXPECT_NE(second["B"]["MaxY"].toDouble(), rec.B.Y->GetItem(1)); // displayed, not raw
 }
 
 TEST(CliInfo, TextNamesTheSameFacts) {
@@ -68,8 +76,10 @@ TEST(CliInfo, TextNamesTheSameFacts) {
     TExperimentModel m;
     const CliRun r = RunCliCommand({"info", SampleFile(dir, m)});
     ASSERT_EQ(r.rc, 0);
-    for (const char *part : {"Title: Quenching analysis\n", "N: 3\n", "Measurement 2\n", "Device: 9 (ModelG1)",
-                             "Channel B: \"Data Set B( 1 )\"", "Protocol lines: 3\n", "Measurement counter: 2\n"})
+    for (const char *part :
+         {"Title: Quenching analysis\n", "Measurements: 2\n", "Measurement 1\n  Title: Leaf 3\n  genotype = wt\n",
+          "Measurement 2\n", "Device: 9 (ModelG1)", "Channel B: \"Data Set B( 1 )\"", "Protocol lines: 3\n",
+          "Measurement counter: 2\n"})
         EXPECT_TRUE(r.out.contains(QLatin1String(part))) << part;
 }
 
@@ -96,12 +106,12 @@ TEST(CliInfo, BadFilesFailWithTheContainersMessage) {
         f.close();
         const CliRun r = RunCliCommand({"info", path, "--json"});
         EXPECT_EQ(r.rc, 1);
-        EXPECT_EQ(r.err, c.message + "\n");
-        EXPECT_TRUE(r.out.isEmpty());
+        EXPECT_EQ(r.err, c.message + ": " + path + "\n");
+        EXPECT_EQ(r.json().object().value("error")["exitCode"].toInt(), 1);
     }
     const CliRun missing = RunCliCommand({"info", dir.path("none.exp")});
     EXPECT_EQ(missing.rc, 1);
-    EXPECT_EQ(missing.err, "File not found\n");
+    EXPECT_EQ(missing.err, "File not found: " + dir.path("none.exp") + "\n");
     EXPECT_EQ(RunCliCommand({"info"}).rc, 2);
     EXPECT_EQ(RunCliCommand({"info", good, good}).rc, 2);
 }

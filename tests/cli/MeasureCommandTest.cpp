@@ -85,16 +85,18 @@ TEST(ShippedExamples, OneMeasurementOfEachProtocol) {
     }
 }
 
-TEST_F(MeasureCommand, MeasuresIntoANewFileThenAppends) {
+TEST_F(MeasureCommand, MeasuresIntoANewFileThenAppendsThenReplaces) {
     SimProcess sim({"--device", "ModelT2", "--speed", "20"});
     ASSERT_FALSE(sim.Terminal.isEmpty());
     const QString out = dir.path("fvfm.exp");
 
-    const CliRun first = Measure(sim, "resources/protocols/FvFm.p", out, {"--json", "--device", "ModelT2"});
+    const CliRun first = Measure(sim, "resources/protocols/FvFm.p", out,
+                                 {"--json", "--device", "ModelT2", "--title", "Leaf 1", "--set", "genotype=wt"});
     ASSERT_EQ(first.rc, 0) << first.err.toStdString();
     const QJsonObject j = first.json().object();
     EXPECT_EQ(j["result"].toString(), "measured");
     EXPECT_EQ(j["records"].toInt(), 1);
+    EXPECT_EQ(j["measurement"].toInt(), 1);
     EXPECT_GT(j["samplesA"].toInt(), 500);
     EXPECT_EQ(j["samplesA"].toInt(), j["plannedA"].toInt());
     EXPECT_EQ(j["failedChannels"].toArray(), QJsonArray());
@@ -107,14 +109,90 @@ TEST_F(MeasureCommand, MeasuresIntoANewFileThenAppends) {
     EXPECT_EQ(m.Title, "FvFm");
     EXPECT_EQ(m.Record(1).A.Set->Count(), j["samplesA"].toInt());
     EXPECT_EQ(m.Record(1).Conditions.GainA, 50); // the instrument's own gain
+    EXPECT_EQ(MetadataText(m.Record(1)), "Leaf 1; genotype=wt");
+    // The exchange went to the per-user log.
+    EXPECT_TRUE(QFile::exists(qEnvironmentVariable("XDG_STATE_HOME") + "/KRT/Tessel/tessel-cli.log"));
 
-    const CliRun second = Measure(sim, "resources/protocols/Induction.p", out, {"--append"});
+    const CliRun second = Measure(sim, "resources/protocols/Induction.p", out, {"--append", "--set", "leaf=2"});
     ASSERT_EQ(second.rc, 0) << second.err.toStdString();
     EXPECT_TRUE(second.out.startsWith("Measured ")) << second.out.toStdString();
     EXPECT_TRUE(second.out.endsWith(" holds 2 measurements\n")) << second.out.toStdString();
     ASSERT_TRUE(LoadExperimentFile(m, out));
     ASSERT_EQ(m.RecordCount(), 3);
     EXPECT_TRUE(m.Record(1).Protocol.join('\n').contains("ActinicLight1")); // the newest first
+    EXPECT_EQ(MetadataText(m.Record(1)), "leaf=2");
+
+    // --force replaces the file and keeps the old one as FILE~.
+    const QByteArray two = ReadBytes(out);
+    const CliRun third = Measure(sim, "resources/protocols/FvFm.p", out, {"--force"});
+    ASSERT_EQ(third.rc, 0) << third.err.toStdString();
+    EXPECT_TRUE(third.out.endsWith(" holds 1 measurement\n")) << third.out.toStdString();
+    EXPECT_EQ(ReadBytes(out + "~"), two);
+}
+
+// Whatever can be refused is refused before the port is opened (the port
+// here does not exist, so reaching it would say so), and the file stays.
+TEST_F(MeasureCommand, EverythingIsCheckedBeforeTheInstrument) {
+    const QString existing = ExistingFile();
+    const QString csv = dir.path("notes.csv");
+    WriteTextFile(csv, "leaf,Fv/Fm\n1,0.8\n");
+    const QString full = dir.path("full.exp");
+    {
+        TExperimentModel m;
+        FillSampleExperiment(m, 6, 4); // 12 data sets, MaxSignals is 10
+        ASSERT_TRUE(SaveExperimentFile(m, full));
+    }
+    WriteTextFile(dir.path("broken.p"), "include \"device.inc\"\nat 1 s pluse 3\n");
+    const QString port = dir.path("ttyNone");
+    const QString fvfm = "resources/protocols/FvFm.p";
+    const struct {
+        QString protocol;
+        QString out;
+        QStringList extra;
+        int rc;
+        QString result, message;
+    } cases[] = {
+        {fvfm, existing, {}, 2, "", existing + " exists; use --append to add to it or --force to replace it"},
+        {fvfm, existing, {"--append", "--force"}, 2, "", "--append and --force exclude each other"},
+        {fvfm, dir.path("x.exp"), {"--set", "leaf 3=1"}, 2, "", "--set needs KEY=VALUE"},
+        {fvfm, dir.path("nodir/x.exp"), {}, 1, "refused", "no folder '" + dir.path("nodir") + "'"},
+        {fvfm, csv, {"--append"}, 1, "refused", "Bad file format: " + csv},
+        {fvfm,
+         full,
+         {"--append"},
+         1,
+         "too many data sets",
+         "Too many Data Sets in experiment\n" + full + " holds 12 data sets; \"MaxSignals\" in section [Main]"},
+        {dir.path("broken.p"),
+         dir.path("x.exp"),
+         {"--device", "ModelT2"},
+         1,
+         "build error",
+         dir.path("broken.p") + ":2:8: Expected an action, found 'pluse'"},
+        {fvfm,
+         dir.path("x.exp"),
+         {},
+         1,
+         "not connected",
+         "Error accessing specified device (Error: 2): " + port + ": No such file or directory"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.message.toStdString());
+        const QByteArray before = ReadBytes(c.out);
+        const QString protocol = QFileInfo(c.protocol).isAbsolute() ? c.protocol : SourcePath(c.protocol);
+        const CliRun r = RunCliCommand(QStringList{"measure", protocol, "--out", c.out, "--port", port, "--ini",
+                                                   SourcePath("resources/Tessel.ini"), "--include",
+                                                   SourcePath("resources/include/"), "--json"} +
+                                       c.extra);
+        EXPECT_EQ(r.rc, c.rc);
+        EXPECT_TRUE(r.err.contains(c.message)) << r.err.toStdString();
+        EXPECT_EQ(r.err.contains("Error accessing"), c.result == "not connected") << r.err.toStdString();
+        const QJsonObject j = r.json().object();
+        EXPECT_EQ(j["result"].toString(), c.result);
+        EXPECT_EQ(j["error"]["exitCode"].toInt(), c.rc);
+        EXPECT_TRUE(j["error"]["message"].toString().contains(c.message.section('\n', 0, 0)));
+        EXPECT_EQ(ReadBytes(c.out), before);
+    }
 }
 
 // A channel that stops half-way, and a line pulled in the middle of the

@@ -35,8 +35,9 @@ TEST(CliPlot, DrawsTheChosenSetsAtTheChosenSize) {
     } cases[] = {
         {{}, 4, true},
         {{"--sets", "Data Set A( 0 ),Data Set B( 0 )"}, 2, false},
-        {{"--sets", "1-2"}, 2, true}, // the newer measurement's rows come first
-        {{"--sets", "3,4"}, 2, false},
+        {{"--sets", "2"}, 2, true}, // measurement 2, the newer, is drawn red
+        {{"--sets", "1A,1B"}, 2, false},
+        {{"--sets", "1-2B"}, 2, true},
     };
     for (const auto &c : cases) {
         const CliRun r = RunCliCommand(QStringList{"plot", exp, "--out", png, "--size", "300x200", "--json"} +

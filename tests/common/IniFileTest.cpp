@@ -4,6 +4,9 @@
 #include "support/TestSupport.h"
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <clocale>
 #include <gtest/gtest.h>
 
@@ -122,4 +125,23 @@ TEST(NumberText, ParseFloatForms) {
     EXPECT_EQ(ParseFloat("+2"), 2.0);
     for (const char *bad : {"", "1,5", "abc", "1e", "++1", "nan", "inf", "1.0x"})
         EXPECT_FALSE(ParseFloat(bad).has_value()) << bad;
+}
+
+// Numbers for machines: arithmetic noise goes, meaningful digits stay.
+TEST(NumberText, MachineNumbers) {
+    const std::pair<double, const char *> cases[] = {
+        {30.299999999999997, "30.3"},
+        {0.1 + 0.2, "0.3"},
+        {1e-7, "1e-07"},
+        {123456.789012345, "123456.789012345"},
+        {-0.0, "0"},
+        {2.0 / 3.0, "0.666666666666667"},
+        {1e21, "1e+21"},
+        {-1.5, "-1.5"},
+    };
+    for (const auto &[v, text] : cases)
+        EXPECT_EQ(FormatMachine(v), text) << text;
+    const QJsonObject o{{"a", QJsonArray{0.1 + 0.2, "x"}}, {"b", QJsonObject{{"c", 30.299999999999997}}}};
+    EXPECT_EQ(QJsonDocument(MachineJson(o).toObject()).toJson(QJsonDocument::Compact),
+              R"({"a":[0.3,"x"],"b":{"c":30.3}})");
 }

@@ -1,6 +1,8 @@
+#include "data/ExperimentFile.h"
 #include "output/AsciiExport.h"
 #include "output/CsvExport.h"
 #include "output/JsonExport.h"
+#include "output/LongCsvExport.h"
 
 #include "support/TestSupport.h"
 
@@ -222,13 +224,13 @@ TEST(AsciiExport, RowsAreTheDisplayedTimes) {
 }
 
 // Quoting and read-back are checked with a real CSV parser (tests/cli).
-TEST(CsvExport, FormulaCaptionsAndFullPrecision) {
+TEST(CsvExport, FormulaCaptionsAndNumbers) {
     const QString minus = QString(QChar(0x2212)) + "A";
     const QString risky[] = {"=1+2", "+A", "-A", minus, "@SUM(A1)", "\t=1"};
     for (const QString &c : risky)
         EXPECT_EQ(TCsvExport::Neutralised(c), "'" + c) << c.toStdString();
     EXPECT_EQ(TCsvExport::Neutralised("Leaf = 3"), "Leaf = 3");
-    EXPECT_EQ(TCsvExport::Number(0.1 + 0.2, u'.'), "0.30000000000000004");
+    EXPECT_EQ(TCsvExport::Number(0.1 + 0.2, u','), "0,3"); // arithmetic noise is not written
 }
 
 TEST(CsvExport, TableWithChosenDelimiterAndDecimal) {
@@ -298,4 +300,25 @@ TEST(JsonExport, RecordsCarryChannelsConditionsProtocolAndParameters) {
 
     e.Parameters = nullptr; // unset: an empty object, never a missing member
     EXPECT_EQ(e.Document()["records"].toArray()[0].toObject()["parameters"], QJsonObject{});
+}
+
+// The long table: the graph's range (with the neighbouring point), the
+// marks the hook gives, the measurement's number from the oldest.
+TEST(LongCsvExport, RowsPerSampleWithinTheRangeWithTheirMarks) {
+    TExperimentModel m;
+    AddMeasurement(m, {{0.001, 0.002, 0.003}, {10, 11, 12}}, {{0.001}, {-5}});
+    AddMeasurement(m, {{0.001, 0.002}, {20, 21}}, {});
+    SetMetadata(m.Record(2), "leaf", "4");
+    TLongCsvExport e(m, "leaf.exp");
+    e.Marks = [](const TMeasurementRecord &r) {
+        return std::array<std::vector<QString>, 2>{std::vector<QString>(size_t(r.A.Set->Count()), "Fo"), {}};
+    };
+    e.Options.Range = TExportRange::GraphVisible;
+    e.RangeMin = 0.0025;
+    e.RangeMax = 0.0035;
+    const QString when = DateTimeFromDays(43831.0)->toString(Qt::ISODate);
+    EXPECT_EQ(e.Text().split("\r\n", Qt::SkipEmptyParts).mid(2),
+              (QStringList{"measurement,measured,leaf,channel,t,value,mark", "1," + when + ",4,A,0.002,11,Fo",
+                           "1," + when + ",4,A,0.003,12,Fo", "2," + when + ",,A,0.002,21,Fo"}));
+    EXPECT_EQ(e.Summary().Rows, 3);
 }

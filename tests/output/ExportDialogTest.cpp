@@ -85,7 +85,8 @@ TEST(ExportDialog, FormatChoosesFilterWriterAndControls) {
     } cases[] = {
         {1, 1, "csv", "Time;Data Set A( 0 )\r\n0,5;0\r\n"},
         {2, 0, "json", "{"},
-        {0, 0, "txt", "Tessel ASCII Export File\r\n"}, // last: the dialog is left as a user starts it
+        {3, 1, "csv", "# Tessel long table of leaf.exp"}, // comma and point whatever the choices
+        {0, 0, "txt", "Tessel ASCII Export File\r\n"},    // last: the dialog is left as a user starts it
     };
     for (const auto &c : cases) {
         TfrmExport dlg;
@@ -95,7 +96,7 @@ TEST(ExportDialog, FormatChoosesFilterWriterAndControls) {
         dlg.cbDecimal->setCurrentIndex(c.csvChoice);
         // The header belongs to the text, delimiter and separator to CSV.
         EXPECT_EQ(dlg.cbHeader->isEnabled(), c.ext == "txt");
-        EXPECT_EQ(dlg.cbDecimal->isEnabled(), c.ext == "csv");
+        EXPECT_EQ(dlg.cbDecimal->isEnabled(), c.format == 1);
         const QString out = dir.path("out." + c.ext);
         dialogs.answer(out);
         ASSERT_TRUE(dlg.btnExportClick());

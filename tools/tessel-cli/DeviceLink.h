@@ -6,10 +6,14 @@
 #include "Cli.h"
 
 #include "common/AppPaths.h"
+#include "common/Log.h"
 #include "device/Communication.h"
 #include "device/PosixCommPort.h"
 
+#include <QDir>
 #include <QJsonArray>
+#include <QRegularExpression>
+#include <cstring>
 #include <memory>
 
 namespace tessel::cli {
@@ -31,6 +35,35 @@ inline bool ReportLost(const TCommunication &link, CliIO &io) {
     return true;
 }
 
+// A port error as the system words it, then the port and the system's
+// reason: "Error accessing specified device (Error: 2): /dev/ttyUSB7: No such
+// file or directory"; a hint the link gave follows on its own line.
+inline QString PortErrorText(const ECommError &e, const QString &port) {
+    static const QRegularExpression form(QStringLiteral("^(.*\\(Error: -?\\d+\\)) ?(.*)$"),
+                                         QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpressionMatch m = form.match(e.message());
+    if (!m.hasMatch())
+        return e.message() + QStringLiteral(": ") + port;
+    QString text = m.captured(1) + QStringLiteral(": ") + port;
+    if (e.ErrorCode() > 0)
+        text += QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(e.ErrorCode()));
+    if (!m.captured(2).trimmed().isEmpty())
+        text += u'\n' + m.captured(2).trimmed();
+    return text;
+}
+
+// "Device not found" with what was tried and what to do next.
+inline QString NotFoundHelp(const TCommunication &link) {
+    QStringList rates;
+    for (int b = br256000; b >= br110; --b)
+        if (link.BaudRates().contains(TBaudrate(b)))
+            rates << QString::number(BaudRateValue(TBaudrate(b)));
+    return QStringLiteral("Tried %1 at %2 baud. Check that the instrument is switched on and its cable plugged "
+                          "in, that you may use the port (its group, e.g. dialout), and the baud rates in the "
+                          "ini; an instrument that sleeps needs waking with --wake (identify, measure)")
+        .arg(link.DeviceName(), rates.join(QStringLiteral(", ")));
+}
+
 // The opened link, or null after printing why (exit code in rc).
 inline std::unique_ptr<TCommunication> OpenLink(const QCommandLineParser &p, const QString &command, CliIO &io,
                                                 int &rc) {
@@ -39,12 +72,15 @@ inline std::unique_ptr<TCommunication> OpenLink(const QCommandLineParser &p, con
         rc = kExitUsage;
         return nullptr;
     }
+    // The exchange goes to the per-user log, never into the program's folder.
+    if (!LogEnabled() && QDir().mkpath(AppPaths::stateDir()))
+        OpenLog(AppPaths::stateDir() + QStringLiteral("/tessel-cli.log"));
     auto link = std::make_unique<TCommunication>(std::make_unique<TPosixCommPort>(), p.value(QStringLiteral("port")));
     link->LoadBaudRates(p.isSet(QStringLiteral("ini")) ? p.value(QStringLiteral("ini")) : AppPaths::iniPath());
     try {
         link->Open();
     } catch (const ECommError &e) {
-        io.err << e.message() << '\n';
+        io.err << PortErrorText(e, p.value(QStringLiteral("port"))) << '\n';
         rc = kExitFailed;
         return nullptr;
     }
@@ -62,14 +98,18 @@ inline bool Identify(TCommunication &link, bool wake, QStringList &messages) {
 // The opened link with the instrument identified, or null after printing why
 // (exit code in rc); found receives the identification's result text.
 inline std::unique_ptr<TCommunication> OpenIdentifiedLink(const QCommandLineParser &p, const QString &command,
-                                                          CliIO &io, int &rc, QString *found = nullptr) {
+                                                          CliIO &io, int &rc, QString *found = nullptr,
+                                                          bool wake = false) {
     auto link = OpenLink(p, command, io, rc);
     if (!link)
         return nullptr;
     QStringList messages;
-    if (!Identify(*link, false, messages)) {
-        if (!ReportLost(*link, io))
+    if (!Identify(*link, wake, messages)) {
+        if (!ReportLost(*link, io)) {
             io.err << messages.value(messages.size() - 1) << '\n';
+            if (messages.value(messages.size() - 1) == QLatin1String("Device not found"))
+                io.err << NotFoundHelp(*link) << '\n';
+        }
         rc = kExitFailed;
         return nullptr;
     }

@@ -6,6 +6,7 @@
 #include "app/ExperimentDoc.h"
 #include "app/InstrumentConfig.h"
 #include "common/AppPaths.h"
+#include "common/MessageService.h"
 #include "compiler/Compiler.h"
 #include "graph/AxisTr.h"
 #include "graph/GraphModel.h"
@@ -33,16 +34,29 @@ struct TExperimentGraph {
         Graph.SetYAxis(&Y);
         Graph.Options = grDrawGrid | grShowCursors;
         AB.Caption = QStringLiteral("Graph A/B");
-        Doc = std::make_unique<TExperimentDoc>(Compiler, Env, IncludeBaseDir(Config), ModelF, TChannelScaling{});
+        {
+            // The editor's template is of no use here; its absence is no error.
+            RecordingMessageService quiet;
+            ScopedMessageService scope(&quiet);
+            Doc = std::make_unique<TExperimentDoc>(Compiler, Env, IncludeBaseDir(Config), ModelF, TChannelScaling{});
+        }
         Doc->SetGraphs(&Graph, &AB);
     }
     ~TExperimentGraph() { Doc.reset(); }
     TExperimentGraph(const TExperimentGraph &) = delete;
     TExperimentGraph &operator=(const TExperimentGraph &) = delete;
 
-    // False (the reason told) when the file cannot be read.
+    // False (the reason told, with the file's name) when the file cannot be read.
     bool Load(const QString &path) {
-        if (!Doc->Load(path))
+        RecordingMessageService said;
+        bool ok = false;
+        {
+            ScopedMessageService scope(&said);
+            ok = Doc->Load(path);
+        }
+        for (const auto &e : said.entries)
+            Messages().show(e.type, e.text + QStringLiteral(": ") + path, e.buttons);
+        if (!ok)
             return false;
         Graph.Caption = Doc->Protocol.Title.isEmpty() ? QStringLiteral("Signals") : Doc->Protocol.Title;
         return true;

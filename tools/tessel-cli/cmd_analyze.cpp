@@ -11,13 +11,14 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <memory>
 
 namespace tessel::cli {
 namespace {
 
-// Full precision for files, six digits for reading.
+// Numbers for machines in files, six digits for reading.
 QString num(std::optional<double> v) {
-    return v ? FormatShortest(*v) : QString();
+    return v ? FormatMachine(*v) : QString();
 }
 QString g6(std::optional<double> v) {
     return v ? QString::number(*v, 'g', 6) : QStringLiteral("-");
@@ -49,9 +50,58 @@ std::optional<double> level(const TGroupValues &v, const QString &name) {
                               : v.FmPP;
 }
 
-// One row per measurement and channel, then one per flash of a series.
-void printCsv(CliIO &io, const std::vector<TRecordAnalysis> &all) {
-    QStringList head{"measurement", "channel", "step", "time"};
+// One analysed experiment file.
+struct TAnalysedFile {
+    QString Path;
+    std::unique_ptr<TExperimentModel> Model;
+    std::vector<TRecordAnalysis> All; // by record: newest first
+    // Measurement n (1 = the oldest) and its analysis.
+    int Count() const { return int(All.size()); }
+    const TMeasurementRecord &Record(int n) const { return Model->Record(RecordOfMeasurement(*Model, n)); }
+    const TRecordAnalysis &Analysis(int n) const { return All[size_t(RecordOfMeasurement(*Model, n) - 1)]; }
+};
+
+QString isoTime(double days) {
+    const std::optional<QDateTime> t = DateTimeFromDays(days);
+    return t ? t->toString(Qt::ISODate) : QString();
+}
+
+// Which flash the headline values come from: the flash of a series whose
+// values they are, else "means" (of the marked groups).
+QString headlineFrom(const TChannelAnalysis &ch) {
+    for (size_t k = ch.Steps.size(); k-- > 0;) {
+        bool same = ch.Steps[k].Par == ch.Par;
+        for (size_t p = 0; same && p < ch.Values.size(); ++p)
+            same = ch.Steps[k].Values[p].Value == ch.Values[p].Value;
+        if (same)
+            return QStringLiteral("flash %1 of %2 at %3 s").arg(k + 1).arg(ch.Steps.size()).arg(g6(ch.Steps[k].Time));
+    }
+    return QStringLiteral("means");
+}
+
+// The metadata keys of every measurement, title and note first, then in the
+// order they first appear.
+QStringList metadataKeys(const std::vector<TAnalysedFile> &files) {
+    QStringList keys{kMetaTitle, kMetaNote};
+    for (const TAnalysedFile &f : files)
+        for (int n = 1; n <= f.Count(); ++n)
+            for (const auto &kv : Metadata(f.Record(n)))
+                if (!keys.contains(kv.first))
+                    keys << kv.first;
+    return keys;
+}
+
+// One row per measurement and channel, then one per flash of a series; the
+// measurements of every file in one table.
+void printCsv(CliIO &io, const std::vector<TAnalysedFile> &files) {
+    QStringList head{"file", "measurement", "measured"};
+    const QStringList keys = metadataKeys(files);
+    for (const QString &k : keys)
+        head << (head.contains(k) ? kMetaPrefix + k : k);
+    head << "channel"
+         << "step"
+         << "time"
+         << "from";
     for (const QString &g : kGroupColumns)
         head << g;
     head << "PAR";
@@ -60,57 +110,75 @@ void printCsv(CliIO &io, const std::vector<TRecordAnalysis> &all) {
     for (int p = 0; p < kParameterCount; ++p)
         if (HasStandardError(p))
             head << "SE " + ParameterName(p);
+    for (QString &x : head)
+        x = csvField(x);
     QStringList rows{head.join(QLatin1Char(','))};
-    for (size_t r = 0; r < all.size(); ++r)
-        for (size_t c = 0; c < 2; ++c) {
-            const TChannelAnalysis &ch = all[r].Channels[c];
-            if (ch.Groups.empty())
-                continue;
-            auto row = [&](const QString &step, const QString &time, const TGroupValues *levels,
-                           std::optional<double> par, const TParameters &values) {
-                QStringList f{QString::number(r + 1), c == 0 ? "A" : "B", step, time};
-                for (const QString &g : kGroupColumns) {
-                    QString cell;
-                    if (levels)
-                        cell = num(level(*levels, g));
-                    else
-                        for (const TGroupStats &s : ch.Groups)
-                            if (s.Name == g)
-                                cell = num(s.Mean);
-                    f << cell;
-                }
-                f << num(par);
-                for (const TValue &v : values)
-                    f << num(v.Value);
-                for (int p = 0; p < kParameterCount; ++p)
-                    if (HasStandardError(p))
-                        f << num(values[size_t(p)].SE);
-                for (QString &x : f)
-                    x = csvField(x);
-                rows << f.join(QLatin1Char(','));
-            };
-            row({}, {}, nullptr, ch.Par, ch.Values);
-            for (size_t s = 0; s < ch.Steps.size(); ++s)
-                row(QString::number(s + 1), FormatShortest(ch.Steps[s].Time), &ch.Steps[s].Inputs, ch.Steps[s].Par,
-                    ch.Steps[s].Values);
+    for (const TAnalysedFile &file : files)
+        for (int n = 1; n <= file.Count(); ++n) {
+            const TMeasurementRecord &rec = file.Record(n);
+            QStringList lead{file.Path, QString::number(n), isoTime(rec.Time)};
+            for (const QString &k : keys)
+                lead << MetadataValue(rec, k);
+            for (size_t c = 0; c < 2; ++c) {
+                const TChannelAnalysis &ch = file.Analysis(n).Channels[c];
+                if (ch.Groups.empty())
+                    continue;
+                // The headline row gives the group means, a flash row the levels it used.
+                auto row = [&](const QString &step, const QString &time, const QString &from,
+                               const TGroupValues *levels, std::optional<double> par, const TParameters &values) {
+                    QStringList f = lead;
+                    f << (c == 0 ? "A" : "B") << step << time << from;
+                    for (const QString &g : kGroupColumns) {
+                        QString cell;
+                        if (levels)
+                            cell = num(level(*levels, g));
+                        else
+                            for (const TGroupStats &s : ch.Groups)
+                                if (s.Name == g)
+                                    cell = num(s.Mean);
+                        f << cell;
+                    }
+                    f << num(par);
+                    for (const TValue &v : values)
+                        f << num(v.Value);
+                    for (int p = 0; p < kParameterCount; ++p)
+                        if (HasStandardError(p))
+                            f << num(values[size_t(p)].SE);
+                    for (QString &x : f)
+                        x = csvField(x);
+                    rows << f.join(QLatin1Char(','));
+                };
+                row({}, {}, headlineFrom(ch), nullptr, ch.Par, ch.Values);
+                for (size_t s = 0; s < ch.Steps.size(); ++s)
+                    row(QString::number(s + 1), FormatMachine(ch.Steps[s].Time), {}, &ch.Steps[s].Inputs,
+                        ch.Steps[s].Par, ch.Steps[s].Values);
+            }
         }
     io.out << rows.join(QLatin1String("\r\n")) << "\r\n";
 }
 
-void printText(CliIO &io, const TExperimentModel &m, const std::vector<TRecordAnalysis> &all) {
-    for (size_t r = 0; r < all.size(); ++r) {
-        const TMeasurementRecord &rec = m.Record(int(r) + 1);
-        io.out << "Measurement " << r + 1 << " (" << deviceName(rec.DeviceType) << ")\n";
-        if (!all[r].Problem.isEmpty()) {
-            io.out << "  " << all[r].Problem << '\n';
+void printText(CliIO &io, const TAnalysedFile &file, bool named) {
+    if (named)
+        io.out << "File " << file.Path << '\n';
+    for (int n = 1; n <= file.Count(); ++n) {
+        const TMeasurementRecord &rec = file.Record(n);
+        const TRecordAnalysis &a = file.Analysis(n);
+        io.out << "Measurement " << n << " (" << deviceName(rec.DeviceType) << ")";
+        if (QString t = isoTime(rec.Time); !t.isEmpty())
+            io.out << ", " << t.replace(u'T', u' ');
+        io.out << '\n';
+        if (const QString meta = MetadataText(rec); !meta.isEmpty())
+            io.out << "  " << meta << '\n';
+        if (!a.Problem.isEmpty()) {
+            io.out << "  " << a.Problem << '\n';
             continue;
         }
-        if (!all[r].HasMarks()) {
+        if (!a.HasMarks()) {
             io.out << "  No marked samples\n";
             continue;
         }
         for (size_t c = 0; c < 2; ++c) {
-            const TChannelAnalysis &ch = all[r].Channels[c];
+            const TChannelAnalysis &ch = a.Channels[c];
             if (ch.Groups.empty() && ch.Problem.isEmpty())
                 continue;
             io.out << "  Channel " << (c == 0 ? 'A' : 'B') << '\n';
@@ -123,6 +191,8 @@ void printText(CliIO &io, const TExperimentModel &m, const std::vector<TRecordAn
                        << g6(g.Mean) << "  sd " << g6(g.SD) << "  n " << g.Count << '\n';
             if (ch.Par)
                 io.out << "    PAR     " << g6(ch.Par) << '\n';
+            if (!ch.Steps.empty())
+                io.out << "    Values from " << headlineFrom(ch) << '\n';
             for (int p = 0; p < kParameterCount; ++p) {
                 const TValue &v = ch.Values[size_t(p)];
                 io.out << "    " << qSetFieldWidth(8) << Qt::left << ParameterName(p) << qSetFieldWidth(0)
@@ -133,26 +203,63 @@ void printText(CliIO &io, const TExperimentModel &m, const std::vector<TRecordAn
                 io.out << "    Light curve fitted with the " << LightCurveModelName(ch.LightCurve->Model)
                        << " model to " << ch.LightCurve->Points << " flashes\n";
             if (!ch.Steps.empty()) {
-                io.out << "    Flashes: time, PAR, Fs, Fm', PhiPSII, NPQ, qP, ETR\n";
-                for (const TStepParameters &s : ch.Steps)
+                io.out << "    Flashes: time, PAR, Fs, Fm'";
+                for (int p = 0; p < kParameterCount; ++p)
+                    io.out << ", " << ParameterName(p);
+                io.out << '\n';
+                for (const TStepParameters &s : ch.Steps) {
                     io.out << "      " << g6(s.Time) << ", " << g6(s.Par) << ", " << g6(s.Inputs.Fs) << ", "
-                           << g6(s.Dark ? s.Inputs.FmPP : s.Inputs.FmP) << ", " << g6(s.Values[prPhiPSII].Value) << ", "
-                           << g6(s.Values[prNPQ].Value) << ", " << g6(s.Values[prQP].Value) << ", "
-                           << g6(s.Values[prETR].Value) << (s.Dark ? "  (dark)" : "") << '\n';
+                           << g6(s.Dark ? s.Inputs.FmPP : s.Inputs.FmP);
+                    for (const TValue &v : s.Values)
+                        io.out << ", " << g6(v.Value);
+                    io.out << (s.Dark ? "  (dark)" : "") << '\n';
+                }
             }
         }
     }
 }
 
+QJsonObject fileJson(const TAnalysedFile &file) {
+    QJsonArray list;
+    for (int n = 1; n <= file.Count(); ++n) {
+        const TMeasurementRecord &rec = file.Record(n);
+        const TRecordAnalysis &a = file.Analysis(n);
+        QJsonObject o = AnalysisJson(a);
+        // Each channel says which flash its headline values come from.
+        QJsonArray channels = o.value(QStringLiteral("channels")).toArray();
+        for (qsizetype i = 0; i < channels.size(); ++i) {
+            QJsonObject ch = channels[i].toObject();
+            const int c = ch.value(QStringLiteral("channel")).toString() == QLatin1String("B") ? 1 : 0;
+            ch[QStringLiteral("from")] = headlineFrom(a.Channels[size_t(c)]);
+            channels[i] = ch;
+        }
+        if (o.contains(QStringLiteral("channels")))
+            o[QStringLiteral("channels")] = channels;
+        QJsonObject meta;
+        for (const auto &[key, value] : Metadata(rec))
+            meta[key] = value;
+        o[QStringLiteral("file")] = file.Path;
+        o[QStringLiteral("measurement")] = n;
+        o[QStringLiteral("time")] = isoTime(rec.Time);
+        o[QStringLiteral("metadata")] = meta;
+        o[QStringLiteral("device")] = deviceName(rec.DeviceType);
+        list.append(o);
+    }
+    return {{"file", file.Path}, {"measurements", list}};
+}
+
 int run(const QStringList &args, CliIO &io) {
     QCommandLineParser p;
     p.setApplicationDescription(QStringLiteral("The fluorescence parameters (Fv/Fm, PhiPSII, NPQ, qP, qN, qL, ETR, "
-                                               "PhiNPQ, PhiNO, qE, qI) and the light-curve fit "
-                                               "of every measurement of an experiment, from the samples its "
-                                               "protocol marks. Measurements are numbered newest first."));
-    p.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Experiment file (.exp)."));
+                                               "PhiNPQ, PhiNO, qE, qI, the JIP-test) and the light-curve fit of "
+                                               "every measurement of one or more experiments, from the samples "
+                                               "their protocols mark. Measurements are numbered from the oldest "
+                                               "(1), as in tessel-cli info."));
+    p.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Experiment files (.exp)."),
+                            QStringLiteral("FILE..."));
     p.addOption({QStringLiteral("csv"), QStringLiteral("Comma-separated values, one row per measurement and "
-                                                       "channel and one per flash of a series.")});
+                                                       "channel and one per flash of a series, every file in one "
+                                                       "table.")});
     p.addOption({QStringLiteral("ini"), QStringLiteral("Ini file (default: Tessel.ini beside the program)."),
                  QStringLiteral("PATH")});
     p.addOption({QStringLiteral("include"),
@@ -173,9 +280,9 @@ int run(const QStringList &args, CliIO &io) {
         return kExitUsage;
     }
     const QStringList pos = p.positionalArguments();
-    if (pos.size() != 1 || (p.isSet(QStringLiteral("csv")) && p.isSet(QStringLiteral("json")))) {
-        io.err << "tessel-cli analyze: give exactly one experiment file and at most one of --json, --csv\n\n"
-               << p.helpText();
+    if (pos.isEmpty() || (p.isSet(QStringLiteral("csv")) && p.isSet(QStringLiteral("json")))) {
+        io.err << "tessel-cli analyze: give one or more experiment files and at most one of --json, --csv\n\n"
+               << Help(p);
         return kExitUsage;
     }
     const QString ini = p.isSet(QStringLiteral("ini")) ? p.value(QStringLiteral("ini")) : AppPaths::iniPath();
@@ -183,32 +290,44 @@ int run(const QStringList &args, CliIO &io) {
         io.err << "tessel-cli analyze: no such file '" << ini << "'\n";
         return kExitFailed;
     }
-    TExperimentModel model;
-    TFileOp file;
-    if (!LoadExperimentFile(model, pos.first(), &file))
+    std::vector<TAnalysedFile> files;
+    bool unreadable = false;
+    for (const QString &path : pos) {
+        TAnalysedFile f{path, std::make_unique<TExperimentModel>(), {}};
+        if (LoadExperiment(*f.Model, path, io))
+            files.push_back(std::move(f));
+        else
+            unreadable = true;
+    }
+    if (files.empty())
         return kExitFailed;
     TCommandCompilerLibrary library;
     if (!library.Ensure())
         return kExitFailed;
-
+    // One analyser for all files: a protocol measured again and again is
+    // compiled once.
     TMeasurementAnalyser analyser(ini, p.value(QStringLiteral("include")));
     analyser.SetLightCurveModel(fit);
-    const std::vector<TRecordAnalysis> all = analyser.AnalyseAll(model);
+    for (TAnalysedFile &f : files)
+        f.All = analyser.AnalyseAll(*f.Model);
     if (p.isSet(QStringLiteral("json"))) {
         QJsonArray list;
-        for (size_t r = 0; r < all.size(); ++r) {
-            QJsonObject o = AnalysisJson(all[r]);
-            o[QStringLiteral("measurement")] = int(r + 1);
-            o[QStringLiteral("device")] = deviceName(model.Record(int(r) + 1).DeviceType);
-            list.append(o);
+        for (const TAnalysedFile &f : files) {
+            const QJsonObject o = fileJson(f);
+            for (const QJsonValue &m : o.value(QStringLiteral("measurements")).toArray())
+                list.append(m);
         }
-        PrintJson(io, QJsonDocument(QJsonObject{{"file", pos.first()}, {"measurements", list}}));
+        QJsonObject doc{{"measurements", list}};
+        if (pos.size() == 1)
+            doc["file"] = pos.first();
+        PrintJson(io, QJsonDocument(doc));
     } else if (p.isSet(QStringLiteral("csv"))) {
-        printCsv(io, all);
+        printCsv(io, files);
     } else {
-        printText(io, model, all);
+        for (const TAnalysedFile &f : files)
+            printText(io, f, pos.size() > 1);
     }
-    return kExitOk;
+    return unreadable ? kExitFailed : kExitOk;
 }
 
 const Registrar reg({QStringLiteral("analyze"), QStringLiteral("Fluorescence parameters of an experiment"), run});

@@ -107,7 +107,7 @@ int run(const QStringList &args, CliIO &io) {
         return rc;
     const QStringList pos = p.positionalArguments();
     if (pos.size() != 1) {
-        io.err << "tessel-cli compile: give exactly one protocol file\n\n" << p.helpText();
+        io.err << "tessel-cli compile: give exactly one protocol file\n\n" << Help(p);
         return kExitUsage;
     }
     TDevice device = kStoredDefaultDevice;
@@ -141,6 +141,12 @@ int run(const QStringList &args, CliIO &io) {
     }
     QStringList log;
     const int32_t result = compiler.CompileProtocol(lines, log, nullptr);
+    log = UserBuildLog(log, pos.first(), lines, compiler.IncludeDir);
+    const QStringList warnings = result == kBuildOk ? MarkWarnings(compiler) : QStringList();
+    for (const QString &w : warnings)
+        io.err << w << '\n';
+    // The instrument runs until the last event of the table (the closing ones included).
+    const double duration = compiler.Events.Count() > 0 ? compiler.Events.Last().Time : 0.0;
 
     const TProgramTarget target{device, config.DacAliases, config.MaxDAValue};
     TProgramImage img;
@@ -157,6 +163,8 @@ int run(const QStringList &args, CliIO &io) {
         QJsonObject j{{"device", QString::fromLatin1(DeviceInfo(device).name)},
                       {"result", result},
                       {"log", QJsonArray::fromStringList(log)},
+                      {"warnings", QJsonArray::fromStringList(warnings)},
+                      {"duration", duration},
                       {"events", events},
                       {"samplesA", compiler.SampleTimesA.Count()},
                       {"samplesB", compiler.SampleTimesB.Count()},
@@ -184,8 +192,12 @@ int run(const QStringList &args, CliIO &io) {
             for (int32_t i = 0; i < compiler.Events.Count(); ++i)
                 io.out << "  " << i << "  " << num(compiler.Events.At(i).Time) << " s  "
                        << hex4(compiler.Events.At(i).Code) << '\n';
+            io.out << "Duration: " << num(duration) << " s (to the last event, the return to rest included)\n";
             io.out << "Samples A: " << compiler.SampleTimesA.Count() << "  skipped: " << compiler.SkippedA << '\n';
             io.out << "Samples B: " << compiler.SampleTimesB.Count() << "  skipped: " << compiler.SkippedB << '\n';
+            if (compiler.SkippedA + compiler.SkippedB > 0)
+                io.out << "  (skipped: sample slots the instrument clocks but does not keep, from actions that "
+                          "do not record the channel or are 'unrecorded')\n";
             printMacros(io, "Macros", compiler.Macros);
             printMacros(io, "Initial macros", compiler.InitMacros);
             io.out << "Repeat: count " << compiler.RepeatCount << "  time " << num(double(compiler.RepeatTime))

@@ -12,16 +12,20 @@ namespace tessel::cli {
 namespace {
 
 int usage(CliIO &io, const QString &text, const QCommandLineParser &p) {
-    io.err << "tessel-cli export: " << text << "\n\n" << p.helpText();
+    io.err << "tessel-cli export: " << text << "\n\n" << Help(p);
     return kExitUsage;
 }
 
 int run(const QStringList &args, CliIO &io) {
     QCommandLineParser p;
-    p.setApplicationDescription(QStringLiteral("Export the data sets of an experiment as tab-separated text, CSV or JSON."));
+    p.setApplicationDescription(
+        QStringLiteral("Export the data sets of an experiment as tab-separated text, CSV, JSON or a long CSV table."));
     p.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Experiment file (.exp)."));
     p.addOption({QStringLiteral("out"), QStringLiteral("File to write."), QStringLiteral("OUT")});
-    p.addOption({QStringLiteral("format"), QStringLiteral("tsv (the text export, default), csv or json."),
+    p.addOption({QStringLiteral("format"),
+                 QStringLiteral("tsv (the text export), csv (one column per data set), json, or long (CSV, one "
+                                "row per sample with its measurement, metadata and mark). Default: from the "
+                                "ending of --out (.csv, .json, else tsv)."),
                  QStringLiteral("FORMAT")});
     p.addOption({QStringLiteral("delimiter"), QStringLiteral("CSV field delimiter: comma (default), semicolon or tab."),
                  QStringLiteral("D")});
@@ -50,7 +54,8 @@ int run(const QStringList &args, CliIO &io) {
         return usage(io, QStringLiteral("give the output file with --out"), p);
 
     const std::optional<TExportFormat> format =
-        ExportFormatFromName(p.isSet(QStringLiteral("format")) ? p.value(QStringLiteral("format")) : "tsv");
+        p.isSet(QStringLiteral("format")) ? ExportFormatFromName(p.value(QStringLiteral("format")))
+                                          : std::optional(ExportFormatFromPath(p.value(QStringLiteral("out"))));
     if (!format)
         return usage(io, QStringLiteral("unknown --format '%1'").arg(p.value(QStringLiteral("format"))), p);
     TCsvStyle csv;
@@ -100,12 +105,12 @@ int run(const QStringList &args, CliIO &io) {
 
     TExperimentModel model;
     TFileOp file;
-    if (!LoadExperimentFile(model, pos.first(), &file))
+    if (!LoadExperiment(model, pos.first(), io, &file))
         return kExitFailed;
-    // The JSON export's parameters need the protocol language; without it each
-    // record says so in its parameters and the data are still written.
+    // The JSON export's parameters and the long table's marks need the
+    // protocol language; without it the data are still written.
     TCommandCompilerLibrary library;
-    if (*format == TExportFormat::Json)
+    if (*format == TExportFormat::Json || *format == TExportFormat::Long)
         library.Ensure();
     const std::unique_ptr<TDataExport> exp = MakeExport(*format, model, file.FileName, csv);
     exp->Options = opt;

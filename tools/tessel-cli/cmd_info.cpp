@@ -6,8 +6,9 @@
 #include "device/DeviceTypes.h"
 
 #include <QJsonArray>
-#include <cmath>
 #include <QJsonObject>
+#include <cmath>
+#include <optional>
 
 namespace tessel::cli {
 namespace {
@@ -28,10 +29,15 @@ QJsonObject XPair(const TVector &x) {
     return t ? Pair(*t) : QJsonObject{{"MulKoef", 1.0}, {"AddKoef", 0.0}};
 }
 
-QJsonValue FirstLast(const TVector &v, bool last) {
-    if (v.Count() == 0)
-        return QJsonValue::Null;
-    return Num(v.Value(last ? v.Count() - 1 : 0));
+// The smallest or largest displayed value; null for an empty set.
+QJsonValue Extreme(const TVector &v, bool largest) {
+    std::optional<double> found;
+    for (int32_t i = 0; i < v.Count(); ++i) {
+        const double x = v.Value(i);
+        if (std::isfinite(x) && (!found || (largest ? x > *found : x < *found)))
+            found = x;
+    }
+    return found ? Num(*found) : QJsonValue(QJsonValue::Null);
 }
 
 QJsonObject ChannelJson(const TChannel &ch) {
@@ -61,40 +67,46 @@ QJsonObject ChannelJson(const TChannel &ch) {
             {"YShift", Pair(*ch.Shift)},
             {"YMultiply", Pair(*ch.Mul)},
             {"YBase", Pair(*ch.Base)},
-            {"FirstX", FirstLast(*d.X, false)},
-            {"LastX", FirstLast(*d.X, true)},
-            {"FirstY", FirstLast(*d.Y, false)},
-            {"LastY", FirstLast(*d.Y, true)}};
+            {"MinX", Extreme(*d.X, false)},
+            {"MaxX", Extreme(*d.X, true)},
+            {"MinY", Extreme(*d.Y, false)},
+            {"MaxY", Extreme(*d.Y, true)}};
 }
 
 QJsonObject InfoJson(const TExperimentModel &m) {
     QJsonArray measurements;
-    // Oldest first, as in the file.
-    for (int i = m.RecordCount() - 1; i >= 1; --i) {
-        const TMeasurementRecord &r = m.Record(i);
+    // Oldest first, as in the file: measurement 1 is the oldest.
+    for (int n = 1; n < m.RecordCount(); ++n) {
+        const TMeasurementRecord &r = m.Record(RecordOfMeasurement(m, n));
+        QJsonObject meta;
+        for (const auto &[key, value] : Metadata(r))
+            meta[key] = value;
         const std::optional<QDateTime> t = DateTimeFromDays(r.Time);
         const TConditions &c = r.Conditions;
-        measurements.append(QJsonObject{
-            {"Time", t ? QJsonValue(t->toString(Qt::ISODateWithMs)) : QJsonValue::Null},
-            {"TimeDays", Num(r.Time)},
-            {"DeviceType", int(r.DeviceType)},
-            {"Device", r.DeviceType < kDeviceCount ? QString::fromLatin1(DeviceInfo(TDevice(r.DeviceType)).name)
-                                                   : QString()},
-            {"Conditions", QJsonObject{{"LogX", int(c.LogX)},
-                                       {"SensA", int(c.SensA)},
-                                       {"SensB", int(c.SensB)},
-                                       {"GainA", int(c.GainA)},
-                                       {"OffsetA", int(c.OffsetA)},
-                                       {"GainB", int(c.GainB)},
-                                       {"OffsetB", int(c.OffsetB)}}},
-            {"A", ChannelJson(r.A)},
-            {"B", ChannelJson(r.B)},
-            {"ProtocolLines", int(r.Protocol.size())},
-            {"Variables", int(r.VarNames.size())}});
+        measurements.append(QJsonObject{{"Measurement", n},
+                                        {"Metadata", meta},
+                                        {"Time", t ? QJsonValue(t->toString(Qt::ISODateWithMs)) : QJsonValue::Null},
+                                        {"TimeDays", Num(r.Time)},
+                                        {"DeviceType", int(r.DeviceType)},
+                                        {"Device", r.DeviceType < kDeviceCount
+                                                       ? QString::fromLatin1(DeviceInfo(TDevice(r.DeviceType)).name)
+                                                       : QString()},
+                                        {"Conditions", QJsonObject{{"LogX", int(c.LogX)},
+                                                                   {"SensA", int(c.SensA)},
+                                                                   {"SensB", int(c.SensB)},
+                                                                   {"GainA", int(c.GainA)},
+                                                                   {"OffsetA", int(c.OffsetA)},
+                                                                   {"GainB", int(c.GainB)},
+                                                                   {"OffsetB", int(c.OffsetB)}}},
+                                        {"A", ChannelJson(r.A)},
+                                        {"B", ChannelJson(r.B)},
+                                        {"ProtocolLines", int(r.Protocol.size())},
+                                        {"Variables", int(r.VarNames.size())}});
     }
     return {{"Title", m.Title},
             {"Description", QJsonArray::fromStringList(m.Description)},
             {"N", m.RecordCount()},
+            {"MeasurementCount", m.RecordCount() - 1},
             {"Measurements", measurements},
             {"ProtocolLines", int(m.Protocol.size())},
             {"LogarithmicX", m.LogarithmicX},
@@ -115,13 +127,19 @@ void PrintText(CliIO &io, const QJsonObject &j) {
     io.out << "Title: " << j["Title"].toString() << '\n' << "Description:\n";
     for (const QJsonValue &line : j["Description"].toArray())
         io.out << "  " << line.toString() << '\n';
-    io.out << "N: " << j["N"].toInt() << '\n';
-    int index = 1;
+    io.out << "Measurements: " << j["MeasurementCount"].toInt() << '\n';
     for (const QJsonValue &mv : j["Measurements"].toArray()) {
         const QJsonObject m = mv.toObject();
         const QJsonObject c = m["Conditions"].toObject();
-        io.out << "\nMeasurement " << index++ << '\n'
-               << "  Time: " << Text(m["Time"]) << '\n'
+        io.out << "\nMeasurement " << m["Measurement"].toInt() << '\n';
+        const QJsonObject meta = m["Metadata"].toObject();
+        for (const QString &key : {kMetaTitle, kMetaNote})
+            if (meta.contains(key))
+                io.out << "  " << key.left(1).toUpper() + key.mid(1) << ": " << meta[key].toString() << '\n';
+        for (auto it = meta.begin(); it != meta.end(); ++it)
+            if (it.key() != kMetaTitle && it.key() != kMetaNote)
+                io.out << "  " << it.key() << " = " << it.value().toString() << '\n';
+        io.out << "  Time: " << Text(m["Time"]) << '\n'
                << "  Device: " << m["DeviceType"].toInt() << " (" << m["Device"].toString() << ")\n"
                << "  Conditions: LogX " << c["LogX"].toInt() << ", SensA " << c["SensA"].toInt() << ", SensB "
                << c["SensB"].toInt() << ", GainA " << c["GainA"].toInt() << ", OffsetA " << c["OffsetA"].toInt()
@@ -141,8 +159,8 @@ void PrintText(CliIO &io, const QJsonObject &j) {
                    << "    Count " << d["Count"].toInt() << ", capacity " << d["Capacity"].toInt() << '\n'
                    << "    x: " << pair("XTransformation") << "; y: shift " << pair("YShift") << ", multiply "
                    << pair("YMultiply") << ", base " << pair("YBase") << '\n'
-                   << "    x " << Text(d["FirstX"]) << " .. " << Text(d["LastX"]) << ", y " << Text(d["FirstY"])
-                   << " .. " << Text(d["LastY"]) << '\n';
+                   << "    x " << Text(d["MinX"]) << " .. " << Text(d["MaxX"]) << ", y " << Text(d["MinY"]) << " .. "
+                   << Text(d["MaxY"]) << " (smallest .. largest)\n";
         }
     }
     io.out << "\nProtocol lines: " << j["ProtocolLines"].toInt() << '\n'
@@ -158,11 +176,11 @@ int run(const QStringList &args, CliIO &io) {
         return rc;
     const QStringList pos = p.positionalArguments();
     if (pos.size() != 1) {
-        io.err << "tessel-cli info: give exactly one experiment file\n\n" << p.helpText();
+        io.err << "tessel-cli info: give exactly one experiment file\n\n" << Help(p);
         return kExitUsage;
     }
     TExperimentModel model;
-    if (!LoadExperimentFile(model, pos.first()))
+    if (!LoadExperiment(model, pos.first(), io))
         return kExitFailed;
     const QJsonObject j = InfoJson(model);
     if (p.isSet(QStringLiteral("json")))

@@ -61,7 +61,7 @@ int runBody(const QStringList &args, CliIO &io) {
         fire << f.toUpper();
     }
     if (levels.empty() && fire.isEmpty()) {
-        io.err << "tessel-cli keys: nothing to do; give --level or --fire\n\n" << p.helpText();
+        io.err << "tessel-cli keys: nothing to do; give --level or --fire\n\n" << Help(p);
         return kExitUsage;
     }
 

@@ -179,6 +179,46 @@ TConditions ReadConditions(TCommunication &link) {
     return c;
 }
 
+// Builds the protocol for a type as the run will, with the configuration
+// of the ini; on failure the log names the user's file. Prints the marks'
+// warnings either way.
+bool CheckBuild(const QString &text, const QString &userFile, TDevice device, const TInstrumentConfig &config,
+                const QString &includeBase, CliIO &io) {
+    TCompiler compiler;
+    compiler.SetConstants(config.Compiler);
+    TEnvSetup env;
+    std::unique_ptr<TProtocolDoc> doc;
+    {
+        RecordingMessageService quiet;
+        ScopedMessageService scope(&quiet);
+        doc = std::make_unique<TProtocolDoc>(compiler, env, includeBase, device);
+    }
+    doc->SetText(text);
+    const int32_t result = doc->SyntaxCheck();
+    if (result != kBuildOk) {
+        for (const QString &line : UserBuildLog(doc->Log, userFile, text.split(u'\n'), doc->CheckIncludeDir()))
+            io.err << line << '\n';
+        return false;
+    }
+    for (const QString &w : MarkWarnings(compiler))
+        io.err << w << '\n';
+    return true;
+}
+
+// Where the experiment file goes must take it: checked before the
+// instrument is touched. Empty when fine, else the reason.
+QString OutputProblem(const QString &path, bool exists) {
+    const QFileInfo info(path);
+    const QFileInfo folder(info.absolutePath());
+    if (!folder.isDir())
+        return QStringLiteral("cannot write '%1': no folder '%2'").arg(path, folder.filePath());
+    if (!folder.isWritable())
+        return QStringLiteral("cannot write '%1': the folder '%2' is not writable").arg(path, folder.filePath());
+    if (exists && !info.isWritable())
+        return QStringLiteral("cannot write '%1': the file is read-only").arg(path);
+    return {};
+}
+
 int runBody(const QStringList &args, CliIO &io) {
     QCommandLineParser p;
     p.setApplicationDescription(
@@ -188,9 +228,19 @@ int runBody(const QStringList &args, CliIO &io) {
     p.addPositionalArgument(QStringLiteral("PROTOCOL"), QStringLiteral("Protocol source file."));
     p.addOption({QStringLiteral("out"), QStringLiteral("Experiment file to write."), QStringLiteral("FILE.exp")});
     p.addOption({QStringLiteral("append"), QStringLiteral("Add the measurement to the existing experiment file.")});
+    p.addOption({QStringLiteral("force"),
+                 QStringLiteral("Replace an existing experiment file; the old one stays as FILE.exp~.")});
+    p.addOption(
+        {QStringLiteral("title"), QStringLiteral("Title of this measurement (the sample)."), QStringLiteral("TEXT")});
+    p.addOption({QStringLiteral("note"), QStringLiteral("A note kept with this measurement."), QStringLiteral("TEXT")});
+    p.addOption({QStringLiteral("set"),
+                 QStringLiteral("Metadata of this measurement, e.g. leaf=3 or genotype=wt; repeatable."),
+                 QStringLiteral("KEY=VALUE")});
     AddLinkOptions(p);
+    p.addOption({QStringLiteral("wake"), QStringLiteral("Wake a sleeping instrument before the search.")});
     p.addOption({QStringLiteral("device"),
-                 QStringLiteral("Instrument type the instrument must be, by name (e.g. ModelT2)."),
+                 QStringLiteral("Instrument type the instrument must be, by name (e.g. ModelT2); the protocol "
+                                "is then built before the port is opened."),
                  QStringLiteral("NAME")});
     p.addOption({QStringLiteral("include"),
                  QStringLiteral("Include folder (default: 'include' beside the program; the type's own folder "
@@ -201,7 +251,7 @@ int runBody(const QStringList &args, CliIO &io) {
         return rc;
     const QStringList pos = p.positionalArguments();
     if (pos.size() != 1) {
-        io.err << "tessel-cli measure: give exactly one protocol file\n\n" << p.helpText();
+        io.err << "tessel-cli measure: give exactly one protocol file\n\n" << Help(p);
         return kExitUsage;
     }
     if (!p.isSet(QStringLiteral("out"))) {
@@ -215,32 +265,95 @@ int runBody(const QStringList &args, CliIO &io) {
     }
     const QString outPath = p.value(QStringLiteral("out"));
     const bool append = p.isSet(QStringLiteral("append"));
+    const bool force = p.isSet(QStringLiteral("force"));
     const bool json = p.isSet(QStringLiteral("json"));
     if (!p.isSet(QStringLiteral("port"))) {
         io.err << "tessel-cli measure: --port is required\n";
         return kExitUsage;
     }
+    if (append && force) {
+        io.err << "tessel-cli measure: --append and --force exclude each other\n";
+        return kExitUsage;
+    }
+    TMetadata metadata;
+    if (p.isSet(QStringLiteral("title")))
+        metadata.emplace_back(kMetaTitle, p.value(QStringLiteral("title")));
+    if (p.isSet(QStringLiteral("note")))
+        metadata.emplace_back(kMetaNote, p.value(QStringLiteral("note")));
+    for (const QString &pair : p.values(QStringLiteral("set"))) {
+        const qsizetype eq = pair.indexOf(u'=');
+        if (eq <= 0 || !IsMetadataKey(pair.left(eq))) {
+            io.err << "tessel-cli measure: --set needs KEY=VALUE with a key of letters, digits, '_', '-' or '.', "
+                      "not '"
+                   << pair << "'\n";
+            return kExitUsage;
+        }
+        metadata.emplace_back(pair.left(eq), pair.mid(eq + 1));
+    }
+    const bool exists = QFileInfo::exists(outPath);
+    if (exists && !append && !force) {
+        io.err << "tessel-cli measure: " << outPath << " exists; use --append to add to it or --force to replace it\n";
+        return kExitUsage;
+    }
     const QString ini = p.isSet(QStringLiteral("ini")) ? p.value(QStringLiteral("ini")) : AppPaths::iniPath();
 
+    // Without an instrument the JSON result still comes, with what is known.
+    QJsonObject result{{"result", QStringLiteral("failed")},
+                       {"file", outPath},
+                       {"written", false},
+                       {"records", 0},
+                       {"samplesA", 0},
+                       {"samplesB", 0}};
+    auto failed = [&](const QString &outcome) {
+        result["result"] = outcome;
+        if (json)
+            PrintJson(io, QJsonDocument(result));
+        return kExitFailed;
+    };
+
+    // Everything that can be checked before the instrument is touched.
     QFile source(pos.first());
     if (!source.open(QIODevice::ReadOnly)) {
         io.err << "tessel-cli measure: cannot read '" << pos.first() << "'\n";
-        return kExitFailed;
+        return failed(QStringLiteral("refused"));
     }
     const QString protocol = QString::fromUtf8(source.readAll());
-    if (append && !QFileInfo(outPath).isFile()) {
+    if (append && !exists) {
         io.err << "tessel-cli measure: no such file '" << outPath << "' to append to\n";
-        return kExitFailed;
+        return failed(QStringLiteral("refused"));
     }
+    if (const QString problem = OutputProblem(outPath, exists); !problem.isEmpty()) {
+        io.err << "tessel-cli measure: " << problem << '\n';
+        return failed(QStringLiteral("refused"));
+    }
+    TExperimentModel existing;
+    if (append && !LoadExperiment(existing, outPath, io))
+        return failed(QStringLiteral("refused"));
+    const TInstrumentConfig iniConfig = ReadInstrumentConfig(ini, DeviceTextOf(expected));
+    TEnvSetup env;
+    if (const int sets = ShownDataSetCount(existing, env.ExcludeCh); sets > iniConfig.MaxSignals) {
+        io.err << "Too many Data Sets in experiment\n"
+               << outPath << " holds " << sets << " data sets; \"MaxSignals\" in section [Main] of " << ini
+               << " allows " << iniConfig.MaxSignals << ": raise it, or measure into a new file\n";
+        return failed(QStringLiteral("too many data sets"));
+    }
+    const QString includeBase =
+        p.isSet(QStringLiteral("include")) ? p.value(QStringLiteral("include")) : IncludeBaseDir(iniConfig);
+    TCommandCompilerLibrary library;
+    if (!library.Ensure())
+        return failed(QStringLiteral("refused"));
+    if (p.isSet(QStringLiteral("device")) && !CheckBuild(protocol, pos.first(), expected, iniConfig, includeBase, io))
+        return failed(QStringLiteral("build error"));
 
     int rc = kExitOk;
-    auto link = OpenIdentifiedLink(p, QStringLiteral("measure"), io, rc);
+    auto link = OpenIdentifiedLink(p, QStringLiteral("measure"), io, rc, nullptr, p.isSet(QStringLiteral("wake")));
     if (!link)
-        return rc;
+        return failed(QStringLiteral("not connected"));
+    result["device"] = QString::fromLatin1(DeviceInfo(link->Device()).name);
     if (p.isSet(QStringLiteral("device")) && link->Device() != expected) {
         io.err << "tessel-cli measure: the instrument is a " << DeviceInfo(link->Device()).name << ", not a "
                << DeviceInfo(expected).name << '\n';
-        return kExitFailed;
+        return failed(QStringLiteral("wrong device"));
     }
 
     // The instrument's configuration, as the program takes it when it connects.
@@ -255,22 +368,22 @@ int runBody(const QStringList &args, CliIO &io) {
             Messages().error(QStringLiteral("Unable to get device information"));
     }
     const TInstrumentConfig &config = Config().Instrument;
+    // Without --device the type is known only now; the build comes before
+    // anything is sent.
+    if (!p.isSet(QStringLiteral("device")) &&
+        !CheckBuild(protocol, pos.first(), link->Device(), config, includeBase, io))
+        return failed(QStringLiteral("build error"));
     auto model = std::make_unique<TExperimentModel>(
         TChannelScaling{config.MulA, config.MulB, config.YShiftA, config.YShiftB, ReadThickness(ini)});
     if (append) {
-        if (!LoadExperimentFile(*model, outPath))
-            return kExitFailed; // the reader said why
+        if (!LoadExperiment(*model, outPath, io))
+            return failed(QStringLiteral("refused"));
     } else {
         model->Title = QFileInfo(pos.first()).completeBaseName();
     }
 
-    TCommandCompilerLibrary library;
-    if (!library.Ensure())
-        return kExitFailed;
     TCompiler compiler;
     compiler.SetConstants(config.Compiler);
-    TEnvSetup env;
-    const QString includeBase = p.isSet(QStringLiteral("include")) ? p.value(QStringLiteral("include")) : IncludeBaseDir(config);
     std::unique_ptr<TProtocolDoc> doc;
     {
         // The editor's template is of no use here; its absence is no error.
@@ -280,6 +393,7 @@ int runBody(const QStringList &args, CliIO &io) {
     }
     doc->SetText(protocol);
     TModelTarget target(*model, *doc);
+    target.ExcludeEmptyChannels = env.ExcludeCh;
     TMDIList list;
     list.Add(&target);
     list.SetActive(&target);
@@ -287,7 +401,7 @@ int runBody(const QStringList &args, CliIO &io) {
     QTimer statusTimer;
     statusTimer.setInterval(1000);
     QEventLoop loop;
-    ProgressView progress(io.err, !json && ::isatty(STDERR_FILENO));
+    ProgressView progress(io.Progress(), !json && ::isatty(STDERR_FILENO));
     QJsonArray states;
     bool aborted = false;
     TMeasurementHost host;
@@ -321,8 +435,10 @@ int runBody(const QStringList &args, CliIO &io) {
     progress.Done();
     const TRunReport &report = run.Report();
     if (compiler.Status != kStatusReady)
-        for (const QString &line : doc->Log)
+        for (const QString &line : UserBuildLog(doc->Log, pos.first(), protocol.split(u'\n'), doc->CheckIncludeDir()))
             io.err << line << '\n';
+    if (report.Outcome == TRunOutcome::TooManyDataSets)
+        io.err << "\"MaxSignals\" in section [Main] of " << ini << " limits the data sets of an experiment\n";
 
     if (aborted) {
         // Right after "ST" no poll may have seen the run yet.
@@ -338,6 +454,19 @@ int runBody(const QStringList &args, CliIO &io) {
     ReportLost(*link, io);
     bool written = false;
     if (measured && !report.LostData()) {
+        // The sample's identity goes with the new measurement (record 1).
+        for (const auto &[key, value] : metadata)
+            SetMetadata(model->Record(1), key, value);
+        // A replaced file stays beside the new one as FILE~.
+        const QString backup = outPath + u'~';
+        if (force && exists) {
+            QFile::remove(backup);
+            if (!QFile::copy(outPath, backup)) {
+                io.err << "tessel-cli measure: cannot keep the old file as '" << backup << "'; " << outPath
+                       << " was not written\n";
+                return failed(QStringLiteral("refused"));
+            }
+        }
         written = SaveExperimentFile(*model, outPath);
         if (!written)
             io.err << "tessel-cli measure: cannot write '" << outPath << "'\n";
@@ -348,19 +477,20 @@ int runBody(const QStringList &args, CliIO &io) {
     const int32_t samplesA = records > 0 ? model->Record(1).A.Set->Count() : 0;
     const int32_t samplesB = records > 0 ? model->Record(1).B.Set->Count() : 0;
     if (json) {
-        PrintJson(io, QJsonDocument(QJsonObject{{"result", ResultName(report.Outcome, aborted)},
-                                                {"device", QString::fromLatin1(DeviceInfo(link->Device()).name)},
-                                                {"file", outPath},
-                                                {"written", written},
-                                                {"records", written ? records : 0},
-                                                {"samplesA", measured ? samplesA : 0},
-                                                {"samplesB", measured ? samplesB : 0},
-                                                {"plannedA", report.PlannedA},
-                                                {"plannedB", report.PlannedB},
-                                                {"outOfRange", Channels(report.OutOfRangeA, report.OutOfRangeB)},
-                                                {"failedChannels", Channels(report.LostA, report.LostB)},
-                                                {"states", states},
-                                                {"duration", seconds}}));
+        result["result"] = ResultName(report.Outcome, aborted);
+        result["written"] = written;
+        result["records"] = written ? records : 0;
+        result["samplesA"] = measured ? samplesA : 0;
+        result["samplesB"] = measured ? samplesB : 0;
+        result["plannedA"] = report.PlannedA;
+        result["plannedB"] = report.PlannedB;
+        result["outOfRange"] = Channels(report.OutOfRangeA, report.OutOfRangeB);
+        result["failedChannels"] = Channels(report.LostA, report.LostB);
+        result["states"] = states;
+        result["duration"] = seconds;
+        if (written)
+            result["measurement"] = records; // numbered from the oldest
+        PrintJson(io, QJsonDocument(result));
     } else if (written) {
         io.out << "Measured " << samplesA << " samples on channel A and " << samplesB << " on channel B in "
                << QString::number(seconds, 'f', 1) << " s; " << outPath << " holds " << records

@@ -70,7 +70,7 @@ int run(const QStringList &args, CliIO &io) {
         return rc;
     const QStringList pos = p.positionalArguments();
     if (pos.size() != 1) {
-        io.err << "tessel-cli parse: give exactly one protocol file\n\n" << p.helpText();
+        io.err << "tessel-cli parse: give exactly one protocol file\n\n" << Help(p);
         return kExitUsage;
     }
     const QString includeDir = p.isSet(QStringLiteral("include"))

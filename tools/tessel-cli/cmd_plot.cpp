@@ -17,14 +17,16 @@ namespace tessel::cli {
 namespace {
 
 int usage(CliIO &io, const QString &text, const QCommandLineParser &p) {
-    io.err << "tessel-cli plot: " << text << "\n\n" << p.helpText();
+    io.err << "tessel-cli plot: " << text << "\n\n" << Help(p);
     return kExitUsage;
 }
 
-// "all", "visible", or a comma-separated list of data set numbers (1 is the
-// first row of the data table), ranges "2-4" and exact captions. Returns
-// the chosen sets, or nothing with the offending item in bad.
-std::optional<std::set<const TDependency *>> chooseSets(const TGraphModel &g, const QString &list, QString &bad) {
+// "all", "visible", or a comma-separated list of measurement numbers (1 is
+// the oldest, as everywhere in tessel-cli), each with an optional channel
+// ("2B"), ranges "2-4" and exact captions. Returns the chosen sets, or
+// nothing with the offending item in bad.
+std::optional<std::set<const TDependency *>> chooseSets(const TGraphModel &g, const TExperimentModel &m,
+                                                        const QString &list, QString &bad) {
     std::set<const TDependency *> chosen;
     const int n = g.DependencyCount();
     if (list == QLatin1String("all") || list == QLatin1String("visible")) {
@@ -33,19 +35,28 @@ std::optional<std::set<const TDependency *>> chooseSets(const TGraphModel &g, co
                 chosen.insert(g.Dependency(i));
         return chosen;
     }
-    static const QRegularExpression range(QStringLiteral("^(\\d+)(?:-(\\d+))?$"));
+    static const QRegularExpression range(QStringLiteral("^(\\d+)(?:-(\\d+))?([AB]?)$"));
     for (const QString &raw : list.split(u',')) {
         const QString item = raw.trimmed();
-        const QRegularExpressionMatch m = range.match(item);
-        if (m.hasMatch()) {
-            const int from = m.captured(1).toInt();
-            const int to = m.captured(2).isEmpty() ? from : m.captured(2).toInt();
-            if (from < 1 || to > n || from > to) {
+        const QRegularExpressionMatch match = range.match(item);
+        if (match.hasMatch()) {
+            const int from = match.captured(1).toInt();
+            const int to = match.captured(2).isEmpty() ? from : match.captured(2).toInt();
+            if (from < 1 || to >= m.RecordCount() || from > to) {
                 bad = item;
                 return std::nullopt;
             }
-            for (int i = from; i <= to; ++i)
-                chosen.insert(g.Dependency(i - 1));
+            for (int i = 0; i < n; ++i) {
+                const TDependency *d = g.Dependency(i);
+                const int record = m.IndexOf(d);
+                if (record < 1)
+                    continue;
+                const int number = MeasurementNumber(m, record);
+                const bool isA = m.Record(record).A.Set.get() == d;
+                if (number >= from && number <= to &&
+                    (match.captured(3).isEmpty() || match.captured(3) == QLatin1String(isA ? "A" : "B")))
+                    chosen.insert(d);
+            }
             continue;
         }
         int found = -1;
@@ -132,7 +143,8 @@ int run(const QStringList &args, CliIO &io) {
                  QStringLiteral("WxH")});
     p.addOption({QStringLiteral("sets"),
                  QStringLiteral("Data sets to draw: visible (default, as saved), all, or a comma-separated list "
-                                "of numbers as in the data table (1 is the first), ranges like 2-4, or captions."),
+                                "of measurement numbers (1 is the oldest) with an optional channel (2B), ranges "
+                                "like 2-4, or captions."),
                  QStringLiteral("LIST")});
     p.addOption({QStringLiteral("ab"), QStringLiteral("Draw the A/B chart (channel B against channel A).")});
     p.addOption(
@@ -228,10 +240,9 @@ int run(const QStringList &args, CliIO &io) {
         return kExitOk;
     }
     QString bad;
-    const auto chosen = chooseSets(e.Graph, p.value(QStringLiteral("sets")).isEmpty()
-                                                ? QStringLiteral("visible")
-                                                : p.value(QStringLiteral("sets")),
-                                   bad);
+    const auto chosen = chooseSets(
+        e.Graph, e.Doc->Model,
+        p.value(QStringLiteral("sets")).isEmpty() ? QStringLiteral("visible") : p.value(QStringLiteral("sets")), bad);
     if (!chosen)
         return usage(io, QStringLiteral("--sets: no data set '%1'").arg(bad), p);
     // The picture shows the chosen sets, scaled to them; the A/B series

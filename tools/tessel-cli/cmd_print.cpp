@@ -17,7 +17,7 @@ namespace tessel::cli {
 namespace {
 
 int usage(CliIO &io, const QString &text, const QCommandLineParser &p) {
-    io.err << "tessel-cli print: " << text << "\n\n" << p.helpText();
+    io.err << "tessel-cli print: " << text << "\n\n" << Help(p);
     return kExitUsage;
 }
 

@@ -52,7 +52,7 @@ int runBody(const QStringList &args, CliIO &io) {
         return rc;
     const bool bios = p.isSet(QStringLiteral("bios")), firmware = p.isSet(QStringLiteral("firmware"));
     if (bios == firmware) {
-        io.err << "tessel-cli upload: give either --bios FILE or --firmware FILE\n\n" << p.helpText();
+        io.err << "tessel-cli upload: give either --bios FILE or --firmware FILE\n\n" << Help(p);
         return kExitUsage;
     }
     const TImageKind kind = bios ? TImageKind::Boot : TImageKind::Firmware;

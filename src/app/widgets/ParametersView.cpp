@@ -103,7 +103,7 @@ void TParametersView::Refresh() {
             const TParameterCell &cell = rows[size_t(r)].Cells[size_t(c)];
             auto *item = new QTableWidgetItem(cell.Text);
             item->setToolTip(cell.Tip);
-            if (c > 0)
+            if (c > 1) // numbers after the caption and the sample
                 item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
             if (rows[size_t(r)].Step)
                 item->setForeground(palette().color(QPalette::PlaceholderText));

@@ -18,7 +18,8 @@ TExportOptions g_lastOptions;
 int g_lastFormat = 0, g_lastDelimiter = 0, g_lastDecimal = 0;
 
 // Combo box rows, in order.
-constexpr TExportFormat kFormats[] = {TExportFormat::Text, TExportFormat::Csv, TExportFormat::Json};
+constexpr TExportFormat kFormats[] = {TExportFormat::Text, TExportFormat::Csv, TExportFormat::Json,
+                                      TExportFormat::Long};
 constexpr char16_t kDelimiters[] = {u',', u';', u'\t'};
 constexpr char16_t kDecimals[] = {u'.', u','};
 } // namespace
@@ -44,7 +45,8 @@ TfrmExport::TfrmExport(QWidget *parent) : QDialog(parent) {
 
     auto *format = new QGroupBox(QStringLiteral("Format"), this);
     cbFormat = new QComboBox(format);
-    cbFormat->addItems({QStringLiteral("Text (tab-separated)"), QStringLiteral("CSV"), QStringLiteral("JSON")});
+    cbFormat->addItems({QStringLiteral("Text (tab-separated)"), QStringLiteral("CSV"), QStringLiteral("JSON"),
+                        QStringLiteral("CSV, one row per sample")});
     cbDelimiter = new QComboBox(format);
     cbDelimiter->addItems({QStringLiteral("Comma"), QStringLiteral("Semicolon"), QStringLiteral("Tab")});
     cbDecimal = new QComboBox(format);
@@ -154,8 +156,9 @@ bool TfrmExport::btnExportClick() {
     if (!m_model)
         return false;
     static const QString filters[] = {QStringLiteral("Text File|*.txt"), QStringLiteral("CSV File|*.csv"),
-                                      QStringLiteral("JSON File|*.json")};
-    static const QString extensions[] = {QStringLiteral("txt"), QStringLiteral("csv"), QStringLiteral("json")};
+                                      QStringLiteral("JSON File|*.json"), QStringLiteral("CSV File|*.csv")};
+    static const QString extensions[] = {QStringLiteral("txt"), QStringLiteral("csv"), QStringLiteral("json"),
+                                         QStringLiteral("csv")};
     const int f = int(Format());
     const QString path =
         FileDialogs().getSaveFileName(QStringLiteral("Export"), QString(), filters[f], extensions[f]);
