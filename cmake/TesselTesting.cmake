@@ -26,5 +26,5 @@ function(tessel_add_test name)
     LABELS ${T_LABEL}
     TIMEOUT ${TESSEL_TIMEOUT_${T_LABEL}}
     WORKING_DIRECTORY ${tmp}
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TMPDIR=${tmp};TESSEL_CONFIG_DIR=${tmp}/config;TESSEL_SOURCE_DIR=${CMAKE_SOURCE_DIR};TESSEL_BIN_DIR=${TESSEL_BIN_DIR};LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TMPDIR=${tmp};TESSEL_CONFIG_DIR=${tmp}/config;XDG_STATE_HOME=${tmp}/state;TESSEL_SOURCE_DIR=${CMAKE_SOURCE_DIR};TESSEL_BIN_DIR=${TESSEL_BIN_DIR};LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
 endfunction()

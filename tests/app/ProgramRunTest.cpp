@@ -3,6 +3,7 @@
 // F9 measures both channels into it.
 #include "../device/SimProcess.h"
 #include "app/widgets/ExperimentWindow.h"
+#include "app/StartServer.h"
 #include "app/widgets/Program.h"
 #include "authoring/widgets/ProtocolEditor.h"
 #include "common/AppPaths.h"
@@ -19,6 +20,9 @@
 #include <QImage>
 #include <QLabel>
 #include <QMdiSubWindow>
+#include <QProcess>
+#include <QThread>
+#include <csignal>
 #include <gtest/gtest.h>
 
 using namespace tessel;
@@ -143,6 +147,81 @@ TEST(ProgramRun, IdentificationReadsTheGainsIntoTheStatusBar) {
     EXPECT_EQ(panel(), QStringLiteral("G1=%1").arg(gain));
     program.Env().ShowDialogs = false;
     program.Main().close();
+}
+
+// The real program, killed or ended by the session with an unsaved
+// experiment, loses nothing: the next start restores it from the recovery
+// copy, the measurement included.
+TEST(ProgramRun, AnUnsavedExperimentSurvivesKillAndSessionEnd) {
+    const struct {
+        int signal;
+        bool measure; // SIGTERM writes the copy itself
+    } cases[] = {{SIGKILL, true}, {SIGTERM, false}};
+    for (const auto &k : cases) {
+        SCOPED_TRACE(k.signal);
+        test::TestDir dir;
+        InstallResources(dir.path());
+        const QByteArray stateBefore = qgetenv("XDG_STATE_HOME");
+        qputenv("XDG_STATE_HOME", dir.path("state").toUtf8());
+        const QString recovery = TRecoveryStore::DefaultFolder();
+        const QString protocol = dir.path("run.p");
+        test::WriteTextFile(protocol, QString::fromLatin1(kProtocol));
+        const QString user = QStringLiteral("recovery-test-%1").arg(QCoreApplication::applicationPid());
+        std::unique_ptr<test::SimProcess> sim;
+        QStringList args{"--protocol", protocol};
+        if (k.measure) {
+            sim = std::make_unique<test::SimProcess>(QStringList{});
+            ASSERT_FALSE(sim->Terminal.isEmpty());
+            args << "--port" << sim->Terminal;
+        }
+        QProcess tessel;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("USER", user); // a "TesselStart" socket of its own
+        env.insert("TESSEL_CONFIG_DIR", dir.path("config"));
+        env.insert("XDG_STATE_HOME", dir.path("state"));
+        tessel.setProcessEnvironment(env);
+        tessel.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        tessel.start(qEnvironmentVariable("TESSEL_BIN_DIR") + "/Tessel", args);
+        ASSERT_TRUE(tessel.waitForStarted(10000));
+        // Served once the event loop runs: with the measurement, only an
+        // enabled Start answers "started" (F9 through the socket).
+        QDeadlineTimer deadline(90000);
+        QString reply;
+        const QString wanted = k.measure ? "started" : "ignored";
+        while (!(TStartServer::Send(&reply, "TesselStart-" + user, 1000) && reply == wanted) &&
+               !deadline.hasExpired())
+            QThread::msleep(200);
+        ASSERT_EQ(reply, wanted);
+        auto copies = [&recovery] { return QDir(recovery).entryList({"*.exp"}, QDir::Files); };
+        while (k.measure && copies().isEmpty() && !deadline.hasExpired())
+            QThread::msleep(100);
+        ::kill(pid_t(tessel.processId()), k.signal);
+        const bool ended = tessel.waitForFinished(30000);
+        if (!ended)
+            tessel.kill();
+        EXPECT_TRUE(ended) << "the program waits for an answer";
+        ASSERT_EQ(copies().size(), 1);
+
+        RecordingMessageService messages;
+        ScopedMessageService scope(&messages);
+        messages.answer(mbRestore);
+        {
+            TProgram again(TProgramOptions{});
+            again.Start();
+            ASSERT_EQ(again.ExperimentCommands().Experiments().size(), 1) << messages.texts().join('\n').toStdString();
+            TMDIChild *c = again.ExperimentCommands().Experiments().at(0);
+            EXPECT_EQ(c->Protocol().Text, QString::fromLatin1(kProtocol));
+            EXPECT_TRUE(c->Doc().NeedsSave());
+            EXPECT_EQ(c->Doc().DocName, "Experiment 1 (restored)");
+            ASSERT_EQ(c->Model().RecordCount(), k.measure ? 2 : 1);
+            if (k.measure)
+                EXPECT_EQ(c->Model().Record(1).A.Set->Count(), 100);
+            again.Env().ShowDialogs = false;
+            again.Main().close();
+        }
+        EXPECT_TRUE(copies().isEmpty()) << "closed on purpose";
+        qputenv("XDG_STATE_HOME", stateBefore);
+    }
 }
 
 } // namespace
