@@ -53,6 +53,9 @@ void CloseOnTerminate(TProgram &program) {
                 break;
         }
         program.Terminate();
+        // Also ends the loop of a question that cannot be closed (the
+        // start-up's Restore / Discard), before the main loop runs too.
+        QCoreApplication::exit(0);
     });
     std::signal(SIGTERM, OnTerminate);
 }

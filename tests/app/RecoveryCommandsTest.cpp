@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QMdiArea>
 #include <gtest/gtest.h>
 
 using namespace tessel;

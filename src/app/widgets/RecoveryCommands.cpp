@@ -24,7 +24,11 @@ TRecoveryCommands::TRecoveryCommands(TfrmMain &main, TExperimentCommands &experi
             if (!m_created.contains(c))
                 track(c);
     });
-    m_timer.setInterval(kIntervalMs);
+    // TESSEL_RECOVERY_INTERVAL (seconds) shortens the wait, for tests and
+    // for those who want copies more often.
+    bool ok = false;
+    const int seconds = qEnvironmentVariableIntValue("TESSEL_RECOVERY_INTERVAL", &ok);
+    m_timer.setInterval(ok && seconds > 0 ? seconds * 1000 : kIntervalMs);
     connect(&m_timer, &QTimer::timeout, this, &TRecoveryCommands::WriteAll);
     m_timer.start();
     auto finished = std::move(run.Host().Finished);

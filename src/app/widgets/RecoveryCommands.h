@@ -19,7 +19,6 @@ class TMeasurementRun;
 // the copy; a new experiment nobody touched gets none. At start-up the copies a program left when it ended without
 // saving are offered back ("Restore" / "Discard").
 class TRecoveryCommands : public QObject {
-    Q_OBJECT
 public:
     static constexpr int kIntervalMs = 3 * 60 * 1000;
 
