@@ -25,104 +25,101 @@ struct RecoveryTest : ::testing::Test {
 
     void SetUp() override { qputenv("XDG_STATE_HOME", dir.path("state").toUtf8()); }
     void TearDown() override { qputenv("XDG_STATE_HOME", stateBefore); }
-    QStringList Copies() const { return QDir(TRecoveryStore::DefaultFolder()).entryList({"*.exp"}, QDir::Files); }
+    int Copies() const { return int(QDir(TRecoveryStore::DefaultFolder()).entryList({"*.exp"}, QDir::Files).size()); }
     static TMDIChild *NewExperiment(TProgram &p, const QString &protocol) {
         p.Main().Action("mniNew")->trigger();
         TMDIChild *c = p.ExperimentCommands().Experiments().constLast();
         c->Protocol().SetText(protocol);
         return c;
     }
-    static bool WaitForCopy(TProgram &p, TMDIChild *c) {
-        QDeadlineTimer deadline(20000);
-        while (p.Recovery().CopyOf(c).isEmpty() && !deadline.hasExpired())
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        return !p.Recovery().CopyOf(c).isEmpty();
+    void Save(TProgram &p, TMDIChild *c, const QString &name) {
+        dialogs.answer(dir.path(name));
+        p.Main().MdiArea()->setActiveSubWindow(c->Frame);
+        p.Main().Action("mniSave")->trigger();
     }
 };
 
-// The timer writes a copy of a modified experiment; a save and a deliberate
-// close take it away, an untouched experiment never gets one.
+// The timer writes a copy of a modified experiment, never of an untouched
+// one; a save and a deliberate close take it away.
 TEST_F(RecoveryTest, TimerWritesCopiesThatSaveAndCloseRemove) {
     TProgram program(TProgramOptions{});
     program.Start();
     program.Recovery().Timer().setInterval(10);
-    TfrmMain &main = program.Main();
-    main.Action("mniNew")->trigger();
-    TMDIChild *blank = program.ExperimentCommands().Experiments().constLast();
+    program.Main().Action("mniNew")->trigger();
     TMDIChild *c = NewExperiment(program, "var a = 1\n");
-    ASSERT_TRUE(WaitForCopy(program, c));
-    EXPECT_TRUE(program.Recovery().CopyOf(blank).isEmpty()) << "a blank experiment has nothing to lose";
-
-    dialogs.answer(dir.path("saved.exp"));
-    main.MdiArea()->setActiveSubWindow(c->Frame);
-    main.Action("mniSave")->trigger();
-    EXPECT_TRUE(program.Recovery().CopyOf(c).isEmpty());
-    EXPECT_EQ(Copies().size(), 0);
-
+    auto waitForCopy = [&] {
+        QDeadlineTimer deadline(20000);
+        while (program.Recovery().CopyOf(c).isEmpty() && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        return Copies() == 1;
+    };
+    ASSERT_TRUE(waitForCopy()) << "one copy, none for the blank experiment";
+    Save(program, c, "saved.exp");
+    EXPECT_EQ(Copies(), 0);
     c->Protocol().SetText("var a = 2\n");
-    ASSERT_TRUE(WaitForCopy(program, c));
+    ASSERT_TRUE(waitForCopy());
     messages.answer(mbNo); // "Save Changes to ...": no
     c->Frame->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_EQ(Copies().size(), 0);
+    EXPECT_EQ(Copies(), 0);
     program.Env().ShowDialogs = false;
-    main.close();
+    program.Main().close();
 }
 
 // SIGTERM's path asks nothing and keeps the copies; the next start offers
-// each: Restore opens it modified (under its file name when it had one),
+// each: Restore opens it modified, under its file name when it had one;
 // Discard removes it.
 TEST_F(RecoveryTest, TerminateKeepsCopiesThatTheNextStartRestoresOrDiscards) {
-    const struct {
-        bool named;
-        MsgButton answer;
-    } cases[] = {{false, mbRestore}, {true, mbRestore}, {false, mbDiscard}};
-    for (const auto &k : cases) {
-        SCOPED_TRACE(testing::Message() << k.named << " " << k.answer);
-        const QString saved = dir.path("named.exp");
-        {
-            TProgram program(TProgramOptions{});
-            program.Start();
-            TMDIChild *c = NewExperiment(program, "var a = 1\n");
-            if (k.named) {
-                dialogs.answer(saved);
-                program.Main().Action("mniSave")->trigger();
-                c->Protocol().SetText("var a = 3\n");
-            }
-            messages.clear();
-            program.Terminate();
-            EXPECT_TRUE(messages.entries.empty()) << messages.texts().join('\n').toStdString();
-            EXPECT_TRUE(program.Main().isHidden());
-        }
-        ASSERT_EQ(Copies().size(), 1);
+    {
+        TProgram program(TProgramOptions{});
+        program.Start();
+        NewExperiment(program, "var a = 1\n");
+        TMDIChild *named = NewExperiment(program, "var a = 2\n");
+        Save(program, named, "named.exp");
+        named->Protocol().SetText("var a = 3\n");
+        NewExperiment(program, "var a = 4\n");
         messages.clear();
-        messages.answer(k.answer);
-        TProgram again(TProgramOptions{});
-        again.Start();
-        ASSERT_FALSE(messages.entries.empty());
-        EXPECT_EQ(messages.entries[0].buttons, mbRestore | mbDiscard);
-        EXPECT_TRUE(messages.entries[0].text.startsWith(
-            QStringLiteral("Tessel ended without saving \"%1\".").arg(k.named ? saved : "Experiment 1")))
-            << messages.entries[0].text.toStdString();
-        const QList<TMDIChild *> restored = again.ExperimentCommands().Experiments();
-        if (k.answer == mbRestore) {
-            ASSERT_EQ(restored.size(), 1);
-            TExperimentDoc &d = restored[0]->Doc();
-            EXPECT_EQ(d.Protocol.Text, k.named ? "var a = 3\n" : "var a = 1\n");
-            EXPECT_TRUE(d.NeedsSave());
-            EXPECT_EQ(d.DocName, k.named ? saved : "Experiment 1 (restored)");
-            EXPECT_EQ(d.FileOp.ForceSaveAs, !k.named);
-            EXPECT_FALSE(again.Recovery().CopyOf(restored[0]).isEmpty()) << "kept until saved or closed";
-        } else {
-            EXPECT_TRUE(restored.isEmpty());
-            EXPECT_EQ(Copies().size(), 0);
-        }
-        again.Env().ShowDialogs = false;
-        again.Main().close();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        EXPECT_EQ(Copies().size(), 0);
-        QFile::remove(saved);
+        program.Terminate();
+        EXPECT_TRUE(messages.entries.empty()) << messages.texts().join('\n').toStdString();
+        EXPECT_TRUE(program.Main().isHidden());
     }
+    ASSERT_EQ(Copies(), 3);
+    // Experiment 3 is discarded, the others restored.
+    struct Answers : RecordingMessageService {
+        MsgButton show(MsgType type, const QString &text, int buttons) override {
+            RecordingMessageService::show(type, text, buttons);
+            return buttons != (mbRestore | mbDiscard) ? DefaultButton(buttons)
+                   : text.contains("Experiment 3")    ? mbDiscard
+                                                      : mbRestore;
+        }
+    } answers;
+    ScopedMessageService answering(&answers);
+    TProgram again(TProgramOptions{});
+    again.Start();
+    QStringList questions;
+    for (const auto &e : answers.entries)
+        if (e.buttons == (mbRestore | mbDiscard))
+            questions << e.text;
+    ASSERT_EQ(questions.size(), 3) << answers.texts().join('\n').toStdString();
+    EXPECT_TRUE(questions[0].startsWith("Tessel ended without saving \"Experiment 1\".")) << questions[0].toStdString();
+    const QList<TMDIChild *> restored = again.ExperimentCommands().Experiments();
+    ASSERT_EQ(restored.size(), 2);
+    const struct {
+        QString text, name;
+        bool asks;
+    } expected[] = {{"var a = 1\n", "Experiment 1 (restored)", true}, {"var a = 3\n", dir.path("named.exp"), false}};
+    for (int i = 0; i < 2; ++i) {
+        TExperimentDoc &d = restored[i]->Doc();
+        EXPECT_EQ(d.Protocol.Text, expected[i].text);
+        EXPECT_TRUE(d.NeedsSave());
+        EXPECT_EQ(d.DocName, expected[i].name);
+        EXPECT_EQ(d.FileOp.ForceSaveAs, expected[i].asks);
+    }
+    EXPECT_EQ(Copies(), 2) << "the discarded one goes, the restored ones stay until saved or closed";
+    again.Env().ShowDialogs = false;
+    again.Main().close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(Copies(), 0);
 }
 
 } // namespace
