@@ -209,6 +209,7 @@ void TProgram::Terminate() {
     m_terminated = true;
     m_recovery->WriteAll();
     m_recovery->KeepCopies();
+    // No save questions: the experiments live on as their recovery copies.
     m_main->CloseDocuments = nullptr;
     m_main->close();
 }
