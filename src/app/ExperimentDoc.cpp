@@ -1,6 +1,7 @@
 #include "app/ExperimentDoc.h"
 
 #include "common/Errors.h"
+#include "common/Log.h"
 #include "common/MessageService.h"
 #include "common/NumberText.h"
 #include "data/ExperimentFile.h"
@@ -409,7 +410,18 @@ bool TExperimentDoc::Save(bool saveAs) {
     Protocol.Modified = false;
     if (OnCaptionsChanged)
         OnCaptionsChanged();
+    if (OnSaved)
+        OnSaved();
     return true;
+}
+
+bool TExperimentDoc::WriteCopy(const QString &fileName) {
+    syncToModel();
+    TFileOp file;
+    file.OnFileOpError = [&fileName](TFileOp &, int code) {
+        WriteLog(TFileOp::ErrorMessage(code) + QStringLiteral(": ") + fileName);
+    };
+    return SaveExperimentFile(Model, fileName, &file);
 }
 
 TCloseAnswer TExperimentDoc::AskClose(bool confirmActions) const {

@@ -106,6 +106,9 @@ public:
     bool Load(const QString &fileName);
     // Save (or Save As): the container asks for a name when it needs one.
     bool Save(bool saveAs);
+    // Writes the experiment to another file (a recovery copy) and leaves its
+    // name and modified state alone; failures are logged, not shown.
+    bool WriteCopy(const QString &fileName);
     // The close question (only with "Confirm actions"); a measurement into
     // the experiment keeps it open without asking.
     TCloseAnswer AskClose(bool confirmActions) const;
@@ -120,6 +123,7 @@ public:
     std::function<void()> OnCaptionsChanged;        // DocName changed
     std::function<void(bool)> OnMeasuringChanged;   // ShMeasuring
     std::function<void(bool)> OnLogXRead;           // the file's x axis differs from the graph's
+    std::function<void()> OnSaved;                  // after a successful Save
 
 private:
     struct TABSeries;

@@ -30,26 +30,33 @@ QString HelpScreen() {
                        {QStringLiteral("--protocol FILE"), QStringLiteral("a new experiment with this protocol")},
                        {QStringLiteral("--config-dir DIR"), QStringLiteral("folder of the per-user settings")}}}});
 }
-// SIGTERM (logout, `kill`) closes the program as its Exit command does, so the
-// settings are saved and the instrument is stopped. The handler only writes
-// to a pipe; the event loop does the rest. A second SIGTERM ends it at once.
+// SIGTERM (logout, shutdown, `kill`) closes the program as its Exit command
+// does, so the settings are saved and the instrument is stopped, but asks
+// nothing: nobody is there to answer. Unsaved experiments stay as recovery
+// copies. The handler only writes to a pipe; the event loop does the rest. A
+// second SIGTERM ends it at once.
 int g_termPipe[2] = {-1, -1};
 void OnTerminate(int) {
     std::signal(SIGTERM, SIG_DFL);
     const char byte = 1;
     [[maybe_unused]] const ssize_t n = ::write(g_termPipe[1], &byte, 1);
 }
-void CloseOnTerminate(QWidget &main) {
+void CloseOnTerminate(TProgram &program) {
+    QWidget &main = program.Main();
     if (::pipe2(g_termPipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
     auto *notifier = new QSocketNotifier(g_termPipe[0], QSocketNotifier::Read, &main);
-    QObject::connect(notifier, &QSocketNotifier::activated, &main, [&main, notifier] {
+    QObject::connect(notifier, &QSocketNotifier::activated, &main, [&program, notifier] {
         notifier->setEnabled(false);
+        SetMessageService(nullptr); // messages of the way out go to standard error
         while (QWidget *modal = QApplication::activeModalWidget()) {
             if (!modal->close())
                 break;
         }
-        main.close();
+        program.Terminate();
+        // Also ends the loop of a question that cannot be closed (the
+        // start-up's Restore / Discard), before the main loop runs too.
+        QCoreApplication::exit(0);
     });
     std::signal(SIGTERM, OnTerminate);
 }
@@ -87,9 +94,10 @@ int main(int argc, char **argv) {
         messages.setParent(&program.Main());
         fileDialogs.setParent(&program.Main());
         printDialogs.setParent(&program.Main());
-        CloseOnTerminate(program.Main());
+        CloseOnTerminate(program);
         program.Start();
-        rc = app.exec();
+        // A SIGTERM during the start-up questions has closed the program already.
+        rc = program.Terminated() ? 0 : app.exec();
         messages.setParent(nullptr);
         fileDialogs.setParent(nullptr);
         printDialogs.setParent(nullptr);

@@ -27,7 +27,7 @@ IMessageService *SetMessageService(IMessageService *service) {
 }
 
 MsgButton DefaultButton(int buttons) {
-    for (MsgButton b : {mbOK, mbYes, mbRetry, mbAbort, mbIgnore, mbNo, mbCancel, mbAll, mbYesToAll, mbNoToAll})
+    for (MsgButton b : {mbOK, mbYes, mbRetry, mbAbort, mbIgnore, mbNo, mbCancel, mbAll, mbYesToAll, mbNoToAll, mbRestore, mbDiscard})
         if (buttons & b)
             return b;
     return mbOK;

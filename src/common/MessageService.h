@@ -22,6 +22,8 @@ enum MsgButton : int {
     mbAll = 128,
     mbYesToAll = 256,
     mbNoToAll = 512,
+    mbRestore = 1024,
+    mbDiscard = 2048,
 };
 
 // Every message the user sees goes through this service, so that the windows,
@@ -29,7 +31,8 @@ enum MsgButton : int {
 class IMessageService {
 public:
     virtual ~IMessageService() = default;
-    // Shows a modal message; returns the button chosen.
+    // Shows a modal message; returns the button chosen, mbNone when the
+    // dialog ended without one (the program is ending).
     virtual MsgButton show(MsgType type, const QString &text, int buttons) = 0;
     // Hourglass cursor while long work runs; calls nest.
     virtual void beginBusy() {}

@@ -77,7 +77,7 @@ struct ExperimentWindowTest : ::testing::Test {
                 k.Y->SetItem(i, ch == 0 && i == 1 && peak ? peak : 10 * (ch + 1) + i);
             }
         }
-        c->RecordMeasurement(46000.5, ModelT1, {});
+        c->RecordMeasurement(46000.5, ModelT1, {}, c->Protocol().Snapshot());
         c->StartNextMeasurement();
     }
     // A mark the user can see: shown, and inside its window (not pushed out

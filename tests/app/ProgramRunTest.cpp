@@ -3,6 +3,7 @@
 // F9 measures both channels into it.
 #include "../device/SimProcess.h"
 #include "ProgramTestSupport.h"
+#include "app/StartServer.h"
 #include "app/widgets/ExperimentWindow.h"
 #include "app/widgets/Program.h"
 #include "authoring/widgets/ProtocolEditor.h"
@@ -20,6 +21,9 @@
 #include <QImage>
 #include <QLabel>
 #include <QMdiSubWindow>
+#include <QProcess>
+#include <QThread>
+#include <csignal>
 #include <gtest/gtest.h>
 
 using namespace tessel;
@@ -87,6 +91,7 @@ TEST(ProgramRun, F9InANewExperimentMeasuresBothChannels) {
             << states.join(" | ").toStdString();
         EXPECT_TRUE(main.Panel(3)->text().endsWith(" kB"));
         EXPECT_FALSE(c->ShMeasuring->isVisibleTo(c));
+        EXPECT_FALSE(program.Recovery().CopyOf(c).isEmpty()) << "a recovery copy after each measurement";
         EXPECT_TRUE(messages.entries.empty()) << messages.texts().join('\n').toStdString();
         // The curves are on the graph page (the first measurement is black):
         // far more dark pixels than the empty graph had.
@@ -133,6 +138,86 @@ TEST(ProgramRun, IdentificationReadsTheGainsIntoTheStatusBar) {
     EXPECT_EQ(panel(), QStringLiteral("G1=%1").arg(gain));
     program.Env().ShowDialogs = false;
     program.Main().close();
+}
+
+// The real program, killed or ended by the session with an unsaved
+// experiment, loses nothing: the next start restores it from the recovery
+// copy, the measurement included. SIGTERM ends it without the save question
+// (that it writes the copies itself, RecoveryTest shows in the process).
+TEST(ProgramRun, AnUnsavedExperimentSurvivesKillAndSessionEnd) {
+    const struct {
+        int signal;
+        bool measure;
+    } cases[] = {{SIGKILL, true}, {SIGTERM, false}};
+    for (const auto &k : cases) {
+        SCOPED_TRACE(k.signal);
+        test::TestDir dir;
+        InstallResources(dir.path());
+        const QByteArray stateBefore = qgetenv("XDG_STATE_HOME");
+        qputenv("XDG_STATE_HOME", dir.path("state").toUtf8());
+        const QString recovery = TRecoveryStore::DefaultFolder();
+        const QString protocol = dir.path("run.p");
+        test::WriteTextFile(protocol, QString::fromLatin1(kProtocol));
+        const QString socket = QStringLiteral("TesselStart-recovery-test-%1").arg(QCoreApplication::applicationPid());
+        std::unique_ptr<test::SimProcess> sim;
+        QStringList args{"--protocol", protocol};
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("USER", socket.mid(12));                        // its own "TesselStart" socket
+        env.insert("TESSEL_CONFIG_DIR", dir.path("child-config")); // its port stays its own
+        env.insert("XDG_STATE_HOME", dir.path("state"));
+        env.insert("TESSEL_RECOVERY_INTERVAL", "1");
+        if (k.measure) {
+            sim = std::make_unique<test::SimProcess>(QStringList{});
+            ASSERT_FALSE(sim->Terminal.isEmpty());
+            args << "--port" << sim->Terminal;
+        }
+        QProcess tessel;
+        tessel.setProcessEnvironment(env);
+        tessel.setProcessChannelMode(QProcess::ForwardedChannels);
+        tessel.start(qEnvironmentVariable("TESSEL_BIN_DIR") + "/Tessel", args);
+        ASSERT_TRUE(tessel.waitForStarted(10000));
+        QDeadlineTimer deadline(120000);
+        auto waitFor = [&deadline](const std::function<bool()> &done) {
+            while (!done() && !deadline.hasExpired())
+                QThread::msleep(100);
+            return done();
+        };
+        auto copies = [&recovery] { return QDir(recovery).entryInfoList({"*.exp"}, QDir::Files); };
+        // The first copy marks the end of the start-up (its last step is the experiment).
+        ASSERT_TRUE(waitFor([&] { return !copies().isEmpty(); }));
+        if (k.measure) {
+            // F9 through "TesselStart" (again when the data does not come: a
+            // request served inside another exchange's wait may be lost).
+            const qint64 before = copies().at(0).size();
+            QString reply;
+            QDeadlineTimer retry;
+            ASSERT_TRUE(waitFor([&] {
+                if (retry.hasExpired() && TStartServer::Send(&reply, socket, 1000) && reply == "started")
+                    retry.setRemainingTime(20000);
+                return !copies().isEmpty() && copies().at(0).size() > before + 1000;
+            }));
+        }
+        ::kill(pid_t(tessel.processId()), k.signal);
+        EXPECT_TRUE(tessel.waitForFinished(30000)) << "the program waits for an answer";
+        ASSERT_EQ(copies().size(), 1);
+
+        RecordingMessageService messages;
+        ScopedMessageService scope(&messages);
+        messages.answer(mbRestore);
+        {
+            TProgram again(TProgramOptions{});
+            again.Start();
+            ASSERT_EQ(again.ExperimentCommands().Experiments().size(), 1) << messages.texts().join('\n').toStdString();
+            TMDIChild *c = again.ExperimentCommands().Experiments().at(0);
+            EXPECT_EQ(c->Protocol().Text, QString::fromLatin1(kProtocol));
+            ASSERT_EQ(c->Model().RecordCount(), k.measure ? 2 : 1);
+            if (k.measure)
+                EXPECT_EQ(c->Model().Record(1).A.Set->Count(), 100);
+            again.Env().ShowDialogs = false;
+            again.Main().close();
+        }
+        qputenv("XDG_STATE_HOME", stateBefore);
+    }
 }
 
 } // namespace

@@ -97,6 +97,7 @@ TProgram::TProgram(const TProgramOptions &options) : m_options(options) {
     m_experiments = new TExperimentCommands(*m_main, *m_common, m_env, m_navigator.get(), m_export.get(),
                                            m_manualScale.get());
     m_runCommands = new TRunCommands(*m_main, *m_common, m_env, *m_experiments, m_monitor.get());
+    m_recovery = new TRecoveryCommands(*m_main, *m_experiments, m_runCommands->Run());
     // An identification from the menu or the reconnect timer reads the
     // instrument's gains and photodiode values again, also when the
     // connection did not change (after the identification itself).
@@ -124,6 +125,8 @@ TProgram::~TProgram() {
     for (const QPointer<QMdiSubWindow> &w : frames)
         delete w.data();
     // The run uses the link and the status timer of the shared objects.
+    delete m_recovery;
+    m_recovery = nullptr;
     delete m_runCommands;
     m_runCommands = nullptr;
     delete m_service;
@@ -201,10 +204,20 @@ void TProgram::Start() {
     m_splash->finish(m_main.get());
     m_splash.reset();
     m_steps << QStringLiteral("splash freed");
+    m_recovery->OfferRestore();
     m_main->RunStartupActions(m_options.file);
     m_steps << QStringLiteral("start-up actions");
     if (!m_options.protocol.isEmpty())
         OpenProtocolExperiment(m_options.protocol);
+}
+
+void TProgram::Terminate() {
+    m_terminated = true;
+    m_recovery->WriteAll();
+    m_recovery->KeepCopies();
+    // No save questions: the experiments live on as their recovery copies.
+    m_main->CloseDocuments = nullptr;
+    m_main->close();
 }
 
 void TProgram::OpenProtocolExperiment(const QString &protocolFile) {

@@ -8,6 +8,7 @@
 #include "settings/widgets/EnvSetupDialog.h"
 #include "output/widgets/ExportDialog.h"
 #include "app/widgets/ExperimentCommands.h"
+#include "app/widgets/RecoveryCommands.h"
 #include "app/widgets/RunCommands.h"
 #include "app/widgets/ServiceCommands.h"
 #include "app/widgets/ServiceWindows.h"
@@ -65,6 +66,11 @@ public:
     TGraphMscl &ManualScale() { return *m_manualScale; }
     TExperimentCommands &ExperimentCommands() { return *m_experiments; }
     TRunCommands &RunCommands() { return *m_runCommands; }
+    TRecoveryCommands &Recovery() { return *m_recovery; }
+    // The session ends the program (SIGTERM): nothing waits for an answer;
+    // unsaved experiments stay as recovery copies for the next start.
+    void Terminate();
+    bool Terminated() const { return m_terminated; }
     // What happened, in order; start-up tests read it.
     const QStringList &Steps() const { return m_steps; }
 
@@ -87,6 +93,8 @@ private:
     TExperimentCommands *m_experiments = nullptr; // owned by the main window
     TRunCommands *m_runCommands = nullptr;        // owned by the main window
     TServiceCommands *m_service = nullptr;        // owned by the main window
+    TRecoveryCommands *m_recovery = nullptr;      // owned by the main window
+    bool m_terminated = false;
 };
 
 } // namespace tessel

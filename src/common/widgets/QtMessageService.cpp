@@ -2,7 +2,9 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QHash>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace tessel {
 
@@ -16,6 +18,16 @@ constexpr ButtonMap kButtons[] = {
     {mbNo, QMessageBox::No},         {mbAbort, QMessageBox::Abort},       {mbRetry, QMessageBox::Retry},
     {mbIgnore, QMessageBox::Ignore}, {mbYesToAll, QMessageBox::YesToAll}, {mbNoToAll, QMessageBox::NoToAll},
     {mbAll, QMessageBox::YesAll},
+};
+// Buttons without a standard counterpart of the same caption.
+struct CustomButton {
+    MsgButton ours;
+    const char *caption;
+    QMessageBox::ButtonRole role;
+};
+constexpr CustomButton kCustomButtons[] = {
+    {mbRestore, "Restore", QMessageBox::AcceptRole},
+    {mbDiscard, "Discard", QMessageBox::DestructiveRole},
 };
 } // namespace
 
@@ -41,13 +53,20 @@ MsgButton QtMessageService::show(MsgType type, const QString &text, int buttons)
     for (const ButtonMap &m : kButtons)
         if (buttons & m.ours)
             qtButtons |= m.qt;
-    if (!qtButtons)
+    QHash<QAbstractButton *, MsgButton> custom;
+    for (const CustomButton &c : kCustomButtons)
+        if (buttons & c.ours)
+            custom.insert(box.addButton(QString::fromLatin1(c.caption), c.role), c.ours);
+    if (!qtButtons && custom.isEmpty())
         qtButtons = QMessageBox::Ok;
     box.setStandardButtons(qtButtons);
     const MsgButton def = DefaultButton(buttons);
     for (const ButtonMap &m : kButtons)
         if (m.ours == def)
             box.setDefaultButton(m.qt);
+    for (auto it = custom.cbegin(); it != custom.cend(); ++it)
+        if (it.value() == def)
+            box.setDefaultButton(qobject_cast<QPushButton *>(it.key()));
     // The busy cursor must not hide a question from the user.
     const bool busy = QApplication::overrideCursor() != nullptr;
     if (busy)
@@ -55,6 +74,11 @@ MsgButton QtMessageService::show(MsgType type, const QString &text, int buttons)
     const int result = box.exec();
     if (busy)
         QApplication::restoreOverrideCursor();
+    if (custom.contains(box.clickedButton()))
+        return custom.value(box.clickedButton());
+    // Ended without a click (the program quits): no choice was made.
+    if (!custom.isEmpty() && !box.clickedButton())
+        return mbNone;
     for (const ButtonMap &m : kButtons)
         if (m.qt == result)
             return m.ours;
