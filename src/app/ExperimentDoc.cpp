@@ -416,7 +416,7 @@ bool TExperimentDoc::Save(bool saveAs) {
 }
 
 bool TExperimentDoc::WriteCopy(const QString &fileName) {
-    syncToModel();
+    SyncTexts();
     TFileOp file;
     file.OnFileOpError = [&fileName](TFileOp &, int code) {
         WriteLog(TFileOp::ErrorMessage(code) + QStringLiteral(": ") + fileName);
