@@ -185,20 +185,21 @@ void InductionParameters(const std::vector<std::pair<double, double>> &trace, st
     const double fp = peak->second;
     p[prFP] = {fp, {}};
     p[prTFm] = {peak->first, {}};
-    const std::optional<double> fo = markedFo                       ? markedFo
-                                     : trace.front().first <= 50e-6 ? std::optional(trace.front().second)
-                                                                    : std::nullopt;
+    // Fo as a plain value beside its presence: an optional here draws a false
+    // "may be used uninitialized" from the optimiser.
+    const bool haveFo = markedFo.has_value() || trace.front().first <= 50e-6;
+    const double fo = markedFo ? *markedFo : trace.front().second;
     const std::optional<double> fj = at(2e-3), fi = at(30e-3), f300 = at(300e-6);
     p[prFj] = fj ? TValue{fj, {}} : TValue{std::nullopt, QStringLiteral("no samples around 2 ms after light-on")};
     p[prFi] = fi ? TValue{fi, {}} : TValue{std::nullopt, QStringLiteral("no samples around 30 ms after light-on")};
     const QString noFo = QStringLiteral("no Fo (neither marked nor sampled by 50 us after light-on)");
     const QString flat = QStringLiteral("FP - Fo is zero");
     auto relative = [&](std::optional<double> f, const TValue &input) {
-        if (!fo)
+        if (!haveFo)
             return TValue{std::nullopt, noFo};
         if (!f)
             return TValue{std::nullopt, input.Reason};
-        return ratio(*f - *fo, fp - *fo, QStringLiteral("FP - Fo"));
+        return ratio(*f - fo, fp - fo, QStringLiteral("FP - Fo"));
     };
     p[prVj] = relative(fj, p[prFj]);
     p[prVi] = relative(fi, p[prFi]);
@@ -211,14 +212,15 @@ void InductionParameters(const std::vector<std::pair<double, double>> &trace, st
         p[prPIabs] = {std::nullopt, !p[prVj].Value ? p[prVj].Reason : p[prMo].Reason};
     else if (fp == 0)
         p[prPIabs] = {std::nullopt, QStringLiteral("FP is zero")};
-    else if (*p[prMo].Value == 0 || *fo == 0)
-        p[prPIabs] = {std::nullopt, *fo == 0 ? QStringLiteral("Fo is zero") : QStringLiteral("Mo is zero")};
+    else if (*p[prMo].Value == 0 || (haveFo && fo == 0))
+        p[prPIabs] = {std::nullopt,
+                      (haveFo && fo == 0) ? QStringLiteral("Fo is zero") : QStringLiteral("Mo is zero")};
     else {
-        const double phiPo = 1 - *fo / fp, vj = *p[prVj].Value;
+        const double phiPo = 1 - fo / fp, vj = *p[prVj].Value;
         p[prPIabs] = {phiPo * phiPo * (1 - vj) / (*p[prMo].Value * (1 - phiPo)), {}};
     }
-    if (!p[prFvFm].Value && p[prFvFm].Reason == QStringLiteral("no Fm") && fo && fp != 0)
-        p[prFvFm] = {(fp - *fo) / fp, {}};
+    if (!p[prFvFm].Value && p[prFvFm].Reason == QStringLiteral("no Fm") && haveFo && fp != 0)
+        p[prFvFm] = {(fp - fo) / fp, {}};
 }
 
 namespace {
