@@ -98,6 +98,8 @@ TEST(DeviceCommands, FaultMatrix) {
     const QStringList upload{"upload", "--bios", image};
     const Case cases[] = {
         {{"--hangup-in", "WH"}, {"identify"}, 1, "Connection lost on ", 3000, false},
+        // A hang-up armed for a command identification never sends leaves it alone.
+        {{"--hangup-in", "MO"}, {"identify"}, 0, "", 3000, true},
         {{"--device", "ModelU", "--hangup-in", "LDP:100"}, upload, 1, "Upload failed", 4000, false},
         {{"--device", "ModelU", "--ignore-block", "1"}, upload, 1, "Upload failed", 4000, true},
         {{"--hangup-in", "WD"}, {"status"}, 1, "Connection lost on ", 3000, false},
