@@ -155,15 +155,6 @@ TParameterCell valueCell(const TValue &v, int digits = 4) {
     return {QStringLiteral("-"), v.Reason};
 }
 
-std::optional<double> level(const TGroupValues &v, const QString &name) {
-    return name == kMarkFo    ? v.Fo
-           : name == kMarkFm  ? v.Fm
-           : name == kMarkFs  ? v.Fs
-           : name == kMarkFmP ? v.FmP
-           : name == kMarkFoP ? v.FoP
-                              : v.FmPP;
-}
-
 } // namespace
 
 QStringList ParameterTableTitles() {
@@ -228,7 +219,7 @@ std::vector<TParameterRow> ParameterTableRows(const TExperimentModel &m, const s
                 step.Cells.push_back({}); // the sample column
                 for (const QString &g : kTableGroups)
                     step.Cells.push_back(
-                        valueCell({level(s.Inputs, g), QStringLiteral("no %1 for this flash").arg(g)}, 5));
+                        valueCell({GroupLevel(s.Inputs, g), QStringLiteral("no %1 for this flash").arg(g)}, 5));
                 step.Cells.push_back(valueCell({s.Par, QStringLiteral("no PAR")}, 5));
                 for (const TValue &v : s.Values)
                     step.Cells.push_back(valueCell(v));

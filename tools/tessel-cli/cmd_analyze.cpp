@@ -41,15 +41,6 @@ QString csvField(const QString &s) {
 
 const QString kGroupColumns[] = {kMarkFo, kMarkFm, kMarkFs, kMarkFmP, kMarkFoP, kMarkFmPP};
 
-std::optional<double> level(const TGroupValues &v, const QString &name) {
-    return name == kMarkFo    ? v.Fo
-           : name == kMarkFm  ? v.Fm
-           : name == kMarkFs  ? v.Fs
-           : name == kMarkFmP ? v.FmP
-           : name == kMarkFoP ? v.FoP
-                              : v.FmPP;
-}
-
 // One analysed experiment file.
 struct TAnalysedFile {
     QString Path;
@@ -131,7 +122,7 @@ void printCsv(CliIO &io, const std::vector<TAnalysedFile> &files) {
                     for (const QString &g : kGroupColumns) {
                         QString cell;
                         if (levels)
-                            cell = num(level(*levels, g));
+                            cell = num(GroupLevel(*levels, g));
                         else
                             for (const TGroupStats &s : ch.Groups)
                                 if (s.Name == g)

@@ -89,6 +89,15 @@ TValue missing(const QString &what) {
 
 } // namespace
 
+std::optional<double> GroupLevel(const TGroupValues &v, const QString &mark) {
+    return mark == kMarkFo    ? v.Fo
+           : mark == kMarkFm  ? v.Fm
+           : mark == kMarkFs  ? v.Fs
+           : mark == kMarkFmP ? v.FmP
+           : mark == kMarkFoP ? v.FoP
+                              : v.FmPP;
+}
+
 TParameters ComputeParameters(const TGroupValues &in, const TAnalysisConfig &config) {
     const auto Fo = finite(in.Fo), Fm = finite(in.Fm), Fs = finite(in.Fs), FmP = finite(in.FmP), FoP = finite(in.FoP),
                Par = finite(in.Par);

@@ -123,6 +123,8 @@ struct TGroupValues {
     std::optional<double> Fo, Fm, Fs, FmP, FoP, Par;
     std::optional<double> FmPP{}; // Fm'' of the last dark flash after the light
 };
+// The level of the group with this mark name ("Fo", "Fm'" ...); Fm'' for any other.
+std::optional<double> GroupLevel(const TGroupValues &v, const QString &mark);
 TParameters ComputeParameters(const TGroupValues &v, const TAnalysisConfig &config);
 // The JIP-test of a fast induction trace: (time after light-on in s, F) by
 // time; fo the marked dark level, else the first sample (by 50 µs) is Fo.
