@@ -11,10 +11,6 @@ using namespace tessel;
 using namespace tessel::test;
 
 namespace {
-QByteArray Bytes(const QString &path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 QJsonArray Measurements(const QString &path) {
     return RunCliCommand({"info", path, "--json"}).json().object()["Measurements"].toArray();
 }
@@ -27,7 +23,7 @@ TEST(CliEdit, RelabelsAndRemovesLeavingTheRestAsItWas) {
         m.Current().A.Set->SetCount(5);
         m.RecordMeasurement(46003, 25, {}, m.Protocol, {"Gain"}, {"7"});
     });
-    const QByteArray original = Bytes(exp);
+    const QByteArray original = ReadBytes(exp);
     const QJsonArray before = Measurements(exp);
     ASSERT_EQ(before.size(), 3);
 
@@ -38,7 +34,7 @@ TEST(CliEdit, RelabelsAndRemovesLeavingTheRestAsItWas) {
     EXPECT_EQ(Measurements(exp)[1].toObject()["Metadata"].toObject(),
               (QJsonObject{{"title", "Leaf 3"}, {"leaf", "3"}}));
     ASSERT_EQ(RunCliCommand({"edit", exp, "--measurement", "2", "--title", "", "--set", "leaf="}).rc, 0);
-    EXPECT_EQ(Bytes(exp), original);
+    EXPECT_EQ(ReadBytes(exp), original);
 
     const CliRun removed = RunCliCommand({"edit", exp, "--remove", "2", "--json"});
     ASSERT_EQ(removed.rc, 0) << removed.err.toStdString();
@@ -63,8 +59,8 @@ TEST(CliEdit, RelabelsAndRemovesLeavingTheRestAsItWas) {
         {{"edit", exp, "--remove", "0"}, 2},
         {{"edit", exp, "--remove", "3"}, 1},
     };
-    const QByteArray kept = Bytes(exp);
+    const QByteArray kept = ReadBytes(exp);
     for (const auto &f : failures)
         EXPECT_EQ(RunCliCommand(f.args).rc, f.rc) << f.args.join(' ').toStdString();
-    EXPECT_EQ(Bytes(exp), kept);
+    EXPECT_EQ(ReadBytes(exp), kept);
 }

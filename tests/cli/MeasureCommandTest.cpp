@@ -25,10 +25,6 @@ using namespace tessel::test;
 
 namespace {
 
-QByteArray ReadBytes(const QString &path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 class MeasureCommand : public ::testing::Test {
 protected:

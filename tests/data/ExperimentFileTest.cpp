@@ -12,10 +12,6 @@ using namespace tessel::test;
 
 namespace {
 
-QByteArray ReadBytes(const QString &path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 // Encodes the primitives independently of the program's writer.
 struct Bytes {

@@ -13,10 +13,6 @@ using namespace tessel::test;
 
 namespace {
 
-QByteArray ReadBytes(const QString &path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 void WriteBytes(const QString &path, const QByteArray &b) {
     QFile f(path);

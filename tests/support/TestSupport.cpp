@@ -19,6 +19,11 @@ void WriteTextFile(const QString &path, const QString &text) {
     f.write(text.toUtf8());
 }
 
+QByteArray ReadBytes(const QString &path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
 QString ReadTextFile(const QString &path) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))

@@ -12,6 +12,8 @@ namespace tessel::test {
 QString SourcePath(const QString &relative);
 void WriteTextFile(const QString &path, const QString &text);
 QString ReadTextFile(const QString &path);
+// The file's bytes; empty when it cannot be read.
+QByteArray ReadBytes(const QString &path);
 
 // Runs act on the next modal window (QApplication::activeModalWidget) once
 // its event loop runs: the user's part in a dialog's exec().
