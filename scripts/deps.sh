@@ -7,7 +7,7 @@ TESSEL_PACKAGES=(
   qt6-base-dev qt6-serialport-dev qt6-svg-dev qt6-qpa-plugins libqt6printsupport6
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   fonts-dejavu-core xvfb xauth poppler-utils
-  python3 python3-jsonschema dpkg-dev file
+  python3 python3-jsonschema dpkg-dev file locales
   libeigen3-dev
 )
 # Benchmarks only (the graph benchmark's peer); it brings Qt 5's development

@@ -106,11 +106,10 @@ TEST(CliWizard, FailuresAndUsage) {
     }
 }
 
-// With the protocol compiler present, every shipped wizard's output must compile.
+// Every shipped wizard's output must compile with the shipped include files.
 TEST(CliWizard, ShippedWizardsCompile) {
     const QString include = SourcePath("resources/include/ModelW_0000");
-    if (!QDir(include).exists() || RunCliCommand({"parse", "--help"}).rc != 0)
-        GTEST_SKIP() << "no protocol compiler in this build";
+    ASSERT_TRUE(QDir(include).exists());
     // The compiler library lies beside the executables, not in a test folder.
     QTemporaryDir dir;
     AppPaths::setProgramDir(qEnvironmentVariable("TESSEL_BIN_DIR"));

@@ -67,14 +67,11 @@ TEST_F(IniTest, ReadFloatAndReport) {
 
 TEST_F(IniTest, FloatReadIgnoresCommaLocale) {
     write("[S]\nv=0.25\n");
-    const char *old = std::setlocale(LC_NUMERIC, nullptr);
-    const std::string saved = old ? old : "C";
-    if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8"))
-        std::setlocale(LC_NUMERIC, "fr_FR.UTF-8");
+    tessel::test::CommaLocale comma(dir.path());
+    ASSERT_TRUE(comma.active) << "localedef could not build a decimal-comma locale (package locales)";
     QLocale::setDefault(QLocale(QLocale::German));
     EXPECT_DOUBLE_EQ(TIniFile2(path).ReadFloat("S", "v", 0), 0.25);
     EXPECT_EQ(FormatShortest(0.25), "0.25");
-    std::setlocale(LC_NUMERIC, saved.c_str());
     QLocale::setDefault(QLocale::c());
 }
 

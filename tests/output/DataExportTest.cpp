@@ -52,22 +52,6 @@ QStringList Lines(const QString &text) {
 
 // The process's C locale with a decimal comma for numbers, as a German desktop
 // sets it; built into the test's folder, since the system may have none.
-class CommaNumbers {
-public:
-    explicit CommaNumbers(const QString &dir) {
-        test::WriteTextFile(dir + "/comma.src", "LC_NUMERIC\ndecimal_point \",\"\nthousands_sep \"\"\n"
-                                                "grouping -1\nEND LC_NUMERIC\n");
-        QProcess::execute(QStringLiteral("localedef"), {"-c", "-i", dir + "/comma.src", "-f", "UTF-8", dir + "/comma"});
-        qputenv("LOCPATH", QFile::encodeName(dir));
-        active = std::setlocale(LC_NUMERIC, "comma") != nullptr;
-    }
-    ~CommaNumbers() {
-        std::setlocale(LC_NUMERIC, "C");
-        qunsetenv("LOCPATH");
-    }
-    bool active = false;
-};
-
 } // namespace
 
 TEST(AsciiExport, MergeTimes) {
@@ -157,9 +141,8 @@ TEST(AsciiExport, EmptyExperimentKeepsTheFixedLines) {
 
 TEST(AsciiExport, NumbersTakeOnlyTheChosenSeparator) {
     test::TestDir dir;
-    CommaNumbers comma(dir.path());
-    if (!comma.active)
-        GTEST_SKIP() << "no locale with a decimal comma can be built here";
+    test::CommaLocale comma(dir.path());
+    ASSERT_TRUE(comma.active) << "localedef could not build a decimal-comma locale (package locales)";
     TExperimentModel m;
     AddMeasurement(m, {{0.001}, {3}}, {{0.001}, {-4}});
     m.Record(1).A.Mul->MulKoef = 0.25;

@@ -5,7 +5,9 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTimer>
+#include <clocale>
 #include <stdexcept>
 
 namespace tessel::test {
@@ -53,6 +55,19 @@ TestDir::TestDir() {
 TestDir::~TestDir() {
     AppPaths::setConfigDir({});
     AppPaths::setProgramDir({});
+}
+
+CommaLocale::CommaLocale(const QString &dir) {
+    WriteTextFile(dir + "/comma.src", "LC_NUMERIC\ndecimal_point \",\"\nthousands_sep \"\"\n"
+                                      "grouping -1\nEND LC_NUMERIC\n");
+    QProcess::execute(QStringLiteral("localedef"), {"-c", "-i", dir + "/comma.src", "-f", "UTF-8", dir + "/comma"});
+    qputenv("LOCPATH", QFile::encodeName(dir));
+    active = std::setlocale(LC_NUMERIC, "comma") != nullptr;
+}
+
+CommaLocale::~CommaLocale() {
+    std::setlocale(LC_NUMERIC, "C");
+    qunsetenv("LOCPATH");
 }
 
 QString TestDir::path(const QString &name) const { return name.isEmpty() ? m_dir.path() : m_dir.filePath(name); }

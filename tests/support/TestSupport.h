@@ -31,4 +31,13 @@ private:
     QTemporaryDir m_dir;
 };
 
+// Numbers with a decimal comma in LC_NUMERIC for the object's lifetime, from a
+// locale built into dir (no installed German locale needed); back to "C" after.
+class CommaLocale {
+public:
+    explicit CommaLocale(const QString &dir);
+    ~CommaLocale();
+    bool active = false;
+};
+
 } // namespace tessel::test
