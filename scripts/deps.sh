@@ -13,6 +13,8 @@ TESSEL_PACKAGES=(
 # Benchmarks only (the graph benchmark's peer); it brings Qt 5's development
 # files along, so the test run does not install it.
 TESSEL_BENCH_PACKAGES=(libqcustomplot-dev)
+# The coverage report only (scripts/coverage.sh).
+TESSEL_COVERAGE_PACKAGES=(gcovr)
 
 tessel_missing_packages() {
   local missing=()
@@ -24,11 +26,12 @@ tessel_missing_packages() {
   echo "${missing[@]}"
 }
 
-# tessel_ensure_deps [bench]: the build's packages, with "bench" also the
-# benchmarks' own.
+# tessel_ensure_deps [bench|coverage]: the build's packages, with "bench" also
+# the benchmarks' own, with "coverage" the coverage report's.
 tessel_ensure_deps() {
   local missing extra=()
   [ "${1:-}" = bench ] && extra=("${TESSEL_BENCH_PACKAGES[@]}")
+  [ "${1:-}" = coverage ] && extra=("${TESSEL_COVERAGE_PACKAGES[@]}")
   missing=$(tessel_missing_packages "${extra[@]}")
   [ -z "$missing" ] && return 0
   echo "Installing missing packages: $missing"
