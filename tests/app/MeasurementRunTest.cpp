@@ -125,7 +125,7 @@ protected:
     test::TestDir dir;
     RecordingMessageService messages;
     ScopedMessageService scope{&messages};
-    TInstrumentConfig savedConfig = Config().Instrument;
+    TInstrumentConfig config;
     TMemoryCommPort *port = nullptr;
     std::unique_ptr<RunLink> link;
     QByteArray written;
@@ -178,14 +178,13 @@ protected:
         host.SetPanel = [this](int panel, const QString &text) { panels[panel] << text; };
         host.ApplyControls = [this](const TControlState &s) { controls.push_back(s); };
         host.SendProgram = [this] { return ++downloads, kSendOk; };
-        run = std::make_unique<TMeasurementRun>(*link, compiler, list, timer, host);
+        run = std::make_unique<TMeasurementRun>(*link, compiler, config, list, timer, host);
         run->SetInstrumentState(stReady);
         messages.clear();
     }
     void TearDown() override {
         run.reset();
         port->SetOnWrite(nullptr);
-        Config().Instrument = savedConfig;
         CloseLog();
     }
     // A timer tick a second after the previous one; afterData answers the
@@ -227,7 +226,7 @@ TEST_F(RunEngine, TwoPausesOfTenSecondsReachFullProgressAfter120Seconds) {
 }
 
 TEST_F(RunEngine, MaxSignalsStartsOneMoreIsRefused) {
-    Config().Instrument.MaxSignals = 2;
+    config.MaxSignals = 2;
     model.Current().A.Set->SetCount(1);
     model.Current().B.Set->SetCount(1);
     model.RecordMeasurement(clock, ModelT2, {}, {}, {}, {});
@@ -290,10 +289,10 @@ TEST_F(RunEngine, AbortStopsOnlyARunAndSendsResetMacrosByVersion) {
 }
 
 TEST_F(RunEngine, FetchScalesShiftsUnsignedSamplesAndShowsTheTransfer) {
-    Config().Instrument.DetectorAUnsigned = true;
-    Config().Instrument.MoChA = 0.5;
-    Config().Instrument.MulB = 3;
-    Config().Instrument.YShiftB = -7;
+    config.DetectorAUnsigned = true;
+    config.MoChA = 0.5;
+    config.MulB = 3;
+    config.YShiftB = -7;
     QByteArray a(6000, '\0');
     for (int i = 0; i < 3000; ++i) {
         compiler.SampleTimesA.Add(0.001 * i);
