@@ -24,7 +24,9 @@ int32_t TCommonObjs::SendProgram(IProgramLoader &link, TDevice device) {
     return tessel::SendProgram(link, Compiler, TProgramTarget{device, c.DacAliases, c.MaxDAValue});
 }
 
-void TCommonObjs::ReadInstrumentConfig() { Session.ReadConfiguration(); }
+void TCommonObjs::ReadInstrumentConfig() {
+    Session.ReadConfiguration();
+}
 
 int32_t TCommonObjs::StoredDefaultDevice() const {
     return AppSettings.Integer(QStringLiteral("DefaultDevice"));

@@ -527,8 +527,7 @@ void TMeasurementRun::Fetch(IMeasurementTarget *target) {
 
 bool TMeasurementRun::FetchChannel(IMeasurementTarget &target, int channel, int32_t w, bool &outOfRange) {
     const TSampleTimes &times = channel == 0 ? m_started->TimesA : m_started->TimesB;
-    const bool unsignedDetector =
-        channel == 0 ? m_config.DetectorAUnsigned : m_config.DetectorBUnsigned;
+    const bool unsignedDetector = channel == 0 ? m_config.DetectorAUnsigned : m_config.DetectorBUnsigned;
     TChannel &ch = target.Model().Current().Channel(channel);
     const int32_t n = times.Count();
     const int64_t bytes = int64_t(n) * w;

@@ -210,8 +210,8 @@ TEST_F(MeasurementSim, SessionTakesTheConnectedInstrument) {
         const TInstrumentConfig instrument =
             ReadInstrumentConfig(test::SourcePath("resources/Tessel.ini"), link.DeviceText());
         ASSERT_NE(c.BitResA, instrument.BitResA);
-        EXPECT_EQ(session.ReadDeviceInfo(), badInfo ? TInstrumentSession::TDeviceInfoRead::Failed
-                                                    : TInstrumentSession::TDeviceInfoRead::Applied);
+        EXPECT_EQ(session.ReadDeviceInfo(),
+                  badInfo ? TInstrumentSession::TDeviceInfoRead::Failed : TInstrumentSession::TDeviceInfoRead::Applied);
         EXPECT_EQ(c.BitResA, badInfo ? TInstrumentConfig().BitResA : instrument.BitResA);
         EXPECT_EQ(c.Compiler.SampleDistanceA, badInfo ? 1.0 : instrument.Compiler.SampleDistanceA);
         EXPECT_EQ(session.Compiler().Constants().SampleDistanceA, c.Compiler.SampleDistanceA);

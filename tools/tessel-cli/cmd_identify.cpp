@@ -35,8 +35,7 @@ int runBody(const QStringList &args, CliIO &io) {
         for (const QString &m : messages)
             io.out << m << '\n';
     }
-    if (!connected && !ReportLost(link, io) &&
-        messages.value(messages.size() - 1) == QLatin1String("Device not found"))
+    if (!connected && !ReportLost(link, io) && messages.value(messages.size() - 1) == QLatin1String("Device not found"))
         io.err << NotFoundHelp(link) << '\n';
     return connected ? kExitOk : kExitFailed;
 }

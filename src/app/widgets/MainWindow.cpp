@@ -264,8 +264,8 @@ void TfrmMain::updateWindowMenu() {
         menu->removeAction(all[i]);
         delete all[i];
     }
-    Action("mniMakeActive")->setEnabled(!m_experiments.Busy() &&
-                                        (ActiveExperimentExists ? ActiveExperimentExists() : false));
+    Action("mniMakeActive")
+        ->setEnabled(!m_experiments.Busy() && (ActiveExperimentExists ? ActiveExperimentExists() : false));
     const QList<QMdiSubWindow *> windows = m_mdi->subWindowList();
     m_windowListSeparator->setVisible(!windows.isEmpty());
     int n = 0;

@@ -62,7 +62,8 @@ TProgram::TProgram(const TProgramOptions &options) : m_options(options) {
     m_common->Comm->SetPreferredPort(m_options.port);
     WireDeviceCommands(*m_main, *m_common, &m_env);
     m_steps << QStringLiteral("TCommonObjs");
-    m_monitor = std::make_unique<Tsmon>(*m_common->Comm, MonitorScaleOf(m_common->Session.Configuration()), m_main.get());
+    m_monitor =
+        std::make_unique<Tsmon>(*m_common->Comm, MonitorScaleOf(m_common->Session.Configuration()), m_main.get());
     wireMonitor();
     m_steps << QStringLiteral("Monitor");
     m_navigator = std::make_unique<TNavigator>(m_main.get());

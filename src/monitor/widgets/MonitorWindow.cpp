@@ -180,7 +180,9 @@ Tsmon::Tsmon(TCommunication &link, const TMonitorScale &scale, QWidget *parent)
     resize(sizeHint().expandedTo(QSize(560, 460)));
 }
 
-Tsmon::~Tsmon() { m_range->SaveSettings(); }
+Tsmon::~Tsmon() {
+    m_range->SaveSettings();
+}
 
 void Tsmon::SetGainsEnabled(bool on) {
     m_session.SetGainsEnabled(on);
