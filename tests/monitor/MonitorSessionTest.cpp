@@ -62,11 +62,11 @@ TEST_F(MonitorSessionTest, StreamFromStartToStop) {
     };
     for (const Case &c : cases) {
         open(c.device, c.gains, c.apd);
-        int shown = 0;
-        s->ValuesRead = [&] { shown = s->GainA * 1000 + s->OffsetB * 10 + s->Apd2 % 10; };
+        QList<int> shown;
+        s->ValuesRead = [&] { shown = {s->GainA, s->OffsetB, s->Apd2}; };
         s->Start(false);
         EXPECT_EQ(log, c.start) << c.device;
-        EXPECT_EQ(shown, c.gains ? 40431 : 0);
+        EXPECT_EQ(shown, c.gains ? QList({40, 43, 31}) : QList({0, 0, 0}));
         EXPECT_EQ(polling, std::vector<bool>{false});
         log.clear();
         s->Restart(true);
