@@ -394,7 +394,7 @@ int runBody(const QStringList &args, CliIO &io) {
         loop.quit();
     });
 
-    // The first poll: what the instrument is doing before the run->
+    // The first poll: what the instrument is doing before the run.
     const TDeviceStatus before = link.GetStatus();
     host.Polled(before);
     run->SetInstrumentState(before);
