@@ -9,9 +9,9 @@ namespace tessel {
 TCommonObjs::TCommonObjs(std::unique_ptr<TCommunication> comm, QObject *parent)
     : QObject(parent),
       Comm(comm ? std::move(comm)
-                : std::make_unique<TCommunication>(std::make_unique<TPosixCommPort>(), PortNames().first())) {
-    StatusTimer.setInterval(1000);
-    StatusTimer.stop();
+                : std::make_unique<TCommunication>(std::make_unique<TPosixCommPort>(), PortNames().first())),
+      Session(*Comm, AppPaths::iniPath(), &Config().Instrument), StatusTimer(Session.StatusTimer()),
+      Compiler(Session.Compiler()) {
     AppSettings.Register(QStringLiteral("DefaultDevice"), SettingKind::Integer, 0);
     AppSettings.Restore();
     ReadInstrumentConfig();
@@ -20,13 +20,12 @@ TCommonObjs::TCommonObjs(std::unique_ptr<TCommunication> comm, QObject *parent)
 TCommonObjs::~TCommonObjs() { AppSettings.Save(); }
 
 int32_t TCommonObjs::SendProgram(IProgramLoader &link, TDevice device) {
-    const TInstrumentConfig &c = Config().Instrument;
+    const TInstrumentConfig &c = Session.Configuration();
     return tessel::SendProgram(link, Compiler, TProgramTarget{device, c.DacAliases, c.MaxDAValue});
 }
 
 void TCommonObjs::ReadInstrumentConfig() {
-    Config().Instrument = tessel::ReadInstrumentConfig(AppPaths::iniPath(), Comm->DeviceText());
-    Compiler.SetConstants(Config().Instrument.Compiler);
+    Session.ReadConfiguration();
 }
 
 int32_t TCommonObjs::StoredDefaultDevice() const {

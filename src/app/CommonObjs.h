@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/InstrumentConfig.h"
+#include "app/InstrumentSession.h"
 #include "compiler/Compiler.h"
 #include "compiler/ProgramImage.h"
 #include "device/Communication.h"
@@ -15,8 +16,8 @@
 namespace tessel {
 
 // The shared objects every part of the program uses, alive for the whole run:
-// the command link, the status timer, the application settings and the event
-// table builder. The builder joins as its subsystem provides it.
+// the instrument session (command link, configuration, event table builder,
+// status timer) and the application settings.
 class TCommonObjs : public QObject {
     Q_OBJECT
 public:
@@ -26,10 +27,12 @@ public:
     ~TCommonObjs() override;
 
     std::unique_ptr<TCommunication> Comm;
+    // Its configuration is the process-wide one the windows read.
+    TInstrumentSession Session;
 
-    QTimer StatusTimer;
+    QTimer &StatusTimer;
     TPAppSettings AppSettings;
-    TCompiler Compiler;
+    TCompiler &Compiler;
 
     // Reads the instrument configuration for the current type into Config()
     // and loads its constants into Compiler.

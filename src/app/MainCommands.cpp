@@ -87,6 +87,10 @@ const std::vector<MainCommand> kCommands = {
     {"btnCopyProtocol", M::None,       "Copy to Current Protocol","",T::Protocol,"Copy to current protocol","protocol-copy", true,  false, false},
 };
 // clang-format on
+
+// Commands that act on the active experiment, not on the list.
+const char *const kNeedActive[] = {"mniClose", "mniSave",    "mniSaveAs",    "mniExport",
+                                   "mniPrint", "mniPreview", "mniMakeActive"};
 } // namespace
 
 const std::vector<MainCommand> &MainCommands() { return kCommands; }
@@ -141,5 +145,20 @@ QString ToolbarCaption(MainToolbar t) {
 }
 
 QString ToolbarName(MainToolbar t) { return QStringLiteral("tb") + ToolbarCaption(t); }
+
+bool CommandEnabled(const QString &id, const TCommandInputs &in) {
+    // The Control toolbar's buttons have states of their own during a run.
+    if (id == QLatin1String("btnStart") || id == QLatin1String("btnAbort"))
+        return !in.RunOff;
+    const MainCommand *c = FindMainCommand(id);
+    if (!c || in.Suppressed || in.RunOff)
+        return false;
+    if (c->documentControl && !in.AnyExperiment)
+        return false;
+    for (const char *a : kNeedActive)
+        if (id == QLatin1String(a))
+            return in.ActiveExperiment;
+    return true;
+}
 
 } // namespace tessel

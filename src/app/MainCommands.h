@@ -34,4 +34,16 @@ QString ToolbarCaption(MainToolbar t);
 // Object names of the five toolbars ("tbMain", ...).
 QString ToolbarName(MainToolbar t);
 
+// What a command's enabled state depends on.
+struct TCommandInputs {
+    bool AnyExperiment = false;    // the experiment list is not empty
+    bool ActiveExperiment = false; // an experiment window (or its editor) is the active child
+    bool Suppressed = false;       // held off while something else owns it
+    bool RunOff = false;           // switched off by the run's idle or measuring state
+};
+// Whether a command of the main window, or one of the Control toolbar's
+// buttons ("btnStart", "btnAbort", which follow the run alone), is enabled.
+// Unknown ids are not.
+bool CommandEnabled(const QString &id, const TCommandInputs &in);
+
 } // namespace tessel

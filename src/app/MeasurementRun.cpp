@@ -203,9 +203,10 @@ QString GainsPanelText(TDevice device, int g1, int o1, int s1, int g2, int o2, i
     return QString::asprintf("G1=%d ; O1=%d   |   G2=%d ; O2=%d", g1, o1, g2, o2);
 }
 
-TMeasurementRun::TMeasurementRun(TCommunication &link, TCompiler &compiler, TMDIList &experiments, QTimer &statusTimer,
-                                 TMeasurementHost host)
-    : m_link(link), m_compiler(compiler), m_list(experiments), m_timer(statusTimer), m_host(std::move(host)) {
+TMeasurementRun::TMeasurementRun(TCommunication &link, TCompiler &compiler, const TInstrumentConfig &config,
+                                 TMDIList &experiments, QTimer &statusTimer, TMeasurementHost host)
+    : m_link(link), m_compiler(compiler), m_config(config), m_list(experiments), m_timer(statusTimer),
+      m_host(std::move(host)) {
     if (!m_host.Now)
         m_host.Now = NowDays;
     if (!m_host.Wait)
@@ -214,7 +215,7 @@ TMeasurementRun::TMeasurementRun(TCommunication &link, TCompiler &compiler, TMDI
         m_host.Hourglass = [](bool on) { on ? Messages().beginBusy() : Messages().endBusy(); };
     if (!m_host.SendProgram)
         m_host.SendProgram = [this] {
-            const TInstrumentConfig &c = Config().Instrument;
+            const TInstrumentConfig &c = m_config;
             TProgramLink<TCommunication> loader(m_link);
             return tessel::SendProgram(loader, m_compiler, TProgramTarget{m_link.Device(), c.DacAliases, c.MaxDAValue},
                                        m_host.Wait);
@@ -306,7 +307,7 @@ void TMeasurementRun::ShowTransferProgress() {
 }
 
 void TMeasurementRun::SetAnalogOutputs() {
-    const TInstrumentConfig &c = Config().Instrument;
+    const TInstrumentConfig &c = m_config;
     const int pauses[] = {100, 100, 500};
     for (int k = 0; k < 3; ++k) {
         m_link.SetVoltage(k + 1, AnalogOutputValue(m_compiler.FindVar(c.DacAliases[size_t(k)]), c.MaxDAValue));
@@ -333,7 +334,7 @@ void TMeasurementRun::Start() {
         Finish(TRunOutcome::NoTarget);
         return;
     }
-    if (target->DataSetCount() > Config().Instrument.MaxSignals) {
+    if (target->DataSetCount() > m_config.MaxSignals) {
         Messages().error(QStringLiteral("Too many Data Sets in experiment"));
         Finish(TRunOutcome::TooManyDataSets);
         return;
@@ -491,7 +492,7 @@ void TMeasurementRun::Fetch(IMeasurementTarget *target) {
     m_report.PlannedB = tb.Count();
     target->PrepareMeasurementDataSets(ta.Count(), tb.Count(), ta.IsEmpty() ? 1.0 : ta[0], tb.IsEmpty() ? 1.0 : tb[0]);
     TMeasurementRecord &rec = target->Model().Current();
-    const TInstrumentConfig &c = Config().Instrument;
+    const TInstrumentConfig &c = m_config;
     rec.A.Base->MulKoef = c.MoChA;
     rec.A.Mul->MulKoef = c.MulA;
     rec.A.Shift->AddKoef = c.YShiftA;
@@ -526,8 +527,7 @@ void TMeasurementRun::Fetch(IMeasurementTarget *target) {
 
 bool TMeasurementRun::FetchChannel(IMeasurementTarget &target, int channel, int32_t w, bool &outOfRange) {
     const TSampleTimes &times = channel == 0 ? m_started->TimesA : m_started->TimesB;
-    const bool unsignedDetector =
-        channel == 0 ? Config().Instrument.DetectorAUnsigned : Config().Instrument.DetectorBUnsigned;
+    const bool unsignedDetector = channel == 0 ? m_config.DetectorAUnsigned : m_config.DetectorBUnsigned;
     TChannel &ch = target.Model().Current().Channel(channel);
     const int32_t n = times.Count();
     const int64_t bytes = int64_t(n) * w;

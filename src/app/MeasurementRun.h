@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/InstrumentConfig.h"
 #include "authoring/ProtocolDoc.h"
 #include "compiler/Events.h"
 #include "data/Experiment.h"
@@ -154,9 +155,10 @@ struct TMeasurementHost {
 // windows and never touches one itself.
 class TMeasurementRun {
 public:
-    // The run takes over the status timer's handler.
-    TMeasurementRun(TCommunication &link, TCompiler &compiler, TMDIList &experiments, QTimer &statusTimer,
-                    TMeasurementHost host = {});
+    // The run takes over the status timer's handler. config is read at
+    // each Start and fetch, so a type change before the next run applies.
+    TMeasurementRun(TCommunication &link, TCompiler &compiler, const TInstrumentConfig &config, TMDIList &experiments,
+                    QTimer &statusTimer, TMeasurementHost host = {});
     ~TMeasurementRun();
     TMeasurementRun(const TMeasurementRun &) = delete;
     TMeasurementRun &operator=(const TMeasurementRun &) = delete;
@@ -206,6 +208,7 @@ private:
 
     TCommunication &m_link;
     TCompiler &m_compiler;
+    const TInstrumentConfig &m_config;
     TMDIList &m_list;
     QTimer &m_timer;
     TMeasurementHost m_host;

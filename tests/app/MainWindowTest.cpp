@@ -65,26 +65,8 @@ TEST_F(MainWindowTest, FrameCaptionSizeMenusAndToolbars) {
     }
 }
 
-TEST_F(MainWindowTest, ShortcutsAreTheDocumentedOnesAndUnique) {
+TEST_F(MainWindowTest, ShortcutsAreUnique) {
     TfrmMain w(nullptr, &env);
-    struct {
-        const char *id, *caption, *keys;
-    } cases[] = {
-        {"mniOpen", "&Open...", "F3"},       {"mniSave", "&Save", "F2"},
-        {"mniExit", "E&xit", "Alt+X"},       {"mniSignals", "&Signals", "F4"},
-        {"mniGraph", "&Graph", "F5"},        {"mniData", "&Data", "F6"},
-        {"mniProtocol", "&Protocol", "F7"},  {"mniDescription", "D&escription", "F8"},
-        {"mniStart", "&Start", "F9"},        {"mniNavigator", "&Navigator...", "F11"},
-        {"mniMonitor", "System &Monitor...", "Ctrl+M"}, {"mniDeviceID", "Device &ID", "Ctrl+I"},
-        {"mniActFlash1", "Actinic Flash &1", "Ctrl+F1"}, {"mniAux6", "AUX &6", "Ctrl+6"},
-        {"mniTestKeys", "Test &Keys ...", "Ctrl+T"},
-    };
-    for (const auto &c : cases) {
-        QAction *a = w.Action(c.id);
-        ASSERT_NE(a, nullptr) << c.id;
-        EXPECT_EQ(a->text(), c.caption);
-        EXPECT_EQ(a->shortcut(), QKeySequence(c.keys)) << c.id;
-    }
     // One key must never be bound twice: Qt would then fire neither command.
     QHash<QKeySequence, QString> seen;
     for (const MainCommand &c : MainCommands()) {
@@ -96,25 +78,36 @@ TEST_F(MainWindowTest, ShortcutsAreTheDocumentedOnesAndUnique) {
     }
 }
 
-TEST_F(MainWindowTest, IdleStateAndDocumentControlsFollowTheExperimentList) {
-    TfrmMain w(nullptr, &env);
-    for (const char *id : {"mniExit", "mniEnvOptions", "mniNavigator", "mniAbout", "btnHelp", "mniTile"})
-        EXPECT_TRUE(w.Action(id)->isEnabled()) << id;
-    // Commands of subsystems not yet built stay visible but disabled.
-    for (const char *id : {"mniNew", "mniStart", "mniDeviceID", "btnUndo"})
-        EXPECT_FALSE(w.Action(id)->isEnabled()) << id;
+TEST(MainCommands, EnableRules) {
+    struct Case {
+        const char *id;
+        bool any, active, suppressed, runOff, on;
+    };
+    // clang-format off
+    const Case cases[] = {
+        {"mniNew",      false, false, false, false, true},  // needs no experiment
+        {"mniGraph",    false, false, false, false, false}, // a document control
+        {"mniGraph",    true,  false, false, false, true},  // ... that works on the list
+        {"mniSave",     true,  false, false, false, false}, // acts on the active one
+        {"mniSave",     true,  true,  false, false, true},
+        {"mniSaveAs",   false, true,  false, false, true},  // not a document control, yet needs the active one
+        {"mniMakeActive", true, false, false, false, false},
+        {"btnCheck",    true,  true,  true,  false, false}, // held off under the signals view
+        {"mniStart",    false, false, false, true,  false}, // the run switched it off
+        {"btnStart",    false, false, true,  false, true},  // the Control buttons follow the run alone
+        {"btnAbort",    true,  true,  false, true,  false},
+        {"mniUnknown",  true,  true,  false, false, false},
+    };
+    // clang-format on
+    for (const Case &c : cases)
+        EXPECT_EQ(CommandEnabled(c.id, {c.any, c.active, c.suppressed, c.runOff}), c.on)
+            << c.id << ' ' << c.any << c.active << c.suppressed << c.runOff;
+}
 
-    for (const MainCommand &c : MainCommands())
-        w.SetCommandBuilt(c.id, true);
-    EXPECT_FALSE(w.Action("btnUndo")->isEnabled());
-    EXPECT_FALSE(w.Action("mniSave")->isEnabled());
-    EXPECT_TRUE(w.Action("mniNew")->isEnabled());
+TEST_F(MainWindowTest, DocumentControlsFollowTheExperimentList) {
+    TfrmMain w(nullptr, &env);
     QObject experiment;
     w.Experiments().Add(&experiment);
-    // Without an active experiment the commands that act on it stay off.
-    for (const char *id : {"mniSave", "mniPrint", "mniPreview"})
-        EXPECT_FALSE(w.Action(id)->isEnabled()) << id;
-    EXPECT_TRUE(w.Action("mniGraph")->isEnabled());
     w.Experiments().SetActive(&experiment);
     w.UpdateDocumentControls();
     for (const MainCommand &c : MainCommands())
@@ -212,9 +205,12 @@ TEST_F(MainWindowTest, TesselStartIsConsumedAndIgnoredWhileStartIsDisabled) {
         QCoreApplication::processEvents();
         return reply;
     };
+    w.SetRunEnabled("btnStart", false);
+    w.UpdateDocumentControls();
     EXPECT_EQ(send(), "ignored");
     EXPECT_EQ(starts, 0);
-    w.SetCommandBuilt("mniStart", true);
+    w.SetRunEnabled("btnStart", true);
+    w.UpdateDocumentControls();
     EXPECT_EQ(send(), "started");
     QCoreApplication::processEvents();
     EXPECT_EQ(starts, 1);

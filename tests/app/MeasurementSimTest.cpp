@@ -2,7 +2,7 @@
 // compiler library, the download, the poll by a fake clock and the channel
 // transfers, also under the instrument's faults.
 #include "SimBridge.h"
-#include "app/CommonObjs.h"
+#include "app/InstrumentSession.h"
 #include "app/MDIList.h"
 #include "app/MeasurementRun.h"
 #include "app/ModelTarget.h"
@@ -13,7 +13,6 @@
 #include "settings/EnvSetup.h"
 #include "support/TestSupport.h"
 
-#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace tessel;
@@ -25,16 +24,17 @@ const QString kBothChannels = QStringLiteral("include \"device.inc\"\nvar Measur
                                              "every 1 ms from 0 to 99 ms  sample AB\n"
                                              "at 40 ms  pulse SaturatingFlash for 30 ms\n");
 
-// One experiment, its editor and the run, on a freshly identified ModelT2.
+// One experiment, its editor and the run of a session on a freshly
+// identified ModelT2.
 struct Bench {
     test::SimBridge bridge;
-    TCompiler compiler;
+    TInstrumentSession session{*bridge.Link, test::SourcePath("resources/Tessel.ini")};
+    TCompiler &compiler = session.Compiler();
     TEnvSetup env;
     TProtocolDoc doc{compiler, env, test::SourcePath("resources/include/"), ModelT2};
     TExperimentModel model;
     TModelTarget target{model, doc};
     TMDIList list;
-    QTimer timer; // never ticks: the test polls by the fake clock
     double clock = 45000.5;
     std::vector<TDeviceStatus> states;
     QStringList panel1;
@@ -44,16 +44,13 @@ struct Bench {
         TCommunication &link = *bridge.Link;
         if (!link.Connect(false, false))
             return;
-        Config().Instrument = ReadInstrumentConfig(test::SourcePath("resources/Tessel.ini"), link.DeviceText());
+        session.ReadConfiguration();
         link.WaitBounds().DeviceInfoPauseMs = 10;
-        TDeviceInfoRecord r;
-        if (link.ReadDeviceInfo(r))
-            TCommonObjs::ApplyDeviceInfo(r, Config().Instrument);
-        compiler.SetConstants(Config().Instrument.Compiler);
+        session.ReadDeviceInfo();
         doc.SetText(protocol);
         list.Add(&target);
         list.SetActive(&target);
-        timer.setInterval(24 * 3600 * 1000);
+        session.StatusTimer().setInterval(24 * 3600 * 1000); // the test polls by the fake clock
         TMeasurementHost host;
         host.Now = [this] { return clock; };
         host.Wait = [this](int ms) { bridge.Pass(ms / 1000.0); };
@@ -62,7 +59,7 @@ struct Bench {
                 panel1 << text;
         };
         host.Polled = [this](TDeviceStatus s) { states.push_back(s); };
-        run = std::make_unique<TMeasurementRun>(link, compiler, list, timer, host);
+        run = session.NewRun(list, host);
         run->SetInstrumentState(link.GetStatus());
     }
     // Start, then a poll a second until the run has ended.
@@ -85,7 +82,6 @@ protected:
     }
     void TearDown() override {
         SetCompilerLibrary(nullptr);
-        Config().Instrument = saved;
         CloseLog();
     }
     static sim::TSimOptions Options() {
@@ -103,7 +99,6 @@ protected:
     test::TestDir dir;
     RecordingMessageService messages;
     ScopedMessageService scope{&messages};
-    TInstrumentConfig saved = Config().Instrument;
 };
 
 TEST_F(MeasurementSim, ShippedFvFmProtocolGivesTheLeafsFvFm) {
@@ -189,6 +184,42 @@ TEST_F(MeasurementSim, SilentInstrumentIsNotConnectedAfterThreePolls) {
     EXPECT_EQ(b->panel1.last(), "Not Connected");
     EXPECT_FALSE(b->list.Busy());
     EXPECT_EQ(b->model.RecordCount(), 1);
+}
+
+} // namespace
+
+namespace {
+
+// A session keeps its own configuration (the process-wide one stays as it
+// was): the ini's values for the type, replaced by what the instrument says
+// of itself unless that fails; the compiler and the conditions follow.
+TEST_F(MeasurementSim, SessionTakesTheConnectedInstrument) {
+    const QString globalText = Config().Instrument.DeviceText;
+    for (const bool badInfo : {false, true}) {
+        sim::TSimOptions o = Options();
+        o.Faults.BadInfoChecksum = badInfo;
+        test::SimBridge bridge(o);
+        TCommunication &link = *bridge.Link;
+        link.WaitBounds().DeviceInfoPauseMs = 10;
+        // Without an ini the configured limits are the defaults, unlike the instrument's.
+        TInstrumentSession session(link, dir.path("absent.ini"));
+        ASSERT_TRUE(session.Identify(false));
+        session.ReadConfiguration();
+        const TInstrumentConfig &c = session.Configuration();
+        EXPECT_EQ(c.DeviceText, link.DeviceText());
+        const TInstrumentConfig instrument =
+            ReadInstrumentConfig(test::SourcePath("resources/Tessel.ini"), link.DeviceText());
+        ASSERT_NE(c.BitResA, instrument.BitResA);
+        EXPECT_EQ(session.ReadDeviceInfo(),
+                  badInfo ? TInstrumentSession::TDeviceInfoRead::Failed : TInstrumentSession::TDeviceInfoRead::Applied);
+        EXPECT_EQ(c.BitResA, badInfo ? TInstrumentConfig().BitResA : instrument.BitResA);
+        EXPECT_EQ(c.Compiler.SampleDistanceA, badInfo ? 1.0 : instrument.Compiler.SampleDistanceA);
+        EXPECT_EQ(session.Compiler().Constants().SampleDistanceA, c.Compiler.SampleDistanceA);
+        ASSERT_TRUE(link.SetGain(70, 2) && link.SetOffset(20, 1) && link.SetApd(35, 2));
+        const TConditions k = session.ReadConditions();
+        EXPECT_EQ(QList<int>({k.GainA, k.GainB, k.OffsetA, k.SensA, k.SensB}), QList<int>({50, 70, 20, 50, 35}));
+    }
+    EXPECT_EQ(Config().Instrument.DeviceText, globalText);
 }
 
 } // namespace

@@ -127,10 +127,10 @@ TEST(ProgramRun, IdentificationReadsTheGainsIntoTheStatusBar) {
     TCommunication &link = *program.Common().Comm;
     ASSERT_TRUE(link.Connected()) << messages.texts().join('\n').toStdString();
     auto panel = [&program] { return program.Main().GainPanel()->TextA().section(' ', 0, 0); };
-    EXPECT_EQ(panel(), QStringLiteral("G1=%1").arg(program.Monitor().GainA));
+    EXPECT_EQ(panel(), QStringLiteral("G1=%1").arg(program.Monitor().Session().GainA));
     // The gain changes behind the program's back; identifying the instrument
     // again, with the connection unchanged, reads it.
-    const int gain = program.Monitor().GainA == 70 ? 71 : 70;
+    const int gain = program.Monitor().Session().GainA == 70 ? 71 : 70;
     int gainA = -1, gainB, offsetA, offsetB; // read back: the instrument has it
     ASSERT_TRUE(link.SetGain(gain, 1) && link.GetGains(gainA, gainB, offsetA, offsetB));
     ASSERT_EQ(gainA, gain);

@@ -37,7 +37,7 @@ TEST(ProgramStartup, WindowsAreCreatedInOrderAndTheFirstShowRunsOnce) {
         EXPECT_FALSE(program.Main().Action("mniMonitor")->isEnabled());
         EXPECT_FALSE(program.Main().Action("btnStart")->isEnabled());
         // Without a connected instrument the monitor has no gain or photodiode controls.
-        EXPECT_FALSE(program.Monitor().GainsEnabled);
+        EXPECT_FALSE(program.Monitor().Session().GainsEnabled());
         EXPECT_FALSE(program.Main().ShownOnce());
         // The navigator's root and its two service nodes exist before the first show.
         EXPECT_EQ(program.Navigator().Root()->text(0), "Tessel 3.0");

@@ -120,8 +120,8 @@ TEST(ServiceCommands, MenuPollingAndTheRun) {
     TfrmMain main(nullptr, &env);
     TCommonObjs common(std::move(link));
     TfrmTestKeys keys(*l, &main, [](int) {});
-    TMeasurementRun run(*l, common.Compiler, main.Experiments(), common.StatusTimer);
-    auto *service = new TServiceCommands(main, common, env, keys, nullptr, &run);
+    const auto run = common.Session.NewRun(main.Experiments());
+    auto *service = new TServiceCommands(main, common, env, keys, nullptr, run.get());
     l->Open();
     l->SetConnected(true);
     QTimer::singleShot(0, &keys, &QDialog::accept);
@@ -150,7 +150,7 @@ TEST(ServiceCommands, MenuPollingAndTheRun) {
     // After a ModelW run the flash and actinic sliders return to 0.
     keys.ScrB(1)->setValue(800);
     keys.ScrB(4)->setValue(300);
-    run.Host().ResetKeySliders();
+    run->Host().ResetKeySliders();
     EXPECT_EQ(keys.ScrB(1)->value(), 0);
     EXPECT_EQ(keys.ScrB(4)->value(), 300);
 }

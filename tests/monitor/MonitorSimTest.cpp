@@ -37,13 +37,13 @@ TEST(MonitorSim, StreamsSetsGainsAndGivesTheLinkBack) {
     std::vector<bool> polling;
     {
         Tsmon mon(link, {0.001, 0.001, 16, 16, false, false});
-        mon.SetStatusPolling = [&](bool on) { polling.push_back(on); };
+        mon.Session().SetStatusPolling = [&](bool on) { polling.push_back(on); };
         mon.SetGainsEnabled(true);
         mon.SetApdEnabled(true);
         mon.show(); // fresh settings: the widest range of the signed 16-bit full scale
         EXPECT_DOUBLE_EQ(mon.MeterA()->Max(), 32.768);
         EXPECT_DOUBLE_EQ(mon.MeterB()->Min(), -32.768);
-        EXPECT_EQ(mon.trGainA()->value(), 100 - mon.GainA);
+        EXPECT_EQ(mon.trGainA()->value(), 100 - mon.Session().GainA);
 
         QElapsedTimer t;
         t.start();
@@ -57,11 +57,11 @@ TEST(MonitorSim, StreamsSetsGainsAndGivesTheLinkBack) {
         mon.RangeDialog()->AHigh()->setValue(-6);
         EXPECT_DOUBLE_EQ(mon.MeterA()->Max(), 16.384);
 
-        const int newGain = mon.GainA == 35 ? 36 : 35;
+        const int newGain = mon.Session().GainA == 35 ? 36 : 35;
         mon.trGainA()->setValue(100 - newGain);
-        mon.trOfsB()->setValue(mon.OffsetB == 20 ? 21 : 20);
-        const int newOffset = mon.OffsetB;
-        EXPECT_EQ(mon.GainA, newGain);
+        mon.trOfsB()->setValue(mon.Session().OffsetB == 20 ? 21 : 20);
+        const int newOffset = mon.Session().OffsetB;
+        EXPECT_EQ(mon.Session().GainA, newGain);
         mon.hide();
         EXPECT_FALSE(link.OnRxChar);
 

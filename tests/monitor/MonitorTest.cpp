@@ -226,22 +226,6 @@ TEST(MonitorRange, StoreRoundTripAndDefaults) {
     EXPECT_EQ(QList({mirrored.Low(TMonitorRange::B), mirrored.High(TMonitorRange::B)}), QList({5, -5}));
 }
 
-TEST(MonitorActions, ActionsArrivingDuringAPauseWaitTheirTurn) {
-    TSerialActions q;
-    QStringList log;
-    q.Run(1, [&] {
-        log << "gain A";
-        // Arriving during gain A's pause: they wait; a control's second
-        // request takes the place of its first.
-        q.Run(2, [&] { log << "offset B"; });
-        q.Run(1, [&] { log << "gain A again"; });
-        q.Run(2, [&] { log << "offset B moved on"; });
-        log << "gain A done";
-    });
-    EXPECT_EQ(log, QStringList({"gain A", "gain A done", "offset B moved on", "gain A again"}));
-    EXPECT_FALSE(q.Busy());
-}
-
 TEST(MonitorMeter, MarksAtRoundSteps) {
     const std::pair<double, QStringList> cases[] = {
         {10.24, {"-10", "-5", "0", "5", "10"}},

@@ -1,5 +1,5 @@
-// The monitor window on the in-memory port: what it sends, when it pauses,
-// what it shows.
+// The monitor window on the in-memory port: what it shows, and what its
+// controls hand to the session.
 #include "monitor/widgets/MonitorWindow.h"
 #include "../device/LinkTestSupport.h"
 #include "../device/ScriptedPeer.h"
@@ -9,7 +9,6 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QLabel>
-#include <QRegularExpression>
 #include <QSlider>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -24,7 +23,6 @@ struct MonitorWindowTest : ::testing::Test {
     std::unique_ptr<Tsmon> mon;
     QStringList log; // commands ("SW 1e 01") and pauses, in order
     std::vector<bool> polling;
-    std::function<void()> duringPause;
 
     void open(TDevice device, bool gains, bool apd = false) {
         l = std::make_unique<MemoryLink>(device);
@@ -37,14 +35,8 @@ struct MonitorWindowTest : ::testing::Test {
             return w == "SD" ? QByteArray::fromHex("28292a2b") : w == "SX" ? QByteArray::fromHex("1e1f") : QByteArray();
         });
         mon = std::make_unique<Tsmon>(*l->link, TMonitorScale{0.0003125, 0.0003125, 16, 16, false, false});
-        mon->SetStatusPolling = [this](bool on) { polling.push_back(on); };
-        mon->PauseFor = [this](int ms) {
-            log << QStringLiteral("pause %1").arg(ms);
-            if (auto f = std::exchange(duringPause, nullptr)) {
-                f();
-                log << QStringLiteral("resumed");
-            }
-        };
+        mon->Session().SetStatusPolling = [this](bool on) { polling.push_back(on); };
+        mon->Session().PauseFor = [this](int ms) { log << QStringLiteral("pause %1").arg(ms); };
         mon->SetGainsEnabled(gains);
         mon->SetApdEnabled(apd);
     }
@@ -54,38 +46,19 @@ struct MonitorWindowTest : ::testing::Test {
     }
 };
 
-TEST_F(MonitorWindowTest, StreamCommandsFromShowToHide) {
+TEST_F(MonitorWindowTest, ShowsTheValuesReadAndSendsThePhotodiodesBack) {
     open(ModelT2, true, true);
     mon->show();
-    // Gains read are shown, not sent; APD values read are written back.
     const QStringList shown = {"SD", "SX", "SW 1e 01", "pause 50", "SW 1f 02"};
     EXPECT_EQ(log.mid(0, 5), shown);
-    EXPECT_EQ(log.last(), "MO 00 00");
-    EXPECT_EQ(QList({mon->trGainA()->value(), mon->OffsetB, mon->Apd2}), QList({100 - 40, 43, 31}));
+    EXPECT_EQ(QList({mon->trGainA()->value(), mon->trOfsB()->value(), mon->trAPD2()->value()}),
+              QList({100 - 40, 43, 31}));
     log.clear();
     mon->ChB1()->click();
     EXPECT_EQ(log, QStringList({"MS", "MO 01 00"}));
-    log.clear();
     mon->hide();
-    EXPECT_EQ(log, QStringList({"MS", "pause 1000"}));
-    EXPECT_FALSE(l->link->OnRxChar);
+    EXPECT_FALSE(mon->Streaming());
     EXPECT_EQ(polling, (std::vector<bool>{false, true}));
-}
-
-TEST_F(MonitorWindowTest, SimpleStreamAndStopWithoutGains) {
-    open(ModelF, false);
-    mon->show();
-    l->port->FeedReceived(QByteArray::fromHex("ffff0500"));
-    ASSERT_TRUE(WaitUntil([&] { return mon->SamplesShown() >= 1; }));
-    EXPECT_EQ(mon->NumLabA()->text() + " " + mon->NumLabB()->text(), "A: -0.0003 V B: 0.0016 V");
-    // Without gain control a single 0 byte ends the stream; destroyed while
-    // shown, the window does not pause.
-    log.clear();
-    mon->hide();
-    mon->show();
-    mon.reset();
-    EXPECT_EQ(log.filter(QRegularExpression("^(00|MS|pause 1000)$")), QStringList({"00", "pause 1000", "00"}));
-    EXPECT_FALSE(l->link->OnRxChar);
 }
 
 TEST_F(MonitorWindowTest, StayOnTopKeepsTheModalRunAndTheStream) {
@@ -111,15 +84,6 @@ TEST_F(MonitorWindowTest, StayOnTopKeepsTheModalRunAndTheStream) {
     mon->exec();
     EXPECT_EQ(checks, 2);
     EXPECT_EQ(polling, (std::vector<bool>{false, true}));
-}
-
-TEST_F(MonitorWindowTest, BarMovedDuringAPauseWaitsItsTurn) {
-    open(ModelT2, true);
-    mon->show();
-    log.clear();
-    duringPause = [this] { mon->trOfsB()->setValue(77); };
-    mon->trGainA()->setValue(100 - 65);
-    EXPECT_EQ(log, QStringList({"SG 41 01", "pause 50", "resumed", "SO 4d 02", "pause 50"}));
 }
 
 TEST_F(MonitorWindowTest, ScaleAndRangeChangesApplyAndAreStored) {

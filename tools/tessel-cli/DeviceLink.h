@@ -1,9 +1,12 @@
 #pragma once
 
 // Shared by the subcommands that talk to an instrument: the common options
-// (--port, --ini) and a link opened on the port with the ini's baud rates.
+// (--port, --ini) and an instrument session whose link is opened on the port
+// with the ini's baud rates.
 
 #include "Cli.h"
+
+#include "app/InstrumentSession.h"
 
 #include "common/AppPaths.h"
 #include "common/Log.h"
@@ -64,9 +67,9 @@ inline QString NotFoundHelp(const TCommunication &link) {
         .arg(link.DeviceName(), rates.join(QStringLiteral(", ")));
 }
 
-// The opened link, or null after printing why (exit code in rc).
-inline std::unique_ptr<TCommunication> OpenLink(const QCommandLineParser &p, const QString &command, CliIO &io,
-                                                int &rc) {
+// The session with its link opened, or null after printing why (exit code in rc).
+inline std::unique_ptr<TInstrumentSession> OpenSession(const QCommandLineParser &p, const QString &command, CliIO &io,
+                                                       int &rc) {
     if (!p.isSet(QStringLiteral("port"))) {
         io.err << "tessel-cli " << command << ": --port is required\n";
         rc = kExitUsage;
@@ -75,47 +78,49 @@ inline std::unique_ptr<TCommunication> OpenLink(const QCommandLineParser &p, con
     // The exchange goes to the per-user log, never into the program's folder.
     if (!LogEnabled() && QDir().mkpath(AppPaths::stateDir()))
         OpenLog(AppPaths::stateDir() + QStringLiteral("/tessel-cli.log"));
-    auto link = std::make_unique<TCommunication>(std::make_unique<TPosixCommPort>(), p.value(QStringLiteral("port")));
-    link->LoadBaudRates(p.isSet(QStringLiteral("ini")) ? p.value(QStringLiteral("ini")) : AppPaths::iniPath());
+    auto session = std::make_unique<TInstrumentSession>(
+        std::make_unique<TCommunication>(std::make_unique<TPosixCommPort>(), p.value(QStringLiteral("port"))),
+        p.isSet(QStringLiteral("ini")) ? p.value(QStringLiteral("ini")) : AppPaths::iniPath());
     try {
-        link->Open();
+        session->Open();
     } catch (const ECommError &e) {
         io.err << PortErrorText(e, p.value(QStringLiteral("port"))) << '\n';
         rc = kExitFailed;
         return nullptr;
     }
-    return link;
+    return session;
 }
 
 // Runs the identification; every message text goes to messages.
-inline bool Identify(TCommunication &link, bool wake, QStringList &messages) {
+inline bool Identify(TInstrumentSession &session, bool wake, QStringList &messages) {
+    TCommunication &link = session.Link();
     link.OnMessage = [&messages](TCustomComm *, const QString &msg) { messages.append(msg); };
-    const bool ok = link.Connect(true, wake);
+    const bool ok = session.Identify(wake);
     link.OnMessage = nullptr;
     return ok;
 }
 
-// The opened link with the instrument identified, or null after printing why
+// The session with the instrument identified, or null after printing why
 // (exit code in rc); found receives the identification's result text.
-inline std::unique_ptr<TCommunication> OpenIdentifiedLink(const QCommandLineParser &p, const QString &command,
-                                                          CliIO &io, int &rc, QString *found = nullptr,
-                                                          bool wake = false) {
-    auto link = OpenLink(p, command, io, rc);
-    if (!link)
+inline std::unique_ptr<TInstrumentSession> OpenIdentifiedSession(const QCommandLineParser &p, const QString &command,
+                                                                 CliIO &io, int &rc, QString *found = nullptr,
+                                                                 bool wake = false) {
+    auto session = OpenSession(p, command, io, rc);
+    if (!session)
         return nullptr;
     QStringList messages;
-    if (!Identify(*link, wake, messages)) {
-        if (!ReportLost(*link, io)) {
+    if (!Identify(*session, wake, messages)) {
+        if (!ReportLost(session->Link(), io)) {
             io.err << messages.value(messages.size() - 1) << '\n';
             if (messages.value(messages.size() - 1) == QLatin1String("Device not found"))
-                io.err << NotFoundHelp(*link) << '\n';
+                io.err << NotFoundHelp(session->Link()) << '\n';
         }
         rc = kExitFailed;
         return nullptr;
     }
     if (found)
         *found = messages.value(messages.size() - 1);
-    return link;
+    return session;
 }
 
 // A port that fails under way (the device unplugged) raises; report it as a

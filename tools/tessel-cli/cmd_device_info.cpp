@@ -64,26 +64,22 @@ int runBody(const QStringList &args, CliIO &io) {
         return rc;
     int rc = kExitOk;
     QString found;
-    auto link = OpenIdentifiedLink(p, QStringLiteral("device-info"), io, rc, &found);
-    if (!link)
+    auto session = OpenIdentifiedSession(p, QStringLiteral("device-info"), io, rc, &found);
+    if (!session)
         return rc;
-    const QString ini = p.isSet(QStringLiteral("ini")) ? p.value(QStringLiteral("ini")) : AppPaths::iniPath();
-    TInstrumentConfig config = ReadInstrumentConfig(ini, link->DeviceText());
-    bool fromInstrument = false;
-    if (TCommonObjs::HasDeviceInfo(link->Device())) {
-        TDeviceInfoRecord r;
-        if (!link->ReadDeviceInfo(r)) {
-            if (!ReportLost(*link, io))
-                io.err << "Unable to get device information: " << link->DeviceInfoError() << '\n';
-            return kExitFailed;
-        }
-        TCommonObjs::ApplyDeviceInfo(r, config);
-        fromInstrument = true;
+    TCommunication &link = session->Link();
+    session->ReadConfiguration();
+    const TInstrumentSession::TDeviceInfoRead read = session->ReadDeviceInfo();
+    if (read == TInstrumentSession::TDeviceInfoRead::Failed) {
+        if (!ReportLost(link, io))
+            io.err << "Unable to get device information: " << link.DeviceInfoError() << '\n';
+        return kExitFailed;
     }
-    const TDeviceInfoRecord shown = TCommonObjs::DeviceInfoOf(config);
+    const bool fromInstrument = read == TInstrumentSession::TDeviceInfoRead::Applied;
+    const TDeviceInfoRecord shown = TCommonObjs::DeviceInfoOf(session->Configuration());
     if (p.isSet(QStringLiteral("json"))) {
         QJsonObject j = recordJson(shown);
-        j["device"] = QString::fromLatin1(DeviceInfo(link->Device()).name);
+        j["device"] = QString::fromLatin1(DeviceInfo(link.Device()).name);
         j["source"] = fromInstrument ? QStringLiteral("instrument") : QStringLiteral("ini");
         PrintJson(io, QJsonDocument(j));
     } else {

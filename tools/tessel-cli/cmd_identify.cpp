@@ -15,28 +15,28 @@ int runBody(const QStringList &args, CliIO &io) {
     if (int rc = ParseArgs(p, QStringLiteral("identify"), args, io); rc != kContinue)
         return rc;
     int rc = kExitOk;
-    auto link = OpenLink(p, QStringLiteral("identify"), io, rc);
-    if (!link)
+    auto session = OpenSession(p, QStringLiteral("identify"), io, rc);
+    if (!session)
         return rc;
+    TCommunication &link = session->Link();
     QStringList messages;
-    const bool connected = Identify(*link, p.isSet(QStringLiteral("wake")), messages);
+    const bool connected = Identify(*session, p.isSet(QStringLiteral("wake")), messages);
     if (p.isSet(QStringLiteral("json"))) {
-        const TDevice d = link->Device();
+        const TDevice d = link.Device();
         PrintJson(io,
                   QJsonDocument(QJsonObject{{"connected", connected},
                                             {"device", connected ? QString::fromLatin1(DeviceInfo(d).name) : QString()},
-                                            {"deviceText", connected ? link->DeviceText() : QString()},
-                                            {"blockSize", connected ? link->BlockSize() : 0},
-                                            {"version", VersionJson(link->Version())},
-                                            {"baudRate", BaudRateValue(link->BaudRate())},
+                                            {"deviceText", connected ? link.DeviceText() : QString()},
+                                            {"blockSize", connected ? link.BlockSize() : 0},
+                                            {"version", VersionJson(link.Version())},
+                                            {"baudRate", BaudRateValue(link.BaudRate())},
                                             {"messages", QJsonArray::fromStringList(messages)}}));
     } else {
         for (const QString &m : messages)
             io.out << m << '\n';
     }
-    if (!connected && !ReportLost(*link, io) &&
-        messages.value(messages.size() - 1) == QLatin1String("Device not found"))
-        io.err << NotFoundHelp(*link) << '\n';
+    if (!connected && !ReportLost(link, io) && messages.value(messages.size() - 1) == QLatin1String("Device not found"))
+        io.err << NotFoundHelp(link) << '\n';
     return connected ? kExitOk : kExitFailed;
 }
 

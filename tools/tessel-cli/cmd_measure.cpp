@@ -3,13 +3,11 @@
 // once a second, fetch both channels, record.
 #include "DeviceLink.h"
 
-#include "app/CommonObjs.h"
 #include "app/InstrumentConfig.h"
 #include "app/MDIList.h"
 #include "app/MeasurementRun.h"
 #include "app/ModelTarget.h"
 #include "authoring/ProtocolDoc.h"
-#include "common/Finally.h"
 #include "compiler/Compiler.h"
 #include "compiler/CompilerLibrary.h"
 #include "data/ExperimentFile.h"
@@ -158,25 +156,6 @@ QJsonArray Channels(bool ch1, bool ch2) {
     if (ch2)
         a.append(2);
     return a;
-}
-
-// The gains, offsets and sensitivities the live monitor would show.
-TConditions ReadConditions(TCommunication &link) {
-    TConditions c;
-    int gA = 0, gB = 0, oA = 0, oB = 0, s1 = 0, s2 = 0;
-    const TDevice t = link.Device();
-    if ((t == ModelR2 || t == ModelS2 || t == ModelT1 || t == ModelT2 || t == ModelV) &&
-        link.GetGains(gA, gB, oA, oB)) {
-        c.GainA = uint8_t(gA);
-        c.GainB = uint8_t(gB);
-        c.OffsetA = uint8_t(oA);
-        c.OffsetB = uint8_t(oB);
-    }
-    if ((t == ModelS2 || t == ModelT1 || t == ModelT2 || t == ModelV) && link.GetApd(s1, s2)) {
-        c.SensA = uint8_t(s1);
-        c.SensB = uint8_t(s2);
-    }
-    return c;
 }
 
 // Builds the protocol for a type as the run will, with the configuration
@@ -346,32 +325,27 @@ int runBody(const QStringList &args, CliIO &io) {
         return failed(QStringLiteral("build error"));
 
     int rc = kExitOk;
-    auto link = OpenIdentifiedLink(p, QStringLiteral("measure"), io, rc, nullptr, p.isSet(QStringLiteral("wake")));
-    if (!link)
+    auto session =
+        OpenIdentifiedSession(p, QStringLiteral("measure"), io, rc, nullptr, p.isSet(QStringLiteral("wake")));
+    if (!session)
         return failed(QStringLiteral("not connected"));
-    result["device"] = QString::fromLatin1(DeviceInfo(link->Device()).name);
-    if (p.isSet(QStringLiteral("device")) && link->Device() != expected) {
-        io.err << "tessel-cli measure: the instrument is a " << DeviceInfo(link->Device()).name << ", not a "
+    TCommunication &link = session->Link();
+    result["device"] = QString::fromLatin1(DeviceInfo(link.Device()).name);
+    if (p.isSet(QStringLiteral("device")) && link.Device() != expected) {
+        io.err << "tessel-cli measure: the instrument is a " << DeviceInfo(link.Device()).name << ", not a "
                << DeviceInfo(expected).name << '\n';
         return failed(QStringLiteral("wrong device"));
     }
 
     // The instrument's configuration, as the program takes it when it connects.
-    const TInstrumentConfig saved = Config().Instrument;
-    Finally restore([&] { Config().Instrument = saved; });
-    Config().Instrument = ReadInstrumentConfig(ini, link->DeviceText());
-    if (TCommonObjs::HasDeviceInfo(link->Device())) {
-        TDeviceInfoRecord r;
-        if (link->ReadDeviceInfo(r))
-            TCommonObjs::ApplyDeviceInfo(r, Config().Instrument);
-        else
-            Messages().error(QStringLiteral("Unable to get device information"));
-    }
-    const TInstrumentConfig &config = Config().Instrument;
+    session->ReadConfiguration();
+    if (session->ReadDeviceInfo() == TInstrumentSession::TDeviceInfoRead::Failed)
+        Messages().error(QStringLiteral("Unable to get device information"));
+    const TInstrumentConfig &config = session->Configuration();
     // Without --device the type is known only now; the build comes before
     // anything is sent.
     if (!p.isSet(QStringLiteral("device")) &&
-        !CheckBuild(protocol, pos.first(), link->Device(), config, includeBase, io))
+        !CheckBuild(protocol, pos.first(), link.Device(), config, includeBase, io))
         return failed(QStringLiteral("build error"));
     auto model = std::make_unique<TExperimentModel>(
         TChannelScaling{config.MulA, config.MulB, config.YShiftA, config.YShiftB, ReadThickness(ini)});
@@ -382,14 +356,13 @@ int runBody(const QStringList &args, CliIO &io) {
         model->Title = QFileInfo(pos.first()).completeBaseName();
     }
 
-    TCompiler compiler;
-    compiler.SetConstants(config.Compiler);
+    TCompiler &compiler = session->Compiler();
     std::unique_ptr<TProtocolDoc> doc;
     {
         // The editor's template is of no use here; its absence is no error.
         RecordingMessageService quiet;
         ScopedMessageService scope(&quiet);
-        doc = std::make_unique<TProtocolDoc>(compiler, env, includeBase, link->Device());
+        doc = std::make_unique<TProtocolDoc>(compiler, env, includeBase, link.Device());
     }
     doc->SetText(protocol);
     TModelTarget target(*model, *doc);
@@ -398,8 +371,6 @@ int runBody(const QStringList &args, CliIO &io) {
     list.Add(&target);
     list.SetActive(&target);
 
-    QTimer statusTimer;
-    statusTimer.setInterval(1000);
     QEventLoop loop;
     ProgressView progress(io.Progress(), !json && ::isatty(STDERR_FILENO));
     QJsonArray states;
@@ -414,26 +385,26 @@ int runBody(const QStringList &args, CliIO &io) {
         if (states.isEmpty() || states.last().toString() != text)
             states.append(text);
     };
-    const TConditions conditions = ReadConditions(*link);
+    const TConditions conditions = session->ReadConditions();
     host.Conditions = [&] { return conditions; };
     host.Finished = [&](const TRunReport &) { loop.quit(); };
-    TMeasurementRun run(*link, compiler, list, statusTimer, host);
+    const std::unique_ptr<TMeasurementRun> run = session->NewRun(list, host);
     SignalWatch watch([&] {
         aborted = true;
         loop.quit();
     });
 
     // The first poll: what the instrument is doing before the run.
-    const TDeviceStatus before = link->GetStatus();
+    const TDeviceStatus before = link.GetStatus();
     host.Polled(before);
-    run.SetInstrumentState(before);
+    run->SetInstrumentState(before);
     if (!aborted)
-        run.Start();
-    if (run.Report().Outcome == TRunOutcome::Started && !aborted)
+        run->Start();
+    if (run->Report().Outcome == TRunOutcome::Started && !aborted)
         loop.exec();
-    statusTimer.stop();
+    session->StatusTimer().stop();
     progress.Done();
-    const TRunReport &report = run.Report();
+    const TRunReport &report = run->Report();
     if (compiler.Status != kStatusReady)
         for (const QString &line : UserBuildLog(doc->Log, pos.first(), protocol.split(u'\n'), doc->CheckIncludeDir()))
             io.err << line << '\n';
@@ -442,16 +413,16 @@ int runBody(const QStringList &args, CliIO &io) {
 
     if (aborted) {
         // Right after "ST" no poll may have seen the run yet.
-        const bool seen = run.InstrumentState() == stMeasuring || run.InstrumentState() == stWaiting;
-        if (report.Outcome == TRunOutcome::Started && !seen && link->StopMeasurement())
-            run.Host().Wait(50); // on the line before the reset macros purge the output
-        run.Abort();
+        const bool seen = run->InstrumentState() == stMeasuring || run->InstrumentState() == stWaiting;
+        if (report.Outcome == TRunOutcome::Started && !seen && link.StopMeasurement())
+            run->Host().Wait(50); // on the line before the reset macros purge the output
+        run->Abort();
         io.err << "Measurement aborted; " << outPath << " was not written\n";
     }
     const bool measured = !aborted && report.Outcome == TRunOutcome::Measured;
     if (measured && report.LostData())
         io.err << "The measurement lost data; " << outPath << " was not written\n";
-    ReportLost(*link, io);
+    ReportLost(link, io);
     bool written = false;
     if (measured && !report.LostData()) {
         // The sample's identity goes with the new measurement (record 1).

@@ -34,14 +34,15 @@ int runBody(const QStringList &args, CliIO &io) {
     if (int rc = ParseArgs(p, QStringLiteral("selftest"), args, io); rc != kContinue)
         return rc;
     int rc = kExitOk;
-    auto link = OpenIdentifiedLink(p, QStringLiteral("selftest"), io, rc);
-    if (!link)
+    auto session = OpenIdentifiedSession(p, QStringLiteral("selftest"), io, rc);
+    if (!session)
         return rc;
+    TCommunication &link = session->Link();
     QStringList lines;
     // Passed only with the end marker after a report: a stray byte that ends
     // the stream before any text is no result.
-    const bool passed = link->TestUnit(lines);
-    const TTestEnd end = link->LastTestEnd();
+    const bool passed = link.TestUnit(lines);
+    const TTestEnd end = link.LastTestEnd();
     if (p.isSet(QStringLiteral("json"))) {
         PrintJson(io, QJsonDocument(QJsonObject{{"passed", passed},
                                                 {"end", EndText(end)},
@@ -50,7 +51,7 @@ int runBody(const QStringList &args, CliIO &io) {
         for (const QString &l : lines)
             io.out << l << '\n';
     }
-    if (!passed && !ReportLost(*link, io))
+    if (!passed && !ReportLost(link, io))
         io.err << "Self test did not pass: " << EndText(end) << '\n';
     return passed ? kExitOk : kExitFailed;
 }

@@ -14,10 +14,11 @@ int runBody(const QStringList &args, CliIO &io) {
     if (int rc = ParseArgs(p, QStringLiteral("status"), args, io); rc != kContinue)
         return rc;
     int rc = kExitOk;
-    auto link = OpenIdentifiedLink(p, QStringLiteral("status"), io, rc);
-    if (!link)
+    auto session = OpenIdentifiedSession(p, QStringLiteral("status"), io, rc);
+    if (!session)
         return rc;
-    const TDeviceStatus s = link->GetStatus();
+    TCommunication &link = session->Link();
+    const TDeviceStatus s = link.GetStatus();
     if (p.isSet(QStringLiteral("json")))
         PrintJson(io, QJsonDocument(QJsonObject{{"code", int(s)}, {"text", StatusText(s)}}));
     else
@@ -26,7 +27,7 @@ int runBody(const QStringList &args, CliIO &io) {
     const bool failed = s == stNoReply || s >= stTE;
     if (s != stNoReply && failed)
         io.err << "The instrument reports " << StatusText(s) << '\n';
-    else if (s == stNoReply && !ReportLost(*link, io))
+    else if (s == stNoReply && !ReportLost(link, io))
         io.err << "No status reply\n";
     return failed ? kExitFailed : kExitOk;
 }

@@ -60,10 +60,11 @@ int runBody(const QStringList &args, CliIO &io) {
     const bool json = p.isSet(QStringLiteral("json"));
 
     int rc = kExitOk;
-    auto link = OpenIdentifiedLink(p, QStringLiteral("upload"), io, rc);
-    if (!link)
+    auto session = OpenIdentifiedSession(p, QStringLiteral("upload"), io, rc);
+    if (!session)
         return rc;
-    const TDevice device = link->Device();
+    TCommunication &link = session->Link();
+    const TDevice device = link.Device();
     QString result;
     int32_t bytes = 0;
     if (!TakesImage(device, kind)) {
@@ -87,7 +88,7 @@ int runBody(const QStringList &args, CliIO &io) {
             lastTenth = tenth;
             io.err << "Sent " << sent << " of " << total << " bytes (" << tenth * 10 << " %)" << Qt::endl;
         };
-        TFirmwareUpload upload(*link, nullptr, nullptr, std::move(host));
+        TFirmwareUpload upload(link, nullptr, nullptr, std::move(host));
         const TUploadResult r = upload.UploadFile(kind, file);
         result = ResultText(r);
         rc = r == TUploadResult::Programmed ? kExitOk : kExitFailed;

@@ -52,8 +52,8 @@ void WireDeviceCommands(TfrmMain &main, TCommonObjs &common, TEnvSetup *env) {
     });
     QObject::connect(w->Action("mniDeviceID"), &QAction::triggered, w, deviceId);
     QObject::connect(&w->ReconnectTimer(), &QTimer::timeout, w, deviceId);
-    QObject::connect(w->Action("mniDeviceInfo"), &QAction::triggered, w, Guarded([w] {
-                         TfrmDeviceInfo dlg([] { return TCommonObjs::DeviceInfoOf(Config().Instrument); }, w);
+    QObject::connect(w->Action("mniDeviceInfo"), &QAction::triggered, w, Guarded([w, c] {
+                         TfrmDeviceInfo dlg([c] { return TCommonObjs::DeviceInfoOf(c->Session.Configuration()); }, w);
                          dlg.exec();
                      }));
     QObject::connect(w->Action("mniSetDevice"), &QAction::triggered, w, Guarded([w, c] {
@@ -82,12 +82,8 @@ void WireDeviceCommands(TfrmMain &main, TCommonObjs &common, TEnvSetup *env) {
         // The unlabelled Window-toolbar button: the one-byte macro 80.
         {"btnMacro", [](TCommunication &l) { return l.SendMacro(QByteArray("\x01\x50", 2)); }},
     };
-    for (const auto &[id, send] : keys) {
+    for (const auto &[id, send] : keys)
         QObject::connect(w->Action(QLatin1String(id)), &QAction::triggered, w, Guarded([c, send] { send(*c->Comm); }));
-        main.SetCommandBuilt(QLatin1String(id), true);
-    }
-    for (const char *id : {"mniDeviceID", "mniDeviceInfo", "mniSetDevice", "mniCommunication"})
-        main.SetCommandBuilt(QLatin1String(id), true);
 
     comm.OnMessage = [w](TCustomComm *, const QString &msg) { w->Panel(7)->setText(msg); };
     // The cable pulled or the instrument switched off: the port is closed, the
@@ -105,13 +101,8 @@ void WireDeviceCommands(TfrmMain &main, TCommonObjs &common, TEnvSetup *env) {
         TCommunication &link = *c->Comm;
         if (!link.Connected())
             w->Panel(1)->setText(QStringLiteral("Not connected"));
-        if (link.Connected() && TCommonObjs::HasDeviceInfo(link.Device())) {
-            TDeviceInfoRecord r;
-            if (link.ReadDeviceInfo(r)) {
-                // The instrument's own limits replace the ini values for the next build.
-                TCommonObjs::ApplyDeviceInfo(r, Config().Instrument);
-                c->Compiler.SetConstants(Config().Instrument.Compiler);
-            } else if (link.DeviceInfoError().contains(QLatin1String("outside"))) {
+        if (link.Connected() && c->Session.ReadDeviceInfo() == TInstrumentSession::TDeviceInfoRead::Failed) {
+            if (link.DeviceInfoError().contains(QLatin1String("outside"))) {
                 Messages().error(QStringLiteral("Device information refused: %1. The configured values stay.")
                                      .arg(link.DeviceInfoError()));
             } else {

@@ -325,7 +325,6 @@ void TExperimentCommands::wire() {
     auto on = [this](const char *id, auto f) {
         QAction *a = m_main.Action(QLatin1String(id));
         connect(a, &QAction::triggered, this, f);
-        m_main.SetCommandBuilt(QLatin1String(id), true);
     };
     // Runs f on the active experiment, when there is one.
     auto withActive = [this](std::function<void(TMDIChild &)> f) {

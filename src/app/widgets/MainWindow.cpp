@@ -32,15 +32,6 @@ namespace {
 const QString kToolbarLayout = QStringLiteral("ToolbarLayout");
 const QString kMRUList = QStringLiteral("MRUList");
 
-// Commands that work already; every other one waits for its subsystem.
-const QSet<QString> kBuiltAtStart = {
-    "mniExit",     "mniAbout",   "btnHelp",     "mniEnvOptions", "mniNavigator",  "mniTile",
-    "mniCascade",  "mniTbMain",  "mniTbGraph",  "mniTbWindow",   "mniTbControl",  "mniStirrer",
-    "mniContents", "mniSearchHelp", "mniHowToUse",
-};
-// Experiment menu items that need an active experiment when the menu opens.
-const QSet<QString> kNeedActive = {"mniClose", "mniSave", "mniSaveAs", "mniExport",
-                                   "mniPrint", "mniPreview", "mniMakeActive"};
 } // namespace
 
 TGainPanel::TGainPanel(QWidget *parent) : QWidget(parent) { setMinimumWidth(180); }
@@ -86,10 +77,6 @@ TfrmMain::TfrmMain(TCommonObjs *common, TEnvSetup *env, QWidget *parent)
     m_mdi->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_mdi->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(m_mdi);
-
-    for (const MainCommand &c : MainCommands())
-        if (!kBuiltAtStart.contains(QLatin1String(c.id)))
-            m_unbuilt.insert(QLatin1String(c.id));
 
     createActions();
     createMenus();
@@ -227,14 +214,6 @@ void TfrmMain::createStatusBar() {
     statusBar()->addPermanentWidget(m_gainPanel);
 }
 
-void TfrmMain::SetCommandBuilt(const QString &id, bool built) {
-    if (built)
-        m_unbuilt.remove(id);
-    else
-        m_unbuilt.insert(id);
-    UpdateDocumentControls();
-}
-
 void TfrmMain::SetCommandSuppressed(const QString &id, bool suppressed) {
     if (suppressed)
         m_suppressed.insert(id);
@@ -244,23 +223,18 @@ void TfrmMain::SetCommandSuppressed(const QString &id, bool suppressed) {
 }
 
 void TfrmMain::UpdateDocumentControls() {
-    const bool any = m_experiments.Count() > 0;
-    const bool active = ActiveExperimentExists ? ActiveExperimentExists() : m_experiments.Active() != nullptr;
-    for (const MainCommand &c : MainCommands()) {
-        const QString id = QLatin1String(c.id);
-        bool on = !m_unbuilt.contains(id) && !m_suppressed.contains(id) && !m_runOff.contains(id);
-        if (c.documentControl)
-            on = on && any;
-        if (kNeedActive.contains(id))
-            on = on && active;
-        Action(id)->setEnabled(on);
-    }
-    // The Control toolbar's buttons have states of their own during a run.
-    for (const char *b : {"btnStart", "btnAbort"}) {
-        const QString id = QLatin1String(b);
-        const QString menuId = QStringLiteral("mni") + id.mid(3);
-        Action(id)->setEnabled(!m_unbuilt.contains(menuId) && !m_runOff.contains(id));
-    }
+    TCommandInputs in;
+    in.AnyExperiment = m_experiments.Count() > 0;
+    in.ActiveExperiment = ActiveExperimentExists ? ActiveExperimentExists() : m_experiments.Active() != nullptr;
+    auto apply = [&](const QString &id) {
+        in.Suppressed = m_suppressed.contains(id);
+        in.RunOff = m_runOff.contains(id);
+        Action(id)->setEnabled(CommandEnabled(id, in));
+    };
+    for (const MainCommand &c : MainCommands())
+        apply(QLatin1String(c.id));
+    apply(QStringLiteral("btnStart"));
+    apply(QStringLiteral("btnAbort"));
     Menu(MainMenu::TestKeys)->setEnabled(!m_runOff.contains(QStringLiteral("mnuTestKeys")));
 }
 
@@ -279,7 +253,7 @@ void TfrmMain::SetIdleState() {
 
 void TfrmMain::updateExperimentMenu() {
     UpdateDocumentControls();
-    Action("mniCloseAll")->setEnabled(IsCommandBuilt("mniCloseAll") && !m_mdi->subWindowList().isEmpty());
+    Action("mniCloseAll")->setEnabled(!m_mdi->subWindowList().isEmpty());
 }
 
 void TfrmMain::updateWindowMenu() {
@@ -290,8 +264,8 @@ void TfrmMain::updateWindowMenu() {
         menu->removeAction(all[i]);
         delete all[i];
     }
-    Action("mniMakeActive")->setEnabled(IsCommandBuilt("mniMakeActive") && !m_experiments.Busy() &&
-                                        (ActiveExperimentExists ? ActiveExperimentExists() : false));
+    Action("mniMakeActive")
+        ->setEnabled(!m_experiments.Busy() && (ActiveExperimentExists ? ActiveExperimentExists() : false));
     const QList<QMdiSubWindow *> windows = m_mdi->subWindowList();
     m_windowListSeparator->setVisible(!windows.isEmpty());
     int n = 0;
@@ -366,7 +340,7 @@ void TfrmMain::FirstShow() {
         return;
     m_shownOnce = true;
     SetIdleState();
-    if (m_env && m_env->AutoReconnect && IsCommandBuilt("mniDeviceID"))
+    if (m_env && m_env->AutoReconnect)
         m_reconnect.start();
     if (OpenDeviceLink)
         OpenDeviceLink();

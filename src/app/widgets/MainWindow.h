@@ -44,8 +44,7 @@ private:
 };
 
 // The frame window: menus, five dockable toolbars, the status bar, the timers
-// and the experiment windows. Commands whose subsystem is not built yet stay
-// present but disabled.
+// and the experiment windows. CommandEnabled decides which commands are on.
 class TfrmMain : public QMainWindow {
     Q_OBJECT
 public:
@@ -75,10 +74,6 @@ public:
     bool ListenForStart(const QString &name = {});
     TStartServer *StartServer() const { return m_startServer; }
 
-    // Marks a command as carried out by a built subsystem (enables it in
-    // the states where it applies).
-    void SetCommandBuilt(const QString &id, bool built);
-    bool IsCommandBuilt(const QString &id) const { return !m_unbuilt.contains(id); }
     // Keeps a built command disabled while something else owns it (the
     // protocol views while the signals view is shown).
     void SetCommandSuppressed(const QString &id, bool suppressed);
@@ -100,7 +95,7 @@ public:
     // The experiment-list caption of a recent file, shortened to 300 pixels.
     QString ShortenedPath(const QString &path) const;
 
-    // Experiment and measurement hooks filled in as those subsystems land.
+    // Experiment and measurement hooks, filled in by the command classes.
     std::function<bool(const QString &file)> OpenExperimentFile;
     std::function<void()> NewExperiment;
     // Whether an experiment window (or its protocol editor) is the active child.
@@ -170,7 +165,6 @@ private:
     std::array<QLabel *, 8> m_panels{};
     TGainPanel *m_gainPanel;
     QTimer m_reconnect;
-    QSet<QString> m_unbuilt;
     QSet<QString> m_suppressed;
     QSet<QString> m_runOff;
     TNavigator *m_navigator = nullptr;

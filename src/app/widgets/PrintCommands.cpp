@@ -50,7 +50,6 @@ TPrintCommands::TPrintCommands(TfrmMain &main, TEnvSetup &env, TExperimentComman
     SetupExperimentPrinter(m_prn);
     auto on = [this](const char *id, auto f) {
         connect(m_main.Action(QLatin1String(id)), &QAction::triggered, this, f);
-        m_main.SetCommandBuilt(QLatin1String(id), true);
     };
     on("mniPrint", [this] { mniPrintClick(); });
     on("mniPreview", [this] { mniPreviewClick(); });

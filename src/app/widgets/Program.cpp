@@ -62,7 +62,8 @@ TProgram::TProgram(const TProgramOptions &options) : m_options(options) {
     m_common->Comm->SetPreferredPort(m_options.port);
     WireDeviceCommands(*m_main, *m_common, &m_env);
     m_steps << QStringLiteral("TCommonObjs");
-    m_monitor = std::make_unique<Tsmon>(*m_common->Comm, MonitorScaleOf(Config().Instrument), m_main.get());
+    m_monitor =
+        std::make_unique<Tsmon>(*m_common->Comm, MonitorScaleOf(m_common->Session.Configuration()), m_main.get());
     wireMonitor();
     m_steps << QStringLiteral("Monitor");
     m_navigator = std::make_unique<TNavigator>(m_main.get());
@@ -147,7 +148,7 @@ TMonitorScale MonitorScaleOf(const TInstrumentConfig &c) {
 
 void TProgram::wireMonitor() {
     TCommunication &link = *m_common->Comm;
-    m_monitor->SetStatusPolling = [this](bool on) {
+    m_monitor->Session().SetStatusPolling = [this](bool on) {
         if (on && m_common->Comm->Connected())
             m_common->StatusTimer.start();
         else
@@ -161,7 +162,7 @@ void TProgram::wireMonitor() {
         const bool apd = l.Connected() && (d == ModelS2 || d == ModelT1 || d == ModelT2 || d == ModelV);
         m_monitor->SetGainsEnabled(gains);
         m_monitor->SetApdEnabled(apd);
-        m_monitor->SetScale(MonitorScaleOf(Config().Instrument));
+        m_monitor->SetScale(MonitorScaleOf(m_common->Session.Configuration()));
     };
     auto chain = [](std::function<void(TCustomComm *)> before, std::function<void()> after) {
         return [before, after](TCustomComm *s) {
@@ -177,7 +178,6 @@ void TProgram::wireMonitor() {
     link.OnDeviceChanged = chain(link.OnDeviceChanged, updateControls);
     QObject::connect(m_main->Action(QStringLiteral("mniMonitor")), &QAction::triggered, m_main.get(),
                      Guarded([this] { RunMonitor(); }));
-    m_main->SetCommandBuilt(QStringLiteral("mniMonitor"), true);
 }
 
 void TProgram::readMonitorValues() {
@@ -190,7 +190,7 @@ void TProgram::readMonitorValues() {
 }
 
 void TProgram::RunMonitor() {
-    m_monitor->SetScale(MonitorScaleOf(Config().Instrument));
+    m_monitor->SetScale(MonitorScaleOf(m_common->Session.Configuration()));
     m_monitor->exec();
     WriteLog(QStringLiteral("After Close Monitor"));
     if (m_common->Comm->Connected() && m_runCommands)

@@ -28,7 +28,7 @@ TRunCommands::TRunCommands(TfrmMain &main, TCommonObjs &common, TEnvSetup &env, 
     // Run from the signal: the action itself may be disabled by the run.
     host.DeviceId = [this] { emit m_main.Action(QStringLiteral("mniDeviceID"))->triggered(); };
     host.RefreshMonitor = [this] {
-        if (m_monitor && m_monitor->GainsEnabled)
+        if (m_monitor)
             m_monitor->ReadGains();
         UpdateGainsPanel();
     };
@@ -36,19 +36,19 @@ TRunCommands::TRunCommands(TfrmMain &main, TCommonObjs &common, TEnvSetup &env, 
     host.Conditions = [this] {
         TConditions c;
         if (m_monitor) {
-            c.GainA = uint8_t(m_monitor->GainA);
-            c.GainB = uint8_t(m_monitor->GainB);
-            c.OffsetA = uint8_t(m_monitor->OffsetA);
-            c.OffsetB = uint8_t(m_monitor->OffsetB);
-            c.SensA = uint8_t(m_monitor->Apd1);
-            c.SensB = uint8_t(m_monitor->Apd2);
+            const TMonitorSession &m = m_monitor->Session();
+            c.GainA = uint8_t(m.GainA);
+            c.GainB = uint8_t(m.GainB);
+            c.OffsetA = uint8_t(m.OffsetA);
+            c.OffsetB = uint8_t(m.OffsetB);
+            c.SensA = uint8_t(m.Apd1);
+            c.SensB = uint8_t(m.Apd2);
         }
         return c;
     };
     host.AutoScaleAfterStop = [this] { return m_env.AutoScaleAfterStop; };
     host.Polled = [this](TDeviceStatus) { UpdateGainsPanel(); };
-    m_run = std::make_unique<TMeasurementRun>(*common.Comm, common.Compiler, main.Experiments(), common.StatusTimer,
-                                              std::move(host));
+    m_run = common.Session.NewRun(main.Experiments(), std::move(host));
 
     // Start comes from the menu, F9, both toolbars and "TesselStart".
     main.StartMeasurement = Guarded([this] { m_run->Start(); });
@@ -56,8 +56,6 @@ TRunCommands::TRunCommands(TfrmMain &main, TCommonObjs &common, TEnvSetup &env, 
         connect(main.Action(QLatin1String(id)), &QAction::triggered, this, Guarded([this] { m_run->Abort(); }));
     main.IdleState = [this] { m_run->ApplyIdleState(); };
     experiments.OnProtocolLoaded = [this] { m_run->SetInstrumentState(stEmpty); };
-    for (const char *id : {"mniStart", "mniAbort"})
-        main.SetCommandBuilt(QLatin1String(id), true);
     m_run->ApplyIdleState();
 }
 
@@ -91,14 +89,13 @@ void TRunCommands::UpdateGainsPanel() {
         return;
     // Values of an instrument that is gone, or of a type without gains, would
     // pass for the connected one's.
-    if (!m_monitor->GainsEnabled || !m_common.Comm->Connected()) {
+    const TMonitorSession &m = m_monitor->Session();
+    if (!m.GainsEnabled() || !m_common.Comm->Connected()) {
         m_main.GainPanel()->SetText(QString(), QString());
         return;
     }
-    m_main.GainPanel()->SetText(GainsPanelText(m_common.Comm->Device(), m_monitor->GainA, m_monitor->OffsetA,
-                                               m_monitor->Apd1, m_monitor->GainB, m_monitor->OffsetB,
-                                               m_monitor->Apd2),
-                                QString());
+    m_main.GainPanel()->SetText(
+        GainsPanelText(m_common.Comm->Device(), m.GainA, m.OffsetA, m.Apd1, m.GainB, m.OffsetB, m.Apd2), QString());
 }
 
 } // namespace tessel

@@ -32,8 +32,6 @@ TServiceCommands::TServiceCommands(TfrmMain &main, TCommonObjs &common, TEnvSetu
         });
     if (run)
         run->Host().ResetKeySliders = [this] { m_testKeys.ResetFlashLevels(); };
-    for (const char *id : {"mniTestKeys", "mniTestUnit", "mniUpdateBIOS", "mniUpdateFirmware"})
-        main.SetCommandBuilt(QLatin1String(id), true);
 }
 
 void TServiceCommands::RunTestKeys() {

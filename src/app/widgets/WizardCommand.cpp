@@ -21,7 +21,6 @@ TWizardCommand::TWizardCommand(TfrmMain &main, TExperimentCommands &experiments)
         return selector.Execute(&m_main) ? selector.SelectedFileName() : QString();
     };
     connect(m_main.Action(QStringLiteral("mniWizard")), &QAction::triggered, this, [this] { Run(); });
-    m_main.SetCommandBuilt(QStringLiteral("mniWizard"), true);
     m_main.RunWizard = [this] { Run(); };
 }
 

@@ -1,24 +1,18 @@
 #include "monitor/widgets/MonitorWindow.h"
 
 #include "common/ActionGuard.h"
-#include "common/Finally.h"
-#include "common/Log.h"
-#include "device/Communication.h"
 #include "monitor/MonitorRange.h"
 #include "monitor/widgets/MonRangeDialog.h"
 
 #include <QCheckBox>
 #include <QContextMenuEvent>
-#include <QEventLoop>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
-#include <QPointer>
 #include <QSlider>
-#include <QTimer>
 #include <QVBoxLayout>
 #include <QWindow>
 #include <QtMath>
@@ -27,9 +21,6 @@ namespace tessel {
 
 namespace {
 QString Percent(int v) { return QStringLiteral("%1 %").arg(v); }
-
-// Keys of the monitor's serialised exchanges: one per control.
-enum TActionKey { akGain = 0, akOffset = 2, akApd = 4, akFlash = 6 };
 
 // The dial sweeps 120 degrees, from 150 (minimum) to 30 (maximum).
 double DialAngle(double fraction) { return qDegreesToRadians(150.0 - 120.0 * std::clamp(fraction, 0.0, 1.0)); }
@@ -93,7 +84,7 @@ void TMonitorMeter::paintEvent(QPaintEvent *) {
 }
 
 Tsmon::Tsmon(TCommunication &link, const TMonitorScale &scale, QWidget *parent)
-    : QDialog(parent), m_link(link), m_scale(scale) {
+    : QDialog(parent), m_session(link, scale) {
     setWindowTitle(QStringLiteral("System Monitor"));
     auto *top = new QVBoxLayout(this);
     auto *meters = new QHBoxLayout;
@@ -132,11 +123,11 @@ Tsmon::Tsmon(TCommunication &link, const TMonitorScale &scale, QWidget *parent)
         gl->addWidget(new QLabel(i == 0 ? QStringLiteral("A") : QStringLiteral("B"), m_gainGroup), 0, i, Qt::AlignHCenter);
         gl->addWidget(m_trGain[i], 1, i, Qt::AlignHCenter);
         gl->addWidget(m_lbGain[i], 2, i, Qt::AlignHCenter);
-        connect(m_trGain[i], &QSlider::valueChanged, this, [this, i] {
-            if (!GainsEnabled)
+        connect(m_trGain[i], &QSlider::valueChanged, this, [this, i](int position) {
+            if (!m_session.GainsEnabled())
                 return;
-            m_lbGain[i]->setText(Percent(100 - m_trGain[i]->value()));
-            m_actions.Run(akGain + i, Guarded([this, i] { sendGain(i); }));
+            m_lbGain[i]->setText(Percent(TMonitorSession::GainFromPosition(position)));
+            m_session.GainMoved(i, position);
         });
     }
     auto *controls = new QHBoxLayout;
@@ -151,11 +142,11 @@ Tsmon::Tsmon(TCommunication &link, const TMonitorScale &scale, QWidget *parent)
         l->addWidget(m_trOfs[i]);
         l->addWidget(m_lbOfs[i]);
         right->addWidget(m_ofsGroup[i]);
-        connect(m_trOfs[i], &QSlider::valueChanged, this, [this, i] {
-            if (!GainsEnabled)
+        connect(m_trOfs[i], &QSlider::valueChanged, this, [this, i](int value) {
+            if (!m_session.GainsEnabled())
                 return;
-            m_lbOfs[i]->setText(Percent(m_trOfs[i]->value()));
-            m_actions.Run(akOffset + i, Guarded([this, i] { sendOffset(i); }));
+            m_lbOfs[i]->setText(Percent(value));
+            m_session.OffsetMoved(i, value);
         });
     }
     for (int i = 0; i < 2; ++i) {
@@ -165,13 +156,11 @@ Tsmon::Tsmon(TCommunication &link, const TMonitorScale &scale, QWidget *parent)
         l->addWidget(m_trApd[i]);
         l->addWidget(m_lbApd[i]);
         right->addWidget(m_apdGroup[i]);
-        connect(m_trApd[i], &QSlider::valueChanged, this,
-                [this, i] { m_actions.Run(akApd + i, Guarded([this, i] { sendApd(i); })); });
+        connect(m_trApd[i], &QSlider::valueChanged, this, [this, i](int value) { m_session.ApdMoved(i, value); });
     }
     m_chB1 = new QCheckBox(QStringLiteral("Measuring Flash"), this);
     right->addWidget(m_chB1);
-    connect(m_chB1, &QCheckBox::clicked, this,
-            [this] { m_actions.Run(akFlash, Guarded([this] { restartStream(); })); });
+    connect(m_chB1, &QCheckBox::clicked, this, [this](bool on) { m_session.Restart(on); });
     controls->addLayout(right, 1);
     top->addLayout(controls);
 
@@ -179,6 +168,9 @@ Tsmon::Tsmon(TCommunication &link, const TMonitorScale &scale, QWidget *parent)
     m_range->setModal(false);
     m_range->RestoreSettings();
     m_range->OnChange = [this] { UpdateRanges(); };
+    m_session.OnSample = [this](const TMonitorSample &s) { showSample(s); };
+    m_session.ValuesRead = [this] { showValues(); };
+    m_session.ApdSent = [this](int channel, int value) { m_lbApd[channel]->setText(Percent(value)); };
     SetGainsEnabled(false);
     SetApdEnabled(false);
     showSample({});
@@ -189,32 +181,11 @@ Tsmon::Tsmon(TCommunication &link, const TMonitorScale &scale, QWidget *parent)
 }
 
 Tsmon::~Tsmon() {
-    // No pause here: a destructor must not run the event loop, nor show a
-    // message; a failing port is only logged.
-    if (m_streaming) {
-        try {
-            stopStream(false);
-        } catch (const std::exception &e) {
-            WriteLog(QStringLiteral("Monitor stream not stopped: ") + QString::fromLocal8Bit(e.what()));
-        }
-    }
     m_range->SaveSettings();
 }
 
-bool Tsmon::Pause(int ms) {
-    const QPointer<Tsmon> self(this);
-    if (PauseFor) {
-        PauseFor(ms);
-    } else {
-        QEventLoop loop;
-        QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return self; // false: the window went away meanwhile
-}
-
 void Tsmon::SetGainsEnabled(bool on) {
-    GainsEnabled = on;
+    m_session.SetGainsEnabled(on);
     // Disabled group boxes draw their captions greyed.
     m_gainGroup->setEnabled(on);
     m_ofsGroup[0]->setEnabled(on);
@@ -222,15 +193,14 @@ void Tsmon::SetGainsEnabled(bool on) {
 }
 
 void Tsmon::SetApdEnabled(bool on) {
+    m_session.SetApdEnabled(on);
     m_apdGroup[0]->setEnabled(on);
     m_apdGroup[1]->setEnabled(on);
 }
 
 void Tsmon::SetScale(const TMonitorScale &scale) {
-    m_scale = scale;
+    m_session.SetScale(scale);
     UpdateRanges();
-    if (m_decoder)
-        m_decoder = std::make_unique<TMonitorDecoder>(MonitorFormFor(m_link.Device()), m_scale);
 }
 
 bool Tsmon::StaysOnTop() const { return windowFlags() & Qt::WindowStaysOnTopHint; }
@@ -244,29 +214,17 @@ void Tsmon::SetStayOnTop(bool on) {
         w->setFlags(f);
 }
 
-void Tsmon::ReadGains() {
-    if (!GainsEnabled)
-        return;
-    m_link.PurgeIn();
-    m_link.GetGains(GainA, GainB, OffsetA, OffsetB);
-}
-
 void Tsmon::ReadApd() {
-    if (!m_apdGroup[0]->isEnabled())
+    if (!m_session.ApdEnabled())
         return;
-    m_link.PurgeIn();
-    m_link.GetApd(Apd1, Apd2);
-    // Moving a bar sends its value, so the values read go back to the instrument.
-    m_trApd[0]->setValue(Apd1);
-    m_lbApd[0]->setText(Percent(Apd1));
-    m_trApd[1]->setValue(Apd2);
-    m_lbApd[1]->setText(Percent(Apd2));
+    m_session.ReadApd();
+    showApd();
 }
 
 void Tsmon::UpdateRanges() {
     const TMonitorRange &r = m_range->Range();
-    const double fs[2] = {MonitorFullScale(m_scale.BitResA, m_scale.MoChA),
-                          MonitorFullScale(m_scale.BitResB, m_scale.MoChB)};
+    const TMonitorScale &sc = Scale();
+    const double fs[2] = {MonitorFullScale(sc.BitResA, sc.MoChA), MonitorFullScale(sc.BitResB, sc.MoChB)};
     for (int i = 0; i < 2; ++i) {
         const auto ch = TMonitorRange::Channel(i);
         m_meter[i]->SetRange(r.MeterMin(ch, fs[i]), r.MeterMax(ch, fs[i]));
@@ -276,75 +234,41 @@ void Tsmon::UpdateRanges() {
 
 void Tsmon::showEvent(QShowEvent *e) {
     QDialog::showEvent(e);
-    if (!m_streaming)
-        RunGuarded([this] { FormShow(); });
+    if (m_session.Streaming())
+        return;
+    RunGuarded([this] {
+        UpdateRanges();
+        m_range->OnChange = [this] { UpdateRanges(); };
+        m_session.Start(m_chB1->isChecked());
+    });
 }
 
 void Tsmon::hideEvent(QHideEvent *e) {
-    if (m_streaming)
-        RunGuarded([this] { FormHide(); });
+    if (m_session.Streaming())
+        RunGuarded([this] { m_session.Stop(true); });
     QDialog::hideEvent(e);
 }
 
-void Tsmon::FormShow() {
-    UpdateRanges();
-    m_range->OnChange = [this] { UpdateRanges(); };
-    if (SetStatusPolling)
-        SetStatusPolling(false);
-    ReadGains();
-    ReadApd();
-    WriteLog(QStringLiteral("gainA: %1 ofsA: %2 gainB: %3 ofsB: %4").arg(GainA).arg(OffsetA).arg(GainB).arg(OffsetB));
-    m_trGain[0]->setValue(100 - GainA);
-    m_trGain[1]->setValue(100 - GainB);
-    m_trOfs[0]->setValue(OffsetA);
-    m_trOfs[1]->setValue(OffsetB);
-    m_lbGain[0]->setText(Percent(GainA));
-    m_lbGain[1]->setText(Percent(GainB));
-    m_lbOfs[0]->setText(Percent(OffsetA));
-    m_lbOfs[1]->setText(Percent(OffsetB));
-    m_decoder = std::make_unique<TMonitorDecoder>(MonitorFormFor(m_link.Device()), m_scale);
-    m_link.OnRxChar = [this](TCustomComm *, int32_t count) { onRx(count); };
-    m_streaming = true;
-    m_link.PurgeIn();
-    m_link.MonitorOn(m_chB1->isChecked() ? 1 : 0);
-}
-
-void Tsmon::FormHide() { stopStream(true); }
-
-void Tsmon::stopStream(bool pause) {
-    m_streaming = false;
-    m_actions.Clear();
-    bool sent = false;
-    {
-        // The window lets go of the link whatever the line does.
-        Finally release([this] {
-            m_link.OnRxChar = nullptr;
-            m_decoder.reset();
-            if (SetStatusPolling)
-                SetStatusPolling(true);
-        });
-        // A line that is gone has no stream left to stop.
-        if (m_link.IsOpen()) {
-            if (GainsEnabled) {
-                m_link.MonitorStop();
-            } else {
-                const char stop = 0;
-                m_link.Write(&stop, 1);
-            }
-            sent = true;
-        }
+// What the session read at the start; the photodiode bars send theirs back.
+void Tsmon::showValues() {
+    showApd();
+    m_trGain[0]->setValue(TMonitorSession::PositionOfGain(m_session.GainA));
+    m_trGain[1]->setValue(TMonitorSession::PositionOfGain(m_session.GainB));
+    m_trOfs[0]->setValue(m_session.OffsetA);
+    m_trOfs[1]->setValue(m_session.OffsetB);
+    for (int i = 0; i < 2; ++i) {
+        m_lbGain[i]->setText(Percent(m_session.Gain(i)));
+        m_lbOfs[i]->setText(Percent(m_session.Offset(i)));
     }
-    // Lets the instrument finish the stream before anybody else talks to it.
-    if (pause && sent)
-        Pause(1000);
 }
 
-void Tsmon::onRx(int32_t count) {
-    if (!m_decoder)
+void Tsmon::showApd() {
+    if (!m_session.ApdEnabled())
         return;
-    const auto shown = m_decoder->Decode(count, [this](char *buf, int32_t n) { return m_link.Read(buf, n); });
-    for (const auto &s : shown)
-        showSample(s);
+    for (int i = 0; i < 2; ++i) {
+        m_trApd[i]->setValue(m_session.Apd(i));
+        m_lbApd[i]->setText(Percent(m_session.Apd(i)));
+    }
 }
 
 void Tsmon::showSample(const TMonitorSample &s) {
@@ -353,56 +277,6 @@ void Tsmon::showSample(const TMonitorSample &s) {
     m_num[0]->setText(QStringLiteral("A: %1 V").arg(s.A, 0, 'f', 4));
     m_num[1]->setText(QStringLiteral("B: %1 V").arg(s.B, 0, 'f', 4));
     ++m_shown;
-}
-
-// The three senders run one at a time through m_actions; each reads its
-// bar's value when its turn comes.
-
-void Tsmon::sendGain(int i) {
-    if (!GainsEnabled)
-        return;
-    m_link.PurgeIn();
-    const int v = 100 - m_trGain[i]->value();
-    int &stored = i == 0 ? GainA : GainB;
-    if (v != stored) {
-        if (m_trGain[i]->isEnabled())
-            m_link.SetGain(v, i + 1);
-        stored = v;
-    }
-    Pause(50);
-}
-
-void Tsmon::sendOffset(int i) {
-    if (!GainsEnabled)
-        return;
-    m_link.PurgeIn();
-    const int v = m_trOfs[i]->value();
-    int &stored = i == 0 ? OffsetA : OffsetB;
-    if (v != stored) {
-        if (m_trOfs[i]->isEnabled())
-            m_link.SetOffset(v, i + 1);
-        stored = v;
-    }
-    Pause(50);
-}
-
-void Tsmon::sendApd(int i) {
-    const int v = m_trApd[i]->value();
-    (i == 0 ? Apd1 : Apd2) = v;
-    m_link.SetApd(v, i + 1);
-    if (Pause(50))
-        m_lbApd[i]->setText(Percent(v));
-}
-
-void Tsmon::restartStream() {
-    if (!m_streaming)
-        return;
-    m_link.PurgeOut();
-    m_link.MonitorStop();
-    m_link.PurgeIn();
-    m_link.MonitorOn(m_chB1->isChecked() ? 1 : 0);
-    if (m_decoder)
-        m_decoder->Reset();
 }
 
 void Tsmon::contextMenuEvent(QContextMenuEvent *e) {

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "monitor/MonitorActions.h"
-#include "monitor/MonitorStream.h"
+#include "monitor/MonitorSession.h"
 
 #include <QDialog>
 #include <functional>
@@ -37,17 +36,20 @@ private:
 };
 
 // "System Monitor": the live signal of both channels, with the detector gain,
-// offset and photodiode controls. While shown it owns the link's received-data
-// notification and the main window's status polling is off.
+// offset and photodiode controls. The session does the talking; the window
+// shows its values and hands it the controls' moves. While shown it owns the
+// link's received-data notification and the main window's status polling is off.
 class Tsmon : public QDialog {
 public:
     Tsmon(TCommunication &link, const TMonitorScale &scale, QWidget *parent = nullptr);
     ~Tsmon() override;
 
-    int GainA = 0, GainB = 0, OffsetA = 0, OffsetB = 0, Apd1 = 0, Apd2 = 0;
-    bool GainsEnabled = false;
+    TMonitorSession &Session() { return m_session; }
+    const TMonitorSession &Session() const { return m_session; }
 
-    void ReadGains();
+    void ReadGains() { m_session.ReadGains(); }
+    // Shows the values read; moving a bar sends its value, so they go back
+    // to the instrument.
     void ReadApd();
     void UpdateRanges();
     void SetGainsEnabled(bool on);
@@ -55,16 +57,11 @@ public:
     // New configuration values: the meters' ranges, the range dialog and,
     // while the stream runs, its decoder follow at once.
     void SetScale(const TMonitorScale &scale);
-    const TMonitorScale &Scale() const { return m_scale; }
+    const TMonitorScale &Scale() const { return m_session.Scale(); }
     // "Stay on top", without hiding the window: a modal run and the stream
     // go on as they were.
     void SetStayOnTop(bool on);
     bool StaysOnTop() const;
-
-    // Turns the main window's status polling on or off.
-    std::function<void(bool on)> SetStatusPolling;
-    // Waits while events run (the instrument's settle times); tests replace it.
-    std::function<void(int ms)> PauseFor;
 
     TfrmMonRange *RangeDialog() const { return m_range; }
     TMonitorMeter *MeterA() const { return m_meter[0]; }
@@ -79,7 +76,7 @@ public:
     QSlider *trAPD2() const { return m_trApd[1]; }
     QCheckBox *ChB1() const { return m_chB1; }
     int64_t SamplesShown() const { return m_shown; }
-    bool Streaming() const { return m_streaming; }
+    bool Streaming() const { return m_session.Streaming(); }
 
 protected:
     void showEvent(QShowEvent *e) override;
@@ -87,23 +84,11 @@ protected:
     void contextMenuEvent(QContextMenuEvent *e) override;
 
 private:
-    void FormShow();
-    void FormHide();
-    // Ends the stream and gives the link back; pauses only when asked.
-    void stopStream(bool pause);
-    void onRx(int32_t count);
+    void showValues();
+    void showApd();
     void showSample(const TMonitorSample &s);
-    void sendGain(int i);
-    void sendOffset(int i);
-    void sendApd(int i);
-    void restartStream();
-    // False when the window was destroyed during the pause.
-    bool Pause(int ms);
 
-    TCommunication &m_link;
-    TMonitorScale m_scale;
-    std::unique_ptr<TMonitorDecoder> m_decoder;
-    TSerialActions m_actions;
+    TMonitorSession m_session;
     TfrmMonRange *m_range = nullptr;
     TMonitorMeter *m_meter[2] = {};
     QLabel *m_num[2] = {};
@@ -111,7 +96,6 @@ private:
     QLabel *m_lbGain[2] = {}, *m_lbOfs[2] = {}, *m_lbApd[2] = {};
     QGroupBox *m_gainGroup = nullptr, *m_ofsGroup[2] = {}, *m_apdGroup[2] = {};
     QCheckBox *m_chB1 = nullptr;
-    bool m_streaming = false;
     int64_t m_shown = 0;
 };
 

@@ -1,0 +1,123 @@
+// The live monitor's session on the in-memory port: what it sends, in which
+// order, and when it pauses.
+#include "monitor/MonitorSession.h"
+#include "../device/LinkTestSupport.h"
+#include "../device/ScriptedPeer.h"
+
+#include <QRegularExpression>
+#include <gtest/gtest.h>
+
+using namespace tessel;
+using namespace tessel::test;
+
+namespace {
+
+const TMonitorScale kScale{0.0003125, 0.0003125, 16, 16, false, false};
+
+struct MonitorSessionTest : ::testing::Test {
+    std::unique_ptr<MemoryLink> l;
+    std::unique_ptr<TMonitorSession> s;
+    QStringList log; // commands ("SW 1e 01") and pauses, in order
+    std::vector<bool> polling;
+    std::function<void()> duringPause;
+
+    void open(TDevice device, bool gains, bool apd) {
+        l = std::make_unique<MemoryLink>(device);
+        l->Peer({}).SetRule([this](const QByteArray &w) {
+            QString t = w == QByteArray(1, '\0') ? QStringLiteral("00") : QString::fromLatin1(w.left(2));
+            for (char c : w.mid(2))
+                t += QStringLiteral(" %1").arg(uint8_t(c), 2, 16, QChar('0'));
+            log << t;
+            // Gains 40 41, offsets 42 43; APD 30 31.
+            return w == "SD" ? QByteArray::fromHex("28292a2b") : w == "SX" ? QByteArray::fromHex("1e1f") : QByteArray();
+        });
+        s = std::make_unique<TMonitorSession>(*l->link, kScale);
+        s->SetStatusPolling = [this](bool on) { polling.push_back(on); };
+        s->PauseFor = [this](int ms) {
+            log << QStringLiteral("pause %1").arg(ms);
+            if (auto f = std::exchange(duringPause, nullptr)) {
+                f();
+                log << QStringLiteral("resumed");
+            }
+        };
+        s->SetGainsEnabled(gains);
+        s->SetApdEnabled(apd);
+    }
+    void TearDown() override {
+        s.reset();
+        l.reset();
+    }
+};
+
+TEST_F(MonitorSessionTest, StreamFromStartToStop) {
+    struct Case {
+        TDevice device;
+        bool gains, apd;
+        QStringList start, restart, stop;
+    };
+    // Without gain control the values are not read and a single 0 byte ends the stream.
+    const Case cases[] = {
+        {ModelT2, true, true, {"SD", "SX", "MO 00 00"}, {"MS", "MO 01 00"}, {"MS", "pause 1000"}},
+        {ModelF, false, false, {"MO 00 00"}, {"MS", "MO 01 00"}, {"00", "pause 1000"}},
+    };
+    for (const Case &c : cases) {
+        open(c.device, c.gains, c.apd);
+        QList<int> shown;
+        s->ValuesRead = [&] { shown = {s->GainA, s->OffsetB, s->Apd2}; };
+        s->Start(false);
+        EXPECT_EQ(log, c.start) << c.device;
+        EXPECT_EQ(shown, c.gains ? QList({40, 43, 31}) : QList({0, 0, 0}));
+        EXPECT_EQ(polling, std::vector<bool>{false});
+        log.clear();
+        s->Restart(true);
+        EXPECT_EQ(log, c.restart);
+        log.clear();
+        s->Stop(true);
+        EXPECT_EQ(log, c.stop);
+        EXPECT_FALSE(l->link->OnRxChar);
+        EXPECT_EQ(polling, (std::vector<bool>{false, true}));
+        polling.clear();
+        log.clear();
+    }
+}
+
+TEST_F(MonitorSessionTest, SamplesAndAStreamEndedByTheDestructor) {
+    open(ModelF, false, false);
+    std::vector<TMonitorSample> samples;
+    s->OnSample = [&](const TMonitorSample &x) { samples.push_back(x); };
+    s->Start(false);
+    l->port->FeedReceived(QByteArray::fromHex("ffff0500"));
+    ASSERT_TRUE(WaitUntil([&] { return !samples.empty(); }));
+    EXPECT_DOUBLE_EQ(samples[0].B, 5 * kScale.MoChB);
+    // Destroyed while streaming: stopped, but no pause.
+    log.clear();
+    s.reset();
+    EXPECT_EQ(log, QStringList({"00"}));
+    EXPECT_FALSE(l->link->OnRxChar);
+}
+
+TEST_F(MonitorSessionTest, SettingsWaitTheirTurnAndSendTheLatestValue) {
+    open(ModelT2, true, true);
+    s->Start(false);
+    log.clear();
+    // The gain bar is inverted; an offset moved twice during the pause goes out once, with its last value.
+    duringPause = [this] {
+        s->OffsetMoved(1, 70);
+        s->OffsetMoved(1, 77);
+    };
+    s->GainMoved(0, 100 - 65);
+    EXPECT_EQ(log, QStringList({"SG 41 01", "pause 50", "resumed", "SO 4d 02", "pause 50"}));
+    // What the instrument has already is not sent again; the pause stays.
+    log.clear();
+    s->GainMoved(0, 100 - 65);
+    EXPECT_EQ(log, QStringList({"pause 50"}));
+    // Closed during a photodiode's pause: nothing is touched afterwards.
+    int sent = 0;
+    s->ApdSent = [&](int, int) { ++sent; };
+    duringPause = [this] { s.reset(); };
+    s->ApdMoved(0, 12);
+    EXPECT_EQ(sent, 0);
+    EXPECT_FALSE(l->link->OnRxChar);
+}
+
+} // namespace
