@@ -309,8 +309,8 @@ QString ParameterUnit(int p) {
 }
 
 void TitleEtrGraph(TGraphModel &g) {
-    g.XTitle = {QStringLiteral("PAR"), QStringLiteral("µmol photons m⁻² s⁻¹")};
-    g.YTitle = {QStringLiteral("ETR"), QStringLiteral("µmol electrons m⁻² s⁻¹")};
+    g.XTitle = {QStringLiteral("PAR"), QStringLiteral("µmol m⁻² s⁻¹")};
+    g.YTitle = {QStringLiteral("ETR"), QStringLiteral("µmol m⁻² s⁻¹")};
     g.ShowLegend = true;
 }
 
