@@ -34,7 +34,7 @@ int Reach(const TDependency &d) {
 }
 } // namespace
 
-int YMargin(const TGraphModel &g) {
+int PlotMargin(const TGraphModel &g) {
     int r = 0;
     for (int i = 0; i < g.DependencyCount(); ++i)
         if (const TDependency *d = g.Dependency(i); Shown(d))

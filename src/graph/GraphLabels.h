@@ -22,10 +22,10 @@ struct TAxisText {
 // 1 s of zero reads in ms, its labels scaled to match.
 TAxisText AxisText(const TAxisTitle &t, double lo, double hi);
 
-// Pixels between the plot's frame and the ends of the y range: half the
-// largest mark (or line) shown plus its outline, so that a point at the
+// Pixels between the plot's frame and the ends of either axis's range: half
+// the largest mark (or line) shown plus its outline, so that a point at the
 // minimum or maximum is drawn whole.
-int YMargin(const TGraphModel &g);
+int PlotMargin(const TGraphModel &g);
 
 // One line of the legend: a shown data set with points and a caption.
 struct TLegendEntry {

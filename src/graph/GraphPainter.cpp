@@ -182,9 +182,10 @@ TGraphLayout LayOut(TGraphModel &g, const QRect &bounds, const QFontMetrics &fm,
         bottom -= 2 * th + 6;
     }
     bottom = std::max(bottom, top + 1);
-    // The y range ends a margin inside the frame, so that marks at the
+    // Both ranges end a margin inside the frame, so that marks at the
     // smallest and largest value are not cut.
-    const int margin = std::min(YMargin(g), (bottom - top) / 4);
+    const int reach = PlotMargin(g);
+    const int margin = std::min(reach, (bottom - top) / 4);
     y.PixelStart = top + margin;
     y.PixelLength = bottom - top - 2 * margin;
     y.BuildTicks();
@@ -193,8 +194,9 @@ TGraphLayout LayOut(TGraphModel &g, const QRect &bounds, const QFontMetrics &fm,
     if (!y.Caption.isEmpty())
         left += th + 2;
     const int right = std::max(left + 1, in.right() - std::max(10, fm.horizontalAdvance(QStringLiteral("0.00000")) / 2));
-    x.PixelStart = left;
-    x.PixelLength = right - left;
+    const int xMargin = std::min(reach, (right - left) / 4);
+    x.PixelStart = left + xMargin;
+    x.PixelLength = right - left - 2 * xMargin;
     x.BuildTicks();
     l.Plot = QRect(QPoint(left, top), QPoint(right, bottom));
     g.SetPlot(l.Plot);

@@ -31,8 +31,8 @@ TEST(GraphLabels, AxisTitles) {
         EXPECT_EQ(AxisText(c.title, c.lo, c.hi), c.want) << c.title.Quantity.toStdString() << " " << c.hi;
 }
 
-// Laid out for real: the y range ends far enough inside the plot that a
-// mark at the smallest and largest value is drawn whole, and the titles and
+// Laid out for real: both ranges end far enough inside the plot that a mark
+// at the smallest and largest value is drawn whole, and the titles and
 // scaled labels reach the axes.
 TEST(GraphLabels, MarginKeepsEdgeMarksWhole) {
     const struct {
@@ -66,6 +66,7 @@ TEST(GraphLabels, MarginKeepsEdgeMarksWhole) {
         TAxisTr &y = *g.YAxis();
         EXPECT_EQ(y.PixelStart - l.Plot.top(), c.margin) << c.size;
         EXPECT_EQ(l.Plot.bottom() - (y.PixelStart + y.PixelLength), c.margin) << c.size;
+        EXPECT_EQ(g.XAxis()->PixelStart - l.Plot.left(), c.margin) << c.size;
         if (c.visible) {
             const int reach = c.mark == ptDot ? c.thickness / 2 : c.size / 2;
             EXPECT_GT(y.ValueToPixel(7) - reach, l.Plot.top());
