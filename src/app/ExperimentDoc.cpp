@@ -80,6 +80,9 @@ TExperimentDoc::~TExperimentDoc() {
     detachAll();
     if (m_graph)
         m_graph->OnRemoveDependency = nullptr;
+    for (TGraphModel *g : {m_graph, m_ab})
+        if (g)
+            g->LegendText = nullptr;
 }
 
 void TExperimentDoc::detachAll() {
@@ -93,15 +96,39 @@ void TExperimentDoc::detachAll() {
                 m_graph->RemoveDependency(Model.Record(i).Channel(c).Set.get());
 }
 
+void TitleExperimentGraphs(TGraphModel &graph, TGraphModel &ab, const QString &unit) {
+    graph.XTitle = {QStringLiteral("Time"), QStringLiteral("s")};
+    graph.YTitle = {QStringLiteral("Fluorescence"), unit};
+    ab.XTitle = {QStringLiteral("Channel A"), unit};
+    ab.YTitle = {QStringLiteral("Channel B"), unit};
+    graph.ShowLegend = ab.ShowLegend = true;
+}
+
 void TExperimentDoc::SetGraphs(TGraphModel *graph, TGraphModel *ab) {
     if (m_graph)
         m_graph->OnRemoveDependency = nullptr;
+    for (TGraphModel *g : {m_graph, m_ab})
+        if (g)
+            g->LegendText = nullptr;
     m_graph = graph;
     m_ab = ab;
     // Data sets removed from the graph (its own command or the data table)
     // leave the document too.
     if (m_graph)
         m_graph->OnRemoveDependency = [this](TDependency *d) { DataSetRemoved(d); };
+    // The legend names the sample as well: the measurement's title and metadata.
+    const auto legend = [this](const TDependency &d) {
+        QString meta;
+        for (int i = 1; i < Model.RecordCount() && meta.isEmpty(); ++i) {
+            const TMeasurementRecord &r = Model.Record(i);
+            if (r.A.Set.get() == &d || r.B.Set.get() == &d || (m_abSeries.count(&r) && &m_abSeries.at(&r)->Set == &d))
+                meta = MetadataText(r);
+        }
+        return meta.isEmpty() ? d.Caption : d.Caption + QStringLiteral(": ") + meta;
+    };
+    for (TGraphModel *g : {m_graph, m_ab})
+        if (g)
+            g->LegendText = legend;
 }
 
 bool TExperimentDoc::LogX() const { return m_graph && dynamic_cast<TLogAxisTr *>(m_graph->XAxis()); }

@@ -44,6 +44,9 @@ TABPairing ABPairing(const TDependency &a, const TDependency &b);
 
 // "A: <caption>" or "A: Empty", a line feed, then the same for B.
 QString SheetCaption(const TMeasurementRecord &r);
+// Titles and legends of an experiment's graph (time against signal) and its
+// A/B chart; unit: of the displayed signal.
+void TitleExperimentGraphs(TGraphModel &graph, TGraphModel &ab, const QString &unit);
 
 enum class TCloseAnswer { Close, SaveAndClose, Keep };
 

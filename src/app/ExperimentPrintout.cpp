@@ -63,6 +63,35 @@ TPrintTable ExperimentPrintTable(const TExperimentDoc &doc, const TDataEditModel
     return t;
 }
 
+TPrintTable ParameterPrintTable(const TExperimentModel &m, const std::vector<TRecordAnalysis> &all,
+                                const QFont &pixelFont) {
+    TPrintTable t;
+    t.Titles = ParameterTableTitles();
+    t.Font = pixelFont;
+    t.RowHeight = QFontMetrics(pixelFont).height() + 6;
+    const std::vector<TParameterRow> rows = ParameterTableRows(m, all);
+    for (int c = 0; c < int(t.Titles.size()); ++c) {
+        bool any = c == 0;
+        for (const TParameterRow &r : rows)
+            if (c < int(r.Cells.size()) && !r.Cells[size_t(c)].Text.isEmpty() &&
+                r.Cells[size_t(c)].Text != QLatin1String("-"))
+                any = true;
+        t.Widths.push_back(any ? 40 : 0);
+    }
+    for (const TParameterRow &r : rows) {
+        std::vector<TPrintCell> row;
+        for (const TParameterCell &c : r.Cells)
+            row.push_back(TPrintCell::OfText(c.Text));
+        t.Rows.push_back(std::move(row));
+    }
+    t.FitColumns();
+    // A long reason (a protocol that does not compile) is cut, not a column
+    // as wide as the page.
+    for (int &w : t.Widths)
+        w = std::min(w, 260);
+    return t;
+}
+
 std::function<void(QPainter &, const QRect &)> PrintGraphDrawer(TGraphModel &graph,
                                                                 std::function<void(QPainter &, const QRect &)> draw) {
     return [&graph, draw](QPainter &p, const QRect &r) {
@@ -85,8 +114,14 @@ TPrintout ExperimentPrintout(const TExperimentDoc &doc, const TDataEditModel &ro
     p.DrawGraph = std::move(drawGraph);
     p.ScreenDpi = choices.ScreenDpi;
     p.GraphFont = PixelFont(choices.GraphFont, choices.ScreenDpi);
-    if (choices.Data)
-        p.Table = ExperimentPrintTable(doc, rows, choices.Columns, PixelFont(choices.TableFont, choices.ScreenDpi));
+    const QFont tableFont = PixelFont(choices.TableFont, choices.ScreenDpi);
+    if (choices.Data && choices.Parameters) {
+        TMeasurementAnalyser analyser(choices.AnalysisIni, choices.IncludeBase);
+        analyser.SetLightCurveModel(choices.LightCurveModel);
+        p.Table = ParameterPrintTable(doc.Model, analyser.AnalyseAll(doc.Model), tableFont);
+    } else if (choices.Data) {
+        p.Table = ExperimentPrintTable(doc, rows, choices.Columns, tableFont);
+    }
     if (choices.Notes)
         p.Notes = doc.Protocol.Description.split(QLatin1Char('\n'));
     return p;

@@ -2,11 +2,13 @@
 
 #include "app/ExperimentDoc.h"
 #include "app/InstrumentConfig.h"
+#include "app/MeasurementAnalysis.h"
 #include "output/Printout.h"
 
 #include <QFont>
 #include <array>
 #include <functional>
+#include <optional>
 
 namespace tessel {
 
@@ -27,6 +29,12 @@ struct TPrintChoices {
         a.fill(true);
         return a;
     }();
+    // The table lists each measurement's parameters (as the data page does)
+    // in place of the data sets' display properties; the analysis reads
+    // this ini file and include folder.
+    bool Parameters = false;
+    QString AnalysisIni, IncludeBase;
+    std::optional<TLightCurveModel> LightCurveModel;
     double ScreenDpi = 96;
     QFont GraphFont, TableFont; // the windows' fonts, in points
 };
@@ -36,6 +44,11 @@ struct TPrintChoices {
 // out (the last column has no flag and always prints).
 TPrintTable ExperimentPrintTable(const TExperimentDoc &doc, const TDataEditModel &rows,
                                  const std::array<bool, kPrintColumns> &columns, const QFont &pixelFont);
+
+// The parameters table for paper: the data page's rows, leaving out the
+// columns in which no row has a value.
+TPrintTable ParameterPrintTable(const TExperimentModel &m, const std::vector<TRecordAnalysis> &all,
+                                const QFont &pixelFont);
 
 // A graph as it goes on paper: black frame and axes on white, no cursors.
 // draw renders the graph model (TXYGraph::DrawTo in the program).

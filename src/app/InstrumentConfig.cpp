@@ -72,6 +72,7 @@ TInstrumentConfig ReadInstrumentConfig(const QString &iniPath, const QString &de
     const QString main = QStringLiteral("Main");
     c.MaxSignals = ini.ReadInteger(main, QStringLiteral("MaxSignals"), 10);
     c.IncludeDir = ini.ReadString(main, QStringLiteral("IncludeDir"), QString());
+    c.SignalUnit = ini.ReadString(main, QStringLiteral("SignalUnit"), QStringLiteral("V")).trimmed();
     for (int col = 0; col < kPrintColumns; ++col)
         c.DePrnCol[col] = ini.ReadBool(main, QStringLiteral("DePrnCol%1").arg(col), true);
     return c;

@@ -27,6 +27,8 @@ struct TInstrumentConfig {
     std::array<QString, 5> DacAliases = kDacKeys;
     int32_t MaxSignals = 10;
     QString IncludeDir;
+    // Unit of the displayed signal, for the graphs' y titles ("Main", "SignalUnit").
+    QString SignalUnit = QStringLiteral("V");
     std::array<bool, kPrintColumns> DePrnCol = [] {
         std::array<bool, kPrintColumns> a{};
         a.fill(true);

@@ -1,4 +1,5 @@
 #include "app/MeasurementAnalysis.h"
+
 #include "common/AppPaths.h"
 #include "output/JsonExport.h"
 #include "output/LongCsvExport.h"
@@ -8,9 +9,11 @@
 #include "common/IniFile.h"
 #include "compiler/CompilerLibrary.h"
 #include "data/Experiment.h"
+#include "graph/GraphModel.h"
 
 #include <algorithm>
 #include <iterator>
+#include <numeric>
 #include <optional>
 
 namespace tessel {
@@ -289,6 +292,65 @@ std::vector<TEtrCurve> EtrCurves(const TExperimentModel &m, const std::vector<TR
             curves.push_back(std::move(curve));
         }
     return curves;
+}
+
+QString ParameterUnit(int p) {
+    switch (p) {
+    case prETR:
+    case prEtrMax:
+    case prIk: return QStringLiteral("µmol m⁻² s⁻¹");
+    case prMo: return QStringLiteral("ms⁻¹");
+    case prTFm: return QStringLiteral("s");
+    case prFj:
+    case prFi:
+    case prFP: return QStringLiteral("V");
+    default: return {};
+    }
+}
+
+void TitleEtrGraph(TGraphModel &g) {
+    g.XTitle = {QStringLiteral("PAR"), QStringLiteral("µmol m⁻² s⁻¹")};
+    g.YTitle = {QStringLiteral("ETR"), QStringLiteral("µmol m⁻² s⁻¹")};
+    g.ShowLegend = true;
+}
+
+std::vector<TParameterGroup> GroupParameter(const TExperimentModel &m, const std::vector<TRecordAnalysis> &all,
+                                            int parameter, int channel, const QString &byKey) {
+    std::vector<TParameterGroup> groups;
+    // all is newest first, as the records are.
+    for (size_t k = all.size(); k-- > 0;) {
+        const int r = int(k) + 1;
+        if (r >= m.RecordCount() || !all[k].Problem.isEmpty())
+            continue;
+        const TValue &v = all[k].Channels[size_t(channel)].Values[size_t(parameter)];
+        if (!v.Value)
+            continue;
+        const TMeasurementRecord &rec = m.Record(r);
+        QString key;
+        if (byKey.isEmpty()) {
+            key = MetadataValue(rec, kMetaTitle);
+            // Without a title a measurement stands alone.
+            if (key.isEmpty()) {
+                const TDependency *set = rec.Channel(channel).Set.get();
+                key = set ? set->Caption : QString::number(MeasurementNumber(m, r));
+            }
+        } else {
+            key = MetadataValue(rec, byKey);
+        }
+        auto it = std::find_if(groups.begin(), groups.end(), [&](const TParameterGroup &g) { return g.Key == key; });
+        if (it == groups.end())
+            it = groups.insert(groups.end(), TParameterGroup{key, {}, 0, 0});
+        it->Values.push_back(*v.Value);
+    }
+    for (TParameterGroup &g : groups) {
+        const double n = double(g.Values.size());
+        g.Mean = std::accumulate(g.Values.begin(), g.Values.end(), 0.0) / n;
+        double ss = 0;
+        for (double x : g.Values)
+            ss += (x - g.Mean) * (x - g.Mean);
+        g.SD = g.Values.size() > 1 ? std::sqrt(ss / (n - 1)) : 0;
+    }
+    return groups;
 }
 
 } // namespace tessel

@@ -18,6 +18,7 @@
 namespace tessel {
 
 class TExperimentModel;
+class TGraphModel;
 struct TMeasurementRecord;
 
 // "Analysis" holds the ETR constants and the PAR tables every type uses unless
@@ -82,6 +83,24 @@ struct TEtrCurve {
 };
 inline constexpr int kFitCurvePoints = 100;
 std::vector<TEtrCurve> EtrCurves(const TExperimentModel &m, const std::vector<TRecordAnalysis> &all);
+
+// Unit of a parameter as an axis title shows it; empty for ratios.
+QString ParameterUnit(int p);
+// Axis titles of a graph of ETR against PAR.
+void TitleEtrGraph(TGraphModel &g);
+
+// A parameter of the measurements of one channel gathered by their title, or
+// by the value of one metadata key: measurements labelled alike are repeats
+// of one sample. Groups in the order they first appear, oldest first.
+struct TParameterGroup {
+    QString Key;
+    std::vector<double> Values;
+    double Mean = 0, SD = 0; // SD with n - 1; 0 for one value
+};
+// byKey: the metadata key; empty: the title (a measurement without one is a
+// group of its own).
+std::vector<TParameterGroup> GroupParameter(const TExperimentModel &m, const std::vector<TRecordAnalysis> &all,
+                                            int parameter, int channel, const QString &byKey = {});
 
 // Makes every JSON export (dialog and tessel-cli) carry each measurement's
 // parameters as AnalysisJson gives them, and every long CSV export each

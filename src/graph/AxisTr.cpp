@@ -55,7 +55,7 @@ void TAxisTr::BuildLinearTicks(int count, bool minor) {
     for (int i = 0; i < count; ++i) {
         const int32_t p = ValueToPixel(v);
         if (InSpan(p))
-            Ticks.push_back({p, Label(RoundEven(v / s) * s, 15), tkGrid, true});
+            Ticks.push_back({p, Label(RoundEven(v / s) * s * LabelScale, 15), tkGrid, true});
         if (minor)
             AddMinorTicks(q, p);
         q = p;
@@ -192,7 +192,7 @@ void TLogAxisTr::BuildTicks() {
         const int32_t p = ValueToPixel(v);
         if (DomainError)
             break;
-        const QString label = Label(v, Precision);
+        const QString label = Label(v * LabelScale, Precision);
         v /= factor;
         if (!InSpan(p))
             continue;

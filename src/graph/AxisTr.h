@@ -40,6 +40,8 @@ public:
     int32_t PixelLength = 0;
     int32_t Precision = 5; // significant digits of logarithmic labels
     QString Caption;
+    // Labels show value x LabelScale (a time axis in ms reads its seconds x 1000).
+    double LabelScale = 1;
     std::vector<TTick> Ticks;
     std::function<void()> OnSetRange;
 

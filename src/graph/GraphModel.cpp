@@ -78,11 +78,27 @@ void TGraphModel::RemoveDependency(TDependency *d) {
     if (it == m_deps.end())
         return;
     m_deps.erase(it);
+    SetErrorBars(d, {});
     if (m_selected == d)
         m_selected = m_deps.empty() ? nullptr : m_deps.front();
     if (OnRemoveDependency)
         OnRemoveDependency(d);
     Changed();
+}
+
+void TGraphModel::SetErrorBars(const TDependency *d, std::vector<double> halfLengths) {
+    auto it = std::find_if(m_errors.begin(), m_errors.end(), [d](const auto &e) { return e.first == d; });
+    if (it != m_errors.end())
+        m_errors.erase(it);
+    if (!halfLengths.empty())
+        m_errors.emplace_back(d, std::move(halfLengths));
+}
+
+const std::vector<double> *TGraphModel::ErrorBars(const TDependency *d) const {
+    for (const auto &e : m_errors)
+        if (e.first == d)
+            return &e.second;
+    return nullptr;
 }
 
 bool TGraphModel::Contains(const TDependency *d) const { return IndexOf(d) >= 0; }
@@ -173,6 +189,11 @@ void TGraphModel::AutoScaleY() {
         const int32_t n = std::max(1, i2 - i1 + 1);
         lo = std::min(lo, d->Y->TrMin(i1, n));
         hi = std::max(hi, d->Y->TrMax(i1, n));
+        if (const std::vector<double> *bars = ErrorBars(d))
+            for (int32_t k = i1; k < i1 + n && k < int32_t(bars->size()); ++k) {
+                lo = std::min(lo, d->Y->Value(k) - (*bars)[size_t(k)]);
+                hi = std::max(hi, d->Y->Value(k) + (*bars)[size_t(k)]);
+            }
         any = true;
     }
     if (any) {

@@ -35,6 +35,12 @@ struct TGraphColors {
     TColor FrameColor() const { return Monochrome ? 0xFFFFFF : Frame; }
 };
 
+// What an axis title says; an empty quantity leaves the axis caption alone.
+struct TAxisTitle {
+    QString Quantity; // "Time", "Fluorescence"
+    QString Unit;     // "s", "V"; empty for a ratio
+};
+
 struct TUndoEntry {
     double XMin, XMax, YMin, YMax;
 };
@@ -79,6 +85,18 @@ public:
     uint8_t Options = grDrawGrid | grShowCursors | grDrawFrame;
     TCursorStyle CursorStyle = csDefault;
     int32_t BevelWidth = 1;
+    // Axis titles with units, worded anew at each layout (a time axis
+    // switches between s and ms with its range).
+    TAxisTitle XTitle, YTitle;
+    // A box naming each shown data set, where it covers the fewest points.
+    bool ShowLegend = false;
+    // What the legend says of a data set; its caption when unset or empty.
+    std::function<QString(const TDependency &)> LegendText;
+
+    // Half-lengths of vertical error bars at each point of d (a mean +- SD);
+    // none removes them. Auto-scaling keeps the bars inside.
+    void SetErrorBars(const TDependency *d, std::vector<double> halfLengths);
+    const std::vector<double> *ErrorBars(const TDependency *d) const;
 
     TAxisTr *XAxis() const { return m_x; }
     TAxisTr *YAxis() const { return m_y; }
@@ -161,6 +179,7 @@ private:
     int32_t Lower(const TDependency &d, double v, bool after) const;
 
     std::vector<TDependency *> m_deps;
+    std::vector<std::pair<const TDependency *, std::vector<double>>> m_errors;
     TDependency *m_selected = nullptr;
     std::deque<TUndoEntry> m_undo;
     TLinAxisTr m_ownX, m_ownY;

@@ -1,6 +1,7 @@
 #include "graph/GraphPainter.h"
 
 #include "common/Finally.h"
+#include "graph/GraphLabels.h"
 #include "data/Transformation.h"
 #include "data/Vector.h"
 
@@ -133,7 +134,22 @@ int WidestLabel(const TAxisTr &a, const QFontMetrics &fm) {
 }
 } // namespace
 
-TGraphLayout TGraphLayout::Compute(TGraphModel &g, const QRect &bounds, const QFontMetrics &fm) {
+namespace {
+// Legend rows: as tall as the text or the largest mark.
+int LegendRowHeight(const std::vector<TLegendEntry> &entries, int th) {
+    int h = th;
+    for (const TLegendEntry &e : entries)
+        h = std::max(h, e.D->PointSize + 2);
+    return h;
+}
+
+int LegendItemWidth(const TLegendEntry &e, const QFontMetrics &fm) {
+    return kLegendSample + 4 + fm.horizontalAdvance(e.Text);
+}
+
+// The parts of the layout apart from the legend; reserve: pixels kept free
+// under the x axis title.
+TGraphLayout LayOut(TGraphModel &g, const QRect &bounds, const QFontMetrics &fm, int reserve) {
     TGraphLayout l;
     l.Bounds = bounds;
     const int th = fm.height();
@@ -143,6 +159,12 @@ TGraphLayout TGraphLayout::Compute(TGraphModel &g, const QRect &bounds, const QF
     const bool cursors = g.Options & grShowCursors;
     TAxisTr &x = *g.XAxis();
     TAxisTr &y = *g.YAxis();
+    for (auto [axis, title] : {std::pair{&x, &g.XTitle}, std::pair{&y, &g.YTitle}})
+        if (!title->Quantity.isEmpty()) {
+            const TAxisText t = AxisText(*title, axis->RangeMin(), axis->RangeMax());
+            axis->Caption = t.Caption;
+            axis->LabelScale = t.Scale;
+        }
 
     int top = in.top() + th / 2;
     if (!g.Caption.isEmpty()) {
@@ -154,24 +176,75 @@ TGraphLayout TGraphLayout::Compute(TGraphModel &g, const QRect &bounds, const QF
     int bottom = in.bottom() - th / 2 - 2 - th - 2; // tick marks and x labels
     if (!x.Caption.isEmpty())
         bottom -= th + 2;
+    bottom -= reserve;
     if (cursors) {
         l.ReadoutRect = QRect(in.left(), in.bottom() - 2 * th - 5, in.width(), 2 * th + 6);
         bottom -= 2 * th + 6;
     }
     bottom = std::max(bottom, top + 1);
-    y.PixelStart = top;
-    y.PixelLength = bottom - top;
+    // Both ranges end a margin inside the frame, so that marks at the
+    // smallest and largest value are not cut.
+    const int reach = PlotMargin(g);
+    const int margin = std::min(reach, (bottom - top) / 4);
+    y.PixelStart = top + margin;
+    y.PixelLength = bottom - top - 2 * margin;
     y.BuildTicks();
 
     int left = in.left() + WidestLabel(y, fm) + th / 2 + 6;
     if (!y.Caption.isEmpty())
         left += th + 2;
     const int right = std::max(left + 1, in.right() - std::max(10, fm.horizontalAdvance(QStringLiteral("0.00000")) / 2));
-    x.PixelStart = left;
-    x.PixelLength = right - left;
+    const int xMargin = std::min(reach, (right - left) / 4);
+    x.PixelStart = left + xMargin;
+    x.PixelLength = right - left - 2 * xMargin;
     x.BuildTicks();
     l.Plot = QRect(QPoint(left, top), QPoint(right, bottom));
     g.SetPlot(l.Plot);
+    return l;
+}
+} // namespace
+
+TGraphLayout TGraphLayout::Compute(TGraphModel &g, const QRect &bounds, const QFontMetrics &fm) {
+    TGraphLayout l = LayOut(g, bounds, fm, 0);
+    const std::vector<TLegendEntry> entries = g.ShowLegend ? LegendEntries(g) : std::vector<TLegendEntry>();
+    if (entries.empty())
+        return l;
+    const int rowH = LegendRowHeight(entries, l.TextHeight);
+    int w = 0;
+    for (const TLegendEntry &e : entries)
+        w = std::max(w, LegendItemWidth(e, fm));
+    const QSize box(w + 2 * kLegendPad, int(entries.size()) * rowH + 2 * kLegendPad);
+    const TLegendPlace place = PlaceLegend(g, l.Plot, box);
+    if (place.Spot != TLegendSpot::Below) {
+        l.Legend = place.Box;
+        for (size_t i = 0; i < entries.size(); ++i)
+            l.LegendItems.push_back(QRect(place.Box.left() + kLegendPad, place.Box.top() + kLegendPad + int(i) * rowH,
+                                          w, rowH));
+        return l;
+    }
+    // Every corner holds data: the entries go in rows under the graph.
+    const int gap = fm.horizontalAdvance(QStringLiteral("000"));
+    const int avail = std::max(1, l.Plot.width() - 2 * kLegendPad);
+    std::vector<QPoint> at;
+    int cx = 0, cy = 0, widest = 0;
+    for (const TLegendEntry &e : entries) {
+        const int iw = LegendItemWidth(e, fm);
+        if (cx > 0 && cx + iw > avail) {
+            cx = 0;
+            cy += rowH;
+        }
+        at.emplace_back(cx, cy);
+        widest = std::max(widest, cx + iw);
+        cx += iw + gap;
+    }
+    const int height = cy + rowH + 2 * kLegendPad;
+    l = LayOut(g, bounds, fm, height + 2);
+    const int top = l.Plot.bottom() + l.TextHeight / 2 + 2 + l.TextHeight + 2 +
+                    (g.XAxis()->Caption.isEmpty() ? 0 : l.TextHeight + 2);
+    l.Legend = QRect(l.Plot.left(), top, std::min(l.Plot.width(), widest + 2 * kLegendPad), height);
+    for (size_t i = 0; i < entries.size(); ++i)
+        l.LegendItems.push_back(QRect(l.Legend.topLeft() + QPoint(kLegendPad, kLegendPad) + at[i],
+                                      QSize(LegendItemWidth(entries[i], fm), rowH)));
     return l;
 }
 
@@ -256,6 +329,7 @@ void PaintFrame(QPainter &p, const TGraphModel &g, const TGraphLayout &l) {
         p.setFont(f);
         p.drawText(l.CaptionRect, Qt::AlignCenter, g.Caption);
     }
+    PaintErrorBars(p, g, l);
     if (g.Options & grDrawFrame) {
         const int bw = std::max(1, g.BevelWidth);
         const QRect b = l.Bounds;
@@ -268,6 +342,57 @@ void PaintFrame(QPainter &p, const TGraphModel &g, const TGraphLayout &l) {
             p.drawLine(r.bottomLeft(), r.bottomRight());
             p.drawLine(r.topRight(), r.bottomRight());
         }
+    }
+    p.restore();
+}
+
+void PaintErrorBars(QPainter &p, const TGraphModel &g, const TGraphLayout &l) {
+    const QRectF area(l.Plot.left(), l.Plot.top(), l.Plot.width() - 1, l.Plot.height() - 1);
+    TAxisTr &xa = *g.XAxis();
+    TAxisTr &ya = *g.YAxis();
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing, false);
+    for (int i = 0; i < g.DependencyCount(); ++i) {
+        const TDependency *d = g.Dependency(i);
+        const std::vector<double> *bars = g.ErrorBars(d);
+        if (!bars || !d->Visible || !d->X || !d->Y)
+            continue;
+        p.setPen(QPen(ToQColor(d->Color), 1));
+        const int cap = std::max(3, d->PointSize / 2 + 2);
+        for (int32_t k = 0; k < d->Count() && k < int32_t(bars->size()); ++k) {
+            const double x = xa.ValueToPixel(d->X->Value(k)), y = d->Y->Value(k), e = (*bars)[size_t(k)];
+            const double lo = ya.ValueToPixel(y - e), hi = ya.ValueToPixel(y + e);
+            for (QLineF line : {QLineF(x, lo, x, hi), QLineF(x - cap, lo, x + cap, lo), QLineF(x - cap, hi, x + cap, hi)})
+                if (ClipLine(line, area))
+                    p.drawLine(line);
+        }
+    }
+    p.restore();
+}
+
+void PaintLegend(QPainter &p, const TGraphModel &g, const TGraphLayout &l) {
+    if (l.Legend.isEmpty())
+        return;
+    const std::vector<TLegendEntry> entries = LegendEntries(g);
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.fillRect(l.Legend, ToQColor(g.Colors.BackGroundColor()));
+    p.setPen(QPen(ToQColor(g.Colors.AxisColor()), 1));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(l.Legend.adjusted(0, 0, -1, -1));
+    const QFontMetrics fm = p.fontMetrics();
+    for (size_t i = 0; i < entries.size() && i < l.LegendItems.size(); ++i) {
+        const TDependency &d = *entries[i].D;
+        const QRect r = l.LegendItems[i];
+        const QRect sample(r.left(), r.top(), kLegendSample, r.height());
+        if (d.LineStyle != psClear)
+            DrawLineSample(p, sample, d.LineStyle, d.Color, d.Thickness);
+        if (d.PointStyle != ptDot || d.LineStyle == psClear)
+            DrawMark(p, sample.center().x(), sample.center().y(), d.PointStyle == ptDot ? ptSquare : d.PointStyle,
+                     d.PointStyle == ptDot ? 3 : d.PointSize, d.Color, d.Brush);
+        p.setPen(ToQColor(g.Colors.AxisColor()));
+        p.drawText(QRect(sample.right() + 5, r.top(), r.width() - kLegendSample - 4, r.height()),
+                   Qt::AlignLeft | Qt::AlignVCenter, fm.elidedText(entries[i].Text, Qt::ElideRight, r.width()));
     }
     p.restore();
 }
@@ -604,6 +729,7 @@ void RenderGraph(QPainter &p, TGraphModel &g, const QRect &r) {
     TCurveDrawer d;
     d.Start(g);
     d.DrawAll(p, g);
+    PaintLegend(p, g, l);
 }
 
 } // namespace tessel

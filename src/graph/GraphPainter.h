@@ -46,6 +46,8 @@ struct TGraphLayout {
     QRect Plot;
     QRect CaptionRect;
     QRect ReadoutRect; // empty without cursors
+    QRect Legend;      // empty without a legend
+    std::vector<QRect> LegendItems; // one per entry of LegendEntries
     int TextHeight = 0;
 
     static TGraphLayout Compute(TGraphModel &g, const QRect &bounds, const QFontMetrics &fm);
@@ -53,6 +55,9 @@ struct TGraphLayout {
 
 // Background, frame, grid, ticks, labels and the caption; no curves.
 void PaintFrame(QPainter &p, const TGraphModel &g, const TGraphLayout &l);
+// The legend box over the curves, and error bars under them.
+void PaintLegend(QPainter &p, const TGraphModel &g, const TGraphLayout &l);
+void PaintErrorBars(QPainter &p, const TGraphModel &g, const TGraphLayout &l);
 // Cursor lines (inverting) and their markers above the plot.
 void PaintCursors(QPainter &p, const TGraphModel &g, const TGraphLayout &l);
 // The two read-out rows on a band of the Frame colour.

@@ -89,6 +89,7 @@ void TPagePrinter::SetPageSetup(const TPageSetup &s) {
     SetMeasureUnit(s.MeasureUnit);
     m_setup.FriendlyHeader = s.FriendlyHeader;
     m_setup.FriendlyFooter = s.FriendlyFooter;
+    SetDataTable(s.DataTable);
 }
 
 void TPagePrinter::SetMarginTop(double v) {

@@ -80,7 +80,7 @@ public:
     // Page settings. Margins, orientation, the file name and printing to a
     // file cannot change while a job runs.
     const TPageSetup &PageSetup() const { return m_setup; }
-    // All eight values at once (loading the stored setup).
+    // Every stored value at once (loading the stored setup).
     void SetPageSetup(const TPageSetup &s);
     int MeasureUnit() const { return m_setup.MeasureUnit; }
     void SetMeasureUnit(int unit) { m_setup.MeasureUnit = unit == muMillimeters ? muMillimeters : muInches; }
@@ -98,6 +98,9 @@ public:
     QString FriendlyFooter() const { return m_setup.FriendlyFooter; }
     void SetFriendlyHeader(const QString &t) { m_setup.FriendlyHeader = t; }
     void SetFriendlyFooter(const QString &t) { m_setup.FriendlyFooter = t; }
+    // What the experiment printout's table lists; kept with the page setup.
+    int DataTable() const { return m_setup.DataTable; }
+    void SetDataTable(int t) { m_setup.DataTable = t == ptParameters ? ptParameters : ptProperties; }
     // Where a job printed to a file goes.
     QString FileName() const { return m_fileName; }
     void SetFileName(const QString &name);

@@ -77,6 +77,8 @@ bool LoadPageSetup(TPageSetup &s, const QString &key) {
                 *margin(s, i) = *v;
     if (auto o = reg.ReadInteger(key, QStringLiteral("Orientation")); o && (*o == poPortrait || *o == poLandscape))
         s.Orientation = *o;
+    if (auto t = reg.ReadInteger(key, QStringLiteral("DataTable")); t && (*t == ptProperties || *t == ptParameters))
+        s.DataTable = *t;
     return true;
 }
 
@@ -90,6 +92,7 @@ void SavePageSetup(const TPageSetup &setup, const QString &key) {
     for (int i = 0; i < 4; ++i)
         reg.WriteBinary(key, QLatin1String(kMargins[i]), encodeDouble(*margin(s, i)));
     reg.WriteInteger(key, QStringLiteral("Orientation"), s.Orientation);
+    reg.WriteInteger(key, QStringLiteral("DataTable"), s.DataTable);
     reg.Flush();
 }
 

@@ -7,6 +7,8 @@ namespace tessel {
 // Unit of the page margins.
 enum TMeasureUnit : int { muInches = 0, muMillimeters = 1 };
 enum TPageOrientation : int { poPortrait = 0, poLandscape = 1 };
+// What the printout's data table lists.
+enum TPrintTableContents : int { ptProperties = 0, ptParameters = 1 };
 
 // The margin fields accept no more than this, in either unit.
 constexpr double kMaxMargin = 1000;
@@ -25,6 +27,7 @@ struct TPageSetup {
     int MeasureUnit = muInches;
     double MarginTop = 0, MarginBottom = 0, MarginLeft = 0, MarginRight = 0;
     int Orientation = poPortrait;
+    int DataTable = ptProperties; // stored as "DataTable"
     bool operator==(const TPageSetup &o) const = default;
 };
 
@@ -34,7 +37,7 @@ QString PageSetupKey();
 // or value (or a margin not stored as 8 bytes) leaves it as it is. Returns
 // whether the key exists.
 bool LoadPageSetup(TPageSetup &setup, const QString &key = PageSetupKey());
-// Writes all eight values, creating the key.
+// Writes every value (the eight of the page and "DataTable"), creating the key.
 void SavePageSetup(const TPageSetup &setup, const QString &key = PageSetupKey());
 
 } // namespace tessel

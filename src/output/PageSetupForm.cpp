@@ -15,6 +15,7 @@ TPageSetupForm PageSetupFormOf(const TPagePrinter &prn) {
     for (double &m : f.Margins)
         m = std::min(m, kMaxMargin);
     f.Orientation = prn.Orientation();
+    f.DataTable = prn.DataTable();
     return f;
 }
 
@@ -37,6 +38,7 @@ void ApplyPageSetupForm(const TPageSetupForm &form, TPagePrinter &prn) {
     prn.SetMarginLeft(form.Margins[2]);
     prn.SetMarginRight(form.Margins[3]);
     prn.SetOrientation(form.Orientation);
+    prn.SetDataTable(form.DataTable);
 }
 
 } // namespace tessel

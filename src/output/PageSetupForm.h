@@ -16,6 +16,7 @@ struct TPageSetupForm {
     // Top, bottom, left, right.
     std::array<double, 4> Margins{};
     int Orientation = poPortrait;
+    int DataTable = ptProperties;
 };
 
 // Filling: the templates split into their parts, margins at most 1000.

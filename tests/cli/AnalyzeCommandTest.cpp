@@ -8,6 +8,7 @@
 #include "data/analysis/Analysis.h"
 #include "support/TestSupport.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QRegularExpression>
@@ -124,6 +125,29 @@ TEST_F(AnalyzeCommand, ShippedProtocolsGiveTheModelsValues) {
         text.out.contains(QRegularExpression("File .*fvfm.exp\nMeasurement 1 \\(ModelT2\\), 20\\d\\d-.*\n  leaf=1\n")))
         << text.out.toStdString();
     EXPECT_TRUE(text.out.contains("Flashes: time, PAR, Fs, Fm', Fv/Fm, PhiPSII, NPQ, qP, qN, qL, ETR, "));
+
+    // Repeats of one sample (measurements sharing a leaf= value) are drawn
+    // as their mean with an error bar of one SD, each group named.
+    const QString repeats = dir.path("repeats.exp");
+    ASSERT_TRUE(QFile::copy(fvfm, repeats));
+    for (int i = 0; i < 2; ++i)
+        ASSERT_EQ(measure(sim, "resources/protocols/FvFm.p", repeats, {"--append", "--set", "leaf=2"}).rc, 0);
+    const QString svg = dir.path("fvfm.svg");
+    const struct {
+        QStringList options;
+        int sets;
+        const char *text;
+    } plots[] = {
+        {{}, 1, ">Fv/Fm, channel A</text>"},
+        {{"--group-by", "leaf"}, 2, "(n = 2)</text>"},
+    };
+    for (const auto &c : plots) {
+        const CliRun r = RunCliCommand(QStringList{"plot", repeats, "--out", svg, "--parameters", "Fv/Fm", "--json"} +
+                                       config() + c.options);
+        ASSERT_EQ(r.rc, 0) << r.err.toStdString();
+        EXPECT_EQ(r.json().object()["DataSets"].toInt(), c.sets);
+        EXPECT_TRUE(ReadTextFile(svg).contains(QLatin1String(c.text))) << c.text;
+    }
 }
 
 // A light curve on a leaf whose electron transport saturates at Ik = 250

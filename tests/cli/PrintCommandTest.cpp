@@ -1,4 +1,5 @@
 #include "CliTestSupport.h"
+#include "compiler/CompilerLibrary.h"
 #include "data/ExperimentFile.h"
 #include "data/SampleExperiments.h"
 #include "output/PageSetup.h"
@@ -53,7 +54,8 @@ TEST(CliPrint, FollowsThePrintColumnsAndTheStoredPageSetup) {
     EXPECT_TRUE(text.contains("stored footer"));
     EXPECT_TRUE(text.contains("Show Style Mark")) << text.toStdString();
     EXPECT_TRUE(text.contains("YShift Time"));
-    for (const char *gone : {"Caption", "Multiplication", "Data Set A( 1 )"})
+    // (The captions stay on the page: the graph's legend names the data sets.)
+    for (const char *gone : {"Caption", "Multiplication"})
         EXPECT_FALSE(text.contains(QLatin1String(gone))) << gone;
 }
 
@@ -62,7 +64,8 @@ TEST(CliPrint, UsageAndFailures) {
     const QString exp = SavedSample(dir, 300);
     const QString pdf = dir.path("out.pdf");
     for (const QStringList &args : {QStringList{"print", exp}, QStringList{"print", "--pdf", pdf},
-                                    QStringList{"print", exp, exp, "--pdf", pdf}})
+                                    QStringList{"print", exp, exp, "--pdf", pdf},
+                                    QStringList{"print", exp, "--pdf", pdf, "--table", "values"}})
         EXPECT_EQ(RunCliCommand(args).rc, 2) << args.join(' ').toStdString();
     EXPECT_FALSE(QFile::exists(pdf));
     EXPECT_EQ(RunCliCommand({"print", dir.path("none.exp"), "--pdf", pdf}).rc, 1);
@@ -70,4 +73,38 @@ TEST(CliPrint, UsageAndFailures) {
     const CliRun bad = RunCliCommand({"print", exp, "--pdf", dir.path("no/dir/out.pdf")});
     EXPECT_EQ(bad.rc, 1);
     EXPECT_TRUE(bad.err.contains("Unable to write to")) << bad.err.toStdString();
+}
+
+// The data table lists the measurement's parameters in place of the display
+// properties, as asked or as the stored page setup chose; columns without a
+// value are left out.
+TEST(CliPrint, ParameterTable) {
+    SetCompilerLibrary(LoadCompilerLibrary(qEnvironmentVariable("TESSEL_BIN_DIR")));
+    TestDir dir;
+    const QString pdf = dir.path("out.pdf");
+    const QStringList print{"print", SourcePath("resources/examples/FvFm.exp"), "--pdf", pdf, "--data",
+                            "--ini", SourcePath("resources/Tessel.ini"), "--include", SourcePath("resources/include/")};
+    TPageSetup stored;
+    stored.DataTable = ptParameters;
+    const struct {
+        QStringList options;
+        bool storeParameters, parameters;
+    } cases[] = {
+        {{"--table", "parameters"}, false, true},
+        {{}, false, false},
+        {{}, true, true},
+        {{"--table", "properties"}, true, false},
+    };
+    for (const auto &c : cases) {
+        if (c.storeParameters)
+            SavePageSetup(stored);
+        const CliRun r = RunCliCommand(print + c.options);
+        ASSERT_EQ(r.rc, 0) << r.err.toStdString();
+        const QString text = Simplified(PdfText(pdf));
+        EXPECT_EQ(text.contains("Data Set Fo Fm Fv/Fm Data Set A( 0 ) 0.79869 3.9865 0.7997"), c.parameters)
+            << c.options.join(' ').toStdString() << "\n" << text.toStdString();
+        EXPECT_EQ(text.contains("Show Caption Style Mark"), !c.parameters) << text.toStdString();
+        EXPECT_FALSE(text.contains("NPQ")) << "no value, no column";
+    }
+    SetCompilerLibrary(nullptr);
 }

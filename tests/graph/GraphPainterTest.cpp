@@ -1,5 +1,6 @@
 #include "data/Transformation.h"
 #include "data/Vector.h"
+#include "graph/GraphLabels.h"
 #include "graph/GraphPainter.h"
 
 #include <QFontMetrics>
@@ -83,10 +84,11 @@ TEST(GraphPainter, LayoutFitsAxesToThePlot) {
         s.Draw();
         const QRect pl = s.l.Plot;
         EXPECT_TRUE(s.img.rect().contains(pl));
-        EXPECT_EQ(s.g.XAxis()->PixelStart, pl.left());
-        EXPECT_EQ(s.g.XAxis()->PixelLength, pl.width() - 1);
-        EXPECT_EQ(s.g.YAxis()->PixelStart, pl.top());
-        EXPECT_EQ(s.g.YAxis()->ValueToPixel(0), pl.bottom());
+        // The ranges end inside the plot by the room the marks need.
+        EXPECT_EQ(s.g.XAxis()->PixelStart, pl.left() + PlotMargin(s.g));
+        EXPECT_EQ(s.g.XAxis()->PixelLength, pl.width() - 1 - 2 * PlotMargin(s.g));
+        EXPECT_EQ(s.g.YAxis()->PixelStart, pl.top() + PlotMargin(s.g));
+        EXPECT_EQ(s.g.YAxis()->ValueToPixel(0), pl.bottom() - PlotMargin(s.g));
         EXPECT_EQ(s.l.ReadoutRect.isEmpty(), opt == 0);
         if (opt)
             EXPECT_GT(pl.top(), s.l.CaptionRect.bottom());

@@ -147,7 +147,7 @@ TEST(PageSetup, StoredUnderItsKeyAndLoadedValueByValue) {
     EXPECT_FALSE(LoadPageSetup(s));
     EXPECT_EQ(s, defaults); // no key: nothing changes
 
-    const TPageSetup stored{"&l x", "", muMillimeters, 20, 21.5, 22, 23, poLandscape};
+    const TPageSetup stored{"&l x", "", muMillimeters, 20, 21.5, 22, 23, poLandscape, ptParameters};
     SavePageSetup(stored);
     TPageSetup back = defaults;
     EXPECT_TRUE(LoadPageSetup(back));

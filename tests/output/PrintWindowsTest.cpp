@@ -47,6 +47,7 @@ TEST(PageSetupDialog, ShowsThePartsAndAppliesOnlyOnOK) {
                   QStringList({"", "&i", "&t  &D", "&F", "&p"}));
         EXPECT_TRUE(dlg->rbMillimeters->isChecked());
         EXPECT_EQ(dlg->edTop->maximum(), 1000);
+        EXPECT_TRUE(dlg->rbTableProperties->isChecked());
         // Kept current by scripts/screenshots.sh.
         if (const QString out = qEnvironmentVariable("TESSEL_SCREENSHOT_DIR"); !out.isEmpty())
             EXPECT_TRUE(dlg->grab().save(QDir(out).filePath("page-setup.png")));
@@ -89,6 +90,7 @@ TEST(PageSetupDialog, ShowsThePartsAndAppliesOnlyOnOK) {
         dlg->edLeft->setValue(12);
         dlg->edFooterCenter->setText("  Tessel  ");
         dlg->rbLandscape->setChecked(true);
+        dlg->rbTableParameters->setChecked(true);
         dlg->btnOK->click();
     });
     EXPECT_TRUE(TPageSetupDlg::Execute(prn, &printer));
@@ -96,6 +98,7 @@ TEST(PageSetupDialog, ShowsThePartsAndAppliesOnlyOnOK) {
     EXPECT_EQ(prn.FriendlyFooter(), "&l &F &c Tessel &r &p");
     EXPECT_EQ(prn.MarginLeft(), 12);
     EXPECT_EQ(prn.Orientation(), poLandscape);
+    EXPECT_EQ(prn.DataTable(), ptParameters);
     EXPECT_EQ(prn.HeaderFont().pointSize(), 20);
     EXPECT_EQ(prn.FooterFont(), prn.Font);
 }

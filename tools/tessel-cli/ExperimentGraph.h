@@ -41,6 +41,7 @@ struct TExperimentGraph {
             Doc = std::make_unique<TExperimentDoc>(Compiler, Env, IncludeBaseDir(Config), ModelF, TChannelScaling{});
         }
         Doc->SetGraphs(&Graph, &AB);
+        TitleExperimentGraphs(Graph, AB, Config.SignalUnit);
     }
     ~TExperimentGraph() { Doc.reset(); }
     TExperimentGraph(const TExperimentGraph &) = delete;

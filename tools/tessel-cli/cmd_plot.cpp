@@ -112,23 +112,67 @@ bool etrFigure(TAnalysisFigure &f, const TExperimentModel &m, const std::vector<
             f.Add(QStringLiteral("%1 (%2 fit)").arg(e.Caption, e.Model), e.Color, e.Fit, true);
     }
     f.Graph.Caption = QStringLiteral("ETR against PAR");
+    TitleEtrGraph(f.Graph);
     return f.Graph.DependencyCount() > 0;
 }
 
-// One parameter of every measurement, oldest first (x is the measurement's
-// number counted from the oldest), one series per channel.
-bool parameterFigure(TAnalysisFigure &f, int parameter, const std::vector<TRecordAnalysis> &all) {
-    for (size_t c = 0; c < 2; ++c) {
-        std::vector<QPointF> points;
-        for (size_t r = 0; r < all.size(); ++r)
-            if (const TValue &v = all[r].Channels[c].Values[size_t(parameter)]; all[r].Problem.isEmpty() && v.Value)
-                points.emplace_back(double(all.size() - r), *v.Value);
-        std::reverse(points.begin(), points.end());
-        if (!points.empty())
-            f.Add(QStringLiteral("%1, channel %2").arg(ParameterName(parameter), c == 0 ? "A" : "B"),
-                  c == 0 ? TColor(0x0000FF) : TColor(0xFF0000), points, false);
+// One parameter of every measurement, one series per channel. Where
+// measurements share a title (or a metadata value) each group is one point
+// at its mean with an error bar of one SD, x counting the groups; otherwise
+// x counts the measurements from the oldest.
+bool parameterFigure(TAnalysisFigure &f, int parameter, const TExperimentModel &m,
+                     const std::vector<TRecordAnalysis> &all, const QString &byKey) {
+    std::array<std::vector<TParameterGroup>, 2> groups;
+    bool repeats = false;
+    for (int c = 0; c < 2; ++c) {
+        groups[size_t(c)] = GroupParameter(m, all, parameter, c, byKey);
+        for (const TParameterGroup &g : groups[size_t(c)])
+            repeats = repeats || g.Values.size() > 1;
     }
-    f.Graph.Caption = QStringLiteral("%1 of each measurement").arg(ParameterName(parameter));
+    const QString name = ParameterName(parameter);
+    const TColor colors[2] = {0x0000FF, 0xFF0000};
+    const char *const channels[2] = {"A", "B"};
+    if (repeats) {
+        // Each group a data set of its own, so that the legend names it.
+        const bool both = !groups[0].empty() && !groups[1].empty();
+        int number = 0;
+        for (int c = 0; c < 2; ++c)
+            for (size_t k = 0; k < groups[size_t(c)].size(); ++k) {
+                const TParameterGroup &g = groups[size_t(c)][k];
+                const QString key = g.Key.isEmpty() ? QStringLiteral("(no name)") : g.Key;
+                // Numbered as x counts them.
+                const QString spread =
+                    g.Values.size() > 1 ? QStringLiteral(" ± ") + FormatDigits(g.SD, 2) : QString();
+                f.Add(QStringLiteral("%1. %2%3: %4%5 (n = %6)")
+                          .arg(QString::number(k + 1), key,
+                               both ? QStringLiteral(", %1").arg(QLatin1String(channels[c])) : QString(),
+                               FormatDigits(g.Mean, 4), spread, QString::number(g.Values.size())),
+                      kMeasurementPalette[size_t(++number) % kMeasurementPalette.size()],
+                      {QPointF(double(k + 1) + (both ? (c == 0 ? -0.1 : 0.1) : 0), g.Mean)}, false);
+                f.Curves.back().Set.PointStyle = c == 0 ? ptCircle : ptSquare;
+                f.Curves.back().Set.PointSize = 8;
+                f.Curves.back().Set.Brush = {f.Curves.back().Set.Color, bsSolid};
+                if (g.Values.size() > 1)
+                    f.Graph.SetErrorBars(&f.Curves.back().Set, {g.SD});
+            }
+        f.Graph.Caption = QStringLiteral("%1 by group (mean ± SD)").arg(name);
+        f.Graph.XTitle = {byKey.isEmpty() ? QStringLiteral("Sample") : byKey, {}};
+    } else {
+        for (size_t c = 0; c < 2; ++c) {
+            std::vector<QPointF> points;
+            for (size_t r = 0; r < all.size(); ++r)
+                if (const TValue &v = all[r].Channels[c].Values[size_t(parameter)]; all[r].Problem.isEmpty() && v.Value)
+                    points.emplace_back(double(all.size() - r), *v.Value);
+            std::reverse(points.begin(), points.end());
+            if (!points.empty())
+                f.Add(QStringLiteral("%1, channel %2").arg(name, QLatin1String(channels[c])), colors[c], points,
+                      false);
+        }
+        f.Graph.Caption = QStringLiteral("%1 of each measurement").arg(name);
+        f.Graph.XTitle = {QStringLiteral("Measurement"), {}};
+    }
+    f.Graph.YTitle = {name, ParameterUnit(parameter)};
+    f.Graph.ShowLegend = true;
     return f.Graph.DependencyCount() > 0;
 }
 
@@ -153,6 +197,10 @@ int run(const QStringList &args, CliIO &io) {
                  QStringLiteral("Draw a parameter (Fv/Fm, PhiPSII, NPQ, ... as tessel-cli analyze names them) of "
                                 "every measurement, oldest first."),
                  QStringLiteral("NAME")});
+    p.addOption({QStringLiteral("group-by"),
+                 QStringLiteral("For --parameters: measurements with one title (default) or one value of the "
+                                "metadata KEY are repeats of a sample, drawn as mean ± SD."),
+                 QStringLiteral("KEY")});
     p.addOption({QStringLiteral("fit"),
                  QStringLiteral("Light-curve model for --etr: Platt, EilersPeeters or JassbyPlatt."),
                  QStringLiteral("MODEL")});
@@ -216,7 +264,8 @@ int run(const QStringList &args, CliIO &io) {
         analyser.SetLightCurveModel(fit);
         const std::vector<TRecordAnalysis> all = analyser.AnalyseAll(e.Doc->Model);
         TAnalysisFigure f;
-        if (!(parameter >= 0 ? parameterFigure(f, parameter, all) : etrFigure(f, e.Doc->Model, all))) {
+        if (!(parameter >= 0 ? parameterFigure(f, parameter, e.Doc->Model, all, p.value(QStringLiteral("group-by")))
+                             : etrFigure(f, e.Doc->Model, all))) {
             io.err << "tessel-cli plot: "
                    << (parameter >= 0 ? QStringLiteral("no measurement has a value of %1").arg(ParameterName(parameter))
                                       : QStringLiteral("no light curve"))
@@ -224,6 +273,8 @@ int run(const QStringList &args, CliIO &io) {
             return kExitFailed;
         }
         f.Graph.AutoScaleXY();
+        if (parameter >= 0) // half a step beside the first and last point
+            f.X.SetRange(f.X.RangeMin() - 0.5, f.X.RangeMax() + 0.5);
         if (!WriteFigure(
                 out, size, QGuiApplication::font(), [&f](QPainter &pa, const QRect &r) { RenderGraph(pa, f.Graph, r); },
                 f.Graph.Caption))

@@ -30,6 +30,18 @@ int run(const QStringList &args, CliIO &io) {
     p.addOption({QStringLiteral("pdf"), QStringLiteral("PDF file to write."), QStringLiteral("OUT")});
     p.addOption({QStringLiteral("data"), QStringLiteral("Print the data table (as \"Print Data\").")});
     p.addOption({QStringLiteral("notes"), QStringLiteral("Print the description (as \"Print Notes\").")});
+    p.addOption({QStringLiteral("table"),
+                 QStringLiteral("What the data table lists: properties (the data sets' display properties) or "
+                                "parameters (Fv/Fm, PhiPSII, NPQ ... of each measurement, as tessel-cli analyze "
+                                "computes them). Default: the stored page setup's choice."),
+                 QStringLiteral("WHAT")});
+    p.addOption({QStringLiteral("ini"),
+                 QStringLiteral("Ini file the analysis reads for --table parameters (default: Tessel.ini beside "
+                                "the program)."),
+                 QStringLiteral("PATH")});
+    p.addOption({QStringLiteral("include"),
+                 QStringLiteral("Include folder for the analysis (default: the configured one)."),
+                 QStringLiteral("DIR")});
     p.addOption({QStringLiteral("header"),
                  QStringLiteral("Header template, e.g. \"&l &f &r &p\" (default: the stored page setup's)."),
                  QStringLiteral("T")});
@@ -43,6 +55,10 @@ int run(const QStringList &args, CliIO &io) {
         return usage(io, QStringLiteral("give exactly one experiment file"), p);
     if (p.value(QStringLiteral("pdf")).isEmpty())
         return usage(io, QStringLiteral("give the PDF file with --pdf"), p);
+    const QString table = p.value(QStringLiteral("table"));
+    if (p.isSet(QStringLiteral("table")) && table != QLatin1String("properties") &&
+        table != QLatin1String("parameters"))
+        return usage(io, QStringLiteral("--table wants properties or parameters"), p);
 
     TExperimentGraph e;
     if (!e.Load(pos.first()))
@@ -63,7 +79,16 @@ int run(const QStringList &args, CliIO &io) {
     if (p.isSet(QStringLiteral("footer")))
         prn.SetFriendlyFooter(p.value(QStringLiteral("footer")));
 
+    if (p.isSet(QStringLiteral("table")))
+        prn.SetDataTable(table == QLatin1String("parameters") ? ptParameters : ptProperties);
+
     TPrintChoices choices;
+    choices.Parameters = prn.DataTable() == ptParameters;
+    TCommandCompilerLibrary library;
+    if (choices.Parameters && p.isSet(QStringLiteral("data")) && !library.Ensure())
+        return kExitFailed;
+    choices.AnalysisIni = p.isSet(QStringLiteral("ini")) ? p.value(QStringLiteral("ini")) : AppPaths::iniPath();
+    choices.IncludeBase = p.value(QStringLiteral("include"));
     choices.Data = p.isSet(QStringLiteral("data"));
     choices.Notes = p.isSet(QStringLiteral("notes"));
     choices.Columns = e.Config.DePrnCol;

@@ -1,5 +1,6 @@
 #include "app/widgets/ExperimentWindow.h"
 
+#include "app/InstrumentConfig.h"
 #include "app/widgets/ParametersView.h"
 #include "authoring/widgets/ProtocolEditor.h"
 #include "common/AppPaths.h"
@@ -45,6 +46,7 @@ TMDIChild::TMDIChild(TCompiler &compiler, TEnvSetup &env, const QString &include
     m_abGraph->SetCaption(QStringLiteral("Graph A/B"));
     pgAB->layout()->addWidget(m_abGraph);
     m_doc->SetGraphs(&Graph->Model(), &m_abGraph->Model());
+    TitleExperimentGraphs(Graph->Model(), m_abGraph->Model(), Config().Instrument.SignalUnit);
 
     // Rows can be dragged onto the signals view.
     DataEdit->SetOptions2(deDrag | deDialogs | deYAutoScale | deAllowRemove);

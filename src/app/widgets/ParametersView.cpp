@@ -49,6 +49,7 @@ TParametersView::TParametersView(const TExperimentModel &model, QString iniPath,
     EtrGraph = new TXYGraph(m_etrPane);
     EtrGraph->setObjectName(QStringLiteral("EtrGraph"));
     EtrGraph->SetCaption(QStringLiteral("ETR against PAR"));
+    TitleEtrGraph(EtrGraph->Model());
     pane->addWidget(EtrGraph, 1);
     m_etrPane->hide();
     const TLightCurveModel chosen =
@@ -86,10 +87,14 @@ void TParametersView::showEvent(QShowEvent *e) {
         Refresh();
 }
 
+std::optional<TLightCurveModel> TParametersView::ChosenModel() const {
+    return LightCurveModelFromName(FitModel->currentData().toString());
+}
+
 void TParametersView::Refresh() {
     m_dirty = false;
     TMeasurementAnalyser analyser(m_ini, m_includeBase);
-    analyser.SetLightCurveModel(LightCurveModelFromName(FitModel->currentData().toString()));
+    analyser.SetLightCurveModel(ChosenModel());
     const std::vector<TRecordAnalysis> all = analyser.AnalyseAll(m_model);
 
     const QStringList titles = ParameterTableTitles();

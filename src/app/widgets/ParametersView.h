@@ -1,11 +1,13 @@
 #pragma once
 
 #include "data/Dependency.h"
+#include "data/analysis/LightCurveFit.h"
 #include "data/Vector.h"
 
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QComboBox;
@@ -32,6 +34,9 @@ public:
     // The light-curve model the fit uses; the choice is remembered in the
     // settings store ("AppSettings", "LightCurveModel") and overrides Tessel.ini.
     QComboBox *FitModel = nullptr;
+
+    // The model chosen in FitModel, for the printout's parameters.
+    std::optional<TLightCurveModel> ChosenModel() const;
 
     // The measurements changed: recompute now when visible, else when shown.
     void Invalidate();

@@ -5,7 +5,9 @@
 #include "app/widgets/ExperimentCommands.h"
 #include "app/widgets/ExperimentWindow.h"
 #include "app/widgets/MainWindow.h"
+#include "app/widgets/ParametersView.h"
 #include "authoring/widgets/ProtocolEditor.h"
+#include "common/AppPaths.h"
 #include "common/MessageService.h"
 #include "common/PrintDialogService.h"
 #include "graph/widgets/FigureDialog.h"
@@ -73,6 +75,10 @@ TPrintout TPrintCommands::PrintoutOf(TMDIChild &c) {
     choices.Data = m_env.PrintData;
     choices.Notes = m_env.PrintNotes;
     choices.Columns = Config().Instrument.DePrnCol;
+    choices.Parameters = m_prn.DataTable() == ptParameters;
+    choices.AnalysisIni = AppPaths::iniPath();
+    choices.IncludeBase = c.Doc().Protocol.IncludeBase;
+    choices.LightCurveModel = c.Parameters()->ChosenModel();
     choices.ScreenDpi = c.logicalDpiX();
     choices.GraphFont = c.Graph->font();
     choices.TableFont = c.DataEdit->font();

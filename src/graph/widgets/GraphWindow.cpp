@@ -112,6 +112,13 @@ void TfrmGraph::CreateMenu() {
             DataEdit->RebuildRows();
     });
     mnuGraph->addSeparator();
+    mniLegend = mnuGraph->addAction(QStringLiteral("Show &Legend"));
+    mniLegend->setCheckable(true);
+    connect(mniLegend, &QAction::triggered, this, [this](bool on) {
+        Graph->Model().ShowLegend = on;
+        Graph->Changed();
+    });
+    connect(mnuGraph, &QMenu::aboutToShow, this, [this] { mniLegend->setChecked(Graph->Model().ShowLegend); });
     mniSavePicture = mnuGraph->addAction(QStringLiteral("Save &Picture..."), this,
                                          [this] { SaveGraphPicture(*PictureGraph(), this); });
     mniCopyPicture = mnuGraph->addAction(QStringLiteral("&Copy Picture"), this,

@@ -43,7 +43,7 @@ public:
 
     QMenu *mnuGraph;
     QAction *mniUndo, *mniLogScaleX, *mniAutoScaleX, *mniAutoScaleY, *mniAutoScaleXY, *mniShowAll, *mniHideAll,
-        *mniToggleAll, *mniSelectSignal, *mniSavePicture, *mniCopyPicture;
+        *mniToggleAll, *mniSelectSignal, *mniLegend, *mniSavePicture, *mniCopyPicture;
 
     // The graph that "Save Picture..." and "Copy Picture" draw.
     virtual TXYGraph *PictureGraph() const { return Graph; }

@@ -122,6 +122,7 @@ void TXYGraph::paintEvent(QPaintEvent *) {
     QPainter p(this);
     p.drawImage(0, 0, m_bitmap);
     p.setFont(font());
+    PaintLegend(p, m_model, m_layout);
     PaintCursors(p, m_model, m_layout);
     PaintReadout(p, m_model, m_layout, m_hasMouse ? &m_mouse : nullptr);
     const QRect &pl = m_layout.Plot;
@@ -247,6 +248,7 @@ QImage TXYGraph::Render() {
     TCurveDrawer d;
     d.Start(m_model);
     d.DrawAll(p, m_model);
+    PaintLegend(p, m_model, m_layout);
     PaintCursors(p, m_model, m_layout);
     PaintReadout(p, m_model, m_layout, nullptr);
     return img;

@@ -102,6 +102,13 @@ TfrmPrintSetup::TfrmPrintSetup(QWidget *parent) : QDialog(parent) {
     fl->addWidget(btnHeaderFont);
     fl->addWidget(btnFooterFont);
     side->addWidget(fonts);
+    auto *table = new QGroupBox(QStringLiteral("Data table lists"));
+    auto *tl = new QVBoxLayout(table);
+    rbTableProperties = new QRadioButton(QStringLiteral("Data set &properties"));
+    rbTableParameters = new QRadioButton(QStringLiteral("P&arameters (Fv/Fm, PhiPSII, NPQ ...)"));
+    tl->addWidget(rbTableProperties);
+    tl->addWidget(rbTableParameters);
+    side->addWidget(table);
     grid->addLayout(side, 2, 1);
 
     auto *buttons = new QHBoxLayout;
@@ -152,6 +159,7 @@ void TfrmPrintSetup::SetForm(const TPageSetupForm &form) {
     edFooterRight->setText(form.Footer.Right);
     (form.Unit == muInches ? rbInches : rbMillimeters)->setChecked(true);
     (form.Orientation == poLandscape ? rbLandscape : rbPortrait)->setChecked(true);
+    (form.DataTable == ptParameters ? rbTableParameters : rbTableProperties)->setChecked(true);
     showMargins();
     m_filling = false;
 }
@@ -188,6 +196,7 @@ TPageSetupForm TfrmPrintSetup::Form() const {
     for (int i = 0; i < 4; ++i)
         f.Margins[size_t(i)] = marginValue(i);
     f.Orientation = rbLandscape->isChecked() ? poLandscape : poPortrait;
+    f.DataTable = rbTableParameters->isChecked() ? ptParameters : ptProperties;
     return f;
 }
 

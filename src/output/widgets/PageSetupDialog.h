@@ -15,7 +15,8 @@ class QRadioButton;
 namespace tessel {
 
 // "Page Setup": the header's and footer's left, centre and right parts, their
-// fonts, the margins with their unit and the orientation.
+// fonts, the margins with their unit, the orientation and what the data
+// table of the experiment printout lists.
 class TfrmPrintSetup : public QDialog {
     Q_OBJECT
 public:
@@ -30,6 +31,7 @@ public:
     QRadioButton *rbInches, *rbMillimeters;
     QDoubleSpinBox *edTop, *edBottom, *edLeft, *edRight;
     QRadioButton *rbPortrait, *rbLandscape;
+    QRadioButton *rbTableProperties, *rbTableParameters; // what the printout's data table lists
     QPushButton *btnOK, *btnCancel, *btnPrinter;
 
     // The font dialog (font, title); none when cancelled. Tests replace it.
