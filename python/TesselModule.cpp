@@ -362,6 +362,7 @@ PYBIND11_MODULE(_tessel, m) {
 
     m.def("set_program_dir", [](const std::string &dir) { AppPaths::setProgramDir(qs(dir)); });
     m.def("program_dir", [] { return ss(AppPaths::programDir()); });
+    m.def("data_dir", [] { return ss(AppPaths::dataDir()); });
     m.attr("INSTALLED_PROGRAM_DIR") = TESSEL_PY_INSTALLED_PROGRAM_DIR;
 
     py::class_<TExperimentHandle, THandle>(m, "ExperimentCore")
@@ -472,6 +473,9 @@ PYBIND11_MODULE(_tessel, m) {
                                    return a;
                                })
         .def_property_readonly("caption", [](const TChannelRef &c) { return ss(c.Channel().Set->Caption); })
+        .def_property(
+            "signal_per_count", [](const TChannelRef &c) { return c.Channel().Base->MulKoef; },
+            [](const TChannelRef &c, double v) { c.M.Record().Channel(c.C).Base->MulKoef = v; })
         .def_property(
             "multiplication", [](const TChannelRef &c) { return c.Channel().Mul->MulKoef; },
             [](const TChannelRef &c, double v) { c.M.Record().Channel(c.C).Mul->MulKoef = v; })

@@ -30,6 +30,7 @@ __all__ = [
     "Measurement",
     "TesselError",
     "analyze",
+    "data_dir",
     "read",
     "write",
 ]
@@ -54,12 +55,19 @@ def _program_dir() -> str:
 _tessel.set_program_dir(_program_dir())
 
 
+def data_dir() -> str:
+    """The folder of what ships with the program: examples/, protocols/,
+    the include folder and Tessel.ini."""
+    return _tessel.data_dir()
+
+
 class Channel:
     """One detector channel of a measurement ("A" or "B").
 
     ``t`` is the time of each sample in seconds, ``raw`` the stored samples
     (a read-only view, no copy), ``values`` the samples as the graph shows
-    them (the signal times ``multiplication`` plus ``shift``) and ``marks``
+    them (the signal, ``raw`` times ``signal_per_count``, times
+    ``multiplication`` plus ``shift``) and ``marks``
     the mark the protocol gives each sample ("" where none).
     """
 
@@ -96,7 +104,17 @@ class Channel:
         return self._core.caption
 
     @property
+    def signal_per_count(self) -> float:
+        """The signal in V of one stored count (the instrument's A/D step)."""
+        return self._core.signal_per_count
+
+    @signal_per_count.setter
+    def signal_per_count(self, value: float) -> None:
+        self._core.signal_per_count = value
+
+    @property
     def multiplication(self) -> float:
+        """The channel's Multiplication, applied to the signal."""
         return self._core.multiplication
 
     @multiplication.setter
@@ -105,6 +123,7 @@ class Channel:
 
     @property
     def shift(self) -> float:
+        """The channel's YShift, added last."""
         return self._core.shift
 
     @shift.setter

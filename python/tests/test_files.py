@@ -93,6 +93,7 @@ def test_built_in_python_reads_back_and_in_the_command_line(tmp_path, cli):
         conditions={"sens_a": 9, "offset_b": 200},
     )
     second = exp.add_measurement((t, [5] * 5), metadata={"leaf": "2"})
+    second.a.signal_per_count = 1 / 3200
     second.a.multiplication = 2.0
     second.a.shift = 0.5
     path = tmp_path / "built.exp"
@@ -108,7 +109,7 @@ def test_built_in_python_reads_back_and_in_the_command_line(tmp_path, cli):
     assert (first.conditions["sens_a"], first.conditions["offset_b"]) == (9, 200)
     np.testing.assert_array_equal(first.a.raw, [1, 2, 3, -4, 32767])
     np.testing.assert_array_equal(first.b.t, t[:2])
-    np.testing.assert_allclose(last.a.values, last.a.raw * 2.0 + 0.5)
+    np.testing.assert_allclose(last.a.values, last.a.raw * last.a.signal_per_count * 2.0 + 0.5)
 
     info = subprocess.run([cli, "info", path, "--json"], capture_output=True, text=True)
     assert info.returncode == 0, info.stderr
