@@ -128,12 +128,31 @@ py::capsule KeepAlive(const THandle &h) {
     return py::capsule(new THandle(h), [](void *p) { delete static_cast<THandle *>(p); });
 }
 
+// True when the vector's values are its stored elements: every level of its
+// chain is linear and off or 1·x + 0 (which differs from x only by the sign
+// of a zero).
+bool ShowsStored(const TVector &v) {
+    for (const TTransformation *t = v.Transformation(); t;) {
+        const auto *lin = dynamic_cast<const TLinTransformation *>(t);
+        if (!lin || (lin->Enabled && (lin->MulKoef != 1 || lin->AddKoef != 0)))
+            return false;
+        t = lin->TransformBefore();
+    }
+    return true;
+}
+
+// A read-only array over the vector's storage, keeping the experiment alive.
+template <typename T>
+py::array_t<T> View(const TChannelRef &c, const T *items) {
+    py::array_t<T> a({py::ssize_t(c.Count())}, {py::ssize_t(sizeof(T))}, items, KeepAlive(c.M.H));
+    a.attr("setflags")(py::arg("write") = false);
+    return a;
+}
+
 // Displayed values of a vector's first n elements, through its transformation chain.
 py::array_t<double> Displayed(const TVector &v, int32_t n) {
     py::array_t<double> out(n);
-    double *d = out.mutable_data();
-    for (int32_t i = 0; i < n; ++i)
-        d[i] = v.Value(i);
+    v.Values(0, n, out.mutable_data());
     return out;
 }
 
@@ -461,16 +480,19 @@ PYBIND11_MODULE(_tessel, m) {
 
     py::class_<TChannelRef>(m, "ChannelCore")
         .def_property_readonly("count", &TChannelRef::Count)
-        .def_property_readonly("t", [](const TChannelRef &c) { return Displayed(*c.Channel().X, c.Count()); })
+        .def_property_readonly("t",
+                               [](const TChannelRef &c) {
+                                   // Times are mostly stored as shown: no copy then.
+                                   const TVector &x = *c.Channel().X;
+                                   if (const auto *d = dynamic_cast<const TDoubleVector *>(&x); d && ShowsStored(x))
+                                       return View(c, d->Items());
+                                   return Displayed(x, c.Count());
+                               })
         .def_property_readonly("values", [](const TChannelRef &c) { return Displayed(*c.Channel().Y, c.Count()); })
         .def_property_readonly("raw",
                                [](const TChannelRef &c) {
-                                   // A read-only view of the stored samples, no copy.
-                                   const auto *y = static_cast<const TIntVector *>(c.Channel().Y.get());
-                                   py::array_t<int16_t> a({py::ssize_t(c.Count())}, {py::ssize_t(sizeof(int16_t))},
-                                                          y->Items(), KeepAlive(c.M.H));
-                                   a.attr("setflags")(py::arg("write") = false);
-                                   return a;
+                                   // The stored samples, no copy.
+                                   return View(c, static_cast<const TIntVector *>(c.Channel().Y.get())->Items());
                                })
         .def_property_readonly("caption", [](const TChannelRef &c) { return ss(c.Channel().Set->Caption); })
         .def_property(
