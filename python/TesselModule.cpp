@@ -270,6 +270,15 @@ TConditions ConditionsFrom(const py::dict &d, TConditions c) {
     return c;
 }
 
+// The long table and the marks do without the protocol language (the marks
+// are then empty), as the command line's export does.
+void TryCompiler() {
+    try {
+        EnsureCompiler();
+    } catch (const EModuleError &) {
+    }
+}
+
 THandle Read(const std::string &path) {
     auto h = std::make_shared<TExperimentHandle>();
     h->Path = qs(path);
@@ -420,7 +429,7 @@ PYBIND11_MODULE(_tessel, m) {
         })
         .def("add", &AddMeasurement)
         .def("long_table", [](const THandle &h) {
-            EnsureCompiler();
+            TryCompiler();
             TCollectedMessages said;
             return ss(TLongCsvExport(h->Model, h->Path).Text());
         });
@@ -462,7 +471,7 @@ PYBIND11_MODULE(_tessel, m) {
                 SetMetadataList(r.Record(), v);
             })
         .def("marks", [](const TMeasurementRef &r) {
-            EnsureCompiler();
+            TryCompiler();
             TCollectedMessages said;
             const TMeasurementRecord &rec = r.Record();
             std::array<std::vector<std::string>, 2> out;
