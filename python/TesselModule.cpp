@@ -41,8 +41,12 @@ struct EFileError : EModuleError {
     using EModuleError::EModuleError;
 };
 
-QString qs(const std::string &s) { return QString::fromStdString(s); }
-std::string ss(const QString &s) { return s.toStdString(); }
+QString qs(const std::string &s) {
+    return QString::fromStdString(s);
+}
+std::string ss(const QString &s) {
+    return s.toStdString();
+}
 
 // Messages the library shows while a call runs, joined for an exception.
 class TCollectedMessages {
@@ -142,8 +146,7 @@ bool ShowsStored(const TVector &v) {
 }
 
 // A read-only array over the vector's storage, keeping the experiment alive.
-template <typename T>
-py::array_t<T> View(const TChannelRef &c, const T *items) {
+template <typename T> py::array_t<T> View(const TChannelRef &c, const T *items) {
     py::array_t<T> a({py::ssize_t(c.Count())}, {py::ssize_t(sizeof(T))}, items, KeepAlive(c.M.H));
     a.attr("setflags")(py::arg("write") = false);
     return a;
@@ -168,10 +171,11 @@ py::object DateTime(double days) {
 
 double DaysOf(const py::handle &when) {
     const int us = when.attr("microsecond").cast<int>();
-    const QDateTime t(QDate(when.attr("year").cast<int>(), when.attr("month").cast<int>(), when.attr("day").cast<int>()),
-                      QTime(when.attr("hour").cast<int>(), when.attr("minute").cast<int>(),
-                            when.attr("second").cast<int>(), us / 1000),
-                      Qt::UTC);
+    const QDateTime t(
+        QDate(when.attr("year").cast<int>(), when.attr("month").cast<int>(), when.attr("day").cast<int>()),
+        QTime(when.attr("hour").cast<int>(), when.attr("minute").cast<int>(), when.attr("second").cast<int>(),
+              us / 1000),
+        Qt::UTC);
     if (!t.isValid())
         throw py::value_error("not a valid date-time");
     // The file keeps milliseconds.
@@ -222,7 +226,9 @@ void SetMetadataList(TMeasurementRecord &r, const std::vector<std::pair<std::str
         SetMetadata(r, qs(k), qs(v));
 }
 
-QString Lines(const QStringList &l) { return l.join(QLatin1Char('\n')); }
+QString Lines(const QStringList &l) {
+    return l.join(QLatin1Char('\n'));
+}
 QStringList SplitLines(const std::string &s) {
     if (s.empty())
         return {};
@@ -253,8 +259,8 @@ TConditions ConditionsFrom(const py::dict &d, TConditions c) {
         }
     };
     for (const auto &item : d) {
-        static const std::vector<std::string> known{"log_x", "sens_a", "sens_b", "gain_a", "offset_a", "gain_b",
-                                                    "offset_b"};
+        static const std::vector<std::string> known{"log_x",    "sens_a", "sens_b",  "gain_a",
+                                                    "offset_a", "gain_b", "offset_b"};
         const std::string key = item.first.cast<std::string>();
         if (std::find(known.begin(), known.end(), key) == known.end())
             throw py::key_error("unknown condition '" + key + "'");
@@ -413,20 +419,21 @@ PYBIND11_MODULE(_tessel, m) {
         .def_property_readonly("measurement_counter", [](const THandle &h) { return h->Model.MeasurementCounter; })
         .def_property_readonly("count", [](const THandle &h) { return h->Model.RecordCount() - 1; })
         .def("measurement", &Measurement)
-        .def("remove", [](const THandle &h, int n) {
-            const int r = RecordOfMeasurement(h->Model, n);
-            if (r < 0)
-                throw py::index_error("no measurement " + std::to_string(n));
-            // The vectors stay for arrays already handed out.
-            TMeasurementRecord &rec = h->Model.Record(r);
-            for (int c = 0; c < 2; ++c) {
-                h->Retired.push_back(std::move(rec.Channel(c).X));
-                h->Retired.push_back(std::move(rec.Channel(c).Y));
-                rec.Channel(c).Set->X = nullptr;
-                rec.Channel(c).Set->Y = nullptr;
-            }
-            h->Model.RemoveRecord(r);
-        })
+        .def("remove",
+             [](const THandle &h, int n) {
+                 const int r = RecordOfMeasurement(h->Model, n);
+                 if (r < 0)
+                     throw py::index_error("no measurement " + std::to_string(n));
+                 // The vectors stay for arrays already handed out.
+                 TMeasurementRecord &rec = h->Model.Record(r);
+                 for (int c = 0; c < 2; ++c) {
+                     h->Retired.push_back(std::move(rec.Channel(c).X));
+                     h->Retired.push_back(std::move(rec.Channel(c).Y));
+                     rec.Channel(c).Set->X = nullptr;
+                     rec.Channel(c).Set->Y = nullptr;
+                 }
+                 h->Model.RemoveRecord(r);
+             })
         .def("add", &AddMeasurement)
         .def("long_table", [](const THandle &h) {
             TryCompiler();
@@ -435,7 +442,8 @@ PYBIND11_MODULE(_tessel, m) {
         });
 
     py::class_<TMeasurementRef>(m, "MeasurementCore")
-        .def_property_readonly("number", [](const TMeasurementRef &r) { return MeasurementNumber(r.H->Model, r.Index()); })
+        .def_property_readonly("number",
+                               [](const TMeasurementRef &r) { return MeasurementNumber(r.H->Model, r.Index()); })
         .def_property(
             "time", [](const TMeasurementRef &r) { return DateTime(r.Record().Time); },
             [](const TMeasurementRef &r, const py::object &t) { r.Record().Time = DaysOf(t); })
@@ -470,17 +478,18 @@ PYBIND11_MODULE(_tessel, m) {
             [](const TMeasurementRef &r, const std::vector<std::pair<std::string, std::string>> &v) {
                 SetMetadataList(r.Record(), v);
             })
-        .def("marks", [](const TMeasurementRef &r) {
-            TryCompiler();
-            TCollectedMessages said;
-            const TMeasurementRecord &rec = r.Record();
-            std::array<std::vector<std::string>, 2> out;
-            const auto marks = SampleMarks(r.H->Analyser_().Marks(rec), rec);
-            for (size_t c = 0; c < 2; ++c)
-                for (const QString &s : marks[c])
-                    out[c].push_back(ss(s));
-            return out;
-        })
+        .def("marks",
+             [](const TMeasurementRef &r) {
+                 TryCompiler();
+                 TCollectedMessages said;
+                 const TMeasurementRecord &rec = r.Record();
+                 std::array<std::vector<std::string>, 2> out;
+                 const auto marks = SampleMarks(r.H->Analyser_().Marks(rec), rec);
+                 for (size_t c = 0; c < 2; ++c)
+                     for (const QString &s : marks[c])
+                         out[c].push_back(ss(s));
+                 return out;
+             })
         .def("channel", [](const TMeasurementRef &r, int c) {
             if (c != 0 && c != 1)
                 throw py::index_error("channels are 0 (A) and 1 (B)");

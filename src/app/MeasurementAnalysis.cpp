@@ -295,7 +295,9 @@ namespace tessel {
 namespace {
 
 // Numbers for machines in files.
-QString machineText(std::optional<double> v) { return v ? FormatMachine(*v) : QString(); }
+QString machineText(std::optional<double> v) {
+    return v ? FormatMachine(*v) : QString();
+}
 
 // RFC 4180: a field with a comma, quote or line break goes in quotes, its
 // quotes doubled.
