@@ -76,6 +76,7 @@ void EnsureCompiler() {
         py::module_::import("atexit").attr("register")(py::cpp_function([] {
             TCompiler::SetWorkFilePath(QString());
             delete work;
+            work = nullptr;
         }));
     }
     if (CompilerLibrary())
@@ -87,12 +88,13 @@ void EnsureCompiler() {
     SetCompilerLibrary(std::move(lib));
 }
 
-// An experiment and what Python holds of it. Vectors a channel replaced stay
-// alive here, so that arrays handed out over them never dangle.
+// An experiment and what Python holds of it. Removed measurements stay
+// alive here, so that arrays handed out over their samples never dangle and
+// no new measurement can take a removed one's address.
 struct TExperimentHandle {
     TExperimentModel Model;
     QString Path;
-    std::vector<std::unique_ptr<TVector>> Retired;
+    std::vector<std::unique_ptr<TMeasurementRecord>> Removed;
     std::optional<TMeasurementAnalyser> Analyser;
 
     TMeasurementAnalyser &Analyser_() {
@@ -424,15 +426,7 @@ PYBIND11_MODULE(_tessel, m) {
                  const int r = RecordOfMeasurement(h->Model, n);
                  if (r < 0)
                      throw py::index_error("no measurement " + std::to_string(n));
-                 // The vectors stay for arrays already handed out.
-                 TMeasurementRecord &rec = h->Model.Record(r);
-                 for (int c = 0; c < 2; ++c) {
-                     h->Retired.push_back(std::move(rec.Channel(c).X));
-                     h->Retired.push_back(std::move(rec.Channel(c).Y));
-                     rec.Channel(c).Set->X = nullptr;
-                     rec.Channel(c).Set->Y = nullptr;
-                 }
-                 h->Model.RemoveRecord(r);
+                 h->Removed.push_back(h->Model.TakeRecord(r));
              })
         .def("add", &AddMeasurement)
         .def("long_table", [](const THandle &h) {
