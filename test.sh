@@ -2,7 +2,8 @@
 # Installs what is missing, builds with AddressSanitizer and UBSan and runs
 # every test headless through ctest; then builds the optimised configuration
 # with warnings as errors (optimisation finds warnings the sanitized build
-# does not) and, where the packaging tools are, tests the Debian package.
+# does not), runs the Python module's tests against it and, where the
+# packaging tools are, tests the Debian package.
 # Prints the time of each stage.
 #   TESSEL_TEST_BUILD      sanitized build folder (build-asan)
 #   TESSEL_RELEASE_BUILD   optimised build folder (build-release)
@@ -53,6 +54,16 @@ RELEASE=${TESSEL_RELEASE_BUILD:-build-release}
 stage "optimised configure" cmake -S . -B "$RELEASE" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DTESSEL_BUILD_TESTS=OFF -DTESSEL_BUILD_BENCH=OFF -DCMAKE_INSTALL_PREFIX=/usr "${LAUNCHER[@]}"
 stage "optimised build (-Werror)" cmake --build "$RELEASE" -j "$JOBS"
+
+# The Python module is built in the optimised build only (the sanitizers
+# would need preloading into the interpreter); its tests use the system's
+# Python, whose numpy and pandas the module is for.
+PYTHON=${TESSEL_PYTHON:-/usr/bin/python3}
+python_tests() {
+  [ -d "$RELEASE/python/tessel" ] || { echo "no Python module in $RELEASE/python (pybind11 missing?)" >&2; return 1; }
+  PYTHONPATH="$RELEASE/python" PYTHONDONTWRITEBYTECODE=1 "$PYTHON" -m pytest -q -p no:cacheprovider python/tests
+}
+stage "python tests" python_tests
 
 if command -v dpkg-deb >/dev/null && command -v cpack >/dev/null; then
   stage "package test" scripts/package-test.sh "$RELEASE"

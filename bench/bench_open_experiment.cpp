@@ -29,6 +29,26 @@ namespace {
 constexpr int kMeasurements = 100;
 constexpr int kSamples = 32768;
 
+// The 65 MB file; also written on its own by --write-experiment PATH, for
+// bench/python_read.py.
+void WriteBigExperiment(const QString &path) {
+    TExperimentModel m;
+    for (int k = 0; k < kMeasurements; ++k) {
+        m.PrepareMeasurementDataSets(kSamples, kSamples);
+        TMeasurementRecord &r = m.Current();
+        for (int c = 0; c < 2; ++c) {
+            TChannel &ch = r.Channel(c);
+            ch.Set->SetCount(kSamples);
+            for (int i = 0; i < kSamples; ++i) {
+                ch.X->SetItem(i, (i + 1) * 1e-4);
+                ch.Y->SetItem(i, int(2000 * std::exp(-i * 1e-4) + 100 * std::sin(i * 0.01 + k)) + 10 * c);
+            }
+        }
+        m.RecordMeasurement(46000 + k, uint8_t(ModelT1), TConditions{}, {}, {}, {});
+    }
+    SaveExperimentFile(m, path);
+}
+
 struct Files {
     QTemporaryDir dir;
     QString path = dir.filePath(QStringLiteral("big.exp"));
@@ -38,21 +58,7 @@ struct Files {
         QFile f(include + QStringLiteral("/Default.1st"));
         (void)f.open(QIODevice::WriteOnly);
         f.write("; protocol\n");
-        TExperimentModel m;
-        for (int k = 0; k < kMeasurements; ++k) {
-            m.PrepareMeasurementDataSets(kSamples, kSamples);
-            TMeasurementRecord &r = m.Current();
-            for (int c = 0; c < 2; ++c) {
-                TChannel &ch = r.Channel(c);
-                ch.Set->SetCount(kSamples);
-                for (int i = 0; i < kSamples; ++i) {
-                    ch.X->SetItem(i, (i + 1) * 1e-4);
-                    ch.Y->SetItem(i, int(2000 * std::exp(-i * 1e-4) + 100 * std::sin(i * 0.01 + k)) + 10 * c);
-                }
-            }
-            m.RecordMeasurement(46000 + k, uint8_t(ModelT1), TConditions{}, {}, {}, {});
-        }
-        SaveExperimentFile(m, path);
+        WriteBigExperiment(path);
     }
 };
 
@@ -135,4 +141,10 @@ BENCHMARK(BM_PlainReadAnchor)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
 
-int main(int argc, char **argv) { return tessel::bench::RunBenchmarks<QGuiApplication>(argc, argv); }
+int main(int argc, char **argv) {
+    if (argc == 3 && QByteArray(argv[1]) == "--write-experiment") {
+        WriteBigExperiment(QString::fromLocal8Bit(argv[2]));
+        return QFileInfo::exists(QString::fromLocal8Bit(argv[2])) ? 0 : 1;
+    }
+    return tessel::bench::RunBenchmarks<QGuiApplication>(argc, argv);
+}

@@ -51,6 +51,13 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Loaded at run time, so the library scan cannot see them: the display
 # platforms and the fonts.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-dejavu-core")
+# The Python module is built for the interpreter of the build machine.
+if(TARGET tessel_python)
+  math(EXPR TESSEL_PY_NEXT_MINOR "${Python_VERSION_MINOR} + 1")
+  string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", python3 (>= ${Python_VERSION_MAJOR}.${Python_VERSION_MINOR}), "
+    "python3 (<< ${Python_VERSION_MAJOR}.${TESSEL_PY_NEXT_MINOR}), python3-numpy")
+  set(CPACK_DEBIAN_PACKAGE_SUGGESTS "python3-pandas, python3-xarray, python3-matplotlib")
+endif()
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 # The package tests strip nothing and want the build's binaries.
 set(CPACK_STRIP_FILES OFF)

@@ -83,6 +83,20 @@ left=$(find "$CONF" "$STATE" -name '$$$code*' 2>/dev/null | head -3 || true)
 [ -z "$left" ] || fail "tessel-cli left its work file behind: $left"
 cmp -s "$CONF/Tessel.ini" "$USR/share/tessel/Tessel.ini" || fail "Tessel.ini was not seeded into $CONF"
 
+# The Python module from the system's Python path of the package, with the
+# installed program's protocol language behind its analysis.
+if [ -d "$USR/lib/python3/dist-packages/tessel" ]; then
+  PYTHONPATH="$USR/lib/python3/dist-packages" PYTHONDONTWRITEBYTECODE=1 /usr/bin/python3 -c "
+import tessel
+exp = tessel.read('$USR/share/tessel/examples/FvFm.exp')
+print(exp.to_pandas().head())
+fvfm = tessel.analyze(exp)['Fv/Fm'][0]
+assert 0 < fvfm < 1, fvfm
+assert tessel.data_dir().rstrip('/') == '$USR/share/tessel', tessel.data_dir()
+" >"$SCRATCH/python.out" 2>&1 || fail "the installed Python module: $(cat "$SCRATCH/python.out")"
+  dpkg-deb -f "$DEB" Depends | grep -q 'python3-numpy' || fail "Depends lacks python3-numpy"
+fi
+
 # The program, headless, until it has written its log; SIGTERM closes it as
 # the Exit command does, which saves the settings.
 "$USR/bin/tessel" >"$SCRATCH/tessel.out" 2>&1 &

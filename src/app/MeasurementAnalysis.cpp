@@ -7,8 +7,10 @@
 #include "app/InstrumentConfig.h"
 #include "authoring/ProtocolDoc.h"
 #include "common/IniFile.h"
+#include "common/NumberText.h"
 #include "compiler/CompilerLibrary.h"
 #include "data/Experiment.h"
+#include "data/ExperimentFile.h"
 #include "graph/GraphModel.h"
 
 #include <algorithm>
@@ -107,9 +109,6 @@ std::vector<TRecordAnalysis> TMeasurementAnalyser::AnalyseAll(const TExperimentM
     return out;
 }
 
-namespace {
-
-// The mark of each sample of both channels; none where the protocol cannot be read.
 std::array<std::vector<QString>, 2> SampleMarks(const TProtocolMarks &marks, const TMeasurementRecord &r) {
     std::array<std::vector<QString>, 2> out;
     for (size_t c = 0; c < 2 && marks.Problem.isEmpty(); ++c) {
@@ -122,8 +121,6 @@ std::array<std::vector<QString>, 2> SampleMarks(const TProtocolMarks &marks, con
     }
     return out;
 }
-
-} // namespace
 
 void InstallExportParameters() {
     // Each writer copies the hook with an empty analyser, so one export reads
@@ -351,6 +348,128 @@ std::vector<TParameterGroup> GroupParameter(const TExperimentModel &m, const std
         g.SD = g.Values.size() > 1 ? std::sqrt(ss / (n - 1)) : 0;
     }
     return groups;
+}
+
+} // namespace tessel
+
+namespace tessel {
+
+namespace {
+
+// Numbers for machines in files.
+QString machineText(std::optional<double> v) {
+    return v ? FormatMachine(*v) : QString();
+}
+
+// RFC 4180: a field with a comma, quote or line break goes in quotes, its
+// quotes doubled.
+QString csvField(const QString &s) {
+    if (!s.contains(QLatin1Char(',')) && !s.contains(QLatin1Char('"')) && !s.contains(QLatin1Char('\n')) &&
+        !s.contains(QLatin1Char('\r')))
+        return s;
+    QString q = s;
+    q.replace(QLatin1String("\""), QLatin1String("\"\""));
+    return QLatin1Char('"') + q + QLatin1Char('"');
+}
+
+// The metadata keys of every measurement, title and note first, then in the
+// order they first appear.
+QStringList metadataKeys(const std::vector<TAnalysedExperiment> &files) {
+    QStringList keys{kMetaTitle, kMetaNote};
+    for (const TAnalysedExperiment &f : files)
+        for (int r = 1; r < f.Model->RecordCount(); ++r)
+            for (const auto &kv : Metadata(f.Model->Record(r)))
+                if (!keys.contains(kv.first))
+                    keys << kv.first;
+    return keys;
+}
+
+} // namespace
+
+QString IsoDateTimeText(double days) {
+    const std::optional<QDateTime> t = DateTimeFromDays(days);
+    return t ? t->toString(Qt::ISODate) : QString();
+}
+
+QString HeadlineFrom(const TChannelAnalysis &ch) {
+    for (size_t k = ch.Steps.size(); k-- > 0;) {
+        bool same = ch.Steps[k].Par == ch.Par;
+        for (size_t p = 0; same && p < ch.Values.size(); ++p)
+            same = ch.Steps[k].Values[p].Value == ch.Values[p].Value;
+        if (same)
+            return QStringLiteral("flash %1 of %2 at %3 s")
+                .arg(k + 1)
+                .arg(ch.Steps.size())
+                .arg(QString::number(ch.Steps[k].Time, 'g', 6));
+    }
+    return QStringLiteral("means");
+}
+
+QString AnalysisCsv(const std::vector<TAnalysedExperiment> &files) {
+    QStringList head{"file", "measurement", "measured"};
+    const QStringList keys = metadataKeys(files);
+    for (const QString &k : keys)
+        head << (head.contains(k) ? kMetaPrefix + k : k);
+    head << "channel"
+         << "step"
+         << "time"
+         << "from";
+    for (const QString &g : kTableGroups)
+        head << g;
+    head << "PAR";
+    for (int p = 0; p < kParameterCount; ++p)
+        head << ParameterName(p);
+    for (int p = 0; p < kParameterCount; ++p)
+        if (HasStandardError(p))
+            head << "SE " + ParameterName(p);
+    for (QString &x : head)
+        x = csvField(x);
+    QStringList rows{head.join(QLatin1Char(','))};
+    for (const TAnalysedExperiment &file : files) {
+        const TExperimentModel &model = *file.Model;
+        for (int n = 1; n < model.RecordCount(); ++n) {
+            const int record = RecordOfMeasurement(model, n);
+            const TMeasurementRecord &rec = model.Record(record);
+            QStringList lead{file.Path, QString::number(n), IsoDateTimeText(rec.Time)};
+            for (const QString &k : keys)
+                lead << MetadataValue(rec, k);
+            for (size_t c = 0; c < 2; ++c) {
+                const TChannelAnalysis &ch = file.All[size_t(record - 1)].Channels[c];
+                if (ch.Groups.empty())
+                    continue;
+                // The headline row gives the group means, a flash row the levels it used.
+                auto row = [&](const QString &step, const QString &time, const QString &from,
+                               const TGroupValues *levels, std::optional<double> par, const TParameters &values) {
+                    QStringList f = lead;
+                    f << (c == 0 ? "A" : "B") << step << time << from;
+                    for (const QString &g : kTableGroups) {
+                        QString cell;
+                        if (levels)
+                            cell = machineText(GroupLevel(*levels, g));
+                        else
+                            for (const TGroupStats &s : ch.Groups)
+                                if (s.Name == g)
+                                    cell = machineText(s.Mean);
+                        f << cell;
+                    }
+                    f << machineText(par);
+                    for (const TValue &v : values)
+                        f << machineText(v.Value);
+                    for (int p = 0; p < kParameterCount; ++p)
+                        if (HasStandardError(p))
+                            f << machineText(values[size_t(p)].SE);
+                    for (QString &x : f)
+                        x = csvField(x);
+                    rows << f.join(QLatin1Char(','));
+                };
+                row({}, {}, HeadlineFrom(ch), nullptr, ch.Par, ch.Values);
+                for (size_t s = 0; s < ch.Steps.size(); ++s)
+                    row(QString::number(s + 1), FormatMachine(ch.Steps[s].Time), {}, &ch.Steps[s].Inputs,
+                        ch.Steps[s].Par, ch.Steps[s].Values);
+            }
+        }
+    }
+    return rows.join(QLatin1String("\r\n")) + QLatin1String("\r\n");
 }
 
 } // namespace tessel

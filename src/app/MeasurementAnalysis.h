@@ -12,6 +12,7 @@
 #include <QPointF>
 #include <QString>
 #include <QStringList>
+#include <array>
 #include <map>
 #include <vector>
 
@@ -101,6 +102,25 @@ struct TParameterGroup {
 // group of its own).
 std::vector<TParameterGroup> GroupParameter(const TExperimentModel &m, const std::vector<TRecordAnalysis> &all,
                                             int parameter, int channel, const QString &byKey = {});
+
+// The mark of each sample of both channels; none where the protocol cannot be read.
+std::array<std::vector<QString>, 2> SampleMarks(const TProtocolMarks &marks, const TMeasurementRecord &r);
+
+// The measurements of one experiment file with their analyses, for the
+// parameter table of tessel-cli analyze --csv and the Python module.
+struct TAnalysedExperiment {
+    QString Path;
+    const TExperimentModel *Model = nullptr;
+    std::vector<TRecordAnalysis> All; // by record: newest first
+};
+// ISO 8601 of a measurement's date-time; empty when it is out of range.
+QString IsoDateTimeText(double days);
+// Which flash the headline values come from: "flash K of N at T s", else
+// "means" (of the marked groups).
+QString HeadlineFrom(const TChannelAnalysis &ch);
+// One row per measurement and channel, then one per flash of a series; the
+// measurements of every file in one table, lines ending in CR LF.
+QString AnalysisCsv(const std::vector<TAnalysedExperiment> &files);
 
 // Makes every JSON export (dialog and tessel-cli) carry each measurement's
 // parameters as AnalysisJson gives them, and every long CSV export each

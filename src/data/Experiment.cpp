@@ -136,13 +136,16 @@ bool TExperimentModel::RemoveDataSet(TDependency *set) {
     return false;
 }
 
-void TExperimentModel::RemoveRecord(int i) {
+void TExperimentModel::RemoveRecord(int i) { TakeRecord(i); }
+
+std::unique_ptr<TMeasurementRecord> TExperimentModel::TakeRecord(int i) {
     if (i < 1 || i >= RecordCount())
-        return;
-    TMeasurementRecord &r = Record(i);
-    TGraphRegistry::Instance().RemoveFromAll(r.A.Set.get());
-    TGraphRegistry::Instance().RemoveFromAll(r.B.Set.get());
+        return nullptr;
+    std::unique_ptr<TMeasurementRecord> r = std::move(m_records[size_t(i)]);
+    TGraphRegistry::Instance().RemoveFromAll(r->A.Set.get());
+    TGraphRegistry::Instance().RemoveFromAll(r->B.Set.get());
     m_records.erase(m_records.begin() + i);
+    return r;
 }
 
 int64_t TExperimentModel::SizeEstimate() const {

@@ -115,6 +115,8 @@ public:
     // Drops completed record i (1 .. N-1) with its data sets; the others and
     // the counter stay as they are.
     void RemoveRecord(int i);
+    // The same, handing the record to the caller (null for no such record).
+    std::unique_ptr<TMeasurementRecord> TakeRecord(int i);
     // Index of the record owning the data set, -1 when none.
     int IndexOf(const TDependency *set) const;
     // 50 per record plus 10 per sample of the completed records.

@@ -21,6 +21,8 @@ public:
 
     virtual double Transform(double x) const { return x; }
     virtual double GetValue(const TVector &v, int32_t index) const;
+    // GetValue of start .. start+n-1 into out.
+    virtual void GetValues(const TVector &v, int32_t start, int32_t n, double *out) const;
     virtual double Min(const TVector &v, int32_t start, int32_t n) const;
     virtual double Max(const TVector &v, int32_t start, int32_t n) const;
     virtual double Mean(const TVector &v, int32_t start, int32_t n) const;
@@ -46,6 +48,7 @@ public:
 
     double Transform(double x) const override { return Enabled ? MulKoef * x + AddKoef : x; }
     double GetValue(const TVector &v, int32_t index) const override;
+    void GetValues(const TVector &v, int32_t start, int32_t n, double *out) const override;
     double Min(const TVector &v, int32_t start, int32_t n) const override;
     double Max(const TVector &v, int32_t start, int32_t n) const override;
     double Mean(const TVector &v, int32_t start, int32_t n) const override;

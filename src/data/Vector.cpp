@@ -23,6 +23,18 @@ void TVector::CheckIndex(int32_t index) const {
         throw ETesselError(QString::asprintf("List index out of bounds (%d)", index));
 }
 
+void TVector::CheckItems(int32_t start, int32_t n) const {
+    if (n > 0) {
+        CheckIndex(start);
+        CheckIndex(start + n - 1);
+    }
+}
+
+void TVector::GetItems(int32_t start, int32_t n, double *out) const {
+    for (int32_t i = 0; i < n; ++i)
+        out[i] = GetItem(start + i);
+}
+
 bool TVector::ClipRange(int32_t &start, int32_t &n) const {
     if (start < 0) {
         n += start;
@@ -170,6 +182,13 @@ double TIntVector::GetItem(int32_t index) const {
     return Items()[index];
 }
 
+void TIntVector::GetItems(int32_t start, int32_t n, double *out) const {
+    CheckItems(start, n);
+    const int16_t *items = Items() + start;
+    for (int32_t i = 0; i < n; ++i)
+        out[i] = items[i];
+}
+
 void TIntVector::SetItem(int32_t index, int32_t v) {
     CheckIndex(index);
     reinterpret_cast<int16_t *>(m_items)[index] = int16_t(uint16_t(uint32_t(v)));
@@ -207,6 +226,11 @@ void TIntVector::Append(const TVector &other) {
 double TDoubleVector::GetItem(int32_t index) const {
     CheckIndex(index);
     return Items()[index];
+}
+
+void TDoubleVector::GetItems(int32_t start, int32_t n, double *out) const {
+    CheckItems(start, n);
+    std::copy_n(Items() + start, n, out);
 }
 
 void TDoubleVector::SetItem(int32_t index, double v) {

@@ -39,6 +39,8 @@ public:
 
     // Raw element as a double; index must lie within the capacity.
     virtual double GetItem(int32_t index) const = 0;
+    // Raw elements start .. start+n-1 into out, for whole columns at once.
+    virtual void GetItems(int32_t start, int32_t n, double *out) const;
     virtual void SetCapacity(int32_t n);
     void Grow();
     // Raw statistics of Start .. Start+N-1, clipped to the storage; an empty
@@ -53,6 +55,8 @@ public:
     void Assign(const TVector &source);
 
     double Value(int32_t index) const { return m_tr->GetValue(*this, index); }
+    // Value() of start .. start+n-1 into out, without a call per element.
+    void Values(int32_t start, int32_t n, double *out) const { m_tr->GetValues(*this, start, n, out); }
     double TrMin(int32_t start, int32_t n) const { return m_tr->Min(*this, start, n); }
     double TrMax(int32_t start, int32_t n) const { return m_tr->Max(*this, start, n); }
     double TrMean(int32_t start, int32_t n) const { return m_tr->Mean(*this, start, n); }
@@ -65,6 +69,8 @@ public:
 protected:
     explicit TVector(int32_t elemSize, bool hasStorage = true);
     void CheckIndex(int32_t index) const;
+    // Both ends of a range of n > 0 elements; nothing for an empty one.
+    void CheckItems(int32_t start, int32_t n) const;
     // Clips [start, start+n) to the storage; false when nothing is left.
     bool ClipRange(int32_t &start, int32_t &n) const;
     void Resize(int32_t n, bool zeroNew);
@@ -83,6 +89,7 @@ class TIntVector : public TVector {
 public:
     TIntVector() : TVector(2) {}
     double GetItem(int32_t index) const override;
+    void GetItems(int32_t start, int32_t n, double *out) const override;
     // Keeps the low 16 bits.
     void SetItem(int32_t index, int32_t v);
     double Min(int32_t start, int32_t n) const override;
@@ -97,6 +104,7 @@ class TDoubleVector : public TVector {
 public:
     TDoubleVector() : TVector(8) {}
     double GetItem(int32_t index) const override;
+    void GetItems(int32_t start, int32_t n, double *out) const override;
     void SetItem(int32_t index, double v);
     // Appends with the growth step; returns the index used.
     int32_t Add(double v);

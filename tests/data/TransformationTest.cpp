@@ -2,6 +2,8 @@
 #include "data/Vector.h"
 
 #include <QList>
+#include <memory>
+#include <vector>
 #include <gtest/gtest.h>
 
 using namespace tessel;
@@ -80,4 +82,52 @@ TEST(Transformation, StreamFormNeedsTheWritersShape) {
     single.LoadFromStream(s);
     EXPECT_EQ(s.Position(), 16);
     EXPECT_EQ(SharedIdentity().StreamSize(), 0);
+}
+
+// Whole columns must give exactly what Value gives element by element, for
+// every chain shape and vector class, and refuse ranges beyond the storage.
+TEST(Transformation, ColumnsEqualElementValues) {
+    struct Level {
+        double mul, add;
+        bool enabled;
+    };
+    const std::vector<std::vector<Level>> chains = {
+        {},
+        {{1.0 / 3200, 0, true}},
+        {{1.0 / 3200, 0, true}, {1.7, 0, true}, {0.1, 0.25, true}},
+        {{3, 1, false}, {-0.3, 1e-9, true}},
+        {{2, 1, true}, {2, 1, true}, {0.5, -1, true}, {1.1, 0.3, true}},
+    };
+    TIntVector ints;
+    TDoubleVector doubles;
+    TVirtualVector computed;
+    computed.OnCalcItem = [](const TVirtualVector &, int32_t i, double &v) { v = i * 0.37 - 2; };
+    computed.SetCapacity(64);
+    ints.SetCount(64);
+    doubles.SetCount(64);
+    for (int i = 0; i < 64; ++i) {
+        ints.SetItem(i, i * 997 - 30000);
+        doubles.SetItem(i, (i + 1) * 1e-4);
+    }
+    for (const auto &chain : chains) {
+        std::vector<std::unique_ptr<TLinTransformation>> levels;
+        for (const Level &l : chain) {
+            levels.push_back(std::make_unique<TLinTransformation>());
+            levels.back()->MulKoef = l.mul;
+            levels.back()->AddKoef = l.add;
+            levels.back()->Enabled = l.enabled;
+            if (levels.size() > 1)
+                levels.back()->SetTransformBefore(levels[levels.size() - 2].get());
+        }
+        for (TVector *v : std::initializer_list<TVector *>{&ints, &doubles, &computed}) {
+            v->SetTransformation(levels.empty() ? nullptr : levels.back().get());
+            std::vector<double> column(60);
+            v->Values(3, 60, column.data());
+            for (int i = 0; i < 60; ++i)
+                ASSERT_EQ(column[size_t(i)], v->Value(3 + i)) << v->ClassName() << " chain " << chain.size();
+            if (v != &computed)
+                EXPECT_THROW(v->Values(10, 60, column.data()), ETesselError) << v->ClassName();
+            v->SetTransformation(nullptr);
+        }
+    }
 }

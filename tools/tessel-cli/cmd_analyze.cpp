@@ -16,10 +16,7 @@
 namespace tessel::cli {
 namespace {
 
-// Numbers for machines in files, six digits for reading.
-QString num(std::optional<double> v) {
-    return v ? FormatMachine(*v) : QString();
-}
+// Six digits for reading.
 QString g6(std::optional<double> v) {
     return v ? QString::number(*v, 'g', 6) : QStringLiteral("-");
 }
@@ -27,19 +24,6 @@ QString g6(std::optional<double> v) {
 QString deviceName(uint8_t d) {
     return d < kDeviceCount ? QString::fromLatin1(DeviceInfo(TDevice(d)).name) : "?";
 }
-
-// RFC 4180: a field with a comma, quote or line break goes in quotes, its
-// quotes doubled.
-QString csvField(const QString &s) {
-    if (!s.contains(QLatin1Char(',')) && !s.contains(QLatin1Char('"')) && !s.contains(QLatin1Char('\n')) &&
-        !s.contains(QLatin1Char('\r')))
-        return s;
-    QString q = s;
-    q.replace(QLatin1String("\""), QLatin1String("\"\""));
-    return QLatin1Char('"') + q + QLatin1Char('"');
-}
-
-const QString kGroupColumns[] = {kMarkFo, kMarkFm, kMarkFs, kMarkFmP, kMarkFoP, kMarkFmPP};
 
 // One analysed experiment file.
 struct TAnalysedFile {
@@ -52,100 +36,12 @@ struct TAnalysedFile {
     const TRecordAnalysis &Analysis(int n) const { return All[size_t(RecordOfMeasurement(*Model, n) - 1)]; }
 };
 
-QString isoTime(double days) {
-    const std::optional<QDateTime> t = DateTimeFromDays(days);
-    return t ? t->toString(Qt::ISODate) : QString();
-}
-
-// Which flash the headline values come from: the flash of a series whose
-// values they are, else "means" (of the marked groups).
-QString headlineFrom(const TChannelAnalysis &ch) {
-    for (size_t k = ch.Steps.size(); k-- > 0;) {
-        bool same = ch.Steps[k].Par == ch.Par;
-        for (size_t p = 0; same && p < ch.Values.size(); ++p)
-            same = ch.Steps[k].Values[p].Value == ch.Values[p].Value;
-        if (same)
-            return QStringLiteral("flash %1 of %2 at %3 s").arg(k + 1).arg(ch.Steps.size()).arg(g6(ch.Steps[k].Time));
-    }
-    return QStringLiteral("means");
-}
-
-// The metadata keys of every measurement, title and note first, then in the
-// order they first appear.
-QStringList metadataKeys(const std::vector<TAnalysedFile> &files) {
-    QStringList keys{kMetaTitle, kMetaNote};
-    for (const TAnalysedFile &f : files)
-        for (int n = 1; n <= f.Count(); ++n)
-            for (const auto &kv : Metadata(f.Record(n)))
-                if (!keys.contains(kv.first))
-                    keys << kv.first;
-    return keys;
-}
-
-// One row per measurement and channel, then one per flash of a series; the
-// measurements of every file in one table.
+// Every file's measurements in one table.
 void printCsv(CliIO &io, const std::vector<TAnalysedFile> &files) {
-    QStringList head{"file", "measurement", "measured"};
-    const QStringList keys = metadataKeys(files);
-    for (const QString &k : keys)
-        head << (head.contains(k) ? kMetaPrefix + k : k);
-    head << "channel"
-         << "step"
-         << "time"
-         << "from";
-    for (const QString &g : kGroupColumns)
-        head << g;
-    head << "PAR";
-    for (int p = 0; p < kParameterCount; ++p)
-        head << ParameterName(p);
-    for (int p = 0; p < kParameterCount; ++p)
-        if (HasStandardError(p))
-            head << "SE " + ParameterName(p);
-    for (QString &x : head)
-        x = csvField(x);
-    QStringList rows{head.join(QLatin1Char(','))};
-    for (const TAnalysedFile &file : files)
-        for (int n = 1; n <= file.Count(); ++n) {
-            const TMeasurementRecord &rec = file.Record(n);
-            QStringList lead{file.Path, QString::number(n), isoTime(rec.Time)};
-            for (const QString &k : keys)
-                lead << MetadataValue(rec, k);
-            for (size_t c = 0; c < 2; ++c) {
-                const TChannelAnalysis &ch = file.Analysis(n).Channels[c];
-                if (ch.Groups.empty())
-                    continue;
-                // The headline row gives the group means, a flash row the levels it used.
-                auto row = [&](const QString &step, const QString &time, const QString &from,
-                               const TGroupValues *levels, std::optional<double> par, const TParameters &values) {
-                    QStringList f = lead;
-                    f << (c == 0 ? "A" : "B") << step << time << from;
-                    for (const QString &g : kGroupColumns) {
-                        QString cell;
-                        if (levels)
-                            cell = num(GroupLevel(*levels, g));
-                        else
-                            for (const TGroupStats &s : ch.Groups)
-                                if (s.Name == g)
-                                    cell = num(s.Mean);
-                        f << cell;
-                    }
-                    f << num(par);
-                    for (const TValue &v : values)
-                        f << num(v.Value);
-                    for (int p = 0; p < kParameterCount; ++p)
-                        if (HasStandardError(p))
-                            f << num(values[size_t(p)].SE);
-                    for (QString &x : f)
-                        x = csvField(x);
-                    rows << f.join(QLatin1Char(','));
-                };
-                row({}, {}, headlineFrom(ch), nullptr, ch.Par, ch.Values);
-                for (size_t s = 0; s < ch.Steps.size(); ++s)
-                    row(QString::number(s + 1), FormatMachine(ch.Steps[s].Time), {}, &ch.Steps[s].Inputs,
-                        ch.Steps[s].Par, ch.Steps[s].Values);
-            }
-        }
-    io.out << rows.join(QLatin1String("\r\n")) << "\r\n";
+    std::vector<TAnalysedExperiment> table;
+    for (const TAnalysedFile &f : files)
+        table.push_back({f.Path, f.Model.get(), f.All});
+    io.out << AnalysisCsv(table);
 }
 
 void printText(CliIO &io, const TAnalysedFile &file, bool named) {
@@ -155,7 +51,7 @@ void printText(CliIO &io, const TAnalysedFile &file, bool named) {
         const TMeasurementRecord &rec = file.Record(n);
         const TRecordAnalysis &a = file.Analysis(n);
         io.out << "Measurement " << n << " (" << deviceName(rec.DeviceType) << ")";
-        if (QString t = isoTime(rec.Time); !t.isEmpty())
+        if (QString t = IsoDateTimeText(rec.Time); !t.isEmpty())
             io.out << ", " << t.replace(u'T', u' ');
         io.out << '\n';
         if (const QString meta = MetadataText(rec); !meta.isEmpty())
@@ -183,7 +79,7 @@ void printText(CliIO &io, const TAnalysedFile &file, bool named) {
             if (ch.Par)
                 io.out << "    PAR     " << g6(ch.Par) << '\n';
             if (!ch.Steps.empty())
-                io.out << "    Values from " << headlineFrom(ch) << '\n';
+                io.out << "    Values from " << HeadlineFrom(ch) << '\n';
             for (int p = 0; p < kParameterCount; ++p) {
                 const TValue &v = ch.Values[size_t(p)];
                 io.out << "    " << qSetFieldWidth(8) << Qt::left << ParameterName(p) << qSetFieldWidth(0)
@@ -221,7 +117,7 @@ QJsonObject fileJson(const TAnalysedFile &file) {
         for (qsizetype i = 0; i < channels.size(); ++i) {
             QJsonObject ch = channels[i].toObject();
             const int c = ch.value(QStringLiteral("channel")).toString() == QLatin1String("B") ? 1 : 0;
-            ch[QStringLiteral("from")] = headlineFrom(a.Channels[size_t(c)]);
+            ch[QStringLiteral("from")] = HeadlineFrom(a.Channels[size_t(c)]);
             channels[i] = ch;
         }
         if (o.contains(QStringLiteral("channels")))
@@ -231,7 +127,7 @@ QJsonObject fileJson(const TAnalysedFile &file) {
             meta[key] = value;
         o[QStringLiteral("file")] = file.Path;
         o[QStringLiteral("measurement")] = n;
-        o[QStringLiteral("time")] = isoTime(rec.Time);
+        o[QStringLiteral("time")] = IsoDateTimeText(rec.Time);
         o[QStringLiteral("metadata")] = meta;
         o[QStringLiteral("device")] = deviceName(rec.DeviceType);
         list.append(o);
