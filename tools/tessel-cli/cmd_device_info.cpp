@@ -70,7 +70,7 @@ int runBody(const QStringList &args, CliIO &io) {
     const QString ini = p.isSet(QStringLiteral("ini")) ? p.value(QStringLiteral("ini")) : AppPaths::iniPath();
     TInstrumentConfig config = ReadInstrumentConfig(ini, link->DeviceText());
     bool fromInstrument = false;
-    if (TCommonObjs::HasDeviceInfo(link->Device())) {
+    if (HasDeviceInfo(link->Device())) {
         TDeviceInfoRecord r;
         if (!link->ReadDeviceInfo(r)) {
             if (!ReportLost(*link, io))

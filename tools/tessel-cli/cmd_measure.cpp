@@ -165,14 +165,14 @@ TConditions ReadConditions(TCommunication &link) {
     TConditions c;
     int gA = 0, gB = 0, oA = 0, oB = 0, s1 = 0, s2 = 0;
     const TDevice t = link.Device();
-    if ((t == ModelR2 || t == ModelS2 || t == ModelT1 || t == ModelT2 || t == ModelV) &&
+    if (HasMonitorGains(t) &&
         link.GetGains(gA, gB, oA, oB)) {
         c.GainA = uint8_t(gA);
         c.GainB = uint8_t(gB);
         c.OffsetA = uint8_t(oA);
         c.OffsetB = uint8_t(oB);
     }
-    if ((t == ModelS2 || t == ModelT1 || t == ModelT2 || t == ModelV) && link.GetApd(s1, s2)) {
+    if (HasMonitorApd(t) && link.GetApd(s1, s2)) {
         c.SensA = uint8_t(s1);
         c.SensB = uint8_t(s2);
     }
@@ -360,7 +360,7 @@ int runBody(const QStringList &args, CliIO &io) {
     const TInstrumentConfig saved = Config().Instrument;
     Finally restore([&] { Config().Instrument = saved; });
     Config().Instrument = ReadInstrumentConfig(ini, link->DeviceText());
-    if (TCommonObjs::HasDeviceInfo(link->Device())) {
+    if (HasDeviceInfo(link->Device())) {
         TDeviceInfoRecord r;
         if (link->ReadDeviceInfo(r))
             TCommonObjs::ApplyDeviceInfo(r, Config().Instrument);
