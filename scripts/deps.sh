@@ -9,6 +9,7 @@ TESSEL_PACKAGES=(
   fonts-dejavu-core xvfb xauth poppler-utils
   python3 python3-jsonschema dpkg-dev file
   libeigen3-dev
+  clang libclang-rt-dev clang-format
 )
 # Benchmarks only (the graph benchmark's peer); it brings Qt 5's development
 # files along, so the test run does not install it.

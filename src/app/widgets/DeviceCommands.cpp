@@ -44,7 +44,7 @@ void WireDeviceCommands(TfrmMain &main, TCommonObjs &common, TEnvSetup *env) {
 
     auto deviceId = Guarded([w, c, env] {
         TCommunication &link = *c->Comm;
-        link.Connect(true, link.DefaultDevice() == ModelA);
+        link.Connect(true, WantsWakeUp(link.DefaultDevice()));
         if (env && env->AutoReconnect && !link.Connected())
             w->ReconnectTimer().start();
         else
@@ -83,7 +83,9 @@ void WireDeviceCommands(TfrmMain &main, TCommonObjs &common, TEnvSetup *env) {
         {"btnMacro", [](TCommunication &l) { return l.SendMacro(QByteArray("\x01\x50", 2)); }},
     };
     for (const auto &[id, send] : keys) {
-        QObject::connect(w->Action(QLatin1String(id)), &QAction::triggered, w, Guarded([c, send] { send(*c->Comm); }));
+        // Copied by name: clang 14 does not capture a structured binding.
+        QObject::connect(w->Action(QLatin1String(id)), &QAction::triggered, w,
+                         Guarded([c, send = send] { send(*c->Comm); }));
         main.SetCommandBuilt(QLatin1String(id), true);
     }
     for (const char *id : {"mniDeviceID", "mniDeviceInfo", "mniSetDevice", "mniCommunication"})
@@ -105,7 +107,7 @@ void WireDeviceCommands(TfrmMain &main, TCommonObjs &common, TEnvSetup *env) {
         TCommunication &link = *c->Comm;
         if (!link.Connected())
             w->Panel(1)->setText(QStringLiteral("Not connected"));
-        if (link.Connected() && TCommonObjs::HasDeviceInfo(link.Device())) {
+        if (link.Connected() && HasDeviceInfo(link.Device())) {
             TDeviceInfoRecord r;
             if (link.ReadDeviceInfo(r)) {
                 // The instrument's own limits replace the ini values for the next build.
