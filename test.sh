@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds with AddressSanitizer and UBSan and runs
-# every test headless through ctest; then builds the optimised configuration
-# with warnings as errors (optimisation finds warnings the sanitized build
-# does not), runs the Python module's tests against it and, where the
-# packaging tools are, tests the Debian package.
+# Installs what is missing, checks the format of the sources, builds with
+# AddressSanitizer and UBSan and runs every test headless through ctest;
+# builds the fuzz targets with clang and runs each briefly over its seed
+# corpus; then builds the optimised configuration (optimisation finds
+# warnings the sanitized build does not), runs the Python module's tests
+# against it and, where the packaging tools are, tests the Debian package.
+# Warnings are errors in every build here.
 # Prints the time of each stage.
 #   TESSEL_TEST_BUILD      sanitized build folder (build-asan)
+#   TESSEL_FUZZ_BUILD      fuzz build folder (build-fuzz)
 #   TESSEL_RELEASE_BUILD   optimised build folder (build-release)
-#   TESSEL_SKIP_RELEASE=1  only the sanitized build and its tests
+#   TESSEL_SKIP_FUZZ=1     no fuzz build and runs
+#   TESSEL_SKIP_RELEASE=1  only the sanitized build, its tests and the fuzz runs
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -29,6 +33,7 @@ trap summary EXIT
 
 source scripts/deps.sh
 stage "dependencies" tessel_ensure_deps
+stage "format check" scripts/format-check.sh
 
 # A compiler cache, where one is installed, makes rebuilds of other checkouts cheap.
 LAUNCHER=()
@@ -36,8 +41,9 @@ if command -v ccache >/dev/null; then LAUNCHER=(-DCMAKE_CXX_COMPILER_LAUNCHER=cc
 JOBS=${TESSEL_JOBS:-2}
 
 BUILD=${TESSEL_TEST_BUILD:-build-asan}
+# Precompiled headers here only: the other builds compile every file on its own includes.
 stage "sanitized configure" cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTESSEL_SANITIZE=ON \
-  -DTESSEL_BUILD_BENCH=OFF "${LAUNCHER[@]}"
+  -DTESSEL_BUILD_BENCH=OFF -DTESSEL_WERROR=ON -DTESSEL_PCH=ON "${LAUNCHER[@]}"
 stage "sanitized build" cmake --build "$BUILD" -j "$JOBS"
 
 run_tests() {
@@ -47,12 +53,16 @@ run_tests() {
 }
 stage "sanitized tests" run_tests "$@"
 
+if [ "${TESSEL_SKIP_FUZZ:-0}" != 1 ]; then
+  stage "fuzz build and runs (clang)" scripts/fuzz-smoke.sh "${TESSEL_FUZZ_BUILD:-build-fuzz}"
+fi
+
 [ "${TESSEL_SKIP_RELEASE:-0}" = 1 ] && exit 0
 
 # The optimised program as it ships: no tests (the sanitized build ran them).
 RELEASE=${TESSEL_RELEASE_BUILD:-build-release}
 stage "optimised configure" cmake -S . -B "$RELEASE" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DTESSEL_BUILD_TESTS=OFF -DTESSEL_BUILD_BENCH=OFF -DCMAKE_INSTALL_PREFIX=/usr "${LAUNCHER[@]}"
+  -DTESSEL_BUILD_TESTS=OFF -DTESSEL_BUILD_BENCH=OFF -DTESSEL_WERROR=ON -DCMAKE_INSTALL_PREFIX=/usr "${LAUNCHER[@]}"
 stage "optimised build (-Werror)" cmake --build "$RELEASE" -j "$JOBS"
 
 # The Python module is built in the optimised build only (the sanitizers

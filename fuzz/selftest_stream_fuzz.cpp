@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes as the self-test stream: the decoder must end (at the
 // end marker or when the bytes run out) without crashing, and its report
 // must not hold more characters than the stream could produce.
-#include "device/TestStream.h"
+#include "device/SelfTestDecoder.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         at += size_t(n);
         return true;
     };
-    tessel::TTestStreamDecoder decoder;
+    tessel::TSelfTestDecoder decoder;
     int tokens = 0;
     decoder.Run(read, [] { return false; }, [&] { ++tokens; });
     qsizetype chars = 0;

@@ -10,6 +10,7 @@ TESSEL_PACKAGES=(
   python3 python3-jsonschema dpkg-dev file locales
   libeigen3-dev
   python3-dev pybind11-dev python3-numpy python3-pandas python3-xarray python3-pytest python3-matplotlib
+  clang libclang-rt-dev clang-format
 )
 # Benchmarks only (the graph benchmark's peer); it brings Qt 5's development
 # files along, so the test run does not install it.

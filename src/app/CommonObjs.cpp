@@ -89,19 +89,4 @@ TDeviceInfoRecord TCommonObjs::DeviceInfoOf(const TInstrumentConfig &config) {
     return r;
 }
 
-bool TCommonObjs::HasDeviceInfo(TDevice d) {
-    switch (d) {
-    case ModelR1:
-    case ModelR2:
-    case ModelS1:
-    case ModelS2:
-    case ModelT1:
-    case ModelT2:
-    case ModelV:
-        return true;
-    default:
-        return false;
-    }
-}
-
 } // namespace tessel

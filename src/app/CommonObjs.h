@@ -50,8 +50,6 @@ public:
     static void ApplyDeviceInfo(const TDeviceInfoRecord &r, TInstrumentConfig &config);
     // The values the "Device Info" window shows, from the configuration.
     static TDeviceInfoRecord DeviceInfoOf(const TInstrumentConfig &config);
-    // Types that describe themselves after "DI".
-    static bool HasDeviceInfo(TDevice d);
 };
 
 } // namespace tessel

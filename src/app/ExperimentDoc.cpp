@@ -207,8 +207,9 @@ QString TExperimentDoc::CellText(const TDependency *d, int column) const {
     const TChannel &ch = r.Channel(a ? 0 : 1);
     const int type = r.DeviceType;
     const bool completed = i > 0;
-    const bool gains = completed && (type == 21 || type == 23 || type == 24 || type == 25 || type == 27);
-    const bool sens = completed && (type == 23 || type == 24 || type == 25 || type == 27);
+    const bool known = completed && type < kDeviceCount;
+    const bool gains = known && HasMonitorGains(TDevice(type));
+    const bool sens = known && HasMonitorApd(TDevice(type));
     switch (column) {
     case xcYShift:
         return FormatShortest(ch.Shift->AddKoef);

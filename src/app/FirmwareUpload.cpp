@@ -13,9 +13,7 @@
 namespace tessel {
 
 bool TakesImage(TDevice device, TImageKind kind) {
-    if (kind == TImageKind::Boot)
-        return device == ModelU;
-    return device == ModelR1 || device == ModelR2 || device == ModelS1 || device == ModelS2;
+    return kind == TImageKind::Boot ? TakesBootImage(device) : TakesFirmware(device);
 }
 
 QString ProgrammingText(TImageKind kind) {

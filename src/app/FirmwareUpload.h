@@ -15,7 +15,7 @@ struct TEnvSetup;
 // its flash ("PF"), or a new device program ("PX").
 enum class TImageKind { Boot, Firmware };
 
-// Boot images go to ModelU; firmware to ModelR1, ModelR2, ModelS1, ModelS2.
+// Which types take which image is a column of the instrument table.
 bool TakesImage(TDevice device, TImageKind kind);
 // Status text while the instrument programs the image.
 QString ProgrammingText(TImageKind kind);

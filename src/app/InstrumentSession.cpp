@@ -1,6 +1,7 @@
 #include "app/InstrumentSession.h"
 
 #include "app/CommonObjs.h"
+#include "device/DeviceTypes.h"
 
 namespace tessel {
 
@@ -30,7 +31,7 @@ void TInstrumentSession::ReadConfiguration() {
 }
 
 TInstrumentSession::TDeviceInfoRead TInstrumentSession::ReadDeviceInfo() {
-    if (!TCommonObjs::HasDeviceInfo(m_link.Device()))
+    if (!HasDeviceInfo(m_link.Device()))
         return TDeviceInfoRead::NotNeeded;
     TDeviceInfoRecord r;
     if (!m_link.ReadDeviceInfo(r))
@@ -44,14 +45,13 @@ TConditions TInstrumentSession::ReadConditions() {
     TConditions c;
     int gA = 0, gB = 0, oA = 0, oB = 0, s1 = 0, s2 = 0;
     const TDevice t = m_link.Device();
-    if ((t == ModelR2 || t == ModelS2 || t == ModelT1 || t == ModelT2 || t == ModelV) &&
-        m_link.GetGains(gA, gB, oA, oB)) {
+    if (HasMonitorGains(t) && m_link.GetGains(gA, gB, oA, oB)) {
         c.GainA = uint8_t(gA);
         c.GainB = uint8_t(gB);
         c.OffsetA = uint8_t(oA);
         c.OffsetB = uint8_t(oB);
     }
-    if ((t == ModelS2 || t == ModelT1 || t == ModelT2 || t == ModelV) && m_link.GetApd(s1, s2)) {
+    if (HasMonitorApd(t) && m_link.GetApd(s1, s2)) {
         c.SensA = uint8_t(s1);
         c.SensB = uint8_t(s2);
     }

@@ -82,12 +82,12 @@ void TKeyTest::SetLevel(int index, int position) {
 }
 
 bool TKeyTest::LevelAvailable(int index) const {
-    return m_link.Device() != ModelW || KeyLevels()[size_t(index)].output <= 3;
+    return !HostSetsOutputs(m_link.Device()) || KeyLevels()[size_t(index)].output <= 3;
 }
 
 bool TKeyTest::sendOnce() {
     bool ok = true;
-    if (m_link.Device() == ModelW) {
+    if (HostSetsOutputs(m_link.Device())) {
         for (int i = 0; i < 3; ++i) {
             ok = m_link.SetVoltage(KeyLevels()[size_t(i)].output, m_levels[size_t(i)]) && ok;
             m_wait(kLevelPauseMs);

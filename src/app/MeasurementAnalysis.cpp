@@ -56,10 +56,9 @@ TAnalysisSetup AnalysisSetupFor(const QString &iniPath, TDevice device, const QS
     m.MaxDAValue = ic.MaxDAValue;
     m.Actinic1Alias = ic.DacAliases[2];
     m.Actinic2Alias = ic.DacAliases[3];
-    // As the program image is sent: ModelW gets no analog outputs from the
-    // variables, ModelE and ModelF no timed macros.
-    m.LevelsFromVariables = device != ModelW;
-    m.TimedMacros = device != ModelE && device != ModelF;
+    // As the program image is sent.
+    m.LevelsFromVariables = !HostSetsOutputs(device);
+    m.TimedMacros = HasTimedMacros(device);
     s.Config = ReadAnalysisConfig(iniPath, DeviceTextOf(device));
     return s;
 }

@@ -26,15 +26,7 @@ namespace {
 constexpr double kSecondsPerDay = 86400.0;
 // The instrument needs this long after its last event before it reports data.
 constexpr double kRunTailSeconds = 1.7;
-constexpr int kMacroPauseMs = 50;
 constexpr int kPollFailures = 3;
-
-bool HasMonitorGains(TDevice t) {
-    return t == ModelR2 || t == ModelS2 || t == ModelT1 || t == ModelT2 || t == ModelV;
-}
-bool HasMonitorApd(TDevice t) {
-    return t == ModelS2 || t == ModelT1 || t == ModelT2 || t == ModelV;
-}
 
 // "Some data on channel" + " 1" / " 2" / " 1 and 2" + tail.
 QString ChannelsText(const QString &head, bool ch1, bool ch2, const QString &tail) {
@@ -64,8 +56,8 @@ TControlState IdleControlState(bool c, TDevice t) {
     s.TestUnit = s.SystemMonitor = s.TestKeysWindow = c;
     s.AbortMenu = false;
     s.CheckButton = s.DeviceId = s.SetDevice = s.Communication = s.MakeActive = true;
-    s.UpdateBios = c && t == ModelU;
-    s.UpdateFirmware = c && (t == ModelR1 || t == ModelR2 || t == ModelS1 || t == ModelS2);
+    s.UpdateBios = c && TakesBootImage(t);
+    s.UpdateFirmware = c && TakesFirmware(t);
     s.MonitorGains = c && HasMonitorGains(t);
     s.MonitorApd = c && HasMonitorApd(t);
     return s;
@@ -158,7 +150,7 @@ bool NeedsDownload(TDeviceStatus state, bool checkDone) {
 }
 
 TRunPreparation PreparationFor(TDevice device, int32_t buildStatus) {
-    if (device == ModelW)
+    if (HostSetsOutputs(device))
         return TRunPreparation::AnalogOutputs;
     return buildStatus == kStatusReady ? TRunPreparation::InitMacros : TRunPreparation::None;
 }
@@ -477,7 +469,7 @@ void TMeasurementRun::PollStatus() {
 void TMeasurementRun::Fetch(IMeasurementTarget *target) {
     if (!target) {
         m_link.StopMeasurement();
-        if (m_link.Device() == ModelW && m_host.ResetKeySliders)
+        if (HostSetsOutputs(m_link.Device()) && m_host.ResetKeySliders)
             m_host.ResetKeySliders();
         Finish(TRunOutcome::NoTarget);
         return;
@@ -520,7 +512,7 @@ void TMeasurementRun::Fetch(IMeasurementTarget *target) {
     const QString range = OutOfRangeText(m_report.OutOfRangeA, m_report.OutOfRangeB);
     if (!range.isEmpty())
         Messages().warning(range);
-    if (m_link.Device() == ModelW && m_host.ResetKeySliders)
+    if (HostSetsOutputs(m_link.Device()) && m_host.ResetKeySliders)
         m_host.ResetKeySliders();
     Finish(TRunOutcome::Measured);
 }
@@ -590,7 +582,7 @@ void TMeasurementRun::AbortNow() {
 void TMeasurementRun::SendAbortResets() {
     if (m_link.NeedsResetMacros())
         m_link.SendResetMacros();
-    if (m_link.Device() == ModelW && m_host.ResetKeySliders)
+    if (HostSetsOutputs(m_link.Device()) && m_host.ResetKeySliders)
         m_host.ResetKeySliders();
 }
 

@@ -90,7 +90,7 @@ TProgramImage BuildProgramImage(const TCompiler &c, const TProgramTarget &target
         }
     }
 
-    img.SendsMacros = target.Device != ModelE && target.Device != ModelF && !c.Macros.empty();
+    img.SendsMacros = HasTimedMacros(target.Device) && !c.Macros.empty();
     for (const TMacroRec &m : c.Macros) {
         img.Macros.append(char(uint8_t(m.Bytes.size())));
         img.Macros.append(m.Bytes);
@@ -102,7 +102,7 @@ TProgramImage BuildProgramImage(const TCompiler &c, const TProgramTarget &target
     PutLE(img.Counts, uint32_t(c.SampleTimesA.Count() + c.SkippedA), 4);
     PutLE(img.Counts, uint32_t(c.SampleTimesB.Count() + c.SkippedB), 4);
 
-    img.SetsVoltages = target.Device != ModelW;
+    img.SetsVoltages = !HostSetsOutputs(target.Device);
     for (size_t k = 0; k < kAnalogOutputs.size(); ++k)
         img.Voltages[k] = AnalogOutputValue(c.FindVar(target.DacAliases[k]), target.MaxDAValue);
     return img;

@@ -40,7 +40,7 @@ struct TProgramImage {
     QByteArray Counts;                 // "LDC": sample slots of channel A and B, int32 each
     std::array<int32_t, 5> Voltages{}; // "SA1".."SA6" values, in kAnalogOutputs order
     bool SendsMacros = false;          // macros and counts go only to types that run macros
-    bool SetsVoltages = false;         // not for ModelW
+    bool SetsVoltages = false;         // not where the host sets the outputs
     QStringList TimerLog;              // one line per event
     QStringList MacroLog;              // one line per macro
     // kSendOk, or kSendTimersUnencodable with the dialog text in Error.

@@ -3,7 +3,7 @@
 
 #include "common/Finally.h"
 #include "common/Log.h"
-#include "device/TestStream.h"
+#include "device/SelfTestDecoder.h"
 
 #include <QElapsedTimer>
 
@@ -11,7 +11,6 @@ namespace tessel {
 
 namespace {
 constexpr int kMaxMacroBytes = 97;
-constexpr int kMacroPauseMs = 50;
 constexpr int kFlashSettleMs = 200;
 constexpr int kFlashReplyMax = 41;
 } // namespace
@@ -254,7 +253,7 @@ bool TCommunication::TestUnit(QStringList &lines, const std::function<void(const
     QElapsedTimer total;
     total.start();
     const int32_t silence = m_bounds.TestSilenceMs;
-    TTestStreamDecoder decoder;
+    TSelfTestDecoder decoder;
     auto read = [&](char *b, int32_t n) {
         if (StreamRead(b, n, silence))
             return true;

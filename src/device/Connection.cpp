@@ -77,7 +77,7 @@ void TCommunication::LoadSettings(const QString &keyPath) {
         }
         Open();
         if (AskDevice)
-            Connect(true, m_defaultDevice == ModelA);
+            Connect(true, WantsWakeUp(m_defaultDevice));
     } catch (const ECommError &e) {
         WriteLog(e.message());
         TellIfDenied(e);

@@ -5,18 +5,7 @@
 namespace tessel {
 
 TMonitorForm MonitorFormFor(TDevice device) {
-    switch (device) {
-    case ModelR1:
-    case ModelR2:
-    case ModelS1:
-    case ModelS2:
-    case ModelT1:
-    case ModelT2:
-    case ModelV:
-        return TMonitorForm::Packet;
-    default:
-        return TMonitorForm::Simple;
-    }
+    return UsesPacketMonitor(device) ? TMonitorForm::Packet : TMonitorForm::Simple;
 }
 
 double MonitorFullScale(int32_t bitRes, double multiplier) {

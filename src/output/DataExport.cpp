@@ -1,6 +1,7 @@
 #include "output/DataExport.h"
 
 #include "common/MessageService.h"
+#include "device/DeviceTypes.h"
 #include "output/AsciiExport.h"
 #include "output/CsvExport.h"
 #include "output/JsonExport.h"
@@ -50,7 +51,7 @@ QString ExportRangeText(TExportRange r) {
     return {};
 }
 
-bool HasGainAndOffset(uint8_t t) { return t == 21 || t == 23 || t == 24 || t == 25 || t == 27; }
+bool HasGainAndOffset(uint8_t t) { return t < kDeviceCount && HasMonitorGains(TDevice(t)); }
 
 std::optional<TExportFormat> ExportFormatFromName(const QString &name) {
     if (name == QLatin1String("tsv"))

@@ -31,9 +31,9 @@ QString ResultText(TUploadResult r) {
 QString RefusalText(TDevice d, TImageKind kind) {
     const QString name = QLatin1String(DeviceInfo(d).name);
     return kind == TImageKind::Boot
-               ? name + QStringLiteral(" takes no boot image; BIOS updates are for ModelU")
-               : name + QStringLiteral(" takes no firmware image; firmware updates are for ModelR1, ModelR2, "
-                                       "ModelS1 and ModelS2");
+               ? name + QStringLiteral(" takes no boot image; BIOS updates are for ") + DeviceNamesWith(capBootImage)
+               : name + QStringLiteral(" takes no firmware image; firmware updates are for ") +
+                     DeviceNamesWith(capFirmware);
 }
 
 int runBody(const QStringList &args, CliIO &io) {
@@ -42,10 +42,10 @@ int runBody(const QStringList &args, CliIO &io) {
         "Identify the instrument, load a boot image (--bios) or a firmware image (--firmware) with \"LDP\" and "
         "let the instrument program it. Progress and the result go to standard error."));
     AddLinkOptions(p);
-    p.addOption({QStringLiteral("bios"), QStringLiteral("Boot image to write into the flash (ModelU)."),
+    p.addOption({QStringLiteral("bios"), QStringLiteral("Boot image to write into the flash (%1).").arg(DeviceNamesWith(capBootImage)),
                  QStringLiteral("FILE")});
     p.addOption({QStringLiteral("firmware"),
-                 QStringLiteral("Device program to install (ModelR1, ModelR2, ModelS1, ModelS2)."),
+                 QStringLiteral("Device program to install (%1).").arg(DeviceNamesWith(capFirmware, QStringLiteral(", "))),
                  QStringLiteral("FILE")});
     AddJsonOption(p);
     if (int rc = ParseArgs(p, QStringLiteral("upload"), args, io); rc != kContinue)

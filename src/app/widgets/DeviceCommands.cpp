@@ -44,7 +44,7 @@ void WireDeviceCommands(TfrmMain &main, TCommonObjs &common, TEnvSetup *env) {
 
     auto deviceId = Guarded([w, c, env] {
         TCommunication &link = *c->Comm;
-        link.Connect(true, link.DefaultDevice() == ModelA);
+        link.Connect(true, WantsWakeUp(link.DefaultDevice()));
         if (env && env->AutoReconnect && !link.Connected())
             w->ReconnectTimer().start();
         else
@@ -82,8 +82,11 @@ void WireDeviceCommands(TfrmMain &main, TCommonObjs &common, TEnvSetup *env) {
         // The unlabelled Window-toolbar button: the one-byte macro 80.
         {"btnMacro", [](TCommunication &l) { return l.SendMacro(QByteArray("\x01\x50", 2)); }},
     };
-    for (const auto &[id, send] : keys)
-        QObject::connect(w->Action(QLatin1String(id)), &QAction::triggered, w, Guarded([c, send] { send(*c->Comm); }));
+    for (const auto &[id, send] : keys) {
+        // Copied by name: clang 14 does not capture a structured binding.
+        QObject::connect(w->Action(QLatin1String(id)), &QAction::triggered, w,
+                         Guarded([c, send = send] { send(*c->Comm); }));
+    }
 
     comm.OnMessage = [w](TCustomComm *, const QString &msg) { w->Panel(7)->setText(msg); };
     // The cable pulled or the instrument switched off: the port is closed, the

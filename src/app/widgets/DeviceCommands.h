@@ -4,7 +4,7 @@ namespace tessel {
 
 class TfrmMain;
 class TCommonObjs;
-class TEnvSetup;
+struct TEnvSetup;
 
 // Connects the main window to the command link: Device ID and the reconnect
 // timer, Device Info, Set Device, Communication..., the Test Keys commands,

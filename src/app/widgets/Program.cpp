@@ -158,8 +158,8 @@ void TProgram::wireMonitor() {
     auto updateControls = [this] {
         TCommunication &l = *m_common->Comm;
         const TDevice d = l.Device();
-        const bool gains = l.Connected() && (d == ModelR2 || d == ModelS2 || d == ModelT1 || d == ModelT2 || d == ModelV);
-        const bool apd = l.Connected() && (d == ModelS2 || d == ModelT1 || d == ModelT2 || d == ModelV);
+        const bool gains = l.Connected() && HasMonitorGains(d);
+        const bool apd = l.Connected() && HasMonitorApd(d);
         m_monitor->SetGainsEnabled(gains);
         m_monitor->SetApdEnabled(apd);
         m_monitor->SetScale(MonitorScaleOf(m_common->Session.Configuration()));

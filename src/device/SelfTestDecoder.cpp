@@ -1,4 +1,4 @@
-#include "device/TestStream.h"
+#include "device/SelfTestDecoder.h"
 
 namespace tessel {
 
@@ -35,7 +35,7 @@ QStringList TReportLines::Lines() const {
     return m_lines;
 }
 
-bool TTestStreamDecoder::Run(const TRead &read, const TStopped &stopped, const std::function<void()> &tokenDone) {
+bool TSelfTestDecoder::Run(const TRead &read, const TStopped &stopped, const std::function<void()> &tokenDone) {
     bool textMode = false;
     bool ended = false; // a token cut short ends the stream
     auto take = [&](char *b, int32_t n) {

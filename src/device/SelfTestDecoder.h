@@ -26,7 +26,7 @@ private:
 // Decoder of the self-test stream: tokens (0x21 a 16-bit number, 0x22 a 32-bit
 // number, 0x23 text up to a 0 byte, 0x24 a skipped byte and an optional
 // number) until any other byte, the end marker.
-class TTestStreamDecoder {
+class TSelfTestDecoder {
 public:
     // Fills buffer with count bytes; false when the stream stopped (time-out,
     // lost line, abort), and then the buffer holds zeros.
