@@ -41,9 +41,8 @@ if command -v ccache >/dev/null; then LAUNCHER=(-DCMAKE_CXX_COMPILER_LAUNCHER=cc
 JOBS=${TESSEL_JOBS:-2}
 
 BUILD=${TESSEL_TEST_BUILD:-build-asan}
-# Precompiled headers here only: the other builds compile every file on its own includes.
 stage "sanitized configure" cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTESSEL_SANITIZE=ON \
-  -DTESSEL_BUILD_BENCH=OFF -DTESSEL_WERROR=ON -DTESSEL_PCH=ON "${LAUNCHER[@]}"
+  -DTESSEL_BUILD_BENCH=OFF -DTESSEL_WERROR=ON "${LAUNCHER[@]}"
 stage "sanitized build" cmake --build "$BUILD" -j "$JOBS"
 
 run_tests() {

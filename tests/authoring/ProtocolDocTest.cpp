@@ -128,7 +128,7 @@ TEST_F(ProtocolDoc, SyntaxCheckSetsFlagsVariablesAndErrorLine) {
         EXPECT_EQ(doc->Variables, c.rows);
         EXPECT_EQ(QList({doc->Modified, doc->CheckDone, doc->ChangedSinceCheck}), QList({r != kBuildOk, true, false}));
         EXPECT_FALSE(doc->Log.isEmpty());
-        EXPECT_EQ(QPair(doc->ErrorRange.start, doc->ErrorRange.length), QPair(c.error.start, c.error.length));
+        EXPECT_EQ(std::pair(doc->ErrorRange.start, doc->ErrorRange.length), std::pair(c.error.start, c.error.length));
     }
 }
 

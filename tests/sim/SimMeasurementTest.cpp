@@ -360,7 +360,8 @@ TEST(Fluorescence, EveryShippedTypeReadsInPlausibleVolts)
             sim.Unsigned = isUnsigned;
             std::mt19937 rng(1);
             // As the program reads a sample: an unsigned word halved, then signed, times MoCh.
-            auto volts = [&](double signal) {
+            // The bindings are copied by name: clang 14 does not capture a structured binding.
+            auto volts = [&, moCh = moCh, isUnsigned = isUnsigned](double signal) {
                 const uint16_t w = uint16_t(sim.Sample(signal, true, 0, rng));
                 return int16_t(isUnsigned ? uint16_t(w >> 1) : w) * moCh;
             };

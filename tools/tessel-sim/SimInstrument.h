@@ -164,7 +164,6 @@ private:
     double m_inSince = 0.0; // when the oldest unparsed byte came
     std::vector<uint8_t> m_out;
     std::vector<uint8_t> m_ignored;
-    int32_t m_ignoredBaud = 0;
     std::deque<Timed> m_timed;
     double m_now = 0.0;
     int m_commands = 0;

@@ -76,7 +76,7 @@ TMDIChild *TExperimentCommands::OpenExperiment(const QString &name, bool load, b
         if (QLabel *p = m_main.Panel(6); p && (!text.isEmpty() || c == ActiveExperiment()))
             p->setText(text);
     };
-    child->CurrentScaling = [this] {
+    child->CurrentScaling = [] {
         const TInstrumentConfig &now = Config().Instrument;
         return TChannelScaling{now.MulA, now.MulB, now.YShiftA, now.YShiftB, Config().Thickness};
     };

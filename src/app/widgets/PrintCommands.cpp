@@ -120,7 +120,7 @@ void TPrintCommands::PrintABChart(TMDIChild &chart) {
     QPointer<TMDIChild> c = &chart;
     if (!askPrinter())
         return;
-    print([this, c] {
+    print([c] {
         TPrintChoices choices;
         choices.ScreenDpi = c->logicalDpiX();
         choices.GraphFont = c->ABGraph()->font();
