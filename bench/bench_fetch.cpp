@@ -17,7 +17,7 @@ constexpr int32_t kChannelBytes = 64 * 1024;
 using bench::kLineBytesPerSecond;
 
 void BM_FetchBothChannels(benchmark::State &state) {
-    bench::WithPacedLink(state, "ModelT2", [&](TCommunication &link) {
+    bench::WithPacedLink(state, "ModelT2", [&](TCommandSet &link) {
         QByteArray a(kChannelBytes, 0), b(kChannelBytes, 0);
         QElapsedTimer elapsed;
         elapsed.start();

@@ -25,7 +25,7 @@ int32_t TCommonObjs::SendProgram(IProgramLoader &link, TDevice device) {
 }
 
 void TCommonObjs::ReadInstrumentConfig() {
-    Config().Instrument = tessel::ReadInstrumentConfig(AppPaths::iniPath(), Comm->DeviceText());
+    Config().Instrument = tessel::ReadInstrumentConfig(AppPaths::iniPath(), Connection.DeviceText());
     Compiler.SetConstants(Config().Instrument.Compiler);
 }
 

@@ -3,7 +3,7 @@
 #include "app/InstrumentConfig.h"
 #include "compiler/Compiler.h"
 #include "compiler/ProgramImage.h"
-#include "device/Communication.h"
+#include "device/ConnectionManager.h"
 #include "device/DeviceTypes.h"
 #include "settings/SettingsStore.h"
 
@@ -15,8 +15,9 @@
 namespace tessel {
 
 // The shared objects every part of the program uses, alive for the whole run:
-// the command link, the status timer, the application settings and the event
-// table builder. The builder joins as its subsystem provides it.
+// the command link with its command set and connection manager, the status
+// timer, the application settings and the event table builder. The builder
+// joins as its subsystem provides it.
 class TCommonObjs : public QObject {
     Q_OBJECT
 public:
@@ -26,6 +27,8 @@ public:
     ~TCommonObjs() override;
 
     std::unique_ptr<TCommunication> Comm;
+    TCommandSet Commands{*Comm};
+    TConnectionManager Connection{*Comm, Commands};
 
     QTimer StatusTimer;
     TPAppSettings AppSettings;

@@ -203,7 +203,7 @@ QString GainsPanelText(TDevice device, int g1, int o1, int s1, int g2, int o2, i
     return QString::asprintf("G1=%d ; O1=%d   |   G2=%d ; O2=%d", g1, o1, g2, o2);
 }
 
-TMeasurementRun::TMeasurementRun(TCommunication &link, TCompiler &compiler, TMDIList &experiments, QTimer &statusTimer,
+TMeasurementRun::TMeasurementRun(TCommandSet &link, TCompiler &compiler, TMDIList &experiments, QTimer &statusTimer,
                                  TMeasurementHost host)
     : m_link(link), m_compiler(compiler), m_list(experiments), m_timer(statusTimer), m_host(std::move(host)) {
     if (!m_host.Now)
@@ -215,8 +215,8 @@ TMeasurementRun::TMeasurementRun(TCommunication &link, TCompiler &compiler, TMDI
     if (!m_host.SendProgram)
         m_host.SendProgram = [this] {
             const TInstrumentConfig &c = Config().Instrument;
-            TProgramLink<TCommunication> loader(m_link);
-            return tessel::SendProgram(loader, m_compiler, TProgramTarget{m_link.Device(), c.DacAliases, c.MaxDAValue},
+            TProgramLink<TCommandSet> loader(m_link);
+            return tessel::SendProgram(loader, m_compiler, TProgramTarget{m_link.Link().Device(), c.DacAliases, c.MaxDAValue},
                                        m_host.Wait);
         };
     // One handler for the timer's whole life; during a fetch it shows the
@@ -238,7 +238,7 @@ void TMeasurementRun::Panel(int panel, const QString &text) {
 }
 
 void TMeasurementRun::ApplyIdleState() {
-    if (!m_link.Connected() && m_list.Busy()) {
+    if (!m_link.Link().Connected() && m_list.Busy()) {
         // An instrument that is gone ends the run it was doing: nothing polls
         // it any more, and the busy mark would keep every later Start out.
         m_list.SetBusy(false);
@@ -248,7 +248,7 @@ void TMeasurementRun::ApplyIdleState() {
         if (!m_inOperation && m_report.Outcome == TRunOutcome::Started)
             Finish(TRunOutcome::NotConnected);
     }
-    const TControlState s = IdleControlState(m_link.Connected(), m_link.Device());
+    const TControlState s = IdleControlState(m_link.Link().Connected(), m_link.Link().Device());
     if (*s.StatusTimer)
         m_timer.start();
     else
@@ -302,7 +302,7 @@ void TMeasurementRun::EndAfterPortError() {
 }
 
 void TMeasurementRun::ShowTransferProgress() {
-    Panel(1, TransferProgressText(m_link.Received(), m_link.Expected()));
+    Panel(1, TransferProgressText(m_link.Link().Received(), m_link.Link().Expected()));
 }
 
 void TMeasurementRun::SetAnalogOutputs() {
@@ -367,7 +367,7 @@ void TMeasurementRun::Prepare(IMeasurementTarget &t) {
             m_host.RepaintStatusBar();
         doc.SyntaxCheck();
     }
-    switch (PreparationFor(m_link.Device(), m_compiler.Status)) {
+    switch (PreparationFor(m_link.Link().Device(), m_compiler.Status)) {
     case TRunPreparation::AnalogOutputs:
         SetAnalogOutputs();
         break;
@@ -452,7 +452,7 @@ void TMeasurementRun::PollStatus() {
         WriteLog(QStringLiteral("Not Connected"));
         if (m_host.DeviceId)
             m_host.DeviceId();
-    } else if (!m_link.Connected()) {
+    } else if (!m_link.Link().Connected()) {
         // The line went during the fetch: the state read before it is past.
         text = QStringLiteral("Not connected");
     }
@@ -476,7 +476,7 @@ void TMeasurementRun::PollStatus() {
 void TMeasurementRun::Fetch(IMeasurementTarget *target) {
     if (!target) {
         m_link.StopMeasurement();
-        if (m_link.Device() == ModelW && m_host.ResetKeySliders)
+        if (m_link.Link().Device() == ModelW && m_host.ResetKeySliders)
             m_host.ResetKeySliders();
         Finish(TRunOutcome::NoTarget);
         return;
@@ -504,7 +504,7 @@ void TMeasurementRun::Fetch(IMeasurementTarget *target) {
 
     if (m_host.RefreshMonitor)
         m_host.RefreshMonitor();
-    target->RecordMeasurement(Now(), uint8_t(m_link.Device()), m_host.Conditions ? m_host.Conditions() : TConditions{},
+    target->RecordMeasurement(Now(), uint8_t(m_link.Link().Device()), m_host.Conditions ? m_host.Conditions() : TConditions{},
                               m_started->Protocol);
     target->StartNextMeasurement();
     target->ShowResult(m_host.AutoScaleAfterStop && m_host.AutoScaleAfterStop());
@@ -519,7 +519,7 @@ void TMeasurementRun::Fetch(IMeasurementTarget *target) {
     const QString range = OutOfRangeText(m_report.OutOfRangeA, m_report.OutOfRangeB);
     if (!range.isEmpty())
         Messages().warning(range);
-    if (m_link.Device() == ModelW && m_host.ResetKeySliders)
+    if (m_link.Link().Device() == ModelW && m_host.ResetKeySliders)
         m_host.ResetKeySliders();
     Finish(TRunOutcome::Measured);
 }
@@ -537,7 +537,7 @@ bool TMeasurementRun::FetchChannel(IMeasurementTarget &target, int channel, int3
     if (!ok) {
         WriteLog(QStringLiteral("%1 failed: %2 of %3 bytes")
                      .arg(channel == 0 ? QStringLiteral("GDA") : QStringLiteral("GDB"))
-                     .arg(m_link.Received())
+                     .arg(m_link.Link().Received())
                      .arg(bytes));
         ch.Set->SetCount(0);
         return false;
@@ -590,7 +590,7 @@ void TMeasurementRun::AbortNow() {
 void TMeasurementRun::SendAbortResets() {
     if (m_link.NeedsResetMacros())
         m_link.SendResetMacros();
-    if (m_link.Device() == ModelW && m_host.ResetKeySliders)
+    if (m_link.Link().Device() == ModelW && m_host.ResetKeySliders)
         m_host.ResetKeySliders();
 }
 

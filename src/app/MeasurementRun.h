@@ -3,7 +3,7 @@
 #include "authoring/ProtocolDoc.h"
 #include "compiler/Events.h"
 #include "data/Experiment.h"
-#include "device/Communication.h"
+#include "device/CommandSet.h"
 
 #include <QMetaObject>
 #include <QString>
@@ -155,7 +155,7 @@ struct TMeasurementHost {
 class TMeasurementRun {
 public:
     // The run takes over the status timer's handler.
-    TMeasurementRun(TCommunication &link, TCompiler &compiler, TMDIList &experiments, QTimer &statusTimer,
+    TMeasurementRun(TCommandSet &link, TCompiler &compiler, TMDIList &experiments, QTimer &statusTimer,
                     TMeasurementHost host = {});
     ~TMeasurementRun();
     TMeasurementRun(const TMeasurementRun &) = delete;
@@ -204,7 +204,7 @@ private:
     void Panel(int panel, const QString &text);
     double Now() const { return m_host.Now(); }
 
-    TCommunication &m_link;
+    TCommandSet &m_link;
     TCompiler &m_compiler;
     TMDIList &m_list;
     QTimer &m_timer;

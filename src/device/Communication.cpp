@@ -145,7 +145,7 @@ void TCommunication::LineLost(int code) {
     TimeoutTimer.stop();
     TCustomComm::LineLost(code);
     // A search in progress announces its own result.
-    if (FConnected && !m_connecting) {
+    if (FConnected && !m_searching) {
         FConnected = false;
         WriteLog(QStringLiteral("FConnected: 0"));
         if (OnConnectedChanged)

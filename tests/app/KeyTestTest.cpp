@@ -12,10 +12,11 @@ namespace {
 // Every command written ("SA1 ff03", "EC 027200") and every pause, in order.
 struct KeyBench {
     TMemoryCommPort *port = new TMemoryCommPort;
-    test::TestLink link{std::unique_ptr<TMemoryCommPort>(port), "ttyMem"};
+    TCommunication link{std::unique_ptr<TMemoryCommPort>(port), "ttyMem"};
+    TCommandSet commands{link};
     QStringList trace;
     std::function<void()> duringPause;
-    TKeyTest keys{link, [this](int ms) {
+    TKeyTest keys{commands, [this](int ms) {
                       flush();
                       trace << QStringLiteral("pause %1").arg(ms);
                       if (auto f = std::exchange(duringPause, nullptr))

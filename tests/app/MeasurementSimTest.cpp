@@ -42,12 +42,13 @@ struct Bench {
 
     Bench(const sim::TSimOptions &o, const QString &protocol) : bridge(o) {
         TCommunication &link = *bridge.Link;
-        if (!link.Connect(false, false))
+        TConnectionManager &connection = *bridge.Connection;
+        if (!connection.Connect(false, false))
             return;
-        Config().Instrument = ReadInstrumentConfig(test::SourcePath("resources/Tessel.ini"), link.DeviceText());
+        Config().Instrument = ReadInstrumentConfig(test::SourcePath("resources/Tessel.ini"), connection.DeviceText());
         link.WaitBounds().DeviceInfoPauseMs = 10;
         TDeviceInfoRecord r;
-        if (link.ReadDeviceInfo(r))
+        if (connection.ReadDeviceInfo(r))
             TCommonObjs::ApplyDeviceInfo(r, Config().Instrument);
         compiler.SetConstants(Config().Instrument.Compiler);
         doc.SetText(protocol);
@@ -62,8 +63,8 @@ struct Bench {
                 panel1 << text;
         };
         host.Polled = [this](TDeviceStatus s) { states.push_back(s); };
-        run = std::make_unique<TMeasurementRun>(link, compiler, list, timer, host);
-        run->SetInstrumentState(link.GetStatus());
+        run = std::make_unique<TMeasurementRun>(*bridge.Commands, compiler, list, timer, host);
+        run->SetInstrumentState(bridge.Commands->GetStatus());
     }
     // Start, then a poll a second until the run has ended.
     TRunOutcome Measure() {

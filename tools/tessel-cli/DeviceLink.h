@@ -7,7 +7,7 @@
 
 #include "common/AppPaths.h"
 #include "common/Log.h"
-#include "device/Communication.h"
+#include "device/ConnectionManager.h"
 #include "device/PosixCommPort.h"
 
 #include <QDir>
@@ -17,6 +17,15 @@
 #include <memory>
 
 namespace tessel::cli {
+
+// The framed link with the command set and the connection manager over it.
+struct TDeviceLink {
+    explicit TDeviceLink(std::unique_ptr<TCommunication> comm)
+        : Comm(std::move(comm)), Commands(*Comm), Connection(*Comm, Commands) {}
+    std::unique_ptr<TCommunication> Comm;
+    TCommandSet Commands;
+    TConnectionManager Connection;
+};
 
 inline void AddLinkOptions(QCommandLineParser &p) {
     p.addOption({QStringLiteral("port"), QStringLiteral("Serial port or pseudo-terminal of the instrument."),
@@ -53,7 +62,7 @@ inline QString PortErrorText(const ECommError &e, const QString &port) {
 }
 
 // "Device not found" with what was tried and what to do next.
-inline QString NotFoundHelp(const TCommunication &link) {
+inline QString NotFoundHelp(const TConnectionManager &link) {
     QStringList rates;
     for (int b = br256000; b >= br110; --b)
         if (link.BaudRates().contains(TBaudrate(b)))
@@ -61,12 +70,11 @@ inline QString NotFoundHelp(const TCommunication &link) {
     return QStringLiteral("Tried %1 at %2 baud. Check that the instrument is switched on and its cable plugged "
                           "in, that you may use the port (its group, e.g. dialout), and the baud rates in the "
                           "ini; an instrument that sleeps needs waking with --wake (identify, measure)")
-        .arg(link.DeviceName(), rates.join(QStringLiteral(", ")));
+        .arg(link.Link().DeviceName(), rates.join(QStringLiteral(", ")));
 }
 
 // The opened link, or null after printing why (exit code in rc).
-inline std::unique_ptr<TCommunication> OpenLink(const QCommandLineParser &p, const QString &command, CliIO &io,
-                                                int &rc) {
+inline std::unique_ptr<TDeviceLink> OpenLink(const QCommandLineParser &p, const QString &command, CliIO &io, int &rc) {
     if (!p.isSet(QStringLiteral("port"))) {
         io.err << "tessel-cli " << command << ": --port is required\n";
         rc = kExitUsage;
@@ -75,10 +83,12 @@ inline std::unique_ptr<TCommunication> OpenLink(const QCommandLineParser &p, con
     // The exchange goes to the per-user log, never into the program's folder.
     if (!LogEnabled() && QDir().mkpath(AppPaths::stateDir()))
         OpenLog(AppPaths::stateDir() + QStringLiteral("/tessel-cli.log"));
-    auto link = std::make_unique<TCommunication>(std::make_unique<TPosixCommPort>(), p.value(QStringLiteral("port")));
-    link->LoadBaudRates(p.isSet(QStringLiteral("ini")) ? p.value(QStringLiteral("ini")) : AppPaths::iniPath());
+    auto link = std::make_unique<TDeviceLink>(
+        std::make_unique<TCommunication>(std::make_unique<TPosixCommPort>(), p.value(QStringLiteral("port"))));
+    link->Connection.LoadBaudRates(p.isSet(QStringLiteral("ini")) ? p.value(QStringLiteral("ini"))
+                                                                  : AppPaths::iniPath());
     try {
-        link->Open();
+        link->Comm->Open();
     } catch (const ECommError &e) {
         io.err << PortErrorText(e, p.value(QStringLiteral("port"))) << '\n';
         rc = kExitFailed;
@@ -88,7 +98,7 @@ inline std::unique_ptr<TCommunication> OpenLink(const QCommandLineParser &p, con
 }
 
 // Runs the identification; every message text goes to messages.
-inline bool Identify(TCommunication &link, bool wake, QStringList &messages) {
+inline bool Identify(TConnectionManager &link, bool wake, QStringList &messages) {
     link.OnMessage = [&messages](TCustomComm *, const QString &msg) { messages.append(msg); };
     const bool ok = link.Connect(true, wake);
     link.OnMessage = nullptr;
@@ -97,18 +107,17 @@ inline bool Identify(TCommunication &link, bool wake, QStringList &messages) {
 
 // The opened link with the instrument identified, or null after printing why
 // (exit code in rc); found receives the identification's result text.
-inline std::unique_ptr<TCommunication> OpenIdentifiedLink(const QCommandLineParser &p, const QString &command,
-                                                          CliIO &io, int &rc, QString *found = nullptr,
-                                                          bool wake = false) {
+inline std::unique_ptr<TDeviceLink> OpenIdentifiedLink(const QCommandLineParser &p, const QString &command, CliIO &io,
+                                                       int &rc, QString *found = nullptr, bool wake = false) {
     auto link = OpenLink(p, command, io, rc);
     if (!link)
         return nullptr;
     QStringList messages;
-    if (!Identify(*link, wake, messages)) {
-        if (!ReportLost(*link, io)) {
+    if (!Identify(link->Connection, wake, messages)) {
+        if (!ReportLost(*link->Comm, io)) {
             io.err << messages.value(messages.size() - 1) << '\n';
             if (messages.value(messages.size() - 1) == QLatin1String("Device not found"))
-                io.err << NotFoundHelp(*link) << '\n';
+                io.err << NotFoundHelp(link->Connection) << '\n';
         }
         rc = kExitFailed;
         return nullptr;

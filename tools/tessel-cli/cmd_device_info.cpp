@@ -68,13 +68,13 @@ int runBody(const QStringList &args, CliIO &io) {
     if (!link)
         return rc;
     const QString ini = p.isSet(QStringLiteral("ini")) ? p.value(QStringLiteral("ini")) : AppPaths::iniPath();
-    TInstrumentConfig config = ReadInstrumentConfig(ini, link->DeviceText());
+    TInstrumentConfig config = ReadInstrumentConfig(ini, link->Connection.DeviceText());
     bool fromInstrument = false;
-    if (TCommonObjs::HasDeviceInfo(link->Device())) {
+    if (TCommonObjs::HasDeviceInfo(link->Comm->Device())) {
         TDeviceInfoRecord r;
-        if (!link->ReadDeviceInfo(r)) {
-            if (!ReportLost(*link, io))
-                io.err << "Unable to get device information: " << link->DeviceInfoError() << '\n';
+        if (!link->Connection.ReadDeviceInfo(r)) {
+            if (!ReportLost(*link->Comm, io))
+                io.err << "Unable to get device information: " << link->Connection.DeviceInfoError() << '\n';
             return kExitFailed;
         }
         TCommonObjs::ApplyDeviceInfo(r, config);
@@ -83,7 +83,7 @@ int runBody(const QStringList &args, CliIO &io) {
     const TDeviceInfoRecord shown = TCommonObjs::DeviceInfoOf(config);
     if (p.isSet(QStringLiteral("json"))) {
         QJsonObject j = recordJson(shown);
-        j["device"] = QString::fromLatin1(DeviceInfo(link->Device()).name);
+        j["device"] = QString::fromLatin1(DeviceInfo(link->Comm->Device()).name);
         j["source"] = fromInstrument ? QStringLiteral("instrument") : QStringLiteral("ini");
         PrintJson(io, QJsonDocument(j));
     } else {

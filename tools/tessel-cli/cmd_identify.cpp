@@ -19,24 +19,24 @@ int runBody(const QStringList &args, CliIO &io) {
     if (!link)
         return rc;
     QStringList messages;
-    const bool connected = Identify(*link, p.isSet(QStringLiteral("wake")), messages);
+    const bool connected = Identify(link->Connection, p.isSet(QStringLiteral("wake")), messages);
     if (p.isSet(QStringLiteral("json"))) {
-        const TDevice d = link->Device();
+        const TDevice d = link->Comm->Device();
         PrintJson(io,
                   QJsonDocument(QJsonObject{{"connected", connected},
                                             {"device", connected ? QString::fromLatin1(DeviceInfo(d).name) : QString()},
-                                            {"deviceText", connected ? link->DeviceText() : QString()},
-                                            {"blockSize", connected ? link->BlockSize() : 0},
-                                            {"version", VersionJson(link->Version())},
-                                            {"baudRate", BaudRateValue(link->BaudRate())},
+                                            {"deviceText", connected ? link->Connection.DeviceText() : QString()},
+                                            {"blockSize", connected ? link->Comm->BlockSize() : 0},
+                                            {"version", VersionJson(link->Comm->Version())},
+                                            {"baudRate", BaudRateValue(link->Comm->BaudRate())},
                                             {"messages", QJsonArray::fromStringList(messages)}}));
     } else {
         for (const QString &m : messages)
             io.out << m << '\n';
     }
-    if (!connected && !ReportLost(*link, io) &&
+    if (!connected && !ReportLost(*link->Comm, io) &&
         messages.value(messages.size() - 1) == QLatin1String("Device not found"))
-        io.err << NotFoundHelp(*link) << '\n';
+        io.err << NotFoundHelp(link->Connection) << '\n';
     return connected ? kExitOk : kExitFailed;
 }
 

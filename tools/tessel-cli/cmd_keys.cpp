@@ -69,16 +69,16 @@ int runBody(const QStringList &args, CliIO &io) {
     auto link = OpenIdentifiedLink(p, QStringLiteral("keys"), io, rc);
     if (!link)
         return rc;
-    TKeyTest keys(*link);
+    TKeyTest keys(link->Commands);
     for (const auto &[index, position] : levels) {
         if (!keys.LevelAvailable(index)) {
-            io.err << DeviceInfo(link->Device()).name << " has no level " << KeyLevels()[size_t(index)].output << '\n';
+            io.err << DeviceInfo(link->Comm->Device()).name << " has no level " << KeyLevels()[size_t(index)].output << '\n';
             return kExitFailed;
         }
         keys.SetLevel(index, position);
     }
     bool ok = true;
-    const bool macros = !levels.empty() && link->NeedsResetMacros();
+    const bool macros = !levels.empty() && link->Commands.NeedsResetMacros();
     QJsonArray sentLevels;
     QStringList lines;
     if (!levels.empty()) {
@@ -93,7 +93,7 @@ int runBody(const QStringList &args, CliIO &io) {
         }
     }
     for (const QString &f : fire) {
-        ok = SendKeySignal(*link, f) && ok;
+        ok = SendKeySignal(link->Commands, f) && ok;
         lines << f;
     }
     if (!ok) {
@@ -101,7 +101,7 @@ int runBody(const QStringList &args, CliIO &io) {
         rc = kExitFailed;
     }
     if (p.isSet(QStringLiteral("json"))) {
-        PrintJson(io, QJsonDocument(QJsonObject{{"device", QLatin1String(DeviceInfo(link->Device()).name)},
+        PrintJson(io, QJsonDocument(QJsonObject{{"device", QLatin1String(DeviceInfo(link->Comm->Device()).name)},
                                                 {"resetMacros", macros},
                                                 {"levels", sentLevels},
                                                 {"fired", QJsonArray::fromStringList(fire)},

@@ -161,10 +161,10 @@ QJsonArray Channels(bool ch1, bool ch2) {
 }
 
 // The gains, offsets and sensitivities the live monitor would show.
-TConditions ReadConditions(TCommunication &link) {
+TConditions ReadConditions(TCommandSet &link) {
     TConditions c;
     int gA = 0, gB = 0, oA = 0, oB = 0, s1 = 0, s2 = 0;
-    const TDevice t = link.Device();
+    const TDevice t = link.Link().Device();
     if ((t == ModelR2 || t == ModelS2 || t == ModelT1 || t == ModelT2 || t == ModelV) &&
         link.GetGains(gA, gB, oA, oB)) {
         c.GainA = uint8_t(gA);
@@ -349,9 +349,9 @@ int runBody(const QStringList &args, CliIO &io) {
     auto link = OpenIdentifiedLink(p, QStringLiteral("measure"), io, rc, nullptr, p.isSet(QStringLiteral("wake")));
     if (!link)
         return failed(QStringLiteral("not connected"));
-    result["device"] = QString::fromLatin1(DeviceInfo(link->Device()).name);
-    if (p.isSet(QStringLiteral("device")) && link->Device() != expected) {
-        io.err << "tessel-cli measure: the instrument is a " << DeviceInfo(link->Device()).name << ", not a "
+    result["device"] = QString::fromLatin1(DeviceInfo(link->Comm->Device()).name);
+    if (p.isSet(QStringLiteral("device")) && link->Comm->Device() != expected) {
+        io.err << "tessel-cli measure: the instrument is a " << DeviceInfo(link->Comm->Device()).name << ", not a "
                << DeviceInfo(expected).name << '\n';
         return failed(QStringLiteral("wrong device"));
     }
@@ -359,10 +359,10 @@ int runBody(const QStringList &args, CliIO &io) {
     // The instrument's configuration, as the program takes it when it connects.
     const TInstrumentConfig saved = Config().Instrument;
     Finally restore([&] { Config().Instrument = saved; });
-    Config().Instrument = ReadInstrumentConfig(ini, link->DeviceText());
-    if (TCommonObjs::HasDeviceInfo(link->Device())) {
+    Config().Instrument = ReadInstrumentConfig(ini, link->Connection.DeviceText());
+    if (TCommonObjs::HasDeviceInfo(link->Comm->Device())) {
         TDeviceInfoRecord r;
-        if (link->ReadDeviceInfo(r))
+        if (link->Connection.ReadDeviceInfo(r))
             TCommonObjs::ApplyDeviceInfo(r, Config().Instrument);
         else
             Messages().error(QStringLiteral("Unable to get device information"));
@@ -371,7 +371,7 @@ int runBody(const QStringList &args, CliIO &io) {
     // Without --device the type is known only now; the build comes before
     // anything is sent.
     if (!p.isSet(QStringLiteral("device")) &&
-        !CheckBuild(protocol, pos.first(), link->Device(), config, includeBase, io))
+        !CheckBuild(protocol, pos.first(), link->Comm->Device(), config, includeBase, io))
         return failed(QStringLiteral("build error"));
     auto model = std::make_unique<TExperimentModel>(
         TChannelScaling{config.MulA, config.MulB, config.YShiftA, config.YShiftB, ReadThickness(ini)});
@@ -389,7 +389,7 @@ int runBody(const QStringList &args, CliIO &io) {
         // The editor's template is of no use here; its absence is no error.
         RecordingMessageService quiet;
         ScopedMessageService scope(&quiet);
-        doc = std::make_unique<TProtocolDoc>(compiler, env, includeBase, link->Device());
+        doc = std::make_unique<TProtocolDoc>(compiler, env, includeBase, link->Comm->Device());
     }
     doc->SetText(protocol);
     TModelTarget target(*model, *doc);
@@ -414,17 +414,17 @@ int runBody(const QStringList &args, CliIO &io) {
         if (states.isEmpty() || states.last().toString() != text)
             states.append(text);
     };
-    const TConditions conditions = ReadConditions(*link);
+    const TConditions conditions = ReadConditions(link->Commands);
     host.Conditions = [&] { return conditions; };
     host.Finished = [&](const TRunReport &) { loop.quit(); };
-    TMeasurementRun run(*link, compiler, list, statusTimer, host);
+    TMeasurementRun run(link->Commands, compiler, list, statusTimer, host);
     SignalWatch watch([&] {
         aborted = true;
         loop.quit();
     });
 
     // The first poll: what the instrument is doing before the run.
-    const TDeviceStatus before = link->GetStatus();
+    const TDeviceStatus before = link->Commands.GetStatus();
     host.Polled(before);
     run.SetInstrumentState(before);
     if (!aborted)
@@ -443,7 +443,7 @@ int runBody(const QStringList &args, CliIO &io) {
     if (aborted) {
         // Right after "ST" no poll may have seen the run yet.
         const bool seen = run.InstrumentState() == stMeasuring || run.InstrumentState() == stWaiting;
-        if (report.Outcome == TRunOutcome::Started && !seen && link->StopMeasurement())
+        if (report.Outcome == TRunOutcome::Started && !seen && link->Commands.StopMeasurement())
             run.Host().Wait(50); // on the line before the reset macros purge the output
         run.Abort();
         io.err << "Measurement aborted; " << outPath << " was not written\n";
@@ -451,7 +451,7 @@ int runBody(const QStringList &args, CliIO &io) {
     const bool measured = !aborted && report.Outcome == TRunOutcome::Measured;
     if (measured && report.LostData())
         io.err << "The measurement lost data; " << outPath << " was not written\n";
-    ReportLost(*link, io);
+    ReportLost(*link->Comm, io);
     bool written = false;
     if (measured && !report.LostData()) {
         // The sample's identity goes with the new measurement (record 1).

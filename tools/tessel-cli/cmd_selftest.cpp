@@ -40,8 +40,8 @@ int runBody(const QStringList &args, CliIO &io) {
     QStringList lines;
     // Passed only with the end marker after a report: a stray byte that ends
     // the stream before any text is no result.
-    const bool passed = link->TestUnit(lines);
-    const TTestEnd end = link->LastTestEnd();
+    const bool passed = link->Commands.TestUnit(lines);
+    const TTestEnd end = link->Commands.LastTestEnd();
     if (p.isSet(QStringLiteral("json"))) {
         PrintJson(io, QJsonDocument(QJsonObject{{"passed", passed},
                                                 {"end", EndText(end)},
@@ -50,7 +50,7 @@ int runBody(const QStringList &args, CliIO &io) {
         for (const QString &l : lines)
             io.out << l << '\n';
     }
-    if (!passed && !ReportLost(*link, io))
+    if (!passed && !ReportLost(*link->Comm, io))
         io.err << "Self test did not pass: " << EndText(end) << '\n';
     return passed ? kExitOk : kExitFailed;
 }

@@ -17,7 +17,7 @@ int runBody(const QStringList &args, CliIO &io) {
     auto link = OpenIdentifiedLink(p, QStringLiteral("status"), io, rc);
     if (!link)
         return rc;
-    const TDeviceStatus s = link->GetStatus();
+    const TDeviceStatus s = link->Commands.GetStatus();
     if (p.isSet(QStringLiteral("json")))
         PrintJson(io, QJsonDocument(QJsonObject{{"code", int(s)}, {"text", StatusText(s)}}));
     else
@@ -26,7 +26,7 @@ int runBody(const QStringList &args, CliIO &io) {
     const bool failed = s == stNoReply || s >= stTE;
     if (s != stNoReply && failed)
         io.err << "The instrument reports " << StatusText(s) << '\n';
-    else if (s == stNoReply && !ReportLost(*link, io))
+    else if (s == stNoReply && !ReportLost(*link->Comm, io))
         io.err << "No status reply\n";
     return failed ? kExitFailed : kExitOk;
 }

@@ -63,7 +63,7 @@ int runBody(const QStringList &args, CliIO &io) {
     auto link = OpenIdentifiedLink(p, QStringLiteral("upload"), io, rc);
     if (!link)
         return rc;
-    const TDevice device = link->Device();
+    const TDevice device = link->Comm->Device();
     QString result;
     int32_t bytes = 0;
     if (!TakesImage(device, kind)) {
@@ -87,7 +87,7 @@ int runBody(const QStringList &args, CliIO &io) {
             lastTenth = tenth;
             io.err << "Sent " << sent << " of " << total << " bytes (" << tenth * 10 << " %)" << Qt::endl;
         };
-        TFirmwareUpload upload(*link, nullptr, nullptr, std::move(host));
+        TFirmwareUpload upload(link->Commands, nullptr, nullptr, std::move(host));
         const TUploadResult r = upload.UploadFile(kind, file);
         result = ResultText(r);
         rc = r == TUploadResult::Programmed ? kExitOk : kExitFailed;

@@ -59,15 +59,15 @@ TProgram::TProgram(const TProgramOptions &options) : m_options(options) {
     m_steps << QStringLiteral("frmMain");
     InitPortNames(m_main->Store().KeyName(), m_options.port);
     m_common = std::make_unique<TCommonObjs>();
-    m_common->Comm->SetPreferredPort(m_options.port);
+    m_common->Connection.SetPreferredPort(m_options.port);
     WireDeviceCommands(*m_main, *m_common, &m_env);
     m_steps << QStringLiteral("TCommonObjs");
-    m_monitor = std::make_unique<Tsmon>(*m_common->Comm, MonitorScaleOf(Config().Instrument), m_main.get());
+    m_monitor = std::make_unique<Tsmon>(m_common->Commands, MonitorScaleOf(Config().Instrument), m_main.get());
     wireMonitor();
     m_steps << QStringLiteral("Monitor");
     m_navigator = std::make_unique<TNavigator>(m_main.get());
     m_steps << QStringLiteral("Navigator");
-    m_testKeys = std::make_unique<TfrmTestKeys>(*m_common->Comm, m_main.get());
+    m_testKeys = std::make_unique<TfrmTestKeys>(m_common->Commands, m_main.get());
     m_steps << QStringLiteral("TestKeys");
     m_envDialog = std::make_unique<TEnvSetupDialog>(
         m_env,

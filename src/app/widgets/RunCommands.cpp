@@ -47,7 +47,7 @@ TRunCommands::TRunCommands(TfrmMain &main, TCommonObjs &common, TEnvSetup &env, 
     };
     host.AutoScaleAfterStop = [this] { return m_env.AutoScaleAfterStop; };
     host.Polled = [this](TDeviceStatus) { UpdateGainsPanel(); };
-    m_run = std::make_unique<TMeasurementRun>(*common.Comm, common.Compiler, main.Experiments(), common.StatusTimer,
+    m_run = std::make_unique<TMeasurementRun>(common.Commands, common.Compiler, main.Experiments(), common.StatusTimer,
                                               std::move(host));
 
     // Start comes from the menu, F9, both toolbars and "TesselStart".

@@ -3,7 +3,7 @@
 #include "common/ActionGuard.h"
 #include "common/Finally.h"
 #include "common/Log.h"
-#include "device/Communication.h"
+#include "device/CommandSet.h"
 #include "monitor/MonitorRange.h"
 #include "monitor/widgets/MonRangeDialog.h"
 
@@ -92,7 +92,7 @@ void TMonitorMeter::paintEvent(QPaintEvent *) {
     p.drawEllipse(c, 3.5, 3.5);
 }
 
-Tsmon::Tsmon(TCommunication &link, const TMonitorScale &scale, QWidget *parent)
+Tsmon::Tsmon(TCommandSet &link, const TMonitorScale &scale, QWidget *parent)
     : QDialog(parent), m_link(link), m_scale(scale) {
     setWindowTitle(QStringLiteral("System Monitor"));
     auto *top = new QVBoxLayout(this);
@@ -230,7 +230,7 @@ void Tsmon::SetScale(const TMonitorScale &scale) {
     m_scale = scale;
     UpdateRanges();
     if (m_decoder)
-        m_decoder = std::make_unique<TMonitorDecoder>(MonitorFormFor(m_link.Device()), m_scale);
+        m_decoder = std::make_unique<TMonitorDecoder>(MonitorFormFor(m_link.Link().Device()), m_scale);
 }
 
 bool Tsmon::StaysOnTop() const { return windowFlags() & Qt::WindowStaysOnTopHint; }
@@ -247,14 +247,14 @@ void Tsmon::SetStayOnTop(bool on) {
 void Tsmon::ReadGains() {
     if (!GainsEnabled)
         return;
-    m_link.PurgeIn();
+    m_link.Link().PurgeIn();
     m_link.GetGains(GainA, GainB, OffsetA, OffsetB);
 }
 
 void Tsmon::ReadApd() {
     if (!m_apdGroup[0]->isEnabled())
         return;
-    m_link.PurgeIn();
+    m_link.Link().PurgeIn();
     m_link.GetApd(Apd1, Apd2);
     // Moving a bar sends its value, so the values read go back to the instrument.
     m_trApd[0]->setValue(Apd1);
@@ -302,10 +302,10 @@ void Tsmon::FormShow() {
     m_lbGain[1]->setText(Percent(GainB));
     m_lbOfs[0]->setText(Percent(OffsetA));
     m_lbOfs[1]->setText(Percent(OffsetB));
-    m_decoder = std::make_unique<TMonitorDecoder>(MonitorFormFor(m_link.Device()), m_scale);
-    m_link.OnRxChar = [this](TCustomComm *, int32_t count) { onRx(count); };
+    m_decoder = std::make_unique<TMonitorDecoder>(MonitorFormFor(m_link.Link().Device()), m_scale);
+    m_link.Link().OnRxChar = [this](TCustomComm *, int32_t count) { onRx(count); };
     m_streaming = true;
-    m_link.PurgeIn();
+    m_link.Link().PurgeIn();
     m_link.MonitorOn(m_chB1->isChecked() ? 1 : 0);
 }
 
@@ -318,18 +318,18 @@ void Tsmon::stopStream(bool pause) {
     {
         // The window lets go of the link whatever the line does.
         Finally release([this] {
-            m_link.OnRxChar = nullptr;
+            m_link.Link().OnRxChar = nullptr;
             m_decoder.reset();
             if (SetStatusPolling)
                 SetStatusPolling(true);
         });
         // A line that is gone has no stream left to stop.
-        if (m_link.IsOpen()) {
+        if (m_link.Link().IsOpen()) {
             if (GainsEnabled) {
                 m_link.MonitorStop();
             } else {
                 const char stop = 0;
-                m_link.Write(&stop, 1);
+                m_link.Link().Write(&stop, 1);
             }
             sent = true;
         }
@@ -342,7 +342,7 @@ void Tsmon::stopStream(bool pause) {
 void Tsmon::onRx(int32_t count) {
     if (!m_decoder)
         return;
-    const auto shown = m_decoder->Decode(count, [this](char *buf, int32_t n) { return m_link.Read(buf, n); });
+    const auto shown = m_decoder->Decode(count, [this](char *buf, int32_t n) { return m_link.Link().Read(buf, n); });
     for (const auto &s : shown)
         showSample(s);
 }
@@ -361,7 +361,7 @@ void Tsmon::showSample(const TMonitorSample &s) {
 void Tsmon::sendGain(int i) {
     if (!GainsEnabled)
         return;
-    m_link.PurgeIn();
+    m_link.Link().PurgeIn();
     const int v = 100 - m_trGain[i]->value();
     int &stored = i == 0 ? GainA : GainB;
     if (v != stored) {
@@ -375,7 +375,7 @@ void Tsmon::sendGain(int i) {
 void Tsmon::sendOffset(int i) {
     if (!GainsEnabled)
         return;
-    m_link.PurgeIn();
+    m_link.Link().PurgeIn();
     const int v = m_trOfs[i]->value();
     int &stored = i == 0 ? OffsetA : OffsetB;
     if (v != stored) {
@@ -397,9 +397,9 @@ void Tsmon::sendApd(int i) {
 void Tsmon::restartStream() {
     if (!m_streaming)
         return;
-    m_link.PurgeOut();
+    m_link.Link().PurgeOut();
     m_link.MonitorStop();
-    m_link.PurgeIn();
+    m_link.Link().PurgeIn();
     m_link.MonitorOn(m_chB1->isChecked() ? 1 : 0);
     if (m_decoder)
         m_decoder->Reset();

@@ -14,7 +14,7 @@ class QSlider;
 
 namespace tessel {
 
-class TCommunication;
+class TCommandSet;
 class TfrmMonRange;
 
 // A needle meter between a minimum and a maximum, with a numbered scale.
@@ -41,7 +41,7 @@ private:
 // notification and the main window's status polling is off.
 class Tsmon : public QDialog {
 public:
-    Tsmon(TCommunication &link, const TMonitorScale &scale, QWidget *parent = nullptr);
+    Tsmon(TCommandSet &link, const TMonitorScale &scale, QWidget *parent = nullptr);
     ~Tsmon() override;
 
     int GainA = 0, GainB = 0, OffsetA = 0, OffsetB = 0, Apd1 = 0, Apd2 = 0;
@@ -100,7 +100,7 @@ private:
     // False when the window was destroyed during the pause.
     bool Pause(int ms);
 
-    TCommunication &m_link;
+    TCommandSet &m_link;
     TMonitorScale m_scale;
     std::unique_ptr<TMonitorDecoder> m_decoder;
     TSerialActions m_actions;
