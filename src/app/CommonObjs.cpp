@@ -26,7 +26,7 @@ int32_t TCommonObjs::SendProgram(IProgramLoader &link, TDevice device) {
 
 void TCommonObjs::ReadInstrumentConfig() {
     Config().Instrument = tessel::ReadInstrumentConfig(AppPaths::iniPath(), Connection.DeviceText());
-    Compiler.SetConstants(Config().Instrument.Compiler);
+    Compiler.Constants = Config().Instrument.Compiler;
 }
 
 int32_t TCommonObjs::StoredDefaultDevice() const {

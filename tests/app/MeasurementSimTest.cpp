@@ -50,7 +50,7 @@ struct Bench {
         TDeviceInfoRecord r;
         if (connection.ReadDeviceInfo(r))
             TCommonObjs::ApplyDeviceInfo(r, Config().Instrument);
-        compiler.SetConstants(Config().Instrument.Compiler);
+        compiler.Constants = Config().Instrument.Compiler;
         doc.SetText(protocol);
         list.Add(&target);
         list.SetActive(&target);

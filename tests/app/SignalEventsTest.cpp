@@ -18,7 +18,7 @@ TEST(SignalEvents, TakesTheTableOfASuccessfulBuildOnly) {
     auto act = [](double t, uint32_t code) { return TCompilerCall{TCompilerCall::Action, t, code, {}, {}, 0}; };
     {
         TCompiler c;
-        c.TimerBits = 32; // no timer fillers between the closing events
+        c.Constants.TimerBits = 32; // no timer fillers between the closing events
         QStringList log;
         // Line 3 pulses from 1 ms to 2 ms; the table closes at rest, then off.
         fake.script = {act(0.001, 0x8), act(0.002, kResetBit | 0x8)};

@@ -114,8 +114,8 @@ TEST_F(WizardCommandTest, EveryShippedWizardsDefaultsBuildForEveryShippedType) {
             if (!QFileInfo(folder).isDir())
                 continue;
             ++types;
-            compiler.SetConstants(
-                ReadInstrumentConfig(test::SourcePath("resources/Tessel.ini"), DeviceTextOf(TDevice(d))).Compiler);
+            compiler.Constants =
+                ReadInstrumentConfig(test::SourcePath("resources/Tessel.ini"), DeviceTextOf(TDevice(d))).Compiler;
             compiler.IncludeDir = folder;
             QStringList log;
             EXPECT_EQ(compiler.CompileProtocol(c->Doc().Protocol.Text.split('\n'), log, nullptr), kBuildOk)

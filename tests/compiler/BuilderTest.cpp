@@ -31,7 +31,7 @@ struct LineRuleCase {
 };
 
 TTimingBound &BoundRef(TCompiler &c, int line, Bound b) {
-    TLineBounds &l = c.Bounds[size_t(line)];
+    TLineBounds &l = c.Constants.Bounds[size_t(line)];
     switch (b) {
     case SpaceMin:
         return l.SpaceMin;
@@ -124,7 +124,7 @@ TEST(Builder, OrderOfActionsDoesNotMatter) {
 
 TEST(Builder, TimesAreQuantisedAndNegativeActionsDropped) {
     BuilderHarness h;
-    h.c().TimeBase = 0.5;
+    h.c().Constants.TimeBase = 0.5;
     h.fake->action(-0.75, 0x4);         // -1.0: dropped
     h.fake->action(1.25, 0x4);          // halves go to the even multiple: 1.0
     h.fake->action(1.75, kReset | 0x4); // 2.0
@@ -143,8 +143,8 @@ class Fillers : public ::testing::TestWithParam<FillerCase> {};
 
 TEST_P(Fillers, GapsBeyondTheTimerGetRepeatedStates) {
     BuilderHarness h;
-    h.c().TimerBits = 16;
-    h.c().TimeBase = 1e-7;
+    h.c().Constants.TimerBits = 16;
+    h.c().Constants.TimeBase = 1e-7;
     const double maxInterval = 65535 * 1e-7;
     const double end = Quantise(1e-7, GetParam().gapInIntervals * maxInterval);
     h.fake->action(0, 0x10);
@@ -172,8 +172,8 @@ INSTANTIATE_TEST_SUITE_P(Builder, Fillers,
 TEST(Builder, OneActionGivesThreeEvents) {
     for (int32_t bits : {16, 32}) {
         BuilderHarness h;
-        h.c().TimerBits = bits;
-        h.c().TimeBase = 1e-6;
+        h.c().Constants.TimerBits = bits;
+        h.c().Constants.TimeBase = 1e-6;
         h.fake->action(0.25, 0x4);
         ASSERT_EQ(h.Build(), 0);
         EXPECT_EQ(h.Table(), (QStringList{"0.25:0084", "0.55:0080", "1.05:0000"})) << bits;
@@ -182,8 +182,8 @@ TEST(Builder, OneActionGivesThreeEvents) {
 
 TEST(Builder, FillersStopOnceTheTableIsOverItsLimit) {
     BuilderHarness h;
-    h.c().TimerBits = 16;
-    h.c().MaxEvents = 50;
+    h.c().Constants.TimerBits = 16;
+    h.c().Constants.MaxEvents = 50;
     h.fake->action(0, 0x10);
     h.fake->action(1e5, kReset | 0x10); // would need 15 million fillers
     EXPECT_EQ(h.Build(), kBuildLimitExceeded);
@@ -194,7 +194,7 @@ TEST(Builder, FillersStopOnceTheTableIsOverItsLimit) {
 
 TEST(Builder, EventsCloserThanTheMinimalTimerAbort) {
     BuilderHarness h;
-    h.c().MinTimer = 1e-5;
+    h.c().Constants.MinTimer = 1e-5;
     h.fake->action(0, 0x1);
     h.fake->action(2e-6, kReset | 0x1);
     EXPECT_EQ(h.Build(), kBuildTimingError);
@@ -225,10 +225,10 @@ class Sampling : public ::testing::TestWithParam<SamplingCase> {};
 TEST_P(Sampling, SetActionsTakeSampleSlots) {
     const SamplingCase &tc = GetParam();
     BuilderHarness h;
-    h.c().SamplesPerEventA = tc.perEventA;
-    h.c().SamplesPerEventB = tc.perEventB;
-    h.c().SampleDistanceA = 1e-5;
-    h.c().SampleDistanceB = 2e-5;
+    h.c().Constants.SamplesPerEventA = tc.perEventA;
+    h.c().Constants.SamplesPerEventB = tc.perEventB;
+    h.c().Constants.SampleDistanceA = 1e-5;
+    h.c().Constants.SampleDistanceB = 2e-5;
     h.fake->action(0.01, tc.code);
     h.fake->action(0.02, kReset | (tc.code & 0xFFFF)); // resets take no slots
     ASSERT_EQ(h.Build(), 0);
@@ -248,8 +248,8 @@ INSTANTIATE_TEST_SUITE_P(Builder, Sampling, ::testing::ValuesIn(kSampling),
 
 TEST(Builder, OverlappingBurstsAbort) {
     BuilderHarness h;
-    h.c().SamplesPerEventA = 3;
-    h.c().SampleDistanceA = 1e-5;
+    h.c().Constants.SamplesPerEventA = 3;
+    h.c().Constants.SampleDistanceA = 1e-5;
     h.fake->action(0, kMultiSampleBit | 0x1);
     h.fake->action(2e-6, kReset | 0x1);
     h.fake->action(1e-5, kMultiSampleBit | 0x1);
@@ -276,7 +276,7 @@ TEST(Builder, OutcomesOfABuild) {
          "No event defined"},
         {"TooManySamplesB",
          [](BuilderHarness &h) {
-             h.c().MaxBSamples = 1;
+             h.c().Constants.MaxBSamples = 1;
              h.fake->action(0, 2);
              h.fake->action(1e-3, kReset | 2);
              h.fake->action(2e-3, 2);
@@ -340,7 +340,7 @@ TEST(Builder, WorkFileIsWrittenBesideTheProgramOrPerUser) {
 
 TEST(Builder, MacrosRepeatDataAndGroupMarkers) {
     BuilderHarness h;
-    h.c().TimeBase = 1e-6;
+    h.c().Constants.TimeBase = 1e-6;
     h.fake->action(0, 1);
     h.fake->macro(-1, "SA1"); // initial
     h.fake->macro(0.5, "x");

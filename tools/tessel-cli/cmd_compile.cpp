@@ -133,7 +133,7 @@ int run(const QStringList &args, CliIO &io) {
         return kExitFailed;
 
     TCompiler compiler;
-    compiler.SetConstants(config.Compiler);
+    compiler.Constants = config.Compiler;
     if (p.isSet(QStringLiteral("include"))) {
         compiler.IncludeDir = p.value(QStringLiteral("include"));
     } else {

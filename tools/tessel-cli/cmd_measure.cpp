@@ -185,7 +185,7 @@ TConditions ReadConditions(TCommandSet &link) {
 bool CheckBuild(const QString &text, const QString &userFile, TDevice device, const TInstrumentConfig &config,
                 const QString &includeBase, CliIO &io) {
     TCompiler compiler;
-    compiler.SetConstants(config.Compiler);
+    compiler.Constants = config.Compiler;
     TEnvSetup env;
     std::unique_ptr<TProtocolDoc> doc;
     {
@@ -383,7 +383,7 @@ int runBody(const QStringList &args, CliIO &io) {
     }
 
     TCompiler compiler;
-    compiler.SetConstants(config.Compiler);
+    compiler.Constants = config.Compiler;
     std::unique_ptr<TProtocolDoc> doc;
     {
         // The editor's template is of no use here; its absence is no error.

@@ -111,7 +111,7 @@ void WireDeviceCommands(TfrmMain &main, TCommonObjs &common, TEnvSetup *env) {
             if (c->Connection.ReadDeviceInfo(r)) {
                 // The instrument's own limits replace the ini values for the next build.
                 TCommonObjs::ApplyDeviceInfo(r, Config().Instrument);
-                c->Compiler.SetConstants(Config().Instrument.Compiler);
+                c->Compiler.Constants = Config().Instrument.Compiler;
             } else if (c->Connection.DeviceInfoError().contains(QLatin1String("outside"))) {
                 Messages().error(QStringLiteral("Device information refused: %1. The configured values stay.")
                                      .arg(c->Connection.DeviceInfoError()));
