@@ -48,24 +48,4 @@ QString PlainSuffix(const QString &defaultExt) {
     return s;
 }
 
-QString RecordingFileDialogService::next() {
-    if (answers.empty())
-        return {};
-    QString a = answers.front();
-    answers.pop_front();
-    return a;
-}
-
-QString RecordingFileDialogService::getOpenFileName(const QString &title, const QString &dir,
-                                                    const QString &filter) {
-    requests.push_back({false, title, dir, filter, {}});
-    return next();
-}
-
-QString RecordingFileDialogService::getSaveFileName(const QString &title, const QString &dir,
-                                                    const QString &filter, const QString &defaultExt) {
-    requests.push_back({true, title, dir, filter, defaultExt});
-    return next();
-}
-
 } // namespace tessel

@@ -53,21 +53,4 @@ MsgButton ConsoleMessageService::show(MsgType type, const QString &text, int but
     return DefaultButton(buttons);
 }
 
-MsgButton RecordingMessageService::show(MsgType type, const QString &text, int buttons) {
-    entries.push_back({type, text, buttons});
-    if (!answers.empty()) {
-        const MsgButton b = answers.front();
-        answers.pop_front();
-        return b;
-    }
-    return DefaultButton(buttons);
-}
-
-QStringList RecordingMessageService::texts() const {
-    QStringList out;
-    for (const Entry &e : entries)
-        out.append(e.text);
-    return out;
-}
-
 } // namespace tessel

@@ -6,8 +6,9 @@
 #include "app/InstrumentConfig.h"
 #include "app/widgets/MainWindow.h"
 #include "common/MessageService.h"
-#include "device/MemoryCommPort.h"
+#include "support/MemoryCommPort.h"
 #include "support/TestSupport.h"
+#include "support/RecordingServices.h"
 
 #include <QAction>
 #include <QLabel>

@@ -2,6 +2,7 @@
 #include "common/MessageService.h"
 #include "settings/widgets/EnvSetupDialog.h"
 #include "support/TestSupport.h"
+#include "support/RecordingServices.h"
 
 #include <QCheckBox>
 #include <QLineEdit>

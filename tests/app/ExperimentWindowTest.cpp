@@ -16,6 +16,7 @@
 #include "graph/widgets/XYGraph.h"
 #include "output/widgets/ExportDialog.h"
 #include "support/TestSupport.h"
+#include "support/RecordingServices.h"
 #include <QComboBox>
 
 #include <QAction>

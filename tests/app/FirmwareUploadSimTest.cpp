@@ -6,6 +6,7 @@
 #include "common/MessageService.h"
 #include "settings/EnvSetup.h"
 #include "support/TestSupport.h"
+#include "support/RecordingServices.h"
 
 #include <QDir>
 #include <QFile>

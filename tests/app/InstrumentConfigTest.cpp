@@ -5,6 +5,7 @@
 #include "common/MessageService.h"
 #include "device/DeviceTypes.h"
 #include "support/TestSupport.h"
+#include "support/RecordingServices.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // pauses they become by instrument type and firmware.
 #include "app/KeyTest.h"
 #include "../device/LinkTestSupport.h"
-#include "device/MemoryCommPort.h"
+#include "support/MemoryCommPort.h"
 
 #include <gtest/gtest.h>
 

@@ -8,6 +8,7 @@
 #include "common/MessageService.h"
 #include "graph/widgets/Navigator.h"
 #include "support/TestSupport.h"
+#include "support/RecordingServices.h"
 
 #include <QAction>
 #include <QCoreApplication>

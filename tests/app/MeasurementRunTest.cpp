@@ -9,11 +9,12 @@
 #include "common/Log.h"
 #include "common/MessageService.h"
 #include "compiler/CompilerLibrary.h"
-#include "compiler/FakeCompilerLibrary.h"
+#include "support/FakeCompilerLibrary.h"
 #include "compiler/ProgramImage.h"
-#include "device/MemoryCommPort.h"
+#include "support/MemoryCommPort.h"
 #include "settings/EnvSetup.h"
 #include "support/TestSupport.h"
+#include "support/RecordingServices.h"
 
 #include <QTimer>
 #include <deque>

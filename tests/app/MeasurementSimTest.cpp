@@ -12,6 +12,7 @@
 #include "compiler/CompilerLibrary.h"
 #include "settings/EnvSetup.h"
 #include "support/TestSupport.h"
+#include "support/RecordingServices.h"
 
 #include <QTimer>
 #include <gtest/gtest.h>

@@ -16,6 +16,7 @@
 #include "output/widgets/PrintPreview.h"
 #include "support/PdfText.h"
 #include "support/TestSupport.h"
+#include "support/RecordingServices.h"
 
 #include <QAction>
 #include <QComboBox>

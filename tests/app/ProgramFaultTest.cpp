@@ -9,6 +9,7 @@
 #include "common/FileDialogService.h"
 #include "common/MessageService.h"
 #include "compiler/CompilerLibrary.h"
+#include "support/RecordingServices.h"
 
 #include <QAction>
 #include <QApplication>

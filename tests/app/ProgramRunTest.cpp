@@ -11,6 +11,7 @@
 #include "common/MessageService.h"
 #include "compiler/CompilerLibrary.h"
 #include "graph/widgets/XYGraph.h"
+#include "support/RecordingServices.h"
 
 #include <QAction>
 #include <QCoreApplication>

@@ -3,6 +3,7 @@
 #include "common/AppPaths.h"
 #include "common/MessageService.h"
 #include "support/TestSupport.h"
+#include "support/RecordingServices.h"
 
 #include <QAction>
 #include <QCoreApplication>

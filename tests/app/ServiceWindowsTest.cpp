@@ -10,6 +10,7 @@
 #include "app/widgets/ServiceCommands.h"
 #include "common/MessageService.h"
 #include "settings/EnvSetup.h"
+#include "support/RecordingServices.h"
 
 #include <QAction>
 #include <QDir>

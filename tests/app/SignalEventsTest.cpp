@@ -1,8 +1,9 @@
 #include "app/SignalEvents.h"
 #include "common/MessageService.h"
 #include "compiler/Compiler.h"
-#include "compiler/FakeCompilerLibrary.h"
+#include "support/FakeCompilerLibrary.h"
 #include "support/TestSupport.h"
+#include "support/RecordingServices.h"
 
 #include <gtest/gtest.h>
 #include <memory>

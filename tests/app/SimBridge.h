@@ -6,7 +6,7 @@
 
 #include "SimInstrument.h"
 #include "device/ConnectionManager.h"
-#include "device/MemoryCommPort.h"
+#include "support/MemoryCommPort.h"
 
 #include <QCoreApplication>
 #include <QThread>

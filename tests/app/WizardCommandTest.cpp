@@ -12,6 +12,7 @@
 #include "compiler/CompilerLibrary.h"
 #include "device/DeviceTypes.h"
 #include "support/TestSupport.h"
+#include "support/RecordingServices.h"
 
 #include <QAction>
 #include <QDir>

@@ -5,9 +5,10 @@
 #include "common/MessageService.h"
 #include "compiler/Compiler.h"
 #include "compiler/CompilerLibrary.h"
-#include "compiler/FakeCompilerLibrary.h"
+#include "support/FakeCompilerLibrary.h"
 #include "settings/EnvSetup.h"
 #include "support/TestSupport.h"
+#include "support/RecordingServices.h"
 
 #include <QDir>
 #include <gtest/gtest.h>

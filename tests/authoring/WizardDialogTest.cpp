@@ -3,6 +3,7 @@
 #include "authoring/widgets/WizardSelector.h"
 #include "common/MessageService.h"
 #include "support/TestSupport.h"
+#include "support/RecordingServices.h"
 
 #include <QApplication>
 #include <QCheckBox>

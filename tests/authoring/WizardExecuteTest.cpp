@@ -3,6 +3,7 @@
 #include "authoring/WizardSession.h"
 #include "common/MessageService.h"
 #include "support/TestSupport.h"
+#include "support/RecordingServices.h"
 
 #include <gtest/gtest.h>
 

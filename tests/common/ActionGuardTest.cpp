@@ -5,6 +5,7 @@
 #include "common/Log.h"
 #include "common/MessageService.h"
 #include "support/TestSupport.h"
+#include "support/RecordingServices.h"
 
 #include <QCoreApplication>
 #include <QTimer>

@@ -2,6 +2,7 @@
 #include "common/MessageService.h"
 #include "common/NumberText.h"
 #include "support/TestSupport.h"
+#include "support/RecordingServices.h"
 
 #include <QFile>
 #include <QJsonArray>

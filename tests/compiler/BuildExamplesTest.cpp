@@ -5,6 +5,7 @@
 #include "app/InstrumentConfig.h"
 #include "compiler/ProgramImage.h"
 #include "device/DeviceTypes.h"
+#include "support/RecordingServices.h"
 
 #include <QDir>
 #include <QFileInfo>

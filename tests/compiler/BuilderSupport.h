@@ -2,8 +2,9 @@
 
 #include "common/MessageService.h"
 #include "compiler/Compiler.h"
-#include "compiler/FakeCompilerLibrary.h"
+#include "support/FakeCompilerLibrary.h"
 #include "support/TestSupport.h"
+#include "support/RecordingServices.h"
 
 #include <memory>
 

@@ -4,7 +4,8 @@
 
 #include "common/AppPaths.h"
 #include "common/MessageService.h"
-#include "compiler/FakeCompilerLibrary.h"
+#include "support/FakeCompilerLibrary.h"
+#include "support/RecordingServices.h"
 
 #include <QFile>
 #include <gtest/gtest.h>

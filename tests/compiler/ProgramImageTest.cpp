@@ -2,6 +2,7 @@
 // rules, the analog outputs, and the sending order with its results.
 #include "compiler/ProgramImage.h"
 #include "BuilderSupport.h"
+#include "support/RecordingServices.h"
 
 #include <gtest/gtest.h>
 

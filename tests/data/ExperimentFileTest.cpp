@@ -2,6 +2,7 @@
 #include "data/ExperimentFile.h"
 #include "data/SampleExperiments.h"
 #include "support/TestSupport.h"
+#include "support/RecordingServices.h"
 
 #include <QDir>
 #include <QFile>

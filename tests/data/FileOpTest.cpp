@@ -2,6 +2,7 @@
 #include "common/MessageService.h"
 #include "data/FileOp.h"
 #include "support/TestSupport.h"
+#include "support/RecordingServices.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "LinkTestSupport.h"
 #include "common/Log.h"
-#include "device/MemoryCommPort.h"
+#include "support/MemoryCommPort.h"
 #include "support/TestSupport.h"
 
 #include <QElapsedTimer>

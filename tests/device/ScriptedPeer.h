@@ -8,7 +8,7 @@
 #include "LinkTestSupport.h"
 #include "common/Log.h"
 #include "device/ConnectionManager.h"
-#include "device/MemoryCommPort.h"
+#include "support/MemoryCommPort.h"
 #include "support/TestSupport.h"
 
 #include <QByteArray>

@@ -1,6 +1,7 @@
 #include "GraphTestSupport.h"
 #include "graph/DataEditModel.h"
 #include "graph/GraphModel.h"
+#include "support/RecordingServices.h"
 
 #include <QtGlobal>
 #include <array>

@@ -3,6 +3,7 @@
 #include "common/MessageService.h"
 #include "data/Dependency.h"
 #include "data/Vector.h"
+#include "support/RecordingServices.h"
 
 #include <functional>
 #include <gtest/gtest.h>

@@ -2,6 +2,7 @@
 
 #include "common/FileDialogService.h"
 #include "support/TestSupport.h"
+#include "support/RecordingServices.h"
 
 #include <QCheckBox>
 #include <QComboBox>

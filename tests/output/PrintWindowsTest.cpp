@@ -2,6 +2,7 @@
 #include "output/widgets/PageSetupDialog.h"
 #include "output/widgets/PrintProgress.h"
 #include "support/TestSupport.h"
+#include "support/RecordingServices.h"
 
 #include <QDir>
 #include <QDoubleSpinBox>

@@ -9,6 +9,7 @@
 #include "compiler/CompilerLibrary.h"
 #include "data/ExperimentFile.h"
 #include "data/analysis/ProtocolMarks.h"
+#include "CliMessages.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -209,7 +210,7 @@ void PrintJson(CliIO &io, const QJsonDocument &doc) {
 }
 
 bool LoadExperiment(TExperimentModel &model, const QString &path, CliIO &io, TFileOp *file) {
-    RecordingMessageService said;
+    TKeptMessages said;
     bool ok = false;
     {
         ScopedMessageService scope(&said);

@@ -11,6 +11,7 @@
 #include "graph/AxisTr.h"
 #include "graph/GraphModel.h"
 #include "settings/EnvSetup.h"
+#include "CliMessages.h"
 
 #include <memory>
 
@@ -36,7 +37,7 @@ struct TExperimentGraph {
         AB.Caption = QStringLiteral("Graph A/B");
         {
             // The editor's template is of no use here; its absence is no error.
-            RecordingMessageService quiet;
+            TKeptMessages quiet;
             ScopedMessageService scope(&quiet);
             Doc = std::make_unique<TExperimentDoc>(Compiler, Env, IncludeBaseDir(Config), ModelF, TChannelScaling{});
         }
@@ -48,7 +49,7 @@ struct TExperimentGraph {
 
     // False (the reason told, with the file's name) when the file cannot be read.
     bool Load(const QString &path) {
-        RecordingMessageService said;
+        TKeptMessages said;
         bool ok = false;
         {
             ScopedMessageService scope(&said);

@@ -14,6 +14,7 @@
 #include "compiler/CompilerLibrary.h"
 #include "data/ExperimentFile.h"
 #include "settings/EnvSetup.h"
+#include "CliMessages.h"
 
 #include <QEventLoop>
 #include <QFile>
@@ -189,7 +190,7 @@ bool CheckBuild(const QString &text, const QString &userFile, TDevice device, co
     TEnvSetup env;
     std::unique_ptr<TProtocolDoc> doc;
     {
-        RecordingMessageService quiet;
+        TKeptMessages quiet;
         ScopedMessageService scope(&quiet);
         doc = std::make_unique<TProtocolDoc>(compiler, env, includeBase, device);
     }
@@ -387,7 +388,7 @@ int runBody(const QStringList &args, CliIO &io) {
     std::unique_ptr<TProtocolDoc> doc;
     {
         // The editor's template is of no use here; its absence is no error.
-        RecordingMessageService quiet;
+        TKeptMessages quiet;
         ScopedMessageService scope(&quiet);
         doc = std::make_unique<TProtocolDoc>(compiler, env, includeBase, link->Comm->Device());
     }
