@@ -32,9 +32,9 @@ std::vector<TEventRec> Actions() {
 }
 
 void Configure(TCompiler &c) {
-    c.TimerBits = 32;
-    c.TimeBase = 1e-7;
-    c.MaxEvents = c.MaxASamples = c.MaxBSamples = 1 << 20;
+    c.Constants.TimerBits = 32;
+    c.Constants.TimeBase = 1e-7;
+    c.Constants.MaxEvents = c.Constants.MaxASamples = c.Constants.MaxBSamples = 1 << 20;
 }
 
 void BM_BuilderWithParse(benchmark::State &state) {

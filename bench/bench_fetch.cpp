@@ -17,7 +17,7 @@ constexpr int32_t kChannelBytes = 64 * 1024;
 using bench::kLineBytesPerSecond;
 
 void BM_FetchBothChannels(benchmark::State &state) {
-    bench::WithPacedLink(state, "ModelT2", [&](TCommunication &link) {
+    bench::WithPacedLink(state, "ModelT2", [&](TCommandSet &link) {
         QByteArray a(kChannelBytes, 0), b(kChannelBytes, 0);
         QElapsedTimer elapsed;
         elapsed.start();
@@ -36,6 +36,4 @@ void BM_FetchBothChannels(benchmark::State &state) {
 
 BENCHMARK(BM_FetchBothChannels)->Iterations(3)->Unit(benchmark::kSecond)->UseRealTime();
 
-int main(int argc, char **argv) {
-    return tessel::bench::RunBenchmarks<QCoreApplication>(argc, argv);
-}
+int main(int argc, char **argv) { return tessel::bench::RunBenchmarks<QCoreApplication>(argc, argv); }

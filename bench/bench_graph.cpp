@@ -13,10 +13,10 @@
 #include "data/Vector.h"
 #include "graph/GraphPainter.h"
 
+#include "BenchSupport.h"
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
-#include "BenchSupport.h"
 
 #ifdef TESSEL_HAVE_QCUSTOMPLOT
 #include <qcustomplot.h>

@@ -5,9 +5,9 @@
 #include "device/Communication.h"
 #include "device/PosixCommPort.h"
 
+#include "BenchSupport.h"
 #include <QCoreApplication>
 #include <atomic>
-#include "BenchSupport.h"
 
 #include <benchmark/benchmark.h>
 

@@ -10,6 +10,7 @@
 #include "graph/GraphPainter.h"
 #include "settings/EnvSetup.h"
 
+#include "BenchSupport.h"
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -17,7 +18,6 @@
 #include <QImage>
 #include <QPainter>
 #include <QTemporaryDir>
-#include "BenchSupport.h"
 
 #include <benchmark/benchmark.h>
 #include <cmath>

@@ -13,6 +13,7 @@
 #include "graph/GraphPainter.h"
 #include "settings/EnvSetup.h"
 
+#include "BenchSupport.h"
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -21,7 +22,6 @@
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QTemporaryDir>
-#include "BenchSupport.h"
 
 #include <benchmark/benchmark.h>
 #include <cmath>

@@ -17,7 +17,7 @@ constexpr int32_t kImageBytes = 1000000;
 using bench::kLineBytesPerSecond;
 
 void BM_UploadImage(benchmark::State &state) {
-    bench::WithPacedLink(state, "ModelU", [&](TCommunication &link) {
+    bench::WithPacedLink(state, "ModelU", [&](TCommandSet &link) {
         QByteArray image(kImageBytes, 0);
         for (int32_t i = 0; i < kImageBytes; ++i)
             image[i] = char((i * 31 + 7) & 0xFF);
@@ -48,6 +48,4 @@ void BM_UploadImage(benchmark::State &state) {
 
 BENCHMARK(BM_UploadImage)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
-int main(int argc, char **argv) {
-    return tessel::bench::RunBenchmarks<QCoreApplication>(argc, argv);
-}
+int main(int argc, char **argv) { return tessel::bench::RunBenchmarks<QCoreApplication>(argc, argv); }

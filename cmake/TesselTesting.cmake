@@ -20,7 +20,7 @@ function(tessel_add_test name)
   tessel_warnings(${name})
   # gtest's EXPECT macros expand to if/else: an unbraced if around one is fine.
   target_compile_options(${name} PRIVATE -Wno-dangling-else)
-  target_link_libraries(${name} PRIVATE ${T_LIBS} tessel_testsupport GTest::gmock GTest::gtest)
+  target_link_libraries(${name} PRIVATE ${T_LIBS} tessel_testing GTest::gmock GTest::gtest)
   set(entries)
   if(T_PER_FILE)
     foreach(src ${T_SOURCES})

@@ -31,10 +31,10 @@ std::string Lower(std::string s) {
 
 bool IsReserved(const std::string &word) {
     static const std::set<std::string> kWords = {
-        "include", "line", "const", "var",   "bytes", "at",     "every",  "lin",    "log",  "from",
-        "to",      "and",  "after", "before", "on",   "off",    "pulse",  "for",    "sample",
-        "macro",   "repeat", "times", "quick", "code", "record", "burst", "unrecorded", "mark", "word",
-        "long",    "s",    "ms",    "us",    "ns"};
+        "include", "line",  "const",  "var",   "bytes",  "at",   "every",  "lin",   "log",
+        "from",    "to",    "and",    "after", "before", "on",   "off",    "pulse", "for",
+        "sample",  "macro", "repeat", "times", "quick",  "code", "record", "burst", "unrecorded",
+        "mark",    "word",  "long",   "s",     "ms",     "us",   "ns"};
     return kWords.count(Lower(word)) != 0;
 }
 
@@ -57,9 +57,9 @@ enum class Tok { Name, Number, String, Punct, End };
 
 struct Token {
     Tok kind = Tok::End;
-    std::string text;          // name, punctuation or the number's spelling
+    std::string text; // name, punctuation or the number's spelling
     long double number = 0;
-    std::string bytes;         // string content
+    std::string bytes; // string content
     int line = 0, column = 0;
 };
 
@@ -134,7 +134,8 @@ public:
                 // Show a whole UTF-8 character when it is one.
                 size_t n = 1;
                 if (c >= 0xC0)
-                    while (m_pos + n < m_s.size() && (static_cast<unsigned char>(m_s[m_pos + n]) & 0xC0) == 0x80 && n < 4)
+                    while (m_pos + n < m_s.size() && (static_cast<unsigned char>(m_s[m_pos + n]) & 0xC0) == 0x80 &&
+                           n < 4)
                         ++n;
                 const std::string shown = (c >= 0xC0 && n > 1) ? m_s.substr(m_pos, n) : Printable(c);
                 Fail("Invalid character '" + shown + "'", t.column);
@@ -150,9 +151,7 @@ private:
     unsigned char Peek(size_t k) const {
         return m_pos + k < m_s.size() ? static_cast<unsigned char>(m_s[m_pos + k]) : 0;
     }
-    bool IsMicro() const {
-        return (Cur() == 0xC2 && Peek(1) == 0xB5) || (Cur() == 0xCE && Peek(1) == 0xBC);
-    }
+    bool IsMicro() const { return (Cur() == 0xC2 && Peek(1) == 0xB5) || (Cur() == 0xCE && Peek(1) == 0xBC); }
     void SkipBlanks() {
         while (m_pos < m_s.size() && (Cur() == ' ' || Cur() == '\t' || Cur() == '\f' || Cur() == '\v'))
             ++m_pos;
@@ -271,9 +270,12 @@ struct Symbol {
 
 const char *KindText(SymKind k) {
     switch (k) {
-    case SymKind::Line: return "a line";
-    case SymKind::Value: return "a value";
-    case SymKind::Bytes: return "a byte sequence";
+    case SymKind::Line:
+        return "a line";
+    case SymKind::Value:
+        return "a value";
+    case SymKind::Bytes:
+        return "a byte sequence";
     }
     return "";
 }

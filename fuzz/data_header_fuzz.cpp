@@ -1,7 +1,7 @@
 // The header check of a data transfer against arbitrary headers, block sizes
 // and byte counts: an accepted header must start with "SDA" and its block
 // count and rest must add up to exactly the bytes asked for.
-#include "device/Communication.h"
+#include "device/CommandSet.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -23,7 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (again.value(first, QStringLiteral("FuzzKey")) != QStringLiteral("1"))
         std::abort();
     for (const QString &k : keys)
-        if (k.compare(QStringLiteral("FuzzKey"), Qt::CaseInsensitive) != 0 && again.value(first, k) != doc.value(first, k))
+        if (k.compare(QStringLiteral("FuzzKey"), Qt::CaseInsensitive) != 0 &&
+            again.value(first, k) != doc.value(first, k))
             std::abort();
     return 0;
 }

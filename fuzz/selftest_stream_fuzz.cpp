@@ -19,7 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     };
     tessel::TSelfTestDecoder decoder;
     int tokens = 0;
-    decoder.Run(read, [] { return false; }, [&] { ++tokens; });
+    decoder.Run(
+        read, [] { return false; }, [&] { ++tokens; });
     qsizetype chars = 0;
     for (const QString &l : decoder.Report().Lines())
         chars += l.size();

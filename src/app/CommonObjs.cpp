@@ -10,8 +10,8 @@ TCommonObjs::TCommonObjs(std::unique_ptr<TCommunication> comm, QObject *parent)
     : QObject(parent),
       Comm(comm ? std::move(comm)
                 : std::make_unique<TCommunication>(std::make_unique<TPosixCommPort>(), PortNames().first())),
-      Session(*Comm, AppPaths::iniPath(), &Config().Instrument), StatusTimer(Session.StatusTimer()),
-      Compiler(Session.Compiler()) {
+      Session(*Comm, AppPaths::iniPath(), &Config().Instrument), Commands(Session.Commands()),
+      Connection(Session.Connection()), StatusTimer(Session.StatusTimer()), Compiler(Session.Compiler()) {
     AppSettings.Register(QStringLiteral("DefaultDevice"), SettingKind::Integer, 0);
     AppSettings.Restore();
     ReadInstrumentConfig();
@@ -24,13 +24,9 @@ int32_t TCommonObjs::SendProgram(IProgramLoader &link, TDevice device) {
     return tessel::SendProgram(link, Compiler, TProgramTarget{device, c.DacAliases, c.MaxDAValue});
 }
 
-void TCommonObjs::ReadInstrumentConfig() {
-    Session.ReadConfiguration();
-}
+void TCommonObjs::ReadInstrumentConfig() { Session.ReadConfiguration(); }
 
-int32_t TCommonObjs::StoredDefaultDevice() const {
-    return AppSettings.Integer(QStringLiteral("DefaultDevice"));
-}
+int32_t TCommonObjs::StoredDefaultDevice() const { return AppSettings.Integer(QStringLiteral("DefaultDevice")); }
 
 } // namespace tessel
 

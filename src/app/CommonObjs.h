@@ -4,7 +4,7 @@
 #include "app/InstrumentSession.h"
 #include "compiler/Compiler.h"
 #include "compiler/ProgramImage.h"
-#include "device/Communication.h"
+#include "device/ConnectionManager.h"
 #include "device/DeviceTypes.h"
 #include "settings/SettingsStore.h"
 
@@ -16,8 +16,9 @@
 namespace tessel {
 
 // The shared objects every part of the program uses, alive for the whole run:
-// the instrument session (command link, configuration, event table builder,
-// status timer) and the application settings.
+// the instrument session (command link with its command set and connection
+// manager, configuration, event table builder, status timer) and the
+// application settings.
 class TCommonObjs : public QObject {
     Q_OBJECT
 public:
@@ -29,6 +30,8 @@ public:
     std::unique_ptr<TCommunication> Comm;
     // Its configuration is the process-wide one the windows read.
     TInstrumentSession Session;
+    TCommandSet &Commands;
+    TConnectionManager &Connection;
 
     QTimer &StatusTimer;
     TPAppSettings AppSettings;

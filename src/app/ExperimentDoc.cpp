@@ -16,14 +16,27 @@
 namespace tessel {
 
 const std::array<int, xcColumnCount> kExperimentColumnWidths = {35, 36, 109, 48, 33, 56, 85, 65, 35,
-                                                                 36, 37, 40, 70, 64, 64, 39, 37, 35};
+                                                                36, 37, 40,  70, 64, 64, 39, 37, 35};
 
 QStringList ExperimentTableTitles() {
-    return {QString(),          QStringLiteral("Show"),      QStringLiteral("Caption"),  QStringLiteral("Style"),
-            QStringLiteral("Mark"), QStringLiteral("Mark size"), QStringLiteral("Line style"),
-            QStringLiteral("Thickness"), QStringLiteral("Color"), QStringLiteral("Brush"), QStringLiteral("Points"),
-            QStringLiteral("YShift"), QStringLiteral("Multiplication"), QStringLiteral("Time"),
-            QStringLiteral("Device"), QStringLiteral("Gain"), QStringLiteral("Offset"), QStringLiteral("Sens")};
+    return {QString(),
+            QStringLiteral("Show"),
+            QStringLiteral("Caption"),
+            QStringLiteral("Style"),
+            QStringLiteral("Mark"),
+            QStringLiteral("Mark size"),
+            QStringLiteral("Line style"),
+            QStringLiteral("Thickness"),
+            QStringLiteral("Color"),
+            QStringLiteral("Brush"),
+            QStringLiteral("Points"),
+            QStringLiteral("YShift"),
+            QStringLiteral("Multiplication"),
+            QStringLiteral("Time"),
+            QStringLiteral("Device"),
+            QStringLiteral("Gain"),
+            QStringLiteral("Offset"),
+            QStringLiteral("Sens")};
 }
 
 std::optional<double> ParseScaleText(const QString &text) {

@@ -23,7 +23,14 @@ struct TEnvSetup;
 
 // Columns of the experiment's data table after the data set editor's own.
 enum TExperimentColumn : int {
-    xcYShift = 11, xcMultiplication, xcTime, xcDevice, xcGain, xcOffset, xcSens, xcColumnCount
+    xcYShift = 11,
+    xcMultiplication,
+    xcTime,
+    xcDevice,
+    xcGain,
+    xcOffset,
+    xcSens,
+    xcColumnCount
 };
 extern const std::array<int, xcColumnCount> kExperimentColumnWidths;
 QStringList ExperimentTableTitles();
@@ -121,12 +128,12 @@ public:
     void SyncTexts();
 
     // The window follows these.
-    std::function<void()> OnChanged;                // repaint graph and table
-    std::function<void()> OnSheetsChanged;          // measurement sheets: rebuild from the records
-    std::function<void()> OnCaptionsChanged;        // DocName changed
-    std::function<void(bool)> OnMeasuringChanged;   // ShMeasuring
-    std::function<void(bool)> OnLogXRead;           // the file's x axis differs from the graph's
-    std::function<void()> OnSaved;                  // after a successful Save
+    std::function<void()> OnChanged;              // repaint graph and table
+    std::function<void()> OnSheetsChanged;        // measurement sheets: rebuild from the records
+    std::function<void()> OnCaptionsChanged;      // DocName changed
+    std::function<void(bool)> OnMeasuringChanged; // ShMeasuring
+    std::function<void(bool)> OnLogXRead;         // the file's x axis differs from the graph's
+    std::function<void()> OnSaved;                // after a successful Save
 
 private:
     struct TABSeries;

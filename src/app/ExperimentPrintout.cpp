@@ -47,7 +47,9 @@ TPrintTable ExperimentPrintTable(const TExperimentDoc &doc, const TDataEditModel
                 cell.LineStyle = d->LineStyle;
                 cell.Thickness = d->Thickness;
                 break;
-            case ecColor: cell.What = TPrintCell::Kind::Swatch; break;
+            case ecColor:
+                cell.What = TPrintCell::Kind::Swatch;
+                break;
             case ecBrush:
                 cell.What = TPrintCell::Kind::Swatch;
                 cell.Color = d->Brush.Color;

@@ -28,7 +28,7 @@ QString WithDefaultExtension(const QString &path, const QString &extension) {
     return QFileInfo::exists(withExt) ? withExt : path;
 }
 
-TFirmwareUpload::TFirmwareUpload(TCommunication &link, QTimer *statusTimer, TEnvSetup *env, TUploadHost host)
+TFirmwareUpload::TFirmwareUpload(TCommandSet &link, QTimer *statusTimer, TEnvSetup *env, TUploadHost host)
     : m_link(link), m_timer(statusTimer), m_env(env), m_host(std::move(host)) {}
 
 QString TFirmwareUpload::DialogTitle(TImageKind kind) {
@@ -43,7 +43,7 @@ void TFirmwareUpload::status(const QString &text) {
 }
 
 TUploadResult TFirmwareUpload::Run(TImageKind kind) {
-    if (m_link.IsBusy())
+    if (m_link.Link().IsBusy())
         return TUploadResult::NotRun;
     const QString chosen =
         FileDialogs().getOpenFileName(DialogTitle(kind), m_env ? StartDir(*m_env) : QString(), DialogFilter());
@@ -84,9 +84,9 @@ TUploadResult TFirmwareUpload::UploadFile(TImageKind kind, const QString &path) 
                 m_timer->start();
             status(QString());
         });
-        auto previous = m_link.OnBlockSent;
-        m_link.OnBlockSent = m_host.Progress;
-        Finally restore([&] { m_link.OnBlockSent = previous; });
+        auto previous = m_link.Link().OnBlockSent;
+        m_link.Link().OnBlockSent = m_host.Progress;
+        Finally restore([&] { m_link.Link().OnBlockSent = previous; });
         try {
             if (m_link.LoadData("LDP", image)) {
                 status(ProgrammingText(kind));

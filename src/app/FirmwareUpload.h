@@ -1,6 +1,6 @@
 #pragma once
 
-#include "device/Communication.h"
+#include "device/CommandSet.h"
 
 #include <QString>
 #include <functional>
@@ -43,7 +43,7 @@ struct TUploadHost {
 class TFirmwareUpload {
 public:
     // statusTimer and env may be null (the command line has neither).
-    TFirmwareUpload(TCommunication &link, QTimer *statusTimer, TEnvSetup *env, TUploadHost host = {});
+    TFirmwareUpload(TCommandSet &link, QTimer *statusTimer, TEnvSetup *env, TUploadHost host = {});
 
     // The menu command: nothing while the link is unavailable; otherwise the
     // file dialog in the last used folder, then UploadFile.
@@ -57,7 +57,7 @@ public:
 private:
     void status(const QString &text);
 
-    TCommunication &m_link;
+    TCommandSet &m_link;
     QTimer *m_timer;
     TEnvSetup *m_env;
     TUploadHost m_host;

@@ -57,10 +57,10 @@ TInstrumentConfig ReadInstrumentConfig(const QString &iniPath, const QString &de
     c.YShiftA = f("YShiftA", 0);
     c.YShiftB = f("YShiftB", 0);
     c.MaxDAValue = i("MaxDAValue", 1);
-    c.DetectorAUnsigned = ini.ReadString(consts, QStringLiteral("DetectorA"), QStringLiteral("signed")) ==
-                          QLatin1String("unsigned");
-    c.DetectorBUnsigned = ini.ReadString(consts, QStringLiteral("DetectorB"), QStringLiteral("signed")) ==
-                          QLatin1String("unsigned");
+    c.DetectorAUnsigned =
+        ini.ReadString(consts, QStringLiteral("DetectorA"), QStringLiteral("signed")) == QLatin1String("unsigned");
+    c.DetectorBUnsigned =
+        ini.ReadString(consts, QStringLiteral("DetectorB"), QStringLiteral("signed")) == QLatin1String("unsigned");
 
     const QString bounds = deviceText + QStringLiteral("EventBounds");
     for (int b = 0; b < kOutputLines; ++b)

@@ -10,9 +10,8 @@ namespace tessel {
 
 constexpr int kPrintColumns = 17;
 // Keys of the analog-output aliases; there is no fourth output.
-inline const std::array<QString, 5> kDacKeys = {QStringLiteral("DAC1"), QStringLiteral("DAC2"),
-                                                QStringLiteral("DAC3"), QStringLiteral("DAC5"),
-                                                QStringLiteral("DAC6")};
+inline const std::array<QString, 5> kDacKeys = {QStringLiteral("DAC1"), QStringLiteral("DAC2"), QStringLiteral("DAC3"),
+                                                QStringLiteral("DAC5"), QStringLiteral("DAC6")};
 
 // The instrument configuration of the current instrument type. Replaced as a
 // whole whenever the type changes.

@@ -17,27 +17,25 @@ TInstrumentSession::TInstrumentSession(TCommunication &link, const QString &iniP
 }
 
 void TInstrumentSession::Open() {
-    m_link.LoadBaudRates(m_ini);
+    m_connection.LoadBaudRates(m_ini);
     m_link.Open();
 }
 
-bool TInstrumentSession::Identify(bool wake) {
-    return m_link.Connect(true, wake);
-}
+bool TInstrumentSession::Identify(bool wake) { return m_connection.Connect(true, wake); }
 
 void TInstrumentSession::ReadConfiguration() {
-    *m_config = ReadInstrumentConfig(m_ini, m_link.DeviceText());
-    m_compiler.SetConstants(m_config->Compiler);
+    *m_config = ReadInstrumentConfig(m_ini, m_connection.DeviceText());
+    m_compiler.Constants = m_config->Compiler;
 }
 
 TInstrumentSession::TDeviceInfoRead TInstrumentSession::ReadDeviceInfo() {
     if (!HasDeviceInfo(m_link.Device()))
         return TDeviceInfoRead::NotNeeded;
     TDeviceInfoRecord r;
-    if (!m_link.ReadDeviceInfo(r))
+    if (!m_connection.ReadDeviceInfo(r))
         return TDeviceInfoRead::Failed;
     TCommonObjs::ApplyDeviceInfo(r, *m_config);
-    m_compiler.SetConstants(m_config->Compiler);
+    m_compiler.Constants = m_config->Compiler;
     return TDeviceInfoRead::Applied;
 }
 
@@ -45,13 +43,13 @@ TConditions TInstrumentSession::ReadConditions() {
     TConditions c;
     int gA = 0, gB = 0, oA = 0, oB = 0, s1 = 0, s2 = 0;
     const TDevice t = m_link.Device();
-    if (HasMonitorGains(t) && m_link.GetGains(gA, gB, oA, oB)) {
+    if (HasMonitorGains(t) && m_commands.GetGains(gA, gB, oA, oB)) {
         c.GainA = uint8_t(gA);
         c.GainB = uint8_t(gB);
         c.OffsetA = uint8_t(oA);
         c.OffsetB = uint8_t(oB);
     }
-    if (HasMonitorApd(t) && m_link.GetApd(s1, s2)) {
+    if (HasMonitorApd(t) && m_commands.GetApd(s1, s2)) {
         c.SensA = uint8_t(s1);
         c.SensB = uint8_t(s2);
     }
@@ -59,7 +57,7 @@ TConditions TInstrumentSession::ReadConditions() {
 }
 
 std::unique_ptr<TMeasurementRun> TInstrumentSession::NewRun(TMDIList &experiments, TMeasurementHost host) {
-    return std::make_unique<TMeasurementRun>(m_link, m_compiler, *m_config, experiments, m_statusTimer,
+    return std::make_unique<TMeasurementRun>(m_commands, m_compiler, *m_config, experiments, m_statusTimer,
                                              std::move(host));
 }
 

@@ -3,7 +3,9 @@
 #include "app/InstrumentConfig.h"
 #include "app/MeasurementRun.h"
 #include "compiler/Compiler.h"
+#include "device/CommandSet.h"
 #include "device/Communication.h"
+#include "device/ConnectionManager.h"
 
 #include <QString>
 #include <QTimer>
@@ -13,7 +15,8 @@ namespace tessel {
 
 class TMDIList;
 
-// Everything that talks to one instrument: the command link, the
+// Everything that talks to one instrument: the command link with its command
+// set and connection manager, the
 // configuration of its type (with what the instrument says about itself),
 // the compiler set up for it, the status timer and the measurement run.
 // The program's windows and the command line build it the same way.
@@ -29,6 +32,8 @@ public:
     TInstrumentSession &operator=(const TInstrumentSession &) = delete;
 
     TCommunication &Link() { return m_link; }
+    TCommandSet &Commands() { return m_commands; }
+    TConnectionManager &Connection() { return m_connection; }
     const TInstrumentConfig &Configuration() const { return *m_config; }
     TInstrumentConfig &Configuration() { return *m_config; }
     TCompiler &Compiler() { return m_compiler; }
@@ -44,7 +49,7 @@ public:
     enum class TDeviceInfoRead { NotNeeded, Applied, Failed };
     // Types that describe themselves: their limits replace the configured
     // ones for the next build. On failure the configuration stays and the
-    // link's DeviceInfoError() says why.
+    // connection manager's DeviceInfoError() says why.
     TDeviceInfoRead ReadDeviceInfo();
     // Gains, offsets and photodiode sensitivities as the instrument has them
     // now (zero where its type has none).
@@ -56,6 +61,8 @@ public:
 private:
     std::unique_ptr<TCommunication> m_owned;
     TCommunication &m_link;
+    TCommandSet m_commands{m_link};
+    TConnectionManager m_connection{m_link, m_commands};
     QString m_ini;
     TInstrumentConfig m_ownConfig;
     TInstrumentConfig *m_config;

@@ -14,9 +14,7 @@ void EventLoopWait(int ms) {
     loop.exec();
 }
 
-QString Seconds(int32_t ms) {
-    return QString::number(ms / 1000.0);
-}
+QString Seconds(int32_t ms) { return QString::number(ms / 1000.0); }
 } // namespace
 
 const std::array<TKeyLevel, kKeyLevelCount> &KeyLevels() {
@@ -52,7 +50,7 @@ bool IsKeySignal(const QString &command) {
     return false;
 }
 
-bool SendKeySignal(TCommunication &link, const QString &command) {
+bool SendKeySignal(TCommandSet &link, const QString &command) {
     const QString c = command.toUpper();
     if (c == QLatin1String("BF1"))
         return link.ActinicFlash();
@@ -71,7 +69,7 @@ QString KeyLevelText(int position) {
     return QString::number(tenths / 10.0, 'g', 15) + QStringLiteral(" %");
 }
 
-TKeyTest::TKeyTest(TCommunication &link, Wait wait) : m_link(link), m_wait(std::move(wait)) {
+TKeyTest::TKeyTest(TCommandSet &link, Wait wait) : m_link(link), m_wait(std::move(wait)) {
     if (!m_wait)
         m_wait = EventLoopWait;
 }
@@ -82,12 +80,12 @@ void TKeyTest::SetLevel(int index, int position) {
 }
 
 bool TKeyTest::LevelAvailable(int index) const {
-    return !HostSetsOutputs(m_link.Device()) || KeyLevels()[size_t(index)].output <= 3;
+    return !HostSetsOutputs(m_link.Link().Device()) || KeyLevels()[size_t(index)].output <= 3;
 }
 
 bool TKeyTest::sendOnce() {
     bool ok = true;
-    if (HostSetsOutputs(m_link.Device())) {
+    if (HostSetsOutputs(m_link.Link().Device())) {
         for (int i = 0; i < 3; ++i) {
             ok = m_link.SetVoltage(KeyLevels()[size_t(i)].output, m_levels[size_t(i)]) && ok;
             m_wait(kLevelPauseMs);

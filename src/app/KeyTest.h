@@ -1,6 +1,6 @@
 #pragma once
 
-#include "device/Communication.h"
+#include "device/CommandSet.h"
 
 #include <QString>
 #include <array>
@@ -32,7 +32,7 @@ inline constexpr int kKeySignalCount = 9;
 const std::array<TKeySignal, kKeySignalCount> &KeySignals();
 // Sends "BF1", "BF2", "SF1" or "AX1".."AX6" (any case); false when the
 // command is unknown or the link refused it.
-bool SendKeySignal(TCommunication &link, const QString &command);
+bool SendKeySignal(TCommandSet &link, const QString &command);
 bool IsKeySignal(const QString &command);
 
 // Per-cent label of a slider position, to a tenth: 50 -> "4.9 %", 1023 -> "100 %".
@@ -46,7 +46,7 @@ public:
     // wait: a pause during which events keep running; the default runs a
     // nested event loop.
     using Wait = std::function<void(int ms)>;
-    explicit TKeyTest(TCommunication &link, Wait wait = {});
+    explicit TKeyTest(TCommandSet &link, Wait wait = {});
 
     int Level(int index) const { return m_levels[size_t(index)]; }
     // Clamped to 0..1023; nothing is sent.
@@ -67,7 +67,7 @@ public:
 private:
     bool sendOnce();
 
-    TCommunication &m_link;
+    TCommandSet &m_link;
     Wait m_wait;
     std::array<int, kKeyLevelCount> m_levels{};
     bool m_sending = false;

@@ -14,15 +14,15 @@ enum class MainToolbar { None, Main, Graph, Protocol, Window, Control };
 // tool tip, and whether it belongs to the document controls that follow the
 // experiment list.
 struct MainCommand {
-    const char *id;        // object name of the action, e.g. "mniNew"
-    MainMenu menu;         // None: toolbar only
-    const char *caption;   // menu caption with accelerator
-    const char *shortcut;  // portable text form, "" for none
-    MainToolbar toolbar;   // None: menu only
-    const char *hint;      // tool tip of the toolbar button
-    const char *icon;      // icon name (theme name or bundled drawing)
-    bool documentControl;  // enabled only while an experiment exists
-    bool separatorBefore;  // a menu separator precedes the item
+    const char *id;       // object name of the action, e.g. "mniNew"
+    MainMenu menu;        // None: toolbar only
+    const char *caption;  // menu caption with accelerator
+    const char *shortcut; // portable text form, "" for none
+    MainToolbar toolbar;  // None: menu only
+    const char *hint;     // tool tip of the toolbar button
+    const char *icon;     // icon name (theme name or bundled drawing)
+    bool documentControl; // enabled only while an experiment exists
+    bool separatorBefore; // a menu separator precedes the item
     bool checkable;
 };
 

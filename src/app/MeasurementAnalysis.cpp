@@ -131,12 +131,12 @@ void InstallExportParameters() {
                 analyser.emplace(AppPaths::iniPath());
             return AnalysisJson(analyser->Analyse(r));
         };
-    TLongCsvExport::DefaultMarks() =
-        [analyser = std::optional<TMeasurementAnalyser>()](const TMeasurementRecord &r) mutable {
-            if (!analyser)
-                analyser.emplace(AppPaths::iniPath());
-            return SampleMarks(analyser->Marks(r), r);
-        };
+    TLongCsvExport::DefaultMarks() = [analyser =
+                                          std::optional<TMeasurementAnalyser>()](const TMeasurementRecord &r) mutable {
+        if (!analyser)
+            analyser.emplace(AppPaths::iniPath());
+        return SampleMarks(analyser->Marks(r), r);
+    };
 }
 
 } // namespace tessel
@@ -294,13 +294,18 @@ QString ParameterUnit(int p) {
     switch (p) {
     case prETR:
     case prEtrMax:
-    case prIk: return QStringLiteral("µmol m⁻² s⁻¹");
-    case prMo: return QStringLiteral("ms⁻¹");
-    case prTFm: return QStringLiteral("s");
+    case prIk:
+        return QStringLiteral("µmol m⁻² s⁻¹");
+    case prMo:
+        return QStringLiteral("ms⁻¹");
+    case prTFm:
+        return QStringLiteral("s");
     case prFj:
     case prFi:
-    case prFP: return QStringLiteral("V");
-    default: return {};
+    case prFP:
+        return QStringLiteral("V");
+    default:
+        return {};
     }
 }
 
@@ -356,9 +361,7 @@ namespace tessel {
 namespace {
 
 // Numbers for machines in files.
-QString machineText(std::optional<double> v) {
-    return v ? FormatMachine(*v) : QString();
-}
+QString machineText(std::optional<double> v) { return v ? FormatMachine(*v) : QString(); }
 
 // RFC 4180: a field with a comma, quote or line break goes in quotes, its
 // quotes doubled.

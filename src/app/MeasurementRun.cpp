@@ -145,9 +145,7 @@ bool NeedsCompile(TDeviceStatus state, bool modified, bool changedSinceCheck, bo
     return state == stEmpty || modified || changedSinceCheck || !builtForThisEditor;
 }
 
-bool NeedsDownload(TDeviceStatus state, bool checkDone) {
-    return checkDone || state == stEmpty;
-}
+bool NeedsDownload(TDeviceStatus state, bool checkDone) { return checkDone || state == stEmpty; }
 
 TRunPreparation PreparationFor(TDevice device, int32_t buildStatus) {
     if (HostSetsOutputs(device))
@@ -167,9 +165,7 @@ QString TransferProgressText(int32_t received, int32_t expected) {
     return QString::asprintf("Received %4.3f of %4.3f KB", received / 1024.0, expected / 1024.0);
 }
 
-QString SizePanelText(int64_t sizeEstimate) {
-    return QString::number(sizeEstimate / 1024) + QStringLiteral(" kB");
-}
+QString SizePanelText(int64_t sizeEstimate) { return QString::number(sizeEstimate / 1024) + QStringLiteral(" kB"); }
 
 QString StartTimeText(double days) {
     const std::optional<QDateTime> dt = DateTimeFromDays(days);
@@ -195,7 +191,7 @@ QString GainsPanelText(TDevice device, int g1, int o1, int s1, int g2, int o2, i
     return QString::asprintf("G1=%d ; O1=%d   |   G2=%d ; O2=%d", g1, o1, g2, o2);
 }
 
-TMeasurementRun::TMeasurementRun(TCommunication &link, TCompiler &compiler, const TInstrumentConfig &config,
+TMeasurementRun::TMeasurementRun(TCommandSet &link, TCompiler &compiler, const TInstrumentConfig &config,
                                  TMDIList &experiments, QTimer &statusTimer, TMeasurementHost host)
     : m_link(link), m_compiler(compiler), m_config(config), m_list(experiments), m_timer(statusTimer),
       m_host(std::move(host)) {
@@ -208,22 +204,18 @@ TMeasurementRun::TMeasurementRun(TCommunication &link, TCompiler &compiler, cons
     if (!m_host.SendProgram)
         m_host.SendProgram = [this] {
             const TInstrumentConfig &c = m_config;
-            TProgramLink<TCommunication> loader(m_link);
-            return tessel::SendProgram(loader, m_compiler, TProgramTarget{m_link.Device(), c.DacAliases, c.MaxDAValue},
-                                       m_host.Wait);
+            TProgramLink<TCommandSet> loader(m_link);
+            return tessel::SendProgram(loader, m_compiler,
+                                       TProgramTarget{m_link.Link().Device(), c.DacAliases, c.MaxDAValue}, m_host.Wait);
         };
     // One handler for the timer's whole life; during a fetch it shows the
     // transfer instead of polling, so no poll runs inside the fetch.
     m_tick = QObject::connect(&m_timer, &QTimer::timeout, [this] { OnTimer(); });
 }
 
-TMeasurementRun::~TMeasurementRun() {
-    QObject::disconnect(m_tick);
-}
+TMeasurementRun::~TMeasurementRun() { QObject::disconnect(m_tick); }
 
-IMeasurementTarget *TMeasurementRun::Target() const {
-    return dynamic_cast<IMeasurementTarget *>(m_list.Active());
-}
+IMeasurementTarget *TMeasurementRun::Target() const { return dynamic_cast<IMeasurementTarget *>(m_list.Active()); }
 
 void TMeasurementRun::Panel(int panel, const QString &text) {
     if (m_host.SetPanel)
@@ -231,7 +223,7 @@ void TMeasurementRun::Panel(int panel, const QString &text) {
 }
 
 void TMeasurementRun::ApplyIdleState() {
-    if (!m_link.Connected() && m_list.Busy()) {
+    if (!m_link.Link().Connected() && m_list.Busy()) {
         // An instrument that is gone ends the run it was doing: nothing polls
         // it any more, and the busy mark would keep every later Start out.
         m_list.SetBusy(false);
@@ -241,7 +233,7 @@ void TMeasurementRun::ApplyIdleState() {
         if (!m_inOperation && m_report.Outcome == TRunOutcome::Started)
             Finish(TRunOutcome::NotConnected);
     }
-    const TControlState s = IdleControlState(m_link.Connected(), m_link.Device());
+    const TControlState s = IdleControlState(m_link.Link().Connected(), m_link.Link().Device());
     if (*s.StatusTimer)
         m_timer.start();
     else
@@ -295,7 +287,7 @@ void TMeasurementRun::EndAfterPortError() {
 }
 
 void TMeasurementRun::ShowTransferProgress() {
-    Panel(1, TransferProgressText(m_link.Received(), m_link.Expected()));
+    Panel(1, TransferProgressText(m_link.Link().Received(), m_link.Link().Expected()));
 }
 
 void TMeasurementRun::SetAnalogOutputs() {
@@ -360,7 +352,7 @@ void TMeasurementRun::Prepare(IMeasurementTarget &t) {
             m_host.RepaintStatusBar();
         doc.SyntaxCheck();
     }
-    switch (PreparationFor(m_link.Device(), m_compiler.Status)) {
+    switch (PreparationFor(m_link.Link().Device(), m_compiler.Status)) {
     case TRunPreparation::AnalogOutputs:
         SetAnalogOutputs();
         break;
@@ -445,7 +437,7 @@ void TMeasurementRun::PollStatus() {
         WriteLog(QStringLiteral("Not Connected"));
         if (m_host.DeviceId)
             m_host.DeviceId();
-    } else if (!m_link.Connected()) {
+    } else if (!m_link.Link().Connected()) {
         // The line went during the fetch: the state read before it is past.
         text = QStringLiteral("Not connected");
     }
@@ -469,7 +461,7 @@ void TMeasurementRun::PollStatus() {
 void TMeasurementRun::Fetch(IMeasurementTarget *target) {
     if (!target) {
         m_link.StopMeasurement();
-        if (HostSetsOutputs(m_link.Device()) && m_host.ResetKeySliders)
+        if (HostSetsOutputs(m_link.Link().Device()) && m_host.ResetKeySliders)
             m_host.ResetKeySliders();
         Finish(TRunOutcome::NoTarget);
         return;
@@ -497,8 +489,8 @@ void TMeasurementRun::Fetch(IMeasurementTarget *target) {
 
     if (m_host.RefreshMonitor)
         m_host.RefreshMonitor();
-    target->RecordMeasurement(Now(), uint8_t(m_link.Device()), m_host.Conditions ? m_host.Conditions() : TConditions{},
-                              m_started->Protocol);
+    target->RecordMeasurement(Now(), uint8_t(m_link.Link().Device()),
+                              m_host.Conditions ? m_host.Conditions() : TConditions{}, m_started->Protocol);
     target->StartNextMeasurement();
     target->ShowResult(m_host.AutoScaleAfterStop && m_host.AutoScaleAfterStop());
     Panel(3, SizePanelText(target->Model().SizeEstimate()));
@@ -512,7 +504,7 @@ void TMeasurementRun::Fetch(IMeasurementTarget *target) {
     const QString range = OutOfRangeText(m_report.OutOfRangeA, m_report.OutOfRangeB);
     if (!range.isEmpty())
         Messages().warning(range);
-    if (HostSetsOutputs(m_link.Device()) && m_host.ResetKeySliders)
+    if (HostSetsOutputs(m_link.Link().Device()) && m_host.ResetKeySliders)
         m_host.ResetKeySliders();
     Finish(TRunOutcome::Measured);
 }
@@ -529,7 +521,7 @@ bool TMeasurementRun::FetchChannel(IMeasurementTarget &target, int channel, int3
     if (!ok) {
         WriteLog(QStringLiteral("%1 failed: %2 of %3 bytes")
                      .arg(channel == 0 ? QStringLiteral("GDA") : QStringLiteral("GDB"))
-                     .arg(m_link.Received())
+                     .arg(m_link.Link().Received())
                      .arg(bytes));
         ch.Set->SetCount(0);
         return false;
@@ -582,7 +574,7 @@ void TMeasurementRun::AbortNow() {
 void TMeasurementRun::SendAbortResets() {
     if (m_link.NeedsResetMacros())
         m_link.SendResetMacros();
-    if (HostSetsOutputs(m_link.Device()) && m_host.ResetKeySliders)
+    if (HostSetsOutputs(m_link.Link().Device()) && m_host.ResetKeySliders)
         m_host.ResetKeySliders();
 }
 

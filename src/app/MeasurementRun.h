@@ -4,7 +4,7 @@
 #include "authoring/ProtocolDoc.h"
 #include "compiler/Events.h"
 #include "data/Experiment.h"
-#include "device/Communication.h"
+#include "device/CommandSet.h"
 
 #include <QMetaObject>
 #include <QString>
@@ -157,7 +157,7 @@ class TMeasurementRun {
 public:
     // The run takes over the status timer's handler. config is read at
     // each Start and fetch, so a type change before the next run applies.
-    TMeasurementRun(TCommunication &link, TCompiler &compiler, const TInstrumentConfig &config, TMDIList &experiments,
+    TMeasurementRun(TCommandSet &link, TCompiler &compiler, const TInstrumentConfig &config, TMDIList &experiments,
                     QTimer &statusTimer, TMeasurementHost host = {});
     ~TMeasurementRun();
     TMeasurementRun(const TMeasurementRun &) = delete;
@@ -206,7 +206,7 @@ private:
     void Panel(int panel, const QString &text);
     double Now() const { return m_host.Now(); }
 
-    TCommunication &m_link;
+    TCommandSet &m_link;
     TCompiler &m_compiler;
     const TInstrumentConfig &m_config;
     TMDIList &m_list;

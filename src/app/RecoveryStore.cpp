@@ -96,9 +96,7 @@ TRecoveryStore::~TRecoveryStore() {
     ::close(m_lockFd);
 }
 
-QString TRecoveryStore::DefaultFolder() {
-    return AppPaths::stateDir() + QStringLiteral("/recovery");
-}
+QString TRecoveryStore::DefaultFolder() { return AppPaths::stateDir() + QStringLiteral("/recovery"); }
 
 bool TRecoveryStore::lock() {
     const QString path = QDir(m_folder).filePath(m_owner + kLock);
@@ -133,9 +131,7 @@ QString TRecoveryStore::metaPath(const QString &copyPath) const {
     return copyPath.left(copyPath.size() - kCopy.size()) + kMeta;
 }
 
-bool TRecoveryStore::Has(int key) const {
-    return QFileInfo::exists(PathOf(key));
-}
+bool TRecoveryStore::Has(int key) const { return QFileInfo::exists(PathOf(key)); }
 
 bool TRecoveryStore::Write(int key, const QString &name, const QString &fileName,
                            const std::function<bool(const QString &path)> &write) {

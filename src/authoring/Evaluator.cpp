@@ -1,7 +1,7 @@
 #include "authoring/Evaluator.h"
 
-#include <algorithm>
 #include <QStringList>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -120,9 +120,8 @@ int basePriority(const QString &op) {
     static const struct {
         const char *text;
         int priority;
-    } table[] = {{"&", 10}, {"|", 10}, {"!", 15}, {"=", 20}, {"<>", 20}, {">", 20}, {"<", 20}, {">=", 20},
-                 {"<=", 20}, {"+", 30}, {"-", 30}, {"*", 40}, {"/", 40}, {"#", 40}, {"%", 40}, {"^", 50},
-                 {"@", 1}};
+    } table[] = {{"&", 10}, {"|", 10}, {"!", 15}, {"=", 20}, {"<>", 20}, {">", 20}, {"<", 20}, {">=", 20}, {"<=", 20},
+                 {"+", 30}, {"-", 30}, {"*", 40}, {"/", 40}, {"#", 40},  {"%", 40}, {"^", 50}, {"@", 1}};
     for (const auto &e : table)
         if (op == QLatin1String(e.text))
             return e.priority;

@@ -1,7 +1,7 @@
 #include "authoring/ProtocolDoc.h"
 
-#include "common/MessageService.h"
 #include "common/FileDialogService.h"
+#include "common/MessageService.h"
 #include "common/NumberText.h"
 #include "compiler/Compiler.h"
 #include "settings/EnvSetup.h"
@@ -47,9 +47,7 @@ QString CaretText(const QString &text, int32_t pos) {
 
 namespace {
 
-bool isWordChar(QChar c) {
-    return c.isLetterOrNumber() || c == QLatin1Char('_');
-}
+bool isWordChar(QChar c) { return c.isLetterOrNumber() || c == QLatin1Char('_'); }
 
 qsizetype findFrom(const QString &text, const TFindRequest &req, qsizetype from) {
     const Qt::CaseSensitivity cs = req.matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive;
@@ -112,8 +110,7 @@ void TProtocolDoc::LoadDefault() {
 }
 
 bool TProtocolDoc::ClearCurrent() {
-    if (m_env.ShowDialogs &&
-        Messages().confirm(QStringLiteral("Clear Current ?"), mbYes | mbNo | mbCancel) != mbYes)
+    if (m_env.ShowDialogs && Messages().confirm(QStringLiteral("Clear Current ?"), mbYes | mbNo | mbCancel) != mbYes)
         return false;
     LoadDefault();
     return true;
@@ -175,8 +172,9 @@ bool TProtocolDoc::SaveFile(const QString &path, const QString &text) {
 }
 
 bool TProtocolDoc::OpenDialog(QString &text) {
-    const QString path = FileDialogs().getOpenFileName(QStringLiteral("Load Protocol"), StartDir(m_env),
-                                                       QStringLiteral("Protocol Files|*.p|Text Files|*.txt|All Files|*.*"));
+    const QString path =
+        FileDialogs().getOpenFileName(QStringLiteral("Load Protocol"), StartDir(m_env),
+                                      QStringLiteral("Protocol Files|*.p|Text Files|*.txt|All Files|*.*"));
     if (path.isEmpty())
         return false;
     RememberDir(m_env, path);
@@ -184,9 +182,9 @@ bool TProtocolDoc::OpenDialog(QString &text) {
 }
 
 bool TProtocolDoc::SaveAsDialog(const QString &text) {
-    const QString path = FileDialogs().getSaveFileName(QStringLiteral("Save Protocol"), StartDir(m_env),
-                                                       QStringLiteral("Protocol File|*.p|Text File|*.txt"),
-                                                       QStringLiteral("p"));
+    const QString path =
+        FileDialogs().getSaveFileName(QStringLiteral("Save Protocol"), StartDir(m_env),
+                                      QStringLiteral("Protocol File|*.p|Text File|*.txt"), QStringLiteral("p"));
     if (path.isEmpty())
         return false;
     RememberDir(m_env, path);

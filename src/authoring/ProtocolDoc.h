@@ -65,9 +65,9 @@ public:
     TProtocolDoc(TCompiler &compiler, TEnvSetup &env, QString includeBase, TDevice device);
 
     QString Title, Description;
-    QString Text;               // the current protocol
-    QStringList CompiledText;   // the lines at the start of the last check
-    QStringList Log;            // messages of the last check
+    QString Text;             // the current protocol
+    QStringList CompiledText; // the lines at the start of the last check
+    QStringList Log;          // messages of the last check
     std::vector<std::pair<QString, QString>> Variables{{QString(), QString()}};
     bool Modified = true, CheckDone = false, ChangedSinceCheck = true;
     TProtocolSnapshot Snapshot() const { return {CompiledText, Variables}; }

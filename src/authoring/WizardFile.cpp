@@ -16,7 +16,9 @@ namespace {
 
 QString quoted(const QString &text) { return QLatin1Char('"') + text + QLatin1Char('"'); }
 
-[[noreturn]] void parseError(const QString &line) { wizardError(QStringLiteral("error parsing %1.").arg(quoted(line))); }
+[[noreturn]] void parseError(const QString &line) {
+    wizardError(QStringLiteral("error parsing %1.").arg(quoted(line)));
+}
 
 // One classified line: blank, a directive ("%keyword") or a property or
 // template line (keyword at the first non-blank character).
@@ -260,9 +262,7 @@ QStringList splitLines(const QByteArray &bytes) {
     return lines;
 }
 
-double clampToInt32(double v) {
-    return std::fmax(-2147483648.0, std::fmin(2147483647.0, v));
-}
+double clampToInt32(double v) { return std::fmax(-2147483648.0, std::fmin(2147483647.0, v)); }
 
 } // namespace
 

@@ -36,8 +36,8 @@ struct TWizardRowLayout {
 };
 
 struct TWizardFrameLayout {
-    QRect Rect;      // in the client area
-    int Column = 0;  // dialog column, counted from 0
+    QRect Rect;     // in the client area
+    int Column = 0; // dialog column, counted from 0
     std::vector<TWizardRowLayout> Rows;
 };
 

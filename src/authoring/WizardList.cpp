@@ -69,11 +69,11 @@ QColor IniColor(int32_t value) {
         return QColor(int(v & 0xFF), int((v >> 8) & 0xFF), int((v >> 16) & 0xFF));
     // The window system's colours by their index, as the palette names them.
     static const std::pair<uint32_t, QPalette::ColorRole> roles[] = {
-        {4, QPalette::Window},       {5, QPalette::Base},          {7, QPalette::WindowText},
-        {8, QPalette::Text},         {13, QPalette::Highlight},    {14, QPalette::HighlightedText},
-        {15, QPalette::Button},      {16, QPalette::Dark},         {17, QPalette::PlaceholderText},
-        {18, QPalette::ButtonText},  {20, QPalette::Light},        {21, QPalette::Shadow},
-        {22, QPalette::Midlight},    {23, QPalette::ToolTipText},  {24, QPalette::ToolTipBase},
+        {4, QPalette::Window},      {5, QPalette::Base},         {7, QPalette::WindowText},
+        {8, QPalette::Text},        {13, QPalette::Highlight},   {14, QPalette::HighlightedText},
+        {15, QPalette::Button},     {16, QPalette::Dark},        {17, QPalette::PlaceholderText},
+        {18, QPalette::ButtonText}, {20, QPalette::Light},       {21, QPalette::Shadow},
+        {22, QPalette::Midlight},   {23, QPalette::ToolTipText}, {24, QPalette::ToolTipBase},
     };
     const QPalette palette = qGuiApp ? QGuiApplication::palette() : QPalette();
     for (const auto &[index, role] : roles)
@@ -95,8 +95,7 @@ bool TWizardGridGeometry::CellAt(const QPoint &p, int &column, int &row) const {
     return column < Columns && row < Rows && Cell(column, row).contains(p);
 }
 
-TWizardGridGeometry SelectorGeometry(const TWizards &list, int fontHeight, const QSize &screen,
-                                     const QSize &button) {
+TWizardGridGeometry SelectorGeometry(const TWizards &list, int fontHeight, const QSize &screen, const QSize &button) {
     TWizardGridGeometry g;
     g.Columns = list.MaxColumn() + 1;
     g.Rows = list.MaxRow() + 1;

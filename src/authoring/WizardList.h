@@ -76,8 +76,7 @@ struct TWizardGridGeometry {
 
 // fontHeight: the character height of the window's font in pixels;
 // screen: the available screen size, which caps the client area.
-TWizardGridGeometry SelectorGeometry(const TWizards &list, int fontHeight, const QSize &screen,
-                                     const QSize &button);
+TWizardGridGeometry SelectorGeometry(const TWizards &list, int fontHeight, const QSize &screen, const QSize &button);
 
 // Draws one cell: background and selection outline, then the entry's
 // three-dimensional frame, its picture stretched into the frame and its

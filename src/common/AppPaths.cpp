@@ -49,9 +49,7 @@ QString AppPaths::programDir() {
     return withSlash(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath().section('/', 0, -2));
 }
 
-void AppPaths::setProgramDir(const QString &dir) {
-    programDirOverride() = dir.isEmpty() ? QString() : withSlash(dir);
-}
+void AppPaths::setProgramDir(const QString &dir) { programDirOverride() = dir.isEmpty() ? QString() : withSlash(dir); }
 
 bool AppPaths::isInstalled() {
     return !QFileInfo::exists(programDir() + QStringLiteral("Tessel.ini")) &&

@@ -8,9 +8,7 @@
 namespace tessel {
 
 namespace {
-[[noreturn]] void raise(const char *fmt, int32_t value) {
-    throw EDataListError(QString::asprintf(fmt, value));
-}
+[[noreturn]] void raise(const char *fmt, int32_t value) { throw EDataListError(QString::asprintf(fmt, value)); }
 } // namespace
 
 TDataList::TDataList(int32_t recordSize)
@@ -68,8 +66,7 @@ void TDataList::Delete(int32_t index) {
     CheckIndex(index);
     --m_count;
     if (index < m_count)
-        std::memmove(m_data + size_t(index) * size_t(m_recordSize),
-                     m_data + size_t(index + 1) * size_t(m_recordSize),
+        std::memmove(m_data + size_t(index) * size_t(m_recordSize), m_data + size_t(index + 1) * size_t(m_recordSize),
                      size_t(m_count - index) * size_t(m_recordSize));
 }
 
@@ -104,8 +101,7 @@ void TDataList::SetCount(int32_t n) {
     if (n > m_capacity)
         SetCapacity(n);
     if (n > m_count)
-        std::memset(m_data + size_t(m_count) * size_t(m_recordSize), 0,
-                    size_t(n - m_count) * size_t(m_recordSize));
+        std::memset(m_data + size_t(m_count) * size_t(m_recordSize), 0, size_t(n - m_count) * size_t(m_recordSize));
     m_count = n;
 }
 

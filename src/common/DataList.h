@@ -62,8 +62,7 @@ private:
 };
 
 // Typed view for trivially copyable records.
-template <typename T>
-class TTypedDataList : public TDataList {
+template <typename T> class TTypedDataList : public TDataList {
     static_assert(std::is_trivially_copyable_v<T>);
 
 public:

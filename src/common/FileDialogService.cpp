@@ -7,9 +7,7 @@ namespace {
 class NoFileDialogs : public IFileDialogService {
 public:
     QString getOpenFileName(const QString &, const QString &, const QString &) override { return {}; }
-    QString getSaveFileName(const QString &, const QString &, const QString &, const QString &) override {
-        return {};
-    }
+    QString getSaveFileName(const QString &, const QString &, const QString &, const QString &) override { return {}; }
 };
 IFileDialogService *&current() {
     static IFileDialogService *s = nullptr;
@@ -46,26 +44,6 @@ QString PlainSuffix(const QString &defaultExt) {
     while (s.startsWith('*') || s.startsWith('.'))
         s.remove(0, 1);
     return s;
-}
-
-QString RecordingFileDialogService::next() {
-    if (answers.empty())
-        return {};
-    QString a = answers.front();
-    answers.pop_front();
-    return a;
-}
-
-QString RecordingFileDialogService::getOpenFileName(const QString &title, const QString &dir,
-                                                    const QString &filter) {
-    requests.push_back({false, title, dir, filter, {}});
-    return next();
-}
-
-QString RecordingFileDialogService::getSaveFileName(const QString &title, const QString &dir,
-                                                    const QString &filter, const QString &defaultExt) {
-    requests.push_back({true, title, dir, filter, defaultExt});
-    return next();
 }
 
 } // namespace tessel

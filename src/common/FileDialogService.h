@@ -27,25 +27,6 @@ QString ToQtFilter(const QString &filter);
 // A default extension as the program's dialogs give it ("*.exp", ".exp" or "exp") -> "exp".
 QString PlainSuffix(const QString &defaultExt);
 
-// Records each request and answers from a script (empty = cancelled).
-class RecordingFileDialogService : public IFileDialogService {
-public:
-    struct Request {
-        bool save;
-        QString title, dir, filter, defaultExt;
-    };
-    QString getOpenFileName(const QString &title, const QString &dir, const QString &filter) override;
-    QString getSaveFileName(const QString &title, const QString &dir, const QString &filter,
-                            const QString &defaultExt) override;
-    void answer(const QString &path) { answers.push_back(path); }
-
-    std::vector<Request> requests;
-    std::deque<QString> answers;
-
-private:
-    QString next();
-};
-
 class ScopedFileDialogService {
 public:
     explicit ScopedFileDialogService(IFileDialogService *s) : m_prev(SetFileDialogService(s)) {}

@@ -5,8 +5,7 @@
 namespace tessel {
 
 // Runs a function when the scope ends, on every way out, exceptions included.
-template <typename F>
-class Finally {
+template <typename F> class Finally {
 public:
     explicit Finally(F f) : m_f(std::move(f)) {}
     ~Finally() { m_f(); }

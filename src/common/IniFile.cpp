@@ -13,9 +13,7 @@ constexpr int kMaxValueLength = 1023;
 
 bool isHeader(const QString &trimmed) { return trimmed.startsWith('[') && trimmed.contains(']'); }
 
-QString headerName(const QString &trimmed) {
-    return trimmed.mid(1, trimmed.indexOf(']') - 1).trimmed();
-}
+QString headerName(const QString &trimmed) { return trimmed.mid(1, trimmed.indexOf(']') - 1).trimmed(); }
 
 bool isComment(const QString &trimmed) { return trimmed.startsWith(';') || trimmed.startsWith('#'); }
 

@@ -28,8 +28,8 @@ void OpenLog(const QString &path) {
         return;
     const QDateTime now = QDateTime::currentDateTime();
     const QLocale loc = QLocale::system();
-    const QString line = QStringLiteral("LogFile created: ") + loc.toString(now.date(), QLocale::ShortFormat) +
-                         ' ' + loc.toString(now.time(), QLocale::LongFormat) + '\n';
+    const QString line = QStringLiteral("LogFile created: ") + loc.toString(now.date(), QLocale::ShortFormat) + ' ' +
+                         loc.toString(now.time(), QLocale::LongFormat) + '\n';
     f->write(line.toUtf8());
     f->flush();
     s.file = std::move(f);

@@ -27,7 +27,8 @@ IMessageService *SetMessageService(IMessageService *service) {
 }
 
 MsgButton DefaultButton(int buttons) {
-    for (MsgButton b : {mbOK, mbYes, mbRetry, mbAbort, mbIgnore, mbNo, mbCancel, mbAll, mbYesToAll, mbNoToAll, mbRestore, mbDiscard})
+    for (MsgButton b :
+         {mbOK, mbYes, mbRetry, mbAbort, mbIgnore, mbNo, mbCancel, mbAll, mbYesToAll, mbNoToAll, mbRestore, mbDiscard})
         if (buttons & b)
             return b;
     return mbOK;
@@ -51,23 +52,6 @@ MsgButton ConsoleMessageService::show(MsgType type, const QString &text, int but
     std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
     std::fflush(stderr);
     return DefaultButton(buttons);
-}
-
-MsgButton RecordingMessageService::show(MsgType type, const QString &text, int buttons) {
-    entries.push_back({type, text, buttons});
-    if (!answers.empty()) {
-        const MsgButton b = answers.front();
-        answers.pop_front();
-        return b;
-    }
-    return DefaultButton(buttons);
-}
-
-QStringList RecordingMessageService::texts() const {
-    QStringList out;
-    for (const Entry &e : entries)
-        out.append(e.text);
-    return out;
 }
 
 } // namespace tessel

@@ -61,28 +61,6 @@ public:
     MsgButton show(MsgType type, const QString &text, int buttons) override;
 };
 
-// Records every message; answers from a script, else with the default button.
-class RecordingMessageService : public IMessageService {
-public:
-    struct Entry {
-        MsgType type;
-        QString text;
-        int buttons;
-    };
-    MsgButton show(MsgType type, const QString &text, int buttons) override;
-    void beginBusy() override { ++busyDepth; ++busyCount; }
-    void endBusy() override { --busyDepth; }
-
-    void answer(MsgButton b) { answers.push_back(b); }
-    QStringList texts() const;
-    void clear() { entries.clear(); }
-
-    std::vector<Entry> entries;
-    std::deque<MsgButton> answers;
-    int busyDepth = 0;
-    int busyCount = 0;
-};
-
 // Installs a service for the lifetime of a scope.
 class ScopedMessageService {
 public:

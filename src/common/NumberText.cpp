@@ -25,9 +25,7 @@ double MachineValue(double value) {
     return out + 0.0; // no "-0"
 }
 
-QString FormatMachine(double value) {
-    return FormatShortest(MachineValue(value));
-}
+QString FormatMachine(double value) { return FormatShortest(MachineValue(value)); }
 
 QJsonValue MachineJson(const QJsonValue &value) {
     if (value.isDouble())

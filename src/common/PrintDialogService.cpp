@@ -27,14 +27,4 @@ IPrintDialogService *SetPrintDialogService(IPrintDialogService *service) {
     return prev;
 }
 
-bool RecordingPrintDialogService::print(QPrinter &printer) {
-    requests.emplace_back(QStringLiteral("print"));
-    return Answer && Answer(printer);
-}
-
-bool RecordingPrintDialogService::printerSetup(QPrinter &printer) {
-    requests.emplace_back(QStringLiteral("setup"));
-    return Answer && Answer(printer);
-}
-
 } // namespace tessel

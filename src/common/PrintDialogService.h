@@ -22,17 +22,6 @@ public:
 IPrintDialogService &PrintDialogs();
 IPrintDialogService *SetPrintDialogService(IPrintDialogService *service);
 
-// Records each request; Answer decides it (none: cancelled) and may set the
-// printer up as a user would, e.g. to print into a PDF file.
-class RecordingPrintDialogService : public IPrintDialogService {
-public:
-    bool print(QPrinter &printer) override;
-    bool printerSetup(QPrinter &printer) override;
-
-    std::function<bool(QPrinter &)> Answer;
-    std::vector<QString> requests; // "print" or "setup"
-};
-
 class ScopedPrintDialogService {
 public:
     explicit ScopedPrintDialogService(IPrintDialogService *s) : m_prev(SetPrintDialogService(s)) {}

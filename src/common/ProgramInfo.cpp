@@ -16,8 +16,8 @@ QString VersionText(const QString &program) {
     return program + QStringLiteral(" (Tessel) ") + ProgramVersion() + QStringLiteral("\nMIT License.\n");
 }
 
-QString HelpText(const QString &program, const QString &synopsis, const QString &summary,
-                 QList<HelpSection> sections, const QString &footer) {
+QString HelpText(const QString &program, const QString &synopsis, const QString &summary, QList<HelpSection> sections,
+                 const QString &footer) {
     if (sections.isEmpty())
         sections.append({QStringLiteral("options"), {}});
     sections.first().options.append({QStringLiteral("-h, --help"), QStringLiteral("show this help and end")});

@@ -22,7 +22,7 @@ struct HelpSection {
 };
 // "usage: NAME SYNOPSIS", the summary, then each section with its options in
 // two columns; "-h, --help" and "--version" close the first section.
-QString HelpText(const QString &program, const QString &synopsis, const QString &summary,
-                 QList<HelpSection> sections, const QString &footer = {});
+QString HelpText(const QString &program, const QString &synopsis, const QString &summary, QList<HelpSection> sections,
+                 const QString &footer = {});
 
 } // namespace tessel

@@ -51,7 +51,8 @@ QString MergeShippedIni(const QString &userText, const QString &shippedText, con
     IniDocument user(userText);
     const IniDocument shipped(shippedText);
     const IniDocument previous(previousShippedText);
-    const QStringList shippedLines = QString(shippedText).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).split('\n');
+    const QStringList shippedLines =
+        QString(shippedText).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).split('\n');
     QStringList appended;
     for (const QString &section : shipped.sections()) {
         if (!user.hasSection(section)) {

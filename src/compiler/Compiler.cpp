@@ -15,36 +15,7 @@
 namespace tessel {
 namespace {
 
-TCompiler *g_building = nullptr;
-
 const QString kAbortedText = QStringLiteral("Compilation aborted");
-
-extern "C" {
-void OnPrimAction(long double time, uint32_t code) {
-    if (g_building)
-        g_building->AddPrimAction(time, code);
-}
-void OnCompAction(long double time, const uint8_t *macro) {
-    if (g_building && macro)
-        g_building->AddCompAction(time, macro);
-}
-void OnVar(const char *name, long double value) {
-    if (g_building)
-        g_building->AddVar(name, value);
-}
-void OnInfoEnd() {
-    if (g_building)
-        g_building->InfoEnd();
-}
-void OnFileName(int32_t, int32_t) {}
-void OnLineNum() {}
-}
-
-// Clears the building reference however the build ends.
-struct BuildingScope {
-    explicit BuildingScope(TCompiler *c) { g_building = c; }
-    ~BuildingScope() { g_building = nullptr; }
-};
 
 bool SaveLines(const QString &path, const QStringList &lines) {
     QFile f(path);
@@ -97,10 +68,6 @@ struct LineState {
 
 } // namespace
 
-TCompiler *BuildingCompiler() {
-    return g_building;
-}
-
 double Quantise(double step, double x) {
     if (step == 0)
         return x;
@@ -109,58 +76,13 @@ double Quantise(double step, double x) {
     return step * std::rint(x / step);
 }
 
-TCompiler::TCompiler() {
-    SetConstants(TCompilerConstants{});
-    RegisterCallbacks();
-}
+TCompiler::TCompiler() { RegisterCallbacks(); }
 
-TCompiler::~TCompiler() {
-    if (g_building == this)
-        g_building = nullptr;
-}
-
-void TCompiler::SetConstants(const TCompilerConstants &c) {
-    Bounds = c.Bounds;
-    MinTimer = c.MinTimer;
-    TimeBase = c.TimeBase;
-    SamplesPerEventA = c.SamplesPerEventA;
-    SamplesPerEventB = c.SamplesPerEventB;
-    SampleDistanceA = c.SampleDistanceA;
-    SampleDistanceB = c.SampleDistanceB;
-    TimePropagation = c.TimePropagation;
-    TimerBits = c.TimerBits;
-    MaxEvents = c.MaxEvents;
-    MaxASamples = c.MaxASamples;
-    MaxBSamples = c.MaxBSamples;
-}
-
-TCompilerConstants TCompiler::Constants() const {
-    TCompilerConstants c;
-    c.Bounds = Bounds;
-    c.MinTimer = MinTimer;
-    c.TimeBase = TimeBase;
-    c.SamplesPerEventA = SamplesPerEventA;
-    c.SamplesPerEventB = SamplesPerEventB;
-    c.SampleDistanceA = SampleDistanceA;
-    c.SampleDistanceB = SampleDistanceB;
-    c.TimePropagation = TimePropagation;
-    c.TimerBits = TimerBits;
-    c.MaxEvents = MaxEvents;
-    c.MaxASamples = MaxASamples;
-    c.MaxBSamples = MaxBSamples;
-    return c;
-}
+TCompiler::~TCompiler() = default;
 
 void TCompiler::RegisterCallbacks() {
-    ICompilerLibrary *lib = CompilerLibrary();
-    if (!lib)
-        return;
-    lib->SetAddPrimAction(OnPrimAction);
-    lib->SetAddCompAction(OnCompAction);
-    lib->SetAddVar(OnVar);
-    lib->SetInfoEnd(OnInfoEnd);
-    lib->SetInfoFileName(OnFileName);
-    lib->SetInfoLineNum(OnLineNum);
+    if (ICompilerLibrary *lib = CompilerLibrary())
+        RegisterCompilerCallbacks(*lib);
 }
 
 double TCompiler::FindVar(const QString &name) const {
@@ -183,14 +105,14 @@ void TCompiler::Clear() {
 }
 
 void TCompiler::AddPrimAction(long double time, uint32_t code) {
-    const double t = Quantise(TimeBase, double(time));
+    const double t = Quantise(Constants.TimeBase, double(time));
     if (t >= 0)
         Events.Add(t, code);
 }
 
 void TCompiler::AddCompAction(long double time, const uint8_t *macro) {
     TMacroRec m;
-    m.Time = Quantise(TimeBase, double(time));
+    m.Time = Quantise(Constants.TimeBase, double(time));
     m.Bytes = QByteArray(reinterpret_cast<const char *>(macro + 2), macro[0]);
     if (m.Time < 0) {
         InitMacros.push_back(std::move(m));
@@ -213,18 +135,14 @@ void TCompiler::AddVar(const char *name, long double value) {
     Vars.Add(QString::fromLatin1(name ? name : ""), double(value));
 }
 
-void TCompiler::InfoEnd() {
-    Status = kStatusSourceEnd;
-}
+void TCompiler::InfoEnd() { Status = kStatusSourceEnd; }
 
 static QString &WorkFileOverride() {
     static QString path;
     return path;
 }
 
-void TCompiler::SetWorkFilePath(const QString &path) {
-    WorkFileOverride() = path;
-}
+void TCompiler::SetWorkFilePath(const QString &path) { WorkFileOverride() = path; }
 
 QString TCompiler::WorkFilePath() {
     if (!WorkFileOverride().isEmpty())
@@ -247,7 +165,6 @@ int32_t TCompiler::Abort(QStringList &log, const QString &message) {
 }
 
 int32_t TCompiler::CompileProtocol(const QStringList &source, QStringList &log, const void *owner) {
-    const BuildingScope building(this);
     Owner = owner;
     Status = kStatusFailed;
 
@@ -268,17 +185,11 @@ int32_t TCompiler::CompileProtocol(const QStringList &source, QStringList &log, 
         Messages().error(kAbortedText);
         return kBuildSourceError;
     }
-    RegisterCallbacks();
-    const QByteArray fileName = QFile::encodeName(file);
-    const QByteArray includeDir = QFile::encodeName(IncludeDir);
-    if (lib->Compile(fileName.constData(), includeDir.constData()) == 0) {
-        // Copied at once, in this order: the library may reuse its buffers.
-        const char *msg = lib->GetErrorMsg();
-        log << QString::fromUtf8(msg ? msg : "");
-        const char *errFile = lib->GetErrorFile();
-        log << QFile::decodeName(errFile ? errFile : "");
-        ErrorLine = lib->GetErrorLine();
-        ErrorColumn = lib->GetErrorColumn();
+    TCompilerError error;
+    if (!DriveCompiler(*lib, file, IncludeDir, *this, error)) {
+        log << error.msg << error.file;
+        ErrorLine = error.line;
+        ErrorColumn = error.column;
         log << QString::asprintf("Error in source file at line: %d column: %d", ErrorLine, ErrorColumn);
         Messages().error(kAbortedText);
         return kBuildSourceError;
@@ -303,14 +214,14 @@ int32_t TCompiler::BuildEventTable(QStringList &log) {
     SkippedA = 0;
     SkippedB = 0;
     // Counts taken as 8-bit by the instrument's program.
-    const int32_t perEventA = std::clamp(SamplesPerEventA, 0, 255);
-    const int32_t perEventB = std::clamp(SamplesPerEventB, 0, 255);
+    const int32_t perEventA = std::clamp(Constants.SamplesPerEventA, 0, 255);
+    const int32_t perEventB = std::clamp(Constants.SamplesPerEventB, 0, 255);
 
     // Times are multiples of the time base only up to rounding; a distance
     // equal to a limit must not count as beyond it.
-    const double eps = TimeBase * 1e-3;
+    const double eps = Constants.TimeBase * 1e-3;
     auto checkBound = [&](double last, int b, double d, BoundKind kind) -> bool {
-        const TTimingBound &bound = BoundOf(Bounds[size_t(b)], kind);
+        const TTimingBound &bound = BoundOf(Constants.Bounds[size_t(b)], kind);
         const bool tooShort = kind == SpaceMin || kind == PulseMin;
         if (tooShort ? !(d < bound.Limit - eps) : !(d > bound.Limit + eps))
             return true;
@@ -350,7 +261,7 @@ int32_t TCompiler::BuildEventTable(QStringList &log) {
         for (uint32_t named = C & ((1u << kOutputLines) - 1); named != 0; named &= named - 1) {
             const int b = std::countr_zero(named);
             LineState &line = lines[size_t(b)];
-            const double d = Quantise(TimeBase, std::fabs(T - line.lastTime));
+            const double d = Quantise(Constants.TimeBase, std::fabs(T - line.lastTime));
             if (!reset) {
                 if (line.on) {
                     if (b != 7)
@@ -358,7 +269,7 @@ int32_t TCompiler::BuildEventTable(QStringList &log) {
                             log, QString::asprintf(
                                      "Error at time %g s: Attemting to set bit %d, bit has been already set", T, b));
                 } else if (line.lastTime >= 0) {
-                    if (d < TimeBase / 2)
+                    if (d < Constants.TimeBase / 2)
                         return Abort(
                             log, QString::asprintf(
                                      "Error at time %g s: Attempting to set and reset bit %d at the same time!", T, b));
@@ -373,7 +284,7 @@ int32_t TCompiler::BuildEventTable(QStringList &log) {
                         log << QString::asprintf(
                             "Hint at time %g s: Attemting to reset bit %d, bit has been already reset", T, b);
                 } else if (line.lastTime >= 0) {
-                    if (d < TimeBase / 2)
+                    if (d < Constants.TimeBase / 2)
                         return Abort(
                             log, QString::asprintf(
                                      "Error at time %g s: Attempting to set and reset bit %d at the same time!", T, b));
@@ -388,9 +299,10 @@ int32_t TCompiler::BuildEventTable(QStringList &log) {
             table.Add(T, state);
         if (!reset) {
             const bool multi = C & kMultiSampleBit;
-            if (!sample(T, C, multi ? perEventA : 1, SampleDistanceA, 1u << 0, kSkipSampleABit, SampleTimesA,
+            if (!sample(T, C, multi ? perEventA : 1, Constants.SampleDistanceA, 1u << 0, kSkipSampleABit, SampleTimesA,
                         SkippedA) ||
-                !sample(T, C, multi ? perEventB : 1, SampleDistanceB, 1u << 1, kSkipSampleBBit, SampleTimesB, SkippedB))
+                !sample(T, C, multi ? perEventB : 1, Constants.SampleDistanceB, 1u << 1, kSkipSampleBBit, SampleTimesB,
+                        SkippedB))
                 return Abort(log, QString());
         }
     }
@@ -399,12 +311,12 @@ int32_t TCompiler::BuildEventTable(QStringList &log) {
     // Half a time base absorbs rounding in the quantised times, so a gap of
     // exactly the longest interval needs none. Fillers stop once the table
     // is over its limit: the build fails there anyway.
-    const double maxInterval = (std::ldexp(1.0, TimerBits) - 1) * TimeBase;
-    const double slack = TimeBase / 2;
+    const double maxInterval = (std::ldexp(1.0, Constants.TimerBits) - 1) * Constants.TimeBase;
+    const double slack = Constants.TimeBase / 2;
     auto fillGap = [&](TEvents &list, const TEventRec &prev, double t) {
         if (!(maxInterval > 0) || !(t - prev.Time > maxInterval + slack))
             return;
-        for (double k = 1; prev.Time + k * maxInterval < t - slack && list.Count() <= MaxEvents; ++k)
+        for (double k = 1; prev.Time + k * maxInterval < t - slack && list.Count() <= Constants.MaxEvents; ++k)
             list.Add(prev.Time + k * maxInterval, prev.Code);
     };
     const int32_t built = table.Count();
@@ -412,9 +324,9 @@ int32_t TCompiler::BuildEventTable(QStringList &log) {
         const TEventRec prev = table.At(i - 1);
         const double t = table.At(i).Time;
         fillGap(table, prev, t);
-        if (t - prev.Time < MinTimer - eps)
+        if (t - prev.Time < Constants.MinTimer - eps)
             return Abort(log, QString::asprintf("Error at time %g s: Events too near (current: %g s, min.: %g s)",
-                                                prev.Time, t - prev.Time, MinTimer));
+                                                prev.Time, t - prev.Time, Constants.MinTimer));
     }
 
     // Fillers went to the end; without them the table is in order already.
@@ -429,7 +341,7 @@ int32_t TCompiler::BuildEventTable(QStringList &log) {
     for (size_t i = 0; i + 1 < Macros.size();) {
         size_t k = 1;
         while (i + k < Macros.size() && k < 255 &&
-               std::fabs(Macros[i + k].Time - Macros[i + k - 1].Time) < TimeBase / 2)
+               std::fabs(Macros[i + k].Time - Macros[i + k - 1].Time) < Constants.TimeBase / 2)
             ++k;
         if (k >= 2) {
             TMacroRec marker;
@@ -452,12 +364,12 @@ int32_t TCompiler::BuildEventTable(QStringList &log) {
     log << QString::asprintf("Total Samples (A): %d", SampleTimesA.Count());
     log << QString::asprintf("Total Samples (B): %d", SampleTimesB.Count());
 
-    if (Events.Count() > MaxEvents) {
-        log << QString::asprintf("Maximum events: %d", MaxEvents);
+    if (Events.Count() > Constants.MaxEvents) {
+        log << QString::asprintf("Maximum events: %d", Constants.MaxEvents);
         Messages().error(QStringLiteral("Error: Too many events"));
         return kBuildLimitExceeded;
     }
-    if (SampleTimesA.Count() > MaxASamples || SampleTimesB.Count() > MaxBSamples) {
+    if (SampleTimesA.Count() > Constants.MaxASamples || SampleTimesB.Count() > Constants.MaxBSamples) {
         Messages().error(QStringLiteral("Error: Too many samples"));
         return kBuildLimitExceeded;
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "compiler/CompilerConstants.h"
+#include "compiler/CompilerRun.h"
 #include "compiler/Events.h"
 
 #include <QString>
@@ -37,10 +38,10 @@ double Quantise(double step, double x);
 // the compiler library, collects its actions, macros and variables, and
 // builds the sorted event table checked against the line timing rules and the
 // instrument's limits. One exists, owned by TCommonObjs.
-class TCompiler {
+class TCompiler : public ICompilerSink {
 public:
     TCompiler();
-    ~TCompiler();
+    ~TCompiler() override;
     TCompiler(const TCompiler &) = delete;
     TCompiler &operator=(const TCompiler &) = delete;
 
@@ -52,21 +53,11 @@ public:
     TVariables Vars;
     TSampleTimes SampleTimesA, SampleTimesB;
     int32_t SkippedA = 0, SkippedB = 0;
-    std::array<TLineBounds, kOutputLines> Bounds;
-    double MinTimer = 0;
-    double TimeBase = 1e-7;
-    int32_t SamplesPerEventA = 1, SamplesPerEventB = 1;
-    double SampleDistanceA = 1e-7, SampleDistanceB = 1e-7;
-    double TimePropagation = 4e-7;
-    int32_t TimerBits = 22;
-    int32_t MaxEvents = 1024, MaxASamples = 1024, MaxBSamples = 1024;
+    // The instrument constants (from the configuration or the device).
+    TCompilerConstants Constants;
     QString IncludeDir;
     int32_t Status = kStatusCreated;
     const void *Owner = nullptr;
-
-    // Loads the instrument constants (from the configuration or the device).
-    void SetConstants(const TCompilerConstants &c);
-    TCompilerConstants Constants() const;
 
     // Registers the callbacks with the installed library, in the library's
     // order. Done at creation and again before each build, since a tool that
@@ -86,10 +77,10 @@ public:
     void Clear();
 
     // What the library reports, in the library's units.
-    void AddPrimAction(long double time, uint32_t code);
-    void AddCompAction(long double time, const uint8_t *macro);
-    void AddVar(const char *name, long double value);
-    void InfoEnd();
+    void AddPrimAction(long double time, uint32_t code) override;
+    void AddCompAction(long double time, const uint8_t *macro) override;
+    void AddVar(const char *name, long double value) override;
+    void InfoEnd() override;
 
     // Where the source is saved for the library: the program's folder, or
     // the per-user folder when the program's folder cannot be written.
@@ -102,9 +93,5 @@ public:
 private:
     int32_t Abort(QStringList &log, const QString &message);
 };
-
-// The builder in progress, reached by the library's callbacks; null outside
-// a build.
-TCompiler *BuildingCompiler();
 
 } // namespace tessel

@@ -51,8 +51,7 @@ public:
     int32_t GetErrorColumn() override { return m_getErrorColumn(); }
 
 private:
-    template <typename F>
-    bool Sym(F &out, const char *name) {
+    template <typename F> bool Sym(F &out, const char *name) {
         out = reinterpret_cast<F>(dlsym(m_handle, name));
         if (!out)
             WriteLog(QStringLiteral("Compiler library: entry point %1 missing").arg(QLatin1String(name)));

@@ -58,19 +58,19 @@ TProgramImage BuildProgramImage(const TCompiler &c, const TProgramTarget &target
     for (int32_t i = 0; i < n; ++i)
         PutLE(img.Events, c.Events.At(i).Code & 0xFFFFu, 2);
 
-    const int width = TimerEntryWidth(c.TimerBits);
+    const int width = TimerEntryWidth(c.Constants.TimerBits);
     if (width == 0) {
         img.Result = kSendTimersUnencodable;
         img.Error = QStringLiteral("Oops, should not happen. Unsupported convertor timerbits.");
     } else {
-        const double full = std::ldexp(1.0, c.TimerBits);
-        const uint64_t mask = c.TimerBits == 32 ? 0xFFFFFFFFull : ~0ull;
-        const char *format = TimerLogFormat(c.TimerBits);
+        const double full = std::ldexp(1.0, c.Constants.TimerBits);
+        const uint64_t mask = c.Constants.TimerBits == 32 ? 0xFFFFFFFFull : ~0ull;
+        const char *format = TimerLogFormat(c.Constants.TimerBits);
         img.Timers.reserve(n * width);
-        double prev = n > 0 ? c.Events.At(0).Time - c.MinTimer - 2 * c.TimePropagation : 0;
+        double prev = n > 0 ? c.Events.At(0).Time - c.Constants.MinTimer - 2 * c.Constants.TimePropagation : 0;
         for (int32_t i = 0; i < n; ++i) {
             const TEventRec e = c.Events.At(i);
-            double ticks = std::nearbyint((e.Time - prev - c.TimePropagation) / c.TimeBase);
+            double ticks = std::nearbyint((e.Time - prev - c.Constants.TimePropagation) / c.Constants.TimeBase);
             if (!std::isfinite(ticks) || std::fabs(ticks) > 0x1p62) {
                 img.Result = kSendTimersUnencodable;
                 img.Error = QStringLiteral("Too long time between commands");

@@ -21,7 +21,16 @@ enum TDrawStyle : uint8_t { dsAvg = 0, dsMinMax = 1, dsPoint = 2 };
 enum TPointStyle : uint8_t { ptDot, ptCircle, ptSquare, ptTriangleUp, ptTriangleDown, ptDiamond, ptStar };
 enum TPenStyle : uint8_t { psSolid, psDash, psDot, psDashDot, psDashDotDot, psClear, psInsideFrame };
 // Solid, clear, then the hatch styles.
-enum TBrushStyle : uint8_t { bsSolid, bsClear, bsHorizontal, bsVertical, bsFDiagonal, bsBDiagonal, bsCross, bsDiagCross };
+enum TBrushStyle : uint8_t {
+    bsSolid,
+    bsClear,
+    bsHorizontal,
+    bsVertical,
+    bsFDiagonal,
+    bsBDiagonal,
+    bsCross,
+    bsDiagCross
+};
 
 enum TDependencyOption : uint8_t { doShowInDataEd = 1, doSkipNumber = 2 };
 

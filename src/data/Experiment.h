@@ -103,12 +103,11 @@ public:
     // Before the data arrive: colour, marks, captions and capacities of the
     // current data sets; advances the counter. With a logarithmic x axis a
     // channel whose first planned time is <= 0 starts invisible.
-    void PrepareMeasurementDataSets(int32_t plannedA, int32_t plannedB, double firstTimeA = 1,
-                                    double firstTimeB = 1);
+    void PrepareMeasurementDataSets(int32_t plannedA, int32_t plannedB, double firstTimeA = 1, double firstTimeB = 1);
     // Once the data are in: the prepared record becomes a completed one and
     // a fresh prepared record takes its place.
-    void RecordMeasurement(double time, uint8_t deviceType, const TConditions &conditions,
-                           const QStringList &protocol, const QStringList &varNames, const QStringList &varValues);
+    void RecordMeasurement(double time, uint8_t deviceType, const TConditions &conditions, const QStringList &protocol,
+                           const QStringList &varNames, const QStringList &varValues);
     // Empties a data set; a completed record whose two sets then hold no
     // points is removed. Returns true when a record went.
     bool RemoveDataSet(TDependency *set);
@@ -151,9 +150,7 @@ QString MetadataText(const TMeasurementRecord &r);
 
 // Measurements are numbered 1 .. N-1 from the oldest, the order in which
 // their captions count; records are indexed from the newest.
-inline int MeasurementNumber(const TExperimentModel &m, int record) {
-    return m.RecordCount() - record;
-}
+inline int MeasurementNumber(const TExperimentModel &m, int record) { return m.RecordCount() - record; }
 // The record of measurement number n, -1 when there is none.
 inline int RecordOfMeasurement(const TExperimentModel &m, int n) {
     return n >= 1 && n < m.RecordCount() ? m.RecordCount() - n : -1;

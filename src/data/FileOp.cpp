@@ -17,12 +17,18 @@ TFileOp::~TFileOp() = default;
 
 QString TFileOp::ErrorMessage(int code) {
     switch (code) {
-    case feCannotCreate: return QStringLiteral("Cannot create file");
-    case feBadFormat: return QStringLiteral("Bad file format");
-    case feReading: return QStringLiteral("Reading error");
-    case feWriting: return QStringLiteral("Writing error");
-    case feNotFound: return QStringLiteral("File not found");
-    default: return QStringLiteral("Unknown error");
+    case feCannotCreate:
+        return QStringLiteral("Cannot create file");
+    case feBadFormat:
+        return QStringLiteral("Bad file format");
+    case feReading:
+        return QStringLiteral("Reading error");
+    case feWriting:
+        return QStringLiteral("Writing error");
+    case feNotFound:
+        return QStringLiteral("File not found");
+    default:
+        return QStringLiteral("Unknown error");
     }
 }
 
@@ -132,8 +138,7 @@ bool TFileOp::Close() {
     return ok;
 }
 
-template <typename F>
-auto TFileOp::TypedRead(F f) -> decltype(f()) {
+template <typename F> auto TFileOp::TypedRead(F f) -> decltype(f()) {
     using R = decltype(f());
     if (!m_stream || m_error != 0) {
         ReportError(feReading);
@@ -147,8 +152,7 @@ auto TFileOp::TypedRead(F f) -> decltype(f()) {
     }
 }
 
-template <typename F>
-void TFileOp::TypedWrite(F f) {
+template <typename F> void TFileOp::TypedWrite(F f) {
     if (!m_stream || m_mode != TFileMode::Write || m_error != 0) {
         ReportError(feWriting);
         return;
@@ -160,10 +164,18 @@ void TFileOp::TypedWrite(F f) {
     }
 }
 
-uint8_t TFileOp::ReadByte() { return TypedRead([&] { return m_stream->ReadU8(); }); }
-int32_t TFileOp::ReadInteger() { return TypedRead([&] { return m_stream->ReadI32(); }); }
-double TFileOp::ReadDouble() { return TypedRead([&] { return m_stream->ReadF64(); }); }
-QString TFileOp::ReadString() { return TypedRead([&] { return m_stream->ReadStr(); }); }
+uint8_t TFileOp::ReadByte() {
+    return TypedRead([&] { return m_stream->ReadU8(); });
+}
+int32_t TFileOp::ReadInteger() {
+    return TypedRead([&] { return m_stream->ReadI32(); });
+}
+double TFileOp::ReadDouble() {
+    return TypedRead([&] { return m_stream->ReadF64(); });
+}
+QString TFileOp::ReadString() {
+    return TypedRead([&] { return m_stream->ReadStr(); });
+}
 
 void TFileOp::ReadStrings(QStringList &list) {
     list.clear();
@@ -181,10 +193,18 @@ void TFileOp::ReadStrings(QStringList &list) {
         list.clear();
 }
 
-void TFileOp::WriteByte(uint8_t v) { TypedWrite([&] { m_stream->WriteU8(v); }); }
-void TFileOp::WriteInteger(int32_t v) { TypedWrite([&] { m_stream->WriteI32(v); }); }
-void TFileOp::WriteDouble(double v) { TypedWrite([&] { m_stream->WriteF64(v); }); }
-void TFileOp::WriteString(const QString &s) { TypedWrite([&] { m_stream->WriteStr(s); }); }
+void TFileOp::WriteByte(uint8_t v) {
+    TypedWrite([&] { m_stream->WriteU8(v); });
+}
+void TFileOp::WriteInteger(int32_t v) {
+    TypedWrite([&] { m_stream->WriteI32(v); });
+}
+void TFileOp::WriteDouble(double v) {
+    TypedWrite([&] { m_stream->WriteF64(v); });
+}
+void TFileOp::WriteString(const QString &s) {
+    TypedWrite([&] { m_stream->WriteStr(s); });
+}
 
 void TFileOp::WriteStrings(const QStringList &list) {
     WriteInteger(int32_t(list.size()));

@@ -87,10 +87,8 @@ public:
 private:
     std::unique_ptr<TStream> CreateStream(TFileMode mode);
     bool CreateForWriting();
-    template <typename F>
-    auto TypedRead(F f) -> decltype(f());
-    template <typename F>
-    void TypedWrite(F f);
+    template <typename F> auto TypedRead(F f) -> decltype(f());
+    template <typename F> void TypedWrite(F f);
 
     std::unique_ptr<TStream> m_stream;
     TFileMode m_mode = TFileMode::Read;

@@ -48,14 +48,12 @@ public:
     // Raises EReadError unless count bytes remain.
     void Need(int64_t count) const;
 
-    template <typename T>
-    T ReadLE() {
+    template <typename T> T ReadLE() {
         T v;
         ReadBuffer(&v, sizeof v);
         return qFromLittleEndian(v);
     }
-    template <typename T>
-    void WriteLE(T v) {
+    template <typename T> void WriteLE(T v) {
         v = qToLittleEndian(v);
         WriteBuffer(&v, sizeof v);
     }

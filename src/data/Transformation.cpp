@@ -33,7 +33,7 @@ double TTransformation::Max(const TVector &v, int32_t start, int32_t n) const { 
 double TTransformation::Mean(const TVector &v, int32_t start, int32_t n) const { return v.Mean(start, n); }
 
 void TLinTransformation::SetTransformBefore(TTransformation *t) {
-    for (TTransformation *p = t; p; ) {
+    for (TTransformation *p = t; p;) {
         if (p == this)
             throw std::invalid_argument("transformation chain would loop");
         auto *lin = dynamic_cast<TLinTransformation *>(p);
@@ -75,10 +75,17 @@ void TLinTransformation::GetValues(const TVector &v, int32_t start, int32_t n, d
         }
     };
     switch (levels.size()) {
-    case 0: break;
-    case 1: apply(std::integral_constant<size_t, 1>()); break;
-    case 2: apply(std::integral_constant<size_t, 2>()); break;
-    case 3: apply(std::integral_constant<size_t, 3>()); break;
+    case 0:
+        break;
+    case 1:
+        apply(std::integral_constant<size_t, 1>());
+        break;
+    case 2:
+        apply(std::integral_constant<size_t, 2>());
+        break;
+    case 3:
+        apply(std::integral_constant<size_t, 3>());
+        break;
     default:
         for (int32_t i = 0; i < n; ++i)
             for (const auto &[k, d] : levels)

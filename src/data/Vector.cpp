@@ -64,7 +64,8 @@ void TVector::Resize(int32_t n, bool zeroNew) {
             // New storage starts zeroed so that a saved file never carries
             // leftovers of memory.
             if (zeroNew && n > m_capacity)
-                std::memset(p + size_t(m_capacity) * size_t(m_elemSize), 0, bytes - size_t(m_capacity) * size_t(m_elemSize));
+                std::memset(p + size_t(m_capacity) * size_t(m_elemSize), 0,
+                            bytes - size_t(m_capacity) * size_t(m_elemSize));
             m_items = p;
         }
     }

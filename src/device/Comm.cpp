@@ -182,9 +182,7 @@ void TCommEventThread::Run() {
 
 TCustomComm::TCustomComm(std::unique_ptr<ICommPort> port, QObject *parent) : QObject(parent), m_port(std::move(port)) {}
 
-TCustomComm::~TCustomComm() {
-    Close();
-}
+TCustomComm::~TCustomComm() { Close(); }
 
 void TCustomComm::CreateHandle() {
     const int err = m_port->Open(m_deviceName);
@@ -404,24 +402,12 @@ template <typename T> void TCustomComm::SetLine(T &field, T value) {
         UpdateDCB();
 }
 
-void TCustomComm::SetBaudRate(TBaudrate rate) {
-    SetLine(m_baudRate, rate);
-}
-void TCustomComm::SetParity(TParity parity) {
-    SetLine(m_parity, parity);
-}
-void TCustomComm::SetStopbits(TStopbits bits) {
-    SetLine(m_stopbits, bits);
-}
-void TCustomComm::SetDatabits(TDatabits bits) {
-    SetLine(m_databits, bits);
-}
-void TCustomComm::SetOptions(TCommOptions options) {
-    SetLine(m_options, options);
-}
-void TCustomComm::SetFlowControl(TFlowControl flow) {
-    SetLine(m_flowControl, flow);
-}
+void TCustomComm::SetBaudRate(TBaudrate rate) { SetLine(m_baudRate, rate); }
+void TCustomComm::SetParity(TParity parity) { SetLine(m_parity, parity); }
+void TCustomComm::SetStopbits(TStopbits bits) { SetLine(m_stopbits, bits); }
+void TCustomComm::SetDatabits(TDatabits bits) { SetLine(m_databits, bits); }
+void TCustomComm::SetOptions(TCommOptions options) { SetLine(m_options, options); }
+void TCustomComm::SetFlowControl(TFlowControl flow) { SetLine(m_flowControl, flow); }
 
 void TCustomComm::HandleCommEvent(uint32_t mask) {
     TCommStatus st;

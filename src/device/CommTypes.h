@@ -147,9 +147,7 @@ struct TCommStatus {
 };
 
 // Error codes that mean the line itself is gone rather than one transfer failed.
-inline bool IsLineGone(int err) {
-    return err == EIO || err == ENXIO || err == ENODEV || err == EPIPE;
-}
+inline bool IsLineGone(int err) { return err == EIO || err == ENXIO || err == ENODEV || err == EPIPE; }
 
 struct TTransferResult {
     enum Kind { Done, TimedOut, Failed };

@@ -1,5 +1,4 @@
-// The instrument's command set on top of the command link.
-#include "device/Communication.h"
+#include "device/CommandSet.h"
 
 #include "common/Finally.h"
 #include "common/Log.h"
@@ -39,55 +38,49 @@ bool DataHeaderOk(const char *h, int32_t blockSize, int32_t n) {
     return h[0] == 'S' && h[1] == 'D' && h[2] == 'A' && int64_t(blockSize) * k + 256 * hi + lo == n;
 }
 
-bool TCommunication::SendPlain(const char *mnemonic) {
-    return SendCommand({mnemonic});
-}
+bool TCommandSet::SendPlain(const char *mnemonic) { return m_link.SendCommand({mnemonic}); }
 
 // Stale input goes before the request is written, never after: an instrument
 // that answers within its turnaround has its reply queued before Write returns.
-bool TCommunication::PurgeAndSend(const TCmdItems &items) {
-    if (IsBusy())
+bool TCommandSet::PurgeAndSend(const TCmdItems &items) {
+    if (m_link.IsBusy())
         return false;
-    PurgeIn();
-    return SendCommand(items);
+    m_link.PurgeIn();
+    return m_link.SendCommand(items);
 }
 
-bool TCommunication::SendValueChannel(const char *mnemonic, int value, int channel) {
+bool TCommandSet::SendValueChannel(const char *mnemonic, int value, int channel) {
     return PurgeAndSend({mnemonic, value & 0xFF, 0, channel & 0xFF, 0});
 }
 
-bool TCommunication::MonitorStop() {
-    return PurgeAndSend({"MS"});
-}
+bool TCommandSet::MonitorStop() { return PurgeAndSend({"MS"}); }
 
-bool TCommunication::Aux(int n) {
+bool TCommandSet::Aux(int n) {
     if (n < 1 || n > 6)
         return false;
-    return SendCommand({QByteArray("AX") + char('0' + n)});
+    return m_link.SendCommand({QByteArray("AX") + char('0' + n)});
 }
 
-bool TCommunication::SetVoltage(int n, int value) {
+bool TCommandSet::SetVoltage(int n, int value) {
     if (n < 1 || n > 6 || n == 4) // the instrument has no fourth level
         return false;
-    return SendCommand({QByteArray("SA") + char('0' + n), value & 0xFFFF, 1});
+    return m_link.SendCommand({QByteArray("SA") + char('0' + n), value & 0xFFFF, 1});
 }
 
-bool TCommunication::MonitorOn(int flag) {
-    return SendCommand({"MO", flag & 0xFFFF, 1});
-}
+bool TCommandSet::MonitorOn(int flag) { return m_link.SendCommand({"MO", flag & 0xFFFF, 1}); }
 
-bool TCommunication::GetApd(int &apd1, int &apd2) {
+bool TCommandSet::GetApd(int &apd1, int &apd2) {
     char r[2];
-    if (!PurgeAndSend({"SX"}) || !ReadData(r, 2))
+    if (!PurgeAndSend({"SX"}) || !m_link.ReadData(r, 2))
         return false;
     apd1 = uint8_t(r[0]);
     apd2 = uint8_t(r[1]);
     return true;
 }
 
-bool TCommunication::GetGains(int &gainA, int &gainB, int &offsetA, int &offsetB) {
+bool TCommandSet::GetGains(int &gainA, int &gainB, int &offsetA, int &offsetB) {
     char r[4];
-    if (!PurgeAndSend({"SD"}) || !ReadData(r, 4))
+    if (!PurgeAndSend({"SD"}) || !m_link.ReadData(r, 4))
         return false;
     gainA = uint8_t(r[0]);
     gainB = uint8_t(r[1]);
@@ -96,35 +89,35 @@ bool TCommunication::GetGains(int &gainA, int &gainB, int &offsetA, int &offsetB
     return true;
 }
 
-QString TCommunication::GetIdentity() {
+QString TCommandSet::GetIdentity() {
     char r[8];
     if (!PurgeAndSend({"WH"}))
         return {};
-    if (!ReadData(r, 8))
+    if (!m_link.ReadData(r, 8))
         return {};
     return QString::fromLatin1(r, 8);
 }
 
-std::array<uint8_t, 4> TCommunication::GetVersion() {
+std::array<uint8_t, 4> TCommandSet::GetVersion() {
     char r[4];
     if (!PurgeAndSend({"VER"}))
         return {};
-    if (!ReadData(r, 4))
+    if (!m_link.ReadData(r, 4))
         return {};
     return {uint8_t(r[0]), uint8_t(r[1]), uint8_t(r[2]), uint8_t(r[3])};
 }
 
-TDeviceStatus TCommunication::GetStatus() {
+TDeviceStatus TCommandSet::GetStatus() {
     char r[2] = {'_', '_'};
     if (PurgeAndSend({"WD"}))
-        ReadData(r, 2);
+        m_link.ReadData(r, 2);
     const QByteArray text(r, 2);
     WriteLog(QStringLiteral("WD: ") + QString::fromLatin1(text));
     return StatusFromReply(text);
 }
 
-bool TCommunication::SizeItems(const QByteArray &mnemonic, int32_t n, TCmdItems &items) const {
-    const int32_t b = BlockSize();
+bool TCommandSet::SizeItems(const QByteArray &mnemonic, int32_t n, TCmdItems &items) const {
+    const int32_t b = m_link.BlockSize();
     // The block count travels in one byte.
     if (n < 0 || n / b > 255)
         return false;
@@ -132,58 +125,57 @@ bool TCommunication::SizeItems(const QByteArray &mnemonic, int32_t n, TCmdItems 
     return true;
 }
 
-bool TCommunication::GetData(const char *mnemonic, char *buffer, int32_t n) {
-    ExchangeScope transfer(*this);
-    FReceived = 0;
-    FExpected = n;
+bool TCommandSet::GetData(const char *mnemonic, char *buffer, int32_t n) {
+    TCommunication::ExchangeScope transfer(m_link);
+    m_link.SetProgress(0, n);
     TCmdItems items;
-    if (!SizeItems(mnemonic, n, items) || IsBusy())
+    if (!SizeItems(mnemonic, n, items) || m_link.IsBusy())
         return false;
-    PurgeIn();
-    if (!SendCommand(items))
+    m_link.PurgeIn();
+    if (!m_link.SendCommand(items))
         return false;
     char h[6];
-    if (!ReadData(h, 6))
+    if (!m_link.ReadData(h, 6))
         return false;
-    FReceived = 0; // the header is not part of the data
-    if (!DataHeaderOk(h, BlockSize(), n))
+    m_link.SetProgress(0, n); // the header is not part of the data
+    if (!DataHeaderOk(h, m_link.BlockSize(), n))
         return false;
-    return ReceiveBlocks(buffer, uint8_t(h[5]), uint8_t(h[3]) + 256 * uint8_t(h[4]));
+    return m_link.ReceiveBlocks(buffer, uint8_t(h[5]), uint8_t(h[3]) + 256 * uint8_t(h[4]));
 }
 
-bool TCommunication::LoadData(const QByteArray &mnemonic, const QByteArray &data) {
+bool TCommandSet::LoadData(const QByteArray &mnemonic, const QByteArray &data) {
     return LoadData(mnemonic, data.constData(), int32_t(data.size()));
 }
 
-bool TCommunication::LoadData(const QByteArray &mnemonic, const char *data, int32_t n) {
-    ExchangeScope transfer(*this);
+bool TCommandSet::LoadData(const QByteArray &mnemonic, const char *data, int32_t n) {
+    TCommunication::ExchangeScope transfer(m_link);
     const bool ldp = mnemonic == "LDP";
     if (ldp) {
         WriteLog(QStringLiteral("Entering LDP"));
         WriteLog(QStringLiteral("Sending params"));
-        WriteLog(QStringLiteral("BlockSize %1").arg(BlockSize()));
+        WriteLog(QStringLiteral("BlockSize %1").arg(m_link.BlockSize()));
     }
     bool ok = false;
     TCmdItems items;
-    if (SizeItems(mnemonic, n, items) && SendCommand(items)) {
+    if (SizeItems(mnemonic, n, items) && m_link.SendCommand(items)) {
         if (ldp)
             WriteLog(QStringLiteral("Sending data"));
-        PurgeIn();
-        ok = SendBlocks(data, n);
+        m_link.PurgeIn();
+        ok = m_link.SendBlocks(data, n);
     }
     if (ldp)
         WriteLog(QStringLiteral("Exiting LDP"));
     return ok;
 }
 
-bool TCommunication::ProgramDevice() {
-    ExchangeScope transfer(*this);
+bool TCommandSet::ProgramDevice() {
+    TCommunication::ExchangeScope transfer(m_link);
     WriteLog(QStringLiteral("Sending PX"));
-    if (!SendCommand({"PX"}))
+    if (!m_link.SendCommand({"PX"}))
         return false;
     char info[18];
     std::fill(std::begin(info), std::end(info), '_');
-    ReadData(info, 18);
+    m_link.ReadData(info, 18);
     WriteLog(QStringLiteral("Received ") + QString::fromLatin1(info, 18));
     WriteLog(QStringLiteral("Waiting for OK..."));
     char answer[2] = {'_', '_'};
@@ -191,82 +183,79 @@ bool TCommunication::ProgramDevice() {
     elapsed.start();
     // Each attempt waits one time-out; the instrument may take long to write,
     // but not forever.
-    while (answer[0] == '_' && answer[1] == '_' && elapsed.elapsed() < m_bounds.ProgramDeviceMs && IsOpen()) {
-        if (!ReadData(answer, 2))
-            ProcessEventsPulsed();
+    while (answer[0] == '_' && answer[1] == '_' && elapsed.elapsed() < m_link.WaitBounds().ProgramDeviceMs &&
+           m_link.IsOpen()) {
+        if (!m_link.ReadData(answer, 2))
+            m_link.ProcessEventsPulsed();
     }
     const QString text = QString::fromLatin1(answer, 2);
     WriteLog(QStringLiteral("Received ") + text);
     if (text == QLatin1String("__"))
-        WriteLog(QStringLiteral("PX: no answer within %1 ms").arg(m_bounds.ProgramDeviceMs));
+        WriteLog(QStringLiteral("PX: no answer within %1 ms").arg(m_link.WaitBounds().ProgramDeviceMs));
     return text == QLatin1String("OK");
 }
 
-bool TCommunication::ProgramFlash() {
-    ExchangeScope transfer(*this);
+bool TCommandSet::ProgramFlash() {
+    TCommunication::ExchangeScope transfer(m_link);
     if (!PurgeAndSend({"PF"}))
         return false;
     // Keep status polls out while the reply is pending.
-    FBusy = true;
-    Finally idle([this] { FBusy = false; });
-    FTimedOut = false;
-    if (!WaitQueued(2, m_bounds.ProgramFlashMs)) {
-        WriteLog(QStringLiteral("PF: no reply within %1 ms").arg(m_bounds.ProgramFlashMs));
+    TCommunication::BusyScope busy(m_link);
+    m_link.ClearTimedOut();
+    if (!m_link.WaitQueued(2, m_link.WaitBounds().ProgramFlashMs)) {
+        WriteLog(QStringLiteral("PF: no reply within %1 ms").arg(m_link.WaitBounds().ProgramFlashMs));
         return false;
     }
-    Pause(kFlashSettleMs);
+    m_link.Pause(kFlashSettleMs);
     QByteArray text(kFlashReplyMax, ' ');
-    const int32_t n = std::min(InQueCount(), kFlashReplyMax);
-    if (n > 0 && Read(text.data(), n) < 0)
+    const int32_t n = std::min(m_link.InQueCount(), kFlashReplyMax);
+    if (n > 0 && m_link.Read(text.data(), n) < 0)
         return false;
     WriteLog(QString::fromLatin1(text));
     return text.startsWith("OK");
 }
 
-bool TCommunication::StreamRead(char *buffer, int32_t count, int32_t silenceMs) {
-    if (WaitQueued(count, silenceMs) && Read(buffer, count) == count)
+bool TCommandSet::StreamRead(char *buffer, int32_t count, int32_t silenceMs) {
+    if (m_link.WaitQueued(count, silenceMs) && m_link.Read(buffer, count) == count)
         return true;
     std::fill(buffer, buffer + count, 0);
     return false;
 }
 
-bool TCommunication::TestUnit(QStringList &lines, const std::function<void(const QStringList &)> &grew) {
-    ExchangeScope transfer(*this);
+bool TCommandSet::TestUnit(QStringList &lines, const std::function<void(const QStringList &)> &grew) {
+    TCommunication::ExchangeScope transfer(m_link);
     m_testEnd = TTestEnd::NotSent;
-    if (!SendCommand({"TST"}))
+    if (!m_link.SendCommand({"TST"}))
         return false;
     // The stream owns the link until it ends; an abort or time-out left over
     // from an earlier exchange must not end it before it starts.
-    FBusy = true;
-    FStop = false;
-    FAbort = false;
-    FTimedOut = false;
+    TCommunication::BusyScope busy(m_link);
+    m_link.ClearAbort();
+    m_link.ClearTimedOut();
     // Whatever way it ends (a port error included), the link is free again.
     Finally idle([this] {
-        FStop = false;
-        FAbort = false;
-        FBusy = false;
-        PurgeIn();
-        PurgeOut();
+        m_link.ClearAbort();
+        m_link.PurgeIn();
+        m_link.PurgeOut();
     });
     bool tooLong = false;
     QElapsedTimer total;
     total.start();
-    const int32_t silence = m_bounds.TestSilenceMs;
+    const int32_t silence = m_link.WaitBounds().TestSilenceMs;
     TSelfTestDecoder decoder;
     auto read = [&](char *b, int32_t n) {
         if (StreamRead(b, n, silence))
             return true;
-        if (!IsStopped() && IsOpen())
+        if (!m_link.IsStopped() && m_link.IsOpen())
             WriteLog(QStringLiteral("TST: no byte within %1 ms").arg(silence));
         return false;
     };
     auto stopped = [&] {
-        if (total.elapsed() > m_bounds.TestTotalMs) {
-            WriteLog(QStringLiteral("TST: stream longer than %1 ms").arg(m_bounds.TestTotalMs));
+        if (total.elapsed() > m_link.WaitBounds().TestTotalMs) {
+            WriteLog(QStringLiteral("TST: stream longer than %1 ms").arg(m_link.WaitBounds().TestTotalMs));
             tooLong = true;
         }
-        return tooLong || IsStopped() || !IsOpen();
+        return tooLong || m_link.IsStopped() || !m_link.IsOpen();
     };
     // The shown text follows the report at most every 100 ms: a flood of
     // tokens must not cost a redraw each.
@@ -285,11 +274,11 @@ bool TCommunication::TestUnit(QStringList &lines, const std::function<void(const
     };
     const bool marker = decoder.Run(read, stopped, [&] { show(false); });
     show(true);
-    const bool lost = !IsOpen() && LostCode() != 0;
+    const bool lost = !m_link.IsOpen() && m_link.LostCode() != 0;
     m_testEnd = marker && !lines.isEmpty() ? TTestEnd::Complete
                 : marker                   ? TTestEnd::Empty
                 : lost                     ? TTestEnd::LineLost
-                : FAbort                   ? TTestEnd::Aborted
+                : m_link.Aborted()         ? TTestEnd::Aborted
                 : tooLong                  ? TTestEnd::TooLong
                                            : TTestEnd::Silent;
     if (m_testEnd == TTestEnd::Empty)
@@ -297,8 +286,8 @@ bool TCommunication::TestUnit(QStringList &lines, const std::function<void(const
     return m_testEnd == TTestEnd::Complete;
 }
 
-bool TCommunication::SendMacro(const QByteArray &record) {
-    if (record.isEmpty() || !IsOpen())
+bool TCommandSet::SendMacro(const QByteArray &record) {
+    if (record.isEmpty() || !m_link.IsOpen())
         return false;
     const int l = uint8_t(record[0]);
     // The message holds at most 100 bytes.
@@ -306,19 +295,24 @@ bool TCommunication::SendMacro(const QByteArray &record) {
         return false;
     const QByteArray message = QByteArray("EC") + record.left(1 + l);
     try {
-        return Write(message.constData(), int32_t(message.size())) == int32_t(message.size());
+        return m_link.Write(message.constData(), int32_t(message.size())) == int32_t(message.size());
     } catch (const ECommError &e) {
         WriteLog(e.message());
         return false;
     }
 }
 
-bool TCommunication::SendResetMacros() {
+bool TCommandSet::NeedsResetMacros() const {
+    const std::array<uint8_t, 4> &v = m_link.Version();
+    return v[2] * 256 + v[3] >= 265;
+}
+
+bool TCommandSet::SendResetMacros() {
     static const char *const kMacros[] = {"05A4010B0FFF", "07A4010710244120", "03200040", "027200"};
     bool ok = true;
     for (const char *hex : kMacros) {
-        ok = SendCommand({"EC", QByteArray::fromHex(hex)}) && ok;
-        Pause(kMacroPauseMs);
+        ok = m_link.SendCommand({"EC", QByteArray::fromHex(hex)}) && ok;
+        m_link.Pause(kMacroPauseMs);
     }
     return ok;
 }

@@ -49,13 +49,9 @@ TCommunication::TCommunication(std::unique_ptr<ICommPort> port, const QString &f
     m_process = [] { QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents); };
 }
 
-TCommunication::~TCommunication() {
-    Close();
-}
+TCommunication::~TCommunication() { Close(); }
 
-void TCommunication::SetProcessEvents(TProcessEvents process) {
-    m_process = std::move(process);
-}
+void TCommunication::SetProcessEvents(TProcessEvents process) { m_process = std::move(process); }
 
 void TCommunication::ProcessEventsOnce() {
     if (m_process)
@@ -101,9 +97,7 @@ int32_t TCommunication::OutQueueBound(int32_t bytes) const {
     return int32_t(std::min<int64_t>(1000 + 2 * lineMs, INT32_MAX));
 }
 
-bool TCommunication::IsBusy() const {
-    return FBusy || !IsOpen() || !FConnected;
-}
+bool TCommunication::IsBusy() const { return FBusy || !IsOpen() || !FConnected; }
 
 int32_t TCommunication::Write(const char *buffer, int32_t count) {
     if (count <= 0)
@@ -145,7 +139,7 @@ void TCommunication::LineLost(int code) {
     TimeoutTimer.stop();
     TCustomComm::LineLost(code);
     // A search in progress announces its own result.
-    if (FConnected && !m_connecting) {
+    if (FConnected && !m_searching) {
         FConnected = false;
         WriteLog(QStringLiteral("FConnected: 0"));
         if (OnConnectedChanged)

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "device/Comm.h"
-#include "device/DeviceInfoRecord.h"
 #include "device/DeviceTypes.h"
 
 #include <QByteArray>
@@ -30,42 +29,6 @@ private:
 };
 using TCmdItems = std::vector<TCmdItem>;
 
-using TMessageEvent = std::function<void(TCustomComm *sender, const QString &msg)>;
-
-// Status code of the "WD" poll.
-enum TDeviceStatus : uint8_t {
-    stNoReply,
-    stReady,
-    stDataReady,
-    stMeasuring,
-    stWaiting,
-    stEmpty,
-    stTesting,
-    stTE,
-    stE1,
-    stE2,
-    stE3,
-    stError,
-    stOutOfRange,
-};
-// The code of a two-character status reply (anything unknown: stNoReply).
-TDeviceStatus StatusFromReply(const QByteArray &reply);
-// Short text of a code: "Ready", "Data", "Measuring", ... ("No reply" for 0).
-QString StatusText(TDeviceStatus status);
-// The rate a baud value rounds up to (10000 -> br14400; above 128000 br256000).
-TBaudrate BaudRateFromValue(int64_t value);
-// The rates of a comma-separated list; pieces that are not integers are skipped.
-TEnumSet<TBaudrate> ParseBaudRates(const QString &list);
-
-// How the last self test ended: the end marker came after a report, the user
-// broke it off, the instrument fell silent, the stream outran its time limit,
-// the end marker came with no report at all, or the line was lost.
-enum class TTestEnd { NotSent, Complete, Aborted, Silent, TooLong, Empty, LineLost };
-
-// The header of a data transfer for n bytes: "SDA" (for both channels), then
-// n mod blockSize as u16 and n div blockSize as u8.
-bool DataHeaderOk(const char *header, int32_t blockSize, int32_t n);
-
 // Time limits of the waits the instrument may leave open forever.
 struct TWaitBounds {
     int32_t ProgramFlashMs = 10000;   // "PF": first two reply bytes
@@ -75,10 +38,12 @@ struct TWaitBounds {
     int32_t DeviceInfoPauseMs = 1000; // "DI": pause before the record is read
 };
 
-// The command link to the instrument: command framing, waits for replies with
+// The framed link to the instrument: command framing, waits for replies with
 // the 500 ms time-out, the "OK" acknowledgement, checksum-protected block
-// transfers and the busy guard. Every exchange runs in the main thread and
-// keeps the user interface alive by processing events while it waits.
+// transfers and the busy guard. The commands live in TCommandSet and the
+// identification, port and type choice in TConnectionManager, both over it.
+// Every exchange runs in the main thread and keeps the user interface alive by
+// processing events while it waits.
 class TCommunication : public TCustomComm {
 public:
     using TProcessEvents = std::function<void()>;
@@ -132,93 +97,83 @@ public:
     int32_t Received() const { return FReceived; }
     int32_t Expected() const { return FExpected; }
 
+    // Raised by the connection manager, and by a line lost while connected.
     TNotifyEvent OnConnectedChanged, OnDeviceChanged;
-    TMessageEvent OnMessage;
     // Progress of a block upload: bytes accepted so far of the whole load.
     std::function<void(int32_t sent, int32_t total)> OnBlockSent;
 
-    // ---- command set (every operation refuses while IsBusy holds)
-    bool StartMeasurement() { return SendPlain("ST"); }
-    bool StopMeasurement() { return SendPlain("SP"); }
-    bool MonitorStop();
-    bool ActinicFlash() { return SendPlain("BF1"); }
-    bool Flash2() { return SendPlain("BF2"); }
-    bool MeasuringFlash() { return SendPlain("SF1"); }
-    bool Aux(int n);
-    bool RequestDeviceInfo() { return SendPlain("DI"); }
-    // "SA1", "SA2", "SA3", "SA5", "SA6" + u16 level; other n are refused.
-    bool SetVoltage(int n, int value);
-    bool MonitorOn(int flag);
-    bool SetGain(int value, int channel) { return SendValueChannel("SG", value, channel); }
-    bool SetOffset(int value, int channel) { return SendValueChannel("SO", value, channel); }
-    bool SetApd(int value, int channel) { return SendValueChannel("SW", value, channel); }
-    // Values are left unchanged when the reply does not arrive.
-    bool GetApd(int &apd1, int &apd2);
-    bool GetGains(int &gainA, int &gainB, int &offsetA, int &offsetB);
-    QString GetIdentity();
-    std::array<uint8_t, 4> GetVersion();
-    TDeviceStatus GetStatus();
-    bool GetDataA(char *buffer, int32_t n) { return GetData("GDA", buffer, n); }
-    bool GetDataB(char *buffer, int32_t n) { return GetData("GDB", buffer, n); }
-    // Mnemonic + size, then the bytes as checksum-protected blocks.
-    // OnBlockSent is told the bytes accepted so far after every block.
-    bool LoadData(const QByteArray &mnemonic, const QByteArray &data);
-    bool LoadData(const QByteArray &mnemonic, const char *data, int32_t n);
-    bool ProgramDevice();
-    bool ProgramFlash();
-    // Runs the self test; lines receives the decoded text as it grows, and
-    // grew (when given) is called after each change. True when the stream
-    // ended with its end marker; LastTestEnd says how it ended.
-    bool TestUnit(QStringList &lines, const std::function<void(const QStringList &)> &grew = {});
-    TTestEnd LastTestEnd() const { return m_testEnd; }
-    // "EC" + L + the L bytes of a macro record (first byte L), written directly.
-    bool SendMacro(const QByteArray &record);
-    bool SendResetMacros();
-    // Version bytes 3 and 4 (third byte high) reach 265: the reset macros apply.
-    bool NeedsResetMacros() const { return FVersion[2] * 256 + FVersion[3] >= 265; }
+    // ---- connection state, set by the connection manager (identification
+    // and the choice of type); the setters announce nothing.
+    void SetConnected(bool connected) { FConnected = connected; }
+    void SetDeviceType(TDevice device) { FDevice = device; }
+    void SetVersion(const std::array<uint8_t, 4> &version) { FVersion = version; }
+    // The progress counters of a data transfer.
+    void SetProgress(int32_t received, int32_t expected) {
+        FReceived = received;
+        FExpected = expected;
+    }
+    void AnnounceConnectedChanged() {
+        if (OnConnectedChanged)
+            OnConnectedChanged(this);
+    }
+    void AnnounceDeviceChanged() {
+        if (OnDeviceChanged)
+            OnDeviceChanged(this);
+    }
 
+    // ---- waits for the command set and the connection manager
     TWaitBounds &WaitBounds() { return m_bounds; }
+    const TWaitBounds &WaitBounds() const { return m_bounds; }
+    // Waits, processing events, until count bytes are queued, a stop, or ms.
+    bool WaitQueued(int32_t count, int32_t ms);
+    // Processes events for ms (or until the port closes).
+    void Pause(int32_t ms);
+    // One pass of event processing with the pulse timer running.
+    void ProcessEventsPulsed();
+    // A running wait of the caller's own starts free of an earlier time-out,
+    // or of an earlier abort and stream end.
+    void ClearTimedOut() { FTimedOut = false; }
+    void ClearAbort() {
+        FAbort = false;
+        FStop = false;
+    }
 
-    // ---- connection management
-    void LoadBaudRates(const QString &iniPath);
-    const TEnumSet<TBaudrate> &BaudRates() const { return FBaudRates; }
-    void SetBaudRates(TEnumSet<TBaudrate> rates) { FBaudRates = rates; }
-    // keyPath is the main window's settings key; values live under
-    // keyPath\Communication. Without stored settings the preferred port (the
-    // --port option) is opened and asked, when there is one.
-    void LoadSettings(const QString &keyPath);
-    void SaveSettings(const QString &keyPath);
-    void SetPreferredPort(const QString &port) { m_preferredPort = port; }
-    const QString &PreferredPort() const { return m_preferredPort; }
-    // The settings dialog; the widgets library installs it.
-    std::function<bool()> SetupDialog;
-    void ShowSetup();
-    // Applies the port chosen in the dialog (quietly closed when it fails).
-    void ApplyPort(const QString &name);
-    bool AskDevice = false;
-    // Baud-rate search for the instrument; returns whether connected.
-    // A port closed by a lost line is opened again first.
-    bool Connect(bool report, bool wake);
-    // Refused (false, nothing changes) while InExchange.
-    bool SetDevice(TDevice device);
-    QString DeviceText() const { return DeviceTextOf(FDevice); }
-    TDevice DefaultDevice() const { return m_defaultDevice; }
-    const TKnownDevices &KnownDevices() const { return m_knownDevices; }
-    // Takes effect only while loading (between BeginLoading and EndLoading),
-    // and then also adds the type to KnownDevices.
-    void SetDefaultDevice(TDevice device);
-    void SetKnownDevices(const TKnownDevices &known);
-    void BeginLoading() { m_loading = true; }
-    void EndLoading();
+    // Marks a whole transfer as running (nested ones count too).
+    class ExchangeScope {
+    public:
+        explicit ExchangeScope(TCommunication &c) : m_c(c) { ++m_c.m_exchangeDepth; }
+        ~ExchangeScope() { --m_c.m_exchangeDepth; }
+        ExchangeScope(const ExchangeScope &) = delete;
+        ExchangeScope &operator=(const ExchangeScope &) = delete;
 
-    // ---- device information
-    // Three attempts of "DI"; true when a valid record was read into out. A
-    // record with a value outside its range is refused at once;
-    // DeviceInfoError then says which.
-    bool ReadDeviceInfo(TDeviceInfoRecord &out);
-    const QString &DeviceInfoError() const { return m_deviceInfoError; }
-    // The small message window shown while reading (text; empty text closes it).
-    std::function<void(const QString &text)> ShowProgress;
+    private:
+        TCommunication &m_c;
+    };
+    // Holds the busy flag over a wait that is not a ReadData (a slow reply,
+    // a stream, a pause before reading): a status poll from a timer would
+    // otherwise purge what arrives.
+    class BusyScope {
+    public:
+        explicit BusyScope(TCommunication &c) : m_c(c) { m_c.FBusy = true; }
+        ~BusyScope() { m_c.FBusy = false; }
+        BusyScope(const BusyScope &) = delete;
+        BusyScope &operator=(const BusyScope &) = delete;
+
+    private:
+        TCommunication &m_c;
+    };
+    // An identification is searching: a line lost meanwhile leaves the
+    // connected state to the search, which announces its own result.
+    class SearchScope {
+    public:
+        explicit SearchScope(TCommunication &c) : m_c(c) { m_c.m_searching = true; }
+        ~SearchScope() { m_c.m_searching = false; }
+        SearchScope(const SearchScope &) = delete;
+        SearchScope &operator=(const SearchScope &) = delete;
+
+    private:
+        TCommunication &m_c;
+    };
 
 protected:
     // Waits for the output queue to empty, up to OutQueueBound(bytes); logs and
@@ -239,50 +194,19 @@ protected:
     std::array<uint8_t, 4> FVersion{};
     QTimer TimeoutTimer;
 
-    TEnumSet<TBaudrate> FBaudRates;
-
     void LineLost(int code) override;
 
 private:
     class WaitScope;
-    // Marks a whole transfer as running (nested ones count too).
-    class ExchangeScope {
-    public:
-        explicit ExchangeScope(TCommunication &c) : m_c(c) { ++m_c.m_exchangeDepth; }
-        ~ExchangeScope() { --m_c.m_exchangeDepth; }
-        ExchangeScope(const ExchangeScope &) = delete;
-        ExchangeScope &operator=(const ExchangeScope &) = delete;
-
-    private:
-        TCommunication &m_c;
-    };
-    bool SendPlain(const char *mnemonic);
-    bool SendValueChannel(const char *mnemonic, int value, int channel);
-    bool PurgeAndSend(const TCmdItems &items);
-    bool GetData(const char *mnemonic, char *buffer, int32_t n);
-    bool SizeItems(const QByteArray &mnemonic, int32_t n, TCmdItems &items) const;
-    // Waits, processing events, until count bytes are queued, a stop, or ms.
-    bool WaitQueued(int32_t count, int32_t ms);
-    bool StreamRead(char *buffer, int32_t count, int32_t silenceMs);
-    void Pause(int32_t ms);
-    // One pass of event processing with the pulse timer running.
-    void ProcessEventsPulsed();
-
     void TimeoutTick();
     bool SendOneBlock(const char *data, int32_t size, const QString &blockError, const QString &crcError);
 
     TProcessEvents m_process;
     TWaitBounds m_bounds;
-    QString m_preferredPort;
-    TDevice m_defaultDevice = kStoredDefaultDevice;
-    TKnownDevices m_knownDevices = StoredKnownDevices();
-    bool m_loading = false;
-    TTestEnd m_testEnd = TTestEnd::NotSent;
     QTimer m_pulse;
     int m_waitDepth = 0;
     int m_exchangeDepth = 0;
-    bool m_connecting = false;
-    QString m_deviceInfoError;
+    bool m_searching = false;
 };
 
 } // namespace tessel

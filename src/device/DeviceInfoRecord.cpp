@@ -7,18 +7,12 @@
 namespace tessel {
 
 namespace {
-uint8_t U8(const char *p) {
-    return uint8_t(*p);
-}
-int32_t BE16(const char *p) {
-    return int32_t(uint16_t((U8(p) << 8) | U8(p + 1)));
-}
+uint8_t U8(const char *p) { return uint8_t(*p); }
+int32_t BE16(const char *p) { return int32_t(uint16_t((U8(p) << 8) | U8(p + 1))); }
 int32_t BE32(const char *p) {
     return int32_t((uint32_t(U8(p)) << 24) | (uint32_t(U8(p + 1)) << 16) | (uint32_t(U8(p + 2)) << 8) | U8(p + 3));
 }
-QString Int(int32_t v) {
-    return QString::number(v);
-}
+QString Int(int32_t v) { return QString::number(v); }
 } // namespace
 
 double DecodeDecimalFloat(const char *p) {

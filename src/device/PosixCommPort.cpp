@@ -59,9 +59,7 @@ int Ioctl(int fd, unsigned long request, void *arg) {
 
 } // namespace
 
-TPosixCommPort::~TPosixCommPort() {
-    Close();
-}
+TPosixCommPort::~TPosixCommPort() { Close(); }
 
 int TPosixCommPort::Open(const QString &name) {
     if (m_fd >= 0)
@@ -113,8 +111,8 @@ int TPosixCommPort::Open(const QString &name) {
     m_fd = fd;
     struct stat st {};
     // Unix 98 pseudo-terminal slaves (/dev/pts/N) have majors 136 to 143.
-    m_pseudoTerminal = ::fstat(fd, &st) == 0 && S_ISCHR(st.st_mode) && major(st.st_rdev) >= 136 &&
-                       major(st.st_rdev) <= 143;
+    m_pseudoTerminal =
+        ::fstat(fd, &st) == 0 && S_ISCHR(st.st_mode) && major(st.st_rdev) >= 136 && major(st.st_rdev) <= 143;
     m_epoll = ep;
     m_wake[0] = pipefd[0];
     m_wake[1] = pipefd[1];
@@ -432,9 +430,7 @@ TTransferResult TPosixCommPort::Write(const char *buffer, int32_t count, int32_t
     return {TTransferResult::Done, done, 0};
 }
 
-void TPosixCommPort::SetEventMask(uint32_t mask) {
-    m_mask = mask;
-}
+void TPosixCommPort::SetEventMask(uint32_t mask) { m_mask = mask; }
 
 void TPosixCommPort::Kick() {
     if (m_wake[1] >= 0) {

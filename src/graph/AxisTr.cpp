@@ -117,8 +117,8 @@ int32_t TLogAxisTr::ValueToPixel(double v) {
         DomainError = true;
         return kDomainErrorPixel;
     }
-    const double t = (std::log10(v) - std::log10(RangeMin())) * PixelLength /
-                     (std::log10(RangeMax()) - std::log10(RangeMin()));
+    const double t =
+        (std::log10(v) - std::log10(RangeMin())) * PixelLength / (std::log10(RangeMax()) - std::log10(RangeMin()));
     return ClampedPixel(PixelOf(t));
 }
 

@@ -22,8 +22,8 @@ public:
 enum TTickKind : uint8_t { tkGrid = 0, tkShort = 1, tkLong = 2 };
 
 struct TTick {
-    int32_t Pos = 0;  // pixel
-    QString Label;    // at most 20 characters
+    int32_t Pos = 0; // pixel
+    QString Label;   // at most 20 characters
     TTickKind Kind = tkGrid;
     bool HasLabel = false;
     bool operator==(const TTick &) const = default;
@@ -61,7 +61,9 @@ public:
 protected:
     TAxisTr(double lo, double hi) : m_min(lo), m_max(hi) {}
     // Pixel offset from the axis start, mirrored for a reversed axis.
-    double PixelOffset(int32_t p) const { return Reversed ? double(PixelStart) + PixelLength - p : double(p) - PixelStart; }
+    double PixelOffset(int32_t p) const {
+        return Reversed ? double(PixelStart) + PixelLength - p : double(p) - PixelStart;
+    }
     double PixelOf(double t) const { return Reversed ? double(PixelStart) + PixelLength - t : PixelStart + t; }
     bool InSpan(int64_t p) const { return p >= PixelStart && p <= int64_t(PixelStart) + PixelLength; }
     // Nice-step major ticks (and, for a linear axis, the minor marks).
@@ -74,9 +76,7 @@ private:
 
 // Rounds halves to even, as everywhere in the program. rint does so without
 // saving and restoring the floating-point environment, as nearbyint would.
-inline double RoundEven(double x) {
-    return std::rint(x);
-}
+inline double RoundEven(double x) { return std::rint(x); }
 
 // A pixel position clamped to the int32 range before rounding; NaN maps to
 // the low end so that a degenerate axis never yields an undefined conversion.

@@ -24,8 +24,8 @@ const QStringList &TDataEditModel::PointStyleNames() {
 }
 
 QStringList TDataEditModel::DefaultTitles() {
-    return {QString(), "Show", "Caption", "Style", "Mark", "Mark size", "Line style", "Line width", "Color", "Brush",
-            "Points"};
+    return {QString(),    "Show",       "Caption", "Style", "Mark",  "Mark size",
+            "Line style", "Line width", "Color",   "Brush", "Points"};
 }
 
 TDataEditModel::TDataEditModel() { TGraphRegistry::Instance().Register(this); }
@@ -69,13 +69,20 @@ QString TDataEditModel::CellText(int r, int column) const {
     switch (column) {
     case ecNumber:
         return QString::number((d->Options & doSkipNumber) && Graph ? Graph->IndexOf(d) + 1 : r);
-    case ecShow: return d->Visible ? QStringLiteral("Yes") : QStringLiteral("No");
-    case ecCaption: return d->Caption;
-    case ecStyle: return NameOf(DrawStyleNames(), d->DrawStyle);
-    case ecMarkSize: return QString::number(d->PointSize);
-    case ecThickness: return QString::number(d->Thickness);
-    case ecPoints: return QString::number(d->Count());
-    default: return {};
+    case ecShow:
+        return d->Visible ? QStringLiteral("Yes") : QStringLiteral("No");
+    case ecCaption:
+        return d->Caption;
+    case ecStyle:
+        return NameOf(DrawStyleNames(), d->DrawStyle);
+    case ecMarkSize:
+        return QString::number(d->PointSize);
+    case ecThickness:
+        return QString::number(d->Thickness);
+    case ecPoints:
+        return QString::number(d->Count());
+    default:
+        return {};
     }
 }
 

@@ -12,7 +12,17 @@ enum TXYDEditOption : uint8_t { deDrag = 1, deDialogs = 2, deYAutoScale = 4, deA
 
 // Columns of the data set editor's grid.
 enum TDataEditColumn : int {
-    ecNumber, ecShow, ecCaption, ecStyle, ecMark, ecMarkSize, ecLineStyle, ecThickness, ecColor, ecBrush, ecPoints,
+    ecNumber,
+    ecShow,
+    ecCaption,
+    ecStyle,
+    ecMark,
+    ecMarkSize,
+    ecLineStyle,
+    ecThickness,
+    ecColor,
+    ecBrush,
+    ecPoints,
     ecColumnCount
 };
 
@@ -48,7 +58,9 @@ public:
     int RowOf(const TDependency *d) const;
 
     QString CellText(int r, int column) const;
-    static bool IsTextColumn(int column) { return column == ecCaption || column == ecMarkSize || column == ecThickness; }
+    static bool IsTextColumn(int column) {
+        return column == ecCaption || column == ecMarkSize || column == ecThickness;
+    }
     // Text edit of columns 2, 5 and 7; false when the cell takes no text.
     bool SetCellText(int r, int column, const QString &text);
 

@@ -47,8 +47,7 @@ QImage FigureImage(QSize size, const QFont &font, const TFigureDrawer &draw) {
     return img;
 }
 
-bool WriteFigure(const QString &path, QSize size, const QFont &font, const TFigureDrawer &draw,
-                 const QString &title) {
+bool WriteFigure(const QString &path, QSize size, const QFont &font, const TFigureDrawer &draw, const QString &title) {
     const std::optional<TFigureFormat> format = FigureFormatOf(path);
     if (!format) {
         Messages().error(path + QStringLiteral(": the picture's name must end in .png, .svg or .pdf"));
@@ -87,8 +86,7 @@ bool WriteFigure(const QString &path, QSize size, const QFont &font, const TFigu
             pdf.setCreator(QStringLiteral("Tessel"));
             pdf.setResolution(kDpi);
             pdf.setPageMargins(QMarginsF());
-            pdf.setPageSize(QPageSize(QSizeF(size) * 72.0 / kDpi, QPageSize::Point, QString(),
-                                      QPageSize::ExactMatch));
+            pdf.setPageSize(QPageSize(QSizeF(size) * 72.0 / kDpi, QPageSize::Point, QString(), QPageSize::ExactMatch));
             paint(pdf, size, font, draw);
             break;
         }

@@ -286,23 +286,47 @@ void TGraphModel::ZoomOutRect(const QRect &r) {
 
 bool TGraphModel::KeyCommand(int key, bool keypad) {
     switch (key) {
-    case Qt::Key_Backspace: Undo(); return true;
-    case Qt::Key_Left: ScrollX(0.2); return true;
-    case Qt::Key_Right: ScrollX(-0.2); return true;
-    case Qt::Key_Up: ScrollY(0.2); return true;
-    case Qt::Key_Down: ScrollY(-0.2); return true;
-    case Qt::Key_PageUp: ScrollY(0.5); return true;
-    case Qt::Key_PageDown: ScrollY(-0.5); return true;
-    default: break;
+    case Qt::Key_Backspace:
+        Undo();
+        return true;
+    case Qt::Key_Left:
+        ScrollX(0.2);
+        return true;
+    case Qt::Key_Right:
+        ScrollX(-0.2);
+        return true;
+    case Qt::Key_Up:
+        ScrollY(0.2);
+        return true;
+    case Qt::Key_Down:
+        ScrollY(-0.2);
+        return true;
+    case Qt::Key_PageUp:
+        ScrollY(0.5);
+        return true;
+    case Qt::Key_PageDown:
+        ScrollY(-0.5);
+        return true;
+    default:
+        break;
     }
     if (!keypad)
         return false;
     switch (key) {
-    case Qt::Key_Asterisk: ZoomX(25); return true;
-    case Qt::Key_Slash: ZoomX(-25); return true;
-    case Qt::Key_Plus: ZoomY(25); return true;
-    case Qt::Key_Minus: ZoomY(-25); return true;
-    default: return false;
+    case Qt::Key_Asterisk:
+        ZoomX(25);
+        return true;
+    case Qt::Key_Slash:
+        ZoomX(-25);
+        return true;
+    case Qt::Key_Plus:
+        ZoomY(25);
+        return true;
+    case Qt::Key_Minus:
+        ZoomY(-25);
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -379,7 +403,7 @@ double TGraphModel::ValueAtColumn(const TDependency &d, int32_t column) const {
     if (!HasPoints(&d))
         return 0;
     // Points whose x maps into this pixel column (pixels grow with x).
-    const double from = m_x->PixelToValue(column) , to = m_x->PixelToValue(column + 1);
+    const double from = m_x->PixelToValue(column), to = m_x->PixelToValue(column + 1);
     int32_t i = Lower(d, std::min(from, to), false);
     // Step back over points of the previous value range that still round into the column.
     while (i > 0 && m_x->ValueToPixel(XOf(d, i - 1)) == column)

@@ -1,9 +1,9 @@
 #include "graph/GraphPainter.h"
 
 #include "common/Finally.h"
-#include "graph/GraphLabels.h"
 #include "data/Transformation.h"
 #include "data/Vector.h"
+#include "graph/GraphLabels.h"
 
 #include <QFontMetrics>
 #include <QPaintEngine>
@@ -11,8 +11,8 @@
 #include <QPolygon>
 #include <algorithm>
 #include <array>
-#include <typeinfo>
 #include <cmath>
+#include <typeinfo>
 
 namespace tessel {
 
@@ -22,25 +22,39 @@ TColor FromQColor(const QColor &c) { return TColor(c.red()) | TColor(c.green()) 
 
 Qt::PenStyle ToQtPenStyle(TPenStyle s) {
     switch (s) {
-    case psDash: return Qt::DashLine;
-    case psDot: return Qt::DotLine;
-    case psDashDot: return Qt::DashDotLine;
-    case psDashDotDot: return Qt::DashDotDotLine;
-    case psClear: return Qt::NoPen;
-    default: return Qt::SolidLine;
+    case psDash:
+        return Qt::DashLine;
+    case psDot:
+        return Qt::DotLine;
+    case psDashDot:
+        return Qt::DashDotLine;
+    case psDashDotDot:
+        return Qt::DashDotDotLine;
+    case psClear:
+        return Qt::NoPen;
+    default:
+        return Qt::SolidLine;
     }
 }
 
 Qt::BrushStyle ToQtBrushStyle(TBrushStyle s) {
     switch (s) {
-    case bsSolid: return Qt::SolidPattern;
-    case bsHorizontal: return Qt::HorPattern;
-    case bsVertical: return Qt::VerPattern;
-    case bsFDiagonal: return Qt::FDiagPattern;
-    case bsBDiagonal: return Qt::BDiagPattern;
-    case bsCross: return Qt::CrossPattern;
-    case bsDiagCross: return Qt::DiagCrossPattern;
-    default: return Qt::NoBrush;
+    case bsSolid:
+        return Qt::SolidPattern;
+    case bsHorizontal:
+        return Qt::HorPattern;
+    case bsVertical:
+        return Qt::VerPattern;
+    case bsFDiagonal:
+        return Qt::FDiagPattern;
+    case bsBDiagonal:
+        return Qt::BDiagPattern;
+    case bsCross:
+        return Qt::CrossPattern;
+    case bsDiagCross:
+        return Qt::DiagCrossPattern;
+    default:
+        return Qt::NoBrush;
     }
 }
 
@@ -55,10 +69,18 @@ void DrawMark(QPainter &p, int x, int y, TPointStyle style, int size, TColor col
     p.setPen(QPen(c, 1, Qt::SolidLine));
     p.setBrush(QBrush(ToQColor(brush.Color), ToQtBrushStyle(brush.Style)));
     switch (style) {
-    case ptCircle: p.drawEllipse(QRect(QPoint(x - h, y - h), QPoint(x + h, y + h))); break;
-    case ptSquare: p.drawRect(QRect(QPoint(x - h, y - h), QPoint(x + h - 1, y + h - 1))); break;
-    case ptTriangleUp: p.drawPolygon(QPolygon({QPoint(x - h, y + h), QPoint(x + h, y + h), QPoint(x, y - h)})); break;
-    case ptTriangleDown: p.drawPolygon(QPolygon({QPoint(x - h, y - h), QPoint(x + h, y - h), QPoint(x, y + h)})); break;
+    case ptCircle:
+        p.drawEllipse(QRect(QPoint(x - h, y - h), QPoint(x + h, y + h)));
+        break;
+    case ptSquare:
+        p.drawRect(QRect(QPoint(x - h, y - h), QPoint(x + h - 1, y + h - 1)));
+        break;
+    case ptTriangleUp:
+        p.drawPolygon(QPolygon({QPoint(x - h, y + h), QPoint(x + h, y + h), QPoint(x, y - h)}));
+        break;
+    case ptTriangleDown:
+        p.drawPolygon(QPolygon({QPoint(x - h, y - h), QPoint(x + h, y - h), QPoint(x, y + h)}));
+        break;
     case ptDiamond:
         p.drawPolygon(QPolygon({QPoint(x - h, y), QPoint(x, y - h), QPoint(x + h, y), QPoint(x, y + h)}));
         break;
@@ -68,7 +90,8 @@ void DrawMark(QPainter &p, int x, int y, TPointStyle style, int size, TColor col
         p.drawPolygon(QPolygon({QPoint(x - h, y + t - h), QPoint(x + h, y + t - h), QPoint(x, y + t + h)}));
         break;
     }
-    default: break;
+    default:
+        break;
     }
 }
 
@@ -193,7 +216,8 @@ TGraphLayout LayOut(TGraphModel &g, const QRect &bounds, const QFontMetrics &fm,
     int left = in.left() + WidestLabel(y, fm) + th / 2 + 6;
     if (!y.Caption.isEmpty())
         left += th + 2;
-    const int right = std::max(left + 1, in.right() - std::max(10, fm.horizontalAdvance(QStringLiteral("0.00000")) / 2));
+    const int right =
+        std::max(left + 1, in.right() - std::max(10, fm.horizontalAdvance(QStringLiteral("0.00000")) / 2));
     const int xMargin = std::min(reach, (right - left) / 4);
     x.PixelStart = left + xMargin;
     x.PixelLength = right - left - 2 * xMargin;
@@ -218,8 +242,8 @@ TGraphLayout TGraphLayout::Compute(TGraphModel &g, const QRect &bounds, const QF
     if (place.Spot != TLegendSpot::Below) {
         l.Legend = place.Box;
         for (size_t i = 0; i < entries.size(); ++i)
-            l.LegendItems.push_back(QRect(place.Box.left() + kLegendPad, place.Box.top() + kLegendPad + int(i) * rowH,
-                                          w, rowH));
+            l.LegendItems.push_back(
+                QRect(place.Box.left() + kLegendPad, place.Box.top() + kLegendPad + int(i) * rowH, w, rowH));
         return l;
     }
     // Every corner holds data: the entries go in rows under the graph.
@@ -362,7 +386,8 @@ void PaintErrorBars(QPainter &p, const TGraphModel &g, const TGraphLayout &l) {
         for (int32_t k = 0; k < d->Count() && k < int32_t(bars->size()); ++k) {
             const double x = xa.ValueToPixel(d->X->Value(k)), y = d->Y->Value(k), e = (*bars)[size_t(k)];
             const double lo = ya.ValueToPixel(y - e), hi = ya.ValueToPixel(y + e);
-            for (QLineF line : {QLineF(x, lo, x, hi), QLineF(x - cap, lo, x + cap, lo), QLineF(x - cap, hi, x + cap, hi)})
+            for (QLineF line :
+                 {QLineF(x, lo, x, hi), QLineF(x - cap, lo, x + cap, lo), QLineF(x - cap, hi, x + cap, hi)})
                 if (ClipLine(line, area))
                     p.drawLine(line);
         }
@@ -638,7 +663,9 @@ int TCurveDrawer::Column(QPainter &p, const TGraphModel &g, TEntry &e) {
         Vertex(p, g, e, {px(x0), py(d.Y->Value(i))});
     } else {
         switch (d.DrawStyle) {
-        case dsAvg: Vertex(p, g, e, {px(x0), py(d.Y->TrMean(i, j - i))}); break;
+        case dsAvg:
+            Vertex(p, g, e, {px(x0), py(d.Y->TrMean(i, j - i))});
+            break;
         case dsMinMax: {
             Vertex(p, g, e, {px(x0), py(d.Y->Value(i))});
             QLineF stroke(px(x0), py(d.Y->TrMax(i, j - i)), px(x0), py(d.Y->TrMin(i, j - i)));

@@ -45,8 +45,8 @@ struct TGraphLayout {
     QRect Bounds;
     QRect Plot;
     QRect CaptionRect;
-    QRect ReadoutRect; // empty without cursors
-    QRect Legend;      // empty without a legend
+    QRect ReadoutRect;              // empty without cursors
+    QRect Legend;                   // empty without a legend
     std::vector<QRect> LegendItems; // one per entry of LegendEntries
     int TextHeight = 0;
 
@@ -81,7 +81,7 @@ public:
         TDependency *D = nullptr;
         bool Done = false;
         bool First = true;
-        QPointF Last;    // last vertex, in pixels
+        QPointF Last;     // last vertex, in pixels
         double LastX = 0; // last x value drawn
         int32_t Next = 0; // next point to read
     };

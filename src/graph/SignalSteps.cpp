@@ -42,9 +42,12 @@ const std::array<TSignalLine, 12> &TSignalSteps::Lines() {
 double TSignalSteps::Value(uint32_t pattern, int bit, TSignalOffset offset) {
     const double v = ((pattern ^ kRestPattern) >> bit) & 1u ? 1.0 : 0.0;
     switch (offset) {
-    case TSignalOffset::Small: return v + 0.1 * bit;
-    case TSignalOffset::Large: return 0.9 * v + bit;
-    case TSignalOffset::None: break;
+    case TSignalOffset::Small:
+        return v + 0.1 * bit;
+    case TSignalOffset::Large:
+        return 0.9 * v + bit;
+    case TSignalOffset::None:
+        break;
     }
     return v;
 }

@@ -9,9 +9,7 @@ namespace tessel {
 
 TSerialActions::TSerialActions() : m_alive(std::make_shared<bool>(true)) {}
 
-TSerialActions::~TSerialActions() {
-    *m_alive = false;
-}
+TSerialActions::~TSerialActions() { *m_alive = false; }
 
 void TSerialActions::Run(int key, std::function<void()> action) {
     if (m_running) {

@@ -3,6 +3,7 @@
 #include "common/ActionGuard.h"
 #include "common/Finally.h"
 #include "common/Log.h"
+#include "device/CommandSet.h"
 #include "device/Communication.h"
 
 #include <QEventLoop>
@@ -10,7 +11,8 @@
 
 namespace tessel {
 
-TMonitorSession::TMonitorSession(TCommunication &link, const TMonitorScale &scale) : m_link(link), m_scale(scale) {}
+TMonitorSession::TMonitorSession(TCommandSet &commands, const TMonitorScale &scale)
+    : m_commands(commands), m_link(commands.Link()), m_scale(scale) {}
 
 TMonitorSession::~TMonitorSession() {
     // No pause here: a destructor must not run the event loop, nor show a
@@ -41,14 +43,14 @@ void TMonitorSession::ReadGains() {
     if (!m_gains)
         return;
     m_link.PurgeIn();
-    m_link.GetGains(GainA, GainB, OffsetA, OffsetB);
+    m_commands.GetGains(GainA, GainB, OffsetA, OffsetB);
 }
 
 void TMonitorSession::ReadApd() {
     if (!m_apd)
         return;
     m_link.PurgeIn();
-    m_link.GetApd(Apd1, Apd2);
+    m_commands.GetApd(Apd1, Apd2);
 }
 
 void TMonitorSession::Start(bool measuringFlash) {
@@ -69,7 +71,7 @@ void TMonitorSession::Start(bool measuringFlash) {
     m_link.OnRxChar = [this](TCustomComm *, int32_t count) { onRx(count); };
     m_streaming = true;
     m_link.PurgeIn();
-    m_link.MonitorOn(m_flash ? 1 : 0);
+    m_commands.MonitorOn(m_flash ? 1 : 0);
 }
 
 void TMonitorSession::Stop(bool pause) {
@@ -88,7 +90,7 @@ void TMonitorSession::Stop(bool pause) {
         if (m_link.IsOpen()) {
             // Types without gain control end the stream with a single 0 byte.
             if (m_gains) {
-                m_link.MonitorStop();
+                m_commands.MonitorStop();
             } else {
                 const char stop = 0;
                 m_link.Write(&stop, 1);
@@ -110,9 +112,9 @@ void TMonitorSession::restartNow() {
     if (!m_streaming)
         return;
     m_link.PurgeOut();
-    m_link.MonitorStop();
+    m_commands.MonitorStop();
     m_link.PurgeIn();
-    m_link.MonitorOn(m_flash ? 1 : 0);
+    m_commands.MonitorOn(m_flash ? 1 : 0);
     if (m_decoder)
         m_decoder->Reset();
 }
@@ -157,7 +159,7 @@ void TMonitorSession::sendGain(int channel) {
     const int v = m_wantedGain[channel];
     int &stored = channel == 0 ? GainA : GainB;
     if (v != stored) {
-        m_link.SetGain(v, channel + 1);
+        m_commands.SetGain(v, channel + 1);
         stored = v;
     }
     Pause(50);
@@ -170,7 +172,7 @@ void TMonitorSession::sendOffset(int channel) {
     const int v = m_wantedOffset[channel];
     int &stored = channel == 0 ? OffsetA : OffsetB;
     if (v != stored) {
-        m_link.SetOffset(v, channel + 1);
+        m_commands.SetOffset(v, channel + 1);
         stored = v;
     }
     Pause(50);
@@ -179,7 +181,7 @@ void TMonitorSession::sendOffset(int channel) {
 void TMonitorSession::sendApd(int channel) {
     const int v = m_wantedApd[channel];
     (channel == 0 ? Apd1 : Apd2) = v;
-    m_link.SetApd(v, channel + 1);
+    m_commands.SetApd(v, channel + 1);
     if (Pause(50) && ApdSent)
         ApdSent(channel, v);
 }

@@ -8,6 +8,7 @@
 
 namespace tessel {
 
+class TCommandSet;
 class TCommunication;
 
 // The live monitor's dealings with the instrument: the stream from start to
@@ -18,7 +19,7 @@ class TCommunication;
 // waits its turn and then sends the latest value asked for.
 class TMonitorSession {
 public:
-    TMonitorSession(TCommunication &link, const TMonitorScale &scale);
+    TMonitorSession(TCommandSet &commands, const TMonitorScale &scale);
     // Ends a running stream without a pause; a failing port is only logged.
     ~TMonitorSession();
     TMonitorSession(const TMonitorSession &) = delete;
@@ -84,6 +85,7 @@ private:
     // False when the session was destroyed during the pause.
     bool Pause(int ms);
 
+    TCommandSet &m_commands;
     TCommunication &m_link;
     TMonitorScale m_scale;
     std::unique_ptr<TMonitorDecoder> m_decoder;

@@ -14,8 +14,7 @@ double MonitorFullScale(int32_t bitRes, double multiplier) {
     return std::fabs(std::ldexp(multiplier, bits - 1));
 }
 
-TMonitorDecoder::TMonitorDecoder(TMonitorForm form, const TMonitorScale &scale)
-    : m_form(form), m_scale(scale) {
+TMonitorDecoder::TMonitorDecoder(TMonitorForm form, const TMonitorScale &scale) : m_form(form), m_scale(scale) {
     Reset();
 }
 
@@ -40,8 +39,7 @@ void TMonitorDecoder::show(std::vector<TMonitorSample> &out) const {
     out.push_back({int16_t(m_values[0]) * m_scale.MoChA, int16_t(m_values[1]) * m_scale.MoChB});
 }
 
-void TMonitorDecoder::decodeSimple(int32_t count, const TMonitorRead &read,
-                                   std::vector<TMonitorSample> &out) {
+void TMonitorDecoder::decodeSimple(int32_t count, const TMonitorRead &read, std::vector<TMonitorSample> &out) {
     while (count >= 4) {
         unsigned char b[4] = {};
         const int32_t got = read(reinterpret_cast<char *>(b), 4);
@@ -54,8 +52,7 @@ void TMonitorDecoder::decodeSimple(int32_t count, const TMonitorRead &read,
     }
 }
 
-void TMonitorDecoder::decodePacket(int32_t count, const TMonitorRead &read,
-                                   std::vector<TMonitorSample> &out) {
+void TMonitorDecoder::decodePacket(int32_t count, const TMonitorRead &read, std::vector<TMonitorSample> &out) {
     int32_t left = count;
     bool shortRead = false;
     auto readByte = [&]() -> uint8_t {

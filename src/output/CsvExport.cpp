@@ -5,8 +5,7 @@
 namespace tessel {
 
 QString TCsvExport::Field(const QString &text, QChar delimiter) {
-    const bool quote = text.contains(delimiter) || text.contains(u'"') || text.contains(u'\n') ||
-                       text.contains(u'\r');
+    const bool quote = text.contains(delimiter) || text.contains(u'"') || text.contains(u'\n') || text.contains(u'\r');
     if (!quote)
         return text;
     QString q = text;

@@ -172,8 +172,7 @@ TDataExport::TPlan TDataExport::Plan() const {
     plan.Rows = RowRange(plan.Times);
     const auto [start, end] = plan.Rows;
     const int rows = std::max(0, end - start + 1);
-    m_summary = {int(plan.Sel.size()), rows, rows ? plan.Times[size_t(start)] : 0,
-                 rows ? plan.Times[size_t(end)] : 0};
+    m_summary = {int(plan.Sel.size()), rows, rows ? plan.Times[size_t(start)] : 0, rows ? plan.Times[size_t(end)] : 0};
     return plan;
 }
 

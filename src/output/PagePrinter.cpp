@@ -144,8 +144,8 @@ void TPagePrinter::BeginDoc(QPagedPaintDevice &device) {
     const int top = std::max(px(m_setup.MarginTop), g.Unprintable.top());
     const int right = std::max(px(m_setup.MarginRight), g.Unprintable.right());
     const int bottom = std::max(px(m_setup.MarginBottom), g.Unprintable.bottom());
-    g.Printable = QRect(left, top, std::max(1, g.Paper.width() - left - right),
-                        std::max(1, g.Paper.height() - top - bottom));
+    g.Printable =
+        QRect(left, top, std::max(1, g.Paper.width() - left - right), std::max(1, g.Paper.height() - top - bottom));
     m_geometry = g;
 
     m_device = &device;
@@ -253,8 +253,7 @@ void TPagePrinter::drawBand(QPainter &p, const TTemplateParts &parts, const QFon
         parts.Right.isEmpty() ? band.right() + 1 : band.right() + 1 - fm.horizontalAdvance(parts.Right) - gap;
     int x = band.center().x() - wc / 2;
     x = std::max(std::min(x, rightStart - wc), leftEnd);
-    p.drawText(QRect(x, top, wc + 1, bottom - top), Qt::AlignVCenter | Qt::AlignLeft | Qt::TextDontClip,
-               parts.Center);
+    p.drawText(QRect(x, top, wc + 1, bottom - top), Qt::AlignVCenter | Qt::AlignLeft | Qt::TextDontClip, parts.Center);
     p.restore();
 }
 

@@ -68,16 +68,36 @@ QString RenderTemplatePart(const QString &part, const TTemplateValues &v) {
             QString text;
             bool used = true;
             switch (code) {
-            case 'f': text = QFileInfo(v.FileName).fileName(); break;
-            case 'F': text = v.FileName; break;
-            case 'd': text = v.Locale.toString(v.Date.date(), QLocale::ShortFormat); break;
-            case 'D': text = v.Locale.toString(v.Date.date(), QLocale::LongFormat); break;
-            case 't': text = v.Locale.toString(v.Time.time(), QLocale::ShortFormat); break;
-            case 'T': text = v.Locale.toString(v.Time.time(), QLocale::LongFormat); break;
-            case 'i': text = v.Title; break;
-            case 'p': text = QString::number(v.Page); break;
-            case '&': text = QStringLiteral("&"); break;
-            default: used = false; break;
+            case 'f':
+                text = QFileInfo(v.FileName).fileName();
+                break;
+            case 'F':
+                text = v.FileName;
+                break;
+            case 'd':
+                text = v.Locale.toString(v.Date.date(), QLocale::ShortFormat);
+                break;
+            case 'D':
+                text = v.Locale.toString(v.Date.date(), QLocale::LongFormat);
+                break;
+            case 't':
+                text = v.Locale.toString(v.Time.time(), QLocale::ShortFormat);
+                break;
+            case 'T':
+                text = v.Locale.toString(v.Time.time(), QLocale::LongFormat);
+                break;
+            case 'i':
+                text = v.Title;
+                break;
+            case 'p':
+                text = QString::number(v.Page);
+                break;
+            case '&':
+                text = QStringLiteral("&");
+                break;
+            default:
+                used = false;
+                break;
             }
             if (used) {
                 out += text;

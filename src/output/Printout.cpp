@@ -79,12 +79,18 @@ void PaintTable(QPainter &p, const TPrintTable &t, QPoint origin, int first, int
             const TPrintCell &v = t.Rows[size_t(r)][c];
             p.save();
             switch (v.What) {
-            case TPrintCell::Kind::Text: cellText(cell, v.Text); break;
+            case TPrintCell::Kind::Text:
+                cellText(cell, v.Text);
+                break;
             case TPrintCell::Kind::Mark:
                 DrawMark(p, cell.center().x(), cell.center().y(), v.PointStyle, v.MarkSize, v.Color, v.Brush);
                 break;
-            case TPrintCell::Kind::LineSample: DrawLineSample(p, cell, v.LineStyle, v.Color, v.Thickness); break;
-            case TPrintCell::Kind::Swatch: DrawSwatch(p, cell, v.Color); break;
+            case TPrintCell::Kind::LineSample:
+                DrawLineSample(p, cell, v.LineStyle, v.Color, v.Thickness);
+                break;
+            case TPrintCell::Kind::Swatch:
+                DrawSwatch(p, cell, v.Color);
+                break;
             }
             p.restore();
         }

@@ -6,8 +6,7 @@
 
 namespace tessel {
 
-QString StoreKeyName(const QString &company, const QString &software, const QString &version,
-                     const QString &name) {
+QString StoreKeyName(const QString &company, const QString &software, const QString &version, const QString &name) {
     QString key = QStringLiteral("Software\\");
     for (const QString &part : {company, software, version})
         if (!part.isEmpty())
@@ -136,8 +135,7 @@ void SettingsStore::SetValue(const QString &name, const QVariant &value) {
         s->value = value;
 }
 
-TPFormSettings::TPFormSettings(const QString &windowName, Values values)
-    : SettingsStore(windowName), m_values(values) {
+TPFormSettings::TPFormSettings(const QString &windowName, Values values) : SettingsStore(windowName), m_values(values) {
     Register(QStringLiteral("Left"), SettingKind::Integer, -1);
     Register(QStringLiteral("Top"), SettingKind::Integer, -1);
     if (values == Values::All) {

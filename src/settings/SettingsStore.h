@@ -16,8 +16,7 @@ inline const QString kVersion = QStringLiteral("2.90");
 
 // "Software\" + company, software and version, each followed by "\" and
 // skipped when empty, + the store's name.
-QString StoreKeyName(const QString &company, const QString &software, const QString &version,
-                     const QString &name);
+QString StoreKeyName(const QString &company, const QString &software, const QString &version, const QString &name);
 
 enum class SettingKind { Text, Integer, Boolean, TextList };
 

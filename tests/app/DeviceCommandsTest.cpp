@@ -6,7 +6,8 @@
 #include "app/InstrumentConfig.h"
 #include "app/widgets/MainWindow.h"
 #include "common/MessageService.h"
-#include "device/MemoryCommPort.h"
+#include "support/MemoryCommPort.h"
+#include "support/RecordingServices.h"
 #include "support/TestSupport.h"
 
 #include <QAction>
@@ -23,13 +24,13 @@ struct Fixture {
     ScopedMessageService scope{&messages};
     TEnvSetup env;
     TMemoryCommPort *port = nullptr;
-    test::TestLink *link = nullptr;
+    TCommunication *link = nullptr;
     std::unique_ptr<TfrmMain> main;
     std::unique_ptr<TCommonObjs> common;
     Fixture() {
         auto p = std::make_unique<TMemoryCommPort>();
         port = p.get();
-        auto l = std::make_unique<test::TestLink>(std::move(p), "ttyMem");
+        auto l = std::make_unique<TCommunication>(std::move(p), "ttyMem");
         link = l.get();
         main = std::make_unique<TfrmMain>(nullptr, &env);
         common = std::make_unique<TCommonObjs>(std::move(l));
@@ -44,8 +45,12 @@ TEST(DeviceCommands, TestKeysSendTheirCommandsAndClosingStops) {
     f.link->Open();
     f.link->SetConnected(true);
     const std::pair<const char *, QByteArray> keys[] = {
-        {"mniActFlash1", "BF1"}, {"mniActFlash2", "BF2"}, {"mniMeasFlash", "SF1"},
-        {"mniAux1", "AX1"},      {"mniAux3", "AX3"},      {"mniAux6", "AX6"},
+        {"mniActFlash1", "BF1"},
+        {"mniActFlash2", "BF2"},
+        {"mniMeasFlash", "SF1"},
+        {"mniAux1", "AX1"},
+        {"mniAux3", "AX3"},
+        {"mniAux6", "AX6"},
         {"btnMacro", QByteArray("EC\x01\x50", 4)},
     };
     for (const auto &[id, bytes] : keys) {
@@ -65,7 +70,7 @@ TEST(DeviceCommands, TestKeysSendTheirCommandsAndClosingStops) {
 
 TEST(DeviceCommands, ActingAsTextWhenNotConnected) {
     Fixture f;
-    f.common->Comm->SetDevice(ModelB2);
+    f.common->Connection.SetDevice(ModelB2);
     EXPECT_EQ(f.main->Panel(7)->text(), "Device not connected, acting as ModelB  , $0109");
     EXPECT_EQ(f.main->Panel(1)->text(), "Not connected");
     EXPECT_EQ(Config().Instrument.DeviceText, DeviceTextOf(ModelB2));
@@ -75,7 +80,7 @@ TEST(DeviceCommands, DeviceIdSearchesAndKeepsTheReconnectTimerWhileNotFound) {
     Fixture f;
     f.env.AutoReconnect = true;
     f.link->Open();
-    f.link->SetBaudRates({br115200});
+    f.common->Connection.SetBaudRates({br115200});
     f.main->Action("mniDeviceID")->trigger();
     EXPECT_EQ(f.main->Panel(7)->text(), "Device not found");
     EXPECT_TRUE(f.main->ReconnectTimer().isActive());
@@ -90,7 +95,7 @@ TEST(DeviceCommands, DeviceIdSearchesAndKeepsTheReconnectTimerWhileNotFound) {
 TEST(DeviceCommands, FailedDeviceInformationIsReported) {
     Fixture f;
     f.link->Open();
-    f.link->SetBaudRates({br115200});
+    f.common->Connection.SetBaudRates({br115200});
     test::ScriptedPeer peer(*f.port);
     peer.Replies({"ModelT  ", QByteArray::fromHex("0102010a"), "", "", ""});
     f.main->Action("mniDeviceID")->trigger();
@@ -112,7 +117,7 @@ TEST(DeviceCommands, SetDeviceAndCommunicationAreRefusedDuringAnExchange) {
         f.main->Action("mniSetDevice")->trigger();
         f.main->Action("mniCommunication")->trigger();
     });
-    f.link->GetStatus(); // unanswered: waits for its time-out
+    f.common->Commands.GetStatus(); // unanswered: waits for its time-out
     const QString busy = "The instrument is busy with a transfer. Wait until it ends, then try again.";
     EXPECT_EQ(f.messages.texts(), QStringList({busy, busy}));
     EXPECT_EQ(f.link->DeviceName(), "ttyMem");

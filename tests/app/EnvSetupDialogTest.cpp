@@ -1,6 +1,7 @@
+#include "settings/widgets/EnvSetupDialog.h"
 #include "common/Errors.h"
 #include "common/MessageService.h"
-#include "settings/widgets/EnvSetupDialog.h"
+#include "support/RecordingServices.h"
 #include "support/TestSupport.h"
 
 #include <QCheckBox>

@@ -90,9 +90,14 @@ TEST_F(ExperimentDocTest, ScaleCellsReadRoundAndClampTypedNumbers) {
         const char *text;
         double expected;
     } cases[] = {
-        {xcYShift, "abc", 0},           {xcYShift, "2e7", 1e6},        {xcYShift, "-3e9", -1e6},
-        {xcYShift, " 2.5 ", 2.5},       {xcYShift, "0.1234567891234", 0.123456789},
-        {xcMultiplication, "", 1},      {xcMultiplication, "1e-12", 0}, {xcMultiplication, "-4", -4},
+        {xcYShift, "abc", 0},
+        {xcYShift, "2e7", 1e6},
+        {xcYShift, "-3e9", -1e6},
+        {xcYShift, " 2.5 ", 2.5},
+        {xcYShift, "0.1234567891234", 0.123456789},
+        {xcMultiplication, "", 1},
+        {xcMultiplication, "1e-12", 0},
+        {xcMultiplication, "-4", -4},
     };
     for (const Case &c : cases) {
         r.A.Shift->AddKoef = 0;
@@ -192,8 +197,8 @@ TEST_F(ExperimentDocTest, CloseQuestionFollowsConfirmActionsAndTheAnswer) {
         TCloseAnswer expected;
         int questions;
     } cases[] = {
-        {false, true, mbYes, TCloseAnswer::Close, 0},        {true, false, mbYes, TCloseAnswer::Close, 0},
-        {true, true, mbYes, TCloseAnswer::SaveAndClose, 1},  {true, true, mbNo, TCloseAnswer::Close, 1},
+        {false, true, mbYes, TCloseAnswer::Close, 0},       {true, false, mbYes, TCloseAnswer::Close, 0},
+        {true, true, mbYes, TCloseAnswer::SaveAndClose, 1}, {true, true, mbNo, TCloseAnswer::Close, 1},
         {true, true, mbCancel, TCloseAnswer::Keep, 1},
     };
     doc->DocName = "leaf.exp";

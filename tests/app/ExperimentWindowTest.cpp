@@ -15,6 +15,7 @@
 #include "graph/widgets/XYDEdit.h"
 #include "graph/widgets/XYGraph.h"
 #include "output/widgets/ExportDialog.h"
+#include "support/RecordingServices.h"
 #include "support/TestSupport.h"
 #include <QComboBox>
 
@@ -214,7 +215,7 @@ TEST_F(ExperimentWindowTest, DescriptionFaceAndProtocolsRoundTripThroughTheFile)
     TfrmProtocol *ed = c->Editor();
     trigger("mniDescription");
     EXPECT_FALSE(ed->menuBar()->actions().at(0)->isVisible()); // the face has no menu
-    ed->edTitle->insert("Leaf 3"); // as typed
+    ed->edTitle->insert("Leaf 3");                             // as typed
     EXPECT_EQ(c->Graph->Model().Caption, "Leaf 3");
     ed->memDescription->setPlainText("Dark adapted\nfor 20 min");
     trigger("mniProtocol");

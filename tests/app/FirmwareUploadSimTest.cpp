@@ -5,6 +5,7 @@
 #include "common/FileDialogService.h"
 #include "common/MessageService.h"
 #include "settings/EnvSetup.h"
+#include "support/RecordingServices.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -27,7 +28,7 @@ struct UploadBench {
     TEnvSetup env;
     QStringList statuses;
     QList<bool> polling; // the status timer's state at every block and while programming
-    TFirmwareUpload upload{*bridge.Link, &timer, &env,
+    TFirmwareUpload upload{*bridge.Commands, &timer, &env,
                            TUploadHost{[this](const QString &t) {
                                            statuses << t;
                                            if (t.startsWith("Programming"))
@@ -46,7 +47,7 @@ struct UploadBench {
               return o;
           }()) {
         if (connect)
-            EXPECT_TRUE(bridge.Link->Connect(false, false));
+            EXPECT_TRUE(bridge.Connection->Connect(false, false));
         timer.start(3600 * 1000);
         env.LastDir = dir.path();
     }

@@ -1,9 +1,10 @@
-#include "app/CommonObjs.h"
 #include "app/InstrumentConfig.h"
+#include "app/CommonObjs.h"
 #include "common/AppPaths.h"
 #include "common/IniFile.h"
 #include "common/MessageService.h"
 #include "device/DeviceTypes.h"
+#include "support/RecordingServices.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -21,8 +22,8 @@ protected:
     RecordingMessageService messages;
     ScopedMessageService scope{&messages};
     TInstrumentConfig read(const QString &consts, const QString &bounds = {}, const QString &rest = {}) {
-        test::WriteTextFile(ini, "[" + kDev + "Consts]\n" + consts + "\n[" + kDev + "EventBounds]\n" + bounds +
-                                     "\n" + rest);
+        test::WriteTextFile(ini,
+                            "[" + kDev + "Consts]\n" + consts + "\n[" + kDev + "EventBounds]\n" + bounds + "\n" + rest);
         return ReadInstrumentConfig(ini, kDev);
     }
 };
@@ -127,12 +128,12 @@ TEST_F(ConfigTest, ShippedIniHasSectionsForEveryKnownDevice) {
 TEST_F(ConfigTest, CommonObjsReadsConfigForDeviceText) {
     test::WriteTextFile(ini, "[" + kDev + "Consts]\nTimeBase=2e-7\n[ModelW  /$0000/Consts]\nTimeBase=5e-8\n");
     TCommonObjs objs;
-    ASSERT_EQ(objs.Comm->DeviceText(), kDev);
+    ASSERT_EQ(objs.Connection.DeviceText(), kDev);
     EXPECT_FALSE(objs.StatusTimer.isActive());
     EXPECT_EQ(objs.StatusTimer.interval(), 1000);
     EXPECT_EQ(objs.StoredDefaultDevice(), 0);
     EXPECT_EQ(Config().Instrument.Compiler.TimeBase, 2e-7);
-    objs.Comm->SetDevice(ModelW);
+    objs.Connection.SetDevice(ModelW);
     objs.ReadInstrumentConfig();
     EXPECT_EQ(Config().Instrument.Compiler.TimeBase, 5e-8);
 }

@@ -2,7 +2,7 @@
 // pauses they become by instrument type and firmware.
 #include "app/KeyTest.h"
 #include "../device/LinkTestSupport.h"
-#include "device/MemoryCommPort.h"
+#include "support/MemoryCommPort.h"
 
 #include <gtest/gtest.h>
 
@@ -12,10 +12,11 @@ namespace {
 // Every command written ("SA1 ff03", "EC 027200") and every pause, in order.
 struct KeyBench {
     TMemoryCommPort *port = new TMemoryCommPort;
-    test::TestLink link{std::unique_ptr<TMemoryCommPort>(port), "ttyMem"};
+    TCommunication link{std::unique_ptr<TMemoryCommPort>(port), "ttyMem"};
+    TCommandSet commands{link};
     QStringList trace;
     std::function<void()> duringPause;
-    TKeyTest keys{link, [this](int ms) {
+    TKeyTest keys{commands, [this](int ms) {
                       flush();
                       trace << QStringLiteral("pause %1").arg(ms);
                       if (auto f = std::exchange(duringPause, nullptr))
@@ -62,9 +63,15 @@ TEST(KeyTest, LevelsSentByTypeAndFirmware) {
     const Case cases[] = {
         {"firmware 1.8: no reset macros", ModelT2, 8, &TKeyTest::Show, five},
         {"firmware 1.9: reset macros first", ModelT2, 9, &TKeyTest::Show, macros + five},
-        {"ModelW: three levels, 100 ms apart", ModelW, 8, &TKeyTest::SendVoltages,
+        {"ModelW: three levels, 100 ms apart",
+         ModelW,
+         8,
+         &TKeyTest::SendVoltages,
          {"SA1 e803", "pause 100", "SA2 0002", "pause 100", "SA3 3200", "pause 100"}},
-        {"ModelW after a run: those three to 0", ModelW, 8, &TKeyTest::ResetFlashLevels,
+        {"ModelW after a run: those three to 0",
+         ModelW,
+         8,
+         &TKeyTest::ResetFlashLevels,
          {"SA1 0000", "pause 100", "SA2 0000", "pause 100", "SA3 0000", "pause 100"}},
     };
     for (const Case &c : cases) {

@@ -1,12 +1,13 @@
+#include "app/widgets/MainWindow.h"
 #include "app/CommonObjs.h"
 #include "app/InstrumentConfig.h"
 #include "app/MainCommands.h"
 #include "app/StartServer.h"
 #include "app/widgets/Icons.h"
-#include "app/widgets/MainWindow.h"
 #include "common/AppPaths.h"
 #include "common/MessageService.h"
 #include "graph/widgets/Navigator.h"
+#include "support/RecordingServices.h"
 #include "support/TestSupport.h"
 
 #include <QAction>
@@ -55,8 +56,11 @@ TEST_F(MainWindowTest, FrameCaptionSizeMenusAndToolbars) {
     struct {
         MainToolbar t;
         int buttons;
-    } toolbars[] = {{MainToolbar::Main, 6}, {MainToolbar::Graph, 7}, {MainToolbar::Protocol, 6},
-                    {MainToolbar::Window, 9}, {MainToolbar::Control, 2}};
+    } toolbars[] = {{MainToolbar::Main, 6},
+                    {MainToolbar::Graph, 7},
+                    {MainToolbar::Protocol, 6},
+                    {MainToolbar::Window, 9},
+                    {MainToolbar::Control, 2}};
     for (const auto &t : toolbars) {
         ASSERT_NE(w.Toolbar(t.t), nullptr);
         EXPECT_EQ(w.Toolbar(t.t)->actions().size(), t.buttons) << ToolbarName(t.t).toStdString();

@@ -9,10 +9,11 @@
 #include "common/Log.h"
 #include "common/MessageService.h"
 #include "compiler/CompilerLibrary.h"
-#include "compiler/FakeCompilerLibrary.h"
 #include "compiler/ProgramImage.h"
-#include "device/MemoryCommPort.h"
 #include "settings/EnvSetup.h"
+#include "support/FakeCompilerLibrary.h"
+#include "support/MemoryCommPort.h"
+#include "support/RecordingServices.h"
 #include "support/TestSupport.h"
 
 #include <QTimer>
@@ -101,15 +102,7 @@ TEST(MeasurementRunRules, ChannelTexts) {
     EXPECT_EQ(GainsPanelText(ModelR2, 50, 40, 30, 60, 70, 80), "G1=50 ; O1=40   |   G2=60 ; O2=70");
 }
 
-class RunLink : public test::TestLink {
-public:
-    using TestLink::TestLink;
-    void SetVersion(uint8_t hi, uint8_t lo) { FVersion = {1, 2, hi, lo}; }
-};
-
-QByteArray WithSum(const QByteArray &b) {
-    return b + char(TCommunication::Checksum(b.constData(), int32_t(b.size())));
-}
+QByteArray WithSum(const QByteArray &b) { return b + char(TCommunication::Checksum(b.constData(), int32_t(b.size()))); }
 
 // A ModelT2 that answers "WD" from a list and a channel request with the
 // header and one block per answer; the target's editor has a fresh build.
@@ -120,7 +113,8 @@ protected:
     ScopedMessageService scope{&messages};
     TInstrumentConfig config;
     TMemoryCommPort *port = nullptr;
-    std::unique_ptr<RunLink> link;
+    std::unique_ptr<TCommunication> link;
+    std::unique_ptr<TCommandSet> commands;
     QByteArray written;
     std::deque<QByteArray> statuses, frames; // "" stays silent
     TCompiler compiler;
@@ -140,7 +134,8 @@ protected:
         OpenLog(dir.path("logfile.txt"));
         auto p = std::make_unique<TMemoryCommPort>();
         port = p.get();
-        link = std::make_unique<RunLink>(std::move(p), "ttyMem");
+        link = std::make_unique<TCommunication>(std::move(p), "ttyMem");
+        commands = std::make_unique<TCommandSet>(*link);
         link->SetDeviceType(ModelT2);
         link->Open();
         link->SetConnected(true);
@@ -171,7 +166,7 @@ protected:
         host.SetPanel = [this](int panel, const QString &text) { panels[panel] << text; };
         host.ApplyControls = [this](const TControlState &s) { controls.push_back(s); };
         host.SendProgram = [this] { return ++downloads, kSendOk; };
-        run = std::make_unique<TMeasurementRun>(*link, compiler, config, list, timer, host);
+        run = std::make_unique<TMeasurementRun>(*commands, compiler, config, list, timer, host);
         run->SetInstrumentState(stReady);
         messages.clear();
     }
@@ -271,7 +266,7 @@ TEST_F(RunEngine, AbortStopsOnlyARunAndSendsResetMacrosByVersion) {
     const std::tuple<TDeviceStatus, uint8_t, QByteArray> cases[] = {
         {stReady, 9, reset}, {stReady, 8, ""}, {stMeasuring, 8, "SP"}, {stWaiting, 10, "SP" + reset}};
     for (const auto &[state, version, bytes] : cases) {
-        link->SetVersion(1, version); // 1.9 = 265
+        link->SetVersion({1, 2, 1, uint8_t(version)}); // 1.9 = 265
         list.SetBusy(true);
         run->SetInstrumentState(state);
         written.clear();
@@ -338,7 +333,7 @@ TEST_F(RunEngine, ErrorPathsLeaveTheRunAndTheControlsSound) {
 
     // Abort while Start downloads: nothing starts, and the instrument is left
     // as any Abort leaves it (reset macros, ModelW's key sliders at 0).
-    link->SetVersion(1, 9);
+    link->SetVersion({1, 2, 1, 9});
     link->SetDeviceType(ModelW);
     int sliderResets = 0;
     run->Host().ResetKeySliders = [&] { ++sliderResets; };

@@ -11,6 +11,7 @@
 #include "common/MessageService.h"
 #include "compiler/CompilerLibrary.h"
 #include "settings/EnvSetup.h"
+#include "support/RecordingServices.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -42,7 +43,8 @@ struct Bench {
 
     Bench(const sim::TSimOptions &o, const QString &protocol) : bridge(o) {
         TCommunication &link = *bridge.Link;
-        if (!link.Connect(false, false))
+        TConnectionManager &connection = *bridge.Connection;
+        if (!connection.Connect(false, false))
             return;
         session.ReadConfiguration();
         link.WaitBounds().DeviceInfoPauseMs = 10;
@@ -60,7 +62,7 @@ struct Bench {
         };
         host.Polled = [this](TDeviceStatus s) { states.push_back(s); };
         run = session.NewRun(list, host);
-        run->SetInstrumentState(link.GetStatus());
+        run->SetInstrumentState(session.Commands().GetStatus());
     }
     // Start, then a poll a second until the run has ended.
     TRunOutcome Measure() {
@@ -203,19 +205,21 @@ TEST_F(MeasurementSim, SessionTakesTheConnectedInstrument) {
         link.WaitBounds().DeviceInfoPauseMs = 10;
         // Without an ini the configured limits are the defaults, unlike the instrument's.
         TInstrumentSession session(link, dir.path("absent.ini"));
+        session.Connection().SetBaudRates(bridge.Connection->BaudRates());
         ASSERT_TRUE(session.Identify(false));
         session.ReadConfiguration();
         const TInstrumentConfig &c = session.Configuration();
-        EXPECT_EQ(c.DeviceText, link.DeviceText());
+        EXPECT_EQ(c.DeviceText, session.Connection().DeviceText());
         const TInstrumentConfig instrument =
-            ReadInstrumentConfig(test::SourcePath("resources/Tessel.ini"), link.DeviceText());
+            ReadInstrumentConfig(test::SourcePath("resources/Tessel.ini"), session.Connection().DeviceText());
         ASSERT_NE(c.BitResA, instrument.BitResA);
         EXPECT_EQ(session.ReadDeviceInfo(),
                   badInfo ? TInstrumentSession::TDeviceInfoRead::Failed : TInstrumentSession::TDeviceInfoRead::Applied);
         EXPECT_EQ(c.BitResA, badInfo ? TInstrumentConfig().BitResA : instrument.BitResA);
         EXPECT_EQ(c.Compiler.SampleDistanceA, badInfo ? 1.0 : instrument.Compiler.SampleDistanceA);
-        EXPECT_EQ(session.Compiler().Constants().SampleDistanceA, c.Compiler.SampleDistanceA);
-        ASSERT_TRUE(link.SetGain(70, 2) && link.SetOffset(20, 1) && link.SetApd(35, 2));
+        EXPECT_EQ(session.Compiler().Constants.SampleDistanceA, c.Compiler.SampleDistanceA);
+        TCommandSet &commands = session.Commands();
+        ASSERT_TRUE(commands.SetGain(70, 2) && commands.SetOffset(20, 1) && commands.SetApd(35, 2));
         const TConditions k = session.ReadConditions();
         EXPECT_EQ(QList<int>({k.GainA, k.GainB, k.OffsetA, k.SensA, k.SensB}), QList<int>({50, 70, 20, 50, 35}));
     }

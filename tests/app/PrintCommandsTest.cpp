@@ -1,6 +1,6 @@
+#include "app/widgets/PrintCommands.h"
 #include "app/InstrumentConfig.h"
 #include "app/widgets/ExperimentWindow.h"
-#include "app/widgets/PrintCommands.h"
 #include "app/widgets/Program.h"
 #include "authoring/widgets/ProtocolEditor.h"
 #include "common/FileDialogService.h"
@@ -15,13 +15,13 @@
 #include "output/widgets/PageSetupDialog.h"
 #include "output/widgets/PrintPreview.h"
 #include "support/PdfText.h"
+#include "support/RecordingServices.h"
 #include "support/TestSupport.h"
 
 #include <QAction>
-#include <QComboBox>
 #include <QApplication>
 #include <QClipboard>
-#include <QSpinBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -33,6 +33,7 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QToolBar>
 #include <gtest/gtest.h>
 
@@ -154,8 +155,8 @@ TEST_F(PrintCommandsTest, PreviewTakesTheWindowUntilItsClose) {
     ASSERT_NE(preview, nullptr);
     EXPECT_TRUE(preview->isVisible());
     EXPECT_TRUE(main().menuBar()->isHidden());
-    for (MainToolbar t : {MainToolbar::Main, MainToolbar::Graph, MainToolbar::Protocol, MainToolbar::Window,
-                          MainToolbar::Control})
+    for (MainToolbar t :
+         {MainToolbar::Main, MainToolbar::Graph, MainToolbar::Protocol, MainToolbar::Window, MainToolbar::Control})
         EXPECT_TRUE(main().Toolbar(t)->isHidden());
     QCoreApplication::processEvents();
     EXPECT_EQ(preview->Pages->pageCount(), 1);

@@ -9,6 +9,7 @@
 #include "common/FileDialogService.h"
 #include "common/MessageService.h"
 #include "compiler/CompilerLibrary.h"
+#include "support/RecordingServices.h"
 
 #include <QAction>
 #include <QApplication>
@@ -96,9 +97,11 @@ TEST_P(ProgramFaults, TheProgramGoesOnAndTheExperimentStays) {
     SetCompilerLibrary(LoadCompilerLibrary(qEnvironmentVariable("TESSEL_BIN_DIR")));
     QStringList args = {"--speed", "20"};
     if (!c.sim.contains("--device"))
-        args << "--device" << "ModelT2";
+        args << "--device"
+             << "ModelT2";
     if (c.fault == Fault::Garbage)
-        args << "--garbage-every" << "1";
+        args << "--garbage-every"
+             << "1";
     test::SimProcess sim(args + c.sim);
     ASSERT_FALSE(sim.Terminal.isEmpty());
     TProgramOptions options;
@@ -132,14 +135,13 @@ TEST_P(ProgramFaults, TheProgramGoesOnAndTheExperimentStays) {
         };
         const auto searching = [&] {
             return !link.Connected() && main.Panel(1)->text().compare("Not connected", Qt::CaseInsensitive) == 0 &&
-                   main.ReconnectTimer().isActive() &&
-                   main.Action("mniDeviceID")->isEnabled() && !main.Experiments().Busy();
+                   main.ReconnectTimer().isActive() && main.Action("mniDeviceID")->isEnabled() &&
+                   !main.Experiments().Busy();
         };
         EXPECT_TRUE(WaitFor([&] { return idle() || searching(); }, 30000))
-            << c.name << ": status \"" << main.Panel(1)->text().toStdString() << "\", connected "
-            << link.Connected() << ", Start " << main.Action("btnStart")->isEnabled() << ", searching "
-            << main.ReconnectTimer().isActive() << ", Device ID " << main.Action("mniDeviceID")->isEnabled()
-            << ", busy " << main.Experiments().Busy();
+            << c.name << ": status \"" << main.Panel(1)->text().toStdString() << "\", connected " << link.Connected()
+            << ", Start " << main.Action("btnStart")->isEnabled() << ", searching " << main.ReconnectTimer().isActive()
+            << ", Device ID " << main.Action("mniDeviceID")->isEnabled() << ", busy " << main.Experiments().Busy();
         if (!link.Connected())
             EXPECT_TRUE(main.GainPanel()->TextA().isEmpty()) << c.name << ": gains of an instrument that is gone";
         EXPECT_LE(messages.entries.size(), 1u) << c.name << ": " << messages.texts().join('|').toStdString();
@@ -163,18 +165,24 @@ const Case kCases[] = {
     {"Start: download", Fault::Pulled, {"--hangup-in", "LDE:100"}, [](TProgram &p, auto &) { StartAndWait(p); }},
     {"Start: run", Fault::Pulled, {"--hangup-in", "ST"}, [](TProgram &p, auto &) { StartAndWait(p); }},
     {"Start: fetch", Fault::Pulled, {"--hangup-in", "GDA:300"}, [](TProgram &p, auto &) { StartAndWait(p); }},
-    {"Abort", Fault::Pulled, {"--hangup-in", "SP", "--trigger-wait", "30"},
+    {"Abort",
+     Fault::Pulled,
+     {"--hangup-in", "SP", "--trigger-wait", "30"},
      [](TProgram &p, auto &) {
          Trigger(p, "mniStart");
          WaitFor([&p] { return p.Main().Panel(1)->text() == "Waiting"; }, 10000);
          Trigger(p, "mniAbort");
      }},
-    {"monitor, then closed", Fault::Pulled, {"--hangup-in", "MO:100"},
+    {"monitor, then closed",
+     Fault::Pulled,
+     {"--hangup-in", "MO:100"},
      [](TProgram &p, auto &) {
          InModal();
          Trigger(p, "mniMonitor");
      }},
-    {"Test Keys", Fault::Pulled, {"--hangup-in", "BF1"},
+    {"Test Keys",
+     Fault::Pulled,
+     {"--hangup-in", "BF1"},
      [](TProgram &p, auto &) {
          InModal([](QWidget *w) {
              for (QPushButton *b : w->findChildren<QPushButton *>())
@@ -183,40 +191,56 @@ const Case kCases[] = {
          });
          Trigger(p, "mniTestKeys");
      }},
-    {"Test Unit", Fault::Pulled, {"--hangup-in", "TST:10"},
+    {"Test Unit",
+     Fault::Pulled,
+     {"--hangup-in", "TST:10"},
      [](TProgram &p, auto &) {
          InModal();
          Trigger(p, "mniTestUnit");
      }},
-    {"upload", Fault::Pulled, {"--device", "ModelR1", "--hangup-in", "LDP:100"},
+    {"upload",
+     Fault::Pulled,
+     {"--device", "ModelR1", "--hangup-in", "LDP:100"},
      [](TProgram &p, auto &) {
          const QString image = QDir::temp().filePath("image.bin");
          test::WriteTextFile(image, QString(9000, 'x'));
          static_cast<RecordingFileDialogService &>(FileDialogs()).answer(image);
          Trigger(p, "mniUpdateFirmware");
      }},
-    {"Device ID", Fault::Pulled, {}, [](TProgram &p, test::SimProcess &s) {
+    {"Device ID",
+     Fault::Pulled,
+     {},
+     [](TProgram &p, test::SimProcess &s) {
          Pull(s);
          Trigger(p, "mniDeviceID");
      }},
-    {"Set Device", Fault::Pulled, {}, [](TProgram &p, test::SimProcess &s) {
+    {"Set Device",
+     Fault::Pulled,
+     {},
+     [](TProgram &p, test::SimProcess &s) {
          Pull(s);
          InModal();
          Trigger(p, "mniSetDevice");
      }},
     // Nothing answers, nothing is read: the writes back up.
     {"Start, silent", Fault::Silent, {}, [](TProgram &p, auto &) { StartAndWait(p); }},
-    {"monitor, silent", Fault::Silent, {},
+    {"monitor, silent",
+     Fault::Silent,
+     {},
      [](TProgram &p, auto &) {
          InModal();
          Trigger(p, "mniMonitor");
      }},
-    {"Test Unit, silent", Fault::Silent, {},
+    {"Test Unit, silent",
+     Fault::Silent,
+     {},
      [](TProgram &p, auto &) {
          InModal();
          Trigger(p, "mniTestUnit");
      }},
-    {"upload, never drains", Fault::Silent, {"--device", "ModelR1"},
+    {"upload, never drains",
+     Fault::Silent,
+     {"--device", "ModelR1"},
      [](TProgram &p, auto &) {
          const QString image = QDir::temp().filePath("big.bin");
          test::WriteTextFile(image, QString(65536, 'x'));
@@ -226,7 +250,9 @@ const Case kCases[] = {
     {"Device ID, silent", Fault::Silent, {}, [](TProgram &p, auto &) { Trigger(p, "mniDeviceID"); }},
     // Stray bytes after every reply.
     {"Start, garbage", Fault::Garbage, {}, [](TProgram &p, auto &) { StartAndWait(p); }},
-    {"monitor, garbage", Fault::Garbage, {},
+    {"monitor, garbage",
+     Fault::Garbage,
+     {},
      [](TProgram &p, auto &) {
          InModal();
          Trigger(p, "mniMonitor");

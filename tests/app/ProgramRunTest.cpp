@@ -11,6 +11,7 @@
 #include "common/MessageService.h"
 #include "compiler/CompilerLibrary.h"
 #include "graph/widgets/XYGraph.h"
+#include "support/RecordingServices.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -132,7 +133,8 @@ TEST(ProgramRun, IdentificationReadsTheGainsIntoTheStatusBar) {
     // again, with the connection unchanged, reads it.
     const int gain = program.Monitor().Session().GainA == 70 ? 71 : 70;
     int gainA = -1, gainB, offsetA, offsetB; // read back: the instrument has it
-    ASSERT_TRUE(link.SetGain(gain, 1) && link.GetGains(gainA, gainB, offsetA, offsetB));
+    TCommandSet &commands = program.Common().Commands;
+    ASSERT_TRUE(commands.SetGain(gain, 1) && commands.GetGains(gainA, gainB, offsetA, offsetB));
     ASSERT_EQ(gainA, gain);
     program.Main().Action("mniDeviceID")->trigger();
     EXPECT_EQ(panel(), QStringLiteral("G1=%1").arg(gain));

@@ -2,6 +2,7 @@
 #include "app/widgets/Program.h"
 #include "common/AppPaths.h"
 #include "common/MessageService.h"
+#include "support/RecordingServices.h"
 #include "support/TestSupport.h"
 
 #include <QAction>
@@ -15,9 +16,8 @@
 using namespace tessel;
 
 TEST(ProgramStartup, OptionsSeparateTheFileName) {
-    const TProgramOptions o =
-        TProgramOptions::Parse({"Tessel", "--port", "/dev/pts/7", "My", "Experiment.exp", "--config-dir", "/tmp/c",
-                                "--protocol", "FvFm.p"});
+    const TProgramOptions o = TProgramOptions::Parse(
+        {"Tessel", "--port", "/dev/pts/7", "My", "Experiment.exp", "--config-dir", "/tmp/c", "--protocol", "FvFm.p"});
     EXPECT_EQ(o.port, "/dev/pts/7");
     EXPECT_EQ(o.configDir, "/tmp/c");
     EXPECT_EQ(o.file, "My Experiment.exp");
@@ -75,8 +75,7 @@ TEST(ProgramStartup, ProtocolOptionOpensANewExperimentWithIt) {
     TProgram program(o);
     program.Start();
     ASSERT_EQ(program.ExperimentCommands().Experiments().size(), 1);
-    EXPECT_EQ(program.ExperimentCommands().Experiments().at(0)->Protocol().Text,
-              test::ReadTextFile(o.protocol));
+    EXPECT_EQ(program.ExperimentCommands().Experiments().at(0)->Protocol().Text, test::ReadTextFile(o.protocol));
     program.Env().ShowDialogs = false;
     program.Main().close();
 }
@@ -109,9 +108,9 @@ TEST(ProgramStartup, FirstStartScreenshotAtMostOfTheScreenAndEveryWindowAtItsDes
         EXPECT_GE(monitor.width(), program.Monitor().sizeHint().width());
         EXPECT_GE(monitor.height(), program.Monitor().sizeHint().height());
         const std::pair<const char *, QWidget *> windows[] = {
-            {"navigator", &program.Navigator()},    {"test keys", &program.TestKeys()},
-            {"environment options", &program.EnvDialog()},
-            {"export", &program.ExportDialog()},    {"manual scale", &program.ManualScale()},
+            {"navigator", &program.Navigator()},           {"test keys", &program.TestKeys()},
+            {"environment options", &program.EnvDialog()}, {"export", &program.ExportDialog()},
+            {"manual scale", &program.ManualScale()},
         };
         for (const auto &[name, w] : windows) {
             w->show();

@@ -2,6 +2,7 @@
 #include "app/widgets/Program.h"
 #include "common/FileDialogService.h"
 #include "common/MessageService.h"
+#include "support/RecordingServices.h"
 #include "support/TestSupport.h"
 
 #include <QAction>

@@ -18,9 +18,7 @@ bool WriteText(const QString &path, const QByteArray &text) {
     return f.open(QIODevice::WriteOnly) && f.write(text) == text.size();
 }
 
-QStringList Files(const QString &folder) {
-    return QDir(folder).entryList(QDir::Files, QDir::Name);
-}
+QStringList Files(const QString &folder) { return QDir(folder).entryList(QDir::Files, QDir::Name); }
 
 // Copies of live programs are never offered; those of ended ones are, once,
 // to whichever program claims them first; two experiments of the same caption

@@ -10,6 +10,7 @@
 #include "app/widgets/ServiceCommands.h"
 #include "common/MessageService.h"
 #include "settings/EnvSetup.h"
+#include "support/RecordingServices.h"
 
 #include <QAction>
 #include <QDir>
@@ -31,7 +32,7 @@ sim::TSimOptions SimOptions() {
 
 TEST(TestKeysWindow, SlidersButtonsTypeAndStoredPosition) {
     test::MemoryLink l(ModelT2);
-    auto window = [&] { return std::make_unique<TfrmTestKeys>(*l.link, nullptr, [](int) {}); };
+    auto window = [&] { return std::make_unique<TfrmTestKeys>(*l.cmd, nullptr, [](int) {}); };
     {
         auto w = window();
         w->show();
@@ -92,7 +93,7 @@ TEST(TestUnitWindow, AReportThatDoesNotEndIsBrokenOffOrCut) {
                         flood.start(5);
                 });
         });
-        TfrmTestUnit w(*l.link);
+        TfrmTestUnit w(*l.cmd);
         if (c.pressBreak)
             QTimer::singleShot(150, [&] { w.BtnBreak()->click(); });
         w.show();
@@ -104,7 +105,7 @@ TEST(TestUnitWindow, AReportThatDoesNotEndIsBrokenOffOrCut) {
         EXPECT_TRUE(w.BtnClose()->isEnabled() && !w.BtnBreak()->isEnabled()) << c.what;
         EXPECT_EQ(messages.texts(), c.dialog ? QStringList{c.note} : QStringList{}) << c.what;
         l.Peer({"ND"});
-        EXPECT_EQ(l.link->GetStatus(), stReady) << c.what << ": the link is free again";
+        EXPECT_EQ(l.cmd->GetStatus(), stReady) << c.what << ": the link is free again";
     }
 }
 
@@ -115,11 +116,11 @@ TEST(ServiceCommands, MenuPollingAndTheRun) {
     TEnvSetup env;
     auto port = std::make_unique<TMemoryCommPort>();
     TMemoryCommPort *p = port.get();
-    auto link = std::make_unique<test::TestLink>(std::move(port), "ttyMem");
-    test::TestLink *l = link.get();
+    auto link = std::make_unique<TCommunication>(std::move(port), "ttyMem");
+    TCommunication *l = link.get();
     TfrmMain main(nullptr, &env);
     TCommonObjs common(std::move(link));
-    TfrmTestKeys keys(*l, &main, [](int) {});
+    TfrmTestKeys keys(common.Commands, &main, [](int) {});
     const auto run = common.Session.NewRun(main.Experiments());
     auto *service = new TServiceCommands(main, common, env, keys, nullptr, run.get());
     l->Open();
@@ -160,13 +161,13 @@ TEST(ServiceWindows, SelfTestReportAndScreenshots) {
     RecordingMessageService messages;
     ScopedMessageService scope(&messages);
     test::SimBridge bridge(SimOptions());
-    ASSERT_TRUE(bridge.Link->Connect(false, false));
-    TfrmTestKeys keys(*bridge.Link, nullptr, [&](int ms) { bridge.Pass(ms / 1000.0); });
+    ASSERT_TRUE(bridge.Connection->Connect(false, false));
+    TfrmTestKeys keys(*bridge.Commands, nullptr, [&](int ms) { bridge.Pass(ms / 1000.0); });
     keys.show();
     keys.ScrB(0)->setValue(512);
     keys.ScrB(2)->setValue(300);
 
-    TfrmTestUnit w(*bridge.Link);
+    TfrmTestUnit w(*bridge.Commands);
     bool closeWhileRunning = false, breakWhileRunning = false; // as seen while the report comes in
     QString partial;
     QTimer probe;

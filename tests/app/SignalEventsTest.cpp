@@ -1,7 +1,8 @@
 #include "app/SignalEvents.h"
 #include "common/MessageService.h"
 #include "compiler/Compiler.h"
-#include "compiler/FakeCompilerLibrary.h"
+#include "support/FakeCompilerLibrary.h"
+#include "support/RecordingServices.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -18,12 +19,13 @@ TEST(SignalEvents, TakesTheTableOfASuccessfulBuildOnly) {
     auto act = [](double t, uint32_t code) { return TCompilerCall{TCompilerCall::Action, t, code, {}, {}, 0}; };
     {
         TCompiler c;
-        c.TimerBits = 32; // no timer fillers between the closing events
+        c.Constants.TimerBits = 32; // no timer fillers between the closing events
         QStringList log;
         // Line 3 pulses from 1 ms to 2 ms; the table closes at rest, then off.
         fake.script = {act(0.001, 0x8), act(0.002, kResetBit | 0x8)};
         ASSERT_EQ(c.CompileProtocol({"protocol"}, log, nullptr), kBuildOk);
-        const std::vector<std::pair<double, uint32_t>> expected{{0.001, 0x88}, {0.002, 0x80}, {0.302, 0x80}, {0.802, 0}};
+        const std::vector<std::pair<double, uint32_t>> expected{
+            {0.001, 0x88}, {0.002, 0x80}, {0.302, 0x80}, {0.802, 0}};
         const auto events = SignalEventsOf(c);
         ASSERT_EQ(events.size(), expected.size());
         for (size_t i = 0; i < expected.size(); ++i) {

@@ -5,8 +5,8 @@
 // back as the link's waits (or the test) let simulated time pass.
 
 #include "SimInstrument.h"
-#include "device/Communication.h"
-#include "device/MemoryCommPort.h"
+#include "device/ConnectionManager.h"
+#include "support/MemoryCommPort.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -29,7 +29,9 @@ public:
         });
         // Each pass of a wait is a millisecond on the line.
         Link->SetProcessEvents([this] { Pass(0.001); });
-        Link->SetBaudRates({br115200});
+        Commands = std::make_unique<TCommandSet>(*Link);
+        Connection = std::make_unique<TConnectionManager>(*Link, *Commands);
+        Connection->SetBaudRates({br115200});
         Link->Open();
     }
     ~SimBridge() { Port->SetOnWrite(nullptr); }
@@ -54,6 +56,8 @@ public:
     sim::TSimInstrument Sim;
     TMemoryCommPort *Port = nullptr;
     std::unique_ptr<TCommunication> Link;
+    std::unique_ptr<TCommandSet> Commands;
+    std::unique_ptr<TConnectionManager> Connection;
 };
 
 } // namespace tessel::test

@@ -1,13 +1,13 @@
-#include "app/MDIList.h"
 #include "app/StartServer.h"
+#include "app/MDIList.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QThread>
-#include <gtest/gtest.h>
 #include <atomic>
+#include <gtest/gtest.h>
 #include <thread>
 
 using namespace tessel;
@@ -18,8 +18,8 @@ QString sendFromThread(const QString &name, bool *delivered, const QString &open
     QString reply;
     std::atomic<bool> done{false};
     std::thread t([&] {
-        *delivered = open.isEmpty() ? TStartServer::Send(&reply, name, 2000)
-                                    : TStartServer::SendOpen(open, &reply, name, 2000);
+        *delivered =
+            open.isEmpty() ? TStartServer::Send(&reply, name, 2000) : TStartServer::SendOpen(open, &reply, name, 2000);
         done = true;
     });
     QDeadlineTimer deadline(5000);

@@ -1,9 +1,9 @@
 // The Protocol Wizard command of the main window, from the chosen file to
 // the new experiment.
+#include "app/widgets/WizardCommand.h"
 #include "app/InstrumentConfig.h"
 #include "app/widgets/ExperimentWindow.h"
 #include "app/widgets/Program.h"
-#include "app/widgets/WizardCommand.h"
 #include "authoring/WizardList.h"
 #include "authoring/widgets/ProtocolEditor.h"
 #include "authoring/widgets/WizardDialog.h"
@@ -11,6 +11,7 @@
 #include "compiler/Compiler.h"
 #include "compiler/CompilerLibrary.h"
 #include "device/DeviceTypes.h"
+#include "support/RecordingServices.h"
 #include "support/TestSupport.h"
 
 #include <QAction>
@@ -108,14 +109,14 @@ TEST_F(WizardCommandTest, EveryShippedWizardsDefaultsBuildForEveryShippedType) {
         int types = 0;
         for (int d = 0; d < kDeviceCount; ++d) {
             const TDeviceInfo &info = DeviceInfo(TDevice(d));
-            const QString folder = test::SourcePath(QString::asprintf(
-                "resources/include/%s_%4.4x/", QByteArray(info.identification).trimmed().constData(),
-                unsigned(info.version)));
+            const QString folder = test::SourcePath(
+                QString::asprintf("resources/include/%s_%4.4x/", QByteArray(info.identification).trimmed().constData(),
+                                  unsigned(info.version)));
             if (!QFileInfo(folder).isDir())
                 continue;
             ++types;
-            compiler.SetConstants(
-                ReadInstrumentConfig(test::SourcePath("resources/Tessel.ini"), DeviceTextOf(TDevice(d))).Compiler);
+            compiler.Constants =
+                ReadInstrumentConfig(test::SourcePath("resources/Tessel.ini"), DeviceTextOf(TDevice(d))).Compiler;
             compiler.IncludeDir = folder;
             QStringList log;
             EXPECT_EQ(compiler.CompileProtocol(c->Doc().Protocol.Text.split('\n'), log, nullptr), kBuildOk)

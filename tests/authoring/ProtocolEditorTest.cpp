@@ -1,22 +1,22 @@
+#include "authoring/widgets/ProtocolEditor.h"
 #include "ProtocolTestSupport.h"
 #include "authoring/widgets/FontDialog.h"
-#include "authoring/widgets/ProtocolEditor.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QCoreApplication>
-#include <QCheckBox>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QSpinBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
 #include <QTabBar>
 #include <QTabWidget>
-#include <QTextEdit>
 #include <QTableWidget>
+#include <QTextEdit>
 
 using namespace tessel;
 using namespace tessel::test;
@@ -150,8 +150,8 @@ TEST_F(ProtocolEditor, ScreenshotsOfBothFaces) {
     const QString out = qEnvironmentVariable("TESSEL_SCREENSHOT_DIR");
     // Text, variables and the third panel are drawn; the tabs fit two lines.
     QImage img = w.grab().toImage();
-    for (const QWidget *c : {static_cast<QWidget *>(w.memCurrent->viewport()), w.grdVars->viewport(),
-                             static_cast<QWidget *>(w.pnlCheck)})
+    for (const QWidget *c :
+         {static_cast<QWidget *>(w.memCurrent->viewport()), w.grdVars->viewport(), static_cast<QWidget *>(w.pnlCheck)})
         EXPECT_GT(DarkPixels(img, &w, c), 20);
     EXPECT_GE(w.pgProtocol->tabBar()->height(), 30);
     if (!out.isEmpty())

@@ -5,8 +5,9 @@
 #include "common/MessageService.h"
 #include "compiler/Compiler.h"
 #include "compiler/CompilerLibrary.h"
-#include "compiler/FakeCompilerLibrary.h"
 #include "settings/EnvSetup.h"
+#include "support/FakeCompilerLibrary.h"
+#include "support/RecordingServices.h"
 #include "support/TestSupport.h"
 
 #include <QDir>

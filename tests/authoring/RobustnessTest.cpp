@@ -31,9 +31,29 @@ bool Exercise(const QStringList &lines) {
 }
 
 QString Mutate(QString text, std::mt19937 &rng) {
-    static const QString pieces[] = {"%", "'", "(", ")", ":=", "%if('", "%endif", "%else", "%end_var",
-                                     "%end_group", "%define_trigger", "\n", " ", "0", "1e999", "-", "#",
-                                     "type(int)", "init_value(", "/0", "^", "sin(", "round(3e9)"};
+    static const QString pieces[] = {"%",
+                                     "'",
+                                     "(",
+                                     ")",
+                                     ":=",
+                                     "%if('",
+                                     "%endif",
+                                     "%else",
+                                     "%end_var",
+                                     "%end_group",
+                                     "%define_trigger",
+                                     "\n",
+                                     " ",
+                                     "0",
+                                     "1e999",
+                                     "-",
+                                     "#",
+                                     "type(int)",
+                                     "init_value(",
+                                     "/0",
+                                     "^",
+                                     "sin(",
+                                     "round(3e9)"};
     const int edits = 1 + int(rng() % 4);
     for (int e = 0; e < edits && !text.isEmpty(); ++e) {
         const int pos = int(rng() % uint32_t(text.size()));
@@ -74,10 +94,10 @@ TEST(Robustness, MutatedWizardFilesFailInAnOrderlyWay) {
 }
 
 TEST(Robustness, RandomExpressionsFailInAnOrderlyWay) {
-    static const char *tokens[] = {"1", "0", "2.5", "1e3", "x", "X", "(", ")", "+", "-", "*", "/", "#", "%",
-                                   "^", "&", "|", "!", "=", "<>", "<", ">=", " ", ",", "@", "sin(", "ln(",
-                                   "round(", "round2up(", "trunc(", "tg(", "cotg(", "exp(", "log(", "foo(",
-                                   "1e400", ".", "_"};
+    static const char *tokens[] = {
+        "1",   "0",      "2.5",       "1e3",    "x",   "X",     "(",    ")",    "+",    "-",     "*", "/", "#",
+        "%",   "^",      "&",         "|",      "!",   "=",     "<>",   "<",    ">=",   " ",     ",", "@", "sin(",
+        "ln(", "round(", "round2up(", "trunc(", "tg(", "cotg(", "exp(", "log(", "foo(", "1e400", ".", "_"};
     std::mt19937 rng(42);
     TEvaluator base;
     base.AddVariable("x", 3);

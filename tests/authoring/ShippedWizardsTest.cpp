@@ -24,7 +24,8 @@ std::vector<Listed> ListedWizards() {
         const QString file = ini.ReadString(section, "FileName", "$$$");
         if (file == "$$$")
             break;
-        out.push_back({SourcePath("resources/" + file), SourcePath("resources/" + ini.ReadString(section, "ImageName", "")),
+        out.push_back({SourcePath("resources/" + file),
+                       SourcePath("resources/" + ini.ReadString(section, "ImageName", "")),
                        ini.ReadString(section, "Title", "")});
     }
     return out;
@@ -75,8 +76,8 @@ TEST(ShippedWizards, TriggersKeepTheValuesConsistent) {
     {
         TWizardFile w = LoadedWizard("FvFm.wzd");
         EXPECT_EQ(Check(w, {{"F0Time", 50}, {"FlashStart", 10}, {"FmStep", 5000}, {"FlashWidth", 2}}), QStringList());
-        EXPECT_EQ(w.FindVariable("FlashStart")->Value, 51); // moved after the F0 window
-        EXPECT_EQ(w.FindVariable("FmStep")->Value, 2000);    // no longer than the flash
+        EXPECT_EQ(w.FindVariable("FlashStart")->Value, 51);                   // moved after the F0 window
+        EXPECT_EQ(w.FindVariable("FmStep")->Value, 2000);                     // no longer than the flash
         EXPECT_FALSE(Check(w, {{"F0Step", 20}, {"F0Time", 1000}}).isEmpty()); // 50000 samples
     }
     {

@@ -2,6 +2,7 @@
 #include "authoring/widgets/WizardDialog.h"
 #include "authoring/widgets/WizardSelector.h"
 #include "common/MessageService.h"
+#include "support/RecordingServices.h"
 #include "support/TestSupport.h"
 
 #include <QApplication>
@@ -57,7 +58,7 @@ TEST_F(WizardDialogTest, NumericFieldsKeepTheirValueWithinTheLimits) {
         const char *shown;
     } cases[] = {
         {"a", "12", 10, "10"}, {"a", "2,5", 2.5, "2,5"}, {"a", "-", 2.5, "2.5"}, // no number: the last value
-        {"n", "9", 4, "4"},    {"n", "-9", -2, "-2"},     // int limits rounded, ties to even
+        {"n", "9", 4, "4"},    {"n", "-9", -2, "-2"},                            // int limits rounded, ties to even
     };
     for (const auto &c : cases) {
         field(c.var)->setText(c.typed);

@@ -2,6 +2,7 @@
 // through a dialog double that plays the user.
 #include "authoring/WizardSession.h"
 #include "common/MessageService.h"
+#include "support/RecordingServices.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -109,8 +110,8 @@ TEST(WizardSession, KeepsTheChosenWizardAndLoadsAFailedOneAgain) {
     failBuild = false;
     user = [](FakeDialog &d) { return d.field("a") == 1; };
     ASSERT_NE(s.Run(second), nullptr);
-    EXPECT_EQ(messages.texts(), QStringList({"Wizard error: %end_group missing at the end of the file.",
-                                             "Wizard error: cannot build"}));
+    EXPECT_EQ(messages.texts(),
+              QStringList({"Wizard error: %end_group missing at the end of the file.", "Wizard error: cannot build"}));
     // Without a dialog Execute refuses.
     TWizardFile bare(first);
     bare.Load();

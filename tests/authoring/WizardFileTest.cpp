@@ -1,5 +1,5 @@
-#include "authoring/Evaluator.h"
 #include "authoring/WizardFile.h"
+#include "authoring/Evaluator.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -157,13 +157,19 @@ TEST(WizardExpand, ValuesAndReferences) {
         double value;
         const char *text;
     } numbers[] = {
-        {TWizardVarType::Real, 0.5, "0.5"},      {TWizardVarType::Real, 120, "120"},
-        {TWizardVarType::Real, 1e-7, "1E-7"},    {TWizardVarType::Real, -2.5e20, "-2.5E20"},
+        {TWizardVarType::Real, 0.5, "0.5"},
+        {TWizardVarType::Real, 120, "120"},
+        {TWizardVarType::Real, 1e-7, "1E-7"},
+        {TWizardVarType::Real, -2.5e20, "-2.5E20"},
         {TWizardVarType::Real, 1.0 / 3, "0.333333333333333"},
-        {TWizardVarType::Real, 0.0001, "0.0001"}, {TWizardVarType::Real, -0.0, "0"},
-        {TWizardVarType::Int, 2.5, "2"},         {TWizardVarType::Int, 3.5, "4"},
-        {TWizardVarType::Int, -2.5, "-2"},       {TWizardVarType::Int, 1e12, "1000000000000"},
-        {TWizardVarType::Bool, 1, "1"},          {TWizardVarType::Bool, 0, "0"},
+        {TWizardVarType::Real, 0.0001, "0.0001"},
+        {TWizardVarType::Real, -0.0, "0"},
+        {TWizardVarType::Int, 2.5, "2"},
+        {TWizardVarType::Int, 3.5, "4"},
+        {TWizardVarType::Int, -2.5, "-2"},
+        {TWizardVarType::Int, 1e12, "1000000000000"},
+        {TWizardVarType::Bool, 1, "1"},
+        {TWizardVarType::Bool, 0, "0"},
     };
     for (const auto &n : numbers)
         EXPECT_EQ(WizardValueText(n.type, n.value), n.text) << n.value;

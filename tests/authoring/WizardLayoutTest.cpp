@@ -35,8 +35,8 @@ TEST(WizardLayout, ColumnsFramesFieldsAndButtons) {
     const TWizardLayout l =
         Layout(Group("A", Var("x", "real", "caption('xx')") + Var("flag", "bool", "caption('flag flag')") +
                               Var("z", "real") + Var("h", "real", "no_display")) +
-               Group("Empty", Var("hid", "int", "no_display")) +
-               Group("B", Var("longer caption", "real"), 1) + Group("C", Var("y", "int"), 1));
+               Group("Empty", Var("hid", "int", "no_display")) + Group("B", Var("longer caption", "real"), 1) +
+               Group("C", Var("y", "int"), 1));
     ASSERT_EQ(l.Frames.size(), 4u);
     // The two groups with column 1 share one new column: the counter
     // reached 2 with the first of them.

@@ -25,16 +25,10 @@ namespace {
 constexpr double kF0 = 0.14, kFm = 0.5, kKClose = 120, kKOpen = 50, kSaturation = 200, kNpqMax = 2.5, kNpqHalf = 0.5,
                  kF0Quench = 0.3, kMinLamp = 0.1, kIk = 0.4;
 
-double lamp(double level) {
-    return kMinLamp + (1 - kMinLamp) * level;
-}
+double lamp(double level) { return kMinLamp + (1 - kMinLamp) * level; }
 // Centres a flash closes.
-double closed(double intensity) {
-    return kKClose * intensity / (kKClose * intensity + kKOpen);
-}
-double npqSteady(double light) {
-    return kNpqMax * light * light / (light * light + kNpqHalf * kNpqHalf);
-}
+double closed(double intensity) { return kKClose * intensity / (kKClose * intensity + kKOpen); }
+double npqSteady(double light) { return kNpqMax * light * light / (light * light + kNpqHalf * kNpqHalf); }
 // Under continuous light: PhiPSII = Fv/Fm (1 - exp(-I/Ik)) / (I/Ik) = (1 - q) Fv'/Fm'.
 double closedSteady(double light) {
     const double n = npqSteady(light), f0 = kF0 / (1 + kF0Quench * n), fm = kFm / (1 + n);

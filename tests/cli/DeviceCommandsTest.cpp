@@ -12,9 +12,7 @@ using namespace tessel;
 using tessel::test::RunCliCommand;
 
 namespace {
-QString Ini() {
-    return test::SourcePath("resources/Tessel.ini");
-}
+QString Ini() { return test::SourcePath("resources/Tessel.ini"); }
 } // namespace
 
 TEST(DeviceCommands, UsageAndPortErrors) {

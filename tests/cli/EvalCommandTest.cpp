@@ -32,8 +32,8 @@ TEST(CliEval, JsonAndUsage) {
     ASSERT_EQ(r.rc, 0);
     EXPECT_EQ(r.json()["value"].toDouble(), 2);
     EXPECT_EQ(r.json()["expression"].toString(), "round(2.5)");
-    for (const QStringList &args : {QStringList{"eval"}, QStringList{"eval", "1", "2"},
-                                    QStringList{"eval", "x", "--var", "x"}, QStringList{"eval", "x", "--var", "x=abc"},
-                                    QStringList{"eval", "x", "--var", "=1"}})
+    for (const QStringList &args :
+         {QStringList{"eval"}, QStringList{"eval", "1", "2"}, QStringList{"eval", "x", "--var", "x"},
+          QStringList{"eval", "x", "--var", "x=abc"}, QStringList{"eval", "x", "--var", "=1"}})
         EXPECT_EQ(RunCliCommand(args).rc, 2) << args.join(' ').toStdString();
 }

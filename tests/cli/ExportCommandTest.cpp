@@ -37,7 +37,9 @@ TEST(CliExport, WritesTheChosenDataSetsAndRange) {
         {{}, 4, 9, "Time\tData Set B( 1 )\tData Set A( 1 )\tData Set B( 0 )\t=HYPERLINK(\"x\";1)"},
         {{"--sets", "visible"}, 3, 6, "Time\tData Set B( 1 )\tData Set B( 0 )\t=HYPERLINK(\"x\";1)"},
         {{"--data", "graph", "--range-min", "0.0035", "--range-max", "0.0045"},
-         4, 3, "Time\tData Set B( 1 )\tData Set A( 1 )\tData Set B( 0 )\t=HYPERLINK(\"x\";1)"},
+         4,
+         3,
+         "Time\tData Set B( 1 )\tData Set A( 1 )\tData Set B( 0 )\t=HYPERLINK(\"x\";1)"},
     };
     for (const Case &c : cases) {
         const CliRun r = RunCliCommand(QStringList{"export", exp, "--out", out, "--json"} + c.options);

@@ -10,21 +10,20 @@
 #include "support/TestSupport.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QTimer>
 #include <csignal>
-#include <QRegularExpression>
-#include <QElapsedTimer>
 #include <gtest/gtest.h>
 
 using namespace tessel;
 using namespace tessel::test;
 
 namespace {
-
 
 class MeasureCommand : public ::testing::Test {
 protected:

@@ -40,8 +40,8 @@ TEST(CliPlot, DrawsTheChosenSetsAtTheChosenSize) {
         {{"--sets", "1-2B"}, 2, true},
     };
     for (const auto &c : cases) {
-        const CliRun r = RunCliCommand(QStringList{"plot", exp, "--out", png, "--size", "300x200", "--json"} +
-                                       c.options);
+        const CliRun r =
+            RunCliCommand(QStringList{"plot", exp, "--out", png, "--size", "300x200", "--json"} + c.options);
         ASSERT_EQ(r.rc, 0) << r.err.toStdString();
         EXPECT_EQ(r.json().object()["DataSets"].toInt(), c.sets) << c.options.join(' ').toStdString();
         const QImage img(png);

@@ -17,8 +17,8 @@ TEST(CliPrint, WritesTheExperimentPrintoutIntoPdf) {
     TestDir dir;
     const QString exp = SavedSample(dir, 300);
     const QString pdf = dir.path("out.pdf");
-    const CliRun r = RunCliCommand({"print", exp, "--pdf", pdf, "--data", "--notes", "--header",
-                                    "&c &i &r Page &p", "--footer", "&l &f", "--json"});
+    const CliRun r = RunCliCommand({"print", exp, "--pdf", pdf, "--data", "--notes", "--header", "&c &i &r Page &p",
+                                    "--footer", "&l &f", "--json"});
     ASSERT_EQ(r.rc, 0) << r.err.toStdString();
     EXPECT_EQ(r.json().object()["Pages"].toInt(), 1);
     EXPECT_EQ(r.json().object()["Title"].toString(), "Quenching analysis");
@@ -63,9 +63,9 @@ TEST(CliPrint, UsageAndFailures) {
     TestDir dir;
     const QString exp = SavedSample(dir, 300);
     const QString pdf = dir.path("out.pdf");
-    for (const QStringList &args : {QStringList{"print", exp}, QStringList{"print", "--pdf", pdf},
-                                    QStringList{"print", exp, exp, "--pdf", pdf},
-                                    QStringList{"print", exp, "--pdf", pdf, "--table", "values"}})
+    for (const QStringList &args :
+         {QStringList{"print", exp}, QStringList{"print", "--pdf", pdf}, QStringList{"print", exp, exp, "--pdf", pdf},
+          QStringList{"print", exp, "--pdf", pdf, "--table", "values"}})
         EXPECT_EQ(RunCliCommand(args).rc, 2) << args.join(' ').toStdString();
     EXPECT_FALSE(QFile::exists(pdf));
     EXPECT_EQ(RunCliCommand({"print", dir.path("none.exp"), "--pdf", pdf}).rc, 1);
@@ -82,8 +82,15 @@ TEST(CliPrint, ParameterTable) {
     SetCompilerLibrary(LoadCompilerLibrary(qEnvironmentVariable("TESSEL_BIN_DIR")));
     TestDir dir;
     const QString pdf = dir.path("out.pdf");
-    const QStringList print{"print", SourcePath("resources/examples/FvFm.exp"), "--pdf", pdf, "--data",
-                            "--ini", SourcePath("resources/Tessel.ini"), "--include", SourcePath("resources/include/")};
+    const QStringList print{"print",
+                            SourcePath("resources/examples/FvFm.exp"),
+                            "--pdf",
+                            pdf,
+                            "--data",
+                            "--ini",
+                            SourcePath("resources/Tessel.ini"),
+                            "--include",
+                            SourcePath("resources/include/")};
     TPageSetup stored;
     stored.DataTable = ptParameters;
     const struct {
@@ -102,7 +109,8 @@ TEST(CliPrint, ParameterTable) {
         ASSERT_EQ(r.rc, 0) << r.err.toStdString();
         const QString text = Simplified(PdfText(pdf));
         EXPECT_EQ(text.contains("Data Set Fo Fm Fv/Fm Data Set A( 0 ) 0.79869 3.9865 0.7997"), c.parameters)
-            << c.options.join(' ').toStdString() << "\n" << text.toStdString();
+            << c.options.join(' ').toStdString() << "\n"
+            << text.toStdString();
         EXPECT_EQ(text.contains("Show Caption Style Mark"), !c.parameters) << text.toStdString();
         EXPECT_FALSE(text.contains("NPQ")) << "no value, no column";
     }

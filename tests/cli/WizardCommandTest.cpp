@@ -41,7 +41,9 @@ TEST(CliWizard, EntersValuesAsTheDialogDoes) {
     } cases[] = {
         {{}, 0, "count = 3 level = 0.5 double = 6\nslow\n", ""},
         {{"--set", "count=2.5", "--set", "fast=true"}, 0, "count = 2 level = 0.5 double = 4\nfast\n", ""},
-        {{"--set", "Count=0", "--set", "Level=250", "--set", "Fast=0"}, 0, "count = 1 level = 100 double = 2\nslow\n",
+        {{"--set", "Count=0", "--set", "Level=250", "--set", "Fast=0"},
+         0,
+         "count = 1 level = 100 double = 2\nslow\n",
          ""},
         {{"--set", "Count=9"}, 1, "", "Wizard error: Count too large\n"},
     };

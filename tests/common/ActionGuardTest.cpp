@@ -4,6 +4,7 @@
 #include "common/Errors.h"
 #include "common/Log.h"
 #include "common/MessageService.h"
+#include "support/RecordingServices.h"
 #include "support/TestSupport.h"
 
 #include <QCoreApplication>

@@ -13,16 +13,16 @@ TEST(UserIni, MergeAddsWhatIsNewAndKeepsWhatTheUserDid) {
     const struct {
         const char *what, *user, *shipped, *previous, *expected;
     } cases[] = {
-        {"new section arrives with its comment",
-         "[Main]\nMaxSignals=12\n", "[Main]\nMaxSignals=10\n; New type\n[ModelX Consts]\nA=1\n",
-         "[Main]\nMaxSignals=10\n", "[Main]\nMaxSignals=12\n\n; New type\n[ModelX Consts]\nA=1\n"},
-        {"a section the user deleted stays deleted", "[Main]\nA=1\n", "[Main]\nA=1\n[Wizard4]\nFileName=x\n[New]\nB=2\n",
-         "[Main]\nA=1\n[Wizard4]\nFileName=x\n", "[Main]\nA=1\n\n[New]\nB=2\n"},
-        {"new key joins its section, edited and deleted keys stay as the user left them",
-         "[Main]\nA=7\n; mine\nC=3\n", "[Main]\nA=1\nB=2\nC=3\nD=4\n", "[Main]\nA=1\nB=2\nC=3\n",
-         "[Main]\nA=7\n; mine\nC=3\nD=4\n"},
-        {"without the previous copy every missing entry counts as new", "[Main]\nA=7\n",
-         "[Main]\nA=1\nB=2\n[S]\nX=1\n", "", "[Main]\nA=7\nB=2\n\n[S]\nX=1\n"},
+        {"new section arrives with its comment", "[Main]\nMaxSignals=12\n",
+         "[Main]\nMaxSignals=10\n; New type\n[ModelX Consts]\nA=1\n", "[Main]\nMaxSignals=10\n",
+         "[Main]\nMaxSignals=12\n\n; New type\n[ModelX Consts]\nA=1\n"},
+        {"a section the user deleted stays deleted", "[Main]\nA=1\n",
+         "[Main]\nA=1\n[Wizard4]\nFileName=x\n[New]\nB=2\n", "[Main]\nA=1\n[Wizard4]\nFileName=x\n",
+         "[Main]\nA=1\n\n[New]\nB=2\n"},
+        {"new key joins its section, edited and deleted keys stay as the user left them", "[Main]\nA=7\n; mine\nC=3\n",
+         "[Main]\nA=1\nB=2\nC=3\nD=4\n", "[Main]\nA=1\nB=2\nC=3\n", "[Main]\nA=7\n; mine\nC=3\nD=4\n"},
+        {"without the previous copy every missing entry counts as new", "[Main]\nA=7\n", "[Main]\nA=1\nB=2\n[S]\nX=1\n",
+         "", "[Main]\nA=7\nB=2\n\n[S]\nX=1\n"},
         {"comments that lead into the next section are not taken along", "[A]\nk=1\n",
          "[A]\nk=1\n[B]\nv=1\n; about C\n[C]\nw=2\n", "[A]\nk=1\n", "[A]\nk=1\n\n[B]\nv=1\n\n; about C\n[C]\nw=2\n"},
     };
@@ -94,10 +94,10 @@ TEST(AppPaths, SelfContainedFolderAndInstalledTree) {
 TEST(ProgramInfo, HelpAndVersionShareOneLayout) {
     EXPECT_EQ(VersionText("tessel-sim"), "tessel-sim (Tessel) " + ProgramVersion() + "\nMIT License.\n");
     EXPECT_EQ(ProgramVersion(), "3.7");
-    const QString help = HelpText("x", "[options]", "Does x.",
-                                  {{"options", {{"--a N", "first"}, {"--a-rather-long-option VALUE", "second"}}},
-                                   {"more", {{"--b", "third"}}}},
-                                  "End.");
+    const QString help = HelpText(
+        "x", "[options]", "Does x.",
+        {{"options", {{"--a N", "first"}, {"--a-rather-long-option VALUE", "second"}}}, {"more", {{"--b", "third"}}}},
+        "End.");
     EXPECT_EQ(help, "usage: x [options]\n\nDoes x.\n\noptions:\n"
                     "  --a N                 first\n"
                     "  --a-rather-long-option VALUE\n                        second\n"

@@ -56,7 +56,8 @@ TEST(DataList, BoundsErrorsLeaveListUnchanged) {
         {[&] { l.Exchange(0, 7); }, "DataList index out of bounds (7)"},
         {[&] { l.RecordAt(2); }, "DataList index out of bounds (2)"},
         {[&] { l.SetCount(-1); }, "DataList count out of bounds (-1)"},
-        {[&] { l.SetCount(l.MaxCount() + 1); }, QString::asprintf("DataList count out of bounds (%d)", l.MaxCount() + 1)},
+        {[&] { l.SetCount(l.MaxCount() + 1); },
+         QString::asprintf("DataList count out of bounds (%d)", l.MaxCount() + 1)},
         {[&] { l.SetCapacity(1); }, "DataList capacity out of bounds (1)"},
     };
     for (const Case &c : cases) {

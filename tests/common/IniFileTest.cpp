@@ -1,6 +1,7 @@
 #include "common/IniFile.h"
 #include "common/MessageService.h"
 #include "common/NumberText.h"
+#include "support/RecordingServices.h"
 #include "support/TestSupport.h"
 
 #include <QFile>
@@ -31,9 +32,9 @@ TEST_F(IniTest, ReadIntegerForms) {
     struct {
         const char *key;
         int32_t expected;
-    } cases[] = {{"hex", 31},       {"hex2", 16},     {"short", -5},    {"bad", -5},    {"blank", 12},
-                 {"dollar", 255},   {"neg", -42},    {"negdollar", -16}, {"plus", 7}, {"big", -5},
-                 {"wrap", -1},      {"empty", -5},   {"missing", -5}};
+    } cases[] = {{"hex", 31},     {"hex2", 16},  {"short", -5},      {"bad", -5}, {"blank", 12},
+                 {"dollar", 255}, {"neg", -42},  {"negdollar", -16}, {"plus", 7}, {"big", -5},
+                 {"wrap", -1},    {"empty", -5}, {"missing", -5}};
     for (const auto &c : cases)
         EXPECT_EQ(ini.ReadInteger("S", c.key, -5), c.expected) << c.key;
 }
@@ -58,8 +59,8 @@ TEST_F(IniTest, ReadFloatAndReport) {
     EXPECT_DOUBLE_EQ(ini.ReadFloat("S", "comma", 1e-7), 1e-7);
     ASSERT_EQ(messages.entries.size(), 1u);
     EXPECT_EQ(messages.entries[0].type, MsgType::Error);
-    EXPECT_EQ(messages.entries[0].text, "Error in Ini File: " + path +
-                                            "\n\r Section: S,  Key: comma  , Read: 1,5e-7  , Default 1e-07");
+    EXPECT_EQ(messages.entries[0].text,
+              "Error in Ini File: " + path + "\n\r Section: S,  Key: comma  , Read: 1,5e-7  , Default 1e-07");
     ini.Report = false;
     EXPECT_DOUBLE_EQ(ini.ReadFloat("S", "comma", 2), 2);
     EXPECT_EQ(messages.entries.size(), 1u);

@@ -5,6 +5,7 @@
 #include "app/InstrumentConfig.h"
 #include "compiler/ProgramImage.h"
 #include "device/DeviceTypes.h"
+#include "support/RecordingServices.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -34,7 +35,7 @@ TEST(BuildExamples, EveryProtocolForEveryShippedType) {
             ++types;
             const TInstrumentConfig config =
                 ReadInstrumentConfig(SourcePath("resources/Tessel.ini"), DeviceTextOf(TDevice(d)));
-            c.SetConstants(config.Compiler);
+            c.Constants = config.Compiler;
             c.IncludeDir = folder;
             for (const char *file :
                  {"resources/include/Default.1st", "resources/protocols/FvFm.p", "resources/protocols/Induction.p",

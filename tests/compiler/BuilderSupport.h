@@ -2,7 +2,8 @@
 
 #include "common/MessageService.h"
 #include "compiler/Compiler.h"
-#include "compiler/FakeCompilerLibrary.h"
+#include "support/FakeCompilerLibrary.h"
+#include "support/RecordingServices.h"
 #include "support/TestSupport.h"
 
 #include <memory>
@@ -27,11 +28,11 @@ struct BuilderHarness {
         previous = SetCompilerLibrary(std::move(lib));
         compiler = std::make_unique<TCompiler>();
         // Bounds that never trigger unless a test sets them.
-        for (TLineBounds &l : compiler->Bounds)
+        for (TLineBounds &l : compiler->Constants.Bounds)
             l = TLineBounds{{0, false}, {1e6, false}, {0, false}, {1e6, false}};
-        compiler->MaxEvents = compiler->MaxASamples = compiler->MaxBSamples = 100000;
-        compiler->TimerBits = 32; // long gaps need no fillers unless a test asks
-        compiler->TimePropagation = 0;
+        compiler->Constants.MaxEvents = compiler->Constants.MaxASamples = compiler->Constants.MaxBSamples = 100000;
+        compiler->Constants.TimerBits = 32; // long gaps need no fillers unless a test asks
+        compiler->Constants.TimePropagation = 0;
     }
     ~BuilderHarness() {
         compiler.reset();

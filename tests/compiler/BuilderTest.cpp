@@ -31,7 +31,7 @@ struct LineRuleCase {
 };
 
 TTimingBound &BoundRef(TCompiler &c, int line, Bound b) {
-    TLineBounds &l = c.Bounds[size_t(line)];
+    TLineBounds &l = c.Constants.Bounds[size_t(line)];
     switch (b) {
     case SpaceMin:
         return l.SpaceMin;
@@ -45,22 +45,62 @@ TTimingBound &BoundRef(TCompiler &c, int line, Bound b) {
 }
 
 const LineRuleCase kLineRules[] = {
-    {"SetTwice", {{0, 0x4}, {2e-6, 0x4}}, None, 0, false, 2,
+    {"SetTwice",
+     {{0, 0x4}, {2e-6, 0x4}},
+     None,
+     0,
+     false,
+     2,
      "Error at time 2e-06 s: Attemting to set bit 2, bit has been already set"},
     {"SetLine7Twice", {{0, 0x80}, {2e-6, 0x80}}, None, 0, false, 0, ""},
-    {"ResetTwiceIsHint", {{0, 0x8}, {1e-6, kReset | 0x8}, {2e-6, kReset | 0x8}}, None, 0, false, 0,
+    {"ResetTwiceIsHint",
+     {{0, 0x8}, {1e-6, kReset | 0x8}, {2e-6, kReset | 0x8}},
+     None,
+     0,
+     false,
+     0,
      "Hint at time 2e-06 s: Attemting to reset bit 3, bit has been already reset"},
-    {"SetAndResetAtOneTime", {{0, 0x4}, {0, kReset | 0x4}}, None, 0, false, 2,
+    {"SetAndResetAtOneTime",
+     {{0, 0x4}, {0, kReset | 0x4}},
+     None,
+     0,
+     false,
+     2,
      "Error at time 0 s: Attempting to set and reset bit 2 at the same time!"},
-    {"SpaceTooShortError", {{0, 1}, {2e-6, kReset | 1}, {5e-6, 1}}, SpaceMin, 1e-5, true, 2,
+    {"SpaceTooShortError",
+     {{0, 1}, {2e-6, kReset | 1}, {5e-6, 1}},
+     SpaceMin,
+     1e-5,
+     true,
+     2,
      "Error at time 2e-06 s bit 0: Space too short! (current: 3e-06 s, min.: 1e-05 s)"},
-    {"SpaceTooShortWarning", {{0, 1}, {2e-6, kReset | 1}, {5e-6, 1}}, SpaceMin, 1e-5, false, 0,
+    {"SpaceTooShortWarning",
+     {{0, 1}, {2e-6, kReset | 1}, {5e-6, 1}},
+     SpaceMin,
+     1e-5,
+     false,
+     0,
      "Warning at time 2e-06 s bit 0: Space too short! (current: 3e-06 s, min.: 1e-05 s)"},
-    {"SpaceTooLong", {{0, 1}, {2e-6, kReset | 1}, {1.002, 1}}, SpaceMax, 0.5, true, 2,
+    {"SpaceTooLong",
+     {{0, 1}, {2e-6, kReset | 1}, {1.002, 1}},
+     SpaceMax,
+     0.5,
+     true,
+     2,
      "Error at time 2e-06 s bit 0: Space too long! (current: 1.002 s, max.: 0.5 s)"},
-    {"PulseTooShort", {{0, 1}, {1e-6, kReset | 1}}, PulseMin, 2e-6, false, 0,
+    {"PulseTooShort",
+     {{0, 1}, {1e-6, kReset | 1}},
+     PulseMin,
+     2e-6,
+     false,
+     0,
      "Warning at time 0 s bit 0: Pulse too short! (current: 1e-06 s, min.: 2e-06 s)"},
-    {"PulseTooLongError", {{0, 1}, {1e-4, kReset | 1}}, PulseMax, 5e-5, true, 2,
+    {"PulseTooLongError",
+     {{0, 1}, {1e-4, kReset | 1}},
+     PulseMax,
+     5e-5,
+     true,
+     2,
      "Error at time 0 s bit 0: Pulse too long! (current: 0.0001 s, max.: 5e-05 s)"},
     {"PulseAtLimitPasses", {{0, 1}, {5e-5, kReset | 1}}, PulseMax, 5e-5, true, 0, ""},
     {"FirstSetHasNoSpace", {{1e-6, 1}, {3e-6, kReset | 1}}, SpaceMin, 1.0, true, 0, ""},
@@ -124,7 +164,7 @@ TEST(Builder, OrderOfActionsDoesNotMatter) {
 
 TEST(Builder, TimesAreQuantisedAndNegativeActionsDropped) {
     BuilderHarness h;
-    h.c().TimeBase = 0.5;
+    h.c().Constants.TimeBase = 0.5;
     h.fake->action(-0.75, 0x4);         // -1.0: dropped
     h.fake->action(1.25, 0x4);          // halves go to the even multiple: 1.0
     h.fake->action(1.75, kReset | 0x4); // 2.0
@@ -143,8 +183,8 @@ class Fillers : public ::testing::TestWithParam<FillerCase> {};
 
 TEST_P(Fillers, GapsBeyondTheTimerGetRepeatedStates) {
     BuilderHarness h;
-    h.c().TimerBits = 16;
-    h.c().TimeBase = 1e-7;
+    h.c().Constants.TimerBits = 16;
+    h.c().Constants.TimeBase = 1e-7;
     const double maxInterval = 65535 * 1e-7;
     const double end = Quantise(1e-7, GetParam().gapInIntervals * maxInterval);
     h.fake->action(0, 0x10);
@@ -172,8 +212,8 @@ INSTANTIATE_TEST_SUITE_P(Builder, Fillers,
 TEST(Builder, OneActionGivesThreeEvents) {
     for (int32_t bits : {16, 32}) {
         BuilderHarness h;
-        h.c().TimerBits = bits;
-        h.c().TimeBase = 1e-6;
+        h.c().Constants.TimerBits = bits;
+        h.c().Constants.TimeBase = 1e-6;
         h.fake->action(0.25, 0x4);
         ASSERT_EQ(h.Build(), 0);
         EXPECT_EQ(h.Table(), (QStringList{"0.25:0084", "0.55:0080", "1.05:0000"})) << bits;
@@ -182,8 +222,8 @@ TEST(Builder, OneActionGivesThreeEvents) {
 
 TEST(Builder, FillersStopOnceTheTableIsOverItsLimit) {
     BuilderHarness h;
-    h.c().TimerBits = 16;
-    h.c().MaxEvents = 50;
+    h.c().Constants.TimerBits = 16;
+    h.c().Constants.MaxEvents = 50;
     h.fake->action(0, 0x10);
     h.fake->action(1e5, kReset | 0x10); // would need 15 million fillers
     EXPECT_EQ(h.Build(), kBuildLimitExceeded);
@@ -194,7 +234,7 @@ TEST(Builder, FillersStopOnceTheTableIsOverItsLimit) {
 
 TEST(Builder, EventsCloserThanTheMinimalTimerAbort) {
     BuilderHarness h;
-    h.c().MinTimer = 1e-5;
+    h.c().Constants.MinTimer = 1e-5;
     h.fake->action(0, 0x1);
     h.fake->action(2e-6, kReset | 0x1);
     EXPECT_EQ(h.Build(), kBuildTimingError);
@@ -225,10 +265,10 @@ class Sampling : public ::testing::TestWithParam<SamplingCase> {};
 TEST_P(Sampling, SetActionsTakeSampleSlots) {
     const SamplingCase &tc = GetParam();
     BuilderHarness h;
-    h.c().SamplesPerEventA = tc.perEventA;
-    h.c().SamplesPerEventB = tc.perEventB;
-    h.c().SampleDistanceA = 1e-5;
-    h.c().SampleDistanceB = 2e-5;
+    h.c().Constants.SamplesPerEventA = tc.perEventA;
+    h.c().Constants.SamplesPerEventB = tc.perEventB;
+    h.c().Constants.SampleDistanceA = 1e-5;
+    h.c().Constants.SampleDistanceB = 2e-5;
     h.fake->action(0.01, tc.code);
     h.fake->action(0.02, kReset | (tc.code & 0xFFFF)); // resets take no slots
     ASSERT_EQ(h.Build(), 0);
@@ -248,8 +288,8 @@ INSTANTIATE_TEST_SUITE_P(Builder, Sampling, ::testing::ValuesIn(kSampling),
 
 TEST(Builder, OverlappingBurstsAbort) {
     BuilderHarness h;
-    h.c().SamplesPerEventA = 3;
-    h.c().SampleDistanceA = 1e-5;
+    h.c().Constants.SamplesPerEventA = 3;
+    h.c().Constants.SampleDistanceA = 1e-5;
     h.fake->action(0, kMultiSampleBit | 0x1);
     h.fake->action(2e-6, kReset | 0x1);
     h.fake->action(1e-5, kMultiSampleBit | 0x1);
@@ -276,7 +316,7 @@ TEST(Builder, OutcomesOfABuild) {
          "No event defined"},
         {"TooManySamplesB",
          [](BuilderHarness &h) {
-             h.c().MaxBSamples = 1;
+             h.c().Constants.MaxBSamples = 1;
              h.fake->action(0, 2);
              h.fake->action(1e-3, kReset | 2);
              h.fake->action(2e-3, 2);
@@ -340,7 +380,7 @@ TEST(Builder, WorkFileIsWrittenBesideTheProgramOrPerUser) {
 
 TEST(Builder, MacrosRepeatDataAndGroupMarkers) {
     BuilderHarness h;
-    h.c().TimeBase = 1e-6;
+    h.c().Constants.TimeBase = 1e-6;
     h.fake->action(0, 1);
     h.fake->macro(-1, "SA1"); // initial
     h.fake->macro(0.5, "x");

@@ -4,7 +4,8 @@
 
 #include "common/AppPaths.h"
 #include "common/MessageService.h"
-#include "compiler/FakeCompilerLibrary.h"
+#include "support/FakeCompilerLibrary.h"
+#include "support/RecordingServices.h"
 
 #include <QFile>
 #include <gtest/gtest.h>
@@ -57,7 +58,8 @@ TEST(CompilerLibraryLoad, ProgramFolderComesFirst) {
     // A libCompiler.so in the program folder that lacks an entry point is
     // taken (and refused) even though no other one is on the search path.
     TestDir dir;
-    ASSERT_TRUE(QFile::copy(QStringLiteral(MISSING_ENTRY_DIR "/libCompilerMissingEntry.so"), dir.path("libCompiler.so")));
+    ASSERT_TRUE(
+        QFile::copy(QStringLiteral(MISSING_ENTRY_DIR "/libCompilerMissingEntry.so"), dir.path("libCompiler.so")));
     RecordedMessages m;
     EXPECT_EQ(LoadCompilerLibrary(dir.path()), nullptr);
     EXPECT_EQ(m.rec.texts(), QStringList{kCompilerEntryMissingText});

@@ -64,8 +64,9 @@ void ExpectBalancedPulses(const TCompilerRun &r, const char *file) {
 
 // Every device folder builds them too (BuildExamples); here the general one.
 TEST(ExampleProtocols, ParseWithTheGeneralFolderAndBalancePulses) {
-    for (const char *file : {"resources/include/Default.1st", "resources/protocols/FvFm.p", "resources/protocols/Induction.p",
-                             "resources/protocols/Quenching.p", "resources/protocols/LightCurve.p"}) {
+    for (const char *file :
+         {"resources/include/Default.1st", "resources/protocols/FvFm.p", "resources/protocols/Induction.p",
+          "resources/protocols/Quenching.p", "resources/protocols/LightCurve.p"}) {
         const TCompilerRun r = RunCompiler(RealCompiler(), SourcePath(file), SourcePath("resources/include/"));
         ASSERT_TRUE(r.ok) << file << ": " << r.errorMsg.toStdString() << " " << r.errorLine << ":" << r.errorColumn;
         ExpectBalancedPulses(r, file);

@@ -2,6 +2,7 @@
 // rules, the analog outputs, and the sending order with its results.
 #include "compiler/ProgramImage.h"
 #include "BuilderSupport.h"
+#include "support/RecordingServices.h"
 
 #include <gtest/gtest.h>
 
@@ -39,9 +40,7 @@ void SetTable(TCompiler &c, const std::vector<std::pair<double, uint32_t>> &even
         c.Events.Add(t, s);
 }
 
-TProgramTarget Target(TDevice d) {
-    return TProgramTarget{d, {"M", "F", "A1", "A2", "FR"}, 4095};
-}
+TProgramTarget Target(TDevice d) { return TProgramTarget{d, {"M", "F", "A1", "A2", "FR"}, 4095}; }
 
 struct WidthCase {
     int32_t bits;
@@ -62,10 +61,10 @@ class TimerWidths : public ::testing::TestWithParam<WidthCase> {};
 TEST_P(TimerWidths, EntriesAreTheComplementOfTheTicks) {
     const WidthCase &tc = GetParam();
     TCompiler c;
-    c.TimerBits = tc.bits;
-    c.TimeBase = 1e-7;
-    c.TimePropagation = 0;
-    c.MinTimer = 2e-6; // first entry spans MinTimer: 20 ticks
+    c.Constants.TimerBits = tc.bits;
+    c.Constants.TimeBase = 1e-7;
+    c.Constants.TimePropagation = 0;
+    c.Constants.MinTimer = 2e-6; // first entry spans MinTimer: 20 ticks
     SetTable(c, {{0, 0x80}, {1e-3, 0x1}, {2e-3, 0x80}, {2.3e-3, 0x80}, {2.8e-3, 0}});
     const TProgramImage img = BuildProgramImage(c, Target(ModelG1));
     ASSERT_EQ(img.Result, kSendOk);
@@ -87,10 +86,10 @@ INSTANTIATE_TEST_SUITE_P(ProgramImage, TimerWidths, ::testing::ValuesIn(kWidths)
 
 TEST(ProgramImage, PropagationShortensEveryGapAndLengthensTheFirst) {
     TCompiler c;
-    c.TimerBits = 16;
-    c.TimeBase = 1e-6;
-    c.TimePropagation = 4e-6;
-    c.MinTimer = 10e-6;
+    c.Constants.TimerBits = 16;
+    c.Constants.TimeBase = 1e-6;
+    c.Constants.TimePropagation = 4e-6;
+    c.Constants.MinTimer = 10e-6;
     SetTable(c, {{0.5, 0x84}, {0.5001, 0x80}});
     const TProgramImage img = BuildProgramImage(c, Target(ModelG1));
     // First: MinTimer + propagation = 14 ticks; second: 100 - 4 = 96 ticks.
@@ -100,10 +99,10 @@ TEST(ProgramImage, PropagationShortensEveryGapAndLengthensTheFirst) {
 
 TEST(ProgramImage, ClosingGapsBeyondTheTimerWaitItsLongest) {
     TCompiler c;
-    c.TimerBits = 16;
-    c.TimeBase = 1e-6;
-    c.TimePropagation = 0;
-    c.MinTimer = 2e-6;
+    c.Constants.TimerBits = 16;
+    c.Constants.TimeBase = 1e-6;
+    c.Constants.TimePropagation = 0;
+    c.Constants.MinTimer = 2e-6;
     SetTable(c, {{0.25, 0x84}, {0.55, 0x80}, {1.05, 0}});
     const TProgramImage img = BuildProgramImage(c, Target(ModelE));
     ASSERT_EQ(img.Result, kSendOk);
@@ -128,8 +127,8 @@ TEST(ProgramImage, TimersThatCannotBeEncoded) {
         RecordingMessageService messages;
         ScopedMessageService scope(&messages);
         TCompiler c;
-        c.TimerBits = tc.bits;
-        c.TimePropagation = 0;
+        c.Constants.TimerBits = tc.bits;
+        c.Constants.TimePropagation = 0;
         SetTable(c, {{0, 0x80}, {tc.gap, 0}});
         RecordingLink link;
         EXPECT_EQ(SendProgram(link, c, Target(ModelG1), {}), kSendTimersUnencodable) << tc.name;

@@ -15,7 +15,7 @@ namespace {
 struct ErrorCase {
     const char *source; // after the two definition lines below
     const char *message;
-    int line, column;   // line counted within source
+    int line, column; // line counted within source
 };
 
 const char *kDefs = "line L = 4\nconst SampleWidth = 0\n";
@@ -162,8 +162,9 @@ TEST(ProtocolRobustness, CorruptedProtocolsFailCleanly) {
                           "resources/protocols/Quenching.p", "resources/protocols/LightCurve.p"})
         sources << ReadTextFile(SourcePath(f));
     const QString inc = SourcePath("resources/include/ModelG_0101/");
-    const char *pieces[] = {"(", ")", "\\", "\"", "at", "every", "1e999", "0x", "µs", "macro", ",", "-", "/0",
-                            "include \"device.inc\"", "\n", "\r", "\t", "log 0 from", "\xff", "#"};
+    const char *pieces[] = {"(",  ")",  "\\",    "\"",         "at",   "every", "1e999",
+                            "0x", "µs", "macro", ",",          "-",    "/0",    "include \"device.inc\"",
+                            "\n", "\r", "\t",    "log 0 from", "\xff", "#"};
     std::mt19937 rng(20261206);
     int failures = 0;
     for (int round = 0; round < 400; ++round) {
@@ -172,9 +173,15 @@ TEST(ProtocolRobustness, CorruptedProtocolsFailCleanly) {
         for (int e = 0; e < edits && !text.isEmpty(); ++e) {
             const int pos = int(rng() % uint32_t(text.size()));
             switch (rng() % 3) {
-            case 0: text.remove(pos, 1 + int(rng() % 8)); break;
-            case 1: text.insert(pos, pieces[rng() % std::size(pieces)]); break;
-            default: text[pos] = char(rng() % 256); break;
+            case 0:
+                text.remove(pos, 1 + int(rng() % 8));
+                break;
+            case 1:
+                text.insert(pos, pieces[rng() % std::size(pieces)]);
+                break;
+            default:
+                text[pos] = char(rng() % 256);
+                break;
             }
         }
         QFile f(dir.path("fuzz.p"));

@@ -40,17 +40,21 @@ const Case kCases[] = {
     {"arithmetic and precedence", "const T = 2\nat (T + 3) ms on L\nat -(T - 3) * 2 + 1 / 4 on L",
      "A 0.005 00000010|A 2.25 00000010"},
     {"unit after a name", "const D = 7\nat D us on L", "A 7e-06 00000010"},
-    {"every includes an end on the grid", "every 1 s from 0 to 3 s code 16", "A 0 00000010|A 1 00000010|A 2 00000010|A 3 00000010"},
-    {"every stops before an end off the grid", "every 1 from 0 to 2.5 code 1", "A 0 00000001|A 1 00000001|A 2 00000001"},
+    {"every includes an end on the grid", "every 1 s from 0 to 3 s code 16",
+     "A 0 00000010|A 1 00000010|A 2 00000010|A 3 00000010"},
+    {"every stops before an end off the grid", "every 1 from 0 to 2.5 code 1",
+     "A 0 00000001|A 1 00000001|A 2 00000001"},
     {"every with fractional step keeps the end", "every 0.1 from 0 to 0.3 code 1",
      "A 0 00000001|A 0.1 00000001|A 0.2 00000001|A 0.3 00000001"},
     {"every with end before start", "every 1 from 5 to 1 code 1", ""},
     {"lin", "lin 3 from 1 to 2 code 1", "A 1 00000001|A 1.5 00000001|A 2 00000001"},
     {"lin one instant", "lin 1 from 4 to 9 code 1", "A 4 00000001"},
     {"log", "log 3 from 1 ms to 100 ms code 1", "A 0.001 00000001|A 0.01 00000001|A 0.1 00000001"},
-    {"after and before", "at 10 on L and after 1 off L and before 2 code 5", "A 10 00000010|A 11 10000010|A 8 00000005"},
+    {"after and before", "at 10 on L and after 1 off L and before 2 code 5",
+     "A 10 00000010|A 11 10000010|A 8 00000005"},
     {"series with offsets", "every 10 from 0 to 10 pulse F for 1 and after 0.5 sample A",
-     "A 0 00000004|A 1 10000004|A 0.5 00000001|A 0.500002 10000001|A 10 00000004|A 11 10000004|A 10.5 00000001|A 10.500002 10000001"},
+     "A 0 00000004|A 1 10000004|A 0.5 00000001|A 0.500002 10000001|A 10 00000004|A 11 10000004|A 10.5 00000001|A "
+     "10.500002 10000001"},
     {"variables reported in order and usable", "var X = 3\nvar X = X * 2\nvar ActinicLevel = 40",
      "V X 3|V X 6|V ActinicLevel 40"},
     {"const is not reported", "const C = 5\nat C on L", "A 5 00000010"},
@@ -79,13 +83,12 @@ TEST_P(ProtocolLanguage, ReportsTheIntendedCallbacks) {
     EXPECT_EQ(CallsText(r), expected.isEmpty() ? QStringLiteral("E") : expected + QStringLiteral("|E"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Constructs, ProtocolLanguage, ::testing::ValuesIn(kCases),
-                         [](const auto &info) {
-                             std::string n;
-                             for (const char *p = info.param.name; *p; ++p)
-                                 n += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-                             return n;
-                         });
+INSTANTIATE_TEST_SUITE_P(Constructs, ProtocolLanguage, ::testing::ValuesIn(kCases), [](const auto &info) {
+    std::string n;
+    for (const char *p = info.param.name; *p; ++p)
+        n += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+    return n;
+});
 
 TEST(ProtocolLanguageFiles, CrLfAndCrLineEndingsCountLines) {
     TestDir dir;

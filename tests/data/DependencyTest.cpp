@@ -67,8 +67,8 @@ TEST(Dependency, StreamRoundTripAndDataOnly) {
     s.Seek(0);
     b.set.LoadFromStream(s);
     const auto style = [](const TDependency &d) {
-        return std::make_tuple(d.Caption, d.Color, d.Brush.Color, d.Brush.Style, d.DrawStyle, d.LineStyle,
-                               d.PointStyle, d.PointSize, d.Thickness, d.Visible);
+        return std::make_tuple(d.Caption, d.Color, d.Brush.Color, d.Brush.Style, d.DrawStyle, d.LineStyle, d.PointStyle,
+                               d.PointSize, d.Thickness, d.Visible);
     };
     EXPECT_EQ(style(b.set), style(a.set));
     EXPECT_EQ(b.set.Count(), 100);

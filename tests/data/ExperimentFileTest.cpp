@@ -1,6 +1,7 @@
-#include "common/MessageService.h"
 #include "data/ExperimentFile.h"
+#include "common/MessageService.h"
 #include "data/SampleExperiments.h"
+#include "support/RecordingServices.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -12,11 +13,13 @@ using namespace tessel::test;
 
 namespace {
 
-
 // Encodes the primitives independently of the program's writer.
 struct Bytes {
     QByteArray b;
-    Bytes &raw(const QByteArray &x) { b += x; return *this; }
+    Bytes &raw(const QByteArray &x) {
+        b += x;
+        return *this;
+    }
     Bytes &i32(int32_t v) {
         for (int i = 0; i < 4; ++i)
             b += char((uint32_t(v) >> (8 * i)) & 0xFF);
@@ -29,8 +32,15 @@ struct Bytes {
             b += char((u >> (8 * i)) & 0xFF);
         return *this;
     }
-    Bytes &u8(int v) { b += char(v); return *this; }
-    Bytes &str(const QString &s) { i32(int32_t(s.toLatin1().size())); b += s.toLatin1(); return *this; }
+    Bytes &u8(int v) {
+        b += char(v);
+        return *this;
+    }
+    Bytes &str(const QString &s) {
+        i32(int32_t(s.toLatin1().size()));
+        b += s.toLatin1();
+        return *this;
+    }
     Bytes &list(const QStringList &l) {
         i32(int32_t(l.size()));
         for (const QString &s : l)
@@ -184,7 +194,8 @@ TEST_F(ExperimentFile, FileWithoutVariableTablesOpens) {
 
 TEST_F(ExperimentFile, AnyOtherVersionTagIsRefused) {
     const QByteArray good = SampleBytes(*this, 1, 2);
-    for (const char *tag : {"Version 1.1.20.189", "version 1.1.20.188", "Version 1.1.20.188 ", "", "Version 1.1.20.18"}) {
+    for (const char *tag :
+         {"Version 1.1.20.189", "version 1.1.20.188", "Version 1.1.20.188 ", "", "Version 1.1.20.18"}) {
         messages.clear();
         QByteArray b = good;
         Bytes t;

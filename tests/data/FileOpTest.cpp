@@ -1,6 +1,7 @@
+#include "data/FileOp.h"
 #include "common/FileDialogService.h"
 #include "common/MessageService.h"
-#include "data/FileOp.h"
+#include "support/RecordingServices.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -12,7 +13,6 @@ using namespace tessel;
 using namespace tessel::test;
 
 namespace {
-
 
 void WriteBytes(const QString &path, const QByteArray &b) {
     QFile f(path);
@@ -87,7 +87,10 @@ TEST_F(FileOp, OpenRefusesMissingFilesAndForeignMagic) {
 TEST_F(FileOp, FailedTypedReadsReportOnceAndReturnZero) {
     const QString path = dir.path("short.exp");
     QByteArray b = kMagic;
-    b.append("\x05\x00\x00\x00" "ab" "\x07", 7);
+    b.append("\x05\x00\x00\x00"
+             "ab"
+             "\x07",
+             7);
     WriteBytes(path, b);
     TFileOp f;
     f.FileName = path;
@@ -115,9 +118,18 @@ TEST_F(FileOp, SaveWritesMagicAndReplacesOnlyOnClose) {
     EXPECT_EQ(ReadBytes(path), "old contents");
     ASSERT_TRUE(f.Close());
     QByteArray want = kMagic;
-    want.append("\xfe\xff\xff\xff" "\x02\x00\x00\x00" "x\xe9", 10);
-    want.append("\x02\x00\x00\x00" "\x01\x00\x00\x00" "a" "\x00\x00\x00\x00", 13);
-    want.append("\x00\x00\x00\x00\x00\x00\xf8\x3f" "\x09", 9);
+    want.append("\xfe\xff\xff\xff"
+                "\x02\x00\x00\x00"
+                "x\xe9",
+                10);
+    want.append("\x02\x00\x00\x00"
+                "\x01\x00\x00\x00"
+                "a"
+                "\x00\x00\x00\x00",
+                13);
+    want.append("\x00\x00\x00\x00\x00\x00\xf8\x3f"
+                "\x09",
+                9);
     EXPECT_EQ(ReadBytes(path), want);
     EXPECT_TRUE(messages.entries.empty());
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"a.exp"});

@@ -20,20 +20,14 @@ struct ModelCase {
 
 // Platt et al. 1980 with Ps 150, alpha 0.3, beta 0.02: the curve's maximum
 // Pm = Ps (a / (a + b)) (b / (a + b))^(b / a).
-double platt(double I) {
-    return 150 * (1 - std::exp(-0.3 * I / 150)) * std::exp(-0.02 * I / 150);
-}
+double platt(double I) { return 150 * (1 - std::exp(-0.3 * I / 150)) * std::exp(-0.02 * I / 150); }
 const double kPlattPm = 150 * (0.3 / 0.32) * std::pow(0.02 / 0.32, 0.02 / 0.3);
 // Eilers & Peeters 1988 with a 2e-5, b 5e-3, c 4: alpha 1/c, ETRmax
 // 1 / (b + 2 sqrt(ac)), Ik c / (b + 2 sqrt(ac)).
-double eilers(double I) {
-    return I / (2e-5 * I * I + 5e-3 * I + 4);
-}
+double eilers(double I) { return I / (2e-5 * I * I + 5e-3 * I + 4); }
 const double kEpDen = 5e-3 + 2 * std::sqrt(2e-5 * 4);
 // Jassby & Platt 1976 with Pm 120, alpha 0.35.
-double jassby(double I) {
-    return 120 * std::tanh(0.35 * I / 120);
-}
+double jassby(double I) { return 120 * std::tanh(0.35 * I / 120); }
 
 const ModelCase kModels[] = {
     {TLightCurveModel::Platt, platt, 0.3, kPlattPm, kPlattPm / 0.3, 0.02},

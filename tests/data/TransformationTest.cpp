@@ -2,9 +2,9 @@
 #include "data/Vector.h"
 
 #include <QList>
+#include <gtest/gtest.h>
 #include <memory>
 #include <vector>
-#include <gtest/gtest.h>
 
 using namespace tessel;
 
@@ -15,9 +15,9 @@ TEST(Transformation, ExtremesFollowTheSignOfTheFactor) {
         double min, max, value5;
     } cases[] = {
         {-2, 1, true, -19, 1, -9},
-        {0, 3, true, 3, 3, 3},      // zero factor takes the inner maximum for Min
+        {0, 3, true, 3, 3, 3}, // zero factor takes the inner maximum for Min
         {2, 1, true, 1, 21, 11},
-        {-2, 1, false, 10, 0, 5},   // disabled: raw values, sign still swaps
+        {-2, 1, false, 10, 0, 5}, // disabled: raw values, sign still swaps
     };
     TIntVector v;
     v.SetCount(11);

@@ -1,5 +1,5 @@
-#include "data/Stream.h"
 #include "data/Vector.h"
+#include "data/Stream.h"
 
 #include <QList>
 #include <array>
@@ -13,10 +13,10 @@ TEST(Vector, CountAndCapacityRules) {
         int32_t capacity, count, newCount, newCapacity;
         int32_t wantCount, wantCapacity;
     } cases[] = {
-        {0, 0, 5, -1, 5, 5},     // SetCount above capacity grows to exactly N
-        {10, 3, 7, -1, 7, 10},   // within capacity: storage stays
-        {10, 8, -1, 4, 4, 4},    // SetCapacity below Count clips Count
-        {10, 8, -1, 20, 8, 20},  // growing keeps Count
+        {0, 0, 5, -1, 5, 5},    // SetCount above capacity grows to exactly N
+        {10, 3, 7, -1, 7, 10},  // within capacity: storage stays
+        {10, 8, -1, 4, 4, 4},   // SetCapacity below Count clips Count
+        {10, 8, -1, 20, 8, 20}, // growing keeps Count
     };
     for (const auto &c : cases) {
         TDoubleVector v;
@@ -85,8 +85,7 @@ TEST(Vector, VirtualVectorComputesOnDemand) {
     EXPECT_EQ(back.Count(), 5);
 }
 
-template <typename V>
-class VectorStream : public ::testing::Test {};
+template <typename V> class VectorStream : public ::testing::Test {};
 using VectorKinds = ::testing::Types<TIntVector, TDoubleVector>;
 TYPED_TEST_SUITE(VectorStream, VectorKinds);
 
@@ -127,11 +126,9 @@ TEST(Vector, HostileStreamNeverAllocatesBeyondTheBytes) {
         int32_t capacity, count;
         int extraBytes;
     } cases[] = {
-        {0x7fffffff, 0, 64}, // capacity far beyond the stream
-        {4, 5, 64},          // count above capacity
-        {-1, 0, 64},
-        {2, -3, 64},
-        {8, 2, 8 * 2 - 1},   // one byte short of the elements
+        {0x7fffffff, 0, 64},                                 // capacity far beyond the stream
+        {4, 5, 64},                                          // count above capacity
+        {-1, 0, 64},         {2, -3, 64}, {8, 2, 8 * 2 - 1}, // one byte short of the elements
     };
     for (const auto &c : cases) {
         TMemoryStream s;

@@ -1,6 +1,6 @@
 #include "device/Comm.h"
 #include "LinkTestSupport.h"
-#include "device/MemoryCommPort.h"
+#include "support/MemoryCommPort.h"
 
 #include <gtest/gtest.h>
 

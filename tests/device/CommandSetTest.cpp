@@ -10,9 +10,7 @@ using namespace tessel;
 using tessel::test::MemoryLink;
 
 namespace {
-QByteArray Hex(const char *hex) {
-    return QByteArray::fromHex(hex);
-}
+QByteArray Hex(const char *hex) { return QByteArray::fromHex(hex); }
 QByteArray WithSum(const QByteArray &block) {
     return block + char(TCommunication::Checksum(block.constData(), int32_t(block.size())));
 }
@@ -22,46 +20,45 @@ QByteArray Pattern(int size) {
         b[i] = char((i * 11 + 3) & 0xFF);
     return b;
 }
-using Op = std::function<bool(TCommunication &)>;
+using Op = std::function<bool(TCommandSet &)>;
 } // namespace
 
 TEST(CommandSet, RequestBytes) {
     const std::tuple<const char *, Op, QByteArray> cases[] = {
-        {"MS", [](TCommunication &c) { return c.MonitorStop(); }, "MS"},
-        {"AX6", [](TCommunication &c) { return c.Aux(6); }, "AX6"},
-        {"AX7", [](TCommunication &c) { return c.Aux(7); }, ""},
-        {"SA5", [](TCommunication &c) { return c.SetVoltage(5, 1023); }, Hex("534135ff03")},
-        {"SA1 mod 65536", [](TCommunication &c) { return c.SetVoltage(1, 65536 + 0x1234); }, Hex("5341313412")},
-        {"SA4", [](TCommunication &c) { return c.SetVoltage(4, 1); }, ""},
-        {"MO", [](TCommunication &c) { return c.MonitorOn(1); }, Hex("4d4f0100")},
-        {"SG", [](TCommunication &c) { return c.SetGain(35, 2); }, Hex("53472302")},
-        {"SW", [](TCommunication &c) { return c.SetApd(7, 2); }, Hex("53570702")},
-        {"EC", [](TCommunication &c) { return c.SendMacro(Hex("03a1b2c3ff")); }, Hex("454303a1b2c3")},
-        {"EC short", [](TCommunication &c) { return c.SendMacro(Hex("05a1")); }, ""},
-        {"EC over 97", [](TCommunication &c) { return c.SendMacro(QByteArray(1, char(98)) + QByteArray(98, 'x')); },
-         ""},
+        {"MS", [](TCommandSet &c) { return c.MonitorStop(); }, "MS"},
+        {"AX6", [](TCommandSet &c) { return c.Aux(6); }, "AX6"},
+        {"AX7", [](TCommandSet &c) { return c.Aux(7); }, ""},
+        {"SA5", [](TCommandSet &c) { return c.SetVoltage(5, 1023); }, Hex("534135ff03")},
+        {"SA1 mod 65536", [](TCommandSet &c) { return c.SetVoltage(1, 65536 + 0x1234); }, Hex("5341313412")},
+        {"SA4", [](TCommandSet &c) { return c.SetVoltage(4, 1); }, ""},
+        {"MO", [](TCommandSet &c) { return c.MonitorOn(1); }, Hex("4d4f0100")},
+        {"SG", [](TCommandSet &c) { return c.SetGain(35, 2); }, Hex("53472302")},
+        {"SW", [](TCommandSet &c) { return c.SetApd(7, 2); }, Hex("53570702")},
+        {"EC", [](TCommandSet &c) { return c.SendMacro(Hex("03a1b2c3ff")); }, Hex("454303a1b2c3")},
+        {"EC short", [](TCommandSet &c) { return c.SendMacro(Hex("05a1")); }, ""},
+        {"EC over 97", [](TCommandSet &c) { return c.SendMacro(QByteArray(1, char(98)) + QByteArray(98, 'x')); }, ""},
     };
     for (const auto &[name, op, bytes] : cases) {
         MemoryLink l;
-        EXPECT_EQ(op(*l.link), !bytes.isEmpty()) << name;
+        EXPECT_EQ(op(*l.cmd), !bytes.isEmpty()) << name;
         EXPECT_EQ(l.port->TakeWritten().toHex(), bytes.toHex()) << name;
     }
 }
 
 TEST(CommandSet, RefusedWhileNotConnectedExceptTheMacro) {
     const Op ops[] = {
-        [](TCommunication &c) { return c.StartMeasurement(); },
-        [](TCommunication &c) { return c.SetGain(1, 1); },
-        [](TCommunication &c) { return c.LoadData("LDE", QByteArray(10, 'x')); },
-        [](TCommunication &c) { return c.ProgramFlash(); },
+        [](TCommandSet &c) { return c.StartMeasurement(); },
+        [](TCommandSet &c) { return c.SetGain(1, 1); },
+        [](TCommandSet &c) { return c.LoadData("LDE", QByteArray(10, 'x')); },
+        [](TCommandSet &c) { return c.ProgramFlash(); },
     };
     MemoryLink l;
     l.link->SetConnected(false);
     for (const Op &op : ops)
-        EXPECT_FALSE(op(*l.link));
-    EXPECT_EQ(l.link->GetStatus(), stNoReply);
+        EXPECT_FALSE(op(*l.cmd));
+    EXPECT_EQ(l.cmd->GetStatus(), stNoReply);
     EXPECT_TRUE(l.port->TakeWritten().isEmpty());
-    EXPECT_TRUE(l.link->SendMacro(Hex("0150")));
+    EXPECT_TRUE(l.cmd->SendMacro(Hex("0150")));
     EXPECT_EQ(l.port->TakeWritten().toHex(), "45430150");
 }
 
@@ -70,11 +67,11 @@ TEST(CommandSet, PurgeBeforeDropsStaleInput) {
     l.Peer({Hex("0a0b0c0d"), Hex("2122")});
     l.port->FeedReceived("junk");
     int ga = -1, gb = -1, oa = -1, ob = -1;
-    ASSERT_TRUE(l.link->GetGains(ga, gb, oa, ob));
+    ASSERT_TRUE(l.cmd->GetGains(ga, gb, oa, ob));
     EXPECT_EQ((std::array{ga, gb, oa, ob}), (std::array{10, 11, 12, 13}));
     l.port->FeedReceived("x");
     int a1 = -1, a2 = -1;
-    ASSERT_TRUE(l.link->GetApd(a1, a2));
+    ASSERT_TRUE(l.cmd->GetApd(a1, a2));
     EXPECT_EQ((std::array{a1, a2}), (std::array{0x21, 0x22}));
     EXPECT_EQ(l.port->TakeWritten(), "SDSX");
 }
@@ -86,8 +83,8 @@ TEST(CommandSet, StatusReplies) {
         EXPECT_EQ(StatusFromReply(reply), code) << reply.constData();
     MemoryLink l;
     l.Peer({"WT", ""});
-    EXPECT_EQ(l.link->GetStatus(), stWaiting);
-    EXPECT_EQ(l.link->GetStatus(), stNoReply); // silent
+    EXPECT_EQ(l.cmd->GetStatus(), stWaiting);
+    EXPECT_EQ(l.cmd->GetStatus(), stNoReply); // silent
     EXPECT_EQ(l.port->TakeWritten(), "WDWD");
     EXPECT_EQ(l.Log().filter("WD: "), QStringList({"WD: WT", "WD: __"}));
 }
@@ -104,7 +101,7 @@ TEST(CommandSet, ChannelDataHeaderRules) {
         MemoryLink l;
         l.Peer({header + WithSum(data.left(4096)), WithSum(data.mid(4096, 4096)), WithSum(data.mid(8192))});
         QByteArray buf(10000, 0);
-        EXPECT_EQ(channelB ? l.link->GetDataB(buf.data(), 10000) : l.link->GetDataA(buf.data(), 10000), ok) << name;
+        EXPECT_EQ(channelB ? l.cmd->GetDataB(buf.data(), 10000) : l.cmd->GetDataA(buf.data(), 10000), ok) << name;
         const QByteArray w = l.port->TakeWritten();
         EXPECT_EQ(w.left(6).toHex(), channelB ? "474442100702" : "474441100702") << name;
         // A refused header is never answered; a good transfer acknowledges three blocks.
@@ -114,7 +111,7 @@ TEST(CommandSet, ChannelDataHeaderRules) {
     }
     MemoryLink l;
     QByteArray buf(10, 0);
-    EXPECT_FALSE(l.link->GetDataA(buf.data(), 256 * 4096)); // block count beyond one byte
+    EXPECT_FALSE(l.cmd->GetDataA(buf.data(), 256 * 4096)); // block count beyond one byte
     EXPECT_TRUE(l.port->TakeWritten().isEmpty());
 }
 
@@ -132,7 +129,7 @@ TEST(CommandSet, ChannelDataProgressCountsBytesQueuedAhead) {
             atAnswer << l.link->Received();
     });
     QByteArray buf(10000, 0);
-    ASSERT_TRUE(l.link->GetDataA(buf.data(), 10000));
+    ASSERT_TRUE(l.cmd->GetDataA(buf.data(), 10000));
     EXPECT_EQ(atAnswer, QList<int32_t>({4096, 8192, 10000}));
     EXPECT_EQ(l.link->Received(), l.link->Expected());
 }
@@ -142,7 +139,7 @@ TEST(CommandSet, BlockLoadAndLdpLog) {
     for (const bool accept : {true, false}) {
         MemoryLink l;
         l.Peer({"", "OK", accept ? "OK" : "ER"});
-        EXPECT_EQ(l.link->LoadData("LDP", image), accept);
+        EXPECT_EQ(l.cmd->LoadData("LDP", image), accept);
         const QByteArray w = l.port->TakeWritten();
         EXPECT_EQ(w.left(6).toHex(), "4c4450880301");
         EXPECT_EQ(w.mid(6), WithSum(image.left(4096)) + WithSum(image.mid(4096)));
@@ -171,13 +168,13 @@ TEST(CommandSet, SelfTestStream) {
         l.Peer({stream});
         QStringList lines{"old"};
         QStringList shown;
-        EXPECT_EQ(l.link->TestUnit(lines, [&](const QStringList &now) { shown = now; }), complete) << name;
+        EXPECT_EQ(l.cmd->TestUnit(lines, [&](const QStringList &now) { shown = now; }), complete) << name;
         EXPECT_EQ(lines, expected) << name;
         EXPECT_EQ(shown, expected) << name;
-        EXPECT_EQ(l.link->LastTestEnd(), end) << name;
+        EXPECT_EQ(l.cmd->LastTestEnd(), end) << name;
         // The link is free and answers again.
         l.Peer({"ND"});
-        EXPECT_EQ(l.link->GetStatus(), stReady) << name;
+        EXPECT_EQ(l.cmd->GetStatus(), stReady) << name;
     }
 }
 
@@ -191,13 +188,13 @@ TEST(CommandSet, SelfTestFloodEndsAtTheTotalBound) {
     QStringList lines;
     QElapsedTimer t;
     t.start();
-    EXPECT_FALSE(l.link->TestUnit(lines));
+    EXPECT_FALSE(l.cmd->TestUnit(lines));
     flood.stop();
     EXPECT_LT(t.elapsed(), 3000);
     ASSERT_EQ(lines.size(), 1);
     EXPECT_TRUE(lines[0].startsWith("AAAA"));
     EXPECT_FALSE(l.link->Busy());
-    EXPECT_EQ(l.link->LastTestEnd(), TTestEnd::TooLong);
+    EXPECT_EQ(l.cmd->LastTestEnd(), TTestEnd::TooLong);
 }
 
 TEST(CommandSet, ProgramFlashAndProgramDeviceBounds) {
@@ -207,7 +204,7 @@ TEST(CommandSet, ProgramFlashAndProgramDeviceBounds) {
         MemoryLink l;
         l.link->WaitBounds().ProgramFlashMs = 300;
         l.Peer({reply});
-        EXPECT_EQ(l.link->ProgramFlash(), ok) << reply.constData();
+        EXPECT_EQ(l.cmd->ProgramFlash(), ok) << reply.constData();
         EXPECT_EQ(l.Log().last(), reply.isEmpty() ? QString("PF: no reply within 300 ms")
                                                   : QString::fromLatin1(reply.leftJustified(41, ' ')));
         EXPECT_FALSE(l.link->Busy());
@@ -223,7 +220,7 @@ TEST(CommandSet, ProgramFlashAndProgramDeviceBounds) {
         l.Peer({reply});
         QElapsedTimer t;
         t.start();
-        EXPECT_EQ(l.link->ProgramDevice(), ok) << last;
+        EXPECT_EQ(l.cmd->ProgramDevice(), ok) << last;
         EXPECT_LT(t.elapsed(), 4000);
         EXPECT_EQ(l.Log().mid(0, 3), QStringList({"Sending PX", "Received IMG 5000 SUM 1234 ", "Waiting for OK..."}));
         EXPECT_EQ(l.Log().last(), last);
@@ -232,7 +229,9 @@ TEST(CommandSet, ProgramFlashAndProgramDeviceBounds) {
 
 namespace {
 // Runs an exchange; a port error that passes through counts as its failure.
-bool Outcome(const Op &op, TCommunication &c, QString *error = nullptr) {
+// An exchange of any of the link's parts.
+using LinkOp = std::function<bool(MemoryLink &)>;
+bool Outcome(const LinkOp &op, MemoryLink &c, QString *error = nullptr) {
     try {
         return op(c);
     } catch (const ECommError &e) {
@@ -248,25 +247,31 @@ TEST(LinkFaults, LineLostEndsEveryExchangeAtOnceAndTheLinkRecovers) {
         const char *name;
         std::vector<QByteArray> replies; // one per write, as the scripted peer gives them
         int hangAtWrite;                 // the line goes right after this write (counted from 1)
-        Op op;
+        LinkOp op;
     };
     static char buffer[10000];
     const Case cases[] = {
-        {"idle poll", {}, 1, [](TCommunication &c) { return c.GetStatus() != stNoReply; }},
-        {"download", {Hex("534441100702") + Pattern(2000)}, 1,
-         [](TCommunication &c) { return c.GetDataA(buffer, 10000); }},
-        {"upload", {"", "", "OK"}, 4, [](TCommunication &c) { return c.LoadData("LDE", Pattern(10000)); }},
-        {"self test", {"#ABC"}, 1,
-         [](TCommunication &c) {
+        {"idle poll", {}, 1, [](MemoryLink &l) { return l.cmd->GetStatus() != stNoReply; }},
+        {"download",
+         {Hex("534441100702") + Pattern(2000)},
+         1,
+         [](MemoryLink &l) { return l.cmd->GetDataA(buffer, 10000); }},
+        {"upload", {"", "", "OK"}, 4, [](MemoryLink &l) { return l.cmd->LoadData("LDE", Pattern(10000)); }},
+        {"self test",
+         {"#ABC"},
+         1,
+         [](MemoryLink &l) {
              QStringList lines;
-             return c.TestUnit(lines) || c.LastTestEnd() != TTestEnd::LineLost;
+             return l.cmd->TestUnit(lines) || l.cmd->LastTestEnd() != TTestEnd::LineLost;
          }},
-        {"device info", {}, 1,
-         [](TCommunication &c) {
+        {"device info",
+         {},
+         1,
+         [](MemoryLink &l) {
              TDeviceInfoRecord r;
-             return c.ReadDeviceInfo(r);
+             return l.conn->ReadDeviceInfo(r);
          }},
-        {"wake-up", {}, 1, [](TCommunication &c) { return c.WakeUp(); }},
+        {"wake-up", {}, 1, [](MemoryLink &l) { return l.link->WakeUp(); }},
     };
     for (const Case &c : cases) {
         MemoryLink l;
@@ -281,7 +286,7 @@ TEST(LinkFaults, LineLostEndsEveryExchangeAtOnceAndTheLinkRecovers) {
         });
         QElapsedTimer t;
         t.start();
-        EXPECT_FALSE(Outcome(c.op, *l.link)) << c.name;
+        EXPECT_FALSE(Outcome(c.op, l)) << c.name;
         EXPECT_LT(t.elapsed(), 1200) << c.name;
         EXPECT_FALSE(l.link->IsOpen()) << c.name;
         EXPECT_EQ(l.link->LostCode(), EIO) << c.name;
@@ -291,11 +296,11 @@ TEST(LinkFaults, LineLostEndsEveryExchangeAtOnceAndTheLinkRecovers) {
         EXPECT_FALSE(l.link->InExchange()) << c.name;
         // The instrument is back: identification (as the reconnect timer runs
         // it) opens the closed port again, and the link works.
-        l.link->SetBaudRates({br9600});
+        l.conn->SetBaudRates({br9600});
         l.Peer({"ModelF  ", "ND"});
-        EXPECT_TRUE(l.link->Connect(false, false)) << c.name;
+        EXPECT_TRUE(l.conn->Connect(false, false)) << c.name;
         EXPECT_EQ(l.connectedChanges, 2) << c.name;
-        EXPECT_EQ(l.link->GetStatus(), stReady) << c.name;
+        EXPECT_EQ(l.cmd->GetStatus(), stReady) << c.name;
     }
 }
 
@@ -305,29 +310,38 @@ TEST(LinkFaults, AnErrorInsideAnExchangeLeavesTheLinkFree) {
         std::vector<QByteArray> replies;
         int failAtWrite; // this write and those after it are refused (0: none)
         int readError;   // reads fail with this code once the first reply came (0: none)
-        Op op;
+        LinkOp op;
     };
     const Case cases[] = {
-        {"self test read", {"#AB"}, 0, EBADMSG,
-         [](TCommunication &c) {
+        {"self test read",
+         {"#AB"},
+         0,
+         EBADMSG,
+         [](MemoryLink &l) {
              QStringList lines;
-             return c.TestUnit(lines);
+             return l.cmd->TestUnit(lines);
          }},
-        {"device info request", {}, 1, 0,
-         [](TCommunication &c) {
+        {"device info request",
+         {},
+         1,
+         0,
+         [](MemoryLink &l) {
              TDeviceInfoRecord r;
-             return c.ReadDeviceInfo(r);
+             return l.conn->ReadDeviceInfo(r);
          }},
-        {"download answer", {Hex("534441100702") + Pattern(4096)}, 2, 0,
-         [](TCommunication &c) {
+        {"download answer",
+         {Hex("534441100702") + Pattern(4096)},
+         2,
+         0,
+         [](MemoryLink &l) {
              static char buffer[10000];
-             return c.GetDataA(buffer, 10000);
+             return l.cmd->GetDataA(buffer, 10000);
          }},
     };
     for (const Case &c : cases) {
         MemoryLink l;
         QStringList shown;
-        l.link->ShowProgress = [&](const QString &text) { shown.append(text); };
+        l.conn->ShowProgress = [&](const QString &text) { shown.append(text); };
         int writes = 0;
         l.Peer(c.replies).SetRule([&](const QByteArray &) {
             ++writes;
@@ -340,20 +354,20 @@ TEST(LinkFaults, AnErrorInsideAnExchangeLeavesTheLinkFree) {
         if (c.failAtWrite == 1)
             l.port->SetWriteError(EINVAL);
         QString error;
-        EXPECT_FALSE(Outcome(c.op, *l.link, &error)) << c.name;
+        EXPECT_FALSE(Outcome(c.op, l, &error)) << c.name;
         EXPECT_FALSE(error.isEmpty()) << c.name;
         EXPECT_FALSE(l.link->InExchange()) << c.name;
         EXPECT_TRUE(shown.isEmpty() || shown.last().isEmpty()) << c.name; // no progress window left up
         l.port->SetWriteError(0);
         l.port->SetReadError(0);
         l.Peer({"ND"});
-        EXPECT_EQ(l.link->GetStatus(), stReady) << c.name;
+        EXPECT_EQ(l.cmd->GetStatus(), stReady) << c.name;
     }
 }
 
 TEST(LinkFaults, IdentificationThatRaisesAnnouncesTheStateItLeaves) {
     MemoryLink l;
-    l.link->SetBaudRates({br9600});
+    l.conn->SetBaudRates({br9600});
     // ModelB asks for its version; the request fails outright.
     l.Peer({"ModelB  "}).SetRule([&](const QByteArray &w) {
         if (w == "WH") {
@@ -362,7 +376,7 @@ TEST(LinkFaults, IdentificationThatRaisesAnnouncesTheStateItLeaves) {
         }
         return QByteArray();
     });
-    EXPECT_FALSE(l.link->Connect(true, false));
+    EXPECT_FALSE(l.conn->Connect(true, false));
     EXPECT_FALSE(l.link->Connected());
     EXPECT_EQ(l.connectedChanges, 1);
     EXPECT_EQ(l.messages.last(), "Device not found");
@@ -373,22 +387,22 @@ TEST(LinkFaults, TransferRefusesPortAndTypeChanges) {
     MemoryLink l;
     bool setDevice = true, dialog = false;
     QString port;
-    l.link->SetupDialog = [&] { return dialog = true; };
+    l.conn->SetupDialog = [&] { return dialog = true; };
     l.Peer({Hex("534441100702")}); // the header, then nothing: the download waits
     QTimer::singleShot(50, [&] {
-        setDevice = l.link->SetDevice(ModelB1);
-        l.link->ShowSetup();
-        l.link->ApplyPort("ttyOther");
+        setDevice = l.conn->SetDevice(ModelB1);
+        l.conn->ShowSetup();
+        l.conn->ApplyPort("ttyOther");
         port = l.port->OpenedName();
         l.port->HangUp(); // ends the waiting download at once
     });
     static char buffer[10000];
-    EXPECT_FALSE(l.link->GetDataA(buffer, 10000));
+    EXPECT_FALSE(l.cmd->GetDataA(buffer, 10000));
     EXPECT_FALSE(setDevice);
     EXPECT_FALSE(dialog);
     EXPECT_EQ(port, "ttyMem");
     EXPECT_EQ(l.link->Device(), ModelA);
-    EXPECT_TRUE(l.link->SetDevice(ModelB1)); // free again
+    EXPECT_TRUE(l.conn->SetDevice(ModelB1)); // free again
 }
 
 TEST(LinkFaults, AHandlerThatRaisesDoesNotStopLaterEvents) {
@@ -411,26 +425,27 @@ TEST(CommandSet, RepliesThatArriveDuringTheWriteAreKept) {
     const QByteArray data = Pattern(100);
     static char buffer[100];
     const std::tuple<const char *, QByteArray, Op> cases[] = {
-        {"WH", "ModelT  ", [](TCommunication &c) { return c.GetIdentity() == "ModelT  "; }},
+        {"WH", "ModelT  ", [](TCommandSet &c) { return c.GetIdentity() == "ModelT  "; }},
         {"VER", Hex("01020304"),
-         [](TCommunication &c) { return c.GetVersion() == std::array<uint8_t, 4>{1, 2, 3, 4}; }},
-        {"WD", "BB", [](TCommunication &c) { return c.GetStatus() == stMeasuring; }},
-        {"PF", "OK written", [](TCommunication &c) { return c.ProgramFlash(); }},
+         [](TCommandSet &c) {
+             return c.GetVersion() == std::array<uint8_t, 4>{1, 2, 3, 4};
+         }},
+        {"WD", "BB", [](TCommandSet &c) { return c.GetStatus() == stMeasuring; }},
+        {"PF", "OK written", [](TCommandSet &c) { return c.ProgramFlash(); }},
         {"SX", Hex("0102"),
-         [](TCommunication &c) {
+         [](TCommandSet &c) {
              int a = 0, b = 0;
              return c.GetApd(a, b) && a == 1 && b == 2;
          }},
         {"SD", Hex("01020304"),
-         [](TCommunication &c) {
+         [](TCommandSet &c) {
              int ga = 0, gb = 0, oa = 0, ob = 0;
              return c.GetGains(ga, gb, oa, ob) && ob == 4;
          }},
-        {"GDA", Hex("534441640000") + WithSum(data),
-         [](TCommunication &c) { return c.GetDataA(buffer, 100); }},
-        {"PX", "IMG 1000 SUM 1234 OK", [](TCommunication &c) { return c.ProgramDevice(); }},
+        {"GDA", Hex("534441640000") + WithSum(data), [](TCommandSet &c) { return c.GetDataA(buffer, 100); }},
+        {"PX", "IMG 1000 SUM 1234 OK", [](TCommandSet &c) { return c.ProgramDevice(); }},
         {"TST", QByteArray("#report") + char(0) + char(0x25),
-         [](TCommunication &c) {
+         [](TCommandSet &c) {
              QStringList lines;
              return c.TestUnit(lines) && lines == QStringList{"report"};
          }},
@@ -440,12 +455,12 @@ TEST(CommandSet, RepliesThatArriveDuringTheWriteAreKept) {
         l.link->WaitBounds().ProgramFlashMs = 300;
         l.link->WaitBounds().ProgramDeviceMs = 300;
         l.Peer({reply}, 0);
-        EXPECT_TRUE(op(*l.link)) << name;
+        EXPECT_TRUE(op(*l.cmd)) << name;
     }
     // Identification by the baud-rate search, as the status bar's search runs it.
     MemoryLink l(ModelA, false);
-    l.link->SetBaudRates({br9600});
+    l.conn->SetBaudRates({br9600});
     l.Peer({"ModelT  ", Hex("01020000")}, 0);
-    EXPECT_TRUE(l.link->Connect(false, false));
+    EXPECT_TRUE(l.conn->Connect(false, false));
     EXPECT_EQ(l.link->Device(), ModelT2);
 }

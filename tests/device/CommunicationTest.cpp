@@ -1,19 +1,16 @@
 #include "LinkTestSupport.h"
 #include "common/Log.h"
-#include "device/MemoryCommPort.h"
+#include "support/MemoryCommPort.h"
 #include "support/TestSupport.h"
 
 #include <QElapsedTimer>
 #include <gtest/gtest.h>
 
 using namespace tessel;
-using tessel::test::TestLink;
 
 namespace {
 
-QByteArray Hex(const char *hex) {
-    return QByteArray::fromHex(hex);
-}
+QByteArray Hex(const char *hex) { return QByteArray::fromHex(hex); }
 
 QByteArray Pattern(int size, int seed) {
     QByteArray b(size, 0);
@@ -29,12 +26,12 @@ QByteArray WithSum(const QByteArray &block, int delta = 0) {
 struct Link {
     test::TestDir dir;
     TMemoryCommPort *port = nullptr;
-    std::unique_ptr<TestLink> link;
+    std::unique_ptr<TCommunication> link;
     explicit Link(TDevice device = ModelA) {
         OpenLog(dir.path("logfile.txt"));
         auto p = std::make_unique<TMemoryCommPort>();
         port = p.get();
-        link = std::make_unique<TestLink>(std::move(p));
+        link = std::make_unique<TCommunication>(std::move(p));
         link->SetDeviceType(device);
         link->Open();
         link->SetConnected(true);
@@ -138,7 +135,7 @@ TEST(CommunicationExchange, AbortEndsTheWaitAndReadsNothing) {
 
 TEST(CommunicationExchange, ReadDataCountsProgressAndLeavesSurplusQueued) {
     Link l;
-    l.link->SetReceived(100);
+    l.link->SetProgress(100, 0);
     int calls = 0;
     l.link->SetProcessEvents([&] {
         if (++calls <= 3)
@@ -257,7 +254,7 @@ TEST(CommunicationUpload, OutputQueueThatNeverDrainsFailsPastTheBound) {
 }
 
 TEST(CommunicationUpload, QueueBoundCoversTheLineTimeOfABlockAtEveryRate) {
-    TestLink link(std::make_unique<TMemoryCommPort>());
+    TCommunication link(std::make_unique<TMemoryCommPort>());
     for (TStopbits stop : {sb10, sb20}) {
         link.SetStopbits(stop);
         link.SetParity(stop == sb20 ? paEven : paNone);
@@ -325,7 +322,7 @@ TEST(CommunicationDownload, BadChecksumIsRetriedAndProgressRewound) {
         progressAtAnswer << l.link->Received();
         peer.OnWrite(w);
     });
-    l.link->SetReceived(1000);
+    l.link->SetProgress(1000, 0);
     peer.Next();
     QByteArray buf(4096 + 100, 0);
     EXPECT_TRUE(l.link->ReceiveBlocks(buf.data(), 1, 100));

@@ -9,9 +9,7 @@ using namespace tessel;
 using tessel::test::MemoryLink;
 
 namespace {
-QByteArray Hex(const char *hex) {
-    return QByteArray::fromHex(hex);
-}
+QByteArray Hex(const char *hex) { return QByteArray::fromHex(hex); }
 
 // An instrument that answers "WH" and "VER" at one line speed only.
 void Instrument(MemoryLink &l, QByteArray id, QByteArray version, int baud) {
@@ -39,19 +37,19 @@ TEST(Connection, BaudRateList) {
 TEST(Connection, SearchFindsTheOneRateThatAnswers) {
     MemoryLink l(ModelF, false);
     l.link->Open();
-    l.link->SetBaudRates({br9600, br57600, br115200});
+    l.conn->SetBaudRates({br9600, br57600, br115200});
     Instrument(l, "ModelT  ", Hex("0102010a"), 57600);
-    EXPECT_TRUE(l.link->Connect(true, false));
+    EXPECT_TRUE(l.conn->Connect(true, false));
     EXPECT_EQ(l.link->Device(), ModelT2);
     EXPECT_EQ(l.link->BaudRate(), br57600);
     EXPECT_EQ(l.messages, QStringList({"Searching on ttyMem at 9600 bauds", "Searching on ttyMem at 57600 bauds",
                                        "Found device ModelT  , version 1.2.1.10"}));
     EXPECT_EQ(std::pair(l.connectedChanges, l.deviceChanges), std::pair(1, 1));
-    EXPECT_TRUE(l.link->NeedsResetMacros());
+    EXPECT_TRUE(l.cmd->NeedsResetMacros());
     EXPECT_EQ(l.port->TakeWritten(), "WHWHVER");
     EXPECT_EQ(l.Log(), QStringList({"id: ver:0 result:0", "id:ModelT   ver:258 result:1", "FConnected: 1"}));
     // Asked again with the same answer: no events.
-    EXPECT_TRUE(l.link->Connect(false, true));
+    EXPECT_TRUE(l.conn->Connect(false, true));
     EXPECT_EQ(std::pair(l.connectedChanges, l.deviceChanges), std::pair(1, 1));
 }
 
@@ -71,11 +69,11 @@ TEST(Connection, KnownAndUnknownTypes) {
     for (const auto &[name, id, version, known, type, message, written] : cases) {
         MemoryLink l(ModelA);
         l.link->SetConnected(false);
-        l.link->SetKnownDevices(known);
-        l.link->SetBaudRates({br115200});
+        l.conn->SetKnownDevices(known);
+        l.conn->SetBaudRates({br115200});
         Instrument(l, id, version, 115200);
         const bool connected = known.contains(type) && type != ModelA;
-        EXPECT_EQ(l.link->Connect(true, false), connected) << name;
+        EXPECT_EQ(l.conn->Connect(true, false), connected) << name;
         // The type changes only with a connection.
         EXPECT_EQ(l.link->Device(), connected ? type : ModelA) << name;
         EXPECT_EQ(l.messages.last(), message) << name;
@@ -87,8 +85,8 @@ TEST(Connection, KnownAndUnknownTypes) {
 
 TEST(Connection, NothingFoundEndsTheConnection) {
     MemoryLink l;
-    l.link->SetBaudRates({});
-    EXPECT_FALSE(l.link->Connect(true, true));
+    l.conn->SetBaudRates({});
+    EXPECT_FALSE(l.conn->Connect(true, true));
     EXPECT_EQ(l.messages, QStringList({"Device not found"}));
     EXPECT_EQ(l.connectedChanges, 1);
     EXPECT_TRUE(l.port->TakeWritten().isEmpty());
@@ -96,36 +94,36 @@ TEST(Connection, NothingFoundEndsTheConnection) {
 
 TEST(Connection, DeviceSelection) {
     MemoryLink l(ModelF);
-    l.link->SetDevice(ModelF); // the current type
+    l.conn->SetDevice(ModelF); // the current type
     EXPECT_EQ(std::pair(l.connectedChanges, l.deviceChanges), std::pair(0, 1));
     EXPECT_TRUE(l.link->Connected());
-    l.link->SetDevice(ModelW);
+    l.conn->SetDevice(ModelW);
     EXPECT_EQ(std::pair(l.connectedChanges, l.deviceChanges), std::pair(1, 2));
     EXPECT_FALSE(l.link->Connected());
-    EXPECT_EQ(l.link->DeviceText(), "ModelW  /$0000/");
+    EXPECT_EQ(l.conn->DeviceText(), "ModelW  /$0000/");
     // The default type changes only while loading.
-    l.link->SetDefaultDevice(ModelA);
-    EXPECT_EQ(l.link->DefaultDevice(), ModelF);
-    l.link->BeginLoading();
-    l.link->SetDefaultDevice(ModelB3);
-    l.link->EndLoading();
-    EXPECT_TRUE(l.link->KnownDevices().contains(ModelB3));
+    l.conn->SetDefaultDevice(ModelA);
+    EXPECT_EQ(l.conn->DefaultDevice(), ModelF);
+    l.conn->BeginLoading();
+    l.conn->SetDefaultDevice(ModelB3);
+    l.conn->EndLoading();
+    EXPECT_TRUE(l.conn->KnownDevices().contains(ModelB3));
     EXPECT_EQ(l.link->Device(), ModelB3);
 }
 
 TEST(Connection, StoredSettings) {
     const QString key = "Software\\KRT\\Tessel\\2.90\\frmMain";
     MemoryLink l(ModelF, false);
-    l.link->LoadSettings(key);
+    l.conn->LoadSettings(key);
     EXPECT_FALSE(l.link->IsOpen()); // nothing stored, no --port
     // Nothing stored, a preferred port: opened and asked; saved for the next start.
-    l.link->SetPreferredPort("/dev/pts/77");
-    l.link->SetBaudRates({br115200});
+    l.conn->SetPreferredPort("/dev/pts/77");
+    l.conn->SetBaudRates({br115200});
     Instrument(l, "ModelF  ", "", 115200);
-    l.link->LoadSettings(key);
+    l.conn->LoadSettings(key);
     EXPECT_EQ(l.port->OpenedName(), "/dev/pts/77");
     EXPECT_TRUE(l.link->Connected());
-    l.link->SaveSettings(key);
+    l.conn->SaveSettings(key);
     TPRegistry reg;
     EXPECT_EQ(reg.ReadString(key + "\\Communication", "Port"), "/dev/pts/77");
     EXPECT_EQ(reg.ReadInteger(key + "\\Communication", "AskDevice"), 1);
@@ -134,24 +132,24 @@ TEST(Connection, StoredSettings) {
     reg.WriteString(key + "\\Communication", "Port", "ttyStored");
     reg.WriteInteger(key + "\\Communication", "AskDevice", 0);
     reg.Flush();
-    l.link->LoadSettings(key);
+    l.conn->LoadSettings(key);
     EXPECT_EQ(l.port->OpenedName(), "ttyStored");
-    EXPECT_FALSE(l.link->AskDevice);
+    EXPECT_FALSE(l.conn->AskDevice);
     // A port that fails to open, or a missing value, shows the dialog instead.
     int dialogs = 0;
-    l.link->SetupDialog = [&] { return ++dialogs > 0; };
+    l.conn->SetupDialog = [&] { return ++dialogs > 0; };
     l.port->SetOpenError(2);
-    l.link->LoadSettings(key);
+    l.conn->LoadSettings(key);
     EXPECT_EQ(dialogs, 1);
     EXPECT_FALSE(l.link->IsOpen());
     l.port->SetOpenError(0);
     reg.DeleteValue(key + "\\Communication", "AskDevice");
     reg.Flush();
-    l.link->LoadSettings(key);
+    l.conn->LoadSettings(key);
     EXPECT_EQ(dialogs, 2);
     // The dialog's port choice: a failure closes the port quietly.
     l.port->SetOpenError(2);
-    l.link->ApplyPort("ttyBad");
+    l.conn->ApplyPort("ttyBad");
     EXPECT_FALSE(l.link->IsOpen());
     EXPECT_EQ(l.link->DeviceName(), "ttyBad");
 }

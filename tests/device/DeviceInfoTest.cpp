@@ -127,8 +127,8 @@ TEST(DeviceInfoRecord, ValuesOutsideTheirRangeAreNamed) {
     for (const auto &[spoil, name] : cases) {
         TDeviceInfoRecord r = *sample;
         spoil(r);
-        EXPECT_TRUE(DeviceInfoRangeError(r).startsWith(QLatin1String(name))) << name << " / "
-                                                                             << DeviceInfoRangeError(r).toStdString();
+        EXPECT_TRUE(DeviceInfoRangeError(r).startsWith(QLatin1String(name)))
+            << name << " / " << DeviceInfoRangeError(r).toStdString();
     }
 }
 
@@ -143,7 +143,7 @@ struct InfoLink : MemoryLink {
     QStringList shown;
     InfoLink() : MemoryLink(ModelT2) {
         link->WaitBounds().DeviceInfoPauseMs = 60;
-        link->ShowProgress = [this](const QString &t) { shown.append(t); };
+        conn->ShowProgress = [this](const QString &t) { shown.append(t); };
     }
 };
 } // namespace
@@ -153,9 +153,9 @@ TEST(DeviceInfoRead, RefusesABadChecksumThenAcceptsTheNextRecord) {
     l.Peer({SampleRecord(1), SampleRecord()});
     // A status poll that fires during the pause is refused instead of purging the record.
     TDeviceStatus polled = stReady;
-    QTimer::singleShot(20, [&] { polled = l.link->GetStatus(); });
+    QTimer::singleShot(20, [&] { polled = l.cmd->GetStatus(); });
     TDeviceInfoRecord r;
-    ASSERT_TRUE(l.link->ReadDeviceInfo(r));
+    ASSERT_TRUE(l.conn->ReadDeviceInfo(r));
     EXPECT_EQ(polled, stNoReply);
     EXPECT_EQ(r.TimerBits, 24);
     EXPECT_EQ(l.port->TakeWritten(), "DIDI");
@@ -172,9 +172,9 @@ TEST(DeviceInfoRead, RecordOutOfRangeIsRefusedAtOnce) {
     l.Peer({bad, SampleRecord()});
     TDeviceInfoRecord r;
     r.MaxEvents = 7;
-    EXPECT_FALSE(l.link->ReadDeviceInfo(r));
+    EXPECT_FALSE(l.conn->ReadDeviceInfo(r));
     EXPECT_EQ(r.MaxEvents, 7);
-    EXPECT_TRUE(l.link->DeviceInfoError().startsWith("MaxEvents"));
+    EXPECT_TRUE(l.conn->DeviceInfoError().startsWith("MaxEvents"));
     EXPECT_EQ(l.port->TakeWritten(), "DI"); // no second attempt: the instrument would say the same
     EXPECT_EQ(l.shown.last(), "");
 }
@@ -199,7 +199,7 @@ TEST(DeviceInfoRead, ThreeFailedAttempts) {
         l.Peer(c.replies);
         TDeviceInfoRecord r;
         r.TimerBits = 7;
-        EXPECT_FALSE(l.link->ReadDeviceInfo(r)) << c.name;
+        EXPECT_FALSE(l.conn->ReadDeviceInfo(r)) << c.name;
         EXPECT_EQ(r.TimerBits, 7) << c.name;
         EXPECT_EQ(l.Log(), c.log) << c.name;
         EXPECT_EQ(l.shown.size(), 4) << c.name;

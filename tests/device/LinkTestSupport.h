@@ -23,16 +23,6 @@ inline bool WaitUntil(const std::function<bool()> &condition, int ms = 2000) {
     return true;
 }
 
-// The link with the identification's effects set by hand.
-class TestLink : public TCommunication {
-public:
-    using TCommunication::TCommunication;
-    void SetConnected(bool connected) { FConnected = connected; }
-    void SetDeviceType(TDevice device) { FDevice = device; }
-    void SetVersion(const std::array<uint8_t, 4> &version) { FVersion = version; }
-    void SetReceived(int32_t received) { FReceived = received; }
-};
-
 #define EXPECT_COMM_ERROR(statement, text, code)                                                                       \
     do {                                                                                                               \
         try {                                                                                                          \

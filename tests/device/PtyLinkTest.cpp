@@ -2,6 +2,7 @@
 // side is driven by a scripted peer.
 #include "LinkTestSupport.h"
 #include "PtyPeer.h"
+#include "device/CommandSet.h"
 #include "device/PosixCommPort.h"
 #include "support/TestSupport.h"
 
@@ -11,7 +12,6 @@
 
 using namespace tessel;
 using tessel::test::PtyPeer;
-using tessel::test::TestLink;
 
 namespace {
 
@@ -32,7 +32,7 @@ protected:
         ASSERT_TRUE(peer.Ok()) << "no pseudo-terminal available";
         auto p = std::make_unique<TPosixCommPort>();
         port = p.get();
-        link = std::make_unique<TestLink>(std::move(p), peer.SlaveName());
+        link = std::make_unique<TCommunication>(std::move(p), peer.SlaveName());
         link->SetDeviceType(ModelA); // block size 4096
         link->SetBaudRate(br115200);
         link->Open();
@@ -44,7 +44,7 @@ protected:
     }
     PtyPeer peer;
     TPosixCommPort *port = nullptr;
-    std::unique_ptr<TestLink> link;
+    std::unique_ptr<TCommunication> link;
 };
 
 } // namespace
@@ -66,12 +66,14 @@ TEST_F(PtyLink, BackToBackCommandsAndTheLastBeforeClosingAllArrive) {
     // given just before it, nor may closing drop the last one.
     QByteArray got;
     peer.Run([&](PtyPeer &p) { got = p.Receive(28, 3000); });
+    TCommandSet commands(*link);
     for (int n : {1, 2, 3, 5, 6})
-        ASSERT_TRUE(link->SetVoltage(n, 0x0100 + n));
-    ASSERT_TRUE(link->Aux(3));
+        ASSERT_TRUE(commands.SetVoltage(n, 0x0100 + n));
+    ASSERT_TRUE(commands.Aux(3));
     link->Close();
     peer.Join();
-    EXPECT_EQ(got.toHex(), QByteArray("534131010153413202015341330301534135050153413606014158" "33"));
+    EXPECT_EQ(got.toHex(), QByteArray("534131010153413202015341330301534135050153413606014158"
+                                      "33"));
 }
 
 TEST_F(PtyLink, AcknowledgementSurvivesTheNextCommandsPurge) {
@@ -307,7 +309,7 @@ TEST(PtyPort, HangUpEndsTheWaitingExchangeAtOnce) {
     for (const bool partial : {false, true}) {
         PtyPeer peer;
         ASSERT_TRUE(peer.Ok());
-        TestLink link(std::make_unique<TPosixCommPort>(), peer.SlaveName());
+        TCommunication link(std::make_unique<TPosixCommPort>(), peer.SlaveName());
         link.SetDeviceType(ModelA);
         link.Open();
         link.SetConnected(true);

@@ -7,7 +7,8 @@
 
 #include "LinkTestSupport.h"
 #include "common/Log.h"
-#include "device/MemoryCommPort.h"
+#include "device/ConnectionManager.h"
+#include "support/MemoryCommPort.h"
 #include "support/TestSupport.h"
 
 #include <QByteArray>
@@ -58,7 +59,9 @@ private:
 struct MemoryLink {
     TestDir dir;
     TMemoryCommPort *port = nullptr;
-    std::unique_ptr<TestLink> link;
+    std::unique_ptr<TCommunication> link;
+    std::unique_ptr<TCommandSet> cmd;
+    std::unique_ptr<TConnectionManager> conn;
     std::unique_ptr<ScriptedPeer> peer;
     QStringList messages;
     int connectedChanges = 0, deviceChanges = 0;
@@ -67,9 +70,11 @@ struct MemoryLink {
         OpenLog(dir.path("logfile.txt"));
         auto p = std::make_unique<TMemoryCommPort>();
         port = p.get();
-        link = std::make_unique<TestLink>(std::move(p), "ttyMem");
+        link = std::make_unique<TCommunication>(std::move(p), "ttyMem");
+        cmd = std::make_unique<TCommandSet>(*link);
+        conn = std::make_unique<TConnectionManager>(*link, *cmd);
         link->SetDeviceType(device);
-        link->OnMessage = [this](TCustomComm *, const QString &m) { messages.append(m); };
+        conn->OnMessage = [this](TCustomComm *, const QString &m) { messages.append(m); };
         link->OnConnectedChanged = [this](TCustomComm *) { ++connectedChanges; };
         link->OnDeviceChanged = [this](TCustomComm *) { ++deviceChanges; };
         if (connected) {
@@ -79,6 +84,8 @@ struct MemoryLink {
     }
     ~MemoryLink() {
         peer.reset();
+        conn.reset();
+        cmd.reset();
         CloseLog();
     }
     ScriptedPeer &Peer(std::vector<QByteArray> replies, int delayMs = 5) {

@@ -18,37 +18,41 @@ TEST(SimEndToEnd, IdentifyReadInfoPollAndSelfTest) {
     test::SimProcess sim({"--device", "ModelT2", "--baud", "57600"});
     ASSERT_FALSE(sim.Terminal.isEmpty());
     TCommunication link(std::make_unique<TPosixCommPort>(), sim.Terminal);
-    link.SetBaudRates({br9600, br57600, br115200});
+    TCommandSet commands(link);
+    TConnectionManager connection(link, commands);
+    connection.SetBaudRates({br9600, br57600, br115200});
     link.Open();
     QStringList messages;
-    link.OnMessage = [&](TCustomComm *, const QString &m) { messages.append(m); };
-    ASSERT_TRUE(link.Connect(true, false)) << messages.join('\n').toStdString();
+    connection.OnMessage = [&](TCustomComm *, const QString &m) { messages.append(m); };
+    ASSERT_TRUE(connection.Connect(true, false)) << messages.join('\n').toStdString();
     EXPECT_EQ(link.Device(), ModelT2);
     EXPECT_EQ(link.BaudRate(), br57600);
     EXPECT_TRUE(messages.last().startsWith("Found device ModelT  , version 1.2."));
 
     TDeviceInfoRecord r;
-    ASSERT_TRUE(link.ReadDeviceInfo(r));
+    ASSERT_TRUE(connection.ReadDeviceInfo(r));
     EXPECT_GT(r.TimerBits, 0);
     EXPECT_GT(r.TimeBase, 0.0);
     EXPECT_GT(r.MaxEvents, 0);
 
-    EXPECT_EQ(link.GetStatus(), stEmpty);
+    EXPECT_EQ(commands.GetStatus(), stEmpty);
     QStringList lines;
-    EXPECT_TRUE(link.TestUnit(lines));
+    EXPECT_TRUE(commands.TestUnit(lines));
     EXPECT_FALSE(lines.isEmpty());
-    EXPECT_TRUE(link.ActinicFlash());
-    EXPECT_TRUE(link.SetVoltage(3, 512));
+    EXPECT_TRUE(commands.ActinicFlash());
+    EXPECT_TRUE(commands.SetVoltage(3, 512));
     // The next exchange after the stream still works.
-    EXPECT_EQ(link.GetStatus(), stEmpty);
+    EXPECT_EQ(commands.GetStatus(), stEmpty);
     link.Close();
     CloseLog();
 }
 
 TEST(DeviceDialogs, SetDeviceListsKnownTypesAndSetsThem) {
     TCommunication link(std::make_unique<TPosixCommPort>());
+    TCommandSet commands(link);
+    TConnectionManager connection(link, commands);
     int stored = -1;
-    TfrmSetDevice dlg(link, [&](TDevice d) { stored = int(d); });
+    TfrmSetDevice dlg(connection, [&](TDevice d) { stored = int(d); });
     EXPECT_EQ(dlg.windowTitle(), "Set Device");
     ASSERT_EQ(dlg.Devices()->count(), 17);
     EXPECT_EQ(dlg.Devices()->item(0)->text(), "ModelE  , $0000");

@@ -40,9 +40,9 @@ TEST(AxisTr, LinearMappingRoundsHalvesToEvenAndInverts) {
     a.SetRange(0, 10);
     a.PixelStart = 0;
     a.PixelLength = 5;
-    EXPECT_EQ(a.ValueToPixel(1), 0);  // 0.5
-    EXPECT_EQ(a.ValueToPixel(3), 2);  // 1.5
-    EXPECT_EQ(a.ValueToPixel(5), 2);  // 2.5
+    EXPECT_EQ(a.ValueToPixel(1), 0); // 0.5
+    EXPECT_EQ(a.ValueToPixel(3), 2); // 1.5
+    EXPECT_EQ(a.ValueToPixel(5), 2); // 2.5
     EXPECT_EQ(a.ValueToPixel(1e300), 2147483647);
     EXPECT_EQ(a.ValueToPixel(-1e300), -2147483647 - 1);
 
@@ -159,10 +159,13 @@ TEST(AxisTr, TickLabels) {
     } cases[] = {
         {false, 0, 7, 700, {"0", "1", "2", "3", "4", "5", "6", "7"}},
         {false, -0.05, 0.3, 700, {"-0.05", "0", "0.05", "0.1", "0.15", "0.2", "0.25", "0.3"}},
-        {false, 1000, 3000, 700,
+        {false,
+         1000,
+         3000,
+         700,
          {"1000", "1200", "1400", "1600", "1800", "2000", "2200", "2400", "2600", "2800", "3000"}},
         {true, 1e-3, 1e3, 300, {"1000", "100", "10", "1", "0.1", "0.01", "0.001"}},
-        {true, 1e-6, 1e6, 60, {"1e+06", "100", "0.01", "1e-06"}}, // under 5 pixels a decade: every 10^4
+        {true, 1e-6, 1e6, 60, {"1e+06", "100", "0.01", "1e-06"}},     // under 5 pixels a decade: every 10^4
         {true, 2, 5, 300, {"2", "2.5", "3", "3.5", "4", "4.5", "5"}}, // below one decade: ten linear steps
     };
     for (const auto &c : cases) {

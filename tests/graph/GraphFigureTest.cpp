@@ -1,5 +1,5 @@
-#include "data/Vector.h"
 #include "graph/GraphFigure.h"
+#include "data/Vector.h"
 #include "graph/GraphPainter.h"
 #include "support/TestSupport.h"
 

@@ -1,5 +1,5 @@
-#include "GraphTestSupport.h"
 #include "graph/GraphLabels.h"
+#include "GraphTestSupport.h"
 #include "graph/GraphPainter.h"
 
 #include <QFont>
@@ -21,8 +21,8 @@ TEST(GraphLabels, AxisTitles) {
         {{"Time", "s"}, 0, 1.5, {"Time (s)", 1}},
         {{"Time", "s"}, 0, 0.5, {"Time (ms)", 1000}},
         {{"Time", "s"}, -0.999, 0.2, {"Time (ms)", 1000}},
-        {{"Time", "s"}, 0, 1, {"Time (s)", 1}},            // a whole second reads in s
-        {{"Time", "s"}, 1e-5, 20, {"Time (s)", 1}},        // log axis of an induction
+        {{"Time", "s"}, 0, 1, {"Time (s)", 1}},                   // a whole second reads in s
+        {{"Time", "s"}, 1e-5, 20, {"Time (s)", 1}},               // log axis of an induction
         {{"Fluorescence", "V"}, 0, 0.5, {"Fluorescence (V)", 1}}, // only time changes unit
         {{"Fv/Fm", ""}, 0, 1, {"Fv/Fm", 1}},
         {{"", "s"}, 0, 0.5, {}}, // no title: the axis caption stays as set
@@ -42,9 +42,9 @@ TEST(GraphLabels, MarginKeepsEdgeMarksWhole) {
         bool visible;
         int margin;
     } cases[] = {
-        {ptCircle, 4, 1, psSolid, true, 4},  {ptSquare, 12, 1, psClear, true, 8}, {ptDot, 4, 1, psSolid, true, 2},
-        {ptDot, 4, 6, psSolid, true, 5},     {ptDot, 4, 1, psClear, true, 2},
-        {ptCircle, 30, 1, psSolid, false, 2}, // hidden sets take no room
+        {ptCircle, 4, 1, psSolid, true, 4}, {ptSquare, 12, 1, psClear, true, 8},
+        {ptDot, 4, 1, psSolid, true, 2},    {ptDot, 4, 6, psSolid, true, 5},
+        {ptDot, 4, 1, psClear, true, 2},    {ptCircle, 30, 1, psSolid, false, 2}, // hidden sets take no room
     };
     QFont font;
     font.setPixelSize(12);

@@ -1,6 +1,7 @@
+#include "graph/GraphModel.h"
 #include "GraphTestSupport.h"
 #include "graph/DataEditModel.h"
-#include "graph/GraphModel.h"
+#include "support/RecordingServices.h"
 
 #include <QtGlobal>
 #include <array>
@@ -115,9 +116,11 @@ TEST(GraphModel, ZoomScrollAndKeys) {
         {"Up arrow shows higher y", [](TGraphModel &g) { g.KeyCommand(Qt::Key_Up, false); }, {0, 100, 20, 120}},
         {"Page Down", [](TGraphModel &g) { g.KeyCommand(Qt::Key_PageDown, false); }, {0, 100, -50, 50}},
         {"keypad * zooms x", [](TGraphModel &g) { g.KeyCommand(Qt::Key_Asterisk, true); }, {12, 88, 0, 100}},
-        {"main * does nothing", [](TGraphModel &g) { EXPECT_FALSE(g.KeyCommand(Qt::Key_Asterisk, false)); },
+        {"main * does nothing",
+         [](TGraphModel &g) { EXPECT_FALSE(g.KeyCommand(Qt::Key_Asterisk, false)); },
          {0, 100, 0, 100}},
-        {"zoom out of the middle half doubles", [](TGraphModel &g) { g.ZoomOutRect(QRect(QPoint(35, 35), QPoint(85, 85))); },
+        {"zoom out of the middle half doubles",
+         [](TGraphModel &g) { g.ZoomOutRect(QRect(QPoint(35, 35), QPoint(85, 85))); },
          {-50, 150, -50, 150}},
     };
     for (const Case &c : cases) {
@@ -136,12 +139,9 @@ TEST(GraphModel, GestureClassification) {
         TMouseButton b;
         TGesture expect;
     } cases[] = {
-        {{51, 50}, TMouseButton::Left, TGesture::PlaceCursor},
-        {{49, 51}, TMouseButton::Right, TGesture::PlaceCursor},
-        {{53, 53}, TMouseButton::Left, TGesture::None},
-        {{54, 54}, TMouseButton::Left, TGesture::ZoomIn},
-        {{46, 40}, TMouseButton::Right, TGesture::ZoomOut},
-        {{80, 51}, TMouseButton::Left, TGesture::None},
+        {{51, 50}, TMouseButton::Left, TGesture::PlaceCursor}, {{49, 51}, TMouseButton::Right, TGesture::PlaceCursor},
+        {{53, 53}, TMouseButton::Left, TGesture::None},        {{54, 54}, TMouseButton::Left, TGesture::ZoomIn},
+        {{46, 40}, TMouseButton::Right, TGesture::ZoomOut},    {{80, 51}, TMouseButton::Left, TGesture::None},
         {{50, 50}, TMouseButton::Middle, TGesture::Undo},
     };
     for (const Case &c : cases)
@@ -274,8 +274,11 @@ TEST(DataEditModel, TextCells) {
         int column;
         QString text;
         QString shown;
-    } cases[] = {{ecMarkSize, "0", "1"}, {ecMarkSize, "x", "4"}, {ecMarkSize, "12", "12"},
-                 {ecThickness, "-3", "1"}, {ecCaption, "New", "New"}};
+    } cases[] = {{ecMarkSize, "0", "1"},
+                 {ecMarkSize, "x", "4"},
+                 {ecMarkSize, "12", "12"},
+                 {ecThickness, "-3", "1"},
+                 {ecCaption, "New", "New"}};
     for (const Case &c : cases) {
         EditFixture e;
         EXPECT_TRUE(e.m.SetCellText(1, c.column, c.text));

@@ -1,7 +1,7 @@
+#include "graph/GraphPainter.h"
 #include "data/Transformation.h"
 #include "data/Vector.h"
 #include "graph/GraphLabels.h"
-#include "graph/GraphPainter.h"
 
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -100,8 +100,8 @@ TEST(GraphPainter, LinesAndMarks) {
         const char *name;
         TPenStyle line;
         TPointStyle mark;
-        bool midLine;   // a pixel half-way between the points is red
-        bool atPoint;   // the point's own pixel is red
+        bool midLine;     // a pixel half-way between the points is red
+        bool atPoint;     // the point's own pixel is red
         bool besidePoint; // a pixel 2 below the point is red
     } cases[] = {
         {"dot with solid line: line only", psSolid, ptDot, true, true, false},
@@ -146,8 +146,8 @@ TEST(GraphPainter, MinMaxStrokeTakesTheCurvesPen) {
     struct Case {
         TPenStyle line;
         int thickness;
-        bool beside;       // red 2 pixels beside the stroke: its width
-        int least, most;   // red pixels along the stroke's column
+        bool beside;     // red 2 pixels beside the stroke: its width
+        int least, most; // red pixels along the stroke's column
     } cases[] = {{psSolid, 5, true, 60, 1000}, {psDot, 1, false, 1, 45}, {psClear, 3, false, 0, 1}};
     for (const Case &c : cases) {
         Scene s({});
@@ -316,7 +316,9 @@ TEST(GraphPainter, CrowdedLabelsAreThinnedNotOverlapped) {
     } cases[] = {
         {{QRect(0, 0, 10, 5), QRect(20, 0, 10, 5), QRect(40, 0, 10, 5)}, 4, {true, true, true}},
         // Each label overlaps its neighbour: every other one stays.
-        {{QRect(0, 0, 30, 5), QRect(20, 0, 30, 5), QRect(40, 0, 30, 5), QRect(60, 0, 30, 5)}, 0, {true, false, true, false}},
+        {{QRect(0, 0, 30, 5), QRect(20, 0, 30, 5), QRect(40, 0, 30, 5), QRect(60, 0, 30, 5)},
+         0,
+         {true, false, true, false}},
         // Closer than the gap counts as touching; ticks without a label are skipped over.
         {{QRect(0, 0, 10, 5), none, QRect(12, 0, 10, 5), QRect(30, 0, 10, 5)}, 4, {true, false, false, true}},
     };

@@ -1,6 +1,6 @@
+#include "graph/GraphRules.h"
 #include "data/Vector.h"
 #include "graph/GraphModel.h"
-#include "graph/GraphRules.h"
 
 #include <gtest/gtest.h>
 
@@ -53,9 +53,8 @@ TEST(GraphRules, LogScaleXAndTheDataSetsThatBlockIt) {
 }
 
 TEST(GraphRules, ScaleFieldIsClampedOrKeepsThePreviousValue) {
-    const std::pair<const char *, double> cases[] = {{"2.5", 2.5},     {" -3e5 ", -3e5}, {"1e200", 1e100},
-                                                     {"-1e200", -1e100}, {"abc", 7},       {"", 7},
-                                                     {"1,5", 7}};
+    const std::pair<const char *, double> cases[] = {
+        {"2.5", 2.5}, {" -3e5 ", -3e5}, {"1e200", 1e100}, {"-1e200", -1e100}, {"abc", 7}, {"", 7}, {"1,5", 7}};
     for (const auto &[text, value] : cases)
         EXPECT_EQ(ScaleFieldValue(text, 7), value) << text;
 }

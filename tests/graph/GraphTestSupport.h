@@ -3,6 +3,7 @@
 #include "common/MessageService.h"
 #include "data/Dependency.h"
 #include "data/Vector.h"
+#include "support/RecordingServices.h"
 
 #include <functional>
 #include <gtest/gtest.h>
@@ -30,7 +31,8 @@ struct Curve {
     }
     // A straight line of 11 points from (x0, y0) to (x1, y1).
     Curve(double x0, double x1, double y0 = 0, double y1 = 1)
-        : Curve(11, [=](double t) { return y0 + (y1 - y0) * (t - x0) / (x1 - x0); }, x0, x1) {}
+        : Curve(
+              11, [=](double t) { return y0 + (y1 - y0) * (t - x0) / (x1 - x0); }, x0, x1) {}
 };
 
 // Windows show their messages through the recording service.

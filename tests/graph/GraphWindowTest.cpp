@@ -1,5 +1,5 @@
-#include "GraphTestSupport.h"
 #include "graph/widgets/GraphWindow.h"
+#include "GraphTestSupport.h"
 #include "graph/widgets/XYDEdit.h"
 #include "graph/widgets/XYGraph.h"
 
@@ -62,8 +62,8 @@ TEST_F(GraphWindowTest, AxesKeepTheBoundsGivenAtCreation) {
     w.Graph->AddDependency(&a.d);
     w.mniAutoScaleXY->trigger();
     w.LogAxisTrX.SetRange(1, 100);
-    EXPECT_EQ(QList({w.LinAxisTrX.RangeMin(), w.LinAxisTrX.RangeMax(), w.LinAxisTrY.RangeMin(),
-                     w.LinAxisTrY.RangeMax(), w.LogAxisTrX.RangeMin(), w.LogAxisTrX.RangeMax()}),
+    EXPECT_EQ(QList({w.LinAxisTrX.RangeMin(), w.LinAxisTrX.RangeMax(), w.LinAxisTrY.RangeMin(), w.LinAxisTrY.RangeMax(),
+                     w.LogAxisTrX.RangeMin(), w.LogAxisTrX.RangeMax()}),
               QList<double>({0, 50, -5, 5, 2, 20}));
 }
 

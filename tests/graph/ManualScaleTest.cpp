@@ -1,7 +1,7 @@
+#include "graph/widgets/ManualScale.h"
 #include "GraphTestSupport.h"
 #include "common/NumberText.h"
 #include "graph/widgets/GraphWindow.h"
-#include "graph/widgets/ManualScale.h"
 #include "graph/widgets/XYGraph.h"
 
 #include <QLineEdit>

@@ -1,5 +1,5 @@
-#include "GraphTestSupport.h"
 #include "graph/widgets/Signals.h"
+#include "GraphTestSupport.h"
 #include "graph/widgets/XYDEdit.h"
 #include "graph/widgets/XYGraph.h"
 

@@ -1,7 +1,7 @@
+#include "graph/widgets/XYGraph.h"
 #include "GraphTestSupport.h"
 #include "graph/widgets/DepSel.h"
 #include "graph/widgets/XYDEdit.h"
-#include "graph/widgets/XYGraph.h"
 
 #include <QApplication>
 #include <QDir>
@@ -39,7 +39,8 @@ TEST_F(XYGraphTest, IdleDrawingFinishesInStepsAndReportsDone) {
 }
 
 TEST_F(XYGraphTest, MouseClickPlacesCursorAndDragZooms) {
-    Curve c(101, [](double t) { return 2 * t; }, 0, 100);
+    Curve c(
+        101, [](double t) { return 2 * t; }, 0, 100);
     TXYGraph g;
     g.resize(500, 400);
     g.AddDependency(&c.d);
@@ -69,7 +70,8 @@ TEST_F(XYGraphTest, MouseClickPlacesCursorAndDragZooms) {
 }
 
 TEST_F(XYGraphTest, AxisErrorFromKeysIsShownNotThrown) {
-    Curve c(10, [](double t) { return t; }, 1, 10);
+    Curve c(
+        10, [](double t) { return t; }, 1, 10);
     // Bounds that no range can meet: every new x range is refused.
     TLinAxisTr x;
     x.SetRange(1, 10);
@@ -151,8 +153,10 @@ TEST_F(XYGraphTest, SelectorAppliesChecksOnAcceptOnly) {
 
 TEST_F(XYGraphTest, Screenshot) {
     // Kept current by scripts/screenshots.sh; a plain run checks the picture.
-    Curve f(2000, [](double t) { return 1200 * std::exp(-t / 0.35) + 300 + 15 * std::sin(60 * t); }, 0, 2);
-    Curve s(2000, [](double t) { return 900 * (1 - std::exp(-t / 0.5)) + 150; }, 0, 2);
+    Curve f(
+        2000, [](double t) { return 1200 * std::exp(-t / 0.35) + 300 + 15 * std::sin(60 * t); }, 0, 2);
+    Curve s(
+        2000, [](double t) { return 900 * (1 - std::exp(-t / 0.5)) + 150; }, 0, 2);
     f.d.Caption = "Channel A";
     s.d.Caption = "Channel B";
     s.d.Color = 0xC06000;

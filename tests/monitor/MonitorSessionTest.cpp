@@ -31,7 +31,7 @@ struct MonitorSessionTest : ::testing::Test {
             // Gains 40 41, offsets 42 43; APD 30 31.
             return w == "SD" ? QByteArray::fromHex("28292a2b") : w == "SX" ? QByteArray::fromHex("1e1f") : QByteArray();
         });
-        s = std::make_unique<TMonitorSession>(*l->link, kScale);
+        s = std::make_unique<TMonitorSession>(*l->cmd, kScale);
         s->SetStatusPolling = [this](bool on) { polling.push_back(on); };
         s->PauseFor = [this](int ms) {
             log << QStringLiteral("pause %1").arg(ms);

@@ -1,7 +1,7 @@
 // The monitor window against the virtual instrument on a pseudo-terminal.
 #include "../device/SimProcess.h"
 #include "common/Log.h"
-#include "device/Communication.h"
+#include "device/ConnectionManager.h"
 #include "device/PosixCommPort.h"
 #include "monitor/widgets/MonRangeDialog.h"
 #include "monitor/widgets/MonitorWindow.h"
@@ -29,14 +29,16 @@ TEST(MonitorSim, StreamsSetsGainsAndGivesTheLinkBack) {
     test::SimProcess sim({"--device", "ModelT2", "--baud", "57600"});
     ASSERT_FALSE(sim.Terminal.isEmpty());
     TCommunication link(std::make_unique<TPosixCommPort>(), sim.Terminal);
-    link.SetBaudRates({br57600});
+    TCommandSet commands(link);
+    TConnectionManager connection(link, commands);
+    connection.SetBaudRates({br57600});
     link.Open();
-    ASSERT_TRUE(link.Connect(false, false));
+    ASSERT_TRUE(connection.Connect(false, false));
     ASSERT_EQ(link.Device(), ModelT2);
 
     std::vector<bool> polling;
     {
-        Tsmon mon(link, {0.001, 0.001, 16, 16, false, false});
+        Tsmon mon(commands, {0.001, 0.001, 16, 16, false, false});
         mon.Session().SetStatusPolling = [&](bool on) { polling.push_back(on); };
         mon.SetGainsEnabled(true);
         mon.SetApdEnabled(true);
@@ -67,10 +69,10 @@ TEST(MonitorSim, StreamsSetsGainsAndGivesTheLinkBack) {
 
         // The stream has ended: ordinary exchanges work again and read the new values.
         int gA = -1, gB = -1, oA = -1, oB = -1;
-        ASSERT_TRUE(link.GetGains(gA, gB, oA, oB));
+        ASSERT_TRUE(commands.GetGains(gA, gB, oA, oB));
         EXPECT_EQ(gA, newGain);
         EXPECT_EQ(oB, newOffset);
-        EXPECT_EQ(link.GetStatus(), stEmpty);
+        EXPECT_EQ(commands.GetStatus(), stEmpty);
     }
     EXPECT_EQ(polling, (std::vector<bool>{false, true}));
     link.Close();

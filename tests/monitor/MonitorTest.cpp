@@ -28,7 +28,8 @@ struct Queue {
     }
 };
 
-const QByteArray kPacket = QByteArray::fromHex("53444d02011000022000" "33");
+const QByteArray kPacket = QByteArray::fromHex("53444d02011000022000"
+                                               "33");
 const TMonitorScale kScale{0.5, 0.25, 12, 12, false, false};
 
 } // namespace
@@ -53,9 +54,17 @@ TEST(MonitorDecoder, PacketIsByteExactAndWaitsForMoreBytes) {
 }
 
 TEST(MonitorDecoder, PacketStreamCases) {
-    const QByteArray badSum = QByteArray::fromHex("53444d02011000022000" "34");
-    const QByteArray three = QByteArray::fromHex("53444d03" "010100" "020200" "030300" "0c");
-    const QByteArray negative = QByteArray::fromHex("53444d02" "01feff" "020080" "80");
+    const QByteArray badSum = QByteArray::fromHex("53444d02011000022000"
+                                                  "34");
+    const QByteArray three = QByteArray::fromHex("53444d03"
+                                                 "010100"
+                                                 "020200"
+                                                 "030300"
+                                                 "0c");
+    const QByteArray negative = QByteArray::fromHex("53444d02"
+                                                    "01feff"
+                                                    "020080"
+                                                    "80");
     const QByteArray tail = QByteArray::fromHex("00000000000000");
     struct {
         const char *name;
@@ -211,8 +220,9 @@ TEST(MonitorRange, StoreRoundTripAndDefaults) {
     TMonitorRange back;
     back.RestoreFrom(s);
     const auto a = TMonitorRange::A, b = TMonitorRange::B;
-    EXPECT_EQ(QList({back.Low(a), back.High(a), int(back.Symetrize(a)), back.Low(b), back.High(b), int(back.Symetrize(b))}),
-              QList({3, -9, 0, 4, -4, 1}));
+    EXPECT_EQ(
+        QList({back.Low(a), back.High(a), int(back.Symetrize(a)), back.Low(b), back.High(b), int(back.Symetrize(b))}),
+        QList({3, -9, 0, 4, -4, 1}));
 
     // A ticked box runs its rule: its pair comes out mirrored even when only
     // the other channel's positions were stored (a pair at 0 has no range).

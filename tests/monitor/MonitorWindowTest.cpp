@@ -34,7 +34,7 @@ struct MonitorWindowTest : ::testing::Test {
             // Gains 40 41, offsets 42 43; APD 30 31.
             return w == "SD" ? QByteArray::fromHex("28292a2b") : w == "SX" ? QByteArray::fromHex("1e1f") : QByteArray();
         });
-        mon = std::make_unique<Tsmon>(*l->link, TMonitorScale{0.0003125, 0.0003125, 16, 16, false, false});
+        mon = std::make_unique<Tsmon>(*l->cmd, TMonitorScale{0.0003125, 0.0003125, 16, 16, false, false});
         mon->Session().SetStatusPolling = [this](bool on) { polling.push_back(on); };
         mon->Session().PauseFor = [this](int ms) { log << QStringLiteral("pause %1").arg(ms); };
         mon->SetGainsEnabled(gains);

@@ -124,8 +124,8 @@ TEST(AsciiExport, HeaderDescribesEverySelectedDataSet) {
     EXPECT_EQ(l[10], "  Data Set B( 0 )\t:2\t" + date + "\t[0%,0%,0%]\tGain:3\tOffs:4");
     EXPECT_EQ(l[11], "  Data Set B( 1 )\t:3\t" + date + "\t[0%,0%,0%]\tGain:---\tOffs:---");
     EXPECT_EQ(l[12], "-----------------------------------");
-    EXPECT_EQ(l.mid(l.size() - 4), (QStringList{"Time\tData Set B( 1 )\tData Set B( 0 )\tData Set A( 0 )",
-                                                "0,5\t7\t\t", "1\t\t4\t2", "1,5\t8\t\t"}));
+    EXPECT_EQ(l.mid(l.size() - 4), (QStringList{"Time\tData Set B( 1 )\tData Set B( 0 )\tData Set A( 0 )", "0,5\t7\t\t",
+                                                "1\t\t4\t2", "1,5\t8\t\t"}));
 }
 
 TEST(AsciiExport, EmptyExperimentKeepsTheFixedLines) {
@@ -133,10 +133,10 @@ TEST(AsciiExport, EmptyExperimentKeepsTheFixedLines) {
     AddMeasurement(m, {{}, {}}, {{}, {}});
     TAsciiExport e(m, QStringLiteral("NoName.exp"));
     const QStringList l = Lines(e.Text());
-    EXPECT_EQ(l.mid(3), (QStringList{"Title             :", "Time Selection    :All Data", "Start time        :",
-                                     "End time          :", "Data Lines        :0", "Selected Data Sets: All",
-                                     "-----------------------------------", "-----------------------------------",
-                                     "Time"}));
+    EXPECT_EQ(l.mid(3), (QStringList{"Title             :", "Time Selection    :All Data",
+                                     "Start time        :", "End time          :", "Data Lines        :0",
+                                     "Selected Data Sets: All", "-----------------------------------",
+                                     "-----------------------------------", "Time"}));
 }
 
 TEST(AsciiExport, NumbersTakeOnlyTheChosenSeparator) {
@@ -225,11 +225,10 @@ TEST(CsvExport, TableWithChosenDelimiterAndDecimal) {
         TCsvStyle style;
         QStringList lines;
     } cases[] = {
-        {{u',', u'.'},
-         {"Time,Data Set B( 0 ),'=cmd|' /C calc'!A0", "0,-2.5,10", "1,3,11", "2,3.5,", "2.5,,12"}},
+        {{u',', u'.'}, {"Time,Data Set B( 0 ),'=cmd|' /C calc'!A0", "0,-2.5,10", "1,3,11", "2,3.5,", "2.5,,12"}},
         // A decimal comma inside comma-separated fields is quoted.
-        {{u',', u','}, {"Time,Data Set B( 0 ),'=cmd|' /C calc'!A0", "0,\"-2,5\",10", "1,3,11", "2,\"3,5\",",
-                        "\"2,5\",,12"}},
+        {{u',', u','},
+         {"Time,Data Set B( 0 ),'=cmd|' /C calc'!A0", "0,\"-2,5\",10", "1,3,11", "2,\"3,5\",", "\"2,5\",,12"}},
         {{u';', u','}, {"Time;Data Set B( 0 );'=cmd|' /C calc'!A0", "0;-2,5;10", "1;3;11", "2;3,5;", "2,5;;12"}},
     };
     for (const auto &c : cases) {
@@ -266,7 +265,7 @@ TEST(JsonExport, RecordsCarryChannelsConditionsProtocolAndParameters) {
 
     const QJsonObject newer = records[0].toObject(), older = records[1].toObject();
     EXPECT_FALSE(newer["conditions"].toObject().contains("gainA")); // type 8 has no gain
-    ASSERT_EQ(newer["channels"].toArray().size(), 1); // its A is hidden
+    ASSERT_EQ(newer["channels"].toArray().size(), 1);               // its A is hidden
     const QJsonObject b1 = newer["channels"].toArray()[0].toObject();
     EXPECT_EQ(b1["x"].toArray(), (QJsonArray{0.5, 1.5})); // 2.5 lies outside the rows
     EXPECT_EQ(b1["y"].toArray(), (QJsonArray{7, 8}));

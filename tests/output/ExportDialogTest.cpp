@@ -1,6 +1,7 @@
 #include "output/widgets/ExportDialog.h"
 
 #include "common/FileDialogService.h"
+#include "support/RecordingServices.h"
 #include "support/TestSupport.h"
 
 #include <QCheckBox>
@@ -29,7 +30,7 @@ TEST(ExportDialog, ExportAsksForTheFileAndKeepsTheChoices) {
 
     dlg.cbHeader->setChecked(false);
     dlg.rbVisibleSets->setChecked(true);
-    dlg.btnExport->click(); // cancelled: nothing written
+    dlg.btnExport->click();                 // cancelled: nothing written
     ASSERT_EQ(dialogs.requests.size(), 1u); // filters: FormatChoosesFilterWriterAndControls
     EXPECT_FALSE(QFile::exists(dir.path("out.txt")));
 

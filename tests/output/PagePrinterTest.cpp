@@ -110,10 +110,14 @@ TEST(PageSetup, UnitSwitchingRoundsToTheUnitsSteps) {
     } cases[] = {
         {25, muMillimeters, muInches, 1.0}, // 0.98 rounds to 1.00
         {1.0, muInches, muMillimeters, 25}, // 25.4 rounds to 25
-        {1.5369458128078817, muInches, muMillimeters, 39}, {39, muMillimeters, muInches, 1.55},
-        {0.025, muInches, muInches, 0.0}, {0.075, muInches, muInches, 0.1}, // halves go to the even step
-        {2.5, muMillimeters, muMillimeters, 2}, {3.5, muMillimeters, muMillimeters, 4},
-        {1234, muMillimeters, muMillimeters, 1000}, {-3, muInches, muInches, 0},
+        {1.5369458128078817, muInches, muMillimeters, 39},
+        {39, muMillimeters, muInches, 1.55},
+        {0.025, muInches, muInches, 0.0},
+        {0.075, muInches, muInches, 0.1}, // halves go to the even step
+        {2.5, muMillimeters, muMillimeters, 2},
+        {3.5, muMillimeters, muMillimeters, 4},
+        {1234, muMillimeters, muMillimeters, 1000},
+        {-3, muInches, muInches, 0},
     };
     for (const auto &c : cases)
         EXPECT_NEAR(ConvertMargin(c.value, c.from, c.to), c.expected, 1e-12) << c.value << " " << c.from;
@@ -127,7 +131,7 @@ TEST(PageSetup, UnitSwitchingRoundsToTheUnitsSteps) {
     TPageSetupForm f = PageSetupFormOf(prn);
     EXPECT_EQ(f.Header, (TTemplateParts{"", "&i", "&t  &D"}));
     EXPECT_EQ(f.Margins[2], 1000); // the field takes no more
-    SwitchUnit(f, muInches); // the dialog test checks the fields' values
+    SwitchUnit(f, muInches);       // the dialog test checks the fields' values
     SwitchUnit(f, muMillimeters);
     f.Footer = {"&f", "", "&p"};
     ApplyPageSetupForm(f, prn);
@@ -182,15 +186,21 @@ TEST(PagePrinter, SendsCopiesInOrderWithProgress) {
         int from, to;
         QStringList pages;
     } cases[] = {
-        {true, 0, 0,
+        {true,
+         0,
+         0,
          {"Page 1 of 3 x 2 Copies", "Page 2 of 3 x 2 Copies", "Page 3 of 3 x 2 Copies", "Page 1 of 3 x 2 Copies",
           "Page 2 of 3 x 2 Copies", "Page 3 of 3 x 2 Copies"}},
-        {false, 0, 0,
+        {false,
+         0,
+         0,
          {"Page 1 of 3 x 2 Copies", "Page 1 of 3 x 2 Copies", "Page 2 of 3 x 2 Copies", "Page 2 of 3 x 2 Copies",
           "Page 3 of 3 x 2 Copies", "Page 3 of 3 x 2 Copies"}},
         {true, 2, 3, {"Page 2", "Page 3", "Page 2", "Page 3"}},
         // " of N" counts the document's pages, not the range's.
-        {true, 1, 2,
+        {true,
+         1,
+         2,
          {"Page 1 of 3 x 2 Copies", "Page 2 of 3 x 2 Copies", "Page 1 of 3 x 2 Copies", "Page 2 of 3 x 2 Copies"}},
     };
     for (const auto &c : cases) {
@@ -406,8 +416,8 @@ TEST(Printout, PdfHoldsHeaderFooterGraphTableAndNotes) {
     EXPECT_NEAR(graphRect.height(), GoldenHeight(g.Printable.width(), 10000) * 96 / 1200, 1);
 
     const QString first = Simplified(PdfText(path, 1));
-    for (const char *text : {"Leaf 3 quenching 3/5/24", "GRAPH AREA", "Caption Points", "Data Set A( 1 )",
-                             "leaf3.exp Page 1"})
+    for (const char *text :
+         {"Leaf 3 quenching 3/5/24", "GRAPH AREA", "Caption Points", "Data Set A( 1 )", "leaf3.exp Page 1"})
         EXPECT_TRUE(first.contains(QLatin1String(text))) << text << "\n" << first.toStdString();
     EXPECT_FALSE(first.contains("secret"));
     EXPECT_FALSE(first.contains("Hidden"));
@@ -421,6 +431,7 @@ TEST(Printout, PdfHoldsHeaderFooterGraphTableAndNotes) {
     prn.SetOrientation(poLandscape);
     PrintToPdf(prn, path, [&](QPagedPaintDevice &d) { ComposePrintout(prn, d, p); });
     EXPECT_TRUE(PdfInfo(path, "Page size").startsWith("842 x 595")) << PdfInfo(path, "Page size").toStdString();
-    EXPECT_THROW(PrintToPdf(prn, dir.path("no/such/dir/x.pdf"), [&](QPagedPaintDevice &d) { ComposePrintout(prn, d, p); }),
-                 EPrinterError);
+    EXPECT_THROW(
+        PrintToPdf(prn, dir.path("no/such/dir/x.pdf"), [&](QPagedPaintDevice &d) { ComposePrintout(prn, d, p); }),
+        EPrinterError);
 }

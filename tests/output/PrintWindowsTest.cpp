@@ -1,6 +1,7 @@
 #include "common/PrintDialogService.h"
 #include "output/widgets/PageSetupDialog.h"
 #include "output/widgets/PrintProgress.h"
+#include "support/RecordingServices.h"
 #include "support/TestSupport.h"
 
 #include <QDir>

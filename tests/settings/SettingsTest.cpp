@@ -16,7 +16,9 @@ TEST(CommaText, RoundTripsAndExactForms) {
         QStringList items;
         QString text;
     } cases[] = {
-        {{}, ""}, {{""}, "\"\""}, {{"a", "b"}, "a,b"},
+        {{}, ""},
+        {{""}, "\"\""},
+        {{"a", "b"}, "a,b"},
         {{"/home/x/My Exp.exp", "b"}, "\"/home/x/My Exp.exp\",b"},
         {{"say \"hi\"", "c,d"}, "\"say \"\"hi\"\"\",\"c,d\""},
         {{"tab\there"}, "\"tab\there\""},

@@ -16,14 +16,12 @@ namespace tessel::sim::test {
 using Bytes = std::vector<uint8_t>;
 
 inline Bytes B(std::string_view text) { return Bytes(text.begin(), text.end()); }
-inline Bytes Cat(Bytes a, const Bytes &b)
-{
+inline Bytes Cat(Bytes a, const Bytes &b) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
 }
 inline Bytes U16(unsigned v) { return {uint8_t(v & 0xFF), uint8_t((v >> 8) & 0xFF)}; }
-inline uint8_t Sum(const Bytes &b, size_t from = 0, size_t n = SIZE_MAX)
-{
+inline uint8_t Sum(const Bytes &b, size_t from = 0, size_t n = SIZE_MAX) {
     unsigned s = 0;
     for (size_t i = from; i < b.size() && i - from < n; ++i)
         s += b[i];
@@ -37,18 +35,19 @@ public:
     explicit Client(TSimOptions o = {}) : Sim(o) {}
 
     // Sends bytes and gives what came back within `wait` seconds of sim time.
-    Bytes Ask(const Bytes &request, double wait = 0.01)
-    {
+    Bytes Ask(const Bytes &request, double wait = 0.01) {
         Sim.Receive(request.data(), request.size(), Sim.Baud());
         Sim.Advance(wait);
         return Sim.TakeOutput();
     }
     Bytes Ask(std::string_view text, double wait = 0.01) { return Ask(B(text), wait); }
-    std::string Text(std::string_view cmd) { const Bytes r = Ask(cmd); return std::string(r.begin(), r.end()); }
+    std::string Text(std::string_view cmd) {
+        const Bytes r = Ask(cmd);
+        return std::string(r.begin(), r.end());
+    }
 
     // Block load as the program does it; true when every block got "OK".
-    bool Load(std::string_view mnemonic, const Bytes &data)
-    {
+    bool Load(std::string_view mnemonic, const Bytes &data) {
         const size_t bs = size_t(Sim.BlockSize());
         if (!Ask(Cat(B(mnemonic), Size(data.size(), bs))).empty())
             return false; // the request itself has no answer
@@ -69,8 +68,7 @@ public:
         bool Ok = false;
         int Blocks = 0, Resends = 0;
     };
-    Fetched Fetch(std::string_view mnemonic, size_t n, int maxAttempts = 3)
-    {
+    Fetched Fetch(std::string_view mnemonic, size_t n, int maxAttempts = 3) {
         Fetched f;
         const size_t bs = size_t(Sim.BlockSize());
         Bytes in = Ask(Cat(B(mnemonic), Size(n, bs)));
@@ -109,8 +107,7 @@ public:
     TSimInstrument Sim;
 };
 
-inline std::vector<int16_t> Samples(const Bytes &data)
-{
+inline std::vector<int16_t> Samples(const Bytes &data) {
     std::vector<int16_t> s(data.size() / 2);
     for (size_t i = 0; i < s.size(); ++i)
         s[i] = int16_t(uint16_t(data[2 * i] | data[2 * i + 1] << 8));
@@ -118,8 +115,7 @@ inline std::vector<int16_t> Samples(const Bytes &data)
 }
 
 // Self-test stream to text; `ended` tells whether the end marker came.
-inline std::string DecodeTagged(const Bytes &s, bool &ended)
-{
+inline std::string DecodeTagged(const Bytes &s, bool &ended) {
     std::string text;
     ended = false;
     bool textMode = false;
@@ -149,13 +145,11 @@ inline std::string DecodeTagged(const Bytes &s, bool &ended)
     return text;
 }
 
-inline double DecodeDecimal(const Bytes &r, size_t at)
-{
+inline double DecodeDecimal(const Bytes &r, size_t at) {
     const int32_t m = int32_t(uint32_t(r[at]) << 24 | uint32_t(r[at + 1]) << 16 | uint32_t(r[at + 2]) << 8 | r[at + 3]);
     return double(m) * std::pow(10.0, int8_t(r[at + 4]));
 }
-inline int32_t DecodeBE32(const Bytes &r, size_t at)
-{
+inline int32_t DecodeBE32(const Bytes &r, size_t at) {
     return int32_t(uint32_t(r[at]) << 24 | uint32_t(r[at + 1]) << 16 | uint32_t(r[at + 2]) << 8 | r[at + 3]);
 }
 
@@ -165,8 +159,7 @@ struct Encoded {
     Bytes Events, Timers;
 };
 inline Encoded EncodeProgram(const std::vector<std::pair<double, uint16_t>> &events, double timeBase, int bits,
-                             double minTimer, double propagation)
-{
+                             double minTimer, double propagation) {
     Encoded e;
     const int w = bits == 16 ? 2 : bits == 32 ? 4 : 3;
     double prev = events.front().first - minTimer - 2 * propagation;

@@ -14,8 +14,7 @@ namespace {
 
 using Events = std::vector<std::pair<double, uint16_t>>;
 
-TSimOptions Opt(std::string device = "ModelT2")
-{
+TSimOptions Opt(std::string device = "ModelT2") {
     TSimOptions o;
     o.Device = std::move(device);
     o.IniPath = tessel::test::SourcePath("resources/Tessel.ini").toStdString();
@@ -25,8 +24,7 @@ TSimOptions Opt(std::string device = "ModelT2")
 
 // Filler events where a gap is longer than the timer can count, as the
 // program's builder adds them.
-Events WithFillers(const Events &in, double timeBase, int bits)
-{
+Events WithFillers(const Events &in, double timeBase, int bits) {
     const double maxInterval = (std::ldexp(1.0, bits) - 1) * timeBase;
     Events out;
     for (const auto &e : in) {
@@ -45,8 +43,7 @@ struct TimerCase {
 
 class Decode : public testing::TestWithParam<TimerCase> {};
 
-TEST_P(Decode, TimerBlocksGiveBackTheEventTimes)
-{
+TEST_P(Decode, TimerBlocksGiveBackTheEventTimes) {
     const TimerCase &tc = GetParam();
     TSimConstants k;
     k.TimerBits = tc.Bits;
@@ -72,8 +69,7 @@ INSTANTIATE_TEST_SUITE_P(Widths, Decode,
                          testing::Values(TimerCase{16, 1e-6, 2e-6, 1e-6}, TimerCase{22, 1e-7, 1e-6, 4e-7},
                                          TimerCase{24, 2e-7, 1e-6, 0}, TimerCase{32, 1e-7, 1e-6, 4e-7}));
 
-TEST(Decode, SixteenBitEntryOfOneMillisecond)
-{
+TEST(Decode, SixteenBitEntryOfOneMillisecond) {
     TSimConstants k;
     k.TimerBits = 16;
     k.TimeBase = 1e-7;
@@ -85,8 +81,7 @@ TEST(Decode, SixteenBitEntryOfOneMillisecond)
     EXPECT_NEAR(p->Events[0].Time, 65536e-7, 1e-12) << "a zero entry counts a full period";
 }
 
-TEST(Decode, MismatchedBlocksAreRefused)
-{
+TEST(Decode, MismatchedBlocksAreRefused) {
     TSimConstants k; // 22 bits: three bytes an entry
     EXPECT_FALSE(DecodeProgram({{1, 0, 2, 0}, {0, 0, 0, 0, 0}, {}, {}}, k));
     EXPECT_FALSE(DecodeProgram({{1, 0, 2}, {0, 0, 0}, {}, {}}, k));
@@ -99,8 +94,7 @@ TEST(Decode, MismatchedBlocksAreRefused)
     EXPECT_EQ(*p->SlotsB, 1);
 }
 
-TEST(Sampling, SlotCountDecidesSamplesPerFlash)
-{
+TEST(Sampling, SlotCountDecidesSamplesPerFlash) {
     TSimProgram p;
     p.Events = {{0.0, 0x81}, {0.01, 0x80}, {1.0, 0x83}, {1.01, 0x80}, {2.0, 0x80}};
     EXPECT_EQ(SampleInstants(p, kLineMeasuringA, 1e-3, 2), (std::vector<double>{0.0, 1.0}));
@@ -123,32 +117,27 @@ struct Protocol {
     Events Ev;
     std::vector<double> FlashA; // times of the measuring flashes of channel A
     uint16_t Rest = 0x80;
-    void Flash(double t)
-    {
+    void Flash(double t) {
         Ev.emplace_back(t, uint16_t(Rest | kLineMeasuringA | kLineMeasuringB));
         Ev.emplace_back(t + 20e-6, Rest);
         FlashA.push_back(t);
     }
-    void Light(double t, uint16_t line, bool on)
-    {
+    void Light(double t, uint16_t line, bool on) {
         Rest = on ? uint16_t(Rest | line) : uint16_t(Rest & ~line);
         Ev.emplace_back(t, Rest);
     }
-    void Pulse(double t)
-    {
+    void Pulse(double t) {
         Light(t, kLineSaturating, true);
         Flash(t + 0.3);
         Light(t + 0.5, kLineSaturating, false);
     }
-    size_t Index(double t) const
-    {
+    size_t Index(double t) const {
         return size_t(std::find_if(FlashA.begin(), FlashA.end(), [t](double x) { return std::abs(x - t) < 1e-9; }) -
                       FlashA.begin());
     }
 };
 
-Protocol QuenchingProtocol()
-{
+Protocol QuenchingProtocol() {
     Protocol p;
     for (int i = 0; i < 10; ++i)
         p.Flash(0.1 * i);
@@ -170,17 +159,15 @@ Protocol QuenchingProtocol()
     return p;
 }
 
-void Download(Client &c, const Events &events)
-{
+void Download(Client &c, const Events &events) {
     const TSimConstants &k = c.Sim.Constants();
-    const Encoded e =
-        EncodeProgram(WithFillers(events, k.TimeBase, k.TimerBits), k.TimeBase, k.TimerBits, k.MinTimer, k.TimePropagation);
+    const Encoded e = EncodeProgram(WithFillers(events, k.TimeBase, k.TimerBits), k.TimeBase, k.TimerBits, k.MinTimer,
+                                    k.TimePropagation);
     ASSERT_TRUE(c.Load("LDE", e.Events));
     ASSERT_TRUE(c.Load("LDT", e.Timers));
 }
 
-std::vector<int16_t> Measure(Client &c, const Protocol &p, Bytes *statusAfterA = nullptr)
-{
+std::vector<int16_t> Measure(Client &c, const Protocol &p, Bytes *statusAfterA = nullptr) {
     Download(c, p.Ev);
     c.Ask("ST");
     c.Sim.Advance(1.0);
@@ -193,8 +180,7 @@ std::vector<int16_t> Measure(Client &c, const Protocol &p, Bytes *statusAfterA =
     return Samples(a.Data);
 }
 
-TEST(Fluorescence, DarkLevelSaturationQuenchingAndRelaxation)
-{
+TEST(Fluorescence, DarkLevelSaturationQuenchingAndRelaxation) {
     Client c(Opt());
     c.Ask(Cat(B("SA3"), U16(4095))); // actinic light 1 at full level
     const Protocol p = QuenchingProtocol();
@@ -229,8 +215,7 @@ TEST(Fluorescence, DarkLevelSaturationQuenchingAndRelaxation)
     EXPECT_LT(std::sqrt(var), 0.05 * (fm - f0));
 }
 
-TEST(Fluorescence, ActinicLevelAndGainScaleTheSignal)
-{
+TEST(Fluorescence, ActinicLevelAndGainScaleTheSignal) {
     auto steady = [](int level, int gain) {
         Client c(Opt());
         c.Ask(Cat(B("SA3"), U16(unsigned(level))));
@@ -254,8 +239,7 @@ TEST(Fluorescence, ActinicLevelAndGainScaleTheSignal)
     EXPECT_NEAR(darkGain / darkHigh, 2.0, 0.15);
 }
 
-TEST(Fluorescence, ClippedChannelReportsOutOfRangeOnce)
-{
+TEST(Fluorescence, ClippedChannelReportsOutOfRangeOnce) {
     Client c(Opt());
     c.Ask(Cat(B("SG"), {100, 1})); // channel A gain far too high
     Bytes afterA;
@@ -265,8 +249,7 @@ TEST(Fluorescence, ClippedChannelReportsOutOfRangeOnce)
     EXPECT_EQ(c.Ask("WD"), B("ND")) << "channel B was in range; both read";
 }
 
-TEST(Fluorescence, SlotsFromTheChannelCountBlockGiveSeveralSamplesPerFlash)
-{
+TEST(Fluorescence, SlotsFromTheChannelCountBlockGiveSeveralSamplesPerFlash) {
     Client c(Opt()); // four samples per flash, 4 us apart, in the ini file
     Protocol p;
     p.Flash(0.0);
@@ -289,8 +272,7 @@ TEST(Fluorescence, SlotsFromTheChannelCountBlockGiveSeveralSamplesPerFlash)
 
 // Macro entries run at the rising edges of the macro line, a marked group at
 // one edge; the levels they leave outlast the run, as "EC" macros' do.
-TEST(Fluorescence, TimedMacrosRunAtMacroLineEdges)
-{
+TEST(Fluorescence, TimedMacrosRunAtMacroLineEdges) {
     Client c(Opt());
     const unsigned full = unsigned(c.Sim.Constants().MaxDAValue);
     c.Ask(Cat(B("EC"), Cat({5}, Cat(B("SA3"), U16(0)))));
@@ -308,8 +290,9 @@ TEST(Fluorescence, TimedMacrosRunAtMacroLineEdges)
     p.Ev.emplace_back(3.3, 0x80);
     p.Ev.emplace_back(3.8, 0);
     Download(c, p.Ev);
-    const Bytes macros = Cat(Cat({5}, Cat(B("SA3"), U16(full))),
-                             Cat(Cat({2, '`', 2}, Cat({5}, Cat(B("SA3"), U16(full / 5)))), Cat({5}, Cat(B("SA6"), U16(full)))));
+    const Bytes macros =
+        Cat(Cat({5}, Cat(B("SA3"), U16(full))),
+            Cat(Cat({2, '`', 2}, Cat({5}, Cat(B("SA3"), U16(full / 5)))), Cat({5}, Cat(B("SA6"), U16(full)))));
     ASSERT_TRUE(c.Load("LDX", macros));
     ASSERT_TRUE(c.Load("LDC", {3, 0, 0, 0, 3, 0, 0, 0}));
     c.Ask("ST");
@@ -323,8 +306,7 @@ TEST(Fluorescence, TimedMacrosRunAtMacroLineEdges)
     EXPECT_EQ(c.Sim.Lights().Level[6], 1.0);
 }
 
-TEST(Fluorescence, RepeatedRunsKeepTheLeafsHistoryAndNoiseDiffers)
-{
+TEST(Fluorescence, RepeatedRunsKeepTheLeafsHistoryAndNoiseDiffers) {
     Client c(Opt());
     c.Ask(Cat(B("SA3"), U16(4095)));
     const Protocol p = QuenchingProtocol();
@@ -339,8 +321,7 @@ TEST(Fluorescence, RepeatedRunsKeepTheLeafsHistoryAndNoiseDiffers)
 
 namespace {
 
-TEST(Fluorescence, EveryShippedTypeReadsInPlausibleVolts)
-{
+TEST(Fluorescence, EveryShippedTypeReadsInPlausibleVolts) {
     const std::string ini = tessel::test::SourcePath("resources/Tessel.ini").toStdString();
     const QString text = tessel::test::ReadTextFile(QString::fromStdString(ini));
     int shipped = 0;
@@ -350,8 +331,8 @@ TEST(Fluorescence, EveryShippedTypeReadsInPlausibleVolts)
             continue;
         ++shipped;
         const TSimConstants c = ReadSimConstants(ini, prefix);
-        for (auto [bits, moCh, isUnsigned] : {std::tuple(c.BitResA, c.MoChA, c.UnsignedA),
-                                              std::tuple(c.BitResB, c.MoChB, c.UnsignedB)}) {
+        for (auto [bits, moCh, isUnsigned] :
+             {std::tuple(c.BitResA, c.MoChA, c.UnsignedA), std::tuple(c.BitResB, c.MoChB, c.UnsignedB)}) {
             // A laboratory converter's full scale, not a raw count.
             const double fullScale = std::ldexp(moCh, bits - 1);
             EXPECT_TRUE(fullScale >= 1 && fullScale <= 20) << prefix << " " << fullScale;

@@ -10,8 +10,7 @@ using namespace tessel::sim::test;
 
 namespace {
 
-TSimOptions Opt(std::string device = "ModelT2")
-{
+TSimOptions Opt(std::string device = "ModelT2") {
     TSimOptions o;
     o.Device = std::move(device);
     o.IniPath = tessel::test::SourcePath("resources/Tessel.ini").toStdString();
@@ -19,8 +18,7 @@ TSimOptions Opt(std::string device = "ModelT2")
 }
 
 // A short program of three events: measuring flash A on and off, then rest.
-void LoadSmallProgram(Client &c)
-{
+void LoadSmallProgram(Client &c) {
     const TSimConstants &k = c.Sim.Constants();
     const Encoded e = EncodeProgram({{0.0, 0x81}, {0.001, 0x80}, {0.3, 0x80}, {0.8, 0x00}}, k.TimeBase, k.TimerBits,
                                     k.MinTimer, k.TimePropagation);
@@ -36,8 +34,7 @@ struct IdentityCase {
 
 class Identity : public testing::TestWithParam<IdentityCase> {};
 
-TEST_P(Identity, AnswersIdentificationAndVersion)
-{
+TEST_P(Identity, AnswersIdentificationAndVersion) {
     Client c(Opt(GetParam().Device));
     EXPECT_EQ(c.Ask("WH"), B(GetParam().Ident));
     EXPECT_EQ(c.Ask("VER"), GetParam().Version);
@@ -52,8 +49,7 @@ INSTANTIATE_TEST_SUITE_P(Types, Identity,
                                          IdentityCase{"ModelT2", "ModelT  ", {1, 2, 1, 10}},
                                          IdentityCase{"ModelW", "ModelW  ", {0, 0, 0, 0}}));
 
-TEST(SimLine, AnswersOnlyAtItsOwnBaudRateAndToleratesWakeUp)
-{
+TEST(SimLine, AnswersOnlyAtItsOwnBaudRateAndToleratesWakeUp) {
     Client c(Opt());
     c.Sim.Receive("WH", 9600);
     c.Sim.Advance(0.5);
@@ -63,8 +59,7 @@ TEST(SimLine, AnswersOnlyAtItsOwnBaudRateAndToleratesWakeUp)
     EXPECT_EQ(c.Ask(Bytes{0x13, 0x00, 0xFE, 'W', 'D'}), B("FR"));
 }
 
-TEST(SimLine, CommandsSplitAcrossReadsAreAssembled)
-{
+TEST(SimLine, CommandsSplitAcrossReadsAreAssembled) {
     Client c(Opt());
     EXPECT_TRUE(c.Ask("S").empty());
     EXPECT_TRUE(c.Ask("G").empty());
@@ -73,15 +68,13 @@ TEST(SimLine, CommandsSplitAcrossReadsAreAssembled)
     EXPECT_EQ(c.Ask("SD"), (Bytes{50, 35, 50, 50}));
 }
 
-TEST(SimLine, IncompleteCommandIsDroppedAfterASecond)
-{
+TEST(SimLine, IncompleteCommandIsDroppedAfterASecond) {
     Client c(Opt());
     c.Ask("V", 1.5); // never completed: noise
     EXPECT_EQ(c.Ask("WH"), B("ModelT  "));
 }
 
-TEST(SimStatus, FollowsTheProgramFromEmptyToDataAndBack)
-{
+TEST(SimStatus, FollowsTheProgramFromEmptyToDataAndBack) {
     TSimOptions o = Opt();
     o.TriggerWait = 0.5;
     o.Speed = 10;
@@ -109,8 +102,7 @@ TEST(SimStatus, FollowsTheProgramFromEmptyToDataAndBack)
     EXPECT_EQ(c.Ask("WD"), B("ND"));
 }
 
-TEST(SimLoad, ChecksumsDecideBetweenOkAndEr)
-{
+TEST(SimLoad, ChecksumsDecideBetweenOkAndEr) {
     Client c(Opt());
     const Bytes data = {1, 2, 3, 4};
     EXPECT_TRUE(c.Ask(Cat(B("LDE"), Size(4, 4096))).empty());
@@ -119,8 +111,7 @@ TEST(SimLoad, ChecksumsDecideBetweenOkAndEr)
     EXPECT_EQ(c.Ask("WD"), B("FR"));
 }
 
-TEST(SimLoad, ExactMultipleOfTheBlockSizeSendsNoEmptyBlock)
-{
+TEST(SimLoad, ExactMultipleOfTheBlockSizeSendsNoEmptyBlock) {
     Client c(Opt());
     Bytes image(2 * 4096);
     for (size_t i = 0; i < image.size(); ++i)
@@ -135,8 +126,7 @@ TEST(SimLoad, ExactMultipleOfTheBlockSizeSendsNoEmptyBlock)
     EXPECT_LE(pf.size(), 41u);
 }
 
-TEST(SimLoad, ProgrammingWithoutImageFails)
-{
+TEST(SimLoad, ProgrammingWithoutImageFails) {
     Client c(Opt());
     ASSERT_TRUE(c.Load("LDP", {}));
     EXPECT_EQ(c.Ask("PX").size(), 18u);
@@ -145,8 +135,7 @@ TEST(SimLoad, ProgrammingWithoutImageFails)
     EXPECT_EQ(std::string(pf.begin(), pf.begin() + 2), "ER");
 }
 
-TEST(SimLoad, AbandonedLoadTimesOutAndCommandsWorkAgain)
-{
+TEST(SimLoad, AbandonedLoadTimesOutAndCommandsWorkAgain) {
     Client c(Opt());
     c.Ask(Cat(B("LDE"), Size(100, 4096)));
     c.Ask(Bytes(10, 0x55), 2.0);
@@ -161,8 +150,7 @@ struct DownloadCase {
 
 class Download : public testing::TestWithParam<DownloadCase> {};
 
-TEST_P(Download, HeaderBlocksAndChecksums)
-{
+TEST_P(Download, HeaderBlocksAndChecksums) {
     Client c(Opt());
     const size_t n = GetParam().Bytes;
     Bytes in = c.Ask(Cat(B("GDA"), Size(n, 4096)));
@@ -184,15 +172,13 @@ INSTANTIATE_TEST_SUITE_P(Sizes, Download,
                                          DownloadCase{0, {'S', 'D', 'A', 0, 0, 0}, {0}},
                                          DownloadCase{6, {'S', 'D', 'A', 6, 0, 0}, {6}}));
 
-TEST(SimDownload, ChannelBHeaderAlsoStartsWithSDA)
-{
+TEST(SimDownload, ChannelBHeaderAlsoStartsWithSDA) {
     Client c(Opt());
     const Bytes in = c.Ask(Cat(B("GDB"), Size(4, 4096)));
     EXPECT_EQ(Bytes(in.begin(), in.begin() + 6), (Bytes{'S', 'D', 'A', 4, 0, 0}));
 }
 
-TEST(SimDownload, ErResendsTheSameBlockAndThreeRefusalsEndTheTransfer)
-{
+TEST(SimDownload, ErResendsTheSameBlockAndThreeRefusalsEndTheTransfer) {
     Client c(Opt());
     Bytes in = c.Ask(Cat(B("GDA"), Size(20, 4096)));
     const Bytes first(in.begin() + 6, in.end());
@@ -202,15 +188,13 @@ TEST(SimDownload, ErResendsTheSameBlockAndThreeRefusalsEndTheTransfer)
     EXPECT_EQ(c.Ask("WD"), B("FR"));
 }
 
-TEST(SimDownload, AnotherCommandInsteadOfAnAnswerEndsTheTransfer)
-{
+TEST(SimDownload, AnotherCommandInsteadOfAnAnswerEndsTheTransfer) {
     Client c(Opt());
     c.Ask(Cat(B("GDA"), Size(20, 4096)));
     EXPECT_EQ(c.Ask("WH"), B("ModelT  "));
 }
 
-TEST(SimFaults, EachFaultOptionActsAsDescribed)
-{
+TEST(SimFaults, EachFaultOptionActsAsDescribed) {
     struct Case {
         const char *Name;
         std::function<void(TSimFaults &)> Set;
@@ -224,7 +208,10 @@ TEST(SimFaults, EachFaultOptionActsAsDescribed)
              EXPECT_EQ(f.Resends, 1);
              EXPECT_EQ(f.Blocks, 3);
          }},
-        {"three wrong checksums in a row", [](TSimFaults &f) { f.BadChecksumBlocks = {1, 2, 3}; },
+        {"three wrong checksums in a row",
+         [](TSimFaults &f) {
+             f.BadChecksumBlocks = {1, 2, 3};
+         },
          [](Client &c) {
              EXPECT_FALSE(c.Fetch("GDA", 100).Ok);
              EXPECT_EQ(c.Ask("WD"), B("FR"));
@@ -241,7 +228,11 @@ TEST(SimFaults, EachFaultOptionActsAsDescribed)
              EXPECT_TRUE(c.Ask("", 2.0).empty());
              EXPECT_TRUE(c.Fetch("GDA", 10000).Ok);
          }},
-        {"dropped and truncated replies", [](TSimFaults &f) { f.DropReplies = {2}; f.TruncateReplies = {3}; },
+        {"dropped and truncated replies",
+         [](TSimFaults &f) {
+             f.DropReplies = {2};
+             f.TruncateReplies = {3};
+         },
          [](Client &c) {
              EXPECT_EQ(c.Ask("WH"), B("ModelT  "));
              EXPECT_TRUE(c.Ask("WH").empty());
@@ -291,14 +282,22 @@ TEST(SimFaults, EachFaultOptionActsAsDescribed)
              c.Ask("", 11.0); // dozes off again
              EXPECT_TRUE(c.Ask("WH").empty());
          }},
-        {"hang-up one byte into the status reply", [](TSimFaults &f) { f.HangupCommand = "WD"; f.HangupBytes = 1; },
+        {"hang-up one byte into the status reply",
+         [](TSimFaults &f) {
+             f.HangupCommand = "WD";
+             f.HangupBytes = 1;
+         },
          [](Client &c) {
              EXPECT_EQ(c.Ask("WH"), B("ModelT  "));
              EXPECT_EQ(c.Ask("WD"), B("F"));
              EXPECT_TRUE(c.Sim.LineDown());
              EXPECT_TRUE(c.Ask("WH").empty());
          }},
-        {"hang-up inside an upload", [](TSimFaults &f) { f.HangupCommand = "LDE"; f.HangupBytes = 50; },
+        {"hang-up inside an upload",
+         [](TSimFaults &f) {
+             f.HangupCommand = "LDE";
+             f.HangupBytes = 50;
+         },
          [](Client &c) {
              EXPECT_FALSE(c.Load("LDE", Bytes(100, 7)));
              EXPECT_TRUE(c.Sim.LineDown());
@@ -313,8 +312,7 @@ TEST(SimFaults, EachFaultOptionActsAsDescribed)
     }
 }
 
-TEST(SimSettings, GainsOffsetsAndApdAreKeptAndReadBack)
-{
+TEST(SimSettings, GainsOffsetsAndApdAreKeptAndReadBack) {
     Client c(Opt());
     EXPECT_TRUE(c.Ask(Cat(B("SG"), {35, 2})).empty());
     c.Ask(Cat(B("SG"), {120, 1})); // kept within 0..100
@@ -325,8 +323,7 @@ TEST(SimSettings, GainsOffsetsAndApdAreKeptAndReadBack)
     EXPECT_EQ(c.Ask("SX"), (Bytes{50, 80}));
 }
 
-TEST(SimSettings, TypesWithoutGainsOrInformationStayQuiet)
-{
+TEST(SimSettings, TypesWithoutGainsOrInformationStayQuiet) {
     Client c(Opt("ModelF"));
     EXPECT_TRUE(c.Ask("SD").empty());
     EXPECT_TRUE(c.Ask("SX").empty());
@@ -334,8 +331,7 @@ TEST(SimSettings, TypesWithoutGainsOrInformationStayQuiet)
     EXPECT_EQ(c.Ask("WH"), B("ModelF  "));
 }
 
-TEST(SimSettings, NoReplyCommandsLeaveTheLineQuiet)
-{
+TEST(SimSettings, NoReplyCommandsLeaveTheLineQuiet) {
     Client c(Opt());
     for (const Bytes &cmd : {Cat(B("SA1"), U16(1023)), Cat(B("SA6"), U16(5)), B("BF1"), B("BF2"), B("SF1"), B("AX3"),
                              B("AX6"), Bytes{'E', 'C', 3, 0x20, 0, 0x40}, B("ST"), B("SP"), B("MS")})
@@ -343,8 +339,7 @@ TEST(SimSettings, NoReplyCommandsLeaveTheLineQuiet)
     EXPECT_EQ(c.Sim.CommandCount(), 11);
 }
 
-TEST(SimDeviceInfo, RecordAgreesWithTheIniFileOfTheType)
-{
+TEST(SimDeviceInfo, RecordAgreesWithTheIniFileOfTheType) {
     Client c(Opt("ModelT2"));
     const Bytes r = c.Ask("DI");
     ASSERT_EQ(r.size(), 406u);
@@ -373,11 +368,14 @@ TEST(SimDeviceInfo, RecordAgreesWithTheIniFileOfTheType)
     EXPECT_EQ(r[line2 + 20], 0x0C);
 }
 
-TEST(SimDeviceInfo, DecimalFloatsUseTheShortestMantissa)
-{
+TEST(SimDeviceInfo, DecimalFloatsUseTheShortestMantissa) {
     const std::vector<std::pair<double, Bytes>> cases = {
-        {5e-6, {0, 0, 0, 5, 0xFA}},        {-2.0, {0xFF, 0xFF, 0xFF, 0xFE, 0}}, {1e6, {0, 0, 0, 1, 6}},
-        {0.0, {0, 0, 0, 0, 0}},            {2.5e-7, {0, 0, 0, 25, 0xF8}},     {4095.0, {0, 0, 0x0F, 0xFF, 0}},
+        {5e-6, {0, 0, 0, 5, 0xFA}},
+        {-2.0, {0xFF, 0xFF, 0xFF, 0xFE, 0}},
+        {1e6, {0, 0, 0, 1, 6}},
+        {0.0, {0, 0, 0, 0, 0}},
+        {2.5e-7, {0, 0, 0, 25, 0xF8}},
+        {4095.0, {0, 0, 0x0F, 0xFF, 0}},
         {1.0 / 3.0, {0x13, 0xDE, 0x43, 0x55, 0xF7}},
     };
     for (const auto &[value, bytes] : cases) {
@@ -387,8 +385,7 @@ TEST(SimDeviceInfo, DecimalFloatsUseTheShortestMantissa)
     }
 }
 
-TEST(SimMonitor, PacketStreamAtTheConfiguredRate)
-{
+TEST(SimMonitor, PacketStreamAtTheConfiguredRate) {
     TSimOptions o = Opt("ModelT2");
     o.MonitorRate = 20;
     Client c(o);
@@ -406,8 +403,7 @@ TEST(SimMonitor, PacketStreamAtTheConfiguredRate)
     EXPECT_TRUE(c.Ask("", 1.0).empty());
 }
 
-TEST(SimMonitor, SimpleStreamStopsOnAZeroByteAndShowsTheFlash)
-{
+TEST(SimMonitor, SimpleStreamStopsOnAZeroByteAndShowsTheFlash) {
     TSimOptions o = Opt("ModelF");
     o.MonitorRate = 50;
     Client c(o);
@@ -423,8 +419,7 @@ TEST(SimMonitor, SimpleStreamStopsOnAZeroByteAndShowsTheFlash)
     EXPECT_TRUE(c.Ask("", 0.5).empty());
 }
 
-TEST(SimSelfTest, TaggedReportEndsWithItsMarker)
-{
+TEST(SimSelfTest, TaggedReportEndsWithItsMarker) {
     Client c(Opt());
     Bytes s = c.Ask("TST", 0.05);
     EXPECT_EQ(c.Ask("WD"), B("TT"));

@@ -25,16 +25,14 @@ QString IniPath() { return tessel::test::SourcePath(QStringLiteral("resources/Te
 struct Sim {
     QProcess Process;
     QString Terminal;
-    explicit Sim(QStringList args)
-    {
+    explicit Sim(QStringList args) {
         args << QStringLiteral("--ini") << IniPath();
         Process.setProcessChannelMode(QProcess::SeparateChannels);
         Process.start(SimPath(), args);
         if (Process.waitForStarted(5000) && Process.waitForReadyRead(5000))
             Terminal = QString::fromUtf8(Process.readLine()).trimmed();
     }
-    ~Sim()
-    {
+    ~Sim() {
         Process.terminate();
         if (!Process.waitForFinished(5000))
             Process.kill();
@@ -44,13 +42,11 @@ struct Sim {
 struct Line {
     int Fd = -1;
     explicit Line(const QString &path) { Fd = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY); }
-    ~Line()
-    {
+    ~Line() {
         if (Fd >= 0)
             ::close(Fd);
     }
-    void SetSpeed(speed_t speed) const
-    {
+    void SetSpeed(speed_t speed) const {
         termios t{};
         tcgetattr(Fd, &t);
         cfmakeraw(&t);
@@ -59,8 +55,7 @@ struct Line {
     }
     // Writes the request and collects what arrives until `count` bytes came
     // or `ms` passed.
-    std::string Ask(const std::string &request, size_t count, int ms) const
-    {
+    std::string Ask(const std::string &request, size_t count, int ms) const {
         if (!request.empty() && ::write(Fd, request.data(), request.size()) != ssize_t(request.size()))
             return "write failed";
         std::string in;
@@ -78,8 +73,7 @@ struct Line {
     }
 };
 
-TEST(SimExecutable, PrintsTheTerminalAndAnswersOnlyAtItsBaudRate)
-{
+TEST(SimExecutable, PrintsTheTerminalAndAnswersOnlyAtItsBaudRate) {
     tessel::test::TestDir dir;
     const QString link = dir.path(QStringLiteral("ttyTessel"));
     Sim sim({QStringLiteral("--baud"), QStringLiteral("19200"), QStringLiteral("--link"), link});
@@ -101,8 +95,7 @@ TEST(SimExecutable, PrintsTheTerminalAndAnswersOnlyAtItsBaudRate)
     EXPECT_FALSE(QFileInfo(link).isSymLink()) << "the link goes with the instrument";
 }
 
-TEST(SimExecutable, ActsAsTheChosenTypeAndLogsEveryExchange)
-{
+TEST(SimExecutable, ActsAsTheChosenTypeAndLogsEveryExchange) {
     tessel::test::TestDir dir;
     const QString log = dir.path(QStringLiteral("sim.log"));
     Sim sim({QStringLiteral("--device"), QStringLiteral("ModelB2"), QStringLiteral("--log"), log});
@@ -117,8 +110,7 @@ TEST(SimExecutable, ActsAsTheChosenTypeAndLogsEveryExchange)
     EXPECT_TRUE(text.contains(QStringLiteral("< 01 09 00 00"))) << text.toStdString();
 }
 
-TEST(SimExecutable, PacedRepliesTakeAsLongAsTheLine)
-{
+TEST(SimExecutable, PacedRepliesTakeAsLongAsTheLine) {
     Sim sim({QStringLiteral("--baud"), QStringLiteral("9600"), QStringLiteral("--pace")});
     Line line(sim.Terminal);
     ASSERT_GE(line.Fd, 0);
@@ -130,8 +122,7 @@ TEST(SimExecutable, PacedRepliesTakeAsLongAsTheLine)
     EXPECT_GT(seconds, 0.9 * 406 * 10 / 9600.0);
 }
 
-TEST(SimExecutable, PacedUploadIsTakenAtTheLineSpeed)
-{
+TEST(SimExecutable, PacedUploadIsTakenAtTheLineSpeed) {
     Sim sim({QStringLiteral("--baud"), QStringLiteral("9600"), QStringLiteral("--pace")});
     Line line(sim.Terminal);
     ASSERT_GE(line.Fd, 0);
@@ -148,11 +139,10 @@ TEST(SimExecutable, PacedUploadIsTakenAtTheLineSpeed)
     EXPECT_LT(seconds, 2.0);
 }
 
-TEST(SimExecutable, RefusesUnknownOptionsAndDevices)
-{
-    for (const QStringList &args : {QStringList{QStringLiteral("--device"), QStringLiteral("ModelZ")},
-                                    QStringList{QStringLiteral("--speed"), QStringLiteral("0")},
-                                    QStringList{QStringLiteral("--colour")}}) {
+TEST(SimExecutable, RefusesUnknownOptionsAndDevices) {
+    for (const QStringList &args :
+         {QStringList{QStringLiteral("--device"), QStringLiteral("ModelZ")},
+          QStringList{QStringLiteral("--speed"), QStringLiteral("0")}, QStringList{QStringLiteral("--colour")}}) {
         QProcess p;
         p.start(SimPath(), args);
         ASSERT_TRUE(p.waitForFinished(5000));
@@ -161,14 +151,14 @@ TEST(SimExecutable, RefusesUnknownOptionsAndDevices)
     }
 }
 
-TEST(SimExecutable, EndsWithItsParent)
-{
+TEST(SimExecutable, EndsWithItsParent) {
     tessel::test::TestDir dir;
     const QString link = dir.path(QStringLiteral("ttyParent"));
     QProcess parent;
     parent.start(QStringLiteral("/bin/sh"),
-                 {QStringLiteral("-c"), QStringLiteral("\"$0\" --exit-with-parent --link \"$1\" --ini \"$2\" & sleep 1"),
-                  SimPath(), link, IniPath()});
+                 {QStringLiteral("-c"),
+                  QStringLiteral("\"$0\" --exit-with-parent --link \"$1\" --ini \"$2\" & sleep 1"), SimPath(), link,
+                  IniPath()});
     ASSERT_TRUE(parent.waitForStarted(5000));
     bool appeared = false;
     for (int i = 0; i < 50 && !appeared; ++i) {

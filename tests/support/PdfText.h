@@ -42,9 +42,9 @@ inline int PdfPages(const QString &pdf) { return PdfInfo(pdf, QStringLiteral("Pa
 inline QImage PdfPageImage(const QString &pdf, int page, int dpi, const QString &pngPath) {
     QString base = pngPath;
     base.chop(4); // pdftoppm adds ".png"
-    RunPdfTool(QStringLiteral("pdftoppm"), {QStringLiteral("-png"), QStringLiteral("-singlefile"), QStringLiteral("-r"),
-                                            QString::number(dpi), QStringLiteral("-f"), QString::number(page),
-                                            QStringLiteral("-l"), QString::number(page), pdf, base});
+    RunPdfTool(QStringLiteral("pdftoppm"),
+               {QStringLiteral("-png"), QStringLiteral("-singlefile"), QStringLiteral("-r"), QString::number(dpi),
+                QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"), QString::number(page), pdf, base});
     return QImage(pngPath);
 }
 

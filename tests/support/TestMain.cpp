@@ -3,6 +3,7 @@
 #include "common/FileDialogService.h"
 #include "common/MessageService.h"
 #include "common/widgets/Application.h"
+#include "support/RecordingServices.h"
 
 #include <QDir>
 #include <QTemporaryDir>

@@ -2,6 +2,7 @@
 
 #include "app/MeasurementAnalysis.h"
 
+#include "CliMessages.h"
 #include "common/AppPaths.h"
 #include "common/NumberText.h"
 #include "common/ProgramInfo.h"
@@ -209,7 +210,7 @@ void PrintJson(CliIO &io, const QJsonDocument &doc) {
 }
 
 bool LoadExperiment(TExperimentModel &model, const QString &path, CliIO &io, TFileOp *file) {
-    RecordingMessageService said;
+    TKeptMessages said;
     bool ok = false;
     {
         ScopedMessageService scope(&said);

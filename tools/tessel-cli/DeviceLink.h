@@ -10,7 +10,7 @@
 
 #include "common/AppPaths.h"
 #include "common/Log.h"
-#include "device/Communication.h"
+#include "device/ConnectionManager.h"
 #include "device/PosixCommPort.h"
 
 #include <QDir>
@@ -56,7 +56,7 @@ inline QString PortErrorText(const ECommError &e, const QString &port) {
 }
 
 // "Device not found" with what was tried and what to do next.
-inline QString NotFoundHelp(const TCommunication &link) {
+inline QString NotFoundHelp(const TConnectionManager &link) {
     QStringList rates;
     for (int b = br256000; b >= br110; --b)
         if (link.BaudRates().contains(TBaudrate(b)))
@@ -64,7 +64,7 @@ inline QString NotFoundHelp(const TCommunication &link) {
     return QStringLiteral("Tried %1 at %2 baud. Check that the instrument is switched on and its cable plugged "
                           "in, that you may use the port (its group, e.g. dialout), and the baud rates in the "
                           "ini; an instrument that sleeps needs waking with --wake (identify, measure)")
-        .arg(link.DeviceName(), rates.join(QStringLiteral(", ")));
+        .arg(link.Link().DeviceName(), rates.join(QStringLiteral(", ")));
 }
 
 // The session with its link opened, or null after printing why (exit code in rc).
@@ -93,7 +93,7 @@ inline std::unique_ptr<TInstrumentSession> OpenSession(const QCommandLineParser 
 
 // Runs the identification; every message text goes to messages.
 inline bool Identify(TInstrumentSession &session, bool wake, QStringList &messages) {
-    TCommunication &link = session.Link();
+    TConnectionManager &link = session.Connection();
     link.OnMessage = [&messages](TCustomComm *, const QString &msg) { messages.append(msg); };
     const bool ok = session.Identify(wake);
     link.OnMessage = nullptr;
@@ -113,7 +113,7 @@ inline std::unique_ptr<TInstrumentSession> OpenIdentifiedSession(const QCommandL
         if (!ReportLost(session->Link(), io)) {
             io.err << messages.value(messages.size() - 1) << '\n';
             if (messages.value(messages.size() - 1) == QLatin1String("Device not found"))
-                io.err << NotFoundHelp(session->Link()) << '\n';
+                io.err << NotFoundHelp(session->Connection()) << '\n';
         }
         rc = kExitFailed;
         return nullptr;
@@ -134,8 +134,6 @@ template <typename F> int Guarded(CliIO &io, F body) {
     }
 }
 
-inline QJsonArray VersionJson(const std::array<uint8_t, 4> &v) {
-    return QJsonArray{v[0], v[1], v[2], v[3]};
-}
+inline QJsonArray VersionJson(const std::array<uint8_t, 4> &v) { return QJsonArray{v[0], v[1], v[2], v[3]}; }
 
 } // namespace tessel::cli

@@ -3,6 +3,7 @@
 // An experiment loaded as its window shows it, without the window: the
 // graph on the experiment axes and bounds of Tessel.ini, and the A/B chart.
 // Shared by the subcommands that draw (print, plot).
+#include "CliMessages.h"
 #include "app/ExperimentDoc.h"
 #include "app/InstrumentConfig.h"
 #include "common/AppPaths.h"
@@ -36,7 +37,7 @@ struct TExperimentGraph {
         AB.Caption = QStringLiteral("Graph A/B");
         {
             // The editor's template is of no use here; its absence is no error.
-            RecordingMessageService quiet;
+            TKeptMessages quiet;
             ScopedMessageService scope(&quiet);
             Doc = std::make_unique<TExperimentDoc>(Compiler, Env, IncludeBaseDir(Config), ModelF, TChannelScaling{});
         }
@@ -49,7 +50,7 @@ struct TExperimentGraph {
 
     // False (the reason told, with the file's name) when the file cannot be read.
     bool Load(const QString &path) {
-        RecordingMessageService said;
+        TKeptMessages said;
         bool ok = false;
         {
             ScopedMessageService scope(&said);

@@ -17,13 +17,9 @@ namespace tessel::cli {
 namespace {
 
 // Six digits for reading.
-QString g6(std::optional<double> v) {
-    return v ? QString::number(*v, 'g', 6) : QStringLiteral("-");
-}
+QString g6(std::optional<double> v) { return v ? QString::number(*v, 'g', 6) : QStringLiteral("-"); }
 
-QString deviceName(uint8_t d) {
-    return d < kDeviceCount ? QString::fromLatin1(DeviceInfo(TDevice(d)).name) : "?";
-}
+QString deviceName(uint8_t d) { return d < kDeviceCount ? QString::fromLatin1(DeviceInfo(TDevice(d)).name) : "?"; }
 
 // One analysed experiment file.
 struct TAnalysedFile {

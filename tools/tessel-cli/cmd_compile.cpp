@@ -21,17 +21,11 @@
 namespace tessel::cli {
 namespace {
 
-QString hex4(uint32_t v) {
-    return QStringLiteral("%1").arg(v & 0xFFFFu, 4, 16, QLatin1Char('0')).toUpper();
-}
+QString hex4(uint32_t v) { return QStringLiteral("%1").arg(v & 0xFFFFu, 4, 16, QLatin1Char('0')).toUpper(); }
 
-QString hexBytes(const QByteArray &b) {
-    return QString::fromLatin1(b.toHex(' ')).toUpper();
-}
+QString hexBytes(const QByteArray &b) { return QString::fromLatin1(b.toHex(' ')).toUpper(); }
 
-QString num(double v) {
-    return FormatShortest(v);
-}
+QString num(double v) { return FormatShortest(v); }
 
 QJsonArray macrosJson(const TMacroList &list) {
     QJsonArray a;
@@ -133,7 +127,7 @@ int run(const QStringList &args, CliIO &io) {
         return kExitFailed;
 
     TCompiler compiler;
-    compiler.SetConstants(config.Compiler);
+    compiler.Constants = config.Compiler;
     if (p.isSet(QStringLiteral("include"))) {
         compiler.IncludeDir = p.value(QStringLiteral("include"));
     } else {

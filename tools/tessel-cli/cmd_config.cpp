@@ -14,11 +14,9 @@ namespace tessel::cli {
 namespace {
 
 QJsonObject boundsJson(const TGraphBounds &b) {
-    return QJsonObject{{"XLinCeil", b.XLinCeil},         {"XLinFloor", b.XLinFloor},
-                       {"XLinMinRange", b.XLinMinRange}, {"YLinCeil", b.YLinCeil},
-                       {"YLinFloor", b.YLinFloor},       {"YLinMinRange", b.YLinMinRange},
-                       {"XLogCeil", b.XLogCeil},         {"XLogFloor", b.XLogFloor},
-                       {"XLogMinRange", b.XLogMinRange}};
+    return QJsonObject{{"XLinCeil", b.XLinCeil}, {"XLinFloor", b.XLinFloor}, {"XLinMinRange", b.XLinMinRange},
+                       {"YLinCeil", b.YLinCeil}, {"YLinFloor", b.YLinFloor}, {"YLinMinRange", b.YLinMinRange},
+                       {"XLogCeil", b.XLogCeil}, {"XLogFloor", b.XLogFloor}, {"XLogMinRange", b.XLogMinRange}};
 }
 
 QJsonObject timingJson(const TTimingBound &b) { return QJsonObject{{"Limit", b.Limit}, {"IsError", b.IsError}}; }
@@ -117,8 +115,8 @@ int run(const QStringList &args, CliIO &io) {
                  QStringLiteral("PATH")});
     p.addOption({QStringLiteral("device-text"), QStringLiteral("Section prefix, e.g. \"ModelF  /$0000/\"."),
                  QStringLiteral("TEXT")});
-    p.addOption({QStringLiteral("device"), QStringLiteral("Instrument type by name, e.g. ModelF."),
-                 QStringLiteral("NAME")});
+    p.addOption(
+        {QStringLiteral("device"), QStringLiteral("Instrument type by name, e.g. ModelF."), QStringLiteral("NAME")});
     AddJsonOption(p);
     if (int rc = ParseArgs(p, QStringLiteral("config"), args, io); rc != kContinue)
         return rc;

@@ -10,9 +10,7 @@
 namespace tessel::cli {
 namespace {
 
-QJsonObject boundJson(const TTimingBound &b) {
-    return QJsonObject{{"Limit", b.Limit}, {"IsError", b.IsError}};
-}
+QJsonObject boundJson(const TTimingBound &b) { return QJsonObject{{"Limit", b.Limit}, {"IsError", b.IsError}}; }
 
 QJsonObject recordJson(const TDeviceInfoRecord &r) {
     QJsonArray bounds;
@@ -72,7 +70,7 @@ int runBody(const QStringList &args, CliIO &io) {
     const TInstrumentSession::TDeviceInfoRead read = session->ReadDeviceInfo();
     if (read == TInstrumentSession::TDeviceInfoRead::Failed) {
         if (!ReportLost(link, io))
-            io.err << "Unable to get device information: " << link.DeviceInfoError() << '\n';
+            io.err << "Unable to get device information: " << session->Connection().DeviceInfoError() << '\n';
         return kExitFailed;
     }
     const bool fromInstrument = read == TInstrumentSession::TDeviceInfoRead::Applied;

@@ -11,9 +11,9 @@ namespace {
 
 int run(const QStringList &args, CliIO &io) {
     QCommandLineParser p;
-    p.setApplicationDescription(QStringLiteral(
-        "Evaluate an expression as wizard conditions and triggers do. Put \"--\" before an expression "
-        "that begins with \"-\"."));
+    p.setApplicationDescription(
+        QStringLiteral("Evaluate an expression as wizard conditions and triggers do. Put \"--\" before an expression "
+                       "that begins with \"-\"."));
     p.addPositionalArgument(QStringLiteral("EXPR"), QStringLiteral("The expression."));
     p.addOption({QStringLiteral("var"), QStringLiteral("A variable, repeatable."), QStringLiteral("NAME=VALUE")});
     AddJsonOption(p);

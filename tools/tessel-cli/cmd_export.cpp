@@ -136,7 +136,8 @@ int run(const QStringList &args, CliIO &io) {
     return kExitOk;
 }
 
-const Registrar reg({QStringLiteral("export"), QStringLiteral("Export an experiment's data sets as text, CSV or JSON"), run});
+const Registrar reg({QStringLiteral("export"), QStringLiteral("Export an experiment's data sets as text, CSV or JSON"),
+                     run});
 
 } // namespace
 } // namespace tessel::cli

@@ -18,25 +18,25 @@ int runBody(const QStringList &args, CliIO &io) {
     auto session = OpenSession(p, QStringLiteral("identify"), io, rc);
     if (!session)
         return rc;
-    TCommunication &link = session->Link();
     QStringList messages;
     const bool connected = Identify(*session, p.isSet(QStringLiteral("wake")), messages);
     if (p.isSet(QStringLiteral("json"))) {
-        const TDevice d = link.Device();
+        const TDevice d = session->Link().Device();
         PrintJson(io,
                   QJsonDocument(QJsonObject{{"connected", connected},
                                             {"device", connected ? QString::fromLatin1(DeviceInfo(d).name) : QString()},
-                                            {"deviceText", connected ? link.DeviceText() : QString()},
-                                            {"blockSize", connected ? link.BlockSize() : 0},
-                                            {"version", VersionJson(link.Version())},
-                                            {"baudRate", BaudRateValue(link.BaudRate())},
+                                            {"deviceText", connected ? session->Connection().DeviceText() : QString()},
+                                            {"blockSize", connected ? session->Link().BlockSize() : 0},
+                                            {"version", VersionJson(session->Link().Version())},
+                                            {"baudRate", BaudRateValue(session->Link().BaudRate())},
                                             {"messages", QJsonArray::fromStringList(messages)}}));
     } else {
         for (const QString &m : messages)
             io.out << m << '\n';
     }
-    if (!connected && !ReportLost(link, io) && messages.value(messages.size() - 1) == QLatin1String("Device not found"))
-        io.err << NotFoundHelp(link) << '\n';
+    if (!connected && !ReportLost(session->Link(), io) &&
+        messages.value(messages.size() - 1) == QLatin1String("Device not found"))
+        io.err << NotFoundHelp(session->Connection()) << '\n';
     return connected ? kExitOk : kExitFailed;
 }
 

@@ -13,8 +13,7 @@
 namespace tessel::cli {
 namespace {
 
-template <size_t N>
-QString NameOf(const char *const (&names)[N], unsigned v) {
+template <size_t N> QString NameOf(const char *const (&names)[N], unsigned v) {
     return v < N ? QString::fromLatin1(names[v]) : QString::number(v);
 }
 
@@ -43,12 +42,12 @@ QJsonValue Extreme(const TVector &v, bool largest) {
 QJsonObject ChannelJson(const TChannel &ch) {
     const TDependency &d = *ch.Set;
     static const char *const draw[] = {"dsAvg", "dsMinMax", "dsPoint"};
-    static const char *const pen[] = {"psSolid", "psDash", "psDot", "psDashDot", "psDashDotDot", "psClear",
-                                      "psInsideFrame"};
-    static const char *const point[] = {"ptDot", "ptCircle", "ptSquare", "ptTriangleUp", "ptTriangleDown",
-                                        "ptDiamond", "ptStar"};
-    static const char *const brush[] = {"bsSolid", "bsClear", "bsHorizontal", "bsVertical", "bsFDiagonal",
-                                        "bsBDiagonal", "bsCross", "bsDiagCross"};
+    static const char *const pen[] = {"psSolid",      "psDash",  "psDot",        "psDashDot",
+                                      "psDashDotDot", "psClear", "psInsideFrame"};
+    static const char *const point[] = {"ptDot",          "ptCircle",  "ptSquare", "ptTriangleUp",
+                                        "ptTriangleDown", "ptDiamond", "ptStar"};
+    static const char *const brush[] = {"bsSolid",     "bsClear",     "bsHorizontal", "bsVertical",
+                                        "bsFDiagonal", "bsBDiagonal", "bsCross",      "bsDiagCross"};
     return {{"Caption", d.Caption},
             {"Color", ColourText(d.Color)},
             {"BrushColor", ColourText(d.Brush.Color)},

@@ -69,17 +69,17 @@ int runBody(const QStringList &args, CliIO &io) {
     auto session = OpenIdentifiedSession(p, QStringLiteral("keys"), io, rc);
     if (!session)
         return rc;
-    TCommunication &link = session->Link();
-    TKeyTest keys(link);
+    TKeyTest keys(session->Commands());
     for (const auto &[index, position] : levels) {
         if (!keys.LevelAvailable(index)) {
-            io.err << DeviceInfo(link.Device()).name << " has no level " << KeyLevels()[size_t(index)].output << '\n';
+            io.err << DeviceInfo(session->Link().Device()).name << " has no level " << KeyLevels()[size_t(index)].output
+                   << '\n';
             return kExitFailed;
         }
         keys.SetLevel(index, position);
     }
     bool ok = true;
-    const bool macros = !levels.empty() && link.NeedsResetMacros();
+    const bool macros = !levels.empty() && session->Commands().NeedsResetMacros();
     QJsonArray sentLevels;
     QStringList lines;
     if (!levels.empty()) {
@@ -94,7 +94,7 @@ int runBody(const QStringList &args, CliIO &io) {
         }
     }
     for (const QString &f : fire) {
-        ok = SendKeySignal(link, f) && ok;
+        ok = SendKeySignal(session->Commands(), f) && ok;
         lines << f;
     }
     if (!ok) {
@@ -102,7 +102,7 @@ int runBody(const QStringList &args, CliIO &io) {
         rc = kExitFailed;
     }
     if (p.isSet(QStringLiteral("json"))) {
-        PrintJson(io, QJsonDocument(QJsonObject{{"device", QLatin1String(DeviceInfo(link.Device()).name)},
+        PrintJson(io, QJsonDocument(QJsonObject{{"device", QLatin1String(DeviceInfo(session->Link().Device()).name)},
                                                 {"resetMacros", macros},
                                                 {"levels", sentLevels},
                                                 {"fired", QJsonArray::fromStringList(fire)},

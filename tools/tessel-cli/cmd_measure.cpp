@@ -3,6 +3,7 @@
 // once a second, fetch both channels, record.
 #include "DeviceLink.h"
 
+#include "CliMessages.h"
 #include "app/InstrumentConfig.h"
 #include "app/MDIList.h"
 #include "app/MeasurementRun.h"
@@ -164,11 +165,11 @@ QJsonArray Channels(bool ch1, bool ch2) {
 bool CheckBuild(const QString &text, const QString &userFile, TDevice device, const TInstrumentConfig &config,
                 const QString &includeBase, CliIO &io) {
     TCompiler compiler;
-    compiler.SetConstants(config.Compiler);
+    compiler.Constants = config.Compiler;
     TEnvSetup env;
     std::unique_ptr<TProtocolDoc> doc;
     {
-        RecordingMessageService quiet;
+        TKeptMessages quiet;
         ScopedMessageService scope(&quiet);
         doc = std::make_unique<TProtocolDoc>(compiler, env, includeBase, device);
     }
@@ -360,7 +361,7 @@ int runBody(const QStringList &args, CliIO &io) {
     std::unique_ptr<TProtocolDoc> doc;
     {
         // The editor's template is of no use here; its absence is no error.
-        RecordingMessageService quiet;
+        TKeptMessages quiet;
         ScopedMessageService scope(&quiet);
         doc = std::make_unique<TProtocolDoc>(compiler, env, includeBase, link.Device());
     }
@@ -395,7 +396,7 @@ int runBody(const QStringList &args, CliIO &io) {
     });
 
     // The first poll: what the instrument is doing before the run.
-    const TDeviceStatus before = link.GetStatus();
+    const TDeviceStatus before = session->Commands().GetStatus();
     host.Polled(before);
     run->SetInstrumentState(before);
     if (!aborted)
@@ -414,7 +415,7 @@ int runBody(const QStringList &args, CliIO &io) {
     if (aborted) {
         // Right after "ST" no poll may have seen the run yet.
         const bool seen = run->InstrumentState() == stMeasuring || run->InstrumentState() == stWaiting;
-        if (report.Outcome == TRunOutcome::Started && !seen && link.StopMeasurement())
+        if (report.Outcome == TRunOutcome::Started && !seen && session->Commands().StopMeasurement())
             run->Host().Wait(50); // on the line before the reset macros purge the output
         run->Abort();
         io.err << "Measurement aborted; " << outPath << " was not written\n";

@@ -15,7 +15,9 @@
 namespace tessel::cli {
 namespace {
 
-QString hexCode(uint32_t code) { return QStringLiteral("0x%1").arg(code, 8, 16, QLatin1Char('0')).toUpper().replace("0X", "0x"); }
+QString hexCode(uint32_t code) {
+    return QStringLiteral("0x%1").arg(code, 8, 16, QLatin1Char('0')).toUpper().replace("0X", "0x");
+}
 
 QString hexBytes(const QByteArray &b) {
     QStringList parts;
@@ -94,10 +96,8 @@ int run(const QStringList &args, CliIO &io) {
             calls.append(callJson(c));
         QJsonObject j{{"ok", r.ok}, {"calls", calls}};
         if (!r.ok)
-            j["error"] = QJsonObject{{"message", r.errorMsg},
-                                     {"file", r.errorFile},
-                                     {"line", r.errorLine},
-                                     {"column", r.errorColumn}};
+            j["error"] = QJsonObject{
+                {"message", r.errorMsg}, {"file", r.errorFile}, {"line", r.errorLine}, {"column", r.errorColumn}};
         PrintJson(io, QJsonDocument(j));
     } else if (r.ok) {
         for (const TCompilerCall &c : r.calls)

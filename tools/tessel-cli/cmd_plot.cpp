@@ -141,8 +141,7 @@ bool parameterFigure(TAnalysisFigure &f, int parameter, const TExperimentModel &
                 const TParameterGroup &g = groups[size_t(c)][k];
                 const QString key = g.Key.isEmpty() ? QStringLiteral("(no name)") : g.Key;
                 // Numbered as x counts them.
-                const QString spread =
-                    g.Values.size() > 1 ? QStringLiteral(" ± ") + FormatDigits(g.SD, 2) : QString();
+                const QString spread = g.Values.size() > 1 ? QStringLiteral(" ± ") + FormatDigits(g.SD, 2) : QString();
                 f.Add(QStringLiteral("%1. %2%3: %4%5 (n = %6)")
                           .arg(QString::number(k + 1), key,
                                both ? QStringLiteral(", %1").arg(QLatin1String(channels[c])) : QString(),
@@ -165,8 +164,7 @@ bool parameterFigure(TAnalysisFigure &f, int parameter, const TExperimentModel &
                     points.emplace_back(double(all.size() - r), *v.Value);
             std::reverse(points.begin(), points.end());
             if (!points.empty())
-                f.Add(QStringLiteral("%1, channel %2").arg(name, QLatin1String(channels[c])), colors[c], points,
-                      false);
+                f.Add(QStringLiteral("%1, channel %2").arg(name, QLatin1String(channels[c])), colors[c], points, false);
         }
         f.Graph.Caption = QStringLiteral("%1 of each measurement").arg(name);
         f.Graph.XTitle = {QStringLiteral("Measurement"), {}};
@@ -228,10 +226,10 @@ int run(const QStringList &args, CliIO &io) {
         const QRegularExpressionMatch m = wxh.match(p.value(QStringLiteral("size")));
         size = m.hasMatch() ? QSize(m.captured(1).toInt(), m.captured(2).toInt()) : QSize();
         if (!ValidFigureSize(size))
-            return usage(io, QStringLiteral("--size wants WxH with each side from %1 to %2")
-                                 .arg(kMinFigureSide)
-                                 .arg(kMaxFigureSide),
-                         p);
+            return usage(
+                io,
+                QStringLiteral("--size wants WxH with each side from %1 to %2").arg(kMinFigureSide).arg(kMaxFigureSide),
+                p);
     }
 
     const int figures = int(p.isSet(QStringLiteral("ab"))) + int(p.isSet(QStringLiteral("etr"))) +
@@ -307,8 +305,9 @@ int run(const QStringList &args, CliIO &io) {
     e.Doc->ScaleAB();
 
     TGraphModel &g = p.isSet(QStringLiteral("ab")) ? e.AB : e.Graph;
-    if (!WriteFigure(out, size, QGuiApplication::font(),
-                     [&g](QPainter &pa, const QRect &r) { RenderGraph(pa, g, r); }, g.Caption))
+    if (!WriteFigure(
+            out, size, QGuiApplication::font(), [&g](QPainter &pa, const QRect &r) { RenderGraph(pa, g, r); },
+            g.Caption))
         return kExitFailed;
     const int shown = int(chosen->size());
     if (p.isSet(QStringLiteral("json")))

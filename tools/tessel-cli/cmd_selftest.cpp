@@ -37,21 +37,19 @@ int runBody(const QStringList &args, CliIO &io) {
     auto session = OpenIdentifiedSession(p, QStringLiteral("selftest"), io, rc);
     if (!session)
         return rc;
-    TCommunication &link = session->Link();
     QStringList lines;
     // Passed only with the end marker after a report: a stray byte that ends
     // the stream before any text is no result.
-    const bool passed = link.TestUnit(lines);
-    const TTestEnd end = link.LastTestEnd();
+    const bool passed = session->Commands().TestUnit(lines);
+    const TTestEnd end = session->Commands().LastTestEnd();
     if (p.isSet(QStringLiteral("json"))) {
-        PrintJson(io, QJsonDocument(QJsonObject{{"passed", passed},
-                                                {"end", EndText(end)},
-                                                {"lines", QJsonArray::fromStringList(lines)}}));
+        PrintJson(io, QJsonDocument(QJsonObject{
+                          {"passed", passed}, {"end", EndText(end)}, {"lines", QJsonArray::fromStringList(lines)}}));
     } else {
         for (const QString &l : lines)
             io.out << l << '\n';
     }
-    if (!passed && !ReportLost(link, io))
+    if (!passed && !ReportLost(session->Link(), io))
         io.err << "Self test did not pass: " << EndText(end) << '\n';
     return passed ? kExitOk : kExitFailed;
 }

@@ -11,9 +11,12 @@ namespace {
 
 int run(const QStringList &args, CliIO &io) {
     QCommandLineParser p;
-    p.setApplicationDescription(QStringLiteral("Start a measurement in the running program, as its Start button does."));
-    p.addOption({QStringLiteral("socket"), QStringLiteral("Name of the program's start socket."), QStringLiteral("NAME")});
-    p.addOption({QStringLiteral("open"), QStringLiteral("Open this experiment file instead of starting."), QStringLiteral("FILE")});
+    p.setApplicationDescription(
+        QStringLiteral("Start a measurement in the running program, as its Start button does."));
+    p.addOption(
+        {QStringLiteral("socket"), QStringLiteral("Name of the program's start socket."), QStringLiteral("NAME")});
+    p.addOption({QStringLiteral("open"), QStringLiteral("Open this experiment file instead of starting."),
+                 QStringLiteral("FILE")});
     AddJsonOption(p);
     if (int rc = ParseArgs(p, QStringLiteral("start"), args, io); rc != kContinue)
         return rc;
@@ -21,7 +24,8 @@ int run(const QStringList &args, CliIO &io) {
         io.err << "tessel-cli start: unexpected argument '" << p.positionalArguments().at(0) << "'\n";
         return kExitUsage;
     }
-    const QString name = p.isSet(QStringLiteral("socket")) ? p.value(QStringLiteral("socket")) : TStartServer::SocketName();
+    const QString name =
+        p.isSet(QStringLiteral("socket")) ? p.value(QStringLiteral("socket")) : TStartServer::SocketName();
     QString reply;
     if (p.isSet(QStringLiteral("open"))) {
         const QString file = QFileInfo(p.value(QStringLiteral("open"))).absoluteFilePath();

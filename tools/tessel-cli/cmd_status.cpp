@@ -17,8 +17,7 @@ int runBody(const QStringList &args, CliIO &io) {
     auto session = OpenIdentifiedSession(p, QStringLiteral("status"), io, rc);
     if (!session)
         return rc;
-    TCommunication &link = session->Link();
-    const TDeviceStatus s = link.GetStatus();
+    const TDeviceStatus s = session->Commands().GetStatus();
     if (p.isSet(QStringLiteral("json")))
         PrintJson(io, QJsonDocument(QJsonObject{{"code", int(s)}, {"text", StatusText(s)}}));
     else
@@ -27,7 +26,7 @@ int runBody(const QStringList &args, CliIO &io) {
     const bool failed = s == stNoReply || s >= stTE;
     if (s != stNoReply && failed)
         io.err << "The instrument reports " << StatusText(s) << '\n';
-    else if (s == stNoReply && !ReportLost(link, io))
+    else if (s == stNoReply && !ReportLost(session->Link(), io))
         io.err << "No status reply\n";
     return failed ? kExitFailed : kExitOk;
 }

@@ -42,11 +42,13 @@ int runBody(const QStringList &args, CliIO &io) {
         "Identify the instrument, load a boot image (--bios) or a firmware image (--firmware) with \"LDP\" and "
         "let the instrument program it. Progress and the result go to standard error."));
     AddLinkOptions(p);
-    p.addOption({QStringLiteral("bios"), QStringLiteral("Boot image to write into the flash (%1).").arg(DeviceNamesWith(capBootImage)),
+    p.addOption({QStringLiteral("bios"),
+                 QStringLiteral("Boot image to write into the flash (%1).").arg(DeviceNamesWith(capBootImage)),
                  QStringLiteral("FILE")});
-    p.addOption({QStringLiteral("firmware"),
-                 QStringLiteral("Device program to install (%1).").arg(DeviceNamesWith(capFirmware, QStringLiteral(", "))),
-                 QStringLiteral("FILE")});
+    p.addOption(
+        {QStringLiteral("firmware"),
+         QStringLiteral("Device program to install (%1).").arg(DeviceNamesWith(capFirmware, QStringLiteral(", "))),
+         QStringLiteral("FILE")});
     AddJsonOption(p);
     if (int rc = ParseArgs(p, QStringLiteral("upload"), args, io); rc != kContinue)
         return rc;
@@ -63,8 +65,7 @@ int runBody(const QStringList &args, CliIO &io) {
     auto session = OpenIdentifiedSession(p, QStringLiteral("upload"), io, rc);
     if (!session)
         return rc;
-    TCommunication &link = session->Link();
-    const TDevice device = link.Device();
+    const TDevice device = session->Link().Device();
     QString result;
     int32_t bytes = 0;
     if (!TakesImage(device, kind)) {
@@ -88,7 +89,7 @@ int runBody(const QStringList &args, CliIO &io) {
             lastTenth = tenth;
             io.err << "Sent " << sent << " of " << total << " bytes (" << tenth * 10 << " %)" << Qt::endl;
         };
-        TFirmwareUpload upload(link, nullptr, nullptr, std::move(host));
+        TFirmwareUpload upload(session->Commands(), nullptr, nullptr, std::move(host));
         const TUploadResult r = upload.UploadFile(kind, file);
         result = ResultText(r);
         rc = r == TUploadResult::Programmed ? kExitOk : kExitFailed;

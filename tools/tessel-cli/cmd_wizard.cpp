@@ -89,9 +89,10 @@ void printLayout(CliIO &io, const TWizardFile &w, bool json) {
                 const QString name = g.Variables[size_t(row.Variable)].Name;
                 if (row.Type != TWizardVarType::Bool)
                     controls.append(QJsonObject{{"variable", name}, {"kind", "label"}, {"rect", rectJson(row.Label)}});
-                controls.append(QJsonObject{{"variable", name},
-                                            {"kind", kind(row.Type)},
-                                            {"rect", rectJson(row.Type == TWizardVarType::Bool ? row.CheckBox : row.Field)}});
+                controls.append(
+                    QJsonObject{{"variable", name},
+                                {"kind", kind(row.Type)},
+                                {"rect", rectJson(row.Type == TWizardVarType::Bool ? row.CheckBox : row.Field)}});
             }
             frames.append(QJsonObject{
                 {"caption", g.Caption}, {"column", f.Column}, {"rect", rectJson(f.Rect)}, {"controls", controls}});
@@ -139,15 +140,16 @@ std::optional<double> parseValue(const TWizardVariable &v, const QString &text) 
 
 int run(const QStringList &args, CliIO &io) {
     QCommandLineParser p;
-    p.setApplicationDescription(QStringLiteral(
-        "Load a wizard file, enter values as its dialog would (kept within limits), run the OK check "
-        "and print the generated protocol."));
+    p.setApplicationDescription(
+        QStringLiteral("Load a wizard file, enter values as its dialog would (kept within limits), run the OK check "
+                       "and print the generated protocol."));
     p.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The wizard file."));
-    p.addOption({QStringLiteral("set"), QStringLiteral("Enter a value in a field, repeatable."),
-                 QStringLiteral("NAME=VALUE")});
+    p.addOption(
+        {QStringLiteral("set"), QStringLiteral("Enter a value in a field, repeatable."), QStringLiteral("NAME=VALUE")});
     p.addOption({QStringLiteral("vars"), QStringLiteral("List groups and variables instead of the protocol.")});
-    p.addOption({QStringLiteral("layout"),
-                 QStringLiteral("Print the dialog's frames and controls with their rectangles instead of the protocol.")});
+    p.addOption(
+        {QStringLiteral("layout"),
+         QStringLiteral("Print the dialog's frames and controls with their rectangles instead of the protocol.")});
     AddJsonOption(p);
     if (int rc = ParseArgs(p, QStringLiteral("wizard"), args, io); rc != kContinue)
         return rc;

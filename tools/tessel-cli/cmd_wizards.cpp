@@ -59,10 +59,9 @@ int run(const QStringList &args, CliIO &io) {
                                    {"pictureLoaded", !e.Picture.isNull()},
                                    {"shown", list.EntryAt(e.Column, e.Row) == &e}});
         }
-        PrintJson(io, QJsonDocument(QJsonObject{{"ini", ini},
-                                                {"columns", list.MaxColumn() + 1},
-                                                {"rows", list.MaxRow() + 1},
-                                                {"wizards", out}}));
+        PrintJson(io,
+                  QJsonDocument(QJsonObject{
+                      {"ini", ini}, {"columns", list.MaxColumn() + 1}, {"rows", list.MaxRow() + 1}, {"wizards", out}}));
         return kExitOk;
     }
     io.out << "Grid: " << list.MaxColumn() + 1 << " x " << list.MaxRow() + 1 << " cells (columns x rows)\n";

@@ -11,8 +11,7 @@
 
 namespace tessel::sim {
 
-TSimConstants ReadSimConstants(const std::string &iniPath, const std::string &sectionPrefix)
-{
+TSimConstants ReadSimConstants(const std::string &iniPath, const std::string &sectionPrefix) {
     TSimConstants c;
     for (auto &line : c.Bounds) {
         line[0] = line[2] = {0.0, false};
@@ -55,19 +54,21 @@ TSimConstants ReadSimConstants(const std::string &iniPath, const std::string &se
     return c;
 }
 
-int TimerEntryWidth(int32_t timerBits)
-{
+int TimerEntryWidth(int32_t timerBits) {
     switch (timerBits) {
-    case 16: return 2;
+    case 16:
+        return 2;
     case 22:
-    case 24: return 3;
-    case 32: return 4;
-    default: return 0;
+    case 24:
+        return 3;
+    case 32:
+        return 4;
+    default:
+        return 0;
     }
 }
 
-void AppendDecimalFloat(std::vector<uint8_t> &out, double value)
-{
+void AppendDecimalFloat(std::vector<uint8_t> &out, double value) {
     int64_t mantissa = 0;
     int exponent = 0;
     if (std::isfinite(value) && value != 0.0) {
@@ -115,23 +116,19 @@ void AppendDecimalFloat(std::vector<uint8_t> &out, double value)
 }
 
 namespace {
-void PutBE32(std::vector<uint8_t> &r, size_t at, int32_t v)
-{
+void PutBE32(std::vector<uint8_t> &r, size_t at, int32_t v) {
     const uint32_t u = uint32_t(v);
     r[at] = uint8_t(u >> 24);
     r[at + 1] = uint8_t(u >> 16);
     r[at + 2] = uint8_t(u >> 8);
     r[at + 3] = uint8_t(u);
 }
-void PutFloat(std::vector<uint8_t> &r, size_t at, double v)
-{
+void PutFloat(std::vector<uint8_t> &r, size_t at, double v) {
     std::vector<uint8_t> f;
     AppendDecimalFloat(f, v);
     std::copy(f.begin(), f.end(), r.begin() + std::ptrdiff_t(at));
 }
-void PutChannel(std::vector<uint8_t> &r, size_t at, int32_t bits, double mul, int32_t perEvent,
-                double distance)
-{
+void PutChannel(std::vector<uint8_t> &r, size_t at, int32_t bits, double mul, int32_t perEvent, double distance) {
     r[at] = uint8_t(bits);
     PutFloat(r, at + 1, mul);
     r[at + 6] = uint8_t(perEvent >> 8);
@@ -140,8 +137,7 @@ void PutChannel(std::vector<uint8_t> &r, size_t at, int32_t bits, double mul, in
 }
 } // namespace
 
-std::vector<uint8_t> BuildDeviceInfoRecord(const TSimConstants &c)
-{
+std::vector<uint8_t> BuildDeviceInfoRecord(const TSimConstants &c) {
     std::vector<uint8_t> r(kDeviceInfoSize, 0);
     // Record tag and layout version; the program does not read them.
     r[0] = 'D';

@@ -26,8 +26,7 @@ namespace {
 enum : int { R1 = 20, R2 = 21, S1 = 22, S2 = 23, T1 = 24, T2 = 25, V = 27 };
 }
 
-std::optional<int> FindSimDevice(std::string_view name)
-{
+std::optional<int> FindSimDevice(std::string_view name) {
     for (int i = 0; i < kSimDeviceCount; ++i)
         if (kSimDevices[size_t(i)].Name == name)
             return i;
@@ -39,8 +38,7 @@ bool HasApd(int t) { return t == S2 || t == T1 || t == T2 || t == V; }
 bool HasDeviceInfo(int t) { return t == R1 || t == R2 || t == S1 || t == S2 || t == T1 || t == T2 || t == V; }
 bool UsesPacketMonitor(int t) { return HasDeviceInfo(t); }
 
-std::string SectionPrefix(int type)
-{
+std::string SectionPrefix(int type) {
     const TSimDeviceType &d = kSimDevices[size_t(type)];
     char buf[32];
     std::snprintf(buf, sizeof buf, "%.*s/$%04X/", int(d.Ident.size()), d.Ident.data(), d.VersionWord);

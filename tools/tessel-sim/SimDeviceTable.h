@@ -11,10 +11,10 @@ namespace tessel::sim {
 // One type of instrument the simulator can act as. Written independently of
 // the program's own table so that each checks the other.
 struct TSimDeviceType {
-    std::string_view Name;     // "ModelT2"
-    std::string_view Ident;    // 8 characters, padded with blanks
-    uint16_t VersionWord;      // first two version bytes, high byte first
-    int32_t BlockSize;         // 4096 or 16384
+    std::string_view Name;  // "ModelT2"
+    std::string_view Ident; // 8 characters, padded with blanks
+    uint16_t VersionWord;   // first two version bytes, high byte first
+    int32_t BlockSize;      // 4096 or 16384
 };
 
 inline constexpr int kSimDeviceCount = 29;

@@ -23,8 +23,7 @@ constexpr TCommandForm kCommands[] = {
     {"LDT", 3}, {"LDX", 3}, {"LDC", 3}, {"LDP", 3}, {"GDA", 3}, {"GDB", 3}, {"EC", -1},
 };
 
-std::string Hex(const uint8_t *p, size_t n, size_t limit = 16)
-{
+std::string Hex(const uint8_t *p, size_t n, size_t limit = 16) {
     std::string s;
     char buf[4];
     for (size_t i = 0; i < n && i < limit; ++i) {
@@ -36,8 +35,7 @@ std::string Hex(const uint8_t *p, size_t n, size_t limit = 16)
     return s;
 }
 
-uint8_t Sum(const uint8_t *p, size_t n)
-{
+uint8_t Sum(const uint8_t *p, size_t n) {
     unsigned s = 0;
     for (size_t i = 0; i < n; ++i)
         s += p[i];
@@ -54,8 +52,7 @@ constexpr int kResendLimit = 3;         // sends of one download block
 
 TSimInstrument::TSimInstrument(const TSimOptions &options, LogSink log)
     : m_opt(options), m_log(std::move(log)), m_rng(options.Seed), m_awake(!options.Faults.NeedWakeUp),
-      m_plant(options.Model)
-{
+      m_plant(options.Model) {
     const auto type = FindSimDevice(m_opt.Device);
     if (!type)
         throw std::invalid_argument("unknown device " + m_opt.Device);
@@ -75,8 +72,7 @@ TSimInstrument::TSimInstrument(const TSimOptions &options, LogSink log)
     Log(buf);
 }
 
-void TSimInstrument::Log(const std::string &text) const
-{
+void TSimInstrument::Log(const std::string &text) const {
     if (!m_log)
         return;
     char stamp[32];
@@ -84,8 +80,7 @@ void TSimInstrument::Log(const std::string &text) const
     m_log(stamp + text);
 }
 
-std::array<uint8_t, 4> TSimInstrument::VersionBytes() const
-{
+std::array<uint8_t, 4> TSimInstrument::VersionBytes() const {
     const uint16_t w = Device().VersionWord;
     // Types that describe themselves run a firmware recent enough for the
     // reset macros (third and fourth byte 0x010A).
@@ -93,37 +88,38 @@ std::array<uint8_t, 4> TSimInstrument::VersionBytes() const
     return {uint8_t(w >> 8), uint8_t(w), uint8_t(recent ? 1 : 0), uint8_t(recent ? 10 : 0)};
 }
 
-std::string TSimInstrument::StatusReply() const
-{
+std::string TSimInstrument::StatusReply() const {
     if (m_outOfRange)
         return "SA";
     if (m_testing)
         return "TT";
     switch (m_phase) {
-    case Phase::Empty: return "FR";
-    case Phase::Ready: return "ND";
-    case Phase::Waiting: return "WT";
-    case Phase::Measuring: return "BB";
-    case Phase::DataReady: return "EM";
+    case Phase::Empty:
+        return "FR";
+    case Phase::Ready:
+        return "ND";
+    case Phase::Waiting:
+        return "WT";
+    case Phase::Measuring:
+        return "BB";
+    case Phase::DataReady:
+        return "EM";
     }
     return "ER";
 }
 
-std::vector<uint8_t> TSimInstrument::TakeOutput()
-{
+std::vector<uint8_t> TSimInstrument::TakeOutput() {
     std::vector<uint8_t> out;
     out.swap(m_out);
     return out;
 }
 
-void TSimInstrument::Emit(const std::vector<uint8_t> &bytes)
-{
+void TSimInstrument::Emit(const std::vector<uint8_t> &bytes) {
     const size_t n = HangupBudget(bytes.size());
     m_out.insert(m_out.end(), bytes.begin(), bytes.begin() + std::ptrdiff_t(n));
 }
 
-void TSimInstrument::ArmHangup(const std::string &cmd)
-{
+void TSimInstrument::ArmHangup(const std::string &cmd) {
     if (m_hangupArmed || m_lineDown || m_opt.Faults.HangupCommand.empty() || cmd != m_opt.Faults.HangupCommand)
         return;
     m_hangupArmed = true;
@@ -132,8 +128,7 @@ void TSimInstrument::ArmHangup(const std::string &cmd)
     HangupBudget(0);
 }
 
-size_t TSimInstrument::HangupBudget(size_t n)
-{
+size_t TSimInstrument::HangupBudget(size_t n) {
     if (m_lineDown)
         return 0;
     if (!m_hangupArmed)
@@ -148,16 +143,14 @@ size_t TSimInstrument::HangupBudget(size_t n)
     return pass;
 }
 
-void TSimInstrument::Schedule(double delay, std::vector<uint8_t> bytes, std::string note)
-{
+void TSimInstrument::Schedule(double delay, std::vector<uint8_t> bytes, std::string note) {
     Timed t{m_now + delay, std::move(bytes), std::move(note)};
-    auto at = std::upper_bound(m_timed.begin(), m_timed.end(), t.Due,
-                               [](double due, const Timed &x) { return due < x.Due; });
+    auto at =
+        std::upper_bound(m_timed.begin(), m_timed.end(), t.Due, [](double due, const Timed &x) { return due < x.Due; });
     m_timed.insert(at, std::move(t));
 }
 
-void TSimInstrument::Reply(const std::vector<uint8_t> &bytes, const std::string &note)
-{
+void TSimInstrument::Reply(const std::vector<uint8_t> &bytes, const std::string &note) {
     const int cmd = m_commands;
     if (m_opt.Faults.DropReplies.count(cmd)) {
         Log("< (fault: reply to command " + std::to_string(cmd) + " dropped) " + note);
@@ -166,8 +159,8 @@ void TSimInstrument::Reply(const std::vector<uint8_t> &bytes, const std::string 
     if (m_opt.Faults.TruncateReplies.count(cmd)) {
         const std::vector<uint8_t> half(bytes.begin(), bytes.begin() + std::ptrdiff_t(bytes.size() / 2));
         Emit(half);
-        Log("< (fault: reply to command " + std::to_string(cmd) + " cut to " + std::to_string(half.size()) +
-            " of " + std::to_string(bytes.size()) + " bytes) " + note);
+        Log("< (fault: reply to command " + std::to_string(cmd) + " cut to " + std::to_string(half.size()) + " of " +
+            std::to_string(bytes.size()) + " bytes) " + note);
         return;
     }
     Emit(bytes);
@@ -182,8 +175,7 @@ void TSimInstrument::Reply(const std::vector<uint8_t> &bytes, const std::string 
     }
 }
 
-void TSimInstrument::Receive(const uint8_t *data, size_t size, int32_t lineBaud)
-{
+void TSimInstrument::Receive(const uint8_t *data, size_t size, int32_t lineBaud) {
     if (size == 0)
         return;
     if (lineBaud != m_opt.Baud) {
@@ -229,8 +221,7 @@ void TSimInstrument::Receive(const uint8_t *data, size_t size, int32_t lineBaud)
     ParseInput();
 }
 
-TSimInstrument::Parse TSimInstrument::Match(size_t &length) const
-{
+TSimInstrument::Parse TSimInstrument::Match(size_t &length) const {
     bool prefix = false;
     for (const TCommandForm &c : kCommands) {
         const size_t n = std::min(c.Name.size(), m_in.size());
@@ -254,8 +245,7 @@ TSimInstrument::Parse TSimInstrument::Match(size_t &length) const
     return prefix ? Parse::NeedMore : Parse::NoMatch;
 }
 
-void TSimInstrument::FlushIgnored()
-{
+void TSimInstrument::FlushIgnored() {
     if (m_ignored.empty())
         return;
     const bool wake = std::all_of(m_ignored.begin(), m_ignored.end(), [](uint8_t b) { return b == 0xAA; });
@@ -264,8 +254,7 @@ void TSimInstrument::FlushIgnored()
     m_ignored.clear();
 }
 
-void TSimInstrument::ParseInput()
-{
+void TSimInstrument::ParseInput() {
     while (!m_in.empty()) {
         if (m_upload) {
             FeedUpload();
@@ -321,8 +310,7 @@ void TSimInstrument::ParseInput()
     }
 }
 
-void TSimInstrument::Execute(std::string_view name, const uint8_t *p, size_t n)
-{
+void TSimInstrument::Execute(std::string_view name, const uint8_t *p, size_t n) {
     const std::string cmd(name);
     const auto u16 = [&] { return unsigned(p[0]) | unsigned(p[1]) << 8; };
     const auto unsupported = [&] { Log("> " + cmd + " " + Hex(p, n) + " (not supported by this type; ignored)"); };
@@ -436,9 +424,10 @@ void TSimInstrument::Execute(std::string_view name, const uint8_t *p, size_t n)
         Log("> PF");
         const bool image = m_imageLoaded && !m_image.empty();
         // The program reads at most 41 bytes of this reply.
-        std::string text = !image                        ? std::string("ER no image to write")
-                           : m_opt.Faults.ProgramFails ? std::string("ER flash write failed")
-                                                         : "OK flash written, " + std::to_string(m_image.size()) + " bytes";
+        std::string text = !image ? std::string("ER no image to write")
+                           : m_opt.Faults.ProgramFails
+                               ? std::string("ER flash write failed")
+                               : "OK flash written, " + std::to_string(m_image.size()) + " bytes";
         text.resize(std::min<size_t>(text.size(), 41));
         Reply(text);
         if (image && m_opt.Faults.ProgramFails)
@@ -461,8 +450,7 @@ void TSimInstrument::Execute(std::string_view name, const uint8_t *p, size_t n)
     }
 }
 
-void TSimInstrument::FeedUpload()
-{
+void TSimInstrument::FeedUpload() {
     Upload &u = *m_upload;
     const size_t len = std::min(size_t(BlockSize()), u.Total - u.Data.size());
     size_t take = std::min(len + 1 - u.Block.size(), m_in.size());
@@ -507,8 +495,7 @@ void TSimInstrument::FeedUpload()
     }
 }
 
-void TSimInstrument::LoadAccepted(const Upload &u)
-{
+void TSimInstrument::LoadAccepted(const Upload &u) {
     const std::string &m = u.Mnemonic;
     if (m == "LDP") {
         m_image = u.Data;
@@ -545,16 +532,14 @@ void TSimInstrument::LoadAccepted(const Upload &u)
     m_phase = Phase::Ready;
     const TSimProgram &pr = *m_program;
     char buf[200];
-    std::snprintf(buf, sizeof buf, "  program: %zu events over %.6g s, %zu macros, flashes A %d, B %d%s",
-                  pr.Events.size(), pr.EndTime(), pr.Macros.size(), int(RisingEdges(pr, kLineMeasuringA)),
-                  int(RisingEdges(pr, kLineMeasuringB)),
-                  pr.SlotsA ? (", slots A " + std::to_string(*pr.SlotsA) + ", B " + std::to_string(*pr.SlotsB)).c_str()
-                            : "");
+    std::snprintf(
+        buf, sizeof buf, "  program: %zu events over %.6g s, %zu macros, flashes A %d, B %d%s", pr.Events.size(),
+        pr.EndTime(), pr.Macros.size(), int(RisingEdges(pr, kLineMeasuringA)), int(RisingEdges(pr, kLineMeasuringB)),
+        pr.SlotsA ? (", slots A " + std::to_string(*pr.SlotsA) + ", B " + std::to_string(*pr.SlotsB)).c_str() : "");
     Log(buf);
 }
 
-void TSimInstrument::StartRun()
-{
+void TSimInstrument::StartRun() {
     if (m_phase == Phase::Empty || !m_program) {
         Log("  no program loaded; not started");
         return;
@@ -581,8 +566,7 @@ void TSimInstrument::StartRun()
         Log("  macro " + std::to_string(i) + ": " + Hex(m_program->Macros[i].data(), m_program->Macros[i].size(), 32));
 }
 
-void TSimInstrument::UpdateRun()
-{
+void TSimInstrument::UpdateRun() {
     if (!m_run || (m_phase != Phase::Waiting && m_phase != Phase::Measuring))
         return;
     const double since = m_now - m_run->Begin;
@@ -608,9 +592,8 @@ void TSimInstrument::UpdateRun()
     Log("  run " + std::to_string(m_run->Number) + " finished; data ready");
 }
 
-void TSimInstrument::Replay(TSimPlant &plant, TSimLights &lights, double &t, size_t &ev, size_t &macro,
-                            double until, bool log) const
-{
+void TSimInstrument::Replay(TSimPlant &plant, TSimLights &lights, double &t, size_t &ev, size_t &macro, double until,
+                            bool log) const {
     const auto &events = m_program->Events;
     const auto &runs = m_run->Macros;
     while (ev < events.size() && events[ev].Time <= until) {
@@ -631,8 +614,7 @@ void TSimInstrument::Replay(TSimPlant &plant, TSimLights &lights, double &t, siz
     }
 }
 
-std::vector<int16_t> TSimInstrument::RunSamples(char channel, int32_t count, bool &clipped)
-{
+std::vector<int16_t> TSimInstrument::RunSamples(char channel, int32_t count, bool &clipped) {
     std::vector<int16_t> out;
     clipped = false;
     if (!m_run || !m_run->Finished || !m_program) {
@@ -673,8 +655,7 @@ std::vector<int16_t> TSimInstrument::RunSamples(char channel, int32_t count, boo
     return out;
 }
 
-void TSimInstrument::StartDownload(char channel, size_t n)
-{
+void TSimInstrument::StartDownload(char channel, size_t n) {
     m_outOfRange.reset();
     bool clipped = false;
     const std::vector<int16_t> samples = RunSamples(channel, int32_t((n + 1) / 2), clipped);
@@ -698,8 +679,7 @@ void TSimInstrument::StartDownload(char channel, size_t n)
     SendBlock();
 }
 
-void TSimInstrument::SendBlock()
-{
+void TSimInstrument::SendBlock() {
     Download &d = *m_download;
     const size_t B = size_t(BlockSize());
     const size_t from = d.Index * B;
@@ -728,13 +708,13 @@ void TSimInstrument::SendBlock()
     Emit(block);
     d.Sent += len;
     char note[120];
-    std::snprintf(note, sizeof note, "< %s block %zu of %zu, %zu bytes, checksum %02X%s", d.Index < d.Full ? "data" : "rest",
-                  d.Index + 1, d.Full + 1, len, sum, d.Attempts > 1 ? " (resent)" : "");
+    std::snprintf(note, sizeof note, "< %s block %zu of %zu, %zu bytes, checksum %02X%s",
+                  d.Index < d.Full ? "data" : "rest", d.Index + 1, d.Full + 1, len, sum,
+                  d.Attempts > 1 ? " (resent)" : "");
     Log(note + fault);
 }
 
-void TSimInstrument::FeedDownloadAnswer()
-{
+void TSimInstrument::FeedDownloadAnswer() {
     Download &d = *m_download;
     const uint8_t first = m_in[0];
     if (first != 'O' && first != 'E') {
@@ -771,8 +751,7 @@ void TSimInstrument::FeedDownloadAnswer()
     SendBlock();
 }
 
-void TSimInstrument::FinishDownload(bool complete)
-{
+void TSimInstrument::FinishDownload(bool complete) {
     const Download d = std::move(*m_download);
     m_download.reset();
     if (!complete || !m_run)
@@ -788,8 +767,7 @@ void TSimInstrument::FinishDownload(bool complete)
     }
 }
 
-TSimLights TSimInstrument::LiveLights() const
-{
+TSimLights TSimInstrument::LiveLights() const {
     TSimLights l = m_lights;
     for (int line = 0; line < 16; ++line)
         if (m_pulseEnd[line] > m_now)
@@ -797,8 +775,7 @@ TSimLights TSimInstrument::LiveLights() const
     return l;
 }
 
-void TSimInstrument::MonitorTick()
-{
+void TSimInstrument::MonitorTick() {
     TSimChannel a = m_chA, b = m_chB;
     a.Measuring = b.Measuring = 0.5 + 0.5 * m_lights.Level[1];
     const bool detector = LiveLights().Lines & kLineDetector;
@@ -807,7 +784,8 @@ void TSimInstrument::MonitorTick()
     const int16_t vb = b.Sample(m_monitorFlash ? m_plant.SignalB() : 0.0, detector, noise, m_rng);
     const uint16_t ua = uint16_t(va), ub = uint16_t(vb);
     if (UsesPacketMonitor(m_type)) {
-        std::vector<uint8_t> pkt = {'S', 'D', 'M', 2, 1, uint8_t(ua), uint8_t(ua >> 8), 2, uint8_t(ub), uint8_t(ub >> 8)};
+        std::vector<uint8_t> pkt = {
+            'S', 'D', 'M', 2, 1, uint8_t(ua), uint8_t(ua >> 8), 2, uint8_t(ub), uint8_t(ub >> 8)};
         pkt.push_back(Sum(pkt.data() + 4, 6));
         Emit(pkt);
     } else {
@@ -815,8 +793,7 @@ void TSimInstrument::MonitorTick()
     }
 }
 
-void TSimInstrument::StartSelfTest()
-{
+void TSimInstrument::StartSelfTest() {
     // The report comes in pieces, as the instrument checks one part after the other.
     std::vector<std::vector<uint8_t>> parts;
     auto text = [&](const std::string &s) {
@@ -825,9 +802,7 @@ void TSimInstrument::StartSelfTest()
         b.push_back(0);
         parts.push_back(std::move(b));
     };
-    auto num16 = [&](int v) {
-        parts.push_back({'!', uint8_t(uint16_t(v)), uint8_t(uint16_t(v) >> 8)});
-    };
+    auto num16 = [&](int v) { parts.push_back({'!', uint8_t(uint16_t(v)), uint8_t(uint16_t(v) >> 8)}); };
     auto num32 = [&](int32_t v) {
         const uint32_t u = uint32_t(v);
         parts.push_back({'"', uint8_t(u), uint8_t(u >> 8), uint8_t(u >> 16), uint8_t(u >> 24)});
@@ -862,8 +837,7 @@ void TSimInstrument::StartSelfTest()
     Log("< self test report follows");
 }
 
-void TSimInstrument::Advance(double seconds)
-{
+void TSimInstrument::Advance(double seconds) {
     const double target = m_now + std::max(seconds, 0.0);
     const double period = 1.0 / std::max(m_opt.MonitorRate, 0.1);
     for (;;) {

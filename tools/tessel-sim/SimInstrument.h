@@ -20,13 +20,13 @@ namespace tessel::sim {
 // Ways to make the line misbehave. Commands and download blocks are counted
 // from 1 since the instrument was switched on.
 struct TSimFaults {
-    std::set<int> BadChecksumBlocks; // download blocks sent with a wrong checksum
-    double BadChecksumRate = 0.0;    // and any download block with this chance (0 to 1)
-    std::set<int> DropReplies;       // commands whose reply is not sent
-    std::set<int> TruncateReplies;   // commands whose reply is cut in half
-    int SilentAfter = 0;             // 0 = never; else stop answering after that many commands
-    int GarbageEvery = 0;            // 0 = never; else stray bytes after every Nth reply
-    int64_t HangupAfter = -1;        // a data transfer stops after this many bytes (once)
+    std::set<int> BadChecksumBlocks;  // download blocks sent with a wrong checksum
+    double BadChecksumRate = 0.0;     // and any download block with this chance (0 to 1)
+    std::set<int> DropReplies;        // commands whose reply is not sent
+    std::set<int> TruncateReplies;    // commands whose reply is cut in half
+    int SilentAfter = 0;              // 0 = never; else stop answering after that many commands
+    int GarbageEvery = 0;             // 0 = never; else stray bytes after every Nth reply
+    int64_t HangupAfter = -1;         // a data transfer stops after this many bytes (once)
     std::set<int> RefuseUploadBlocks; // upload blocks (of every load) answered "ER" whatever their checksum
     bool ProgramFails = false;        // "PF" and "PX" report a failed programming
     std::set<int> IgnoreUploadBlocks; // upload blocks (of every load) not answered at all
@@ -43,11 +43,11 @@ struct TSimFaults {
 struct TSimOptions {
     std::string Device = std::string(kDefaultSimDevice);
     int32_t Baud = 115200;
-    double Speed = 1.0;         // simulated program time per real second
-    std::string IniPath;        // Tessel.ini with the type's constants
+    double Speed = 1.0;  // simulated program time per real second
+    std::string IniPath; // Tessel.ini with the type's constants
     uint32_t Seed = 1;
-    double TriggerWait = 0.0;   // seconds spent waiting for a trigger after "ST"
-    double MonitorRate = 25.0;  // monitor samples per second
+    double TriggerWait = 0.0;  // seconds spent waiting for a trigger after "ST"
+    double MonitorRate = 25.0; // monitor samples per second
     TSimModelParams Model;
     TSimFaults Faults;
 };
@@ -65,8 +65,7 @@ public:
 
     void Receive(const uint8_t *data, size_t size, int32_t lineBaud);
     void Receive(std::string_view bytes) { Receive(bytes, m_opt.Baud); }
-    void Receive(std::string_view bytes, int32_t lineBaud)
-    {
+    void Receive(std::string_view bytes, int32_t lineBaud) {
         Receive(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size(), lineBaud);
     }
     void Advance(double realSeconds);
@@ -102,10 +101,10 @@ private:
     struct Download {
         char Channel = 'A';
         std::vector<uint8_t> Data;
-        size_t Full = 0;       // full blocks
-        size_t Index = 0;      // block being sent (Full = the rest block)
-        int Attempts = 0;      // sends of the current block
-        size_t Sent = 0;       // data bytes sent so far, for the hang-up fault
+        size_t Full = 0;  // full blocks
+        size_t Index = 0; // block being sent (Full = the rest block)
+        int Attempts = 0; // sends of the current block
+        size_t Sent = 0;  // data bytes sent so far, for the hang-up fault
         bool Clipped = false;
     };
     struct Timed {
@@ -176,8 +175,8 @@ private:
     bool m_hangupArmed = false;
     int64_t m_hangupLeft = 0;
     bool m_awake = true;
-    int m_wakeRun = 0;          // wake-up bytes in a row while asleep
-    double m_lastInput = 0.0;   // when the last byte came, for dozing off
+    int m_wakeRun = 0;        // wake-up bytes in a row while asleep
+    double m_lastInput = 0.0; // when the last byte came, for dozing off
     double m_noiseCredit = 0.0;
 
     std::optional<Upload> m_upload;

@@ -6,8 +6,7 @@
 
 namespace tessel::sim {
 
-int32_t LineBaud(int slaveFd)
-{
+int32_t LineBaud(int slaveFd) {
     struct termios2 t {};
     if (ioctl(slaveFd, TCGETS2, &t) != 0)
         return 0;

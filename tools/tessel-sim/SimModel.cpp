@@ -7,22 +7,30 @@
 
 namespace tessel::sim {
 
-bool TSimModelParams::Set(const std::string &name, double value)
-{
+bool TSimModelParams::Set(const std::string &name, double value) {
     struct Entry {
         const char *Name;
         double TSimModelParams::*Field;
     };
     static const Entry entries[] = {
-        {"F0", &TSimModelParams::F0},           {"Fm", &TSimModelParams::Fm},
-        {"KClose", &TSimModelParams::KClose},   {"KOpen", &TSimModelParams::KOpen},
-        {"KFarRed", &TSimModelParams::KFarRed}, {"Saturation", &TSimModelParams::Saturation},
-        {"Ik", &TSimModelParams::Ik},           {"NpqHill", &TSimModelParams::NpqHill},
-        {"NpqMax", &TSimModelParams::NpqMax},   {"NpqHalf", &TSimModelParams::NpqHalf},
-        {"NpqRise", &TSimModelParams::NpqRise}, {"NpqRelax", &TSimModelParams::NpqRelax},
-        {"F0Quench", &TSimModelParams::F0Quench}, {"MinLamp", &TSimModelParams::MinLamp},
-        {"B0", &TSimModelParams::B0},           {"BAmp", &TSimModelParams::BAmp},
-        {"KBOx", &TSimModelParams::KBOx},       {"KBRed", &TSimModelParams::KBRed},
+        {"F0", &TSimModelParams::F0},
+        {"Fm", &TSimModelParams::Fm},
+        {"KClose", &TSimModelParams::KClose},
+        {"KOpen", &TSimModelParams::KOpen},
+        {"KFarRed", &TSimModelParams::KFarRed},
+        {"Saturation", &TSimModelParams::Saturation},
+        {"Ik", &TSimModelParams::Ik},
+        {"NpqHill", &TSimModelParams::NpqHill},
+        {"NpqMax", &TSimModelParams::NpqMax},
+        {"NpqHalf", &TSimModelParams::NpqHalf},
+        {"NpqRise", &TSimModelParams::NpqRise},
+        {"NpqRelax", &TSimModelParams::NpqRelax},
+        {"F0Quench", &TSimModelParams::F0Quench},
+        {"MinLamp", &TSimModelParams::MinLamp},
+        {"B0", &TSimModelParams::B0},
+        {"BAmp", &TSimModelParams::BAmp},
+        {"KBOx", &TSimModelParams::KBOx},
+        {"KBRed", &TSimModelParams::KBRed},
         {"Noise", &TSimModelParams::Noise},
     };
     for (const Entry &e : entries)
@@ -33,8 +41,7 @@ bool TSimModelParams::Set(const std::string &name, double value)
     return false;
 }
 
-std::string TSimLights::RunMacro(const uint8_t *b, size_t n, int32_t maxDA)
-{
+std::string TSimLights::RunMacro(const uint8_t *b, size_t n, int32_t maxDA) {
     std::string done;
     for (size_t i = 0; i + 5 <= n; ++i) {
         if (b[i] != 'S' || b[i + 1] != 'A' || b[i + 2] < '1' || b[i + 2] > '6')
@@ -47,8 +54,7 @@ std::string TSimLights::RunMacro(const uint8_t *b, size_t n, int32_t maxDA)
     return done;
 }
 
-void TSimPlant::Advance(double dt, const TSimLights &l)
-{
+void TSimPlant::Advance(double dt, const TSimLights &l) {
     if (dt <= 0.0)
         return;
     const uint16_t on = l.Lines;
@@ -86,16 +92,14 @@ void TSimPlant::Advance(double dt, const TSimLights &l)
     m_oxidised = oxSteady + (m_oxidised - oxSteady) * std::exp(-kb * dt);
 }
 
-double TSimPlant::SteadyNpq(double light) const
-{
+double TSimPlant::SteadyNpq(double light) const {
     if (light <= 0)
         return 0.0;
     const double h = std::pow(light, m_p.NpqHill);
     return m_p.NpqMax * h / (h + std::pow(m_p.NpqHalf, m_p.NpqHill));
 }
 
-double TSimPlant::SteadyPhiPSII(double light) const
-{
+double TSimPlant::SteadyPhiPSII(double light) const {
     const double fvfm = m_p.Fm > 0 ? std::max(m_p.Fm - m_p.F0, 0.0) / m_p.Fm : 0.0;
     if (light <= 0 || m_p.Ik <= 0)
         return light <= 0 ? fvfm : 0.0;
@@ -105,8 +109,7 @@ double TSimPlant::SteadyPhiPSII(double light) const
     return fvfm * -std::expm1(-x) / x;
 }
 
-double TSimPlant::SteadyClosed(double light) const
-{
+double TSimPlant::SteadyClosed(double light) const {
     // PhiPSII = (1 - q) Fv'/Fm' with the quenching the light settles at.
     const double n = SteadyNpq(light);
     const double f0 = m_p.F0 / (1.0 + m_p.F0Quench * n), fm = m_p.Fm / (1.0 + n);
@@ -116,8 +119,7 @@ double TSimPlant::SteadyClosed(double light) const
     return std::clamp(1.0 - SteadyPhiPSII(light) / fvfmP, 0.0, 1.0);
 }
 
-double TSimPlant::Fluorescence() const
-{
+double TSimPlant::Fluorescence() const {
     const double f0 = m_p.F0 / (1.0 + m_p.F0Quench * m_npq);
     const double fm = m_p.Fm / (1.0 + m_npq);
     return f0 + (std::max(fm, f0) - f0) * m_closed;
@@ -125,8 +127,7 @@ double TSimPlant::Fluorescence() const
 
 double TSimPlant::SignalB() const { return m_p.B0 + m_p.BAmp * m_oxidised; }
 
-int16_t TSimChannel::Sample(double signal, bool detectorOn, double noise, std::mt19937 &rng)
-{
+int16_t TSimChannel::Sample(double signal, bool detectorOn, double noise, std::mt19937 &rng) {
     const int bits = std::clamp(Bits, 2, 16);
     const double full = std::ldexp(1.0, bits - 1);
     const double gain = std::exp2((Gain - 50) / 25.0);

@@ -72,7 +72,7 @@ private:
 
 // Turns the leaf's signal into the 16-bit samples of one channel.
 struct TSimChannel {
-    int32_t Bits = 16;      // resolution; samples are kept within it
+    int32_t Bits = 16; // resolution; samples are kept within it
     // An unsigned detector reads 0 and up only and sends twice its level as an
     // unsigned word; the program halves it again.
     bool Unsigned = false;

@@ -5,9 +5,7 @@
 
 namespace tessel::sim {
 
-std::optional<TSimProgram> DecodeProgram(const TSimProgramBlocks &blocks, const TSimConstants &c,
-                                         std::string *why)
-{
+std::optional<TSimProgram> DecodeProgram(const TSimProgramBlocks &blocks, const TSimConstants &c, std::string *why) {
     auto fail = [why](const std::string &text) -> std::optional<TSimProgram> {
         if (why)
             *why = text;
@@ -22,8 +20,8 @@ std::optional<TSimProgram> DecodeProgram(const TSimProgramBlocks &blocks, const 
     if (n == 0)
         return fail("no event");
     if (blocks.Timers.size() != n * size_t(w))
-        return fail("timer block holds " + std::to_string(blocks.Timers.size()) + " bytes for " +
-                    std::to_string(n) + " events");
+        return fail("timer block holds " + std::to_string(blocks.Timers.size()) + " bytes for " + std::to_string(n) +
+                    " events");
 
     TSimProgram p;
     const uint64_t period = uint64_t(1) << c.TimerBits;
@@ -62,8 +60,7 @@ std::optional<TSimProgram> DecodeProgram(const TSimProgramBlocks &blocks, const 
     return p;
 }
 
-std::vector<TSimMacroRun> MacroSchedule(const TSimProgram &p)
-{
+std::vector<TSimMacroRun> MacroSchedule(const TSimProgram &p) {
     std::vector<TSimMacroRun> runs;
     size_t next = 0;
     uint16_t prev = kLineDetector;
@@ -82,8 +79,7 @@ std::vector<TSimMacroRun> MacroSchedule(const TSimProgram &p)
     return runs;
 }
 
-int32_t RisingEdges(const TSimProgram &p, uint16_t line)
-{
+int32_t RisingEdges(const TSimProgram &p, uint16_t line) {
     int32_t edges = 0;
     uint16_t prev = kLineDetector; // lines at rest
     for (const TSimEvent &e : p.Events) {
@@ -94,8 +90,7 @@ int32_t RisingEdges(const TSimProgram &p, uint16_t line)
     return edges;
 }
 
-std::vector<double> SampleInstants(const TSimProgram &p, uint16_t line, double distance, int32_t slots)
-{
+std::vector<double> SampleInstants(const TSimProgram &p, uint16_t line, double distance, int32_t slots) {
     std::vector<double> out;
     const int32_t edges = RisingEdges(p, line);
     if (edges == 0 || slots <= 0)

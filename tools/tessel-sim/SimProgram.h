@@ -28,10 +28,10 @@ inline constexpr uint16_t kLineMacro = 1u << 15;
 
 // The program blocks as the instrument holds them.
 struct TSimProgramBlocks {
-    std::vector<uint8_t> Events;  // "LDE"
-    std::vector<uint8_t> Timers;  // "LDT"
-    std::vector<uint8_t> Macros;  // "LDX"
-    std::vector<uint8_t> Counts;  // "LDC"
+    std::vector<uint8_t> Events; // "LDE"
+    std::vector<uint8_t> Timers; // "LDT"
+    std::vector<uint8_t> Macros; // "LDX"
+    std::vector<uint8_t> Counts; // "LDC"
 };
 
 struct TSimProgram {

@@ -17,13 +17,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
 #include <poll.h>
 #include <stdexcept>
 #include <string>
 #include <sys/prctl.h>
 #include <termios.h>
 #include <unistd.h>
-#include <memory>
 #include <vector>
 
 using namespace tessel::sim;
@@ -33,8 +33,7 @@ namespace {
 volatile std::sig_atomic_t g_stop = 0;
 void OnSignal(int) { g_stop = 1; }
 
-std::string UsageText()
-{
+std::string UsageText() {
     using tessel::HelpOption;
     const QList<HelpOption> options = {
         {"--device NAME", "instrument type to act as (ModelA ... ModelW; default ModelT2)"},
@@ -65,10 +64,13 @@ std::string UsageText()
         {"--status-reply XX", "answer every \"WD\" with XX (WE, TE, E1, E2, E3, ER, SA, ...)"},
         {"--noise RATE", "stray bytes on the line, RATE a second, all the time"},
         {"--need-wakeup", "asleep until 100 wake-up bytes (0xAA) come; dozes off after 10 s of quiet"},
-        {"--hangup-in CMD[:N]", "drop the line (close the terminal) once N bytes (default 0) crossed after the first command CMD"},
-        {"--come-back S", "after a hang-up, come back S seconds later on a new terminal (same --link path; the new path is printed as another line); else exit"},
+        {"--hangup-in CMD[:N]",
+         "drop the line (close the terminal) once N bytes (default 0) crossed after the first command CMD"},
+        {"--come-back S", "after a hang-up, come back S seconds later on a new terminal (same --link path; the new "
+                          "path is printed as another line); else exit"},
         {"--pace", "carry bytes no faster than the line speed allows (10 bits a byte)"},
-        {"--deaf-after N", "stop reading the terminal after the first N commands: the program's writes back up and never drain"},
+        {"--deaf-after N",
+         "stop reading the terminal after the first N commands: the program's writes back up and never drain"},
     };
     return tessel::HelpText("tessel-sim", "[options]",
                             "A virtual instrument on a pseudo-terminal; prints the terminal's path first.",
@@ -76,14 +78,12 @@ std::string UsageText()
         .toStdString();
 }
 
-[[noreturn]] void Usage(const std::string &error)
-{
+[[noreturn]] void Usage(const std::string &error) {
     std::fprintf(stderr, "tessel-sim: %s\n\n%s", error.c_str(), UsageText().c_str());
     std::exit(2);
 }
 
-double ToDouble(const std::string &opt, const std::string &v)
-{
+double ToDouble(const std::string &opt, const std::string &v) {
     char *end = nullptr;
     const double d = std::strtod(v.c_str(), &end);
     if (v.empty() || *end)
@@ -91,8 +91,7 @@ double ToDouble(const std::string &opt, const std::string &v)
     return d;
 }
 
-long ToInt(const std::string &opt, const std::string &v)
-{
+long ToInt(const std::string &opt, const std::string &v) {
     char *end = nullptr;
     const long n = std::strtol(v.c_str(), &end, 10);
     if (v.empty() || *end || n < 0)
@@ -100,8 +99,7 @@ long ToInt(const std::string &opt, const std::string &v)
     return n;
 }
 
-std::set<int> ToList(const std::string &opt, const std::string &v)
-{
+std::set<int> ToList(const std::string &opt, const std::string &v) {
     std::set<int> out;
     size_t at = 0;
     while (at <= v.size()) {
@@ -122,8 +120,7 @@ struct Args {
     int64_t DeafAfter = -1; // stop reading the terminal after this many commands; < 0: never
 };
 
-Args Parse(int argc, char **argv)
-{
+Args Parse(int argc, char **argv) {
     Args a;
     for (int i = 1; i < argc; ++i) {
         const std::string opt = argv[i];
@@ -236,29 +233,33 @@ Args Parse(int argc, char **argv)
     return a;
 }
 
-speed_t SpeedConstant(int32_t baud)
-{
+speed_t SpeedConstant(int32_t baud) {
     switch (baud) {
-    case 9600: return B9600;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    case 57600: return B57600;
-    case 115200: return B115200;
-    case 230400: return B230400;
-    default: return B0;
+    case 9600:
+        return B9600;
+    case 19200:
+        return B19200;
+    case 38400:
+        return B38400;
+    case 57600:
+        return B57600;
+    case 115200:
+        return B115200;
+    case 230400:
+        return B230400;
+    default:
+        return B0;
     }
 }
 
-double Seconds()
-{
+double Seconds() {
     using namespace std::chrono;
     return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
 
 } // namespace
 
-int main(int argc, char **argv)
-{
+int main(int argc, char **argv) {
     QCoreApplication app(argc, argv); // for the ini reader only; no event loop runs
     Args args = Parse(argc, argv);
     if (args.Sim.IniPath.empty()) {
@@ -274,7 +275,8 @@ int main(int argc, char **argv)
     if (!args.LogFile.empty()) {
         logFile = std::fopen(args.LogFile.c_str(), "w");
         if (!logFile) {
-            std::fprintf(stderr, "tessel-sim: cannot write the log %s: %s\n", args.LogFile.c_str(), std::strerror(errno));
+            std::fprintf(stderr, "tessel-sim: cannot write the log %s: %s\n", args.LogFile.c_str(),
+                         std::strerror(errno));
             return 1;
         }
     }
@@ -359,9 +361,7 @@ int main(int argc, char **argv)
         double inCredit = 0.0;  // the same for the other direction
         bool inFlowing = false; // paced: bytes wait on the line for their turn
         double releaseAt = 0.0; // a reply waits for the turnaround time
-        const auto lineBytesPerSecond = [&] {
-            return (LineBaud(slave) > 0 ? LineBaud(slave) : args.Sim.Baud) / 10.0;
-        };
+        const auto lineBytesPerSecond = [&] { return (LineBaud(slave) > 0 ? LineBaud(slave) : args.Sim.Baud) / 10.0; };
         while (!g_stop) {
             if (args.ExitWithParent && getppid() != parent)
                 break;

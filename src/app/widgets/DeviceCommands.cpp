@@ -27,8 +27,8 @@ void WireDeviceCommands(TfrmMain &main, TCommonObjs &common, TEnvSetup *env) {
     TCommunication &comm = *common.Comm;
     TfrmMain *w = &main;
     TCommonObjs *c = &common;
-    InstallSetupDialog(comm, w);
-    InstallProgressWindow(comm);
+    InstallSetupDialog(common.Connection, w);
+    InstallProgressWindow(common.Connection);
 
     // After a failure under any instrument action the controls go idle, and
     // an instrument that is gone is searched for as after a lost line.
@@ -43,9 +43,9 @@ void WireDeviceCommands(TfrmMain &main, TCommonObjs &common, TEnvSetup *env) {
     QObject::connect(w, &QObject::destroyed, [] { SetGuardRecovery(nullptr); });
 
     auto deviceId = Guarded([w, c, env] {
-        TCommunication &link = *c->Comm;
+        TConnectionManager &link = c->Connection;
         link.Connect(true, WantsWakeUp(link.DefaultDevice()));
-        if (env && env->AutoReconnect && !link.Connected())
+        if (env && env->AutoReconnect && !link.Link().Connected())
             w->ReconnectTimer().start();
         else
             w->ReconnectTimer().stop();
@@ -60,35 +60,35 @@ void WireDeviceCommands(TfrmMain &main, TCommonObjs &common, TEnvSetup *env) {
                          if (RefusedWhileBusy(*c->Comm))
                              return;
                          TfrmSetDevice dlg(
-                             *c->Comm,
+                             c->Connection,
                              [c](TDevice d) { c->AppSettings.SetValue(QStringLiteral("DefaultDevice"), int(d)); }, w);
                          dlg.exec();
                      }));
     QObject::connect(w->Action("mniCommunication"), &QAction::triggered, w, Guarded([c] {
                          if (!RefusedWhileBusy(*c->Comm))
-                             c->Comm->ShowSetup();
+                             c->Connection.ShowSetup();
                      }));
 
-    const std::pair<const char *, std::function<bool(TCommunication &)>> keys[] = {
-        {"mniActFlash1", [](TCommunication &l) { return l.ActinicFlash(); }},
-        {"mniActFlash2", [](TCommunication &l) { return l.Flash2(); }},
-        {"mniMeasFlash", [](TCommunication &l) { return l.MeasuringFlash(); }},
-        {"mniAux1", [](TCommunication &l) { return l.Aux(1); }},
-        {"mniAux2", [](TCommunication &l) { return l.Aux(2); }},
-        {"mniAux3", [](TCommunication &l) { return l.Aux(3); }},
-        {"mniAux4", [](TCommunication &l) { return l.Aux(4); }},
-        {"mniAux5", [](TCommunication &l) { return l.Aux(5); }},
-        {"mniAux6", [](TCommunication &l) { return l.Aux(6); }},
+    const std::pair<const char *, std::function<bool(TCommandSet &)>> keys[] = {
+        {"mniActFlash1", [](TCommandSet &l) { return l.ActinicFlash(); }},
+        {"mniActFlash2", [](TCommandSet &l) { return l.Flash2(); }},
+        {"mniMeasFlash", [](TCommandSet &l) { return l.MeasuringFlash(); }},
+        {"mniAux1", [](TCommandSet &l) { return l.Aux(1); }},
+        {"mniAux2", [](TCommandSet &l) { return l.Aux(2); }},
+        {"mniAux3", [](TCommandSet &l) { return l.Aux(3); }},
+        {"mniAux4", [](TCommandSet &l) { return l.Aux(4); }},
+        {"mniAux5", [](TCommandSet &l) { return l.Aux(5); }},
+        {"mniAux6", [](TCommandSet &l) { return l.Aux(6); }},
         // The unlabelled Window-toolbar button: the one-byte macro 80.
-        {"btnMacro", [](TCommunication &l) { return l.SendMacro(QByteArray("\x01\x50", 2)); }},
+        {"btnMacro", [](TCommandSet &l) { return l.SendMacro(QByteArray("\x01\x50", 2)); }},
     };
     for (const auto &[id, send] : keys) {
         // Copied by name: clang 14 does not capture a structured binding.
         QObject::connect(w->Action(QLatin1String(id)), &QAction::triggered, w,
-                         Guarded([c, send = send] { send(*c->Comm); }));
+                         Guarded([c, send = send] { send(c->Commands); }));
     }
 
-    comm.OnMessage = [w](TCustomComm *, const QString &msg) { w->Panel(7)->setText(msg); };
+    common.Connection.OnMessage = [w](TCustomComm *, const QString &msg) { w->Panel(7)->setText(msg); };
     // The cable pulled or the instrument switched off: the port is closed, the
     // window says so, and the reconnect timer looks for the instrument.
     comm.OnLineLost = [w, c, env](TCustomComm *) {
@@ -105,9 +105,9 @@ void WireDeviceCommands(TfrmMain &main, TCommonObjs &common, TEnvSetup *env) {
         if (!link.Connected())
             w->Panel(1)->setText(QStringLiteral("Not connected"));
         if (link.Connected() && c->Session.ReadDeviceInfo() == TInstrumentSession::TDeviceInfoRead::Failed) {
-            if (link.DeviceInfoError().contains(QLatin1String("outside"))) {
+            if (c->Connection.DeviceInfoError().contains(QLatin1String("outside"))) {
                 Messages().error(QStringLiteral("Device information refused: %1. The configured values stay.")
-                                     .arg(link.DeviceInfoError()));
+                                     .arg(c->Connection.DeviceInfoError()));
             } else {
                 Messages().error(QStringLiteral("Unable to get device information"));
             }
@@ -126,20 +126,20 @@ void WireDeviceCommands(TfrmMain &main, TCommonObjs &common, TEnvSetup *env) {
     };
 
     main.OpenDeviceLink = [w, c] {
-        TCommunication &link = *c->Comm;
+        TConnectionManager &link = c->Connection;
         link.LoadBaudRates(AppPaths::iniPath());
         link.LoadSettings(w->Store().KeyName());
-        if (link.Connected())
+        if (link.Link().Connected())
             c->StatusTimer.start();
     };
     // An identified instrument keeps its type; the stored choice applies offline.
     main.ApplyDefaultDevice = [c] {
-        TCommunication &link = *c->Comm;
-        if (!link.Connected())
+        TConnectionManager &link = c->Connection;
+        if (!link.Link().Connected())
             link.SetDevice(c->DefaultDeviceToApply(link.KnownDevices(), link.DefaultDevice()));
     };
-    main.SendStop = Guarded([c] { c->Comm->StopMeasurement(); });
-    main.SaveLinkSettings = [w, c] { c->Comm->SaveSettings(w->Store().KeyName()); };
+    main.SendStop = Guarded([c] { c->Commands.StopMeasurement(); });
+    main.SaveLinkSettings = [w, c] { c->Connection.SaveSettings(w->Store().KeyName()); };
 }
 
 } // namespace tessel

@@ -2,16 +2,16 @@
 
 #include "app/CommonObjs.h"
 #include "app/InstrumentConfig.h"
+#include "app/SignalEvents.h"
 #include "app/widgets/ExperimentWindow.h"
 #include "app/widgets/MainWindow.h"
 #include "authoring/widgets/ProtocolEditor.h"
 #include "common/AppPaths.h"
 #include "common/FileDialogService.h"
-#include "app/SignalEvents.h"
 #include "graph/widgets/DepSel.h"
 #include "graph/widgets/ManualScale.h"
-#include "graph/widgets/Signals.h"
 #include "graph/widgets/Navigator.h"
+#include "graph/widgets/Signals.h"
 #include "graph/widgets/XYDEdit.h"
 #include "graph/widgets/XYGraph.h"
 #include "output/widgets/ExportDialog.h"
@@ -210,8 +210,8 @@ void TExperimentCommands::closeSignals() {
 
 bool TExperimentCommands::eventFilter(QObject *watched, QEvent *e) {
     if (watched == m_signalsFrame && (e->type() == QEvent::Hide || e->type() == QEvent::Show) && !m_switchingSignals)
-        QMetaObject::invokeMethod(this, [this, on = e->type() == QEvent::Show] { SetSignalsShown(on); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, on = e->type() == QEvent::Show] { SetSignalsShown(on); }, Qt::QueuedConnection);
     if (watched == m_signalsFrame && e->type() == QEvent::Close) {
         // Closing the view only hides it; the toggle brings it back.
         e->ignore();
@@ -264,8 +264,8 @@ void TExperimentCommands::mniNewClick() {
 }
 
 void TExperimentCommands::mniOpenClick() {
-    const QString path =
-        FileDialogs().getOpenFileName(QStringLiteral("Open"), StartDir(m_env), QStringLiteral("Experiment Files (*.exp)|*.exp"));
+    const QString path = FileDialogs().getOpenFileName(QStringLiteral("Open"), StartDir(m_env),
+                                                       QStringLiteral("Experiment Files (*.exp)|*.exp"));
     if (path.isEmpty())
         return;
     RememberDir(m_env, path);

@@ -35,8 +35,7 @@ QLabel *marker(const QString &hint, const QString &colour, QWidget *parent) {
 } // namespace
 
 TMDIChild::TMDIChild(TCompiler &compiler, TEnvSetup &env, const QString &includeBase, TDevice device,
-                     const TChannelScaling &scaling, const TGraphBounds &bounds, const QString &name,
-                     QWidget *parent)
+                     const TChannelScaling &scaling, const TGraphBounds &bounds, const QString &name, QWidget *parent)
     : TfrmGraph(bounds, parent), m_env(env),
       m_doc(std::make_unique<TExperimentDoc>(compiler, env, includeBase, device, scaling)) {
     m_doc->DocName = name;
@@ -216,8 +215,7 @@ void TMDIChild::BeginRun() {
     Model().Current().B.Set->SetCount(0);
 }
 
-void TMDIChild::PrepareMeasurementDataSets(int32_t plannedA, int32_t plannedB, double firstTimeA,
-                                           double firstTimeB) {
+void TMDIChild::PrepareMeasurementDataSets(int32_t plannedA, int32_t plannedB, double firstTimeA, double firstTimeB) {
     // Set Device, Device ID or the options may have changed the scaling
     // since the window opened.
     if (CurrentScaling)

@@ -34,12 +34,11 @@ bool HasShippedIcon(const QString &name) {
     return QFile::exists(QStringLiteral(":/icons/") + name + QStringLiteral(".svg"));
 }
 
-QIcon TesselIcon(const QString &name) {
-    return QIcon::fromTheme(name, renderedIcon(name, {16, 22, 24, 32, 48}));
-}
+QIcon TesselIcon(const QString &name) { return QIcon::fromTheme(name, renderedIcon(name, {16, 22, 24, 32, 48})); }
 
 QIcon AppIcon() {
-    return QIcon::fromTheme(QStringLiteral("tessel"), renderedIcon(QStringLiteral("tessel"), {16, 24, 32, 48, 64, 128, 256}));
+    return QIcon::fromTheme(QStringLiteral("tessel"),
+                            renderedIcon(QStringLiteral("tessel"), {16, 24, 32, 48, 64, 128, 256}));
 }
 
 } // namespace tessel

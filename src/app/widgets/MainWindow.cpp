@@ -123,8 +123,8 @@ void TfrmMain::createActions() {
 }
 
 void TfrmMain::createMenus() {
-    for (MainMenu m : {MainMenu::Experiment, MainMenu::View, MainMenu::System, MainMenu::Setup, MainMenu::Window,
-                       MainMenu::Help}) {
+    for (MainMenu m :
+         {MainMenu::Experiment, MainMenu::View, MainMenu::System, MainMenu::Setup, MainMenu::Window, MainMenu::Help}) {
         QMenu *menu = menuBar()->addMenu(MenuCaption(m));
         m_menus.insert(int(m), menu);
     }
@@ -153,8 +153,8 @@ void TfrmMain::createMenus() {
 }
 
 void TfrmMain::createToolbars() {
-    for (MainToolbar t : {MainToolbar::Main, MainToolbar::Graph, MainToolbar::Protocol, MainToolbar::Window,
-                          MainToolbar::Control}) {
+    for (MainToolbar t :
+         {MainToolbar::Main, MainToolbar::Graph, MainToolbar::Protocol, MainToolbar::Window, MainToolbar::Control}) {
         // Two rows fit the frame's initial width.
         if (t == MainToolbar::Window)
             addToolBarBreak();
@@ -320,8 +320,8 @@ void TfrmMain::SetNavigator(TNavigator *nav) { m_navigator = nav; }
 
 bool TfrmMain::ListenForStart(const QString &name) {
     if (!m_startServer)
-        m_startServer = new TStartServer([this] { return Action("btnStart")->isEnabled(); },
-                                         [this] { mniStartClick(); }, this);
+        m_startServer =
+            new TStartServer([this] { return Action("btnStart")->isEnabled(); }, [this] { mniStartClick(); }, this);
     m_startServer->OnOpen = [this](const QString &file) {
         if (OpenRequested)
             OpenRequested(file);
@@ -363,10 +363,10 @@ void TfrmMain::RestoreSettings() {
     if (!layout.isEmpty())
         restoreState(QByteArray::fromBase64(layout.toLatin1()));
     for (const char *id : {"mniTbMain", "mniTbGraph", "mniTbWindow", "mniTbControl"}) {
-        const MainToolbar t = QLatin1String(id) == QLatin1String("mniTbMain")    ? MainToolbar::Main
-                              : QLatin1String(id) == QLatin1String("mniTbGraph") ? MainToolbar::Graph
+        const MainToolbar t = QLatin1String(id) == QLatin1String("mniTbMain")     ? MainToolbar::Main
+                              : QLatin1String(id) == QLatin1String("mniTbGraph")  ? MainToolbar::Graph
                               : QLatin1String(id) == QLatin1String("mniTbWindow") ? MainToolbar::Window
-                                                                                 : MainToolbar::Control;
+                                                                                  : MainToolbar::Control;
         Action(QLatin1String(id))->setChecked(!Toolbar(t)->isHidden());
     }
 }

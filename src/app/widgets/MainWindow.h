@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/MainCommands.h"
 #include "app/MDIList.h"
+#include "app/MainCommands.h"
 #include "settings/EnvSetup.h"
 #include "settings/RecentFiles.h"
 #include "settings/SettingsStore.h"

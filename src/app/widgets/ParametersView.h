@@ -1,8 +1,8 @@
 #pragma once
 
 #include "data/Dependency.h"
-#include "data/analysis/LightCurveFit.h"
 #include "data/Vector.h"
+#include "data/analysis/LightCurveFit.h"
 
 #include <QWidget>
 #include <functional>

@@ -31,8 +31,8 @@ namespace tessel {
 
 namespace {
 
-constexpr MainToolbar kToolbars[5] = {MainToolbar::Main, MainToolbar::Graph, MainToolbar::Protocol,
-                                      MainToolbar::Window, MainToolbar::Control};
+constexpr MainToolbar kToolbars[5] = {MainToolbar::Main, MainToolbar::Graph, MainToolbar::Protocol, MainToolbar::Window,
+                                      MainToolbar::Control};
 const QString kABMenu = QStringLiteral("mnuABChart");
 const char *const kPressedAt = "tesselRightPress";
 
@@ -132,7 +132,7 @@ void TPrintCommands::mniPrintSetupClick() {
     m_prn.ApplyTo(*m_printer);
     if (PrintDialogs().printerSetup(*m_printer))
         m_prn.SetOrientation(m_printer->pageLayout().orientation() == QPageLayout::Landscape ? poLandscape
-                                                                                              : poPortrait);
+                                                                                             : poPortrait);
 }
 
 void TPrintCommands::mniPageSetupClick() { TPageSetupDlg::Execute(m_prn, m_printer.get(), &m_main); }
@@ -260,10 +260,10 @@ bool TPrintCommands::eventFilter(QObject *watched, QEvent *e) {
         auto *m = static_cast<QMouseEvent *>(e);
         const QPoint at = m->position().toPoint();
         const QVariant pressed = chart->property(kPressedAt);
-        if (m->button() == Qt::RightButton && pressed.isValid() &&
-            (at - pressed.toPoint()).manhattanLength() < 4) {
+        if (m->button() == Qt::RightButton && pressed.isValid() && (at - pressed.toPoint()).manhattanLength() < 4) {
             const QPoint global = m->globalPosition().toPoint();
-            QMetaObject::invokeMethod(menu, [menu, global] { menu->popup(global); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                menu, [menu, global] { menu->popup(global); }, Qt::QueuedConnection);
         }
     } else if (e->type() == QEvent::ContextMenu) {
         auto *c = static_cast<QContextMenuEvent *>(e);

@@ -3,9 +3,9 @@
 
 #include "app/InstrumentConfig.h"
 #include "app/widgets/DeviceCommands.h"
+#include "app/widgets/ExperimentWindow.h"
 #include "app/widgets/Icons.h"
 #include "app/widgets/PrintCommands.h"
-#include "app/widgets/ExperimentWindow.h"
 #include "app/widgets/Splash.h"
 #include "app/widgets/WizardCommand.h"
 #include "common/ActionGuard.h"
@@ -59,16 +59,16 @@ TProgram::TProgram(const TProgramOptions &options) : m_options(options) {
     m_steps << QStringLiteral("frmMain");
     InitPortNames(m_main->Store().KeyName(), m_options.port);
     m_common = std::make_unique<TCommonObjs>();
-    m_common->Comm->SetPreferredPort(m_options.port);
+    m_common->Connection.SetPreferredPort(m_options.port);
     WireDeviceCommands(*m_main, *m_common, &m_env);
     m_steps << QStringLiteral("TCommonObjs");
     m_monitor =
-        std::make_unique<Tsmon>(*m_common->Comm, MonitorScaleOf(m_common->Session.Configuration()), m_main.get());
+        std::make_unique<Tsmon>(m_common->Commands, MonitorScaleOf(m_common->Session.Configuration()), m_main.get());
     wireMonitor();
     m_steps << QStringLiteral("Monitor");
     m_navigator = std::make_unique<TNavigator>(m_main.get());
     m_steps << QStringLiteral("Navigator");
-    m_testKeys = std::make_unique<TfrmTestKeys>(*m_common->Comm, m_main.get());
+    m_testKeys = std::make_unique<TfrmTestKeys>(m_common->Commands, m_main.get());
     m_steps << QStringLiteral("TestKeys");
     m_envDialog = std::make_unique<TEnvSetupDialog>(
         m_env,
@@ -95,8 +95,8 @@ TProgram::TProgram(const TProgramOptions &options) : m_options(options) {
             RunMonitor();
     });
     m_steps << QStringLiteral("navigator filled");
-    m_experiments = new TExperimentCommands(*m_main, *m_common, m_env, m_navigator.get(), m_export.get(),
-                                           m_manualScale.get());
+    m_experiments =
+        new TExperimentCommands(*m_main, *m_common, m_env, m_navigator.get(), m_export.get(), m_manualScale.get());
     m_runCommands = new TRunCommands(*m_main, *m_common, m_env, *m_experiments, m_monitor.get());
     m_recovery = new TRecoveryCommands(*m_main, *m_experiments, m_runCommands->Run());
     // An identification from the menu or the reconnect timer reads the

@@ -1,19 +1,19 @@
 #pragma once
 
 #include "app/CommonObjs.h"
-#include "app/widgets/MainWindow.h"
-#include "graph/widgets/Navigator.h"
-#include "monitor/widgets/MonitorWindow.h"
-#include "settings/EnvSetup.h"
-#include "settings/widgets/EnvSetupDialog.h"
-#include "output/widgets/ExportDialog.h"
 #include "app/widgets/ExperimentCommands.h"
+#include "app/widgets/MainWindow.h"
 #include "app/widgets/RecoveryCommands.h"
 #include "app/widgets/RunCommands.h"
 #include "app/widgets/ServiceCommands.h"
 #include "app/widgets/ServiceWindows.h"
 #include "graph/widgets/GraphWindow.h"
 #include "graph/widgets/ManualScale.h"
+#include "graph/widgets/Navigator.h"
+#include "monitor/widgets/MonitorWindow.h"
+#include "output/widgets/ExportDialog.h"
+#include "settings/EnvSetup.h"
+#include "settings/widgets/EnvSetupDialog.h"
 
 #include <QSplashScreen>
 #include <QStringList>

@@ -63,11 +63,21 @@ TRunCommands::~TRunCommands() = default;
 
 void TRunCommands::ApplyControls(const TControlState &s) {
     const std::pair<const char *, const std::optional<bool> *> items[] = {
-        {"btnStart", &s.StartButton},        {"btnAbort", &s.AbortButton},     {"btnCheck", &s.CheckButton},
-        {"mniStart", &s.StartMenu},          {"mniAbort", &s.AbortMenu},       {"mnuTestKeys", &s.TestKeysMenu},
-        {"mniDeviceID", &s.DeviceId},        {"mniUpdateBIOS", &s.UpdateBios}, {"mniUpdateFirmware", &s.UpdateFirmware},
-        {"mniTestUnit", &s.TestUnit},        {"mniSetDevice", &s.SetDevice},   {"mniMonitor", &s.SystemMonitor},
-        {"mniCommunication", &s.Communication}, {"mniTestKeys", &s.TestKeysWindow}, {"mniMakeActive", &s.MakeActive},
+        {"btnStart", &s.StartButton},
+        {"btnAbort", &s.AbortButton},
+        {"btnCheck", &s.CheckButton},
+        {"mniStart", &s.StartMenu},
+        {"mniAbort", &s.AbortMenu},
+        {"mnuTestKeys", &s.TestKeysMenu},
+        {"mniDeviceID", &s.DeviceId},
+        {"mniUpdateBIOS", &s.UpdateBios},
+        {"mniUpdateFirmware", &s.UpdateFirmware},
+        {"mniTestUnit", &s.TestUnit},
+        {"mniSetDevice", &s.SetDevice},
+        {"mniMonitor", &s.SystemMonitor},
+        {"mniCommunication", &s.Communication},
+        {"mniTestKeys", &s.TestKeysWindow},
+        {"mniMakeActive", &s.MakeActive},
     };
     for (const auto &[id, value] : items)
         if (value->has_value())

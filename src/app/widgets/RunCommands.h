@@ -19,8 +19,7 @@ struct TEnvSetup;
 class TRunCommands : public QObject {
     Q_OBJECT
 public:
-    TRunCommands(TfrmMain &main, TCommonObjs &common, TEnvSetup &env, TExperimentCommands &experiments,
-                 Tsmon *monitor);
+    TRunCommands(TfrmMain &main, TCommonObjs &common, TEnvSetup &env, TExperimentCommands &experiments, Tsmon *monitor);
     ~TRunCommands() override;
 
     TMeasurementRun &Run() { return *m_run; }

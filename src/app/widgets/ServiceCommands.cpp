@@ -34,9 +34,7 @@ TServiceCommands::TServiceCommands(TfrmMain &main, TCommonObjs &common, TEnvSetu
         run->Host().ResetKeySliders = [this] { m_testKeys.ResetFlashLevels(); };
 }
 
-void TServiceCommands::RunTestKeys() {
-    m_testKeys.exec();
-}
+void TServiceCommands::RunTestKeys() { m_testKeys.exec(); }
 
 void TServiceCommands::RunTestUnit() {
     QTimer &timer = m_common.StatusTimer;
@@ -45,7 +43,7 @@ void TServiceCommands::RunTestUnit() {
         if (m_common.Comm->Connected())
             timer.start();
     });
-    TfrmTestUnit window(*m_common.Comm, &m_main);
+    TfrmTestUnit window(m_common.Commands, &m_main);
     if (OnTestUnitCreated)
         OnTestUnitCreated(window);
     window.exec();
@@ -61,7 +59,7 @@ TUploadResult TServiceCommands::UpdateImage(TImageKind kind) {
         m_main.Panel(6)->repaint();
     };
     Finally clear([this] { m_main.Panel(6)->clear(); });
-    TFirmwareUpload upload(*m_common.Comm, &m_common.StatusTimer, &m_env, std::move(host));
+    TFirmwareUpload upload(m_common.Commands, &m_common.StatusTimer, &m_env, std::move(host));
     return upload.Run(kind);
 }
 

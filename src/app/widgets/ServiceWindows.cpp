@@ -21,7 +21,7 @@
 
 namespace tessel {
 
-TfrmTestKeys::TfrmTestKeys(TCommunication &link, QWidget *parent, TKeyTest::Wait wait)
+TfrmTestKeys::TfrmTestKeys(TCommandSet &link, QWidget *parent, TKeyTest::Wait wait)
     : QDialog(parent), m_link(link), m_keys(link, std::move(wait)),
       m_store(QStringLiteral("frmTestKeys"), TPFormSettings::Values::Position) {
     setObjectName(QStringLiteral("frmTestKeys"));
@@ -108,9 +108,7 @@ TfrmTestKeys::TfrmTestKeys(TCommunication &link, QWidget *parent, TKeyTest::Wait
 
 TfrmTestKeys::~TfrmTestKeys() = default;
 
-QPushButton *TfrmTestKeys::Button(const QString &name) const {
-    return findChild<QPushButton *>(name);
-}
+QPushButton *TfrmTestKeys::Button(const QString &name) const { return findChild<QPushButton *>(name); }
 
 void TfrmTestKeys::refresh() {
     for (int i = 0; i < kKeyLevelCount; ++i)
@@ -155,7 +153,7 @@ void TfrmTestKeys::hideEvent(QHideEvent *e) {
     QDialog::hideEvent(e);
 }
 
-TfrmTestUnit::TfrmTestUnit(TCommunication &link, QWidget *parent) : QDialog(parent), m_link(link) {
+TfrmTestUnit::TfrmTestUnit(TCommandSet &link, QWidget *parent) : QDialog(parent), m_link(link) {
     setObjectName(QStringLiteral("frmTestUnit"));
     setWindowTitle(QStringLiteral("Test unit result"));
     m_memo = new QPlainTextEdit(this);
@@ -182,7 +180,7 @@ TfrmTestUnit::TfrmTestUnit(TCommunication &link, QWidget *parent) : QDialog(pare
     m_break->setEnabled(false);
     connect(m_close, &QPushButton::clicked, this, &QDialog::accept);
     connect(m_break, &QPushButton::clicked, this, [this] {
-        m_link.Abort();
+        m_link.Link().Abort();
         m_break->setEnabled(false);
     });
     auto *row = new QHBoxLayout;
@@ -221,7 +219,7 @@ void TfrmTestUnit::RunTest() {
     m_ran = true;
     m_break->setEnabled(false);
     m_close->setEnabled(true);
-    const TSelfTestNote note = SelfTestNote(m_end, m_link.WaitBounds());
+    const TSelfTestNote note = SelfTestNote(m_end, m_link.Link().WaitBounds());
     m_note->setText(note.text);
     if (note.dialog)
         Messages().warning(note.text);

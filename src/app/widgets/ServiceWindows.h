@@ -19,7 +19,7 @@ namespace tessel {
 // sliders keep their positions between showings; its position is stored.
 class TfrmTestKeys : public QDialog {
 public:
-    explicit TfrmTestKeys(TCommunication &link, QWidget *parent = nullptr, TKeyTest::Wait wait = {});
+    explicit TfrmTestKeys(TCommandSet &link, QWidget *parent = nullptr, TKeyTest::Wait wait = {});
     ~TfrmTestKeys() override;
 
     TKeyTest &Keys() { return m_keys; }
@@ -45,7 +45,7 @@ private:
     void fire(const char *command);
     void refresh();
 
-    TCommunication &m_link;
+    TCommandSet &m_link;
     TKeyTest m_keys;
     std::array<QScrollBar *, kKeyLevelCount> m_bars{};
     std::array<QLabel *, kKeyLevelCount> m_labels{};
@@ -58,7 +58,7 @@ private:
 // cut off by the link's time limits, and the window says which.
 class TfrmTestUnit : public QDialog {
 public:
-    explicit TfrmTestUnit(TCommunication &link, QWidget *parent = nullptr);
+    explicit TfrmTestUnit(TCommandSet &link, QWidget *parent = nullptr);
 
     QPlainTextEdit *Memo() const { return m_memo; }
     QPushButton *BtnClose() const { return m_close; }
@@ -78,7 +78,7 @@ protected:
     void closeEvent(QCloseEvent *e) override;
 
 private:
-    TCommunication &m_link;
+    TCommandSet &m_link;
     QPlainTextEdit *m_memo;
     QPushButton *m_close;
     QPushButton *m_break;

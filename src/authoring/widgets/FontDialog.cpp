@@ -88,8 +88,6 @@ QFont TfrmFont::SelectedFont() const {
     return f;
 }
 
-void TfrmFont::updateSample() {
-    lbSample->setFont(SelectedFont());
-}
+void TfrmFont::updateSample() { lbSample->setFont(SelectedFont()); }
 
 } // namespace tessel

@@ -134,9 +134,8 @@ TfrmProtocol::TfrmProtocol(TProtocolDoc &doc, QWidget *parent) : QMainWindow(par
     mniCut = edit->addAction(QStringLiteral("Cu&t"), this, [this] { editShown(&QPlainTextEdit::cut); });
     mniCopy = edit->addAction(QStringLiteral("&Copy"), this, [this] { shownText()->copy(); });
     mniPaste = edit->addAction(QStringLiteral("&Paste"), this, [this] { editShown(&QPlainTextEdit::paste); });
-    mniDelete = edit->addAction(QStringLiteral("&Delete"), this, [this] {
-        editShown([](QPlainTextEdit *t) { t->textCursor().removeSelectedText(); });
-    });
+    mniDelete = edit->addAction(QStringLiteral("&Delete"), this,
+                                [this] { editShown([](QPlainTextEdit *t) { t->textCursor().removeSelectedText(); }); });
     mniSelectAll = edit->addAction(QStringLiteral("Se&lect All"), this, [this] { shownText()->selectAll(); });
     edit->addSeparator();
     mniFind = edit->addAction(QStringLiteral("&Find..."), this, [this] { showDialog(false); });
@@ -306,9 +305,7 @@ void TfrmProtocol::mniOpenClick() {
     }
 }
 
-void TfrmProtocol::mniSaveAsClick() {
-    m_doc.SaveAsDialog(shownText()->toPlainText());
-}
+void TfrmProtocol::mniSaveAsClick() { m_doc.SaveAsDialog(shownText()->toPlainText()); }
 
 void TfrmProtocol::mniPrintClick() {
     QPrinter printer;

@@ -75,8 +75,8 @@ public:
     QTextEdit *memDescription = nullptr;
     // Status panels: caret, "Modified", the last check ("Checked"/"Errors").
     QLabel *pnlCaret = nullptr, *pnlModified = nullptr, *pnlCheck = nullptr;
-    QAction *mniUndo, *mniCut, *mniCopy, *mniPaste, *mniDelete, *mniSelectAll, *mniFind, *mniReplace,
-        *mniCopyToCurrent, *mniClear, *mniFont, *mniOpen, *mniSaveAs, *mniCheck, *mniPrint;
+    QAction *mniUndo, *mniCut, *mniCopy, *mniPaste, *mniDelete, *mniSelectAll, *mniFind, *mniReplace, *mniCopyToCurrent,
+        *mniClear, *mniFont, *mniOpen, *mniSaveAs, *mniCheck, *mniPrint;
 
     void mniCheckClick();
     void mniFontClick();

@@ -33,7 +33,8 @@ TWizardNumberEdit::TWizardNumberEdit(const TWizardVariable &var, QWidget *parent
     const bool whole = var.Type == TWizardVarType::Int;
     // Either decimal separator is taken; the value always shows with ".".
     setValidator(new QRegularExpressionValidator(
-        QRegularExpression(whole ? QStringLiteral("[-+]?[0-9]*") : QStringLiteral("[-+]?[0-9]*[.,]?[0-9]*([eE][-+]?[0-9]*)?")),
+        QRegularExpression(whole ? QStringLiteral("[-+]?[0-9]*")
+                                 : QStringLiteral("[-+]?[0-9]*[.,]?[0-9]*([eE][-+]?[0-9]*)?")),
         this));
     setReadOnly(var.ReadOnly);
     SetValue(FieldFromStored(var));

@@ -110,9 +110,7 @@ TfrmWzdSelector::TfrmWzdSelector(const TWizards &list, QWidget *parent) : QDialo
     Grid->setFocus();
 }
 
-void TWzdSelector::Load(const QString &iniPath) {
-    m_list.Load(iniPath, AppPaths::resourceBase(iniPath));
-}
+void TWzdSelector::Load(const QString &iniPath) { m_list.Load(iniPath, AppPaths::resourceBase(iniPath)); }
 
 bool TWzdSelector::Execute(QWidget *parent) {
     if (m_list.IsEmpty())

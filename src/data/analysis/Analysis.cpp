@@ -66,15 +66,11 @@ QString ParameterName(int p) {
     return p >= 0 && p < kParameterCount ? QString::fromLatin1(kNames[p]) : QString();
 }
 
-bool HasStandardError(int p) {
-    return p == prAlpha || p == prEtrMax || p == prIk || p == prBeta;
-}
+bool HasStandardError(int p) { return p == prAlpha || p == prEtrMax || p == prIk || p == prBeta; }
 
 namespace {
 
-std::optional<double> finite(std::optional<double> v) {
-    return v && std::isfinite(*v) ? v : std::nullopt;
-}
+std::optional<double> finite(std::optional<double> v) { return v && std::isfinite(*v) ? v : std::nullopt; }
 
 // num / den, or the reason there is no value.
 TValue ratio(double num, double den, const QString &denText) {
@@ -83,9 +79,7 @@ TValue ratio(double num, double den, const QString &denText) {
     return {num / den, {}};
 }
 
-TValue missing(const QString &what) {
-    return {std::nullopt, QStringLiteral("no ") + what};
-}
+TValue missing(const QString &what) { return {std::nullopt, QStringLiteral("no ") + what}; }
 
 } // namespace
 
@@ -222,8 +216,7 @@ void InductionParameters(const std::vector<std::pair<double, double>> &trace, st
     else if (fp == 0)
         p[prPIabs] = {std::nullopt, QStringLiteral("FP is zero")};
     else if (*p[prMo].Value == 0 || (haveFo && fo == 0))
-        p[prPIabs] = {std::nullopt,
-                      (haveFo && fo == 0) ? QStringLiteral("Fo is zero") : QStringLiteral("Mo is zero")};
+        p[prPIabs] = {std::nullopt, (haveFo && fo == 0) ? QStringLiteral("Fo is zero") : QStringLiteral("Mo is zero")};
     else {
         const double phiPo = 1 - fo / fp, vj = *p[prVj].Value;
         p[prPIabs] = {phiPo * phiPo * (1 - vj) / (*p[prMo].Value * (1 - phiPo)), {}};
@@ -403,9 +396,7 @@ TRecordAnalysis AnalyseRecord(const TMeasurementRecord &r, const std::array<TCha
 
 namespace {
 
-QJsonValue json(std::optional<double> v) {
-    return v ? QJsonValue(*v) : QJsonValue(QJsonValue::Null);
-}
+QJsonValue json(std::optional<double> v) { return v ? QJsonValue(*v) : QJsonValue(QJsonValue::Null); }
 
 void addParameters(QJsonObject &o, const TParameters &p) {
     QJsonObject values, reasons, errors;

@@ -69,7 +69,7 @@ struct TLightPlan {
         double Time = 0;
         std::optional<double> Par; // nothing: a lamp without calibration is on
     };
-    std::vector<Change> Changes; // by time; before the first one the PAR is 0
+    std::vector<Change> Changes;     // by time; before the first one the PAR is 0
     std::optional<double> FirstOn{}; // when an actinic light is first switched on
     std::optional<double> ParAt(double time) const;
 };

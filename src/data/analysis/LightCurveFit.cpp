@@ -35,9 +35,7 @@ using Eigen::VectorXd;
 
 // Coefficients: Platt (Ps, alpha, beta), Eilers-Peeters (a, b, c),
 // Jassby-Platt (Pm, alpha).
-int coefficientCount(TLightCurveModel m) {
-    return m == TLightCurveModel::JassbyPlatt ? 2 : 3;
-}
+int coefficientCount(TLightCurveModel m) { return m == TLightCurveModel::JassbyPlatt ? 2 : 3; }
 
 // The model at one PAR, and its gradient by the coefficients when asked.
 double model(TLightCurveModel m, const double *x, double I, double *grad) {

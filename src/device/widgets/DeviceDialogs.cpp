@@ -65,7 +65,7 @@ TfrmCommSetup::TfrmCommSetup(const QStringList &ports, QWidget *parent) : QDialo
     setSizeGripEnabled(false);
 }
 
-void InstallSetupDialog(TCommunication &comm, QWidget *parent) {
+void InstallSetupDialog(TConnectionManager &comm, QWidget *parent) {
     comm.SetupDialog = [&comm, parent] {
         TfrmCommSetup dlg(PortNames(), parent);
         dlg.AskDeviceBox()->setChecked(comm.AskDevice);
@@ -91,7 +91,7 @@ std::vector<std::pair<TDevice, QString>> DeviceListLines(const TKnownDevices &kn
     return lines;
 }
 
-TfrmSetDevice::TfrmSetDevice(TCommunication &comm, std::function<void(TDevice)> storeDefault, QWidget *parent)
+TfrmSetDevice::TfrmSetDevice(TConnectionManager &comm, std::function<void(TDevice)> storeDefault, QWidget *parent)
     : QDialog(parent), m_comm(comm), m_storeDefault(std::move(storeDefault)) {
     setObjectName(QStringLiteral("frmSetDevice"));
     setWindowTitle(QStringLiteral("Set Device"));
@@ -134,7 +134,7 @@ void TfrmSetDevice::btnSetDeviceClick() {
 void TfrmSetDevice::btnSetAsDefaultClick() {
     btnSetDeviceClick();
     if (m_storeDefault)
-        m_storeDefault(m_comm.Device());
+        m_storeDefault(m_comm.Link().Device());
 }
 
 TfrmMessage::TfrmMessage(QWidget *parent)
@@ -157,7 +157,7 @@ void TfrmMessage::ShowText(const QString &text) {
     repaint();
 }
 
-void InstallProgressWindow(TCommunication &comm) {
+void InstallProgressWindow(TConnectionManager &comm) {
     auto window = std::make_shared<std::unique_ptr<TfrmMessage>>();
     comm.ShowProgress = [window](const QString &text) {
         if (text.isEmpty()) {

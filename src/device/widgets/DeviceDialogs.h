@@ -1,6 +1,6 @@
 #pragma once
 
-#include "device/Communication.h"
+#include "device/ConnectionManager.h"
 #include "device/DeviceInfoRecord.h"
 
 #include <QDialog>
@@ -48,7 +48,7 @@ private:
 
 // Makes comm.ShowSetup() run the dialog over PortNames(): on OK the selected
 // port is opened and the ask flag taken over.
-void InstallSetupDialog(TCommunication &comm, QWidget *parent);
+void InstallSetupDialog(TConnectionManager &comm, QWidget *parent);
 
 // Lines of the "Set Device" list: identification, ", $", version word.
 std::vector<std::pair<TDevice, QString>> DeviceListLines(const TKnownDevices &known);
@@ -57,13 +57,13 @@ class TfrmSetDevice : public QDialog {
     Q_OBJECT
 public:
     // storeDefault keeps the type number as the "DefaultDevice" setting.
-    TfrmSetDevice(TCommunication &comm, std::function<void(TDevice)> storeDefault, QWidget *parent = nullptr);
+    TfrmSetDevice(TConnectionManager &comm, std::function<void(TDevice)> storeDefault, QWidget *parent = nullptr);
     QListWidget *Devices() const { return m_list; }
     void btnSetDeviceClick();
     void btnSetAsDefaultClick();
 
 private:
-    TCommunication &m_comm;
+    TConnectionManager &m_comm;
     std::function<void(TDevice)> m_storeDefault;
     QListWidget *m_list;
     std::vector<TDevice> m_types;
@@ -82,7 +82,7 @@ private:
 };
 
 // Lets comm.ReadDeviceInfo() show its progress in a TfrmMessage.
-void InstallProgressWindow(TCommunication &comm);
+void InstallProgressWindow(TConnectionManager &comm);
 
 // "Device Info": the timing and channel values of the current configuration.
 class TfrmDeviceInfo : public QDialog {

@@ -121,8 +121,8 @@ void TfrmGraph::CreateMenu() {
     connect(mnuGraph, &QMenu::aboutToShow, this, [this] { mniLegend->setChecked(Graph->Model().ShowLegend); });
     mniSavePicture = mnuGraph->addAction(QStringLiteral("Save &Picture..."), this,
                                          [this] { SaveGraphPicture(*PictureGraph(), this); });
-    mniCopyPicture = mnuGraph->addAction(QStringLiteral("&Copy Picture"), this,
-                                         [this] { CopyGraphPicture(*PictureGraph(), this); });
+    mniCopyPicture =
+        mnuGraph->addAction(QStringLiteral("&Copy Picture"), this, [this] { CopyGraphPicture(*PictureGraph(), this); });
     // Several graph windows share the frame; each one's keys act only while
     // the focus is inside it.
     for (QAction *a : mnuGraph->actions()) {

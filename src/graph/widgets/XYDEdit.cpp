@@ -30,10 +30,17 @@ public:
         case ecMark:
             DrawMark(*p, r.center().x(), r.center().y(), d->PointStyle, m_owner->MarkSize(), d->Color, d->Brush);
             break;
-        case ecLineStyle: DrawLineSample(*p, r, d->LineStyle, d->Color, d->Thickness); break;
-        case ecColor: DrawSwatch(*p, r, d->Color); break;
-        case ecBrush: DrawSwatch(*p, r, d->Brush.Color); break;
-        default: break;
+        case ecLineStyle:
+            DrawLineSample(*p, r, d->LineStyle, d->Color, d->Thickness);
+            break;
+        case ecColor:
+            DrawSwatch(*p, r, d->Color);
+            break;
+        case ecBrush:
+            DrawSwatch(*p, r, d->Brush.Color);
+            break;
+        default:
+            break;
         }
         p->restore();
     }
@@ -193,15 +200,29 @@ void TXYDEdit::CellAction(int r, int column) {
         return;
     setCurrentCell(r - 1, column);
     switch (column) {
-    case ecShow: ToggleVisible(); break;
-    case ecStyle: ChooseDrawStyle(); break;
-    case ecMark: ChoosePointStyle(); break;
-    case ecLineStyle: ChooseLineStyle(); break;
-    case ecColor: ChooseColor(); break;
-    case ecBrush: ChooseBrushColor(); break;
+    case ecShow:
+        ToggleVisible();
+        break;
+    case ecStyle:
+        ChooseDrawStyle();
+        break;
+    case ecMark:
+        ChoosePointStyle();
+        break;
+    case ecLineStyle:
+        ChooseLineStyle();
+        break;
+    case ecColor:
+        ChooseColor();
+        break;
+    case ecBrush:
+        ChooseBrushColor();
+        break;
     case ecCaption:
     case ecMarkSize:
-    case ecThickness: editItem(item(r - 1, column)); break;
+    case ecThickness:
+        editItem(item(r - 1, column));
+        break;
     default:
         if (editable(column))
             editItem(item(r - 1, column));

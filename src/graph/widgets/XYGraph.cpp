@@ -180,10 +180,17 @@ void TXYGraph::mouseReleaseEvent(QMouseEvent *e) {
         if (b != TMouseButton::Middle)
             m_model.PlaceCursor(b == TMouseButton::Left, at.x());
         break;
-    case TGesture::ZoomIn: Guard([&] { m_model.ZoomInRect(r); }); break;
-    case TGesture::ZoomOut: Guard([&] { m_model.ZoomOutRect(r); }); break;
-    case TGesture::Undo: Undo(); break;
-    case TGesture::None: break;
+    case TGesture::ZoomIn:
+        Guard([&] { m_model.ZoomInRect(r); });
+        break;
+    case TGesture::ZoomOut:
+        Guard([&] { m_model.ZoomOutRect(r); });
+        break;
+    case TGesture::Undo:
+        Undo();
+        break;
+    case TGesture::None:
+        break;
     }
     update();
 }

@@ -60,10 +60,18 @@ public:
     void SetXAxis(TAxisTr *a) { m_model.SetXAxis(a); }
     void SetYAxis(TAxisTr *a) { m_model.SetYAxis(a); }
     // Axis errors ("Invalid Range") are shown, never thrown.
-    void AutoScaleX() { Guard([this] { m_model.AutoScaleX(); }); }
-    void AutoScaleY() { Guard([this] { m_model.AutoScaleY(); }); }
-    void AutoScaleXY() { Guard([this] { m_model.AutoScaleXY(); }); }
-    void Undo() { Guard([this] { m_model.Undo(); }); }
+    void AutoScaleX() {
+        Guard([this] { m_model.AutoScaleX(); });
+    }
+    void AutoScaleY() {
+        Guard([this] { m_model.AutoScaleY(); });
+    }
+    void AutoScaleXY() {
+        Guard([this] { m_model.AutoScaleXY(); });
+    }
+    void Undo() {
+        Guard([this] { m_model.Undo(); });
+    }
     void Changed();
     int32_t LeftCursorIndex() const { return m_model.LeftCursorIndex(); }
     int32_t RightCursorIndex() const { return m_model.RightCursorIndex(); }

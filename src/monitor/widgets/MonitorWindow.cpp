@@ -56,8 +56,9 @@ void TMonitorMeter::paintEvent(QPaintEvent *) {
     const double th = fm.height();
     const QPointF c(face.center().x(), face.bottom() - 10);
     // Room for the numbers beside and above the arc.
-    const double radius = std::max(20.0, std::min(face.width() / 2 - fm.horizontalAdvance(QStringLiteral("-00.0")) / 2.0 - 6,
-                                                  face.height() - 10 - th - 8));
+    const double radius =
+        std::max(20.0, std::min(face.width() / 2 - fm.horizontalAdvance(QStringLiteral("-00.0")) / 2.0 - 6,
+                                face.height() - 10 - th - 8));
     const QColor ink = palette().color(QPalette::Text);
     p.setPen(QPen(ink, 1));
     p.setBrush(Qt::NoBrush);
@@ -83,8 +84,7 @@ void TMonitorMeter::paintEvent(QPaintEvent *) {
     p.drawEllipse(c, 3.5, 3.5);
 }
 
-Tsmon::Tsmon(TCommunication &link, const TMonitorScale &scale, QWidget *parent)
-    : QDialog(parent), m_session(link, scale) {
+Tsmon::Tsmon(TCommandSet &link, const TMonitorScale &scale, QWidget *parent) : QDialog(parent), m_session(link, scale) {
     setWindowTitle(QStringLiteral("System Monitor"));
     auto *top = new QVBoxLayout(this);
     auto *meters = new QHBoxLayout;
@@ -120,7 +120,8 @@ Tsmon::Tsmon(TCommunication &link, const TMonitorScale &scale, QWidget *parent)
     auto *gl = new QGridLayout(m_gainGroup);
     for (int i = 0; i < 2; ++i) {
         m_trGain[i] = makeBar(Qt::Vertical, m_lbGain[i]);
-        gl->addWidget(new QLabel(i == 0 ? QStringLiteral("A") : QStringLiteral("B"), m_gainGroup), 0, i, Qt::AlignHCenter);
+        gl->addWidget(new QLabel(i == 0 ? QStringLiteral("A") : QStringLiteral("B"), m_gainGroup), 0, i,
+                      Qt::AlignHCenter);
         gl->addWidget(m_trGain[i], 1, i, Qt::AlignHCenter);
         gl->addWidget(m_lbGain[i], 2, i, Qt::AlignHCenter);
         connect(m_trGain[i], &QSlider::valueChanged, this, [this, i](int position) {
@@ -180,9 +181,7 @@ Tsmon::Tsmon(TCommunication &link, const TMonitorScale &scale, QWidget *parent)
     resize(sizeHint().expandedTo(QSize(560, 460)));
 }
 
-Tsmon::~Tsmon() {
-    m_range->SaveSettings();
-}
+Tsmon::~Tsmon() { m_range->SaveSettings(); }
 
 void Tsmon::SetGainsEnabled(bool on) {
     m_session.SetGainsEnabled(on);

@@ -13,7 +13,7 @@ class QSlider;
 
 namespace tessel {
 
-class TCommunication;
+class TCommandSet;
 class TfrmMonRange;
 
 // A needle meter between a minimum and a maximum, with a numbered scale.
@@ -41,7 +41,7 @@ private:
 // link's received-data notification and the main window's status polling is off.
 class Tsmon : public QDialog {
 public:
-    Tsmon(TCommunication &link, const TMonitorScale &scale, QWidget *parent = nullptr);
+    Tsmon(TCommandSet &link, const TMonitorScale &scale, QWidget *parent = nullptr);
     ~Tsmon() override;
 
     TMonitorSession &Session() { return m_session; }

@@ -83,7 +83,9 @@ TfrmExport::TfrmExport(QWidget *parent) : QDialog(parent) {
 
 void TfrmExport::setOptions(const TExportOptions &o) {
     (o.Sets == TExportSets::All ? rbAllSets : rbVisibleSets)->setChecked(true);
-    (o.Range == TExportRange::All ? rbAllData : o.Range == TExportRange::GraphVisible ? rbGraphData : rbCursorData)
+    (o.Range == TExportRange::All            ? rbAllData
+     : o.Range == TExportRange::GraphVisible ? rbGraphData
+                                             : rbCursorData)
         ->setChecked(true);
     cbHeader->setChecked(o.IncludeHeader);
     cbFormat->setCurrentIndex(g_lastFormat);
@@ -124,9 +126,8 @@ TExportOptions TfrmExport::Options() const {
     return o;
 }
 
-void TfrmExport::SetExperiment(const TExperimentModel &model, const QString &fileName,
-                               const QString &windowCaption, double rangeMin, double rangeMax,
-                               std::optional<std::pair<double, double>> cursors) {
+void TfrmExport::SetExperiment(const TExperimentModel &model, const QString &fileName, const QString &windowCaption,
+                               double rangeMin, double rangeMax, std::optional<std::pair<double, double>> cursors) {
     m_model = &model;
     m_fileName = fileName;
     m_rangeMin = rangeMin;
@@ -160,8 +161,7 @@ bool TfrmExport::btnExportClick() {
     static const QString extensions[] = {QStringLiteral("txt"), QStringLiteral("csv"), QStringLiteral("json"),
                                          QStringLiteral("csv")};
     const int f = int(Format());
-    const QString path =
-        FileDialogs().getSaveFileName(QStringLiteral("Export"), QString(), filters[f], extensions[f]);
+    const QString path = FileDialogs().getSaveFileName(QStringLiteral("Export"), QString(), filters[f], extensions[f]);
     if (path.isEmpty())
         return false;
     const std::unique_ptr<TDataExport> exp = MakeExport(Format(), *m_model, m_fileName, CsvStyle());

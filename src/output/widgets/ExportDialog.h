@@ -23,8 +23,8 @@ public:
     // caption; fileName is its file container's name, rangeMin/rangeMax the
     // graph's current x range, cursors the x values of the graph's two
     // cursors when both are placed ("Data Between Cursors Only" needs them).
-    int Show(const TExperimentModel &model, const QString &fileName, const QString &windowCaption,
-             double rangeMin, double rangeMax, std::optional<std::pair<double, double>> cursors = {});
+    int Show(const TExperimentModel &model, const QString &fileName, const QString &windowCaption, double rangeMin,
+             double rangeMax, std::optional<std::pair<double, double>> cursors = {});
 
     // What Show does before it runs the dialog.
     void SetExperiment(const TExperimentModel &model, const QString &fileName, const QString &windowCaption,

@@ -80,9 +80,8 @@ TfrmPrintSetup::TfrmPrintSetup(QWidget *parent) : QDialog(parent) {
         mg->addWidget(new QLabel(QLatin1String(names[i])), 1 + i / 2, (i % 2) * 2);
         mg->addWidget(e, 1 + i / 2, (i % 2) * 2 + 1);
         // Leaving a field rounds it for the unit shown.
-        connect(e, &QDoubleSpinBox::editingFinished, this, [this, e] {
-            e->setValue(RoundMargin(e->value(), rbInches->isChecked() ? muInches : muMillimeters));
-        });
+        connect(e, &QDoubleSpinBox::editingFinished, this,
+                [this, e] { e->setValue(RoundMargin(e->value(), rbInches->isChecked() ? muInches : muMillimeters)); });
     }
     connect(rbInches, &QRadioButton::toggled, this, [this] { unitChanged(); });
     grid->addWidget(margins, 2, 0);

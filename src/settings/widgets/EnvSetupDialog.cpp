@@ -22,7 +22,7 @@ namespace tessel {
 
 const std::array<const char *, kEnvPrintColumns> &TEnvSetupDialog::ColumnCaptions() {
     static const std::array<const char *, kEnvPrintColumns> c = {
-        "Index Number", "Show",  "Caption", "Style",  "Mark", "Mark Size",      "Line Style", "Thickness",
+        "Index Number", "Show",  "Caption", "Style",   "Mark", "Mark Size",      "Line Style", "Thickness",
         "Color",        "Brush", "Points",  "Y Shift", "Time", "Multiplication", "Device"};
     return c;
 }

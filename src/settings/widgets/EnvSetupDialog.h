@@ -37,8 +37,8 @@ public:
     void Apply();
     void LoadControls();
 
-    QCheckBox *cbAutoScale, *cbCreateExp, *cbShowDialogs, *cbShowWizard, *cbPrintNotes, *cbPrintData,
-        *cbExcludeCh, *cbAutoReconnect;
+    QCheckBox *cbAutoScale, *cbCreateExp, *cbShowDialogs, *cbShowWizard, *cbPrintNotes, *cbPrintData, *cbExcludeCh,
+        *cbAutoReconnect;
     std::array<QRadioButton *, 4> rbReorder{};
     std::array<QCheckBox *, kEnvPrintColumns> cbColumns{};
     QSpinBox *edThickness;

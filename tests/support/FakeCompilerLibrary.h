@@ -22,9 +22,9 @@ public:
     int32_t errorLine = 0, errorColumn = 0;
 
     // What the program did.
-    QStringList setOrder;                 // entry points registered, in order
-    std::vector<std::string> compiled;    // "source|includeDir" per Compile
-    QStringList errorQueries;             // error getters called, in order
+    QStringList setOrder;              // entry points registered, in order
+    std::vector<std::string> compiled; // "source|includeDir" per Compile
+    QStringList errorQueries;          // error getters called, in order
 
     TAddPrimActionProc addPrimAction = nullptr;
     TAddCompActionProc addCompAction = nullptr;

@@ -1,5 +1,4 @@
-// Port choice, stored settings, identification and the instrument type.
-#include "device/Communication.h"
+#include "device/ConnectionManager.h"
 
 #include "common/Finally.h"
 #include "common/IniFile.h"
@@ -11,9 +10,7 @@
 namespace tessel {
 
 namespace {
-QString CommKey(const QString &keyPath) {
-    return keyPath + QStringLiteral("\\Communication");
-}
+QString CommKey(const QString &keyPath) { return keyPath + QStringLiteral("\\Communication"); }
 
 // A port the user may not open needs telling: nothing else would say why.
 void TellIfDenied(const ECommError &e) {
@@ -40,23 +37,23 @@ TEnumSet<TBaudrate> ParseBaudRates(const QString &list) {
     return rates;
 }
 
-void TCommunication::LoadBaudRates(const QString &iniPath) {
+void TConnectionManager::LoadBaudRates(const QString &iniPath) {
     TIniFile2 ini(iniPath);
-    FBaudRates =
+    m_baudRates =
         ParseBaudRates(ini.ReadString(QStringLiteral("Communication"), QStringLiteral("BaudRates"), QString()));
 }
 
-void TCommunication::SaveSettings(const QString &keyPath) {
+void TConnectionManager::SaveSettings(const QString &keyPath) {
     TPRegistry reg;
     const QString key = CommKey(keyPath);
     reg.CreateKey(key);
-    reg.WriteString(key, QStringLiteral("Port"), DeviceName());
+    reg.WriteString(key, QStringLiteral("Port"), m_link.DeviceName());
     reg.WriteInteger(key, QStringLiteral("AskDevice"), AskDevice ? 1 : 0);
     reg.Flush();
 }
 
-void TCommunication::LoadSettings(const QString &keyPath) {
-    Close();
+void TConnectionManager::LoadSettings(const QString &keyPath) {
+    m_link.Close();
     const QString key = CommKey(keyPath);
     TPRegistry reg;
     const bool stored = reg.KeyExists(key);
@@ -68,14 +65,14 @@ void TCommunication::LoadSettings(const QString &keyPath) {
             const auto ask = reg.ReadInteger(key, QStringLiteral("AskDevice"));
             if (!port || !ask)
                 throw ETesselError(QStringLiteral("Communication settings incomplete"));
-            SetDeviceName(*port);
+            m_link.SetDeviceName(*port);
             AskDevice = *ask != 0;
         } else {
             // A port named on the command line stands for settings that ask.
-            SetDeviceName(m_preferredPort);
+            m_link.SetDeviceName(m_preferredPort);
             AskDevice = true;
         }
-        Open();
+        m_link.Open();
         if (AskDevice)
             Connect(true, WantsWakeUp(m_defaultDevice));
     } catch (const ECommError &e) {
@@ -88,94 +85,95 @@ void TCommunication::LoadSettings(const QString &keyPath) {
     }
 }
 
-void TCommunication::ShowSetup() {
-    if (InExchange() || !SetupDialog)
+void TConnectionManager::ShowSetup() {
+    if (m_link.InExchange() || !SetupDialog)
         return;
     SetupDialog();
 }
 
-void TCommunication::ApplyPort(const QString &name) {
+void TConnectionManager::ApplyPort(const QString &name) {
     // Closing the port under a running transfer would cut it off.
-    if (InExchange()) {
+    if (m_link.InExchange()) {
         WriteLog(QStringLiteral("Port change refused: transfer running"));
         return;
     }
-    Close();
+    m_link.Close();
     try {
-        SetDeviceName(name);
-        Open();
+        m_link.SetDeviceName(name);
+        m_link.Open();
     } catch (const ECommError &e) {
         WriteLog(e.message());
         TellIfDenied(e);
-        Close();
+        m_link.Close();
     }
 }
 
-bool TCommunication::Connect(bool report, bool wake) {
+bool TConnectionManager::Connect(bool report, bool wake) {
     // A search inside another exchange's wait would find nothing and drop
     // the connection the exchange relies on.
-    if (InExchange()) {
+    if (m_link.InExchange()) {
         WriteLog(QStringLiteral("Connect refused: link busy"));
-        return FConnected;
+        return m_link.Connected();
     }
-    ExchangeScope transfer(*this);
-    m_connecting = true;
-    Finally searched([this] { m_connecting = false; });
-    const bool was = FConnected;
+    TCommunication::ExchangeScope transfer(m_link);
+    TCommunication::SearchScope search(m_link);
+    const bool was = m_link.Connected();
     // A port closed by a lost line (or never opened) is tried again: the
     // instrument may be back on the same path. A USB adapter plugged in again
     // may come back under another name: then a serial port that was not there
     // at start-up is tried, and kept only when the instrument answers on it.
     QString formerPort;
-    if (!IsOpen()) {
+    if (!m_link.IsOpen()) {
         try {
-            Open();
+            m_link.Open();
         } catch (const ECommError &e) {
             WriteLog(e.message());
-            Close();
+            m_link.Close();
             if (e.ErrorCode() == ENOENT || e.ErrorCode() == ENODEV || e.ErrorCode() == ENXIO) {
                 for (const QString &candidate : EnumerateSerialPorts()) {
                     if (PortNames().contains(candidate))
                         continue;
-                    formerPort = DeviceName();
+                    formerPort = m_link.DeviceName();
                     try {
-                        SetDeviceName(candidate);
-                        Open();
+                        m_link.SetDeviceName(candidate);
+                        m_link.Open();
                         WriteLog(QStringLiteral("%1 gone; trying %2").arg(formerPort, candidate));
                         break;
                     } catch (const ECommError &) {
-                        Close();
-                        SetDeviceName(formerPort);
+                        m_link.Close();
+                        m_link.SetDeviceName(formerPort);
                         formerPort.clear();
                     }
                 }
             }
         }
     }
-    FConnected = true;
+    // Identification needs a link that is not refused as unconnected.
+    m_link.SetConnected(true);
     bool found = false;
-    TDevice type = FDevice;
+    TDevice type = m_link.Device();
     QString id;
     // Whatever way the search ends, the state it leaves is announced.
     bool finished = false;
     Finally settle([&] {
         if (finished)
             return;
-        FConnected = false;
-        if (was && OnConnectedChanged)
-            OnConnectedChanged(this);
+        m_link.SetConnected(false);
+        if (was)
+            m_link.AnnounceConnectedChanged();
     });
-    for (int r = br110; r <= br256000 && !found && IsOpen(); ++r) {
-        if (!FBaudRates.contains(TBaudrate(r)))
+    for (int r = br110; r <= br256000 && !found && m_link.IsOpen(); ++r) {
+        if (!m_baudRates.contains(TBaudrate(r)))
             continue;
-        if (report && OnMessage)
-            OnMessage(this,
-                      QStringLiteral("Searching on %1 at %2 bauds").arg(DeviceName()).arg(BaudRateValue(TBaudrate(r))));
+        if (report)
+            Message(QStringLiteral("Searching on %1 at %2 bauds")
+                        .arg(m_link.DeviceName())
+                        .arg(BaudRateValue(TBaudrate(r))));
         try {
-            SetBaudRate(TBaudrate(r));
+            m_link.SetBaudRate(TBaudrate(r));
             if (wake)
-                WakeUp();
-            id = GetIdentity();
+                m_link.WakeUp();
+            id = m_commands.GetIdentity();
         } catch (const ECommError &e) {
             WriteLog(e.message());
             id.clear();
@@ -184,14 +182,15 @@ bool TCommunication::Connect(bool report, bool wake) {
         for (int d = 0; d < kDeviceCount && row < 0; ++d)
             if (id == QLatin1String(DeviceInfo(TDevice(d)).identification))
                 row = d;
-        FVersion = {};
+        m_link.SetVersion({});
         try {
             if (row >= 0 && DeviceInfo(TDevice(row)).version != 0)
-                FVersion = GetVersion();
+                m_link.SetVersion(m_commands.GetVersion());
         } catch (const ECommError &e) {
             WriteLog(e.message());
         }
-        const int word = FVersion[0] * 256 + FVersion[1];
+        const std::array<uint8_t, 4> &v = m_link.Version();
+        const int word = v[0] * 256 + v[1];
         for (int d = 0; d < kDeviceCount && !found; ++d) {
             const TDeviceInfo &info = DeviceInfo(TDevice(d));
             if (id == QLatin1String(info.identification) && word == info.version) {
@@ -202,67 +201,67 @@ bool TCommunication::Connect(bool report, bool wake) {
         WriteLog(QStringLiteral("id:%1 ver:%2 result:%3").arg(id).arg(word).arg(found ? 1 : 0));
     }
     finished = true;
-    FConnected = found && m_knownDevices.contains(type);
-    if (!FConnected && !formerPort.isEmpty()) {
-        Close();
-        SetDeviceName(formerPort);
+    m_link.SetConnected(found && m_knownDevices.contains(type));
+    if (!m_link.Connected() && !formerPort.isEmpty()) {
+        m_link.Close();
+        m_link.SetDeviceName(formerPort);
     }
-    WriteLog(QStringLiteral("FConnected: %1").arg(FConnected ? 1 : 0));
-    if (FConnected && type != FDevice) {
-        FDevice = type;
-        if (OnDeviceChanged)
-            OnDeviceChanged(this);
+    WriteLog(QStringLiteral("FConnected: %1").arg(m_link.Connected() ? 1 : 0));
+    if (m_link.Connected() && type != m_link.Device()) {
+        m_link.SetDeviceType(type);
+        m_link.AnnounceDeviceChanged();
     }
-    if (FConnected != was && OnConnectedChanged)
-        OnConnectedChanged(this);
-    if (report && OnMessage) {
-        const QString version =
-            QStringLiteral("%1.%2.%3.%4").arg(FVersion[0]).arg(FVersion[1]).arg(FVersion[2]).arg(FVersion[3]);
+    if (m_link.Connected() != was)
+        m_link.AnnounceConnectedChanged();
+    if (report) {
+        const std::array<uint8_t, 4> &v = m_link.Version();
+        const QString version = QStringLiteral("%1.%2.%3.%4").arg(v[0]).arg(v[1]).arg(v[2]).arg(v[3]);
         if (!found)
-            OnMessage(this, QStringLiteral("Device not found"));
-        else if (FConnected)
-            OnMessage(this, QStringLiteral("Found device %1, version %2").arg(id, version));
+            Message(QStringLiteral("Device not found"));
+        else if (m_link.Connected())
+            Message(QStringLiteral("Found device %1, version %2").arg(id, version));
         else
-            OnMessage(this, QStringLiteral("Found device %1, version %2 - device unknown").arg(id, version));
+            Message(QStringLiteral("Found device %1, version %2 - device unknown").arg(id, version));
     }
-    return FConnected;
+    return m_link.Connected();
 }
 
-bool TCommunication::SetDevice(TDevice device) {
+void TConnectionManager::Message(const QString &text) {
+    if (OnMessage)
+        OnMessage(&m_link, text);
+}
+
+bool TConnectionManager::SetDevice(TDevice device) {
     // The block size follows the type: it must not change under a transfer.
-    if (InExchange()) {
+    if (m_link.InExchange()) {
         WriteLog(QStringLiteral("Set Device refused: transfer running"));
         return false;
     }
-    if (device != FDevice && FConnected) {
-        FConnected = false;
-        if (OnConnectedChanged)
-            OnConnectedChanged(this);
+    if (device != m_link.Device() && m_link.Connected()) {
+        m_link.SetConnected(false);
+        m_link.AnnounceConnectedChanged();
     }
-    FDevice = device;
-    if (OnDeviceChanged)
-        OnDeviceChanged(this);
+    m_link.SetDeviceType(device);
+    m_link.AnnounceDeviceChanged();
     return true;
 }
 
-void TCommunication::SetDefaultDevice(TDevice device) {
+void TConnectionManager::SetDefaultDevice(TDevice device) {
     if (!m_loading)
         return;
     m_defaultDevice = device;
     m_knownDevices.insert(device);
 }
 
-void TCommunication::SetKnownDevices(const TKnownDevices &known) {
-    m_knownDevices = known;
-}
+void TConnectionManager::SetKnownDevices(const TKnownDevices &known) { m_knownDevices = known; }
 
-void TCommunication::EndLoading() {
+void TConnectionManager::EndLoading() {
     m_loading = false;
-    FDevice = m_defaultDevice;
+    m_link.SetDeviceType(m_defaultDevice);
 }
 
-bool TCommunication::ReadDeviceInfo(TDeviceInfoRecord &out) {
-    ExchangeScope transfer(*this);
+bool TConnectionManager::ReadDeviceInfo(TDeviceInfoRecord &out) {
+    TCommunication::ExchangeScope transfer(m_link);
     m_deviceInfoError.clear();
     bool valid = false;
     bool refused = false;
@@ -275,26 +274,25 @@ bool TCommunication::ReadDeviceInfo(TDeviceInfoRecord &out) {
         if (ShowProgress)
             ShowProgress(QStringLiteral("Getting device information (%1)").arg(attempt));
         bool written = false;
-        if (!IsBusy()) {
-            PurgeIn();
-            written = RequestDeviceInfo();
+        if (!m_link.IsBusy()) {
+            m_link.PurgeIn();
+            written = m_commands.RequestDeviceInfo();
         }
         WriteLog(QStringLiteral("DI: %1").arg(written ? 1 : 0));
         if (!written)
             continue;
         // A status poll from a timer during the pause would purge the record.
         {
-            FBusy = true;
-            Finally idle([this] { FBusy = false; });
-            Pause(m_bounds.DeviceInfoPauseMs);
+            TCommunication::BusyScope busy(m_link);
+            m_link.Pause(m_link.WaitBounds().DeviceInfoPauseMs);
         }
-        const int32_t count = InQueCount();
+        const int32_t count = m_link.InQueCount();
         WriteLog(QStringLiteral("Count: %1").arg(count));
         WriteLog(QStringLiteral("Size: %1").arg(kDeviceInfoSize));
         QByteArray record(kDeviceInfoSize, 0);
         bool read = false;
         try {
-            read = count >= kDeviceInfoSize && Read(record.data(), kDeviceInfoSize) == kDeviceInfoSize;
+            read = count >= kDeviceInfoSize && m_link.Read(record.data(), kDeviceInfoSize) == kDeviceInfoSize;
         } catch (const ECommError &e) {
             WriteLog(e.message());
         }
@@ -317,7 +315,7 @@ bool TCommunication::ReadDeviceInfo(TDeviceInfoRecord &out) {
         valid = true;
     }
     if (!valid && m_deviceInfoError.isEmpty())
-        m_deviceInfoError = IsOpen() ? QStringLiteral("no valid record") : QStringLiteral("port closed");
+        m_deviceInfoError = m_link.IsOpen() ? QStringLiteral("no valid record") : QStringLiteral("port closed");
     return valid;
 }
 

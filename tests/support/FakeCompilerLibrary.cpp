@@ -1,4 +1,4 @@
-#include "compiler/FakeCompilerLibrary.h"
+#include "support/FakeCompilerLibrary.h"
 
 namespace tessel {
 

@@ -1,4 +1,4 @@
-#include "device/MemoryCommPort.h"
+#include "support/MemoryCommPort.h"
 
 #include <cerrno>
 #include <cstring>
