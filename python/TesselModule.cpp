@@ -60,7 +60,7 @@ public:
     }
 
 private:
-    RecordingMessageService m_said;
+    TKeptMessages m_said;
     ScopedMessageService m_scope;
 };
 

@@ -61,6 +61,23 @@ public:
     MsgButton show(MsgType type, const QString &text, int buttons) override;
 };
 
+// Shows nothing: keeps each message so that a headless caller (the command
+// line, the Python module) can report it with the file it concerns, or drop
+// it; answers as a user pressing Enter.
+class TKeptMessages : public IMessageService {
+public:
+    struct Entry {
+        MsgType type;
+        QString text;
+        int buttons;
+    };
+    MsgButton show(MsgType type, const QString &text, int buttons) override {
+        entries.push_back({type, text, buttons});
+        return DefaultButton(buttons);
+    }
+    std::vector<Entry> entries;
+};
+
 // Installs a service for the lifetime of a scope.
 class ScopedMessageService {
 public:

@@ -2,8 +2,8 @@
 
 #include "app/MeasurementAnalysis.h"
 
-#include "CliMessages.h"
 #include "common/AppPaths.h"
+#include "common/MessageService.h"
 #include "common/NumberText.h"
 #include "common/ProgramInfo.h"
 #include "compiler/Compiler.h"

@@ -3,7 +3,6 @@
 // An experiment loaded as its window shows it, without the window: the
 // graph on the experiment axes and bounds of Tessel.ini, and the A/B chart.
 // Shared by the subcommands that draw (print, plot).
-#include "CliMessages.h"
 #include "app/ExperimentDoc.h"
 #include "app/InstrumentConfig.h"
 #include "common/AppPaths.h"

@@ -3,12 +3,12 @@
 // once a second, fetch both channels, record.
 #include "DeviceLink.h"
 
-#include "CliMessages.h"
 #include "app/InstrumentConfig.h"
 #include "app/MDIList.h"
 #include "app/MeasurementRun.h"
 #include "app/ModelTarget.h"
 #include "authoring/ProtocolDoc.h"
+#include "common/MessageService.h"
 #include "compiler/Compiler.h"
 #include "compiler/CompilerLibrary.h"
 #include "data/ExperimentFile.h"
