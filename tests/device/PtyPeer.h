@@ -81,8 +81,6 @@ public:
         }
         return out;
     }
-    // Everything that arrives within ms.
-    QByteArray ReceiveFor(int ms) { return Receive(1 << 30, ms); }
 
 private:
     bool Wait(short events, int ms) {
