@@ -21,12 +21,13 @@ struct Fixture {
 
 } // namespace
 
-TEST(Comm, OpenAppliesTimeoutsQueuesAndEventMask) {
+TEST(Comm, OpenAppliesSettingsAndLineChangesApplyAtOnceWhileOpen) {
     Fixture f;
     f.comm->SetDeviceName("/dev/ttyX");
     f.comm->SetMonitorEvents({evRxChar, evTxEmpty, evCts});
+    f.comm->SetBaudRate(br14400);
+    EXPECT_EQ(f.port->SetStateCalls(), 0); // stored while closed
     f.comm->Open();
-    EXPECT_TRUE(f.comm->IsOpen());
     EXPECT_EQ(f.port->OpenedName(), "/dev/ttyX");
     TCommTimeouts expected;
     expected.ReadIntervalTimeout = 0xFFFFFFFFu;
@@ -34,51 +35,52 @@ TEST(Comm, OpenAppliesTimeoutsQueuesAndEventMask) {
     EXPECT_EQ(f.port->InQueueSize(), 4096);
     EXPECT_EQ(f.port->OutQueueSize(), 2048);
     EXPECT_EQ(f.port->EventMask(), commev::RxChar | commev::TxEmpty | commev::Cts);
+    EXPECT_EQ(f.port->State().BaudRate, 14400u);
+    const int calls = f.port->SetStateCalls();
+    f.comm->SetBaudRate(br14400); // unchanged: no rewrite
+    EXPECT_EQ(f.port->SetStateCalls(), calls);
+    f.comm->SetBaudRate(br256000);
+    f.comm->SetDatabits(da7);
+    f.comm->SetParity(paMark);
+    f.comm->SetStopbits(sb15);
+    f.comm->EventChars().SetEvtChar('\r');
+    const TDcb d = f.port->State();
+    EXPECT_EQ(std::make_tuple(d.BaudRate, d.ByteSize, d.Parity, d.StopBits, d.EvtChar),
+              std::make_tuple(256000u, uint8_t(7), uint8_t(3), uint8_t(1), uint8_t('\r')));
+    EXPECT_EQ(f.port->SetStateCalls(), calls + 5);
     f.comm->Close();
-    EXPECT_FALSE(f.comm->IsOpen());
     EXPECT_FALSE(f.port->IsOpenNow());
     f.comm->Close(); // closed: nothing happens
 }
 
-struct OpenFailure {
-    const char *name;
-    std::function<void(TMemoryCommPort &)> inject;
-    QString text;
-    int32_t code;
-    bool staysOpen;
-};
-
-class CommOpenFailure : public ::testing::TestWithParam<OpenFailure> {};
-
-TEST_P(CommOpenFailure, RaisesExactMessageAndCode) {
-    const OpenFailure &c = GetParam();
+TEST(Comm, OpenFailuresRaiseExactMessageAndCode) {
+    struct Case {
+        const char *name;
+        std::function<void(Fixture &)> inject;
+        QString text;
+        int32_t code;
+        bool staysOpen;
+    };
+    const Case cases[] = {
+        {"device", [](Fixture &f) { f.port->SetOpenError(2); }, "Error accessing specified device", 2, false},
+        {"notchar", [](Fixture &f) { f.port->SetCharDevice(false); }, "Invalid device handle, access denied", -1,
+         false},
+        {"timeouts", [](Fixture &f) { f.port->SetTimeoutsError(87); }, "Error updating CommTimeouts", 87, true},
+        {"dcb", [](Fixture &f) { f.port->SetStateError(31); }, "Error updating DataControlBlock", 31, true},
+        {"queues", [](Fixture &f) { f.port->SetQueuesError(12); }, "Error initializing Read/Write Buffers", 12, true},
+        {"already open", [](Fixture &f) { f.comm->Open(); }, "Port already assigned (open)", -1, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        Fixture f;
+        c.inject(f);
+        EXPECT_COMM_ERROR(f.comm->Open(), c.text, c.code);
+        EXPECT_EQ(f.comm->IsOpen(), c.staysOpen);
+        EXPECT_EQ(f.port->IsOpenNow(), c.staysOpen);
+    }
+    // A forbidden node says how to get in: the group is read from the node
+    // itself (/dev/null's, here).
     Fixture f;
-    c.inject(*f.port);
-    EXPECT_COMM_ERROR(f.comm->Open(), c.text, c.code);
-    EXPECT_EQ(f.comm->IsOpen(), c.staysOpen);
-    EXPECT_EQ(f.port->IsOpenNow(), c.staysOpen);
-}
-
-INSTANTIATE_TEST_SUITE_P(Table, CommOpenFailure,
-                         ::testing::Values(OpenFailure{"device", [](TMemoryCommPort &p) { p.SetOpenError(2); },
-                                                       "Error accessing specified device", 2, false},
-                                           OpenFailure{"notchar", [](TMemoryCommPort &p) { p.SetCharDevice(false); },
-                                                       "Invalid device handle, access denied", -1, false},
-                                           OpenFailure{"timeouts", [](TMemoryCommPort &p) { p.SetTimeoutsError(87); },
-                                                       "Error updating CommTimeouts", 87, true},
-                                           OpenFailure{"dcb", [](TMemoryCommPort &p) { p.SetStateError(31); },
-                                                       "Error updating DataControlBlock", 31, true},
-                                           OpenFailure{"queues", [](TMemoryCommPort &p) { p.SetQueuesError(12); },
-                                                       "Error initializing Read/Write Buffers", 12, true}),
-                         [](const auto &info) { return std::string(info.param.name); });
-
-TEST(Comm, OpeningAnOpenPortRaisesAndAForbiddenOneSaysHowToGetIn) {
-    Fixture f;
-    f.comm->Open();
-    EXPECT_COMM_ERROR(f.comm->Open(), "Port already assigned (open)", -1);
-    EXPECT_TRUE(f.comm->IsOpen());
-    f.comm->Close();
-    // The group is read from the node itself (/dev/null's, here).
     f.comm->SetDeviceName("/dev/null");
     f.port->SetOpenError(EACCES);
     try {
@@ -111,29 +113,6 @@ TEST(Comm, IdentityPropertiesChangeOnlyWhileClosed) {
     f.comm->Close();
     f.comm->SetDeviceName("B");
     EXPECT_EQ(f.comm->DeviceName(), "B");
-}
-
-TEST(Comm, LineSettingsStoreWhileClosedAndApplyAtOnceWhileOpen) {
-    Fixture f;
-    f.comm->SetBaudRate(br14400);
-    EXPECT_EQ(f.port->SetStateCalls(), 0);
-    f.comm->Open();
-    EXPECT_EQ(f.port->State().BaudRate, 14400u);
-    const int calls = f.port->SetStateCalls();
-    f.comm->SetBaudRate(br14400); // unchanged: no rewrite
-    EXPECT_EQ(f.port->SetStateCalls(), calls);
-    f.comm->SetBaudRate(br256000);
-    EXPECT_EQ(f.port->State().BaudRate, 256000u);
-    f.comm->SetDatabits(da7);
-    f.comm->SetParity(paMark);
-    f.comm->SetStopbits(sb15);
-    f.comm->EventChars().SetEvtChar('\r');
-    const TDcb d = f.port->State();
-    EXPECT_EQ(d.ByteSize, 7);
-    EXPECT_EQ(d.Parity, 3);
-    EXPECT_EQ(d.StopBits, 1);
-    EXPECT_EQ(d.EvtChar, '\r');
-    EXPECT_EQ(f.port->SetStateCalls(), calls + 5);
 }
 
 struct FlowCase {
@@ -291,10 +270,24 @@ TEST(Comm, CloseWhileAnEventWaitsForTheMainThread) {
     Fixture f;
     int rx = 0;
     f.comm->OnRxChar = [&](TCustomComm *, int32_t) { ++rx; };
+    // The event thread has posted the event and now waits for the main thread
+    // to run it: close right there, before it is delivered.
+    struct CloseOnHandOver : QObject {
+        TComm *comm = nullptr;
+        bool closed = false;
+        bool eventFilter(QObject *, QEvent *e) override {
+            if (e->type() == QEvent::MetaCall && !closed) {
+                comm->Close(); // must not wait for that hand-over
+                closed = true;
+            }
+            return false;
+        }
+    } filter;
+    filter.comm = f.comm.get();
+    f.comm->installEventFilter(&filter);
     f.comm->Open();
     f.port->FeedReceived("x");
-    QThread::msleep(50); // the thread now waits for the main thread to take the event
-    f.comm->Close();     // must not wait for that hand-over
-    QCoreApplication::processEvents();
-    EXPECT_EQ(rx, 0);
+    ASSERT_TRUE(WaitUntil([&] { return filter.closed; }));
+    EXPECT_FALSE(f.comm->IsOpen());
+    EXPECT_EQ(rx, 0); // the event that came after the close is dropped
 }
