@@ -1,4 +1,5 @@
 // Identification, instrument type and stored settings on the serial test double.
+#include "LinkBytes.h"
 #include "ScriptedPeer.h"
 #include "device/PortList.h"
 #include "settings/Registry.h"
@@ -9,7 +10,7 @@ using namespace tessel;
 using tessel::test::MemoryLink;
 
 namespace {
-QByteArray Hex(const char *hex) { return QByteArray::fromHex(hex); }
+using test::Hex;
 
 // An instrument that answers "WH" and "VER" at one line speed only.
 void Instrument(MemoryLink &l, QByteArray id, QByteArray version, int baud) {
@@ -22,7 +23,7 @@ void Instrument(MemoryLink &l, QByteArray id, QByteArray version, int baud) {
 }
 } // namespace
 
-TEST(Connection, BaudRateList) {
+TEST(Connection, BaudRateAndPortLists) {
     const std::pair<const char *, TEnumSet<TBaudrate>> cases[] = {
         {"9600, 115200", {br9600, br115200}},
         {"19200,abc,57600", {br19200, br57600}},
@@ -32,6 +33,10 @@ TEST(Connection, BaudRateList) {
     };
     for (const auto &[text, rates] : cases)
         EXPECT_EQ(ParseBaudRates(text), rates) << text;
+    // The port list: found ports first, then the stored ones, each once.
+    EXPECT_EQ(BuildPortList({}, {}), QStringList({kFallbackPort}));
+    EXPECT_EQ(BuildPortList({"/dev/ttyS0", "/dev/ttyUSB0"}, {" /dev/pts/3 ", "/dev/ttyUSB0", ""}),
+              QStringList({"/dev/ttyS0", "/dev/ttyUSB0", "/dev/pts/3"}));
 }
 
 TEST(Connection, SearchFindsTheOneRateThatAnswers) {
@@ -152,10 +157,4 @@ TEST(Connection, StoredSettings) {
     l.conn->ApplyPort("ttyBad");
     EXPECT_FALSE(l.link->IsOpen());
     EXPECT_EQ(l.link->DeviceName(), "ttyBad");
-}
-
-TEST(Connection, PortList) {
-    EXPECT_EQ(BuildPortList({}, {}), QStringList({kFallbackPort}));
-    EXPECT_EQ(BuildPortList({"/dev/ttyS0", "/dev/ttyUSB0"}, {" /dev/pts/3 ", "/dev/ttyUSB0", ""}),
-              QStringList({"/dev/ttyS0", "/dev/ttyUSB0", "/dev/pts/3"}));
 }

@@ -64,7 +64,7 @@ QByteArray SampleRecord(int delta = 0) {
 
 } // namespace
 
-TEST(DeviceInfoRecord, DecimalFloats) {
+TEST(DeviceInfoRecord, DecimalFloatsChecksumAndLength) {
     struct Case {
         const char *hex;
         double value;
@@ -74,25 +74,25 @@ TEST(DeviceInfoRecord, DecimalFloats) {
     };
     for (const Case &c : cases)
         EXPECT_DOUBLE_EQ(DecodeDecimalFloat(QByteArray::fromHex(c.hex).constData()), c.value) << c.hex;
+    // A record is 406 bytes with its checksum last; what follows is ignored.
+    EXPECT_FALSE(DecodeDeviceInfo(SampleRecord(1)));
+    EXPECT_FALSE(DecodeDeviceInfo(SampleRecord().left(405)));
+    EXPECT_TRUE(DecodeDeviceInfo(SampleRecord() + "extra"));
 }
 
 TEST(DeviceInfoRecord, DecodesEveryField) {
     const auto r = DecodeDeviceInfo(SampleRecord());
     ASSERT_TRUE(r);
-    EXPECT_EQ(r->TimerBits, 24);
+    // SamplesPerEventA is unsigned 16-bit.
+    EXPECT_EQ(std::make_tuple(r->TimerBits, r->MaxEvents, r->MaxASamples, r->MaxBSamples, r->BitResA,
+                              r->SamplesPerEventA, r->BitResB, r->SamplesPerEventB),
+              std::make_tuple(24, 32768, 70000, 0x12345, 16, 0xFFFE, 12, 3));
     EXPECT_DOUBLE_EQ(r->TimeBase, 1e-7);
     EXPECT_DOUBLE_EQ(r->TimePropagation, 4e-7);
     EXPECT_DOUBLE_EQ(r->MinTimer, 5e-6);
-    EXPECT_EQ(r->MaxEvents, 32768);
-    EXPECT_EQ(r->MaxASamples, 70000);
-    EXPECT_EQ(r->MaxBSamples, 0x12345);
-    EXPECT_EQ(r->BitResA, 16);
     EXPECT_DOUBLE_EQ(r->MoChA, 2.5);
-    EXPECT_EQ(r->SamplesPerEventA, 0xFFFE); // unsigned 16-bit
     EXPECT_DOUBLE_EQ(r->SampleDistanceA, 2e-6);
-    EXPECT_EQ(r->BitResB, 12);
     EXPECT_DOUBLE_EQ(r->MoChB, -5.0);
-    EXPECT_EQ(r->SamplesPerEventB, 3);
     EXPECT_DOUBLE_EQ(r->SampleDistanceB, 7e-7);
     for (int i = 0; i < 16; ++i) {
         const TLineBounds &b = r->Bounds[size_t(i)];
@@ -132,76 +132,73 @@ TEST(DeviceInfoRecord, ValuesOutsideTheirRangeAreNamed) {
     }
 }
 
-TEST(DeviceInfoRecord, ChecksumAndLength) {
-    EXPECT_FALSE(DecodeDeviceInfo(SampleRecord(1)));
-    EXPECT_FALSE(DecodeDeviceInfo(SampleRecord().left(405)));
-    EXPECT_TRUE(DecodeDeviceInfo(SampleRecord() + "extra"));
-}
-
-namespace {
-struct InfoLink : MemoryLink {
-    QStringList shown;
-    InfoLink() : MemoryLink(ModelT2) {
-        link->WaitBounds().DeviceInfoPauseMs = 60;
-        conn->ShowProgress = [this](const QString &t) { shown.append(t); };
-    }
-};
-} // namespace
-
-TEST(DeviceInfoRead, RefusesABadChecksumThenAcceptsTheNextRecord) {
-    InfoLink l;
-    l.Peer({SampleRecord(1), SampleRecord()});
-    // A status poll that fires during the pause is refused instead of purging the record.
-    TDeviceStatus polled = stReady;
-    QTimer::singleShot(20, [&] { polled = l.cmd->GetStatus(); });
-    TDeviceInfoRecord r;
-    ASSERT_TRUE(l.conn->ReadDeviceInfo(r));
-    EXPECT_EQ(polled, stNoReply);
-    EXPECT_EQ(r.TimerBits, 24);
-    EXPECT_EQ(l.port->TakeWritten(), "DIDI");
-    EXPECT_EQ(l.shown, QStringList({"Getting device information (1)", "Getting device information (2)", ""}));
-    EXPECT_EQ(l.Log(), QStringList({"DI: 1", "WD: __", "Count: 406", "Size: 406", "Read: 1", "CRC: 0", "DI: 1",
-                                    "Count: 406", "Size: 406", "Read: 1", "CRC: 1"}));
-}
-
-TEST(DeviceInfoRead, RecordOutOfRangeIsRefusedAtOnce) {
-    InfoLink l;
-    QByteArray bad = SampleRecord();
-    Put32(bad, 18, INT32_MAX); // MaxEvents near 2^31
-    Seal(bad);
-    l.Peer({bad, SampleRecord()});
-    TDeviceInfoRecord r;
-    r.MaxEvents = 7;
-    EXPECT_FALSE(l.conn->ReadDeviceInfo(r));
-    EXPECT_EQ(r.MaxEvents, 7);
-    EXPECT_TRUE(l.conn->DeviceInfoError().startsWith("MaxEvents"));
-    EXPECT_EQ(l.port->TakeWritten(), "DI"); // no second attempt: the instrument would say the same
-    EXPECT_EQ(l.shown.last(), "");
-}
-
-TEST(DeviceInfoRead, ThreeFailedAttempts) {
+// Three attempts at most; a status poll that fires during the pause before
+// the record is read is refused instead of purging it.
+TEST(DeviceInfoRead, AttemptsRefusalsAndLog) {
+    QByteArray outOfRange = SampleRecord();
+    Put32(outOfRange, 18, INT32_MAX); // MaxEvents near 2^31
+    Seal(outOfRange);
+    const QStringList read = {"Count: 406", "Size: 406", "Read: 1"};
     struct Case {
         const char *name;
         std::vector<QByteArray> replies;
-        bool connected;
+        bool connected, ok;
+        int attempts;
         QStringList log;
-    } cases[] = {
+        QString error;
+    };
+    const Case cases[] = {
+        {"bad checksum, then good",
+         {SampleRecord(1), SampleRecord()},
+         true,
+         true,
+         2,
+         QStringList{"DI: 1", "WD: __"} + read + QStringList{"CRC: 0", "DI: 1"} + read + QStringList{"CRC: 1"},
+         ""},
+        // No second attempt: the instrument would say the same.
+        {"out of range",
+         {outOfRange, SampleRecord()},
+         true,
+         false,
+         1,
+         QStringList{"DI: 1", "WD: __"} + read +
+             QStringList{"CRC: 1", "DI: refused, MaxEvents 2.14748e+09 outside 1 to 1.04858e+06"},
+         "MaxEvents 2.14748e+09 outside 1 to 1.04858e+06"},
         {"short",
          {SampleRecord().left(300), SampleRecord().left(10), SampleRecord().left(405)},
          true,
-         {"DI: 1", "Count: 300", "Size: 406", "Read: 0", "DI: 1", "Count: 10", "Size: 406", "Read: 0", "DI: 1",
-          "Count: 405", "Size: 406", "Read: 0"}},
-        {"not connected", {}, false, {"DI: 0", "DI: 0", "DI: 0"}},
+         false,
+         3,
+         {"DI: 1", "WD: __", "Count: 300", "Size: 406", "Read: 0", "DI: 1", "Count: 10", "Size: 406", "Read: 0",
+          "DI: 1", "Count: 405", "Size: 406", "Read: 0"},
+         "no valid record"},
+        {"not connected", {}, false, false, 3, {"DI: 0", "DI: 0", "DI: 0"}, "no valid record"},
     };
     for (const Case &c : cases) {
-        InfoLink l;
+        SCOPED_TRACE(c.name);
+        MemoryLink l(ModelT2);
+        l.link->WaitBounds().DeviceInfoPauseMs = 60;
         l.link->SetConnected(c.connected);
-        l.Peer(c.replies);
+        QStringList shown, expectShown;
+        for (int i = 1; i <= c.attempts; ++i)
+            expectShown << QStringLiteral("Getting device information (%1)").arg(i);
+        l.conn->ShowProgress = [&](const QString &t) { shown.append(t); };
+        TDeviceStatus polled = stReady;
+        bool poll = true;
+        l.link->SetProcessEvents([&] {
+            if (std::exchange(poll, false))
+                polled = l.cmd->GetStatus();
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        });
+        l.Peer(c.replies, 0);
         TDeviceInfoRecord r;
         r.TimerBits = 7;
-        EXPECT_FALSE(l.conn->ReadDeviceInfo(r)) << c.name;
-        EXPECT_EQ(r.TimerBits, 7) << c.name;
-        EXPECT_EQ(l.Log(), c.log) << c.name;
-        EXPECT_EQ(l.shown.size(), 4) << c.name;
+        EXPECT_EQ(l.conn->ReadDeviceInfo(r), c.ok);
+        EXPECT_EQ(r.TimerBits, c.ok ? 24 : 7);
+        EXPECT_EQ(polled, c.connected ? stNoReply : stReady);
+        EXPECT_EQ(l.port->TakeWritten(), QByteArray("DI").repeated(c.connected ? c.attempts : 0));
+        EXPECT_EQ(l.Log(), c.log);
+        EXPECT_EQ(shown, expectShown << "");
+        EXPECT_EQ(l.conn->DeviceInfoError(), c.error);
     }
 }
