@@ -57,7 +57,6 @@ public:
     int32_t OutQueueSize() const { return Load(m_outSize); }
     int SetStateCalls() const { return Load(m_setStateCalls); }
     uint32_t EventMask() const { return Load(m_mask); }
-    QByteArray PendingInput() const { return Load(m_in); }
 
     // ---- ICommPort
     int Open(const QString &name) override;

@@ -24,11 +24,8 @@ public:
         int buttons;
     };
     MsgButton show(MsgType type, const QString &text, int buttons) override;
-    void beginBusy() override {
-        ++busyDepth;
-        ++busyCount;
-    }
-    void endBusy() override { --busyDepth; }
+    void beginBusy() override {}
+    void endBusy() override {}
 
     void answer(MsgButton b) { answers.push_back(b); }
     QStringList texts() const;
@@ -36,8 +33,6 @@ public:
 
     std::vector<Entry> entries;
     std::deque<MsgButton> answers;
-    int busyDepth = 0;
-    int busyCount = 0;
 };
 
 // Records each request and answers from a script (empty = cancelled).
