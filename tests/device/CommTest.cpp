@@ -115,60 +115,42 @@ TEST(Comm, IdentityPropertiesChangeOnlyWhileClosed) {
     EXPECT_EQ(f.comm->DeviceName(), "B");
 }
 
-struct FlowCase {
-    const char *name;
-    TFlowControl flow;
-    TCommOptions options;
-    uint32_t initialFlags;
-    uint32_t expectedFlags;
-};
-
-class CommFlowControl : public ::testing::TestWithParam<FlowCase> {};
-
-TEST_P(CommFlowControl, FlagWordFollowsFlowControlThenOptions) {
-    const FlowCase &c = GetParam();
-    Fixture f;
-    TDcb initial;
-    initial.Flags = c.initialFlags;
-    f.port->SetInitialState(initial);
-    f.comm->SetReadBufSize(8192);
-    f.comm->SetFlowControl(c.flow);
-    f.comm->SetOptions(c.options);
-    f.comm->Open();
-    const TDcb d = f.port->State();
-    EXPECT_EQ(d.Flags, c.expectedFlags) << std::hex << d.Flags;
-    EXPECT_EQ(d.XonLim, 2048);
-    EXPECT_EQ(d.XoffLim, 2048);
+TEST(Comm, FlagWordFollowsFlowControlThenOptions) {
+    using namespace dcb;
+    constexpr uint32_t kPort = Binary | OutX | Null | AbortOnError | (1u << 12), kDtr = 1u << 4;
+    struct Case {
+        const char *name;
+        TFlowControl flow;
+        TCommOptions options;
+        uint32_t initial, expected;
+    };
+    const Case cases[] = {
+        {"none, null strip", fcNone, {coNullStrip}, kPort, Binary | Null},
+        {"none", fcNone, {}, kPort, Binary},
+        // The port's own bits stay; option bits follow Options.
+        {"default", fcDefault, {coParityCheck}, kPort, Binary | OutX | AbortOnError | (1u << 12) | Parity},
+        {"cts", fcCTS, {}, kPort, Binary | OutX | AbortOnError | OutxCtsFlow | RtsHandshake},
+        {"dtr", fcDTR, {coDsrSensitivity}, Binary | kDtr, Binary | OutxDsrFlow | DtrHandshake | DsrSensitivity},
+        {"software",
+         fcSoftware,
+         {coIgnoreXOff, coErrorChar},
+         Binary,
+         Binary | OutX | InX | TxContinueOnXoff | ErrorChar},
+    };
+    for (const Case &c : cases) {
+        Fixture f;
+        TDcb initial;
+        initial.Flags = c.initial;
+        f.port->SetInitialState(initial);
+        f.comm->SetReadBufSize(8192);
+        f.comm->SetFlowControl(c.flow);
+        f.comm->SetOptions(c.options);
+        f.comm->Open();
+        const TDcb d = f.port->State();
+        EXPECT_EQ(d.Flags, c.expected) << c.name << std::hex << " " << d.Flags;
+        EXPECT_EQ(std::make_pair(d.XonLim, d.XoffLim), std::make_pair(uint16_t(2048), uint16_t(2048))) << c.name;
+    }
 }
-
-constexpr uint32_t kPortFlags = dcb::Binary | dcb::OutX | dcb::Null | dcb::AbortOnError | (1u << 12);
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, CommFlowControl,
-    ::testing::Values(FlowCase{"none_nullstrip", fcNone, {coNullStrip}, kPortFlags, dcb::Binary | dcb::Null},
-                      FlowCase{"none_plain", fcNone, {}, kPortFlags, dcb::Binary},
-                      // The port's own bits stay; option bits follow Options.
-                      FlowCase{"default",
-                               fcDefault,
-                               {coParityCheck},
-                               kPortFlags,
-                               dcb::Binary | dcb::OutX | dcb::AbortOnError | (1u << 12) | dcb::Parity},
-                      FlowCase{"cts",
-                               fcCTS,
-                               {},
-                               kPortFlags,
-                               dcb::Binary | dcb::OutX | dcb::AbortOnError | dcb::OutxCtsFlow | dcb::RtsHandshake},
-                      FlowCase{"dtr",
-                               fcDTR,
-                               {coDsrSensitivity},
-                               dcb::Binary | (1u << 4),
-                               dcb::Binary | dcb::OutxDsrFlow | dcb::DtrHandshake | dcb::DsrSensitivity},
-                      FlowCase{"software",
-                               fcSoftware,
-                               {coIgnoreXOff, coErrorChar},
-                               dcb::Binary,
-                               dcb::Binary | dcb::OutX | dcb::InX | dcb::TxContinueOnXoff | dcb::ErrorChar}),
-    [](const auto &info) { return std::string(info.param.name); });
 
 TEST(Comm, TransfersAndQueueCounts) {
     Fixture f;

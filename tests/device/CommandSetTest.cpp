@@ -20,6 +20,7 @@ using Op = std::function<bool(TCommandSet &)>;
 TEST(CommandSet, RequestBytes) {
     const std::tuple<const char *, Op, QByteArray> cases[] = {
         {"MS", [](TCommandSet &c) { return c.MonitorStop(); }, "MS"},
+        {"BF1", [](TCommandSet &c) { return c.ActinicFlash(); }, "BF1"},
         {"AX6", [](TCommandSet &c) { return c.Aux(6); }, "AX6"},
         {"AX7", [](TCommandSet &c) { return c.Aux(7); }, ""},
         {"SA5", [](TCommandSet &c) { return c.SetVoltage(5, 1023); }, Hex("534135ff03")},

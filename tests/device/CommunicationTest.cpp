@@ -138,51 +138,37 @@ TEST(CommunicationExchange, ReadDataCountsProgressLeavesSurplusAndEndsOnAbort) {
     EXPECT_EQ(l.link->InQueCount(), 2);
 }
 
-TEST(CommunicationUpload, SplitsIntoFullBlocksAndRest) {
-    struct Case {
-        int size;
-        QList<int> blocks;
-    };
-    const Case cases[] = {{2 * 4096, {4096, 4096}}, {2 * 4096 + 5, {4096, 4096, 5}}, {10, {10}}, {0, {}}};
-    for (const Case &c : cases) {
-        Link l;
-        // Every checksum byte (the second write of a block) is answered "OK".
-        int writes = 0;
-        l.port->SetOnWrite([&](const QByteArray &) {
-            if (++writes % 2 == 0)
-                l.port->FeedReceived("OK");
-        });
-        const QByteArray data = Pattern(c.size, 3);
-        EXPECT_TRUE(l.link->SendBlocks(data.constData(), int32_t(data.size()))) << c.size;
-        QByteArray expected; // no empty extra block
-        for (int i = 0, offset = 0; i < c.blocks.size(); offset += c.blocks[i++])
-            expected += WithSum(data.mid(offset, c.blocks[i]));
-        EXPECT_EQ(l.port->TakeWritten(), expected) << c.size;
-    }
-}
-
-TEST(CommunicationUpload, FirstFailureEndsTheUploadWithItsLogLine) {
+// Full blocks, then the rest (no empty extra block); the first failure ends
+// the upload with its log line.
+TEST(CommunicationUpload, BlocksThenRestAndTheFirstFailureEndsIt) {
     struct Case {
         const char *name;
         int size;
         // Sets up the fault of the next write, given how many writes went out.
         std::function<void(TMemoryCommPort &, int writes)> fault;
+        bool ok;
         int answered;
         QString log;
     };
     const auto none = [](TMemoryCommPort &, int) {};
+    const QString okLine = "IsOk received \"OK\"";
     const Case cases[] = {
-        {"rejected", 3 * 4096, none, 2, "IsOk received \"ER\""},
-        {"shortblock", 4096 + 5, [](TMemoryCommPort &p, int n) { p.SetWriteLimit(n == 0 ? 100 : -1); }, 0,
+        {"two blocks", 2 * 4096, none, true, 2, okLine},
+        {"blocks and rest", 2 * 4096 + 5, none, true, 3, okLine},
+        {"rest only", 10, none, true, 1, okLine},
+        {"nothing", 0, none, true, 0, ""},
+        {"rejected", 3 * 4096, none, false, 2, "IsOk received \"ER\""},
+        {"shortblock", 4096 + 5, [](TMemoryCommPort &p, int n) { p.SetWriteLimit(n == 0 ? 100 : -1); }, false, 0,
          "Error writing data block 0"},
-        {"stalledcrc", 2 * 4096, [](TMemoryCommPort &p, int n) { p.SetWriteStalled(n == 3); }, 1,
+        {"stalledcrc", 2 * 4096, [](TMemoryCommPort &p, int n) { p.SetWriteStalled(n == 3); }, false, 1,
          "Error writing CRC of block 1"},
-        {"shortlast", 4096 + 5, [](TMemoryCommPort &p, int n) { p.SetWriteLimit(n == 2 ? 1 : -1); }, 1,
+        {"shortlast", 4096 + 5, [](TMemoryCommPort &p, int n) { p.SetWriteLimit(n == 2 ? 1 : -1); }, false, 1,
          "Error writing last data block"},
-        {"stalledlastcrc", 4096 + 5, [](TMemoryCommPort &p, int n) { p.SetWriteStalled(n == 3); }, 1,
+        {"stalledlastcrc", 4096 + 5, [](TMemoryCommPort &p, int n) { p.SetWriteStalled(n == 3); }, false, 1,
          "Error writing last CRC"},
     };
     for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
         Link l;
         int writes = 0;
         int answered = 0;
@@ -202,11 +188,16 @@ TEST(CommunicationUpload, FirstFailureEndsTheUploadWithItsLogLine) {
             ok = l.link->SendBlocks(data.constData(), int32_t(data.size()));
         } catch (const ECommError &e) {
             ok = false;
-            EXPECT_EQ(e.ErrorCode(), ETIMEDOUT) << c.name;
+            EXPECT_EQ(e.ErrorCode(), ETIMEDOUT);
         }
-        EXPECT_FALSE(ok) << c.name;
-        EXPECT_EQ(answered, c.answered) << c.name;
-        EXPECT_EQ(l.LogLines().last(), c.log) << c.name;
+        EXPECT_EQ(ok, c.ok);
+        EXPECT_EQ(answered, c.answered);
+        EXPECT_EQ(l.LogLines().value(l.LogLines().size() - 1), c.log);
+        QByteArray blocks;
+        for (int offset = 0; offset < c.size; offset += 4096)
+            blocks += WithSum(data.mid(offset, 4096));
+        if (c.ok)
+            EXPECT_EQ(l.port->TakeWritten(), blocks);
     }
 }
 

@@ -39,8 +39,6 @@ TEST(SimEndToEnd, IdentifyReadInfoPollAndSelfTest) {
     QStringList lines;
     EXPECT_TRUE(commands.TestUnit(lines));
     EXPECT_FALSE(lines.isEmpty());
-    EXPECT_TRUE(commands.ActinicFlash());
-    EXPECT_TRUE(commands.SetVoltage(3, 512));
     // The next exchange after the stream still works.
     EXPECT_EQ(commands.GetStatus(), stEmpty);
     link.Close();
