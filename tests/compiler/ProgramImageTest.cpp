@@ -1,7 +1,7 @@
 // The program image: block encodings for every timer width, the device-type
 // rules, the analog outputs, and the sending order with its results.
 #include "compiler/ProgramImage.h"
-#include "BuilderSupport.h"
+#include "CompilerTestSupport.h"
 #include "support/RecordingServices.h"
 
 #include <gtest/gtest.h>
@@ -11,25 +11,17 @@ using namespace tessel::test;
 
 namespace {
 
-// Records what was sent; refuses the block named in refuse.
+// Records the blocks sent, by mnemonic; refuses the one named in refuse.
 struct RecordingLink : IProgramLoader {
-    QStringList calls;
+    QStringList sent;
     QByteArray refuse;
-    std::vector<std::pair<int, int>> voltages;
-    bool LoadData(const QByteArray &mnemonic, const QByteArray &data) override {
-        calls << QString::fromLatin1(mnemonic) + ":" + QString::fromLatin1(data.toHex());
+    bool LoadData(const QByteArray &mnemonic, const QByteArray &) override {
+        sent << QString::fromLatin1(mnemonic);
         return mnemonic != refuse;
     }
-    bool SetVoltage(int n, int value) override {
-        calls << QStringLiteral("SA%1").arg(n);
-        voltages.emplace_back(n, value);
+    bool SetVoltage(int n, int) override {
+        sent << QStringLiteral("SA%1").arg(n);
         return true;
-    }
-    QStringList mnemonics() const {
-        QStringList out;
-        for (const QString &c : calls)
-            out << c.section(':', 0, 0);
-        return out;
     }
 };
 
@@ -42,74 +34,56 @@ void SetTable(TCompiler &c, const std::vector<std::pair<double, uint32_t>> &even
 
 TProgramTarget Target(TDevice d) { return TProgramTarget{d, {"M", "F", "A1", "A2", "FR"}, 4095}; }
 
-struct WidthCase {
+// Each timer entry is the complement of the ticks since the previous event;
+// the first spans the minimal timer and twice the propagation.
+struct TimerCase {
+    const char *name;
     int32_t bits;
-    int width;
-    const char *secondEntry; // 1 ms after the first, TimeBase 1e-7, no propagation
-    const char *logLine;
+    double timeBase, propagation;
+    std::vector<std::pair<double, uint32_t>> events;
+    const char *timers;
+    const char *logLine; // the second entry's
 };
 
-const WidthCase kWidths[] = {
-    {16, 2, "f0d8", "Timer: D8F0; Event: 0001 -- 0.001"},
-    {22, 3, "f0d83f", "Timer: 3FD8F0; Event: 0001 -- 0.001"},
-    {24, 3, "f0d8ff", "Timer: FFD8F0; Event: 0001 -- 0.001"},
-    {32, 4, "f0d8ffff", "Timer: FFFFD8F0; Event: 0001 -- 0.001"},
+const std::vector<std::pair<double, uint32_t>> kFive = {
+    {0, 0x80}, {1e-3, 0x1}, {2e-3, 0x80}, {2.3e-3, 0x80}, {2.8e-3, 0}};
+
+const TimerCase kTimers[] = {
+    {"Bits16", 16, 1e-7, 0, kFive, "ecff f0d8 f0d8 48f4 78ec", "Timer: D8F0; Event: 0001 -- 0.001"},
+    {"Bits22", 22, 1e-7, 0, kFive, "ecff3f f0d83f f0d83f 48f43f 78ec3f", "Timer: 3FD8F0; Event: 0001 -- 0.001"},
+    {"Bits24", 24, 1e-7, 0, kFive, "ecffff f0d8ff f0d8ff 48f4ff 78ecff", "Timer: FFD8F0; Event: 0001 -- 0.001"},
+    {"Bits32", 32, 1e-7, 0, kFive, "ecffffff f0d8ffff f0d8ffff 48f4ffff 78ecffff",
+     "Timer: FFFFD8F0; Event: 0001 -- 0.001"},
+    // First: 2 + 4 ticks more; second: 100 - 4 ticks.
+    {"Propagation", 16, 1e-6, 4e-6, {{0.5, 0x84}, {0.5001, 0x80}}, "faff a0ff", "Timer: FFA0; Event: 0080 -- 0.5001"},
+    {"ClosingGapsBeyondTheTimerWaitItsLongest",
+     16,
+     1e-6,
+     0,
+     {{0.25, 0x84}, {0.55, 0x80}, {1.05, 0}},
+     "feff 0100 0100",
+     "Timer: 0001; Event: 0080 -- 0.55"},
 };
 
-class TimerWidths : public ::testing::TestWithParam<WidthCase> {};
-
-TEST_P(TimerWidths, EntriesAreTheComplementOfTheTicks) {
-    const WidthCase &tc = GetParam();
-    TCompiler c;
-    c.Constants.TimerBits = tc.bits;
-    c.Constants.TimeBase = 1e-7;
-    c.Constants.TimePropagation = 0;
-    c.Constants.MinTimer = 2e-6; // first entry spans MinTimer: 20 ticks
-    SetTable(c, {{0, 0x80}, {1e-3, 0x1}, {2e-3, 0x80}, {2.3e-3, 0x80}, {2.8e-3, 0}});
-    const TProgramImage img = BuildProgramImage(c, Target(ModelG1));
-    ASSERT_EQ(img.Result, kSendOk);
-    ASSERT_EQ(img.Timers.size(), 5 * tc.width);
-    EXPECT_EQ(img.Timers.mid(tc.width, tc.width).toHex(), tc.secondEntry);
-    // First entry: 2^bits - 20.
-    uint64_t first = 0;
-    for (int i = 0; i < tc.width; ++i)
-        first |= uint64_t(uint8_t(img.Timers[i])) << (8 * i);
-    EXPECT_EQ(first, ((uint64_t(1) << tc.bits) - 20) & 0xFFFFFFFFu);
-    ASSERT_EQ(img.TimerLog.size(), 5);
-    EXPECT_EQ(img.TimerLog[1], tc.logLine);
-    EXPECT_EQ(img.Events.toHex(), "8000010080008000"
-                                  "0000");
-}
-
-INSTANTIATE_TEST_SUITE_P(ProgramImage, TimerWidths, ::testing::ValuesIn(kWidths),
-                         [](const auto &info) { return "Bits" + std::to_string(info.param.bits); });
-
-TEST(ProgramImage, PropagationShortensEveryGapAndLengthensTheFirst) {
-    TCompiler c;
-    c.Constants.TimerBits = 16;
-    c.Constants.TimeBase = 1e-6;
-    c.Constants.TimePropagation = 4e-6;
-    c.Constants.MinTimer = 10e-6;
-    SetTable(c, {{0.5, 0x84}, {0.5001, 0x80}});
-    const TProgramImage img = BuildProgramImage(c, Target(ModelG1));
-    // First: MinTimer + propagation = 14 ticks; second: 100 - 4 = 96 ticks.
-    EXPECT_EQ(img.Timers.toHex(), QByteArray("f2ff"
-                                             "a0ff"));
-}
-
-TEST(ProgramImage, ClosingGapsBeyondTheTimerWaitItsLongest) {
-    TCompiler c;
-    c.Constants.TimerBits = 16;
-    c.Constants.TimeBase = 1e-6;
-    c.Constants.TimePropagation = 0;
-    c.Constants.MinTimer = 2e-6;
-    SetTable(c, {{0.25, 0x84}, {0.55, 0x80}, {1.05, 0}});
-    const TProgramImage img = BuildProgramImage(c, Target(ModelE));
-    ASSERT_EQ(img.Result, kSendOk);
-    EXPECT_EQ(img.Timers.toHex(), QByteArray("feff"
-                                             "0100"
-                                             "0100"));
-    EXPECT_EQ(img.TimerLog[2], "Timer: 0001; Event: 0000 -- 1.05");
+TEST(ProgramImage, TimerAndEventBlocks) {
+    for (const TimerCase &tc : kTimers) {
+        SCOPED_TRACE(tc.name);
+        TCompiler c;
+        c.Constants.TimerBits = tc.bits;
+        c.Constants.TimeBase = tc.timeBase;
+        c.Constants.TimePropagation = tc.propagation;
+        c.Constants.MinTimer = 2e-6;
+        SetTable(c, tc.events);
+        const TProgramImage img = BuildProgramImage(c, Target(ModelG1));
+        ASSERT_EQ(img.Result, kSendOk);
+        QByteArray events;
+        for (const auto &[t, code] : tc.events)
+            events.append(char(code & 0xFF)).append(char(code >> 8));
+        EXPECT_EQ(img.Events, events);
+        EXPECT_EQ(img.Timers.toHex(), QByteArray(tc.timers).replace(' ', ""));
+        ASSERT_EQ(img.TimerLog.size(), qsizetype(tc.events.size()));
+        EXPECT_EQ(img.TimerLog[1], tc.logLine);
+    }
 }
 
 TEST(ProgramImage, TimersThatCannotBeEncoded) {
@@ -124,6 +98,7 @@ TEST(ProgramImage, TimersThatCannotBeEncoded) {
         {"GapBeyondAnyCount", 16, 1e300, "Too long time between commands"},
     };
     for (const Case &tc : cases) {
+        SCOPED_TRACE(tc.name);
         RecordingMessageService messages;
         ScopedMessageService scope(&messages);
         TCompiler c;
@@ -131,65 +106,46 @@ TEST(ProgramImage, TimersThatCannotBeEncoded) {
         c.Constants.TimePropagation = 0;
         SetTable(c, {{0, 0x80}, {tc.gap, 0}});
         RecordingLink link;
-        EXPECT_EQ(SendProgram(link, c, Target(ModelG1), {}), kSendTimersUnencodable) << tc.name;
-        EXPECT_EQ(link.mnemonics(), QStringList{"LDE"}) << tc.name;
-        EXPECT_EQ(messages.texts(), QStringList{tc.dialog}) << tc.name;
+        EXPECT_EQ(SendProgram(link, c, Target(ModelG1), {}), kSendTimersUnencodable);
+        EXPECT_EQ(link.sent, QStringList{"LDE"});
+        EXPECT_EQ(messages.texts(), QStringList{tc.dialog});
     }
 }
 
-struct DeviceCase {
-    const char *name;
-    TDevice device;
-    bool withMacros;
-    QStringList sent;
-};
-
-class DeviceRules : public ::testing::TestWithParam<DeviceCase> {};
-
-TEST_P(DeviceRules, WhatIsSent) {
-    const DeviceCase &tc = GetParam();
-    TCompiler c;
-    SetTable(c, {{0, 0x81}, {1e-3, 0x80}});
-    if (tc.withMacros)
-        c.Macros.push_back({0.5, QByteArray("SA3\x9a\x01", 5)});
-    RecordingLink link;
-    int waited = 0;
-    EXPECT_EQ(SendProgram(link, c, Target(tc.device), [&](int ms) { waited += ms; }), kSendOk);
-    EXPECT_EQ(link.mnemonics(), tc.sent);
-    EXPECT_EQ(waited, tc.device == ModelW ? 0 : 500);
-}
-
-const QStringList kVolts = {"SA1", "SA2", "SA3", "SA5", "SA6"};
-
-INSTANTIATE_TEST_SUITE_P(
-    ProgramImage, DeviceRules,
-    ::testing::Values(DeviceCase{"MacrosToModelG", ModelG1, true, QStringList{"LDE", "LDT", "LDX", "LDC"} + kVolts},
-                      DeviceCase{"NoMacrosNoBlocks", ModelG1, false, QStringList{"LDE", "LDT"} + kVolts},
-                      DeviceCase{"ModelENeverMacros", ModelE, true, QStringList{"LDE", "LDT"} + kVolts},
-                      DeviceCase{"ModelFNeverMacros", ModelF, true, QStringList{"LDE", "LDT"} + kVolts},
-                      DeviceCase{"ModelWNoVoltages", ModelW, true, QStringList{"LDE", "LDT", "LDX", "LDC"}}),
-    [](const auto &info) { return std::string(info.param.name); });
-
-TEST(ProgramImage, RefusalsStopOrMarkTheResult) {
+// What each device type is sent, and where a refused block stops the sending.
+TEST(ProgramImage, SendingOrderAndRefusals) {
+    const QStringList volts = {"SA1", "SA2", "SA3", "SA5", "SA6"};
     struct Case {
+        const char *name;
+        TDevice device;
+        bool withMacros;
         const char *refuse;
         int32_t result;
         QStringList sent;
     };
     const Case cases[] = {
-        {"LDE", kSendEventsRefused, {"LDE"}},
-        {"LDT", kSendTimersRefused, {"LDE", "LDT"}},
-        {"LDX", kSendMacrosRefused, QStringList{"LDE", "LDT", "LDX"} + kVolts},
-        {"LDC", kSendCountsRefused, QStringList{"LDE", "LDT", "LDX", "LDC"} + kVolts},
+        {"MacrosToModelG", ModelG1, true, "", kSendOk, QStringList{"LDE", "LDT", "LDX", "LDC"} + volts},
+        {"NoMacrosNoBlocks", ModelG1, false, "", kSendOk, QStringList{"LDE", "LDT"} + volts},
+        {"ModelENeverMacros", ModelE, true, "", kSendOk, QStringList{"LDE", "LDT"} + volts},
+        {"ModelFNeverMacros", ModelF, true, "", kSendOk, QStringList{"LDE", "LDT"} + volts},
+        {"ModelWNoVoltages", ModelW, true, "", kSendOk, {"LDE", "LDT", "LDX", "LDC"}},
+        {"EventsRefused", ModelG1, true, "LDE", kSendEventsRefused, {"LDE"}},
+        {"TimersRefused", ModelG1, true, "LDT", kSendTimersRefused, {"LDE", "LDT"}},
+        {"MacrosRefused", ModelG1, true, "LDX", kSendMacrosRefused, QStringList{"LDE", "LDT", "LDX"} + volts},
+        {"CountsRefused", ModelG1, true, "LDC", kSendCountsRefused, QStringList{"LDE", "LDT", "LDX", "LDC"} + volts},
     };
     for (const Case &tc : cases) {
+        SCOPED_TRACE(tc.name);
         TCompiler c;
         SetTable(c, {{0, 0x81}, {1e-3, 0x80}});
-        c.Macros.push_back({0.5, "x"});
+        if (tc.withMacros)
+            c.Macros.push_back({0.5, QByteArray("SA3\x9a\x01", 5)});
         RecordingLink link;
         link.refuse = tc.refuse;
-        EXPECT_EQ(SendProgram(link, c, Target(ModelG1), {}), tc.result) << tc.refuse;
-        EXPECT_EQ(link.mnemonics(), tc.sent) << tc.refuse;
+        int waited = 0;
+        EXPECT_EQ(SendProgram(link, c, Target(tc.device), [&](int ms) { waited += ms; }), tc.result);
+        EXPECT_EQ(link.sent, tc.sent);
+        EXPECT_EQ(waited, tc.sent.contains("SA1") ? 500 : 0);
     }
 }
 
@@ -204,11 +160,8 @@ TEST(ProgramImage, MacroAndCountBlocks) {
     c.SkippedA = 3;
     c.SkippedB = 0x01020304;
     const TProgramImage img = BuildProgramImage(c, Target(ModelG1));
-    EXPECT_EQ(img.Macros.toHex(), "026002"
-                                  "03534133"
-                                  "00");
-    EXPECT_EQ(img.Counts.toHex(), "05000000"
-                                  "04030201");
+    EXPECT_EQ(img.Macros.toHex(' '), "02 60 02 03 53 41 33 00");
+    EXPECT_EQ(img.Counts.toHex(' '), "05 00 00 00 04 03 02 01");
     EXPECT_EQ(img.MacroLog[1], "`Timer: 0.100000; Macro: 03 53 41 33 ");
 }
 

@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
-#include <random>
 
 using namespace tessel;
 using namespace tessel::test;
@@ -26,7 +25,6 @@ const ErrorCase kErrors[] = {
     {"at 1 on Nope", "Unknown name 'Nope'", 1, 9},
     {"const X = 1\nat 1 on X", "'X' is not a line", 2, 9},
     {"line M = 16", "Line number must be a whole number from 0 to 15", 1, 10},
-    {"line M = 1.5", "Line number must be a whole number from 0 to 15", 1, 10},
     {"line on = 1", "'on' is a reserved word", 1, 6},
     {"var ms = 1", "'ms' is a reserved word", 1, 5},
     {"const L = 2", "'L' is already defined as a line", 1, 7},
@@ -45,12 +43,9 @@ const ErrorCase kErrors[] = {
     {"at 0 pulse L for 1 unrecorded", "'unrecorded' needs a sampled channel", 1, 20},
     {"at 0 off L burst", "Options are not allowed with off", 1, 12},
     {"at 0 pulse L for 1 mark Fo", "'mark' needs a recorded channel", 1, 20},
-    {"at 0 pulse L for 1 record A unrecorded mark Fo", "'mark' needs a recorded channel", 1, 40},
-    {"at 0 off L mark Fo", "Options are not allowed with off", 1, 12},
     {"at 0 on L record A mark 'Fo", "Invalid character '''", 1, 25},
     {"at 0 on L record A mark on", "'on' is a reserved word", 1, 25},
     {"at 0 macro 256", "Byte value must be a whole number from 0 to 255", 1, 12},
-    {"at 0 macro 1.5", "Byte value must be a whole number from 0 to 255", 1, 12},
     {"at 0 macro word(65536)", "word value must be from 0 to 65535", 1, 17},
     {"at 0 macro long(-1)", "long value must be from 0 to 4294967295", 1, 17},
     {"at 0 macro \"\"", "Macro must hold 1 to 255 bytes", 1, 6},
@@ -64,7 +59,6 @@ const ErrorCase kErrors[] = {
      "bytes B = B, B\nbytes B = B, B\nbytes B = B, B",
      "Macro must hold 1 to 255 bytes", 9, 14},
     {"at 0 repeat 0 times", "Repeat count must be a whole number from 1 to 2147483647", 1, 13},
-    {"at 0 repeat 2147483648 times", "Repeat count must be a whole number from 1 to 2147483647", 1, 13},
     {"at 0 repeat 3", "Expected 'times'", 1, 14},
     {"at 0 code -1", "Code must be a whole number from 0 to 4294967295", 1, 11},
     {"every 0 from 0 to 1 code 1", "Step must be positive", 1, 7},
@@ -72,7 +66,6 @@ const ErrorCase kErrors[] = {
     {"every 1 ns from 0 to 10 s code 1", "Too many actions (more than 1000000)", 1, 7},
     {"lin 1e12 from 0 to 1 code 1", "Too many actions (more than 1000000)", 1, 5},
     {"lin 0 from 0 to 1 code 1", "Count must be a whole number of at least 1", 1, 5},
-    {"log 2.5 from 1 to 2 code 1", "Count must be a whole number of at least 1", 1, 5},
     {"log 3 from 0 to 1 code 1", "Logarithmic series needs positive times", 1, 12},
     {"at \"x\" on L", "Expected a value, found '\"x\"'", 1, 4},
     {"at 0 macro \"abc", "Unterminated string", 1, 12},
@@ -81,7 +74,6 @@ const ErrorCase kErrors[] = {
     {"at 1 on L \xE2\x82\xAC", "Invalid character '\xE2\x82\xAC'", 1, 11},
     {"at 1.2.3 on L", "Invalid number '1.2.'", 1, 4},
     {"at 0x on L", "Invalid number '0x'", 1, 4},
-    {"at 0x1G on L", "Invalid number '0x1G'", 1, 4},
     {"at 1e99999 on L", "Invalid number '1e99999'", 1, 4},
     {"const X = 1e300\nconst Y = X*X*X*X*X*X*X*X*X*X*X*X*X*X*X*X*X*X", "Value is not a finite number", 2, 0},
     {"at 1e308 pulse L for 1e308", "Value is not a finite number", 1, 10},
@@ -150,55 +142,6 @@ TEST(ProtocolErrorFiles, DeepBracketsAndSignsAreRefused) {
         ASSERT_FALSE(r.ok);
         EXPECT_EQ(r.errorMsg, "Expression nested too deeply");
     }
-}
-
-// Seeded corruption of the shipped protocols: every result is either a
-// success or an error with a position inside the text; never a crash.
-TEST(ProtocolRobustness, CorruptedProtocolsFailCleanly) {
-    TestDir dir;
-    QDir().mkpath(dir.path("inc"));
-    QStringList sources;
-    for (const char *f : {"resources/protocols/FvFm.p", "resources/protocols/Induction.p",
-                          "resources/protocols/Quenching.p", "resources/protocols/LightCurve.p"})
-        sources << ReadTextFile(SourcePath(f));
-    const QString inc = SourcePath("resources/include/ModelG_0101/");
-    const char *pieces[] = {"(",  ")",  "\\",    "\"",         "at",   "every", "1e999",
-                            "0x", "µs", "macro", ",",          "-",    "/0",    "include \"device.inc\"",
-                            "\n", "\r", "\t",    "log 0 from", "\xff", "#"};
-    std::mt19937 rng(20261206);
-    int failures = 0;
-    for (int round = 0; round < 400; ++round) {
-        QByteArray text = sources[round % sources.size()].toUtf8();
-        const int edits = 1 + int(rng() % 4);
-        for (int e = 0; e < edits && !text.isEmpty(); ++e) {
-            const int pos = int(rng() % uint32_t(text.size()));
-            switch (rng() % 3) {
-            case 0:
-                text.remove(pos, 1 + int(rng() % 8));
-                break;
-            case 1:
-                text.insert(pos, pieces[rng() % std::size(pieces)]);
-                break;
-            default:
-                text[pos] = char(rng() % 256);
-                break;
-            }
-        }
-        QFile f(dir.path("fuzz.p"));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(text);
-        f.close();
-        const TCompilerRun r = RunCompiler(RealCompiler(), dir.path("fuzz.p"), inc);
-        if (!r.ok) {
-            ++failures;
-            EXPECT_FALSE(r.errorMsg.isEmpty());
-            EXPECT_GE(r.errorLine, 1);
-            EXPECT_GE(r.errorColumn, 1);
-        } else {
-            EXPECT_EQ(r.calls.back().kind, TCompilerCall::End);
-        }
-    }
-    EXPECT_GT(failures, 0);
 }
 
 } // namespace

@@ -102,37 +102,32 @@ TEST(ProtocolLanguageFiles, CrLfAndCrLineEndingsCountLines) {
     EXPECT_EQ(r.errorColumn, 9);
 }
 
-TEST(ProtocolLanguageFiles, IncludeSearchesIncludeDirBeforeTheIncludingFolder) {
-    TestDir dir;
-    QDir().mkpath(dir.path("inc"));
-    WriteTextFile(dir.path("inc/defs.inc"), "line L = 3\n");
-    WriteTextFile(dir.path("defs.inc"), "line L = 9\n");
-    TCompilerRun r = CompileText(dir, "include \"defs.inc\"\nat 0 on L\n", dir.path("inc") + "/");
-    EXPECT_EQ(CallsText(r), "A 0 00000008|E");
-    // Without the include directory (or with a Windows-style separator) the
-    // file beside the protocol, resp. in the folder, is found.
-    r = CompileText(dir, "include \"defs.inc\"\nat 0 on L\n", dir.path("nothere"));
-    EXPECT_EQ(CallsText(r), "A 0 00000200|E");
-    r = CompileText(dir, "include \"defs.inc\"\nat 0 on L\n", dir.path("inc") + "\\");
-    EXPECT_EQ(CallsText(r), "A 0 00000008|E");
-}
-
-TEST(ProtocolLanguageFiles, IncludingTwiceOrInACircleIsHarmless) {
-    TestDir dir;
-    WriteTextFile(dir.path("a.inc"), "include \"b.inc\"\nvar A = 1\n");
-    WriteTextFile(dir.path("b.inc"), "include \"a.inc\"\nvar B = 2\n");
-    const TCompilerRun r = CompileText(dir, "include \"a.inc\"\ninclude \"a.inc\"\ninclude \"b.inc\"\n");
-    EXPECT_EQ(CallsText(r), "V B 2|V A 1|E");
-}
-
-TEST(ProtocolLanguageFiles, RelativeIncludeFromADeviceFolderReachesTheParent) {
+// The include folder comes before the including file's folder (also with a
+// Windows separator); a path relative to a device folder reaches its parent;
+// a file included twice or in a circle is read once.
+TEST(ProtocolLanguageFiles, IncludeSearchAndRepeats) {
     TestDir dir;
     QDir().mkpath(dir.path("inc/ModelX_0100"));
+    WriteTextFile(dir.path("inc/defs.inc"), "line L = 3\n");
+    WriteTextFile(dir.path("defs.inc"), "line L = 9\n");
     WriteTextFile(dir.path("inc/lines.inc"), "line Flash = 2\n");
     WriteTextFile(dir.path("inc/ModelX_0100/device.inc"), "include \"../lines.inc\"\n");
-    const TCompilerRun r =
-        CompileText(dir, "include \"device.inc\"\nat 0 on Flash\n", dir.path("inc/ModelX_0100") + "/");
-    EXPECT_EQ(CallsText(r), "A 0 00000004|E");
+    WriteTextFile(dir.path("a.inc"), "include \"b.inc\"\nvar A = 1\n");
+    WriteTextFile(dir.path("b.inc"), "include \"a.inc\"\nvar B = 2\n");
+    const struct {
+        const char *source, *includeDir, *calls;
+    } cases[] = {
+        {"include \"defs.inc\"\nat 0 on L\n", "inc/", "A 0 00000008|E"},
+        {"include \"defs.inc\"\nat 0 on L\n", "inc\\", "A 0 00000008|E"},
+        {"include \"defs.inc\"\nat 0 on L\n", "nothere", "A 0 00000200|E"},
+        {"include \"device.inc\"\nat 0 on Flash\n", "inc/ModelX_0100/", "A 0 00000004|E"},
+        {"include \"a.inc\"\ninclude \"a.inc\"\ninclude \"b.inc\"\n", "", "V B 2|V A 1|E"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.source) + " from " + c.includeDir);
+        const QString includeDir = *c.includeDir ? dir.path(c.includeDir) : QString();
+        EXPECT_EQ(CallsText(CompileText(dir, c.source, includeDir)), c.calls);
+    }
 }
 
 } // namespace

@@ -6,7 +6,7 @@
 #include "data/analysis/ProtocolMarks.h"
 #include "support/TestSupport.h"
 
-#include <QFile>
+#include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
@@ -16,6 +16,25 @@ using namespace tessel;
 namespace {
 
 constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
+
+// Compares the values from `first` on: the number where one is due, else
+// the reason (when one is given).
+template <size_t N>
+void ExpectValues(const TParameters &p, int first, const char *name, const std::array<double, N> &values,
+                  const std::array<const char *, N> &reasons) {
+    for (size_t i = 0; i < N; ++i) {
+        const TValue &v = p[first + i];
+        SCOPED_TRACE(std::string(name) + ": " + ParameterName(first + int(i)).toStdString());
+        if (std::isnan(values[i])) {
+            EXPECT_FALSE(v.Value) << v.Value.value_or(0);
+            if (reasons[i])
+                EXPECT_EQ(v.Reason.toStdString(), reasons[i]);
+        } else {
+            ASSERT_TRUE(v.Value) << v.Reason.toStdString();
+            EXPECT_NEAR(*v.Value, values[i], 1e-12);
+        }
+    }
+}
 
 // The classic parameters, Fv/Fm to ETR, in the table below.
 constexpr int kClassic = prETR + 1;
@@ -76,21 +95,8 @@ const FormulaCase kFormulas[] = {
 };
 
 TEST(Parameters, FormulasByHand) {
-    const TAnalysisConfig config;
-    for (const FormulaCase &k : kFormulas) {
-        const TParameters p = ComputeParameters(k.in, config);
-        for (int i = 0; i < kClassic; ++i) {
-            const TValue &v = p[size_t(i)];
-            const std::string what = std::string(k.name) + ": " + ParameterName(i).toStdString();
-            if (std::isnan(k.values[size_t(i)])) {
-                EXPECT_FALSE(v.Value) << what << " = " << v.Value.value_or(0);
-                EXPECT_EQ(v.Reason.toStdString(), k.reasons[size_t(i)]) << what;
-            } else {
-                ASSERT_TRUE(v.Value) << what << ": " << v.Reason.toStdString();
-                EXPECT_NEAR(*v.Value, k.values[size_t(i)], 1e-12) << what;
-            }
-        }
-    }
+    for (const FormulaCase &k : kFormulas)
+        ExpectValues(ComputeParameters(k.in, TAnalysisConfig{}), 0, k.name, k.values, k.reasons);
 }
 
 // Kramer et al. (2004): PhiNO = 1 / (NPQ + 1 + qL (Fm/Fo - 1)), PhiNPQ the
@@ -123,17 +129,7 @@ const PartitionCase kPartitions[] = {
 TEST(Parameters, PartitioningAndRelaxationByHand) {
     for (const PartitionCase &k : kPartitions) {
         const TParameters p = ComputeParameters(k.in, TAnalysisConfig{});
-        for (int i = 0; i < 4; ++i) {
-            const TValue &v = p[size_t(prPhiNPQ + i)];
-            const std::string what = std::string(k.name) + ": " + ParameterName(prPhiNPQ + i).toStdString();
-            if (std::isnan(k.values[size_t(i)])) {
-                EXPECT_FALSE(v.Value) << what;
-                EXPECT_EQ(v.Reason.toStdString(), k.reasons[size_t(i)]) << what;
-            } else {
-                ASSERT_TRUE(v.Value) << what << ": " << v.Reason.toStdString();
-                EXPECT_NEAR(*v.Value, k.values[size_t(i)], 1e-12) << what;
-            }
-        }
+        ExpectValues(p, prPhiNPQ, k.name, k.values, k.reasons);
         if (p[prPhiNO].Value)
             EXPECT_NEAR(*p[prPhiPSII].Value + *p[prPhiNPQ].Value + *p[prPhiNO].Value, 1.0, 1e-12) << k.name;
     }
@@ -185,20 +181,11 @@ TEST(Parameters, InductionJipTestByHand) {
     for (const InductionCase &k : kInductions) {
         TParameters p = ComputeParameters({}, TAnalysisConfig{});
         InductionParameters(k.trace, k.fo, p);
-        bool reasonSeen = false;
-        for (int i = 0; i < 8; ++i) {
-            const TValue &v = p[size_t(prFj + i)];
-            const std::string what = std::string(k.name) + ": " + ParameterName(prFj + i).toStdString();
-            if (std::isnan(k.values[size_t(i)])) {
-                EXPECT_FALSE(v.Value) << what;
-                if (!reasonSeen)
-                    EXPECT_EQ(v.Reason.toStdString(), k.reason) << what;
-                reasonSeen = true;
-            } else {
-                ASSERT_TRUE(v.Value) << what << ": " << v.Reason.toStdString();
-                EXPECT_NEAR(*v.Value, k.values[size_t(i)], 1e-12) << what;
-            }
-        }
+        std::array<const char *, 8> reasons{}; // the first missing value's
+        const auto missing = std::find_if(k.values.begin(), k.values.end(), [](double v) { return std::isnan(v); });
+        if (missing != k.values.end())
+            reasons[size_t(missing - k.values.begin())] = k.reason;
+        ExpectValues(p, prFj, k.name, k.values, reasons);
     }
     // Without a marked Fm the trace's maximum stands in for it.
     TParameters p = ComputeParameters({1.0, {}, {}, {}, {}, {}, {}}, TAnalysisConfig{});

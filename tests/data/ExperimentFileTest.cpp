@@ -13,79 +13,6 @@ using namespace tessel::test;
 
 namespace {
 
-// Encodes the primitives independently of the program's writer.
-struct Bytes {
-    QByteArray b;
-    Bytes &raw(const QByteArray &x) {
-        b += x;
-        return *this;
-    }
-    Bytes &i32(int32_t v) {
-        for (int i = 0; i < 4; ++i)
-            b += char((uint32_t(v) >> (8 * i)) & 0xFF);
-        return *this;
-    }
-    Bytes &f64(double v) {
-        uint64_t u;
-        std::memcpy(&u, &v, 8);
-        for (int i = 0; i < 8; ++i)
-            b += char((u >> (8 * i)) & 0xFF);
-        return *this;
-    }
-    Bytes &u8(int v) {
-        b += char(v);
-        return *this;
-    }
-    Bytes &str(const QString &s) {
-        i32(int32_t(s.toLatin1().size()));
-        b += s.toLatin1();
-        return *this;
-    }
-    Bytes &list(const QStringList &l) {
-        i32(int32_t(l.size()));
-        for (const QString &s : l)
-            str(s);
-        return *this;
-    }
-    Bytes &pair(const TLinTransformation &t) { return f64(t.MulKoef).f64(t.AddKoef); }
-    Bytes &dataSet(const TChannel &c) {
-        const TDependency &d = *c.Set;
-        i32(int32_t(d.Color)).i32(int32_t(d.Brush.Color)).u8(d.Brush.Style).u8(d.DrawStyle).u8(d.LineStyle);
-        u8(d.PointStyle).i32(d.PointSize).i32(d.Thickness).u8(d.Visible ? 1 : 0).str(d.Caption);
-        i32(c.X->Capacity()).i32(c.X->Count()).pair(*static_cast<TLinTransformation *>(c.X->Transformation()));
-        for (int i = 0; i < c.X->Capacity(); ++i)
-            f64(c.X->GetItem(i));
-        i32(c.Y->Capacity()).i32(c.Y->Count()).pair(*c.Shift).pair(*c.Mul).pair(*c.Base);
-        for (int i = 0; i < c.Y->Capacity(); ++i)
-            b += char(int(c.Y->GetItem(i)) & 0xFF), b += char((int(c.Y->GetItem(i)) >> 8) & 0xFF);
-        return *this;
-    }
-    Bytes &conditions(const TConditions &c, int logX) {
-        u8(logX);
-        b += QByteArray(21, '\0');
-        return u8(c.SensA).u8(c.SensB).u8(c.GainA).u8(c.OffsetA).u8(c.GainB).u8(c.OffsetB);
-    }
-};
-
-// The whole file as its layout prescribes, from the model's contents.
-QByteArray ExpectedFile(const TExperimentModel &m) {
-    Bytes x;
-    const int n = m.RecordCount();
-    x.raw("QORVEN DATA FILE 97").str("Version 1.1.20.188").str(m.Title).list(m.Description).i32(n);
-    for (int i = n - 1; i >= 1; --i) {
-        const TMeasurementRecord &r = m.Record(i);
-        x.dataSet(r.A).dataSet(r.B).f64(r.Time).i32(r.DeviceType).i32(0);
-    }
-    for (int i = 0; i < n; ++i)
-        x.conditions(m.Record(i).Conditions, m.LogarithmicX ? 1 : 0);
-    x.list(m.Protocol);
-    for (int i = 1; i < n; ++i)
-        x.list(m.Record(i).Protocol);
-    for (int i = 1; i < n; ++i)
-        x.list(m.Record(i).VarNames).list(m.Record(i).VarValues);
-    return x.i32(m.MeasurementCounter).i32(0).b;
-}
-
 void MakeGoldenModel(const QString &name, TExperimentModel &m) {
     if (name == "empty") {
         m.Protocol = {QStringLiteral("; new experiment")};
@@ -130,46 +57,41 @@ QByteArray SampleBytes(ExperimentFile &t, int measurements, int samples) {
 
 } // namespace
 
-// The writer follows the layout and the stored files byte for byte; a stored
-// file read and written again gives the same bytes.
-TEST_F(ExperimentFile, WriterFollowsTheLayoutAndTheGoldenFiles) {
+// The stored files pin the layout byte for byte: the writer gives them, and a
+// stored file read and written again gives the same bytes (so every field
+// comes back); the model's side is checked on top.
+TEST_F(ExperimentFile, WriterAndReaderFollowTheGoldenFiles) {
     const bool update = qEnvironmentVariableIsSet("TESSEL_UPDATE_GOLDEN");
     for (const char *name : {"empty", "two", "three"}) {
+        SCOPED_TRACE(name);
         const QString golden = SourcePath(QStringLiteral("tests/data/golden/%1.exp").arg(name));
         TExperimentModel m;
         MakeGoldenModel(name, m);
         const QByteArray written = Save(m);
-        EXPECT_EQ(written, ExpectedFile(m)) << name;
         if (update) {
             QFile f(golden);
             ASSERT_TRUE(f.open(QIODevice::WriteOnly));
             f.write(written);
         }
         const QByteArray stored = ReadBytes(golden);
-        ASSERT_FALSE(stored.isEmpty()) << name;
-        EXPECT_EQ(written, stored) << name;
+        ASSERT_FALSE(stored.isEmpty());
+        EXPECT_EQ(written, stored);
         TExperimentModel back;
-        ASSERT_TRUE(LoadExperimentFile(back, golden)) << name;
-        EXPECT_EQ(Save(back), stored) << name;
+        ASSERT_TRUE(LoadExperimentFile(back, golden));
+        EXPECT_EQ(Save(back), stored);
+        ASSERT_EQ(back.RecordCount(), m.RecordCount());
+        EXPECT_EQ(std::pair(back.LogarithmicX, back.MeasurementCounter),
+                  std::pair(m.LogarithmicX, m.MeasurementCounter));
+        EXPECT_EQ(back.Current().A.Set->PlannedCount(), 0);
+        for (int i = 1; i < m.RecordCount(); ++i) { // newest first
+            const TMeasurementRecord &r = back.Record(i);
+            EXPECT_EQ(r.A.Set->Caption + ", " + r.B.Set->Caption,
+                      QStringLiteral("Data Set A( %1 ), Data Set B( %1 )").arg(m.RecordCount() - 1 - i));
+            EXPECT_EQ(std::tuple(r.Time, r.VarValues, r.A.Y->Value(1)),
+                      std::tuple(m.Record(i).Time, m.Record(i).VarValues, m.Record(i).A.Y->Value(1)));
+        }
     }
     EXPECT_TRUE(messages.entries.empty());
-}
-
-// Byte-identical re-writing (golden test) shows that every field comes back;
-// here the model's side: order, captions and the stored values.
-TEST_F(ExperimentFile, MeasurementsComeBackInOrder) {
-    TExperimentModel m;
-    FillSampleExperiment(m, 2, 6);
-    m.LogarithmicX = true;
-    TExperimentModel back;
-    ASSERT_TRUE(LoadBytes(Save(m), back));
-    ASSERT_EQ(back.RecordCount(), 3);
-    EXPECT_EQ(QList({int(back.LogarithmicX), back.MeasurementCounter, back.Current().A.Set->PlannedCount()}),
-              QList({1, 2, 0}));
-    EXPECT_EQ(back.Record(2).A.Set->Caption + ", " + back.Record(1).B.Set->Caption, "Data Set A( 0 ), Data Set B( 1 )");
-    EXPECT_EQ(back.Record(1).Time, m.Record(1).Time);
-    EXPECT_EQ(back.Record(1).VarValues, m.Record(1).VarValues);
-    EXPECT_EQ(back.Record(1).B.Y->Value(2), m.Record(1).B.Y->Value(2));
 }
 
 TEST_F(ExperimentFile, FileWithoutVariableTablesOpens) {
@@ -198,9 +120,8 @@ TEST_F(ExperimentFile, AnyOtherVersionTagIsRefused) {
          {"Version 1.1.20.189", "version 1.1.20.188", "Version 1.1.20.188 ", "", "Version 1.1.20.18"}) {
         messages.clear();
         QByteArray b = good;
-        Bytes t;
-        t.str(QString::fromLatin1(tag));
-        b.replace(19, 4 + 18, t.b);
+        const QByteArray t(tag);
+        b.replace(19, 4 + 18, QByteArray(1, char(t.size())) + QByteArray(3, '\0') + t);
         TExperimentModel back;
         back.Title = "stale";
         EXPECT_FALSE(LoadBytes(b, back)) << tag;
@@ -244,29 +165,6 @@ TEST_F(ExperimentFile, TruncationAtEveryOffsetFailsCleanly) {
         EXPECT_EQ(text == "Bad file format", len < 19) << len;
     }
     EXPECT_EQ(successes, 1);
-}
-
-TEST_F(ExperimentFile, FlippedBytesNeverCrashOrHang) {
-    const QByteArray good = SampleBytes(*this, 2, 4);
-    const QStringList allowed{"Bad file format", "Reading error", "Unsuported File Format"};
-    int refused = 0;
-    for (int pos = 0; pos < good.size(); ++pos) {
-        const char original = good[pos];
-        for (char flipped : {char(original ^ 0xFF), char(original ^ 0x80), char(0x7F)}) {
-            QByteArray b = good;
-            b[pos] = flipped;
-            messages.clear();
-            TExperimentModel back;
-            const bool ok = LoadBytes(b, back);
-            ASSERT_GE(back.RecordCount(), 1);
-            ASSERT_EQ(messages.entries.size(), ok ? 0u : 1u) << pos;
-            if (!ok) {
-                ++refused;
-                EXPECT_TRUE(allowed.contains(messages.entries[0].text)) << pos;
-            }
-        }
-    }
-    EXPECT_GT(refused, good.size() / 2);
 }
 
 TEST(ExperimentModel, PrepareNumbersAndColoursEachPair) {
