@@ -124,17 +124,6 @@ TEST(AsciiExport, HeaderDescribesEverySelectedDataSet) {
                                                 "1\t\t4\t2", "1,5\t8\t\t"}));
 }
 
-TEST(AsciiExport, EmptyExperimentKeepsTheFixedLines) {
-    TExperimentModel m;
-    AddMeasurement(m, {{}, {}}, {{}, {}});
-    TAsciiExport e(m, QStringLiteral("NoName.exp"));
-    const QStringList l = Lines(e.Text());
-    EXPECT_EQ(l.mid(3), (QStringList{"Title             :", "Time Selection    :All Data",
-                                     "Start time        :", "End time          :", "Data Lines        :0",
-                                     "Selected Data Sets: All", "-----------------------------------",
-                                     "-----------------------------------", "Time"}));
-}
-
 TEST(AsciiExport, NumbersTakeOnlyTheChosenSeparator) {
     test::TestDir dir;
     test::CommaLocale comma(dir.path());
