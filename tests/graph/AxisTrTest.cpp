@@ -58,21 +58,28 @@ TEST(AxisTr, LinearMappingRoundsHalvesToEvenAndInverts) {
     EXPECT_DOUBLE_EQ(a.ShiftValue(20, 1), 2);
 }
 
-TEST(AxisTr, LinearSetRangeAppliesTheBounds) {
+TEST(AxisTr, SetRangeAppliesTheBounds) {
     struct {
+        bool log;
         double lo, hi, wantLo, wantHi;
     } cases[] = {
-        {5, 5.0005, 4.99975, 5.00075}, // widened to the minimum range
-        {-5, 3, -1, 7},                // moved up to the floor
-        {990, 1010, 980, 1000},        // moved down to the ceiling
-        {-50, 5000, -1, 1000},         // cut on both sides
+        {false, 5, 5.0005, 4.99975, 5.00075}, // widened to the minimum range
+        {false, -5, 3, -1, 7},                // moved up to the floor
+        {false, 990, 1010, 980, 1000},        // moved down to the ceiling
+        {false, -50, 5000, -1, 1000},         // cut on both sides
+        // Log: widened around the geometric mean; a non-positive low becomes the floor.
+        {true, 1, 2, std::sqrt(2.0) / std::sqrt(10.0), std::sqrt(2.0) * std::sqrt(10.0)},
+        {true, -3, 1e6, 1e-9, 1000},
     };
     for (const auto &c : cases) {
-        TLinAxisTr a;
-        a.UseRange = true;
-        a.Floor = -1;
-        a.Ceil = 1000;
-        a.MinRange = 0.001;
+        TLinAxisTr lin;
+        TLogAxisTr log;
+        lin.UseRange = log.UseRange = true;
+        lin.Floor = -1;
+        log.Floor = 1e-9;
+        lin.Ceil = log.Ceil = 1000;
+        lin.MinRange = 0.001;
+        TAxisTr &a = c.log ? static_cast<TAxisTr &>(log) : lin;
         int notified = 0;
         a.OnSetRange = [&] { ++notified; };
         a.SetRange(c.lo, c.hi);
@@ -107,19 +114,6 @@ TEST(AxisTr, RangeErrorsLeaveTheRange) {
     EXPECT_EQ(log.RangeMin(), 0.1);
 }
 
-TEST(AxisTr, LogSetRangeWidensAroundTheGeometricMean) {
-    TLogAxisTr a;
-    a.UseRange = true;
-    a.Floor = 1e-9;
-    a.Ceil = 1000;
-    a.SetRange(1, 2);
-    EXPECT_NEAR(a.RangeMin(), std::sqrt(2.0) / std::sqrt(10.0), 1e-12);
-    EXPECT_NEAR(a.RangeMax(), std::sqrt(2.0) * std::sqrt(10.0), 1e-12);
-    a.SetRange(-3, 1e6); // non-positive low becomes the floor, high cut to the ceiling
-    EXPECT_EQ(a.RangeMin(), 1e-9);
-    EXPECT_EQ(a.RangeMax(), 1000);
-}
-
 TEST(AxisTr, LogMappingAndDomainError) {
     TLogAxisTr a;
     a.SetRange(1e-3, 1e3);
@@ -134,22 +128,6 @@ TEST(AxisTr, LogMappingAndDomainError) {
     EXPECT_EQ(a.ValueToPixel(1e308 * 10), 2147483647); // infinity never converts undefined
 }
 
-TEST(AxisTr, LinearTicksForZeroToOne) {
-    TLinAxisTr a;
-    a.SetRange(0, 1);
-    a.PixelLength = 100;
-    a.BuildTicks();
-    const auto major = Of(a.Ticks, true, tkGrid);
-    EXPECT_EQ(Labels(major), (QStringList{"0", "0.1", "0.2", "0.3", "0.4", "0.5", "0.6", "0.7", "0.8", "0.9", "1"}));
-    for (size_t i = 0; i < major.size(); ++i)
-        EXPECT_EQ(major[i].Pos, int32_t(10 * i));
-    // Ten pixels per step: only a long mark per step and a short one half way.
-    EXPECT_EQ(Of(a.Ticks, false, tkLong).size(), 11u);
-    const auto shorts = Of(a.Ticks, false, tkShort);
-    ASSERT_EQ(shorts.size(), 10u);
-    EXPECT_EQ(shorts.front().Pos, 5);
-}
-
 TEST(AxisTr, TickLabels) {
     struct {
         bool log;
@@ -157,6 +135,7 @@ TEST(AxisTr, TickLabels) {
         int pixels;
         QStringList labels;
     } cases[] = {
+        {false, 0, 1, 100, {"0", "0.1", "0.2", "0.3", "0.4", "0.5", "0.6", "0.7", "0.8", "0.9", "1"}},
         {false, 0, 7, 700, {"0", "1", "2", "3", "4", "5", "6", "7"}},
         {false, -0.05, 0.3, 700, {"-0.05", "0", "0.05", "0.1", "0.15", "0.2", "0.25", "0.3"}},
         {false,
@@ -176,12 +155,24 @@ TEST(AxisTr, TickLabels) {
         a.PixelLength = c.pixels;
         a.BuildTicks();
         EXPECT_EQ(Labels(a.Ticks), c.labels) << c.lo << ".." << c.hi;
+        for (const TTick &t : a.Ticks)
+            if (t.HasLabel)
+                EXPECT_EQ(t.Pos, a.ValueToPixel(t.Label.toDouble())) << t.Label.toStdString();
         if (c.lo == 2)
             EXPECT_EQ(a.Ticks.size(), 7u); // below one decade: nothing but the labelled ticks
     }
 }
 
 TEST(AxisTr, MarksBetweenTheLabels) {
+    TLinAxisTr narrow;
+    narrow.SetRange(0, 1);
+    narrow.PixelLength = 100;
+    narrow.BuildTicks();
+    // Ten pixels per step: only a long mark per step and a short one half way.
+    EXPECT_EQ(Of(narrow.Ticks, false, tkLong).size(), 11u);
+    EXPECT_EQ(Of(narrow.Ticks, false, tkShort).front().Pos, 5);
+    EXPECT_EQ(Of(narrow.Ticks, false, tkShort).size(), 10u);
+
     TLinAxisTr wide;
     wide.SetRange(0, 10);
     wide.PixelLength = 1000;

@@ -32,8 +32,9 @@ TEST(GraphLabels, AxisTitles) {
 }
 
 // Laid out for real: both ranges end far enough inside the plot that a mark
-// at the smallest and largest value is drawn whole, and the titles and
-// scaled labels reach the axes.
+// at the smallest and largest value is drawn whole, the titles and scaled
+// labels reach the axes, the caption sits above the plot and the cursor
+// read-out below it.
 TEST(GraphLabels, MarginKeepsEdgeMarksWhole) {
     const struct {
         TPointStyle mark;
@@ -59,6 +60,7 @@ TEST(GraphLabels, MarginKeepsEdgeMarksWhole) {
         TGraphModel g;
         g.XTitle = {"Time", "s"};
         g.YTitle = {"Fluorescence", "V"};
+        g.Caption = "Level";
         g.AddDependency(&curve.d);
         g.XAxis()->SetRange(0, 0.5);
         g.YAxis()->SetRange(-3, 7);
@@ -72,6 +74,8 @@ TEST(GraphLabels, MarginKeepsEdgeMarksWhole) {
             EXPECT_GT(y.ValueToPixel(7) - reach, l.Plot.top());
             EXPECT_LT(y.ValueToPixel(-3) + reach, l.Plot.bottom());
         }
+        EXPECT_GT(l.Plot.top(), l.CaptionRect.bottom());
+        EXPECT_GT(l.ReadoutRect.top(), l.Plot.bottom());
         EXPECT_EQ(g.XAxis()->Caption, "Time (ms)");
         EXPECT_EQ(y.Caption, "Fluorescence (V)");
         const auto &ticks = g.XAxis()->Ticks;
@@ -82,7 +86,7 @@ TEST(GraphLabels, MarginKeepsEdgeMarksWhole) {
 // The legend takes the first free corner of the plot; points, lines between
 // points and error bars all count; with no corner free it goes below.
 TEST(GraphLabels, LegendPlacement) {
-    using Pts = std::vector<std::pair<double, double>>;
+    using Pts = Curve::Points;
     const QSize box(40, 20);
     const struct {
         const char *name;
@@ -103,36 +107,25 @@ TEST(GraphLabels, LegendPlacement) {
         {"box wider than the plot", {{{50, 50}}}, psClear, 0, QSize(100, 20), TLegendSpot::Below},
     };
     for (const auto &c : cases) {
-        TGraphModel g;
-        TAxisTr &x = *g.XAxis(), &y = *g.YAxis();
-        x.PixelStart = y.PixelStart = 10;
-        x.PixelLength = y.PixelLength = 100;
-        x.SetRange(0, 100);
-        y.SetRange(0, 100);
-        const QRect plot(QPoint(10, 10), QPoint(110, 110));
-        g.SetPlot(plot);
+        Grid f;
         std::deque<Curve> curves;
         for (const Pts &pts : c.sets) {
-            Curve &cv = curves.emplace_back(std::initializer_list<std::pair<double, double>>{});
-            for (auto [a, b] : pts) {
-                cv.x.Add(a);
-                cv.y.Add(b);
-            }
+            Curve &cv = curves.emplace_back(pts);
             cv.d.LineStyle = c.line;
             cv.d.PointStyle = ptCircle;
             cv.d.PointSize = 4;
-            g.AddDependency(&cv.d);
+            f.g.AddDependency(&cv.d);
         }
         if (c.errorBar > 0)
-            g.SetErrorBars(&curves.front().d, std::vector<double>(c.sets.front().size(), c.errorBar));
+            f.g.SetErrorBars(&curves.front().d, std::vector<double>(c.sets.front().size(), c.errorBar));
         // A hidden set in every corner changes nothing.
         Curve hidden{{0, 0}, {0, 100}, {100, 100}, {100, 0}};
         hidden.d.Visible = false;
-        g.AddDependency(&hidden.d);
-        const TLegendPlace place = PlaceLegend(g, plot, c.box);
+        f.g.AddDependency(&hidden.d);
+        const TLegendPlace place = PlaceLegend(f.g, f.plot, c.box);
         EXPECT_EQ(place.Spot, c.want) << c.name;
         if (place.Spot != TLegendSpot::Below)
-            EXPECT_TRUE(plot.contains(place.Box)) << c.name;
+            EXPECT_TRUE(f.plot.contains(place.Box)) << c.name;
     }
 }
 

@@ -14,72 +14,44 @@ using namespace tessel::test;
 
 namespace {
 
-// A graph laid out on a 0..100 x 0..100 value grid of 100 pixels each way.
-struct Fixture {
-    TGraphModel g;
-    Fixture() {
-        TAxisTr &x = *g.XAxis(), &y = *g.YAxis();
-        x.PixelStart = 10;
-        x.PixelLength = 100;
-        y.PixelStart = 10;
-        y.PixelLength = 100;
-        x.SetRange(0, 100);
-        y.SetRange(0, 100);
-        g.SetPlot(QRect(QPoint(10, 10), QPoint(110, 110)));
-    }
-    std::array<double, 4> Ranges() const {
-        return {g.XAxis()->RangeMin(), g.XAxis()->RangeMax(), g.YAxis()->RangeMin(), g.YAxis()->RangeMax()};
-    }
-};
-
 TEST(GraphModel, AutoScale) {
     struct Case {
         const char *name;
-        std::vector<std::pair<double, double>> pts;
+        Curve::Points pts;
+        bool visible;
         double xlo, xhi; // x range before y is scaled (auto x when xlo > xhi)
-        double ylo, yhi;
+        std::array<double, 4> want;
     } cases[] = {
-        {"flat curve widens by 10", {{0, 5}, {1, 5}, {2, 5}}, 1, 0, -5, 15},
-        {"whole curve", {{0, 1}, {1, -3}, {2, 8}}, 1, 0, -3, 8},
+        {"flat curve widens by 10", {{0, 5}, {1, 5}, {2, 5}}, true, 1, 0, {0, 2, -5, 15}},
+        {"whole curve", {{0, 1}, {1, -3}, {2, 8}}, true, 1, 0, {0, 2, -3, 8}},
         // The neighbours just outside the window count, farther points do not.
-        {"window with neighbours", {{0, 100}, {1, 2}, {2, 3}, {3, 4}, {4, 7}, {5, -100}}, 1.5, 2.5, 2, 4},
+        {"window with neighbours",
+         {{0, 100}, {1, 2}, {2, 3}, {3, 4}, {4, 7}, {5, -100}},
+         true,
+         1.5,
+         2.5,
+         {1.5, 2.5, 2, 4}},
+        {"hidden set", {{-50, -50}, {500, 500}}, false, 1, 0, {0, 100, 0, 100}},
+        {"empty set", {}, true, 1, 0, {0, 100, 0, 100}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        Fixture f;
-        Curve k({});
-        for (auto [a, b] : c.pts) {
-            k.x.Add(a);
-            k.y.Add(b);
-        }
+        Grid f;
+        Curve k(c.pts);
+        k.d.Visible = c.visible;
         f.g.AddDependency(&k.d);
         if (c.xlo > c.xhi) {
-            f.g.AutoScaleX();
-            EXPECT_EQ(f.g.XAxis()->RangeMin(), c.pts.front().first);
-            EXPECT_EQ(f.g.XAxis()->RangeMax(), c.pts.back().first);
+            f.g.AutoScaleXY();
         } else {
             f.g.XAxis()->SetRange(c.xlo, c.xhi);
+            f.g.AutoScaleY();
         }
-        f.g.AutoScaleY();
-        EXPECT_DOUBLE_EQ(f.g.YAxis()->RangeMin(), c.ylo);
-        EXPECT_DOUBLE_EQ(f.g.YAxis()->RangeMax(), c.yhi);
+        EXPECT_EQ(f.Ranges(), c.want);
     }
 }
 
-TEST(GraphModel, InvisibleAndEmptyDataSetsDoNotScale) {
-    Fixture f;
-    Curve hidden({{-50, -50}, {500, 500}});
-    hidden.d.Visible = false;
-    TDoubleVector ex, ey;
-    TDependency empty(&ex, &ey);
-    f.g.AddDependency(&hidden.d);
-    f.g.AddDependency(&empty);
-    f.g.AutoScaleXY();
-    EXPECT_EQ(f.Ranges(), (std::array<double, 4>{0, 100, 0, 100}));
-}
-
 TEST(GraphModel, UndoRestoresExactlyAndStackIsBounded) {
-    Fixture f;
+    Grid f;
     Curve c({{0, 0}, {100, 100}});
     f.g.AddDependency(&c.d);
     const auto start = f.Ranges();
@@ -125,7 +97,7 @@ TEST(GraphModel, ZoomScrollAndKeys) {
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        Fixture f;
+        Grid f;
         c.act(f.g);
         const auto r = f.Ranges();
         for (int i = 0; i < 4; ++i)
@@ -149,7 +121,7 @@ TEST(GraphModel, GestureClassification) {
 }
 
 TEST(GraphModel, RemovingSelectedAndDestroyedDataSets) {
-    Fixture f;
+    Grid f;
     auto a = std::make_unique<Curve>(std::initializer_list<std::pair<double, double>>{{0, 0}});
     Curve b({{0, 0}}), c({{0, 0}});
     std::vector<TDependency *> removed;
@@ -171,7 +143,7 @@ TEST(GraphModel, RemovingSelectedAndDestroyedDataSets) {
 }
 
 TEST(GraphModel, CursorValuesAndIndices) {
-    Fixture f;
+    Grid f;
     // x 20..60 in steps of 10, pixels 30..70; two points share pixel 50.
     Curve c({{20, 1}, {30, 2}, {40, 3}, {40.2, 5}, {60, 10}});
     f.g.AddDependency(&c.d);
@@ -207,7 +179,7 @@ TEST(GraphModel, CursorValuesAndIndices) {
 }
 
 TEST(GraphModel, HintFindsTheLastCurveNearTheMouse) {
-    Fixture f;
+    Grid f;
     Curve low({{0, 20}, {100, 20}}), high({{0, 60}, {100, 60}}), hidden({{0, 62}, {100, 62}});
     hidden.d.Visible = false;
     for (Curve *c : {&low, &high, &hidden})
@@ -226,7 +198,7 @@ TEST(GraphModel, HintFindsTheLastCurveNearTheMouse) {
 // --- data set editor and selector
 
 struct EditFixture {
-    Fixture f;
+    Grid f;
     Curve a{{0, 0}}, b{{0, 0}, {1, 1}}, c{{0, 0}};
     TDataEditModel m;
     RecordingMessageService msgs;

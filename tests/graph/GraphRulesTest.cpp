@@ -1,46 +1,35 @@
 #include "graph/GraphRules.h"
-#include "data/Vector.h"
-#include "graph/GraphModel.h"
+#include "GraphTestSupport.h"
 
 #include <gtest/gtest.h>
 
 using namespace tessel;
+using namespace tessel::test;
 
 namespace {
-
-struct Curve {
-    TDoubleVector x, y;
-    TDependency d{&x, &y};
-    explicit Curve(const std::vector<double> &xs) {
-        for (double v : xs) {
-            x.Add(v);
-            y.Add(0);
-        }
-    }
-};
 
 TEST(GraphRules, LogScaleXAndTheDataSetsThatBlockIt) {
     // A graph of one curve starting at 1 and a second one as below.
     struct Case {
         const char *name;
-        std::vector<double> xs;
+        Curve::Points xs;
         bool visible;
         double shift; // added to x through the x vector's transformation
         bool canSwitch, mustHide;
     } cases[] = {
-        {"starts above zero", {0.001, 1}, true, 0, true, false},
-        {"starts at zero", {0, 1}, true, 0, false, true},
-        {"starts below zero", {-2, 1}, true, 0, false, true},
-        {"hidden still blocks the switch", {0, 1}, false, 0, false, false},
+        {"starts above zero", {{0.001, 0}, {1, 0}}, true, 0, true, false},
+        {"starts at zero", {{0, 0}, {1, 0}}, true, 0, false, true},
+        {"starts below zero", {{-2, 0}, {1, 0}}, true, 0, false, true},
+        {"hidden still blocks the switch", {{0, 0}, {1, 0}}, false, 0, false, false},
         {"no point yet", {}, true, 0, true, false},
-        {"displayed x decides, not raw", {0, 1}, true, 1, true, false},
-        {"shifted to zero", {1, 2}, true, -1, false, true},
+        {"displayed x decides, not raw", {{0, 0}, {1, 0}}, true, 1, true, false},
+        {"shifted to zero", {{1, 0}, {2, 0}}, true, -1, false, true},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         TLinTransformation shift;
         shift.AddKoef = c.shift;
-        Curve first({1, 2}), k(c.xs);
+        Curve first{{1, 0}, {2, 0}}, k(c.xs);
         k.x.SetTransformation(&shift);
         k.d.Visible = c.visible;
         TGraphModel g;

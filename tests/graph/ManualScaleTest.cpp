@@ -24,8 +24,9 @@ struct ManualScaleTest : GraphWidgetTest {
 };
 
 TEST_F(ManualScaleTest, SetOrdersEachPairAndLetsTheAxisBoundsApply) {
-    // Default bounds: linear x -1 .. 1000, y -1e6 .. 1e6, log x 1e-9 .. 1000.
-    // The window starts auto-scaled to x 1 .. 10, y 0 .. 4.
+    // The window starts auto-scaled to x 1 .. 10, y 0 .. 4; the log axis's
+    // floor is 1e-9. The bounds and the field's limits are pinned where the
+    // axis and the field rule are tested.
     struct Case {
         const char *name;
         bool logX;
@@ -33,8 +34,6 @@ TEST_F(ManualScaleTest, SetOrdersEachPairAndLetsTheAxisBoundsApply) {
         double xlo, xhi, ylo, yhi;
     } cases[] = {
         {"minimum above maximum is swapped", false, "10", "2", "5", "-5", 2, 10, -5, 5},
-        {"below the floor shifts up", false, "-5", "3", "0", "1", -1, 7, 0, 1},
-        {"field limits, then the bounds", false, "-1e200", "1e200", "0", "1", -1, 1000, 0, 1},
         {"unreadable keeps the value shown", false, "abc", "5", "0", "x", 1, 5, 0, 4},
         {"log axis takes its floor for zero", true, "0", "100", "0", "1", 1e-9, 100, 0, 1},
     };

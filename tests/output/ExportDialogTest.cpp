@@ -14,72 +14,60 @@
 using namespace tessel;
 using namespace tessel::test;
 
-TEST(ExportDialog, ExportAsksForTheFileAndKeepsTheChoices) {
+namespace {
+
+// One measurement whose channel A has points at the given times.
+struct ExportDialogTest : ::testing::Test {
     TestDir dir;
     RecordingFileDialogService dialogs;
-    ScopedFileDialogService scope(&dialogs);
+    ScopedFileDialogService scope{&dialogs};
     TExperimentModel m;
-    m.PrepareMeasurementDataSets(1, 1);
-    m.Current().A.Set->SetCount(1);
-    m.RecordMeasurement(43831.5, 8, {}, {}, {}, {});
+    void Measure(const std::vector<double> &times) {
+        m.PrepareMeasurementDataSets(int(times.size()), 0);
+        m.Current().A.Set->SetCount(int(times.size()));
+        for (size_t i = 0; i < times.size(); ++i)
+            m.Current().A.X->SetItem(int(i), times[i]);
+        m.RecordMeasurement(43831.5, 8, {}, {}, {}, {});
+    }
+};
 
+TEST_F(ExportDialogTest, ExportAsksForTheFileAndKeepsTheChoices) {
+    Measure({0, 1, 2, 3});
     TfrmExport dlg;
     EXPECT_TRUE(dlg.rbAllSets->isChecked() && dlg.rbAllData->isChecked() && dlg.cbHeader->isChecked());
-    dlg.SetExperiment(m, QStringLiteral("leaf.exp"), QStringLiteral("leaf.exp - Graph"), 0, 1);
+    dlg.SetExperiment(m, "leaf.exp", "leaf.exp - Graph", 0, 3, std::pair(0.5, 2.0));
     EXPECT_EQ(dlg.windowTitle(), "Data Export - leaf.exp - Graph");
+    // Between the cursors takes the cursors' times.
+    dlg.rbCursorData->setChecked(true);
+    dialogs.answer(dir.path("cursors.txt"));
+    ASSERT_TRUE(dlg.btnExportClick());
+    EXPECT_TRUE(ReadTextFile(dir.path("cursors.txt")).contains("Data Lines        :2\r\n"));
 
     dlg.cbHeader->setChecked(false);
     dlg.rbVisibleSets->setChecked(true);
-    dlg.btnExport->click();                 // cancelled: nothing written
-    ASSERT_EQ(dialogs.requests.size(), 1u); // filters: FormatChoosesFilterWriterAndControls
-    EXPECT_FALSE(QFile::exists(dir.path("out.txt")));
-
     const QString out = dir.path("out.txt");
+    dlg.btnExport->click(); // cancelled: nothing written
+    ASSERT_EQ(dialogs.requests.size(), 2u);
+    EXPECT_FALSE(QFile::exists(out));
     dialogs.answer(out);
     dlg.btnExport->click();
-    ASSERT_TRUE(QFile::exists(out));
     const QStringList lines = ReadTextFile(out).split(QStringLiteral("\r\n"));
+    ASSERT_GT(lines.size(), 3);
     EXPECT_EQ(lines[2], "File Name         :leaf.exp");
     EXPECT_EQ(lines[3], "-----------------------------------"); // header off
     EXPECT_EQ(dlg.result(), QDialog::Accepted);
 
+    // Without cursors the choice is greyed and all data are chosen.
+    dlg.SetExperiment(m, "leaf.exp", "leaf.exp - Graph", 0, 3);
+    EXPECT_FALSE(dlg.rbCursorData->isEnabled());
+    EXPECT_TRUE(dlg.rbAllData->isChecked());
     TfrmExport again; // the choices stay within the run
     EXPECT_FALSE(again.cbHeader->isChecked());
     EXPECT_TRUE(again.rbVisibleSets->isChecked());
 }
 
-TEST(ExportDialog, BetweenCursorsNeedsBothCursorsAndUsesThem) {
-    TestDir dir;
-    RecordingFileDialogService dialogs;
-    ScopedFileDialogService scope(&dialogs);
-    TExperimentModel m;
-    m.PrepareMeasurementDataSets(4, 0);
-    m.Current().A.Set->SetCount(4);
-    for (int i = 0; i < 4; ++i)
-        m.Current().A.X->SetItem(i, i);
-    m.RecordMeasurement(43831.5, 8, {}, {}, {}, {});
-    TfrmExport dlg;
-    dlg.SetExperiment(m, "leaf.exp", "leaf.exp - Graph", 0, 3, std::pair(0.5, 2.0));
-    dlg.rbCursorData->setChecked(true);
-    dlg.cbHeader->setChecked(true);
-    dialogs.answer(dir.path("cursors.txt"));
-    ASSERT_TRUE(dlg.btnExportClick());
-    EXPECT_TRUE(ReadTextFile(dir.path("cursors.txt")).contains("Data Lines        :2\r\n"));
-    // Without cursors the choice is greyed and all data are chosen.
-    dlg.SetExperiment(m, "leaf.exp", "leaf.exp - Graph", 0, 3);
-    EXPECT_FALSE(dlg.rbCursorData->isEnabled());
-    EXPECT_TRUE(dlg.rbAllData->isChecked());
-}
-
-TEST(ExportDialog, FormatChoosesFilterWriterAndControls) {
-    TestDir dir;
-    RecordingFileDialogService dialogs;
-    ScopedFileDialogService scope(&dialogs);
-    TExperimentModel m;
-    m.PrepareMeasurementDataSets(1, 0);
-    m.Current().A.Set->SetCount(1);
-    m.Current().A.X->SetItem(0, 0.5);
-    m.RecordMeasurement(43831.5, 8, {}, {}, {}, {});
+TEST_F(ExportDialogTest, FormatChoosesFilterWriterAndControls) {
+    Measure({0.5});
     const struct {
         int format, csvChoice; // delimiter and decimal rows
         QString ext, start;
@@ -107,3 +95,5 @@ TEST(ExportDialog, FormatChoosesFilterWriterAndControls) {
         EXPECT_EQ(TfrmExport().cbFormat->currentIndex(), c.format); // kept for the next use
     }
 }
+
+} // namespace

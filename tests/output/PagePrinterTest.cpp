@@ -184,24 +184,13 @@ TEST(PagePrinter, SendsCopiesInOrderWithProgress) {
     const struct {
         bool collate;
         int from, to;
-        QStringList pages;
+        std::vector<int> sheets;
+        QString of; // " of N" counts the document's pages, not the range's
     } cases[] = {
-        {true,
-         0,
-         0,
-         {"Page 1 of 3 x 2 Copies", "Page 2 of 3 x 2 Copies", "Page 3 of 3 x 2 Copies", "Page 1 of 3 x 2 Copies",
-          "Page 2 of 3 x 2 Copies", "Page 3 of 3 x 2 Copies"}},
-        {false,
-         0,
-         0,
-         {"Page 1 of 3 x 2 Copies", "Page 1 of 3 x 2 Copies", "Page 2 of 3 x 2 Copies", "Page 2 of 3 x 2 Copies",
-          "Page 3 of 3 x 2 Copies", "Page 3 of 3 x 2 Copies"}},
-        {true, 2, 3, {"Page 2", "Page 3", "Page 2", "Page 3"}},
-        // " of N" counts the document's pages, not the range's.
-        {true,
-         1,
-         2,
-         {"Page 1 of 3 x 2 Copies", "Page 2 of 3 x 2 Copies", "Page 1 of 3 x 2 Copies", "Page 2 of 3 x 2 Copies"}},
+        {true, 0, 0, {1, 2, 3, 1, 2, 3}, " of 3 x 2 Copies"},
+        {false, 0, 0, {1, 1, 2, 2, 3, 3}, " of 3 x 2 Copies"},
+        {true, 2, 3, {2, 3, 2, 3}, ""},
+        {true, 1, 2, {1, 2, 1, 2}, " of 3 x 2 Copies"},
     };
     for (const auto &c : cases) {
         const QString path = dir.path("copies.pdf");
@@ -213,25 +202,39 @@ TEST(PagePrinter, SendsCopiesInOrderWithProgress) {
         ComposePages(prn, pdf, 3);
         RecordingProgress progress;
         prn.Print(pdf, &progress, c.from, c.to);
-        EXPECT_EQ(progress.pages, c.pages);
-        EXPECT_EQ(progress.caption, "Leaf 3");
-        EXPECT_EQ(progress.message, "Sending Pages To Printer");
-        EXPECT_EQ(progress.steps, int(c.pages.size()));
+        QStringList pages;
+        for (int sheet : c.sheets)
+            pages << QStringLiteral("Page %1").arg(sheet) + c.of;
+        EXPECT_EQ(progress.pages, pages);
+        EXPECT_EQ(QStringList({progress.caption, progress.message}),
+                  QStringList({"Leaf 3", "Sending Pages To Printer"}));
+        EXPECT_EQ(progress.steps, int(c.sheets.size()));
         EXPECT_TRUE(progress.finished);
-        ASSERT_EQ(PdfPages(path), int(c.pages.size()));
+        ASSERT_EQ(PdfPages(path), int(c.sheets.size()));
         // The sheets in the file follow the same order.
-        for (int i = 0; i < int(c.pages.size()); ++i) {
-            const int expected = c.pages[i].section(' ', 1, 1).toInt();
-            EXPECT_TRUE(PdfText(path, i + 1).contains(QStringLiteral("Body of sheet %1").arg(expected))) << i;
-        }
+        for (int i = 0; i < int(c.sheets.size()); ++i)
+            EXPECT_TRUE(PdfText(path, i + 1).contains(QStringLiteral("Body of sheet %1").arg(c.sheets[size_t(i)])));
     }
 }
 
-TEST(PagePrinter, SettingsCannotChangeWhilePrinting) {
+TEST(PagePrinter, PageNumbersAndSettingsAreGuardedWhilePrinting) {
     TestDir dir;
     QPdfWriter pdf(dir.path("guard.pdf"));
     TPagePrinter prn;
-    ComposePages(prn, pdf, 1);
+    ComposePages(prn, pdf, 3);
+    QImage img(10, 10, QImage::Format_RGB32);
+    QPainter p(&img);
+    for (int page : {0, 4, -1}) {
+        try {
+            prn.DrawPage(p, page);
+            ADD_FAILURE() << page;
+        } catch (const EPrinterError &e) {
+            EXPECT_EQ(e.message(), "PageNumber must be between 1 and 3");
+        }
+    }
+    EXPECT_THROW(prn.Print(pdf, nullptr, 4, 5), EPrinterError);
+    EXPECT_FALSE(prn.Printing());
+
     const struct {
         std::function<void()> change;
         QString message;
@@ -255,7 +258,7 @@ TEST(PagePrinter, SettingsCannotChangeWhilePrinting) {
             }
         }
     };
-    prn.Print(pdf, &progress);
+    prn.Print(pdf, &progress, 2, 2);
     ASSERT_EQ(raised.size(), int(std::size(cases)));
     for (size_t i = 0; i < std::size(cases); ++i)
         EXPECT_EQ(raised[qsizetype(i)], cases[i].message);
@@ -264,25 +267,6 @@ TEST(PagePrinter, SettingsCannotChangeWhilePrinting) {
     for (const auto &c : cases)
         EXPECT_NO_THROW(c.change());
     EXPECT_EQ(prn.MarginTop(), 2);
-}
-
-TEST(PagePrinter, PageNumbersOutsideTheDocument) {
-    TestDir dir;
-    QPdfWriter pdf(dir.path("range.pdf"));
-    TPagePrinter prn;
-    ComposePages(prn, pdf, 3);
-    QImage img(10, 10, QImage::Format_RGB32);
-    QPainter p(&img);
-    for (int page : {0, 4, -1}) {
-        try {
-            prn.DrawPage(p, page);
-            ADD_FAILURE() << page;
-        } catch (const EPrinterError &e) {
-            EXPECT_EQ(e.message(), "PageNumber must be between 1 and 3");
-        }
-    }
-    EXPECT_THROW(prn.Print(pdf, nullptr, 4, 5), EPrinterError);
-    EXPECT_FALSE(prn.Printing());
 }
 
 TEST(PagePrinter, LinesWrapAtBlanksExpandTabsAndFlowOntoNewPages) {
@@ -305,13 +289,9 @@ TEST(PagePrinter, LinesWrapAtBlanksExpandTabsAndFlowOntoNewPages) {
     EXPECT_EQ(ExpandTabs("abcd\te\t", 4), "abcd    e   ");
 
     TestDir dir;
-    struct Printed {
-        int pages;
-        QString path;
-        int secondPageLine; // what the header of page 2 says
-    };
-    const auto pagesFor = [&](int spacing, bool wrap, QStringList lines) {
-        const QString path = dir.path("lines.pdf");
+    const QString path = dir.path("lines.pdf");
+    // The pages, and the line that page 2 starts with as its header says.
+    const auto print = [&](int spacing, bool wrap, const QStringList &lines) {
         QPdfWriter pdf(path);
         TPagePrinter prn;
         prn.Font = QFont("DejaVu Sans Mono", 10);
@@ -325,29 +305,27 @@ TEST(PagePrinter, LinesWrapAtBlanksExpandTabsAndFlowOntoNewPages) {
         prn.WriteLines();
         prn.EndDoc();
         prn.Print(pdf);
-        return Printed{prn.PageCount(), path,
-                       prn.PageCount() > 1 ? prn.HeaderText(2).Left.section(' ', -1).toInt() : 0};
+        return std::pair(prn.PageCount(), prn.PageCount() > 1 ? prn.HeaderText(2).Left.section(' ', -1).toInt() : 0);
     };
     QStringList numbered;
     for (int i = 1; i <= 120; ++i)
         numbered << QStringLiteral("Line\t%1").arg(i);
-    const Printed single = pagesFor(1, true, numbered);
-    ASSERT_GE(single.pages, 2);
-    // Each page's header names the line it starts with, and that is the
-    // first line printed on it.
-    const QStringList second = PdfText(single.path, 2).split('\n', Qt::SkipEmptyParts);
-    ASSERT_GE(second.size(), 2);
-    EXPECT_EQ(Simplified(second[0]), QStringLiteral("first line %1").arg(single.secondPageLine));
-    EXPECT_GT(single.secondPageLine, 20);
-    EXPECT_EQ(Simplified(second[1]), QStringLiteral("Line %1").arg(single.secondPageLine));
+    const auto [pages, second] = print(1, true, numbered);
+    ASSERT_GE(pages, 2);
+    // The header's line is the first line printed on the page.
+    const QStringList text = PdfText(path, 2).split('\n', Qt::SkipEmptyParts);
+    ASSERT_GE(text.size(), 2);
+    EXPECT_GT(second, 20);
+    EXPECT_EQ(Simplified(text[0]), QStringLiteral("first line %1").arg(second));
+    EXPECT_EQ(Simplified(text[1]), QStringLiteral("Line %1").arg(second));
     // Double spacing holds half as many lines on a page.
-    const Printed twice = pagesFor(2, true, numbered);
-    EXPECT_NEAR(2 * (twice.secondPageLine - 1), single.secondPageLine - 1, 2);
+    EXPECT_NEAR(2 * (print(2, true, numbered).second - 1), second - 1, 2);
 
     // A line wider than the page continues below only with word wrap.
     const QStringList longLine{QString("word ").repeated(400)};
-    EXPECT_EQ(pagesFor(1, false, longLine).pages, 1);
-    EXPECT_EQ(PdfText(pagesFor(1, true, longLine).path).count("word"), 400);
+    EXPECT_EQ(print(1, false, longLine).first, 1);
+    print(1, true, longLine);
+    EXPECT_EQ(PdfText(path).count("word"), 400);
 }
 
 TEST(Printout, GraphAtTheGoldenRatioAndTheTableScaledToFit) {
