@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Cli.h"
+#include "compiler/CompilerLibrary.h"
 #include "data/ExperimentFile.h"
 #include "data/SampleExperiments.h"
 #include "support/TestSupport.h"
@@ -29,6 +30,20 @@ inline CliRun RunCliCommand(const QStringList &args) {
     err.flush();
     return r;
 }
+
+// The shipped configuration: --ini and --include of the source tree.
+inline QStringList ShippedConfig() {
+    return {"--ini", SourcePath("resources/Tessel.ini"), "--include", SourcePath("resources/include/")};
+}
+
+// A test of subcommands that build protocols: the real compiler library, a
+// fresh folder.
+class CompilingTest : public ::testing::Test {
+protected:
+    void SetUp() override { SetCompilerLibrary(LoadCompilerLibrary(qEnvironmentVariable("TESSEL_BIN_DIR"))); }
+    void TearDown() override { SetCompilerLibrary(nullptr); }
+    TestDir dir;
+};
 
 // A sample experiment of two measurements of `points` points each, changed by
 // adjust, saved as dir's "sample.exp"; returns its path.

@@ -1,11 +1,10 @@
+// tessel-cli print: the experiment's printout into a PDF, as asked on the
+// command line or as the stored page setup and the ini's print columns say.
 #include "CliTestSupport.h"
-#include "compiler/CompilerLibrary.h"
-#include "data/ExperimentFile.h"
-#include "data/SampleExperiments.h"
 #include "output/PageSetup.h"
 #include "support/PdfText.h"
-#include "support/TestSupport.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonObject>
 #include <gtest/gtest.h>
@@ -13,84 +12,70 @@
 using namespace tessel;
 using namespace tessel::test;
 
-TEST(CliPrint, WritesTheExperimentPrintoutIntoPdf) {
-    TestDir dir;
-    const QString exp = SavedSample(dir, 300);
-    const QString pdf = dir.path("out.pdf");
+namespace {
+
+using PrintCommand = CompilingTest;
+
+TEST_F(PrintCommand, OptionsOrTheStoredPageSetup) {
+    // A folder name long enough that the footer's path is always shortened,
+    // wherever the test folder lies.
+    const QString folder = dir.path(QString(150, 'd'));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString exp = folder + "/sample.exp", pdf = dir.path("out.pdf");
+    ASSERT_TRUE(QFile::rename(SavedSample(dir, 300), exp));
     const CliRun r = RunCliCommand({"print", exp, "--pdf", pdf, "--data", "--notes", "--header", "&c &i &r Page &p",
                                     "--footer", "&l &f", "--json"});
     ASSERT_EQ(r.rc, 0) << r.err.toStdString();
-    EXPECT_EQ(r.json().object()["Pages"].toInt(), 1);
-    EXPECT_EQ(r.json().object()["Title"].toString(), "Quenching analysis");
+    EXPECT_EQ(r.json()["Pages"].toInt(), 1);
+    EXPECT_EQ(r.json()["Title"].toString(), "Quenching analysis");
     EXPECT_EQ(PdfPages(pdf), 1);
     const QString text = Simplified(PdfText(pdf));
     for (const char *s : {"Quenching analysis Page 1", "Show Caption Style Mark", "YShift Multiplication Time",
                           "Data Set B( 1 )", "Leaf 3, dark adapted 20 min", "sample.exp"})
         EXPECT_TRUE(text.contains(QLatin1String(s))) << s << "\n" << text.toStdString();
 
-    // The default printout: the stored page setup, no table, no notes.
+    // The default: the stored page setup, no table, no notes. Its footer
+    // "&l &F &r &p": the long path keeps its end, the page number its room.
     const CliRun plain = RunCliCommand({"print", exp, "--pdf", pdf});
-    ASSERT_EQ(plain.rc, 0) << plain.err.toStdString();
     EXPECT_EQ(plain.out, "Wrote 1 page to " + pdf + "\n");
     const QString defaults = Simplified(PdfText(pdf));
-    // Footer "&l &F &r &p": a long path keeps its end, the page number its room.
     EXPECT_TRUE(defaults.endsWith("sample.exp 1")) << defaults.toStdString();
-    EXPECT_FALSE(defaults.contains("Caption"));
-    EXPECT_FALSE(defaults.contains("dark adapted"));
-}
+    EXPECT_FALSE(defaults.contains(folder)) << defaults.toStdString();
+    EXPECT_FALSE(defaults.contains("Caption") || defaults.contains("dark adapted"));
 
-TEST(CliPrint, FollowsThePrintColumnsAndTheStoredPageSetup) {
-    TestDir dir;
-    const QString exp = SavedSample(dir, 300);
-    const QString pdf = dir.path("out.pdf");
+    // A stored landscape page setup and the ini's print columns (the ini
+    // beside the program, which is the test folder).
     WriteTextFile(dir.path("Tessel.ini"), "[Main]\nDePrnCol2=0\nDePrnCol12=0\n");
-    TPageSetup s{"&l stored header", "&r stored footer", muMillimeters, 20, 20, 15, 15, poLandscape};
-    SavePageSetup(s);
-    const CliRun r = RunCliCommand({"print", exp, "--pdf", pdf, "--data"});
-    ASSERT_EQ(r.rc, 0) << r.err.toStdString();
+    SavePageSetup({"&l stored header", "&r stored footer", muMillimeters, 20, 20, 15, 15, poLandscape});
+    ASSERT_EQ(RunCliCommand({"print", exp, "--pdf", pdf, "--data"}).rc, 0);
     EXPECT_TRUE(PdfInfo(pdf, "Page size").startsWith("842 x 595"));
-    const QString text = Simplified(PdfText(pdf));
-    EXPECT_TRUE(text.contains("stored header"));
-    EXPECT_TRUE(text.contains("stored footer"));
-    EXPECT_TRUE(text.contains("Show Style Mark")) << text.toStdString();
-    EXPECT_TRUE(text.contains("YShift Time"));
-    // (The captions stay on the page: the graph's legend names the data sets.)
-    for (const char *gone : {"Caption", "Multiplication"})
-        EXPECT_FALSE(text.contains(QLatin1String(gone))) << gone;
-}
+    const QString stored = Simplified(PdfText(pdf));
+    for (const char *s : {"stored header", "stored footer", "Show Style Mark", "YShift Time"})
+        EXPECT_TRUE(stored.contains(QLatin1String(s))) << s << "\n" << stored.toStdString();
+    EXPECT_FALSE(stored.contains("Multiplication"));
 
-TEST(CliPrint, UsageAndFailures) {
-    TestDir dir;
-    const QString exp = SavedSample(dir, 300);
-    const QString pdf = dir.path("out.pdf");
-    for (const QStringList &args :
-         {QStringList{"print", exp}, QStringList{"print", "--pdf", pdf}, QStringList{"print", exp, exp, "--pdf", pdf},
-          QStringList{"print", exp, "--pdf", pdf, "--table", "values"}})
-        EXPECT_EQ(RunCliCommand(args).rc, 2) << args.join(' ').toStdString();
+    const std::pair<QStringList, int> failures[] = {
+        {{"print", exp}, 2},
+        {{"print", "--pdf", pdf}, 2},
+        {{"print", exp, exp, "--pdf", pdf}, 2},
+        {{"print", exp, "--pdf", pdf, "--table", "values"}, 2},
+        {{"print", dir.path("none.exp"), "--pdf", pdf}, 1},
+        {{"print", exp, "--pdf", dir.path("no/dir/out.pdf")}, 1},
+    };
+    QFile::remove(pdf);
+    for (const auto &[args, rc] : failures)
+        EXPECT_EQ(RunCliCommand(args).rc, rc) << args.join(' ').toStdString();
     EXPECT_FALSE(QFile::exists(pdf));
-    EXPECT_EQ(RunCliCommand({"print", dir.path("none.exp"), "--pdf", pdf}).rc, 1);
-    EXPECT_FALSE(QFile::exists(pdf));
-    const CliRun bad = RunCliCommand({"print", exp, "--pdf", dir.path("no/dir/out.pdf")});
-    EXPECT_EQ(bad.rc, 1);
-    EXPECT_TRUE(bad.err.contains("Unable to write to")) << bad.err.toStdString();
+    EXPECT_TRUE(RunCliCommand({"print", exp, "--pdf", dir.path("no/dir/out.pdf")}).err.contains("Unable to write to"));
 }
 
 // The data table lists the measurement's parameters in place of the display
 // properties, as asked or as the stored page setup chose; columns without a
 // value are left out.
-TEST(CliPrint, ParameterTable) {
-    SetCompilerLibrary(LoadCompilerLibrary(qEnvironmentVariable("TESSEL_BIN_DIR")));
-    TestDir dir;
+TEST_F(PrintCommand, ParameterTable) {
     const QString pdf = dir.path("out.pdf");
-    const QStringList print{"print",
-                            SourcePath("resources/examples/FvFm.exp"),
-                            "--pdf",
-                            pdf,
-                            "--data",
-                            "--ini",
-                            SourcePath("resources/Tessel.ini"),
-                            "--include",
-                            SourcePath("resources/include/")};
+    const QStringList print =
+        QStringList{"print", SourcePath("resources/examples/FvFm.exp"), "--pdf", pdf, "--data"} + ShippedConfig();
     TPageSetup stored;
     stored.DataTable = ptParameters;
     const struct {
@@ -114,5 +99,6 @@ TEST(CliPrint, ParameterTable) {
         EXPECT_EQ(text.contains("Show Caption Style Mark"), !c.parameters) << text.toStdString();
         EXPECT_FALSE(text.contains("NPQ")) << "no value, no column";
     }
-    SetCompilerLibrary(nullptr);
 }
+
+} // namespace

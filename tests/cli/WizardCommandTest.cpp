@@ -1,11 +1,10 @@
+// tessel-cli wizard (a wizard run without its dialog) and wizards (the
+// selector's list without a window).
 #include "CliTestSupport.h"
-#include "common/AppPaths.h"
-#include "support/TestSupport.h"
 
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonObject>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace tessel;
@@ -30,28 +29,44 @@ const char *kWizard = "%define_title('Test wizard')\n"
 
 } // namespace
 
+// Values entered as the dialog takes them: cut to the field's type and
+// limits, checked by the triggers; what the dialog would not take is a usage
+// error.
 TEST(CliWizard, EntersValuesAsTheDialogDoes) {
     TestDir dir;
-    const QString file = dir.path("t.wzd");
+    const QString file = dir.path("t.wzd"), broken = dir.path("broken.wzd");
     WriteTextFile(file, kWizard);
-    struct {
-        QStringList sets;
+    WriteTextFile(broken, "%define_group('G')\n%define_var('x')\n");
+    const struct {
+        QStringList args;
         int rc;
-        QString out, err;
+        QString out, err; // err: the exact text, or "*" for any text
     } cases[] = {
-        {{}, 0, "count = 3 level = 0.5 double = 6\nslow\n", ""},
-        {{"--set", "count=2.5", "--set", "fast=true"}, 0, "count = 2 level = 0.5 double = 4\nfast\n", ""},
-        {{"--set", "Count=0", "--set", "Level=250", "--set", "Fast=0"},
+        {{file}, 0, "count = 3 level = 0.5 double = 6\nslow\n", ""},
+        {{file, "--set", "count=2.5", "--set", "fast=true"}, 0, "count = 2 level = 0.5 double = 4\nfast\n", ""},
+        {{file, "--set", "Count=0", "--set", "Level=250", "--set", "Fast=0"},
          0,
          "count = 1 level = 100 double = 2\nslow\n",
          ""},
-        {{"--set", "Count=9"}, 1, "", "Wizard error: Count too large\n"},
+        {{file, "--set", "Count=9"}, 1, "", "Wizard error: Count too large\n"},
+        {{broken}, 1, "", "Wizard error: %end_var missing at the end of the file.\n"},
+        {{dir.path("none.wzd")}, 1, "", "*"},
+        {{}, 2, "", "*"},
+        {{file, "--set", "Nosuch=1"}, 2, "", "*"},
+        {{file, "--set", "Count"}, 2, "", "*"},
+        {{file, "--set", "Count=many"}, 2, "", "*"},
+        {{file, "--set", "Fixed=1"}, 2, "", "*"},  // read-only field
+        {{file, "--set", "Double=1"}, 2, "", "*"}, // no field at all
     };
     for (const auto &c : cases) {
-        const CliRun r = RunCliCommand(QStringList{"wizard", file} + c.sets);
-        EXPECT_EQ(r.rc, c.rc) << c.sets.join(' ').toStdString();
-        EXPECT_EQ(r.out, c.out) << c.sets.join(' ').toStdString();
-        EXPECT_EQ(r.err, c.err) << c.sets.join(' ').toStdString();
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        const CliRun r = RunCliCommand(QStringList{"wizard"} + c.args);
+        EXPECT_EQ(r.rc, c.rc);
+        EXPECT_EQ(r.out, c.out);
+        if (c.err == "*")
+            EXPECT_FALSE(r.err.isEmpty());
+        else
+            EXPECT_EQ(r.err, c.err);
     }
 }
 
@@ -61,67 +76,67 @@ TEST(CliWizard, ListsVariablesAndWritesJson) {
     WriteTextFile(file, kWizard);
     const CliRun text = RunCliCommand({"wizard", file, "--vars", "--set", "Count=4"});
     ASSERT_EQ(text.rc, 0) << text.err.toStdString();
-    EXPECT_TRUE(text.out.contains("Title: Test wizard\n"));
-    EXPECT_TRUE(text.out.contains("  Count int \"Count\" = 4 [1, 10] triggers=2\n")) << text.out.toStdString();
-    EXPECT_TRUE(text.out.contains("  Fixed real \"Fixed\" = 7 [-2147483647, 2147483647] read-only\n"));
-    EXPECT_TRUE(text.out.contains("  Double int \"Double\" = 8 ")) << text.out.toStdString();
+    for (const char *line :
+         {"Title: Test wizard\n", "  Count int \"Count\" = 4 [1, 10] triggers=2\n",
+          "  Fixed real \"Fixed\" = 7 [-2147483647, 2147483647] read-only\n", "  Double int \"Double\" = 8 "})
+        EXPECT_TRUE(text.out.contains(QLatin1String(line))) << line << text.out.toStdString();
     EXPECT_FALSE(text.out.contains("count ="));
 
     const CliRun json = RunCliCommand({"wizard", file, "--json", "--set", "Level=1e-7"});
-    ASSERT_EQ(json.rc, 0);
     EXPECT_EQ(json.json()["title"].toString(), "Test wizard");
-    EXPECT_EQ(json.json()["lines"].toArray().at(0).toString(), "count = 3 level = 1E-7 double = 6");
-    EXPECT_TRUE(json.json()["errors"].toArray().isEmpty());
-
-    const CliRun vars = RunCliCommand({"wizard", file, "--json", "--vars"});
-    const QJsonObject level = vars.json()["groups"][0]["variables"][1].toObject();
+    EXPECT_EQ(json.json()["lines"][0].toString(), "count = 3 level = 1E-7 double = 6");
+    EXPECT_EQ(json.json()["errors"].toArray(), QJsonArray());
+    const QJsonObject level =
+        RunCliCommand({"wizard", file, "--json", "--vars"}).json()["groups"][0]["variables"][1].toObject();
     EXPECT_EQ(level["caption"].toString(), "Level (percent)");
     EXPECT_EQ(level["maximum"].toDouble(), 100);
-    EXPECT_EQ(level["type"].toString(), "real");
-}
-
-TEST(CliWizard, FailuresAndUsage) {
-    TestDir dir;
-    const QString file = dir.path("t.wzd");
-    WriteTextFile(file, kWizard);
-    const QString broken = dir.path("broken.wzd");
-    WriteTextFile(broken, "%define_group('G')\n%define_var('x')\n");
-    const CliRun r = RunCliCommand({"wizard", broken});
-    EXPECT_EQ(r.rc, 1);
-    EXPECT_EQ(r.err, "Wizard error: %end_var missing at the end of the file.\n");
-    struct {
-        QStringList args;
-        int rc;
-    } cases[] = {
-        {{"wizard"}, 2},
-        {{"wizard", dir.path("none.wzd")}, 1},
-        {{"wizard", file, "--set", "Nosuch=1"}, 2},
-        {{"wizard", file, "--set", "Count"}, 2},
-        {{"wizard", file, "--set", "Count=many"}, 2},
-        {{"wizard", file, "--set", "Fixed=1"}, 2},  // read-only field
-        {{"wizard", file, "--set", "Double=1"}, 2}, // no field at all
-    };
-    for (const auto &c : cases) {
-        const CliRun run = RunCliCommand(c.args);
-        EXPECT_EQ(run.rc, c.rc) << c.args.join(' ').toStdString();
-        EXPECT_FALSE(run.err.isEmpty());
-    }
 }
 
 // Every shipped wizard's output must compile with the shipped include files.
-TEST(CliWizard, ShippedWizardsCompile) {
-    const QString include = SourcePath("resources/include/ModelW_0000");
-    ASSERT_TRUE(QDir(include).exists());
-    // The compiler library lies beside the executables, not in a test folder.
-    QTemporaryDir dir;
-    AppPaths::setProgramDir(qEnvironmentVariable("TESSEL_BIN_DIR"));
+using CliShippedWizards = CompilingTest;
+
+TEST_F(CliShippedWizards, OutputCompiles) {
     for (const QString &name : QDir(SourcePath("resources/wizards")).entryList({"*.wzd"})) {
         const CliRun wizard = RunCliCommand({"wizard", SourcePath("resources/wizards/" + name)});
         ASSERT_EQ(wizard.rc, 0) << name.toStdString() << wizard.err.toStdString();
-        const QString protocol = dir.filePath(name + ".p");
-        WriteTextFile(protocol, wizard.out);
-        const CliRun parse = RunCliCommand({"parse", protocol, "--include", include});
+        WriteTextFile(dir.path(name + ".p"), wizard.out);
+        const CliRun parse =
+            RunCliCommand({"parse", dir.path(name + ".p"), "--include", SourcePath("resources/include/ModelW_0000")});
         EXPECT_EQ(parse.rc, 0) << name.toStdString() << ": " << parse.err.toStdString();
     }
-    AppPaths::setProgramDir({});
+}
+
+TEST(CliWizards, ListsTheSelectorsEntriesAndFailsWithoutAny) {
+    TestDir dir; // also the program's folder, where Tessel.ini is looked for
+    WriteTextFile(dir.path("Tessel.ini"), "[Wizard1]\nFileName=a.wzd\nImageName=none.png\nXPos=2\n"
+                                          "[Wizard2]\nFileName=b.wzd\nXPos=2\nTitle=B\n"
+                                          "[Wizard4]\nFileName=d.wzd\nYPos=3\n");
+    const CliRun text = RunCliCommand({"wizards"});
+    EXPECT_EQ(text.rc, 0) << text.err.toStdString();
+    EXPECT_TRUE(text.out.startsWith("Grid: 3 x 1 cells")) << text.out.toStdString();
+    EXPECT_TRUE(text.out.contains("Wizard1: column 2, row 0, \"Unable to display bitmap\" (hidden by a later entry"));
+    EXPECT_FALSE(text.out.contains("d.wzd"));
+
+    const CliRun json = RunCliCommand({"wizards", "--json", "--ini", SourcePath("resources/Tessel.ini")});
+    const QJsonObject first = json.json()["wizards"].toArray().at(0).toObject();
+    EXPECT_EQ(first["file"].toString(), SourcePath("resources/wizards/FvFm.wzd"));
+    EXPECT_EQ(first["leftTopColor"].toString(), "0x00FFFFFF");
+    EXPECT_TRUE(first["pictureLoaded"].toBool());
+
+    WriteTextFile(dir.path("empty.ini"), "[Wizard2]\nFileName=b.wzd\n");
+    for (const auto &[args, rc] : {std::pair{QStringList{"wizards", "--ini", dir.path("missing.ini")}, 1},
+                                   {{"wizards", "--ini", dir.path("empty.ini")}, 1},
+                                   {{"wizards", "extra"}, 2}}) {
+        const CliRun r = RunCliCommand(args);
+        EXPECT_EQ(r.rc, rc) << args.join(' ').toStdString();
+        EXPECT_TRUE(r.out.isEmpty() && !r.err.isEmpty());
+    }
+}
+
+TEST(CliWizard, LayoutPrintsFramesAndControls) {
+    const QString file = SourcePath("resources/wizards/Quenching.wzd");
+    const CliRun r = RunCliCommand({"wizard", file, "--layout"});
+    EXPECT_TRUE(r.out.contains("Frame \"Far-red light\" column 0: 8,")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("  checkbox FarRed: 16,24 "));
+    EXPECT_EQ(RunCliCommand({"wizard", file, "--layout", "--vars"}).rc, 2);
 }

@@ -93,7 +93,6 @@ TEST(AppPaths, SelfContainedFolderAndInstalledTree) {
 
 TEST(ProgramInfo, HelpAndVersionShareOneLayout) {
     EXPECT_EQ(VersionText("tessel-sim"), "tessel-sim (Tessel) " + ProgramVersion() + "\nMIT License.\n");
-    EXPECT_EQ(ProgramVersion(), "3.7");
     const QString help = HelpText(
         "x", "[options]", "Does x.",
         {{"options", {{"--a N", "first"}, {"--a-rather-long-option VALUE", "second"}}}, {"more", {{"--b", "third"}}}},

@@ -5,7 +5,7 @@
 
 using namespace tessel;
 
-TEST(Log, CreatedAnewWithHeaderAndFlushedPerLine) {
+TEST(Log, CreatedAnewWithHeaderAndFlushedPerLineOrOff) {
     test::TestDir dir;
     const QString path = dir.path("logfile.txt");
     test::WriteTextFile(path, "old content\n");
@@ -18,10 +18,7 @@ TEST(Log, CreatedAnewWithHeaderAndFlushedPerLine) {
     EXPECT_TRUE(lines[0].startsWith("LogFile created: "));
     EXPECT_EQ(lines[1], "first");
     CloseLog();
-}
-
-TEST(Log, UncreatableFileTurnsLoggingOff) {
-    test::TestDir dir;
+    // A file that cannot be made turns logging off.
     OpenLog(dir.path("missing/folder/logfile.txt"));
     EXPECT_FALSE(LogEnabled());
     WriteLog("ignored"); // must not crash
