@@ -76,9 +76,7 @@ TEST(DeviceCommands, ActingAsTextWhenNotConnected) {
     EXPECT_EQ(Config().Instrument.DeviceText, DeviceTextOf(ModelB2));
 }
 
-// Device ID searches and keeps the reconnect timer while nothing answers;
-// a found instrument whose information does not come is reported.
-TEST(DeviceCommands, DeviceIdSearchesAndReportsFailedDeviceInformation) {
+TEST(DeviceCommands, DeviceIdSearchesAndKeepsTheReconnectTimerWhileNotFound) {
     Fixture f;
     f.env.AutoReconnect = true;
     f.link->Open();
@@ -92,12 +90,19 @@ TEST(DeviceCommands, DeviceIdSearchesAndReportsFailedDeviceInformation) {
     EXPECT_EQ(f.main->Panel(7)->text(), "Found device ModelF  , version 0.0.0.0");
     EXPECT_FALSE(f.main->ReconnectTimer().isActive());
     EXPECT_TRUE(f.messages.entries.empty());
+}
 
-    f.port->TakeWritten();
+TEST(DeviceCommands, FailedDeviceInformationIsReported) {
+    Fixture f;
+    f.link->Open();
+    f.common->Connection.SetBaudRates({br115200});
+    test::ScriptedPeer peer(*f.port);
     peer.Replies({"ModelT  ", QByteArray::fromHex("0102010a"), "", "", ""});
     f.main->Action("mniDeviceID")->trigger();
+    EXPECT_TRUE(f.link->Connected());
     EXPECT_EQ(f.link->Device(), ModelT2);
-    EXPECT_EQ(f.messages.texts(), QStringList{"Unable to get device information"});
+    ASSERT_EQ(f.messages.entries.size(), 1u);
+    EXPECT_EQ(f.messages.entries[0].text, "Unable to get device information");
     EXPECT_EQ(f.port->TakeWritten(), "WHVERDIDIDI");
 }
 
