@@ -1,61 +1,54 @@
-#include "app/widgets/ExperimentWindow.h"
-#include "app/widgets/Program.h"
-#include "common/FileDialogService.h"
-#include "common/MessageService.h"
-#include "support/RecordingServices.h"
-#include "support/TestSupport.h"
+#include "ProgramWindowFixture.h"
 
-#include <QAction>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QMdiArea>
-#include <gtest/gtest.h>
 
 using namespace tessel;
 
 namespace {
 
-struct RecoveryTest : ::testing::Test {
-    test::TestDir dir;
-    RecordingMessageService messages;
-    ScopedMessageService scope{&messages};
-    RecordingFileDialogService dialogs;
-    ScopedFileDialogService dialogScope{&dialogs};
+struct RecoveryTest : test::ProgramWindowFixture {
     QByteArray stateBefore = qgetenv("XDG_STATE_HOME");
 
-    void SetUp() override { qputenv("XDG_STATE_HOME", dir.path("state").toUtf8()); }
-    void TearDown() override { qputenv("XDG_STATE_HOME", stateBefore); }
+    void SetUp() override {
+        qputenv("XDG_STATE_HOME", dir.path("state").toUtf8());
+        ProgramWindowFixture::SetUp();
+    }
+    void TearDown() override {
+        if (program)
+            ProgramWindowFixture::TearDown();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        qputenv("XDG_STATE_HOME", stateBefore);
+    }
     int Copies() const { return int(QDir(TRecoveryStore::DefaultFolder()).entryList({"*.exp"}, QDir::Files).size()); }
-    static TMDIChild *NewExperiment(TProgram &p, const QString &protocol) {
-        p.Main().Action("mniNew")->trigger();
-        TMDIChild *c = p.ExperimentCommands().Experiments().constLast();
+    TMDIChild *NewExperiment(const QString &protocol) {
+        TMDIChild *c = newExperiment();
         c->Protocol().SetText(protocol);
         return c;
     }
-    void Save(TProgram &p, TMDIChild *c, const QString &name) {
+    void Save(TMDIChild *c, const QString &name) {
         dialogs.answer(dir.path(name));
-        p.Main().MdiArea()->setActiveSubWindow(c->Frame);
-        p.Main().Action("mniSave")->trigger();
+        main().MdiArea()->setActiveSubWindow(c->Frame);
+        trigger("mniSave");
     }
 };
 
 // The timer writes a copy of a modified experiment, never of an untouched
 // one; a save and a deliberate close take it away.
 TEST_F(RecoveryTest, TimerWritesCopiesThatSaveAndCloseRemove) {
-    TProgram program(TProgramOptions{});
-    program.Start();
-    program.Recovery().Timer().setInterval(10);
-    program.Main().Action("mniNew")->trigger();
-    TMDIChild *c = NewExperiment(program, "var a = 1\n");
+    program->Recovery().Timer().setInterval(10);
+    newExperiment();
+    TMDIChild *c = NewExperiment("var a = 1\n");
     auto waitForCopy = [&] {
         QDeadlineTimer deadline(20000);
-        while (program.Recovery().CopyOf(c).isEmpty() && !deadline.hasExpired())
+        while (program->Recovery().CopyOf(c).isEmpty() && !deadline.hasExpired())
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         return Copies() == 1;
     };
     ASSERT_TRUE(waitForCopy()) << "one copy, none for the blank experiment";
-    Save(program, c, "saved.exp");
+    Save(c, "saved.exp");
     EXPECT_EQ(Copies(), 0);
     c->Protocol().SetText("var a = 2\n");
     ASSERT_TRUE(waitForCopy());
@@ -63,27 +56,22 @@ TEST_F(RecoveryTest, TimerWritesCopiesThatSaveAndCloseRemove) {
     c->Frame->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(Copies(), 0);
-    program.Env().ShowDialogs = false;
-    program.Main().close();
 }
 
 // SIGTERM's path asks nothing and keeps the copies; the next start offers
 // each: Restore opens it modified, under its file name when it had one;
 // Discard removes it.
 TEST_F(RecoveryTest, TerminateKeepsCopiesThatTheNextStartRestoresOrDiscards) {
-    {
-        TProgram program(TProgramOptions{});
-        program.Start();
-        NewExperiment(program, "var a = 1\n");
-        TMDIChild *named = NewExperiment(program, "var a = 2\n");
-        Save(program, named, "named.exp");
-        named->Protocol().SetText("var a = 3\n");
-        NewExperiment(program, "var a = 4\n");
-        messages.clear();
-        program.Terminate();
-        EXPECT_TRUE(messages.entries.empty()) << messages.texts().join('\n').toStdString();
-        EXPECT_TRUE(program.Main().isHidden());
-    }
+    NewExperiment("var a = 1\n");
+    TMDIChild *named = NewExperiment("var a = 2\n");
+    Save(named, "named.exp");
+    named->Protocol().SetText("var a = 3\n");
+    NewExperiment("var a = 4\n");
+    messages.clear();
+    program->Terminate();
+    EXPECT_TRUE(messages.entries.empty()) << messages.texts().join('\n').toStdString();
+    EXPECT_TRUE(main().isHidden());
+    program.reset();
     ASSERT_EQ(Copies(), 3);
     // Experiment 3 is discarded, the others restored.
     struct Answers : RecordingMessageService {
@@ -95,15 +83,14 @@ TEST_F(RecoveryTest, TerminateKeepsCopiesThatTheNextStartRestoresOrDiscards) {
         }
     } answers;
     ScopedMessageService answering(&answers);
-    TProgram again(TProgramOptions{});
-    again.Start();
+    start();
     QStringList questions;
     for (const auto &e : answers.entries)
         if (e.buttons == (mbRestore | mbDiscard))
             questions << e.text;
     ASSERT_EQ(questions.size(), 3) << answers.texts().join('\n').toStdString();
     EXPECT_TRUE(questions[0].startsWith("Tessel ended without saving \"Experiment 1\".")) << questions[0].toStdString();
-    const QList<TMDIChild *> restored = again.ExperimentCommands().Experiments();
+    const QList<TMDIChild *> restored = experiments();
     ASSERT_EQ(restored.size(), 2);
     const struct {
         QString text, name;
@@ -111,14 +98,12 @@ TEST_F(RecoveryTest, TerminateKeepsCopiesThatTheNextStartRestoresOrDiscards) {
     } expected[] = {{"var a = 1\n", "Experiment 1 (restored)", true}, {"var a = 3\n", dir.path("named.exp"), false}};
     for (int i = 0; i < 2; ++i) {
         TExperimentDoc &d = restored[i]->Doc();
-        EXPECT_EQ(d.Protocol.Text, expected[i].text);
+        EXPECT_EQ(QStringList({d.Protocol.Text, d.DocName}), QStringList({expected[i].text, expected[i].name}));
         EXPECT_TRUE(d.NeedsSave());
-        EXPECT_EQ(d.DocName, expected[i].name);
         EXPECT_EQ(d.FileOp.ForceSaveAs, expected[i].asks);
     }
     EXPECT_EQ(Copies(), 2) << "the discarded one goes, the restored ones stay until saved or closed";
-    again.Env().ShowDialogs = false;
-    again.Main().close();
+    stop();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(Copies(), 0);
 }

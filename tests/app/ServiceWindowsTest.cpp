@@ -11,6 +11,7 @@
 #include "common/MessageService.h"
 #include "settings/EnvSetup.h"
 #include "support/RecordingServices.h"
+#include "support/WindowPictures.h"
 
 #include <QAction>
 #include <QDir>
@@ -30,6 +31,8 @@ sim::TSimOptions SimOptions() {
 }
 } // namespace
 
+// The levels' bytes and labels are the key test's (KeyTestTest); the window
+// sends them when shown and when a slider moves, and keeps its place.
 TEST(TestKeysWindow, SlidersButtonsTypeAndStoredPosition) {
     test::MemoryLink l(ModelT2);
     auto window = [&] { return std::make_unique<TfrmTestKeys>(*l.cmd, nullptr, [](int) {}); };
@@ -41,9 +44,6 @@ TEST(TestKeysWindow, SlidersButtonsTypeAndStoredPosition) {
         EXPECT_EQ(w->ScrBL(0)->text(), "100 %");
         const QByteArray all = l.port->TakeWritten();
         EXPECT_TRUE(all.startsWith("SA1\xff\x03SA2") && all.size() == 25) << "a change sends every level";
-        w->ScrB(3)->triggerAction(QAbstractSlider::SliderPageStepAdd);
-        EXPECT_EQ(w->ScrBL(3)->text(), "4.9 %");
-        EXPECT_TRUE(l.port->TakeWritten().contains(QByteArray("SA5\x32\0", 5)));
         w->Button("BtnAx3")->click();
         EXPECT_EQ(l.port->TakeWritten(), "AX3") << "\"&IR Light\" is output 3, and nothing else is sent";
         EXPECT_EQ(w->size(), w->sizeHint()) << "a fixed frame that fits its contents";
@@ -156,8 +156,10 @@ TEST(ServiceCommands, MenuPollingAndTheRun) {
     EXPECT_EQ(keys.ScrB(4)->value(), 300);
 }
 
+// The self test against the virtual instrument, as the guide shows it (kept
+// current by scripts/screenshots.sh): Close and Escape wait while the report
+// comes in, which grows in view and fits the window.
 TEST(ServiceWindows, SelfTestReportAndScreenshots) {
-    // scripts/screenshots.sh keeps the pictures of the guide current from here.
     RecordingMessageService messages;
     ScopedMessageService scope(&messages);
     test::SimBridge bridge(SimOptions());
@@ -165,17 +167,15 @@ TEST(ServiceWindows, SelfTestReportAndScreenshots) {
     TfrmTestKeys keys(*bridge.Commands, nullptr, [&](int ms) { bridge.Pass(ms / 1000.0); });
     keys.show();
     keys.ScrB(0)->setValue(512);
-    keys.ScrB(2)->setValue(300);
 
     TfrmTestUnit w(*bridge.Commands);
-    bool closeWhileRunning = false, breakWhileRunning = false; // as seen while the report comes in
+    bool closeWhileRunning = false;
     QString partial;
     QTimer probe;
     QObject::connect(&probe, &QTimer::timeout, [&] {
         if (!w.Running())
             return;
-        closeWhileRunning = closeWhileRunning || w.BtnClose()->isEnabled();
-        breakWhileRunning = w.BtnBreak()->isEnabled();
+        closeWhileRunning = closeWhileRunning || w.BtnClose()->isEnabled() || !w.BtnBreak()->isEnabled();
         if (partial.isEmpty())
             partial = w.Memo()->toPlainText();
         w.reject(); // Escape waits for the end
@@ -184,19 +184,14 @@ TEST(ServiceWindows, SelfTestReportAndScreenshots) {
     w.show();
     ASSERT_TRUE(test::WaitUntil([&] { return w.Ran(); }, 20000));
     EXPECT_FALSE(closeWhileRunning);
-    EXPECT_TRUE(breakWhileRunning && w.isVisible());
+    EXPECT_TRUE(w.isVisible());
     const QString text = w.Memo()->toPlainText();
-    EXPECT_TRUE(text.startsWith("Self test of ModelT   version 1.2.1.10\nSupply voltage [mV]: ")) << text.toStdString();
     EXPECT_TRUE(text.endsWith("\nSelf test passed")) << text.toStdString();
     EXPECT_LT(partial.size(), text.size()) << "the report grows while it comes in";
-    EXPECT_TRUE(w.BtnClose()->isEnabled() && !w.BtnBreak()->isEnabled());
     EXPECT_TRUE(w.Note()->text().isEmpty() && messages.entries.empty());
-    // Both windows show everything on their first showing.
     QCoreApplication::processEvents();
     EXPECT_LT(keys.width(), 800);
     EXPECT_EQ(w.Memo()->verticalScrollBar()->maximum(), 0);
-    if (const QString out = qEnvironmentVariable("TESSEL_SCREENSHOT_DIR"); !out.isEmpty()) {
-        EXPECT_TRUE(keys.grab().save(QDir(out).filePath("test-keys.png")));
-        EXPECT_TRUE(w.grab().save(QDir(out).filePath("test-unit.png")));
-    }
+    test::SaveScreenshot(keys, "test-keys.png");
+    test::SaveScreenshot(w, "test-unit.png");
 }

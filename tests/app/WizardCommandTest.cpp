@@ -1,37 +1,27 @@
 // The Protocol Wizard command of the main window, from the chosen file to
 // the new experiment.
 #include "app/widgets/WizardCommand.h"
+#include "ProgramWindowFixture.h"
 #include "app/InstrumentConfig.h"
-#include "app/widgets/ExperimentWindow.h"
-#include "app/widgets/Program.h"
 #include "authoring/WizardList.h"
 #include "authoring/widgets/ProtocolEditor.h"
 #include "authoring/widgets/WizardDialog.h"
-#include "common/MessageService.h"
 #include "compiler/Compiler.h"
 #include "compiler/CompilerLibrary.h"
 #include "device/DeviceTypes.h"
-#include "support/RecordingServices.h"
-#include "support/TestSupport.h"
 
-#include <QAction>
 #include <QDir>
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <gtest/gtest.h>
 
 using namespace tessel;
 
 namespace {
 
-struct WizardCommandTest : ::testing::Test {
-    test::TestDir dir;
-    RecordingMessageService messages;
-    ScopedMessageService scope{&messages};
-    std::unique_ptr<TProgram> program;
+struct WizardCommandTest : test::ProgramWindowFixture {
     TWizardCommand *command = nullptr;
     QString chosen;
 
@@ -39,19 +29,11 @@ struct WizardCommandTest : ::testing::Test {
         // A new experiment starts from the template; the wizard's text replaces it.
         QDir().mkpath(dir.path("include"));
         test::WriteTextFile(dir.path("include/Default.1st"), "; template\n");
-        program = std::make_unique<TProgram>(TProgramOptions{});
-        program->Start();
-        messages.clear();
+        ProgramWindowFixture::SetUp();
         command = program->Main().findChild<TWizardCommand *>();
         ASSERT_NE(command, nullptr);
         command->ChooseWizard = [this] { return chosen; };
     }
-    void TearDown() override {
-        program->Env().ShowDialogs = false;
-        program->Main().close();
-        program.reset();
-    }
-    QList<TMDIChild *> experiments() { return program->ExperimentCommands().Experiments(); }
     // The user's part in the wizard's dialog: act, then OK or Cancel.
     static void inDialog(std::function<void(TWizardDialog &)> act, bool ok) {
         test::WhenModal([act, ok](QWidget *w) {

@@ -2,9 +2,8 @@
 // order, and when it pauses.
 #include "monitor/MonitorSession.h"
 #include "../device/LinkTestSupport.h"
-#include "../device/ScriptedPeer.h"
+#include "MonitorPeer.h"
 
-#include <QRegularExpression>
 #include <gtest/gtest.h>
 
 using namespace tessel;
@@ -17,20 +16,13 @@ const TMonitorScale kScale{0.0003125, 0.0003125, 16, 16, false, false};
 struct MonitorSessionTest : ::testing::Test {
     std::unique_ptr<MemoryLink> l;
     std::unique_ptr<TMonitorSession> s;
-    QStringList log; // commands ("SW 1e 01") and pauses, in order
+    QStringList log; // commands and pauses, in order
     std::vector<bool> polling;
     std::function<void()> duringPause;
 
     void open(TDevice device, bool gains, bool apd) {
         l = std::make_unique<MemoryLink>(device);
-        l->Peer({}).SetRule([this](const QByteArray &w) {
-            QString t = w == QByteArray(1, '\0') ? QStringLiteral("00") : QString::fromLatin1(w.left(2));
-            for (char c : w.mid(2))
-                t += QStringLiteral(" %1").arg(uint8_t(c), 2, 16, QChar('0'));
-            log << t;
-            // Gains 40 41, offsets 42 43; APD 30 31.
-            return w == "SD" ? QByteArray::fromHex("28292a2b") : w == "SX" ? QByteArray::fromHex("1e1f") : QByteArray();
-        });
+        LogMonitorCommands(*l, log);
         s = std::make_unique<TMonitorSession>(*l->cmd, kScale);
         s->SetStatusPolling = [this](bool on) { polling.push_back(on); };
         s->PauseFor = [this](int ms) {

@@ -1,28 +1,20 @@
 // The monitor window against the virtual instrument on a pseudo-terminal.
+#include "../device/LinkTestSupport.h"
 #include "../device/SimProcess.h"
 #include "common/Log.h"
 #include "device/ConnectionManager.h"
 #include "device/PosixCommPort.h"
-#include "monitor/widgets/MonRangeDialog.h"
 #include "monitor/widgets/MonitorWindow.h"
 
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QLabel>
 #include <QSlider>
-#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace tessel;
 
-namespace {
-void Wait(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-} // namespace
-
+// The monitor's workflow once, end to end: the samples reach the window, a
+// gain and an offset moved there reach the instrument, and closing gives the
+// link back. The bytes, the scaling and the range are pinned on the memory port.
 TEST(MonitorSim, StreamsSetsGainsAndGivesTheLinkBack) {
     test::TestDir dir;
     OpenLog(dir.path("logfile.txt"));
@@ -42,36 +34,23 @@ TEST(MonitorSim, StreamsSetsGainsAndGivesTheLinkBack) {
         mon.Session().SetStatusPolling = [&](bool on) { polling.push_back(on); };
         mon.SetGainsEnabled(true);
         mon.SetApdEnabled(true);
-        mon.show(); // fresh settings: the widest range of the signed 16-bit full scale
-        EXPECT_DOUBLE_EQ(mon.MeterA()->Max(), 32.768);
-        EXPECT_DOUBLE_EQ(mon.MeterB()->Min(), -32.768);
+        mon.show();
         EXPECT_EQ(mon.trGainA()->value(), 100 - mon.Session().GainA);
-
-        QElapsedTimer t;
-        t.start();
-        while (mon.SamplesShown() < 6 && t.elapsed() < 5000)
-            Wait(20);
-        EXPECT_GE(mon.SamplesShown(), 6) << "no monitor packets decoded";
+        EXPECT_TRUE(test::WaitUntil([&] { return mon.SamplesShown() >= 6; }, 5000)) << "no monitor packets decoded";
         EXPECT_TRUE(mon.NumLabA()->text().startsWith("A: ")) << mon.NumLabA()->text().toStdString();
         EXPECT_TRUE(mon.NumLabB()->text().endsWith(" V"));
-
-        // Narrowing the range rescales the meter at once.
-        mon.RangeDialog()->AHigh()->setValue(-6);
-        EXPECT_DOUBLE_EQ(mon.MeterA()->Max(), 16.384);
 
         const int newGain = mon.Session().GainA == 35 ? 36 : 35;
         mon.trGainA()->setValue(100 - newGain);
         mon.trOfsB()->setValue(mon.Session().OffsetB == 20 ? 21 : 20);
         const int newOffset = mon.Session().OffsetB;
-        EXPECT_EQ(mon.Session().GainA, newGain);
         mon.hide();
         EXPECT_FALSE(link.OnRxChar);
 
         // The stream has ended: ordinary exchanges work again and read the new values.
         int gA = -1, gB = -1, oA = -1, oB = -1;
         ASSERT_TRUE(commands.GetGains(gA, gB, oA, oB));
-        EXPECT_EQ(gA, newGain);
-        EXPECT_EQ(oB, newOffset);
+        EXPECT_EQ(QList({gA, oB}), QList({newGain, newOffset}));
         EXPECT_EQ(commands.GetStatus(), stEmpty);
     }
     EXPECT_EQ(polling, (std::vector<bool>{false, true}));

@@ -34,26 +34,22 @@ const TMonitorScale kScale{0.5, 0.25, 12, 12, false, false};
 
 } // namespace
 
-TEST(MonitorDecoder, PacketIsByteExactAndWaitsForMoreBytes) {
+TEST(MonitorDecoder, PacketWaitsUntilMoreThanAWholeBodyIsQueued) {
     TMonitorDecoder d(TMonitorForm::Packet, kScale);
     Queue q;
-    // Alone in one notification the packet is not finished: its items stay queued
-    // until more than a whole packet body is waiting.
+    // Alone in one notification the packet is not finished: its items stay
+    // queued until more than a whole packet body is waiting.
     EXPECT_TRUE(q.feed(d, kPacket).empty());
     EXPECT_EQ(q.bytes.size(), 7);
-    EXPECT_EQ(d.ParserState(), 1);
-    EXPECT_EQ(d.ItemIndex(), 0);
     EXPECT_TRUE(q.feed(d, kPacket.left(6)).empty());
     const auto shown = q.feed(d, kPacket.mid(6, 1));
     ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(d.ItemTag(1), 0x02);
-    EXPECT_EQ(d.ItemValue(1), 0x20);
     EXPECT_DOUBLE_EQ(shown[0].A, 16 * 0.5);
     EXPECT_DOUBLE_EQ(shown[0].B, 32 * 0.25);
     EXPECT_EQ(d.ParserState(), 1); // already inside the next header
 }
 
-TEST(MonitorDecoder, PacketStreamCases) {
+TEST(MonitorDecoder, StreamCases) {
     const QByteArray badSum = QByteArray::fromHex("53444d02011000022000"
                                                   "34");
     const QByteArray three = QByteArray::fromHex("53444d03"
@@ -66,56 +62,44 @@ TEST(MonitorDecoder, PacketStreamCases) {
                                                     "020080"
                                                     "80");
     const QByteArray tail = QByteArray::fromHex("00000000000000");
+    const auto P = TMonitorForm::Packet, S = TMonitorForm::Simple;
+    const TMonitorScale unsignedBoth{1, 1, 16, 16, true, true};
     struct {
         const char *name;
+        TMonitorForm form;
         QByteArray stream;
         TMonitorScale scale;
         std::vector<std::pair<double, double>> shown;
     } cases[] = {
-        {"two packets", kPacket + kPacket + tail, kScale, {{8, 8}, {8, 8}}},
-        {"bad checksum dropped, next found", badSum + kPacket + tail, kScale, {{8, 8}}},
-        {"three items not shown", three + kPacket + tail, kScale, {{8, 8}}},
-        {"garbage before header", QByteArray::fromHex("5344ff534d00") + kPacket + tail, kScale, {{8, 8}}},
-        {"empty packet skipped", QByteArray::fromHex("53444d00") + kPacket + tail, kScale, {{8, 8}}},
-        {"signed values", negative + tail, kScale, {{-1.0, -32768 * 0.25}}},
-        {"unsigned detectors halve", negative + tail, {1, 1, 16, 16, true, true}, {{0x7fff, 0x4000}}},
-        {"only A unsigned", negative + tail, {1, 1, 16, 16, true, false}, {{0x7fff, -32768}}},
+        {"two packets", P, kPacket + kPacket + tail, kScale, {{8, 8}, {8, 8}}},
+        {"bad checksum dropped, next found", P, badSum + kPacket + tail, kScale, {{8, 8}}},
+        {"three items not shown", P, three + kPacket + tail, kScale, {{8, 8}}},
+        {"garbage before header", P, QByteArray::fromHex("5344ff534d00") + kPacket + tail, kScale, {{8, 8}}},
+        {"empty packet skipped", P, QByteArray::fromHex("53444d00") + kPacket + tail, kScale, {{8, 8}}},
+        {"signed values", P, negative + tail, kScale, {{-1.0, -32768 * 0.25}}},
+        {"unsigned detectors halve", P, negative + tail, unsignedBoth, {{0x7fff, 0x4000}}},
+        {"only A unsigned", P, negative + tail, {1, 1, 16, 16, true, false}, {{0x7fff, -32768}}},
+        // Pairs of signed words; half a pair waits for the rest.
+        {"simple pairs", S, QByteArray::fromHex("ffff050001000080ff"), kScale, {{-0.5, 1.25}, {0.5, -8192}}},
+        {"simple ignores the unsigned flags", S, QByteArray::fromHex("ffff0400"), unsignedBoth, {{-1, 4}}},
     };
     for (const auto &c : cases) {
         // Whole stream at once and byte by byte must give the same pairs.
         for (int chunk : {1 << 20, 1, 5}) {
-            TMonitorDecoder d(TMonitorForm::Packet, c.scale);
+            SCOPED_TRACE(testing::Message() << c.name << " chunk " << chunk);
+            TMonitorDecoder d(c.form, c.scale);
             Queue q;
             std::vector<TMonitorSample> got;
             for (qsizetype i = 0; i < c.stream.size(); i += chunk)
                 for (const auto &s : q.feed(d, c.stream.mid(i, chunk)))
                     got.push_back(s);
-            ASSERT_EQ(got.size(), c.shown.size()) << c.name << " chunk " << chunk;
+            ASSERT_EQ(got.size(), c.shown.size());
             for (size_t i = 0; i < got.size(); ++i) {
-                EXPECT_DOUBLE_EQ(got[i].A, c.shown[i].first) << c.name;
-                EXPECT_DOUBLE_EQ(got[i].B, c.shown[i].second) << c.name;
+                EXPECT_DOUBLE_EQ(got[i].A, c.shown[i].first);
+                EXPECT_DOUBLE_EQ(got[i].B, c.shown[i].second);
             }
         }
     }
-}
-
-TEST(MonitorDecoder, SimpleStreamAndForms) {
-    TMonitorDecoder d(TMonitorForm::Simple, kScale);
-    Queue q;
-    const auto shown = q.feed(d, QByteArray::fromHex("ffff05000100"));
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_DOUBLE_EQ(shown[0].A, -0.5);
-    EXPECT_DOUBLE_EQ(shown[0].B, 1.25);
-    EXPECT_EQ(q.bytes.size(), 2); // half a pair waits
-    EXPECT_EQ(q.feed(d, QByteArray::fromHex("0080")).size(), 1u);
-
-    // The simple stream ignores the unsigned flags.
-    TMonitorDecoder u(TMonitorForm::Simple, {1, 1, 16, 16, true, true});
-    Queue q2;
-    const auto raw = q2.feed(u, QByteArray::fromHex("ffff0400"));
-    ASSERT_EQ(raw.size(), 1u);
-    EXPECT_DOUBLE_EQ(raw[0].A, -1);
-
     for (TDevice dev : {ModelR1, ModelR2, ModelS1, ModelS2, ModelT1, ModelT2, ModelV})
         EXPECT_EQ(MonitorFormFor(dev), TMonitorForm::Packet) << DeviceTextOf(dev).toStdString();
     for (TDevice dev : {ModelA, ModelF, ModelU, ModelW})
@@ -191,25 +175,28 @@ TEST(MonitorRange, BarRules) {
 
 TEST(MonitorRange, StoreRoundTripAndDefaults) {
     test::TestDir dir;
-    TMonitorRange fresh;
-    int changes = 0;
-    fresh.OnChange = [&] { ++changes; };
+    const auto a = TMonitorRange::A, b = TMonitorRange::B;
+    auto positions = [&](const TMonitorRange &r) {
+        return QList({r.Low(a), r.High(a), int(r.Symetrize(a)), r.Low(b), r.High(b), int(r.Symetrize(b))});
+    };
+    auto restored = [](const TPFormSettings &s) {
+        auto r = std::make_unique<TMonitorRange>();
+        int changes = 0;
+        r->OnChange = [&] { ++changes; };
+        r->RestoreFrom(s);
+        r->OnChange = nullptr;
+        EXPECT_GT(changes, 0);
+        return r;
+    };
     {
         TPFormSettings s = TMonitorRange::MakeStore();
         s.Restore();
-        fresh.RestoreFrom(s);
-    }
-    EXPECT_GT(changes, 0);
-    for (auto ch : {TMonitorRange::A, TMonitorRange::B})
-        EXPECT_EQ(QList({fresh.Low(ch), fresh.High(ch), int(fresh.Symetrize(ch))}), QList({12, -12, 0}));
-
-    TMonitorRange r;
-    r.SetLow(TMonitorRange::A, 3);
-    r.SetHigh(TMonitorRange::A, -9);
-    r.SetSymetrize(TMonitorRange::B, true);
-    r.SetHigh(TMonitorRange::B, -4);
-    {
-        TPFormSettings s = TMonitorRange::MakeStore();
+        EXPECT_EQ(positions(*restored(s)), QList({12, -12, 0, 12, -12, 0})) << "nothing stored: the full range";
+        TMonitorRange r;
+        r.SetLow(a, 3);
+        r.SetHigh(a, -9);
+        r.SetSymetrize(b, true);
+        r.SetHigh(b, -4);
         r.SaveTo(s);
         s.Save();
     }
@@ -217,12 +204,7 @@ TEST(MonitorRange, StoreRoundTripAndDefaults) {
     s.Restore();
     EXPECT_EQ(s.Integer("AHighPossition"), -9);
     EXPECT_TRUE(s.Boolean("BSymetrize"));
-    TMonitorRange back;
-    back.RestoreFrom(s);
-    const auto a = TMonitorRange::A, b = TMonitorRange::B;
-    EXPECT_EQ(
-        QList({back.Low(a), back.High(a), int(back.Symetrize(a)), back.Low(b), back.High(b), int(back.Symetrize(b))}),
-        QList({3, -9, 0, 4, -4, 1}));
+    EXPECT_EQ(positions(*restored(s)), QList({3, -9, 0, 4, -4, 1}));
 
     // A ticked box runs its rule: its pair comes out mirrored even when only
     // the other channel's positions were stored (a pair at 0 has no range).
@@ -230,10 +212,7 @@ TEST(MonitorRange, StoreRoundTripAndDefaults) {
     partial.SetValue("ASymetrize", true);
     partial.SetValue("BLowPossition", 5);
     partial.SetValue("BHighPossition", -5);
-    TMonitorRange mirrored;
-    mirrored.RestoreFrom(partial);
-    EXPECT_EQ(QList({mirrored.Low(TMonitorRange::A), mirrored.High(TMonitorRange::A)}), QList({1, -1}));
-    EXPECT_EQ(QList({mirrored.Low(TMonitorRange::B), mirrored.High(TMonitorRange::B)}), QList({5, -5}));
+    EXPECT_EQ(positions(*restored(partial)), QList({1, -1, 1, 5, -5, 0}));
 }
 
 TEST(MonitorMeter, MarksAtRoundSteps) {

@@ -2,8 +2,9 @@
 // controls hand to the session.
 #include "monitor/widgets/MonitorWindow.h"
 #include "../device/LinkTestSupport.h"
-#include "../device/ScriptedPeer.h"
+#include "MonitorPeer.h"
 #include "monitor/widgets/MonRangeDialog.h"
+#include "support/WindowPictures.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -21,19 +22,12 @@ namespace {
 struct MonitorWindowTest : ::testing::Test {
     std::unique_ptr<MemoryLink> l;
     std::unique_ptr<Tsmon> mon;
-    QStringList log; // commands ("SW 1e 01") and pauses, in order
+    QStringList log; // commands and pauses, in order
     std::vector<bool> polling;
 
     void open(TDevice device, bool gains, bool apd = false) {
         l = std::make_unique<MemoryLink>(device);
-        l->Peer({}).SetRule([this](const QByteArray &w) {
-            QString s = w == QByteArray(1, '\0') ? QStringLiteral("00") : QString::fromLatin1(w.left(2));
-            for (char c : w.mid(2))
-                s += QStringLiteral(" %1").arg(uint8_t(c), 2, 16, QChar('0'));
-            log << s;
-            // Gains 40 41, offsets 42 43; APD 30 31.
-            return w == "SD" ? QByteArray::fromHex("28292a2b") : w == "SX" ? QByteArray::fromHex("1e1f") : QByteArray();
-        });
+        LogMonitorCommands(*l, log);
         mon = std::make_unique<Tsmon>(*l->cmd, TMonitorScale{0.0003125, 0.0003125, 16, 16, false, false});
         mon->Session().SetStatusPolling = [this](bool on) { polling.push_back(on); };
         mon->Session().PauseFor = [this](int ms) { log << QStringLiteral("pause %1").arg(ms); };
@@ -46,11 +40,12 @@ struct MonitorWindowTest : ::testing::Test {
     }
 };
 
+// The session's commands are pinned on their own; the window shows what it
+// read, sends its photodiode bars back, restarts for a channel and stops.
 TEST_F(MonitorWindowTest, ShowsTheValuesReadAndSendsThePhotodiodesBack) {
     open(ModelT2, true, true);
     mon->show();
-    const QStringList shown = {"SD", "SX", "SW 1e 01", "pause 50", "SW 1f 02"};
-    EXPECT_EQ(log.mid(0, 5), shown);
+    EXPECT_EQ(log.mid(0, 5), QStringList({"SD", "SX", "SW 1e 01", "pause 50", "SW 1f 02"}));
     EXPECT_EQ(QList({mon->trGainA()->value(), mon->trOfsB()->value(), mon->trAPD2()->value()}),
               QList({100 - 40, 43, 31}));
     log.clear();
@@ -114,21 +109,13 @@ TEST_F(MonitorWindowTest, Screenshot) {
     const QImage img = mon->grab().toImage();
     // Each dial's numbered scale (dark) and its red needle.
     for (TMonitorMeter *m : {mon->MeterA(), mon->MeterB()}) {
-        int dark = 0, red = 0;
-        for (int y = 0; y < m->height(); ++y)
-            for (int x = 0; x < m->width(); ++x) {
-                const QColor c = img.pixelColor(m->mapTo(mon.get(), QPoint(x, y)));
-                dark += qGray(c.rgb()) < 100;
-                red += c.red() > 200 && c.green() < 80;
-            }
-        EXPECT_GT(dark, 300);
-        EXPECT_GT(red, 20);
+        const QImage dial = img.copy(QRect(m->mapTo(mon.get(), QPoint()), m->size()));
+        EXPECT_GT(CountPixels(dial, [](const QColor &c) { return qGray(c.rgb()) < 100; }), 300);
+        EXPECT_GT(CountPixels(dial, [](const QColor &c) { return c.red() > 200 && c.green() < 80; }), 20);
     }
-    if (const QString out = qEnvironmentVariable("TESSEL_SCREENSHOT_DIR"); !out.isEmpty()) {
-        EXPECT_TRUE(img.save(QDir(out).filePath("monitor-window.png")));
-        mon->RangeDialog()->show();
-        EXPECT_TRUE(mon->RangeDialog()->grab().save(QDir(out).filePath("monitor-range.png")));
-    }
+    SaveScreenshot(img, "monitor-window.png");
+    mon->RangeDialog()->show();
+    SaveScreenshot(*mon->RangeDialog(), "monitor-range.png");
 }
 
 } // namespace
