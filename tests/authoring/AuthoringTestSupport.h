@@ -11,6 +11,8 @@
 #include "support/TestSupport.h"
 
 #include <QDir>
+#include <QImage>
+#include <QWidget>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -43,5 +45,15 @@ struct ProtocolFixture : ::testing::Test {
         return std::make_unique<TProtocolDoc>(*compiler, env, dir.path("include"), d);
     }
 };
+
+// Pixels of text and lines (dark on the light default palette) inside a
+// child's area of a window's picture.
+inline int DarkPixels(const QImage &img, const QWidget *window, const QWidget *child) {
+    int n = 0;
+    for (int y = 0; y < child->height(); ++y)
+        for (int x = 0; x < child->width(); ++x)
+            n += qGray(img.pixel(child->mapTo(window, QPoint(x, y)))) < 100;
+    return n;
+}
 
 } // namespace tessel::test
