@@ -87,7 +87,10 @@ TEST(WizardLoad, DirectivesAndProperties) {
 }
 
 TEST(WizardFile, ErrorsUseTheFixedMessages) {
-    const QString var = "%define_var('x')\n type(int)\n";
+    const QString var = "%define_var('x')\n type(int)\n", ok = Group(var + "%end_var");
+    auto trigger = [&var](const char *body) {
+        return Group(var + "%define_trigger\n" + body + "%end_trigger\n%end_var");
+    };
     struct {
         QString text;
         QString message;
@@ -110,27 +113,25 @@ TEST(WizardFile, ErrorsUseTheFixedMessages) {
         {Group("%define_var('x')\n type(bool)\n init_value(yes)\n%end_var"), "\"yes\" is not a boolean value."},
         {Group(var + " visible\n%end_var"), "invalid symbol \"visible\"."},
         {Group(var + " %end_group\n%end_var"), "invalid %symbol \"end_group\"."},
-        {Group(var + "%define_trigger\n set('a := 1')\n error('e')\n%end_trigger\n%end_var"),
-         "trigger can have only one action."},
-        {Group(var + "%define_trigger\n set('a = 1')\n%end_trigger\n%end_var"), "set command must have its left side."},
-        {Group(var + "%define_trigger\n set('   := 1')\n%end_trigger\n%end_var"),
-         "set command must have its left side."},
-        {Group(var + "%define_trigger\n type(int)\n%end_trigger\n%end_var"), "invalid symbol \"type\"."},
-        {Group(var + "%define_trigger\n %end_var\n%end_trigger\n%end_var"), "invalid %symbol \"end_var\"."},
-        {Group(var + "%define_trigger\n condition\n%end_trigger\n%end_var"), "error parsing \" condition\"."},
+        {trigger(" set('a := 1')\n error('e')\n"), "trigger can have only one action."},
+        {trigger(" set('a = 1')\n"), "set command must have its left side."},
+        {trigger(" set('   := 1')\n"), "set command must have its left side."},
+        {trigger(" type(int)\n"), "invalid symbol \"type\"."},
+        {trigger(" %end_var\n"), "invalid %symbol \"end_var\"."},
+        {trigger(" condition\n"), "error parsing \" condition\"."},
         // A file that ends inside a block.
         {"%define_group('G')\n", "%end_group missing at the end of the file."},
         {"%define_group('G')\n" + var, "%end_var missing at the end of the file."},
         {"%define_group('G')\n" + var + "%define_trigger\n", "%end_trigger missing at the end of the file."},
         // Loaded, but a trigger or the template names what is not there.
-        {Group(var + "%define_trigger\n set('y := 1')\n%end_trigger\n%end_var"), "unknown variable \"y\"."},
-        {Group(var + "%end_var") + "a %% b\n", "unknown variable \"\"."},
-        {Group(var + "%end_var") + "a %nosuch% b\n", "unknown variable \"nosuch\"."},
-        {Group(var + "%end_var") + "%if 'x'\n", "error parsing \"%if 'x'\"."},
+        {trigger(" set('y := 1')\n"), "unknown variable \"y\"."},
+        {ok + "a %% b\n", "unknown variable \"\"."},
+        {ok + "a %nosuch% b\n", "unknown variable \"nosuch\"."},
+        {ok + "%if 'x'\n", "error parsing \"%if 'x'\"."},
     };
     for (const auto &c : cases)
         EXPECT_EQ(WizardError(c.text), "Wizard error: " + c.message) << c.text.toStdString();
-    TWizardFile w = Loaded(Group(var + "%end_var") + "%if('nosuch')\n%endif\n");
+    TWizardFile w = Loaded(ok + "%if('nosuch')\n%endif\n");
     EXPECT_THROW(w.Expand(), EEvaluatorError);
 }
 
