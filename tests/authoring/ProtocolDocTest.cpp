@@ -1,4 +1,4 @@
-#include "AuthoringTestSupport.h"
+#include "ProtocolTestSupport.h"
 
 using namespace tessel;
 using namespace tessel::test;

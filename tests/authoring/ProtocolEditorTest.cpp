@@ -1,5 +1,5 @@
 #include "authoring/widgets/ProtocolEditor.h"
-#include "AuthoringTestSupport.h"
+#include "ProtocolTestSupport.h"
 #include "authoring/widgets/FontDialog.h"
 
 #include <QAction>

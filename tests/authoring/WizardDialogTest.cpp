@@ -1,6 +1,6 @@
 // The wizard dialog and the "Select Wizard" window on the offscreen platform.
 #include "authoring/widgets/WizardDialog.h"
-#include "AuthoringTestSupport.h"
+#include "ProtocolTestSupport.h"
 #include "authoring/widgets/WizardSelector.h"
 
 #include <QApplication>

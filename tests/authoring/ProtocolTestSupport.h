@@ -1,4 +1,6 @@
 #pragma once
+// Test helpers of the protocol suites (the experiment document's tests use the
+// fixture too) and the pixel count of the authoring screenshots.
 
 #include "authoring/ProtocolDoc.h"
 #include "common/FileDialogService.h"
