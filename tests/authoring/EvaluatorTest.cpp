@@ -48,66 +48,43 @@ TEST(Evaluator, Values) {
         {"1+2*3", 7},
         {"(1+2)*3", 9},
         {"2^3^2", 64},
-        {"10-4-3", 3},
-        {"100/10/5", 2},
         {"1 | 0 & 0", 0},
-        {"0 & 0 | 1", 1},
-        {"1+1=2", 1},
         {"2*3>5", 1},
         {"1<2=1", 1},
-        {"(1+(2*(3+4)))*2", 30},
-        {"  1  +  2  ", 3},
         {"3 <> 3", 0},
         {"3 >= 3", 1},
         {"2 <= 1", 0},
+        {"  1  +  2  ", 3},
         {"1@2+", 1},
         // Signs and negation.
-        {"-3", -3},
-        {"(-3)", -3},
-        {"+3", 3},
-        {"2*(-3)", -6},
         {"-2^2", -4},
-        {"!0", 1},
-        {"!5", 0},
+        {"1-(-2)", 3},
         {"!1 = 1", 0},
         {"!(1 = 2)", 1},
-        {"1 & !0", 1},
-        {"-(2)", -2},
-        {"1-(-2)", 3},
         // Number forms.
-        {"1e3+1", 1001},
-        {"1E2", 100},
+        {"1.5E1", 15},
         {"2.", 2},
         {".5", 0.5},
-        {"1.5e1", 15},
         // Integer division and rounding: halves go to the even neighbour.
-        {"7 # 2", 3},
         {"-7 # 2", -3},
         {"-7 % 2", -1},
-        {"7 % (-2)", 1},
         {"2.5 # 1", 2},
-        {"3.5 # 1", 4},
-        {"round(2.5)", 2},
         {"round(3.5)", 4},
         {"round(-2.5)", -2},
-        {"round(-2.6)", -3},
         {"trunc(-2.7)", -2},
-        {"trunc(2.7)", 2},
         {"round2up(7,5)", 10},
         {"round2up(10,5)", 10},
         {"round2up(-7,5)", -5},
         {"round2up(7,0)", 7},
         {"(0-2147483648) # (-1)", 2147483648.0},
         // Functions; extra arguments are evaluated and ignored.
-        {"sin(0)", 0},
         {"SIN(0)+Cos(0)", 1},
         {"ln(exp(2))", 2},
         {"log(1000)", 3},
         {"tg(0)", 0},
         {"round(1.4, 7, 1/2)", 1},
-        {"round(2*(1+0.6))", 3},
-        {"exp(ln(2)+ln(3))", 6},
         {"round2up(round(7.4), 2+3)", 10},
+        {"round(1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19,20)", 1},
     });
     EXPECT_NEAR(Eval("round2up(0.31, 0.1)"), 0.4, 1e-12);
     EXPECT_NEAR(Eval("cotg(1)"), std::cos(1.0) / std::sin(1.0), 1e-15);
@@ -121,44 +98,28 @@ TEST(Evaluator, Values) {
 
 TEST(Evaluator, FormErrorsUseTheFixedMessages) {
     const char *cases[][2] = {
-        {"2*-3", "unknown operator \"*-\""},       {"1 == 1", "unknown operator \"==\""},
-        {"(2)(3)", "unknown operator \"\""},       {"1)", "too many right slashes"},
-        {"(1))+2", "too many right slashes"},      {"foo(1)", "unknown function \"foo\""},
-        {"FOO(1)", "unknown function \"foo\""},    {"sin (1)", "unknown function \"sin \""},
-        {"x", "invalid expression \"x\""},         {"1 + a b", "invalid expression \"a b\""},
-        {"1.2.3", "invalid expression \"1.2.3\""}, {"1e-5", "invalid expression \"1e\""},
-        {"inf", "invalid expression \"inf\""},     {"sin(x)", "invalid expression \"x\""},
+        {"", "empty expression"},
+        {"2*-3", "unknown operator \"*-\""},
+        {"(2)(3)", "unknown operator \"\""},
+        {"1)", "too many right slashes"},
+        {"(1+2", "missing right parenthesis"},
+        {"1+()", "missing operand"},
+        {"*3", "missing operand of \"*\""},
+        {"(1@2)", "\"@\" inside parentheses"},
+        {"FOO(1)", "unknown function \"foo\""},
+        {"sin (1)", "unknown function \"sin \""},
+        {"sin(1,)", "missing argument of \"sin\""},
+        {"round2up(5)", "function \"round2up\" needs two arguments"},
+        {"round(1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19,20,21)",
+         "too many arguments for \"round\" (at most 20)"},
+        {"1 + a b", "invalid expression \"a b\""},
+        {"sin(x)", "invalid expression \"x\""},
+        {"1.2.3", "invalid expression \"1.2.3\""},
+        {"1e-5", "invalid expression \"1e\""},
+        {"inf", "invalid expression \"inf\""},
     };
     for (const auto &[expr, message] : cases)
-        EXPECT_EQ(FormError(QString::fromUtf8(expr)), "Evaluator error: " + QString::fromUtf8(message) + ".") << expr;
-}
-
-TEST(Evaluator, MalformedInputEndsInAnOrderlyError) {
-    const char *cases[] = {"",
-                           "(1+2",
-                           "sin(1",
-                           "()",
-                           "1+()",
-                           "*3",
-                           "-",
-                           "1+",
-                           "(1@2)",
-                           "sin()",
-                           "sin(1,)",
-                           "round2up(5)",
-                           "round(1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19,20,21)",
-                           "((((",
-                           ")))",
-                           "   ",
-                           "1 2",
-                           "!",
-                           "@"};
-    for (const char *expr : cases) {
-        const QString msg = FormError(QString::fromUtf8(expr));
-        EXPECT_TRUE(msg.startsWith("Evaluator error: ")) << expr << " -> " << msg.toStdString();
-    }
-    // Twenty arguments are still fine.
-    EXPECT_EQ(Eval("round(1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19,20)"), 1);
+        EXPECT_EQ(FormError(QString::fromUtf8(expr)).toStdString(), "Evaluator error: " + std::string(message) + ".");
 }
 
 TEST(Evaluator, ArithmeticFaultsRaiseTheirOwnClass) {
@@ -169,19 +130,14 @@ TEST(Evaluator, ArithmeticFaultsRaiseTheirOwnClass) {
     } cases[] = {
         {"1/0", K::ZeroDivide},
         {"1#0.4", K::ZeroDivide},
-        {"5%0", K::ZeroDivide},
         {"cotg(0)", K::ZeroDivide},
         {"ln(0)", K::BadLogarithm},
-        {"log(-1)", K::BadLogarithm},
         {"0^2", K::BadPower},
-        {"(0-2)^2", K::BadPower},
         {"exp(1000)", K::Overflow},
-        {"10^400", K::Overflow},
         {"1e999", K::Overflow},
+        {"1e308*10", K::Overflow},
         {"round(3e9)", K::IntegerRange},
         {"trunc(0-3e9)", K::IntegerRange},
-        {"3e9 # 2", K::IntegerRange},
-        {"1e308*10", K::Overflow},
     };
     for (const auto &c : cases) {
         try {
@@ -220,7 +176,6 @@ TEST(Evaluator, DeepNestingIsRejectedNotCrashing) {
 TEST(ScanningHelpers, PositionsCountFromOne) {
     EXPECT_EQ(FirstNonBlank("  %if"), 3);
     EXPECT_EQ(FirstNonBlank("   "), 0);
-    EXPECT_EQ(FirstNonBlank(""), 0);
     EXPECT_EQ(FirstNonBlank("\tx"), 1); // only the space is blank
     EXPECT_EQ(IdentifierAt("%define_var('x')", 2), "define_var");
     EXPECT_EQ(IdentifierAt("%(x)", 2), "");
@@ -228,7 +183,6 @@ TEST(ScanningHelpers, PositionsCountFromOne) {
     EXPECT_EQ(QuotedText("caption('Level (mV)')", 8), "Level (mV)");
     EXPECT_EQ(QuotedText("caption('open", 8), "open");
     EXPECT_EQ(QuotedText("caption(x')", 8), ")");
-    EXPECT_EQ(QuotedText("caption(x'", 8), "");
     EXPECT_EQ(QuotedText("caption()", 8), "");
     EXPECT_EQ(TextUpToPercent("a %x% b", 4), "x");
     EXPECT_EQ(TextUpToPercent("a %xyz", 4), "xyz");

@@ -51,15 +51,19 @@ TEST_F(ProtocolEditor, CheckShowsVariablesLogAndSelectsTheErrorLine) {
     EXPECT_EQ(w.grdVars->item(1, 0)->text() + w.pnlCheck->text(), "LightChecked");
 }
 
-TEST_F(ProtocolEditor, SheetsAreReadOnlyAndSearchedWhereShown) {
+TEST_F(ProtocolEditor, MeasurementSheetIsReadOnlySearchedAndCopiedBack) {
     WriteTextFile(dir.path("include/Default.1st"), "flash A\nflash B\n");
     auto doc = makeDoc();
     TfrmProtocol w(*doc);
     w.mniCheck->trigger();
-    w.AddMeasurementSheet("A: Fo\nB: Empty");
     w.memCurrent->setPlainText("pulse\nflash C\n");
+    w.AddMeasurementSheet("A: Fo\nB: Empty");
+    // The sheet shows the checked text, not what was edited since.
     auto *sheet = w.pgProtocol->widget(1)->findChild<QPlainTextEdit *>();
+    EXPECT_EQ(sheet->toPlainText(), "flash A\nflash B\n");
+    EXPECT_FALSE(w.mniCopyToCurrent->isEnabled());
     w.pgProtocol->setCurrentIndex(1);
+    EXPECT_TRUE(w.mniCopyToCurrent->isEnabled());
     w.mniReplace->trigger();
     w.edFind->setText("flash");
     w.edReplace->setText("pulse");
@@ -82,6 +86,15 @@ TEST_F(ProtocolEditor, SheetsAreReadOnlyAndSearchedWhereShown) {
     EXPECT_EQ(doc->Text, "pulse\npulse C\n");
     w.mniUndo->trigger();
     EXPECT_EQ(doc->Text, "pulse\nflash C\n");
+    // Opening a file while a sheet is shown puts it into that sheet.
+    w.pgProtocol->setCurrentIndex(1);
+    WriteTextFile(dir.path("other.p"), "other\n");
+    dialogs.answer(dir.path("other.p"));
+    w.mniOpen->trigger();
+    EXPECT_EQ(sheet->toPlainText() + doc->Text, "other\npulse\nflash C\n");
+    w.mniCopyToCurrent->trigger();
+    EXPECT_EQ(w.pgProtocol->currentIndex(), 0);
+    EXPECT_EQ(doc->Text + w.memCurrent->toPlainText(), "other\nother\n");
 }
 
 TEST_F(ProtocolEditor, FontDialogAppliesSizesFromFivePoints) {
@@ -100,38 +113,6 @@ TEST_F(ProtocolEditor, FontDialogAppliesSizesFromFivePoints) {
     w.mniFont->trigger();
     EXPECT_EQ(sizeWhileOpen, TfrmFont::kMinSize);
     EXPECT_TRUE(w.memCurrent->font().bold() && w.memCurrent->font().pointSize() == 5);
-}
-
-TEST_F(ProtocolEditor, MeasurementSheetKeepsTheCheckedTextAndCopiesBack) {
-    auto doc = makeDoc();
-    TfrmProtocol w(*doc);
-    w.mniCheck->trigger();
-    const QString checked = doc->Text;
-    w.memCurrent->setPlainText("edited after the check");
-    w.AddMeasurementSheet("A: Empty\nB: Empty");
-    auto *sheet = w.pgProtocol->widget(1)->findChild<QPlainTextEdit *>();
-    EXPECT_EQ(sheet->toPlainText(), checked);
-    EXPECT_FALSE(w.mniCopyToCurrent->isEnabled());
-    w.pgProtocol->setCurrentIndex(1);
-    EXPECT_TRUE(w.mniCopyToCurrent->isEnabled());
-    // Opening a file while a sheet is shown puts it into that sheet.
-    WriteTextFile(dir.path("other.p"), "other\n");
-    dialogs.answer(dir.path("other.p"));
-    w.mniOpen->trigger();
-    EXPECT_EQ(sheet->toPlainText(), "other\n");
-    EXPECT_EQ(doc->Text, "edited after the check");
-    w.mniCopyToCurrent->trigger();
-    EXPECT_EQ(w.pgProtocol->currentIndex(), 0);
-    EXPECT_EQ(doc->Text + w.memCurrent->toPlainText(), "other\nother\n");
-}
-
-// Pixels of text (dark on the light default palette) inside a child's area.
-int DarkPixels(const QImage &img, const QWidget *window, const QWidget *child) {
-    int n = 0;
-    for (int y = 0; y < child->height(); ++y)
-        for (int x = 0; x < child->width(); ++x)
-            n += qGray(img.pixel(child->mapTo(window, QPoint(x, y)))) < 100;
-    return n;
 }
 
 TEST_F(ProtocolEditor, ScreenshotsOfBothFaces) {

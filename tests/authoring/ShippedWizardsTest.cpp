@@ -1,35 +1,14 @@
 // The wizards shipped in resources/wizards, as Tessel.ini lists them.
 #include "authoring/WizardFile.h"
-#include "common/IniFile.h"
+#include "authoring/WizardList.h"
 #include "support/TestSupport.h"
 
-#include <QFileInfo>
-#include <QImage>
 #include <gtest/gtest.h>
 
 using namespace tessel;
 using namespace tessel::test;
 
 namespace {
-
-struct Listed {
-    QString file, image, title;
-};
-
-std::vector<Listed> ListedWizards() {
-    TIniFile2 ini(SourcePath("resources/Tessel.ini"));
-    std::vector<Listed> out;
-    for (int k = 1;; ++k) {
-        const QString section = QStringLiteral("Wizard%1").arg(k);
-        const QString file = ini.ReadString(section, "FileName", "$$$");
-        if (file == "$$$")
-            break;
-        out.push_back({SourcePath("resources/" + file),
-                       SourcePath("resources/" + ini.ReadString(section, "ImageName", "")),
-                       ini.ReadString(section, "Title", "")});
-    }
-    return out;
-}
 
 TWizardFile LoadedWizard(const QString &name) {
     TWizardFile w(SourcePath("resources/wizards/" + name));
@@ -52,13 +31,14 @@ QStringList Check(TWizardFile &w, std::initializer_list<std::pair<const char *, 
 } // namespace
 
 TEST(ShippedWizards, ListedWithPictureAndDefaultsPassTheirChecks) {
-    const std::vector<Listed> listed = ListedWizards();
-    ASSERT_EQ(listed.size(), 4u);
-    for (const Listed &l : listed) {
-        SCOPED_TRACE(l.file.toStdString());
-        EXPECT_FALSE(l.title.isEmpty());
-        EXPECT_FALSE(QImage(l.image).isNull());
-        TWizardFile w(l.file);
+    TWizards list;
+    list.Load(SourcePath("resources/Tessel.ini"), SourcePath("resources/"));
+    ASSERT_EQ(list.Entries().size(), 4u);
+    for (const TWizardEntry &e : list.Entries()) {
+        SCOPED_TRACE(e.FileName.toStdString());
+        EXPECT_FALSE(e.Title.isEmpty());
+        EXPECT_FALSE(e.Picture.isNull());
+        TWizardFile w(e.FileName);
         w.Load();
         EXPECT_FALSE(w.Title().isEmpty());
         TWizardFieldValues fields(w);

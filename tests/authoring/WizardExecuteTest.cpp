@@ -57,6 +57,7 @@ TEST(WizardExecute, OkShowsEachFailureOnceAndTheDialogAgain) {
             EXPECT_TRUE(messages.entries.empty());
         } else {
             EXPECT_EQ(d.field("a"), 9);
+            EXPECT_EQ(wizard.FindVariable("a")->Value, 9); // stored although the check failed
             d.type("a", 3);
         }
         return true;

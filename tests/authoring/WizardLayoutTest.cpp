@@ -72,7 +72,6 @@ TEST(WizardLayout, WhichGroupsStartAColumn) {
     struct {
         std::vector<int> groups, columns;
     } cases[] = {
-        {{0, 1, 1}, {0, 1, 1}},
         {{0, 3, 3}, {0, 1, 2}},
         {{0, 2, 1}, {0, 1, 1}},
         {{1, 1, 1}, {0, 0, 0}}, // a first group right of column 0 opens the first column
