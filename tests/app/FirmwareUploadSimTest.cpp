@@ -37,7 +37,7 @@ struct UploadBench {
                                        {},
                                        [this](int32_t, int32_t) { polling << timer.isActive(); }}};
 
-    UploadBench(const char *device, bool connect, std::function<void(sim::TSimFaults &)> faults = {})
+    UploadBench(const char *device, bool connect, void (*faults)(sim::TSimFaults &) = nullptr)
         : bridge([&] {
               sim::TSimOptions o;
               o.Device = device;
@@ -67,7 +67,7 @@ TEST(FirmwareUpload, OutcomesAgainstTheInstrument) {
         const char *what, *device;
         TImageKind kind;
         int size;
-        std::function<void(sim::TSimFaults &)> faults;
+        void (*faults)(sim::TSimFaults &);
         MsgType type;
         const char *message;
         QStringList statuses;
@@ -102,7 +102,7 @@ TEST(FirmwareUpload, OutcomesAgainstTheInstrument) {
         {"flash not written", "ModelU", TImageKind::Boot, 3000, [](sim::TSimFaults &f) { f.ProgramFails = true; },
          MsgType::Error, "Programming failed.", flash},
         // Sent and programmed as it is; this instrument refuses to program nothing.
-        {"empty file", "ModelS1", TImageKind::Firmware, 0, {}, MsgType::Error, "Programming failed.", device},
+        {"empty file", "ModelS1", TImageKind::Firmware, 0, nullptr, MsgType::Error, "Programming failed.", device},
     };
     for (const Case &c : cases) {
         UploadBench b(c.device, true, c.faults);

@@ -129,9 +129,6 @@ TEST_F(ConfigTest, CommonObjsReadsConfigForDeviceText) {
     test::WriteTextFile(ini, "[" + kDev + "Consts]\nTimeBase=2e-7\n[ModelW  /$0000/Consts]\nTimeBase=5e-8\n");
     TCommonObjs objs;
     ASSERT_EQ(objs.Connection.DeviceText(), kDev);
-    EXPECT_FALSE(objs.StatusTimer.isActive());
-    EXPECT_EQ(objs.StatusTimer.interval(), 1000);
-    EXPECT_EQ(objs.StoredDefaultDevice(), 0);
     EXPECT_EQ(Config().Instrument.Compiler.TimeBase, 2e-7);
     objs.Connection.SetDevice(ModelW);
     objs.ReadInstrumentConfig();

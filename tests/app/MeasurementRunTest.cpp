@@ -95,9 +95,14 @@ TEST(MeasurementRunRules, IdleControls) {
 }
 
 TEST(MeasurementRunRules, ChannelTexts) {
-    // Each channel's out-of-range text: the virtual instrument's suite.
-    EXPECT_EQ(TransferFailedText(true, true), "Data transfer failed on channel 1 and 2");
-    EXPECT_EQ(OutOfRangeText(false, false) + TransferFailedText(false, false), "");
+    // channel 1, channel 2 -> out of range, transfer failed
+    const std::tuple<bool, bool, const char *, const char *> cases[] = {
+        {false, false, "", ""},
+        {true, false, "Some data on channel 1 out of range", "Data transfer failed on channel 1"},
+        {false, true, "Some data on channel 2 out of range", "Data transfer failed on channel 2"},
+        {true, true, "Some data on channel 1 and 2 out of range", "Data transfer failed on channel 1 and 2"}};
+    for (const auto &[ch1, ch2, range, failed] : cases)
+        EXPECT_EQ(QStringList({OutOfRangeText(ch1, ch2), TransferFailedText(ch1, ch2)}), QStringList({range, failed}));
     EXPECT_EQ(GainsPanelText(ModelT2, 50, 40, 30, 60, 70, 80), "G1=50  O1=40 S1=30  |  G2=60  O2=70  S2=80");
     EXPECT_EQ(GainsPanelText(ModelR2, 50, 40, 30, 60, 70, 80), "G1=50 ; O1=40   |   G2=60 ; O2=70");
 }
@@ -292,10 +297,12 @@ TEST_F(RunEngine, FetchScalesShiftsUnsignedSamplesAndShowsTheTransfer) {
     frames = {"SDA\x70\x07\x01" + WithSum(a.left(4096)), WithSum(a.mid(4096)), // channel A
               QByteArray("SDA\x02\0\0", 6) + WithSum(QByteArray("\xF0\xFF", 2))};
     run->Start();
-    timer.setInterval(1); // ticks between the blocks show the transfer, never a poll
-    PollAfter(1, "EM", {"ND", "ND"});
+    timer.setInterval(1);             // ticks between the blocks show the transfer, never a poll
+    PollAfter(1, "EM", {"ND", "SA"}); // channel B was out of range
     ASSERT_EQ(run->Report().Outcome, TRunOutcome::Measured);
-    EXPECT_TRUE(messages.texts().isEmpty());
+    ASSERT_EQ(messages.entries.size(), 1u);
+    EXPECT_EQ(messages.entries[0].text, "Some data on channel 2 out of range");
+    EXPECT_EQ(messages.entries[0].type, MsgType::Warning);
     EXPECT_TRUE(target->Modified && !list.Busy());
     const TMeasurementRecord &r = model.Record(1);
     ASSERT_EQ(r.A.Set->Count(), 3000);
@@ -308,6 +315,24 @@ TEST_F(RunEngine, FetchScalesShiftsUnsignedSamplesAndShowsTheTransfer) {
     EXPECT_EQ(panels[1].last(), "Data");
     EXPECT_TRUE(panels[1].contains("Received 4.000 of 5.859 KB")) << panels[1].join('|').toStdString();
     EXPECT_EQ(written.count("WD"), 3); // the poll's and one after each channel
+}
+
+// A channel whose blocks are refused three times is lost alone: the other
+// is read and the loss reported.
+TEST_F(RunEngine, ARefusedChannelIsLostAloneAndReported) {
+    compiler.SampleTimesA.Add(0.5);
+    compiler.SampleTimesB.Add(0.5);
+    const QByteArray bad = QByteArray("\x10\x00", 2) + char(0x77);
+    frames = {QByteArray("SDA\x02\0\0", 6) + bad, bad, bad,
+              QByteArray("SDA\x02\0\0", 6) + WithSum(QByteArray("\x20\x00", 2))};
+    run->Start();
+    PollAfter(1, "EM", {"ND"});
+    ASSERT_EQ(run->Report().Outcome, TRunOutcome::Measured);
+    EXPECT_EQ(messages.texts(), QStringList{"Data transfer failed on channel 1"});
+    EXPECT_EQ(written.count("ER"), 3);
+    EXPECT_EQ(model.Record(1).A.Set->Count(), 0);
+    ASSERT_EQ(model.Record(1).B.Set->Count(), 1);
+    EXPECT_EQ(model.Record(1).B.Y->GetItem(0), 0x20);
 }
 
 // What a run keeps whatever happens meanwhile: a check in another editor,

@@ -1,8 +1,6 @@
-// The whole program against the virtual instrument on its pseudo-terminal:
-// the first show finds the instrument, a new experiment takes a protocol and
-// F9 measures both channels into it.
+// The whole program against the virtual instrument on its pseudo-terminal,
+// each workflow once: identify, measure, a pulled cable, a killed program.
 #include "../device/SimProcess.h"
-#include "ProgramTestSupport.h"
 #include "app/StartServer.h"
 #include "app/widgets/ExperimentWindow.h"
 #include "app/widgets/Program.h"
@@ -19,6 +17,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QLabel>
 #include <QMdiSubWindow>
@@ -31,7 +30,27 @@ using namespace tessel;
 
 namespace {
 
-using test::InstallResources;
+// The program folder as it ships: Tessel.ini and the include files.
+void InstallResources(const QString &to) {
+    const QString from = test::SourcePath(QStringLiteral("resources"));
+    QFile::copy(from + QStringLiteral("/Tessel.ini"), to + QStringLiteral("/Tessel.ini"));
+    QDirIterator it(from + QStringLiteral("/include"), QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString file = it.next();
+        const QString target = to + file.mid(from.size());
+        QDir().mkpath(QFileInfo(target).path());
+        QFile::copy(file, target);
+    }
+}
+
+bool WaitFor(const std::function<bool()> &condition, int ms) {
+    QDeadlineTimer deadline(ms);
+    while (!condition() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return condition();
+}
+
+void Trigger(TProgram &p, const char *action) { p.Main().Action(QLatin1String(action))->trigger(); }
 
 int DarkPixels(const QImage &img) {
     int n = 0;
@@ -45,42 +64,72 @@ const char *kProtocol = "include \"device.inc\"\nvar MeasuringLevel = 30\nvar Fl
                         "every 1 ms from 0 to 99 ms  sample AB\n"
                         "at 40 ms  pulse SaturatingFlash for 30 ms\n";
 
-TEST(ProgramRun, F9InANewExperimentMeasuresBothChannels) {
+// One program on one instrument, through its workflows in turn: identifying
+// again reads gains changed behind its back, F9 measures both channels into a
+// new experiment (the navigator keeps off the link meanwhile), and a pulled
+// cable leaves it searching with the experiment as it was.
+TEST(ProgramRun, IdentifiesMeasuresAndOutlivesAPulledCable) {
     test::TestDir dir;
     InstallResources(dir.path());
     RecordingMessageService messages;
     ScopedMessageService scope(&messages);
     SetCompilerLibrary(LoadCompilerLibrary(qEnvironmentVariable("TESSEL_BIN_DIR")));
-    test::SimProcess sim({});
+    test::SimProcess sim({"--device", "ModelT2"});
     ASSERT_FALSE(sim.Terminal.isEmpty());
     TProgramOptions options;
     options.port = sim.Terminal;
     {
         TProgram program(options);
+        program.Env().AutoReconnect = true;
         program.Start();
-        ASSERT_TRUE(program.Common().Comm->Connected()) << messages.texts().join('\n').toStdString();
+        TCommunication &link = *program.Common().Comm;
+        ASSERT_TRUE(link.Connected()) << messages.texts().join('\n').toStdString();
         TfrmMain &main = program.Main();
         EXPECT_TRUE(main.Action("btnStart")->isEnabled());
-        main.Action("mniNew")->trigger();
+
+        auto panel = [&main] { return main.GainPanel()->TextA().section(' ', 0, 0); };
+        EXPECT_EQ(panel(), QStringLiteral("G1=%1").arg(program.Monitor().Session().GainA));
+        // Identifying again, with the connection unchanged, reads the gain.
+        const int gain = program.Monitor().Session().GainA == 70 ? 71 : 70;
+        int gainA = -1, gainB, offsetA, offsetB; // read back: the instrument has it
+        TCommandSet &commands = program.Common().Commands;
+        ASSERT_TRUE(commands.SetGain(gain, 1) && commands.GetGains(gainA, gainB, offsetA, offsetB));
+        ASSERT_EQ(gainA, gain);
+        Trigger(program, "mniDeviceID");
+        EXPECT_EQ(panel(), QStringLiteral("G1=%1").arg(gain));
+
+        Trigger(program, "mniNew");
         TMDIChild *c = program.ExperimentCommands().Experiments().at(0);
         c->Protocol().SetText(QString::fromLatin1(kProtocol));
         c->Editor()->ReloadText();
         messages.clear();
-
         const int emptyDark = DarkPixels(c->Graph->Render());
         QStringList states;
-        main.Action("mniStart")->trigger();
+        Trigger(program, "mniStart");
         ASSERT_TRUE(messages.entries.empty()) << messages.texts().join('\n').toStdString() << "\n"
                                               << c->Protocol().Log.join('\n').toStdString();
         EXPECT_TRUE(c->ShMeasuring->isVisibleTo(c));
         EXPECT_FALSE(main.Action("btnStart")->isEnabled());
         EXPECT_TRUE(main.Action("mniAbort")->isEnabled());
-        QDeadlineTimer deadline(30000);
-        while (c->Model().RecordCount() < 2 && !deadline.hasExpired()) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-            if (states.isEmpty() || states.last() != main.Panel(1)->text())
-                states << main.Panel(1)->text();
-        }
+        // The navigator opens the live monitor and Test Keys only when their
+        // menus would: not while the run owns the link.
+        int modals = 0;
+        test::WhenModal([&modals](QWidget *w) {
+            ++modals;
+            w->close();
+        });
+        ASSERT_FALSE(main.Action("mniMonitor")->isEnabled());
+        program.Navigator().OpenMonitor();
+        program.Navigator().OpenTestKeys();
+        EXPECT_EQ(modals, 0);
+        EXPECT_FALSE(program.Monitor().isVisible() || program.TestKeys().isVisible());
+        WaitFor(
+            [&] {
+                if (states.isEmpty() || states.last() != main.Panel(1)->text())
+                    states << main.Panel(1)->text();
+                return c->Model().RecordCount() >= 2;
+            },
+            60000);
         ASSERT_EQ(c->Model().RecordCount(), 2) << states.join(" | ").toStdString();
         const TMeasurementRecord &r = c->Model().Record(1);
         EXPECT_EQ(r.A.Set->Count(), 100);
@@ -105,41 +154,31 @@ TEST(ProgramRun, F9InANewExperimentMeasuresBothChannels) {
             main.grab().save(QDir(out).filePath(QStringLiteral("experiment-after-run.png")));
         }
         // The next poll finds the instrument idle: Start is back.
-        deadline.setRemainingTime(5000);
-        while (!main.Action("btnStart")->isEnabled() && !deadline.hasExpired())
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        EXPECT_TRUE(main.Action("btnStart")->isEnabled());
+        EXPECT_TRUE(WaitFor([&main] { return main.Action("btnStart")->isEnabled(); }, 30000));
+
+        // The cable pulled: the next Start finds no instrument. At most one
+        // message, the program searches, the gains go, the measurement stays.
+        sim.Process.kill();
+        sim.Process.waitForFinished(10000);
+        messages.clear();
+        Trigger(program, "mniStart");
+        EXPECT_TRUE(WaitFor(
+            [&] {
+                return !link.Connected() && main.Panel(1)->text().compare("Not connected", Qt::CaseInsensitive) == 0 &&
+                       main.ReconnectTimer().isActive() && main.Action("mniDeviceID")->isEnabled() &&
+                       !main.Experiments().Busy();
+            },
+            30000))
+            << "status \"" << main.Panel(1)->text().toStdString() << "\", connected " << link.Connected()
+            << ", searching " << main.ReconnectTimer().isActive() << ", busy " << main.Experiments().Busy();
+        EXPECT_TRUE(main.GainPanel()->TextA().isEmpty()) << "gains of an instrument that is gone";
+        EXPECT_LE(messages.entries.size(), 1u) << messages.texts().join('|').toStdString();
+        ASSERT_EQ(c->Model().RecordCount(), 2);
+        EXPECT_EQ(c->Model().Record(1).A.Set->Count(), 100);
         program.Env().ShowDialogs = false;
         main.close();
     }
     SetCompilerLibrary(nullptr);
-}
-
-TEST(ProgramRun, IdentificationReadsTheGainsIntoTheStatusBar) {
-    test::TestDir dir;
-    InstallResources(dir.path());
-    RecordingMessageService messages;
-    ScopedMessageService scope(&messages);
-    test::SimProcess sim({"--device", "ModelT2"});
-    TProgramOptions options;
-    options.port = sim.Terminal;
-    TProgram program(options);
-    program.Start();
-    TCommunication &link = *program.Common().Comm;
-    ASSERT_TRUE(link.Connected()) << messages.texts().join('\n').toStdString();
-    auto panel = [&program] { return program.Main().GainPanel()->TextA().section(' ', 0, 0); };
-    EXPECT_EQ(panel(), QStringLiteral("G1=%1").arg(program.Monitor().Session().GainA));
-    // The gain changes behind the program's back; identifying the instrument
-    // again, with the connection unchanged, reads it.
-    const int gain = program.Monitor().Session().GainA == 70 ? 71 : 70;
-    int gainA = -1, gainB, offsetA, offsetB; // read back: the instrument has it
-    TCommandSet &commands = program.Common().Commands;
-    ASSERT_TRUE(commands.SetGain(gain, 1) && commands.GetGains(gainA, gainB, offsetA, offsetB));
-    ASSERT_EQ(gainA, gain);
-    program.Main().Action("mniDeviceID")->trigger();
-    EXPECT_EQ(panel(), QStringLiteral("G1=%1").arg(gain));
-    program.Env().ShowDialogs = false;
-    program.Main().close();
 }
 
 // The real program, killed or ended by the session with an unsaved

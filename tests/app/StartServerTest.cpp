@@ -1,5 +1,4 @@
 #include "app/StartServer.h"
-#include "app/MDIList.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -73,24 +72,4 @@ TEST(StartServer, ASocketLeftByACrashedRunIsTakenOver) {
     stale.close();
     TStartServer server([] { return true; }, [] {});
     EXPECT_TRUE(server.Listen(name));
-}
-
-TEST(MDIList, ChangesAndActiveRole) {
-    TMDIList list;
-    int changes = 0;
-    QObject::connect(&list, &TMDIList::Changed, [&] { ++changes; });
-    QObject a, b;
-    list.Add(&a);
-    list.Add(&b);
-    list.Add(&a); // already there
-    EXPECT_EQ(list.Count(), 2);
-    EXPECT_EQ(changes, 2);
-    list.SetActive(&a);
-    QObject stranger;
-    list.SetActive(&stranger); // not in the list: ignored
-    EXPECT_EQ(list.Active(), &a);
-    list.Remove(&a);
-    EXPECT_EQ(list.Active(), nullptr);
-    EXPECT_EQ(list.Count(), 1);
-    EXPECT_EQ(changes, 3);
 }

@@ -5,6 +5,7 @@
 // downloads, decodes the self-test stream and the device information record.
 
 #include "SimInstrument.h"
+#include "support/TestSupport.h"
 
 #include <cmath>
 #include <cstdint>
@@ -30,9 +31,17 @@ inline uint8_t Sum(const Bytes &b, size_t from = 0, size_t n = SIZE_MAX) {
 // Length request of a block command: n mod B as u16, n div B as u8.
 inline Bytes Size(size_t n, size_t block) { return Cat(U16(unsigned(n % block)), {uint8_t(n / block)}); }
 
+// The type's constants come from the shipped ini file.
+inline TSimOptions Opt(std::string device = "ModelT2") {
+    TSimOptions o;
+    o.Device = std::move(device);
+    o.IniPath = tessel::test::SourcePath("resources/Tessel.ini").toStdString();
+    return o;
+}
+
 class Client {
 public:
-    explicit Client(TSimOptions o = {}) : Sim(o) {}
+    explicit Client(TSimOptions o = Opt()) : Sim(o) {}
 
     // Sends bytes and gives what came back within `wait` seconds of sim time.
     Bytes Ask(const Bytes &request, double wait = 0.01) {
@@ -41,10 +50,6 @@ public:
         return Sim.TakeOutput();
     }
     Bytes Ask(std::string_view text, double wait = 0.01) { return Ask(B(text), wait); }
-    std::string Text(std::string_view cmd) {
-        const Bytes r = Ask(cmd);
-        return std::string(r.begin(), r.end());
-    }
 
     // Block load as the program does it; true when every block got "OK".
     bool Load(std::string_view mnemonic, const Bytes &data) {
@@ -145,13 +150,10 @@ inline std::string DecodeTagged(const Bytes &s, bool &ended) {
     return text;
 }
 
-inline double DecodeDecimal(const Bytes &r, size_t at) {
-    const int32_t m = int32_t(uint32_t(r[at]) << 24 | uint32_t(r[at + 1]) << 16 | uint32_t(r[at + 2]) << 8 | r[at + 3]);
-    return double(m) * std::pow(10.0, int8_t(r[at + 4]));
-}
 inline int32_t DecodeBE32(const Bytes &r, size_t at) {
     return int32_t(uint32_t(r[at]) << 24 | uint32_t(r[at + 1]) << 16 | uint32_t(r[at + 2]) << 8 | r[at + 3]);
 }
+inline double DecodeDecimal(const Bytes &r, size_t at) { return DecodeBE32(r, at) * std::pow(10.0, int8_t(r[at + 4])); }
 
 // Event program encoding as the program builds it: states, then one timer
 // entry per event counting the ticks since the previous event.

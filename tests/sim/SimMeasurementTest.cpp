@@ -1,7 +1,6 @@
 // Programs loaded as blocks come back as event times, and a measurement
 // produces a plausible fluorescence trace.
 #include "SimClient.h"
-#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -14,10 +13,8 @@ namespace {
 
 using Events = std::vector<std::pair<double, uint16_t>>;
 
-TSimOptions Opt(std::string device = "ModelT2") {
-    TSimOptions o;
-    o.Device = std::move(device);
-    o.IniPath = tessel::test::SourcePath("resources/Tessel.ini").toStdString();
+TSimOptions Fast() {
+    TSimOptions o = Opt();
     o.Speed = 1000;
     return o;
 }
@@ -36,52 +33,34 @@ Events WithFillers(const Events &in, double timeBase, int bits) {
     return out;
 }
 
-struct TimerCase {
-    int Bits;
-    double TimeBase, MinTimer, Propagation;
-};
-
-class Decode : public testing::TestWithParam<TimerCase> {};
-
-TEST_P(Decode, TimerBlocksGiveBackTheEventTimes) {
-    const TimerCase &tc = GetParam();
-    TSimConstants k;
-    k.TimerBits = tc.Bits;
-    k.TimeBase = tc.TimeBase;
-    k.MinTimer = tc.MinTimer;
-    k.TimePropagation = tc.Propagation;
-    const Events events = WithFillers({{0.0, 0x81}, {2e-5, 0x80}, {0.0123, 0x90}, {1.5, 0x80}, {1.8, 0x80}, {2.3, 0}},
-                                      tc.TimeBase, tc.Bits);
-    const Encoded e = EncodeProgram(events, tc.TimeBase, tc.Bits, tc.MinTimer, tc.Propagation);
-    std::string why;
-    const auto p = DecodeProgram({e.Events, e.Timers, {}, {}}, k, &why);
-    ASSERT_TRUE(p) << why;
-    ASSERT_EQ(p->Events.size(), events.size());
-    for (size_t i = 0; i < events.size(); ++i) {
-        // The propagation delay is a whole number of ticks here, so no
-        // rounding error piles up from one interval to the next.
-        EXPECT_NEAR(p->Events[i].Time, events[i].first, tc.TimeBase) << i;
-        EXPECT_EQ(p->Events[i].State, events[i].second) << i;
+TEST(Decode, TimerBlocksGiveBackTheEventTimes) {
+    // timer bits, time base, shortest timer, propagation
+    const std::tuple<int, double, double, double> cases[] = {
+        {16, 1e-6, 2e-6, 1e-6}, {22, 1e-7, 1e-6, 4e-7}, {24, 2e-7, 1e-6, 0}, {32, 1e-7, 1e-6, 4e-7}};
+    for (const auto &[bits, timeBase, minTimer, propagation] : cases) {
+        SCOPED_TRACE(bits);
+        TSimConstants k;
+        k.TimerBits = bits;
+        k.TimeBase = timeBase;
+        k.MinTimer = minTimer;
+        k.TimePropagation = propagation;
+        const Events events = WithFillers(
+            {{0.0, 0x81}, {2e-5, 0x80}, {0.0123, 0x90}, {1.5, 0x80}, {1.8, 0x80}, {2.3, 0}}, timeBase, bits);
+        const Encoded e = EncodeProgram(events, timeBase, bits, minTimer, propagation);
+        std::string why;
+        const auto p = DecodeProgram({e.Events, e.Timers, {}, {}}, k, &why);
+        ASSERT_TRUE(p) << why;
+        ASSERT_EQ(p->Events.size(), events.size());
+        for (size_t i = 0; i < events.size(); ++i) {
+            // The propagation delay is a whole number of ticks here, so no
+            // rounding error piles up from one interval to the next.
+            EXPECT_NEAR(p->Events[i].Time, events[i].first, timeBase) << i;
+            EXPECT_EQ(p->Events[i].State, events[i].second) << i;
+        }
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Widths, Decode,
-                         testing::Values(TimerCase{16, 1e-6, 2e-6, 1e-6}, TimerCase{22, 1e-7, 1e-6, 4e-7},
-                                         TimerCase{24, 2e-7, 1e-6, 0}, TimerCase{32, 1e-7, 1e-6, 4e-7}));
-
-TEST(Decode, SixteenBitEntryOfOneMillisecond) {
-    TSimConstants k;
-    k.TimerBits = 16;
-    k.TimeBase = 1e-7;
-    k.MinTimer = 0;
-    k.TimePropagation = 0;
-    const auto p = DecodeProgram({{0x81, 0, 0x80, 0}, {0, 0, 0xF0, 0xD8}, {}, {}}, k);
-    ASSERT_TRUE(p);
-    EXPECT_NEAR(p->Events[1].Time - p->Events[0].Time, 1e-3, 1e-12);
-    EXPECT_NEAR(p->Events[0].Time, 65536e-7, 1e-12) << "a zero entry counts a full period";
-}
-
-TEST(Decode, MismatchedBlocksAreRefused) {
+TEST(Decode, FullPeriodEntriesAndMismatchedBlocks) {
     TSimConstants k; // 22 bits: three bytes an entry
     EXPECT_FALSE(DecodeProgram({{1, 0, 2, 0}, {0, 0, 0, 0, 0}, {}, {}}, k));
     EXPECT_FALSE(DecodeProgram({{1, 0, 2}, {0, 0, 0}, {}, {}}, k));
@@ -92,6 +71,14 @@ TEST(Decode, MismatchedBlocksAreRefused) {
     EXPECT_EQ(p->Macros.size(), 2u);
     EXPECT_EQ(*p->SlotsA, 3);
     EXPECT_EQ(*p->SlotsB, 1);
+    k.TimerBits = 16;
+    k.TimeBase = 1e-7;
+    k.MinTimer = 0;
+    k.TimePropagation = 0;
+    const auto q = DecodeProgram({{0x81, 0, 0x80, 0}, {0, 0, 0xF0, 0xD8}, {}, {}}, k);
+    ASSERT_TRUE(q);
+    EXPECT_NEAR(q->Events[1].Time - q->Events[0].Time, 1e-3, 1e-12);
+    EXPECT_NEAR(q->Events[0].Time, 65536e-7, 1e-12) << "a zero entry counts a full period";
 }
 
 TEST(Sampling, SlotCountDecidesSamplesPerFlash) {
@@ -181,10 +168,11 @@ std::vector<int16_t> Measure(Client &c, const Protocol &p, Bytes *statusAfterA =
 }
 
 TEST(Fluorescence, DarkLevelSaturationQuenchingAndRelaxation) {
-    Client c(Opt());
+    Client c(Fast());
     c.Ask(Cat(B("SA3"), U16(4095))); // actinic light 1 at full level
     const Protocol p = QuenchingProtocol();
     const std::vector<int16_t> s = Measure(c, p);
+    const std::vector<int16_t> again = Measure(c, p);
     ASSERT_EQ(s.size(), p.FlashA.size());
 
     const double f0 = std::accumulate(s.begin(), s.begin() + 10, 0.0) / 10.0;
@@ -213,11 +201,15 @@ TEST(Fluorescence, DarkLevelSaturationQuenchingAndRelaxation) {
         var += (s[size_t(i)] - f0) * (s[size_t(i)] - f0) / 10.0;
     EXPECT_GT(var, 0.0);
     EXPECT_LT(std::sqrt(var), 0.05 * (fm - f0));
+    // The leaf keeps its history: right after the first run it is still
+    // quenched, a lower Fm; and the noise differs.
+    EXPECT_NE(s, again);
+    EXPECT_LT(again[p.Index(1.3)], fm);
 }
 
 TEST(Fluorescence, ActinicLevelAndGainScaleTheSignal) {
     auto steady = [](int level, int gain) {
-        Client c(Opt());
+        Client c(Fast());
         c.Ask(Cat(B("SA3"), U16(unsigned(level))));
         c.Ask(Cat(B("SG"), {uint8_t(gain), 1}));
         Protocol p;
@@ -240,7 +232,7 @@ TEST(Fluorescence, ActinicLevelAndGainScaleTheSignal) {
 }
 
 TEST(Fluorescence, ClippedChannelReportsOutOfRangeOnce) {
-    Client c(Opt());
+    Client c(Fast());
     c.Ask(Cat(B("SG"), {100, 1})); // channel A gain far too high
     Bytes afterA;
     const std::vector<int16_t> s = Measure(c, QuenchingProtocol(), &afterA);
@@ -249,31 +241,10 @@ TEST(Fluorescence, ClippedChannelReportsOutOfRangeOnce) {
     EXPECT_EQ(c.Ask("WD"), B("ND")) << "channel B was in range; both read";
 }
 
-TEST(Fluorescence, SlotsFromTheChannelCountBlockGiveSeveralSamplesPerFlash) {
-    Client c(Opt()); // four samples per flash, 4 us apart, in the ini file
-    Protocol p;
-    p.Flash(0.0);
-    p.Flash(0.5);
-    p.Ev.emplace_back(0.8, 0x80);
-    p.Ev.emplace_back(1.3, 0);
-    Download(c, p.Ev);
-    ASSERT_TRUE(c.Load("LDX", {1, 'x'}));
-    ASSERT_TRUE(c.Load("LDC", {8, 0, 0, 0, 2, 0, 0, 0}));
-    c.Ask("ST");
-    c.Sim.Advance(0.1);
-    EXPECT_EQ(c.Ask("WD"), B("EM"));
-    const std::vector<int16_t> a = Samples(c.Fetch("GDA", 16).Data);
-    ASSERT_EQ(a.size(), 8u);
-    const std::vector<int16_t> b = Samples(c.Fetch("GDB", 4).Data);
-    ASSERT_EQ(b.size(), 2u);
-    for (int16_t v : a)
-        EXPECT_NEAR(v, a[0], 600) << "samples of one flash lie close together";
-}
-
 // Macro entries run at the rising edges of the macro line, a marked group at
 // one edge; the levels they leave outlast the run, as "EC" macros' do.
 TEST(Fluorescence, TimedMacrosRunAtMacroLineEdges) {
-    Client c(Opt());
+    Client c(Fast());
     const unsigned full = unsigned(c.Sim.Constants().MaxDAValue);
     c.Ask(Cat(B("EC"), Cat({5}, Cat(B("SA3"), U16(0)))));
     EXPECT_EQ(c.Sim.Lights().Level[3], 0.0) << "an initial macro";
@@ -305,21 +276,6 @@ TEST(Fluorescence, TimedMacrosRunAtMacroLineEdges) {
     EXPECT_NEAR(c.Sim.Lights().Level[3], 0.2, 1e-3);
     EXPECT_EQ(c.Sim.Lights().Level[6], 1.0);
 }
-
-TEST(Fluorescence, RepeatedRunsKeepTheLeafsHistoryAndNoiseDiffers) {
-    Client c(Opt());
-    c.Ask(Cat(B("SA3"), U16(4095)));
-    const Protocol p = QuenchingProtocol();
-    const std::vector<int16_t> first = Measure(c, p);
-    const std::vector<int16_t> second = Measure(c, p);
-    EXPECT_NE(first, second);
-    // Right after the first run the leaf is still quenched: a lower Fm.
-    EXPECT_LT(second[p.Index(1.3)], first[p.Index(1.3)]);
-}
-
-} // namespace
-
-namespace {
 
 TEST(Fluorescence, EveryShippedTypeReadsInPlausibleVolts) {
     const std::string ini = tessel::test::SourcePath("resources/Tessel.ini").toStdString();
