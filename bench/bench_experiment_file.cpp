@@ -1,8 +1,9 @@
-// Saving and loading a large experiment against a plain write and read of
-// the same number of bytes (the physical anchor). Target: at least half of
-// the anchor's throughput.
+// Saving and loading the 65 MB experiment against a plain write and read of
+// the same number of bytes (the physical anchor). Goals: save at 0.76 of the
+// write's rate, load at 0.63 of the read's.
 #include "data/ExperimentFile.h"
 
+#include "BenchSupport.h"
 #include <QFile>
 #include <QSaveFile>
 #include <QTemporaryDir>
@@ -13,31 +14,14 @@ using namespace tessel;
 
 namespace {
 
-constexpr int kMeasurements = 100;
-constexpr int kSamples = 32768;
-
 struct Setup {
     QTemporaryDir dir;
-    QString path;
+    QString path = dir.filePath(QStringLiteral("bench.exp"));
     int64_t bytes = 0;
     TExperimentModel model;
 
     Setup() {
-        model.Title = QStringLiteral("Benchmark");
-        model.Protocol = {QStringLiteral("measure")};
-        for (int k = 0; k < kMeasurements; ++k) {
-            model.PrepareMeasurementDataSets(kSamples, kSamples);
-            TMeasurementRecord &r = model.Current();
-            for (TChannel *ch : {&r.A, &r.B}) {
-                ch->Set->SetCount(kSamples);
-                for (int i = 0; i < kSamples; ++i) {
-                    ch->X->SetItem(i, i * 1e-5);
-                    ch->Y->SetItem(i, (i * 37 + k) & 0x7FFF);
-                }
-            }
-            model.RecordMeasurement(46000 + k, 8, TConditions{}, model.Protocol, {}, {});
-        }
-        path = dir.filePath(QStringLiteral("bench.exp"));
+        bench::AddMeasurements(model, 100);
         SaveExperimentFile(model, path);
         bytes = QFile(path).size();
     }
@@ -56,8 +40,11 @@ void BM_SaveExperiment(benchmark::State &state) {
     state.SetBytesProcessed(state.iterations() * s.bytes);
 }
 
+// Counts the page faults per load: storage the process has to take fresh
+// from the system costs one per 4 KiB, which the plain read never pays.
 void BM_LoadExperiment(benchmark::State &state) {
     Setup &s = Shared();
+    const int64_t faults = bench::PageFaults();
     for (auto _ : state) {
         TExperimentModel m;
         if (!LoadExperimentFile(m, s.path))
@@ -65,6 +52,8 @@ void BM_LoadExperiment(benchmark::State &state) {
         benchmark::DoNotOptimize(m.RecordCount());
     }
     state.SetBytesProcessed(state.iterations() * s.bytes);
+    state.counters["faults"] =
+        benchmark::Counter(double(bench::PageFaults() - faults), benchmark::Counter::kAvgIterations);
 }
 
 // Same bytes through a temporary file, flushed, synced and renamed: what a
@@ -138,4 +127,4 @@ BENCHMARK(BM_PlainWriteNoSync)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_LoadExperiment)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PlainRead)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PlainReadFresh)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_MAIN();
+int main(int argc, char **argv) { return tessel::bench::RunBenchmarks<QCoreApplication>(argc, argv); }

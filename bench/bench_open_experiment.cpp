@@ -11,7 +11,6 @@
 #include "settings/EnvSetup.h"
 
 #include "BenchSupport.h"
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -20,46 +19,24 @@
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
-#include <cmath>
 
 using namespace tessel;
 
 namespace {
 
-constexpr int kMeasurements = 100;
-constexpr int kSamples = 32768;
-
 // The 65 MB file; also written on its own by --write-experiment PATH, for
 // bench/python_read.py.
 void WriteBigExperiment(const QString &path) {
     TExperimentModel m;
-    for (int k = 0; k < kMeasurements; ++k) {
-        m.PrepareMeasurementDataSets(kSamples, kSamples);
-        TMeasurementRecord &r = m.Current();
-        for (int c = 0; c < 2; ++c) {
-            TChannel &ch = r.Channel(c);
-            ch.Set->SetCount(kSamples);
-            for (int i = 0; i < kSamples; ++i) {
-                ch.X->SetItem(i, (i + 1) * 1e-4);
-                ch.Y->SetItem(i, int(2000 * std::exp(-i * 1e-4) + 100 * std::sin(i * 0.01 + k)) + 10 * c);
-            }
-        }
-        m.RecordMeasurement(46000 + k, uint8_t(ModelT1), TConditions{}, {}, {}, {});
-    }
+    bench::AddMeasurements(m, 100);
     SaveExperimentFile(m, path);
 }
 
 struct Files {
     QTemporaryDir dir;
     QString path = dir.filePath(QStringLiteral("big.exp"));
-    QString include = dir.filePath(QStringLiteral("include"));
-    Files() {
-        QDir().mkpath(include);
-        QFile f(include + QStringLiteral("/Default.1st"));
-        (void)f.open(QIODevice::WriteOnly);
-        f.write("; protocol\n");
-        WriteBigExperiment(path);
-    }
+    QString include = bench::MakeIncludeDir(dir.path());
+    Files() { WriteBigExperiment(path); }
 };
 
 Files &Shared() {

@@ -14,8 +14,6 @@
 #include "settings/EnvSetup.h"
 
 #include "BenchSupport.h"
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
@@ -24,19 +22,17 @@
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
-#include <cmath>
 
 using namespace tessel;
 
 namespace {
 
 constexpr int kMeasurements = 10;
-constexpr int kSamples = 32768;
 
 // The experiment as the Open command leaves it: document, graph, table rows.
 struct Opened {
     QTemporaryDir dir;
-    QString include = dir.filePath(QStringLiteral("include"));
+    QString include = bench::MakeIncludeDir(dir.path());
     QString pdf = dir.filePath(QStringLiteral("printout.pdf"));
     TCompiler compiler;
     TEnvSetup env;
@@ -45,25 +41,9 @@ struct Opened {
     TDataEditModel rows;
 
     Opened() {
-        QDir().mkpath(include);
-        QFile f(include + QStringLiteral("/Default.1st"));
-        (void)f.open(QIODevice::WriteOnly);
-        f.write("; protocol\n");
         TExperimentModel m;
         m.Title = QStringLiteral("Twenty channels");
-        for (int k = 0; k < kMeasurements; ++k) {
-            m.PrepareMeasurementDataSets(kSamples, kSamples);
-            TMeasurementRecord &r = m.Current();
-            for (int c = 0; c < 2; ++c) {
-                TChannel &ch = r.Channel(c);
-                ch.Set->SetCount(kSamples);
-                for (int i = 0; i < kSamples; ++i) {
-                    ch.X->SetItem(i, (i + 1) * 1e-4);
-                    ch.Y->SetItem(i, int(2000 * std::exp(-i * 1e-4) + 100 * std::sin(i * 0.01 + k)) + 300 * c);
-                }
-            }
-            m.RecordMeasurement(46000 + k, uint8_t(ModelT1), TConditions{}, {}, {}, {});
-        }
+        bench::AddMeasurements(m, kMeasurements);
         for (int i = 0; i < 40; ++i)
             m.Description << QStringLiteral("Note line %1: leaf disc, dark adapted, 22 degrees").arg(i + 1);
         const QString path = dir.filePath(QStringLiteral("twenty.exp"));

@@ -9,6 +9,7 @@
 #include "common/widgets/QtFileDialogService.h"
 #include "common/widgets/QtMessageService.h"
 #include "common/widgets/QtPrintDialogService.h"
+#include "data/Vector.h"
 
 #include <QApplication>
 #include <QSocketNotifier>
@@ -72,6 +73,8 @@ int main(int argc, char **argv) {
             return 0;
         }
     }
+    // Experiments are opened and closed all day; their storage is reused.
+    KeepFreedSampleStorage();
     TApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tessel"));
     QApplication::setOrganizationName(QStringLiteral("KRT"));

@@ -47,7 +47,9 @@ std::unique_ptr<TStream> TFileOp::CreateStream(TFileMode mode) {
         return OnCreateStream(FileName, mode);
     if (mode == TFileMode::Read) {
         auto f = std::make_unique<QFile>(FileName);
-        if (!f->open(QIODevice::ReadOnly))
+        // The stream reads ahead itself; Qt's buffer would copy every
+        // sample block's first 16 KiB once more.
+        if (!f->open(QIODevice::ReadOnly | QIODevice::Unbuffered))
             return nullptr;
         return std::make_unique<TFileStream>(std::move(f));
     }

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QSaveFile>
+#include <algorithm>
 #include <cstring>
 
 namespace tessel {
@@ -71,22 +72,40 @@ int64_t TMemoryStream::Write(const void *buffer, int64_t count) {
     return count;
 }
 
-TFileStream::TFileStream(std::unique_ptr<QFile> file) : m_file(std::move(file)), m_size(m_file->size()) {}
+TFileStream::TFileStream(std::unique_ptr<QFile> file)
+    : m_file(std::move(file)), m_size(m_file->size()), m_pos(m_file->pos()) {}
 TFileStream::~TFileStream() = default;
 
 int64_t TFileStream::Read(void *buffer, int64_t count) {
-    int64_t done = 0;
+    char *out = static_cast<char *>(buffer);
+    int64_t done = std::min(count, m_aheadEnd - m_ahead);
+    if (done > 0) {
+        std::memcpy(out, m_buffer + m_ahead, size_t(done));
+        m_ahead += done;
+    }
     while (done < count) {
-        const int64_t n = m_file->read(static_cast<char *>(buffer) + done, count - done);
+        const int64_t rest = count - done;
+        if (rest >= kReadAhead) {
+            const int64_t n = m_file->read(out + done, rest);
+            if (n <= 0)
+                break;
+            done += n;
+            continue;
+        }
+        const int64_t n = m_file->read(m_buffer, kReadAhead);
         if (n <= 0)
             break;
-        done += n;
+        const int64_t take = std::min(rest, n);
+        std::memcpy(out + done, m_buffer, size_t(take));
+        m_ahead = take;
+        m_aheadEnd = n;
+        done += take;
     }
+    m_pos += done;
     return done;
 }
 
 int64_t TFileStream::Write(const void *, int64_t) { return 0; }
-int64_t TFileStream::Position() const { return m_file->pos(); }
 
 TSaveFileStream::TSaveFileStream(std::unique_ptr<QSaveFile> file) : m_file(std::move(file)) {}
 TSaveFileStream::~TSaveFileStream() {

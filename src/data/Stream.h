@@ -85,7 +85,10 @@ private:
     int64_t m_pos = 0;
 };
 
-// A file opened for reading.
+// A file opened for reading, best unbuffered: small reads (lengths, style
+// blocks) come from a read-ahead of one page, while a large read takes what
+// the read-ahead holds and goes straight from the file into the caller's
+// memory, so that sample blocks are copied once.
 class TFileStream : public TStream {
 public:
     explicit TFileStream(std::unique_ptr<QFile> file);
@@ -93,11 +96,15 @@ public:
     int64_t Read(void *buffer, int64_t count) override;
     int64_t Write(const void *buffer, int64_t count) override;
     int64_t Size() const override { return m_size; }
-    int64_t Position() const override;
+    int64_t Position() const override { return m_pos; }
 
 private:
+    static constexpr int64_t kReadAhead = 4096;
     std::unique_ptr<QFile> m_file;
     int64_t m_size;
+    int64_t m_pos;
+    int64_t m_ahead = 0, m_aheadEnd = 0; // unread part of m_buffer
+    char m_buffer[kReadAhead];
 };
 
 // A file being written: the bytes go to a temporary file beside the target,

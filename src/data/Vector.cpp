@@ -6,6 +6,9 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <new>
 #include <typeinfo>
 
@@ -329,6 +332,15 @@ double TVirtualVector::Mean(int32_t start, int32_t n) const {
     for (int32_t i = 0; i < n; ++i)
         sum += GetItem(start + i);
     return sum / n;
+}
+
+void KeepFreedSampleStorage() {
+#ifdef __GLIBC__
+    // Blocks under 32 MB come from the heap, which is trimmed only beyond
+    // 256 MB free (setting either ends glibc's own adjustment of both).
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    mallopt(M_TRIM_THRESHOLD, 256 << 20);
+#endif
 }
 
 } // namespace tessel

@@ -129,4 +129,12 @@ public:
     const char *ClassName() const override { return "TVirtualVector"; }
 };
 
+// Keeps freed sample storage in the process for the next experiment. The C
+// library otherwise hands a closed experiment's blocks back to the system,
+// and the next one loaded takes fresh pages, one fault for every 4 KiB of
+// its samples: more time than reading them. Up to 256 MB stay. For the
+// programs' start-up; a module loaded into someone else's process (Python)
+// leaves that process's allocator alone.
+void KeepFreedSampleStorage();
+
 } // namespace tessel

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QSaveFile>
 #include <gtest/gtest.h>
+#include <numeric>
 
 using namespace tessel;
 using namespace tessel::test;
@@ -213,4 +214,32 @@ TEST_F(FileOp, CustomHandlerSeesTheFirstCodeOnly) {
     EXPECT_TRUE(messages.entries.empty());
     EXPECT_EQ(TFileOp::ErrorMessage(0), "Unknown error");
     EXPECT_EQ(TFileOp::ErrorMessage(42), "Unknown error");
+}
+
+// Small reads come from the stream's read-ahead, large ones straight from the
+// file; any mix, across page edges and past the end, yields the file's bytes
+// in order and the right position.
+TEST_F(FileOp, FileStreamReadsAnyMixOfSizesInOrder) {
+    QByteArray bytes(3 * 4096 + 77, Qt::Uninitialized);
+    for (qsizetype i = 0; i < bytes.size(); ++i)
+        bytes[i] = char(i * 7 + i / 251);
+    const QString path = dir.path("stream.bin");
+    WriteBytes(path, bytes);
+    const std::vector<std::vector<int64_t>> mixes = {
+        {4, 4, 8200, 100, 4096, 5000}, {4095, 1, 4096, 4097, 20}, {1, 12000, 300, 1000}, {20000}};
+    for (const auto &mix : mixes) {
+        auto file = std::make_unique<QFile>(path);
+        ASSERT_TRUE(file->open(QIODevice::ReadOnly | QIODevice::Unbuffered));
+        TFileStream s(std::move(file));
+        QByteArray got;
+        for (int64_t n : mix) {
+            QByteArray part(qsizetype(n), '\0');
+            part.resize(qsizetype(s.Read(part.data(), n)));
+            got += part;
+            EXPECT_EQ(s.Position(), got.size());
+        }
+        EXPECT_EQ(got, bytes.left(got.size()));
+        EXPECT_EQ(got.size(), std::min<qsizetype>(bytes.size(), std::accumulate(mix.begin(), mix.end(), qsizetype(0))));
+        EXPECT_EQ(s.Remaining(), bytes.size() - got.size());
+    }
 }

@@ -1,10 +1,13 @@
 #include "Cli.h"
+#include "data/Vector.h"
 
 #include <QGuiApplication>
 #include <cstdio>
 #include <memory>
 
 int main(int argc, char **argv) {
+    // analyze and export read one experiment after another.
+    tessel::KeepFreedSampleStorage();
     QStringList args;
     for (int i = 1; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);
