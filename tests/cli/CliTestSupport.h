@@ -11,6 +11,7 @@
 #include <QTextStream>
 #include <functional>
 #include <gtest/gtest.h>
+#include <vector>
 
 namespace tessel::test {
 
@@ -29,6 +30,26 @@ inline CliRun RunCliCommand(const QStringList &args) {
     out.flush();
     err.flush();
     return r;
+}
+
+// One invocation of a subcommand and what it must print.
+struct CliCase {
+    QStringList args;
+    int rc;
+    QString out, err; // err: the exact text, or "*" for any text
+};
+
+inline void ExpectCliCases(const QString &subcommand, const std::vector<CliCase> &cases) {
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        const CliRun r = RunCliCommand(QStringList{subcommand} + c.args);
+        EXPECT_EQ(r.rc, c.rc);
+        EXPECT_EQ(r.out, c.out);
+        if (c.err == "*")
+            EXPECT_FALSE(r.err.isEmpty());
+        else
+            EXPECT_EQ(r.err, c.err);
+    }
 }
 
 // The shipped configuration: --ini and --include of the source tree.

@@ -161,11 +161,7 @@ TEST_F(ParseCommand, CallbacksInOrderAndErrorsWithPosition) {
 } // namespace
 
 TEST(CliEval, PrintsValuesAndErrors) {
-    struct {
-        QStringList args;
-        int rc;
-        QString out, err; // err: the exact text, or "*" for any text
-    } cases[] = {
+    const std::vector<CliCase> cases = {
         {{"1+2*3"}, 0, "7\n", ""},
         {{"1/1e8"}, 0, "1e-08\n", ""},
         {{"--", "-7 # 2"}, 0, "-3\n", ""},
@@ -178,16 +174,7 @@ TEST(CliEval, PrintsValuesAndErrors) {
         {{"x", "--var", "x=abc"}, 2, "", "*"},
         {{"x", "--var", "=1"}, 2, "", "*"},
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.args.join(' ').toStdString());
-        const CliRun r = RunCliCommand(QStringList{"eval"} + c.args);
-        EXPECT_EQ(r.rc, c.rc);
-        EXPECT_EQ(r.out, c.out);
-        if (c.err == "*")
-            EXPECT_FALSE(r.err.isEmpty());
-        else
-            EXPECT_EQ(r.err, c.err);
-    }
+    ExpectCliCases("eval", cases);
     const CliRun r = RunCliCommand({"eval", "round(2.5)", "--json"});
     EXPECT_EQ(r.json().object(), (QJsonObject{{"expression", "round(2.5)"}, {"value", 2}}));
 }

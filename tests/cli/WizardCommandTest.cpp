@@ -37,11 +37,7 @@ TEST(CliWizard, EntersValuesAsTheDialogDoes) {
     const QString file = dir.path("t.wzd"), broken = dir.path("broken.wzd");
     WriteTextFile(file, kWizard);
     WriteTextFile(broken, "%define_group('G')\n%define_var('x')\n");
-    const struct {
-        QStringList args;
-        int rc;
-        QString out, err; // err: the exact text, or "*" for any text
-    } cases[] = {
+    const std::vector<CliCase> cases = {
         {{file}, 0, "count = 3 level = 0.5 double = 6\nslow\n", ""},
         {{file, "--set", "count=2.5", "--set", "fast=true"}, 0, "count = 2 level = 0.5 double = 4\nfast\n", ""},
         {{file, "--set", "Count=0", "--set", "Level=250", "--set", "Fast=0"},
@@ -58,16 +54,7 @@ TEST(CliWizard, EntersValuesAsTheDialogDoes) {
         {{file, "--set", "Fixed=1"}, 2, "", "*"},  // read-only field
         {{file, "--set", "Double=1"}, 2, "", "*"}, // no field at all
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.args.join(' ').toStdString());
-        const CliRun r = RunCliCommand(QStringList{"wizard"} + c.args);
-        EXPECT_EQ(r.rc, c.rc);
-        EXPECT_EQ(r.out, c.out);
-        if (c.err == "*")
-            EXPECT_FALSE(r.err.isEmpty());
-        else
-            EXPECT_EQ(r.err, c.err);
-    }
+    ExpectCliCases("wizard", cases);
 }
 
 TEST(CliWizard, ListsVariablesAndWritesJson) {
