@@ -29,6 +29,9 @@ function(tessel_add_test name)
       endif()
       get_filename_component(path ${src} ABSOLUTE BASE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
       file(STRINGS ${path} lines REGEX "^TEST(_F|_P)?\\(")
+      # The filter is read here: a new or renamed test must reconfigure, or
+      # the entry would leave it out and still pass.
+      set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${path})
       set(suites)
       foreach(line ${lines})
         if(NOT line MATCHES "^TEST(_F|_P)?\\(([A-Za-z0-9_]+), *([A-Za-z0-9_]+)\\)")
