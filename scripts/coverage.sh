@@ -20,5 +20,6 @@ cmake --build "$BUILD" -j "${TESSEL_JOBS:-2}"
 find "$BUILD" -name '*.gcda' -delete
 QT_QPA_PLATFORM=offscreen ctest --test-dir "$BUILD" -j "${TESSEL_JOBS:-2}" --output-on-failure "$@" || true
 # Product lines only: the tests, the benchmarks and Qt's generated files are not counted.
+# Counts are read from this build alone: other build folders may hold counts of their own.
 gcovr --root . --object-directory "$BUILD" --filter 'src/' --filter 'tools/' --filter 'compiler-lib/' \
-  --exclude '.*_autogen/.*' --gcov-ignore-parse-errors --print-summary -o "$BUILD/coverage.txt"
+  --exclude '.*_autogen/.*' --gcov-ignore-parse-errors --print-summary -o "$BUILD/coverage.txt" "$BUILD"
