@@ -267,9 +267,18 @@ int main(int argc, char **argv) {
         if (QFileInfo::exists(shipped))
             args.Sim.IniPath = shipped.toStdString();
     }
-    if (args.ExitWithParent)
-        prctl(PR_SET_PDEATHSIG, SIGTERM);
+    // The handlers come before the terminal is linked: a signal in between
+    // would end the process by default and leave a stale link behind.
+    struct sigaction sa {};
+    sa.sa_handler = OnSignal;
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGHUP, &sa, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+    // A parent that ended before the death signal was asked for sends none.
     const pid_t parent = getppid();
+    if (args.ExitWithParent && (prctl(PR_SET_PDEATHSIG, SIGTERM) != 0 || getppid() != parent))
+        return 0;
 
     FILE *logFile = stderr;
     if (!args.LogFile.empty()) {
@@ -343,13 +352,6 @@ int main(int argc, char **argv) {
         return 1;
     int master = line.master;
     int slave = line.slave;
-
-    struct sigaction sa {};
-    sa.sa_handler = OnSignal;
-    sigaction(SIGTERM, &sa, nullptr);
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGHUP, &sa, nullptr);
-    signal(SIGPIPE, SIG_IGN);
 
     int rc = 0;
     try {
