@@ -3,32 +3,18 @@
 // data transfer achieves as a fraction of the line rate. Each block costs
 // its checksum, the "OK" round trip and the instrument's turnaround on top
 // of its bytes.
-#include "BenchLink.h"
-#include <QCoreApplication>
-#include <QElapsedTimer>
-
-#include <benchmark/benchmark.h>
+#include "BenchSupport.h"
 
 using namespace tessel;
 
 namespace {
 
 constexpr int32_t kChannelBytes = 64 * 1024;
-using bench::kLineBytesPerSecond;
 
 void BM_FetchBothChannels(benchmark::State &state) {
-    bench::WithPacedLink(state, "ModelT2", [&](TCommandSet &link) {
-        QByteArray a(kChannelBytes, 0), b(kChannelBytes, 0);
-        QElapsedTimer elapsed;
-        elapsed.start();
-        for (auto _ : state) {
-            if (!link.GetDataA(a.data(), kChannelBytes) || !link.GetDataB(b.data(), kChannelBytes))
-                state.SkipWithError("transfer failed");
-        }
-        const double bytes = double(state.iterations()) * 2 * kChannelBytes;
-        state.SetBytesProcessed(int64_t(bytes));
-        // Payload over what the line could have carried in the same time.
-        state.counters["line_fraction"] = bytes / (elapsed.nsecsElapsed() * 1e-9) / kLineBytesPerSecond;
+    QByteArray a(kChannelBytes, 0), b(kChannelBytes, 0);
+    bench::TransferAtLineSpeed(state, "ModelT2", 2 * kChannelBytes, [&](TCommandSet &link) {
+        return link.GetDataA(a.data(), kChannelBytes) && link.GetDataB(b.data(), kChannelBytes);
     });
 }
 
