@@ -1,20 +1,14 @@
 #pragma once
-// Test helpers of the protocol suites (the experiment document's tests use the
-// fixture too) and the pixel count of the authoring screenshots.
+// The protocol suites' fixture (the experiment document's tests use it too).
 
 #include "authoring/ProtocolDoc.h"
-#include "common/FileDialogService.h"
-#include "common/MessageService.h"
 #include "compiler/Compiler.h"
-#include "compiler/CompilerLibrary.h"
 #include "settings/EnvSetup.h"
 #include "support/FakeCompilerLibrary.h"
 #include "support/RecordingServices.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
-#include <QImage>
-#include <QWidget>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -47,15 +41,5 @@ struct ProtocolFixture : ::testing::Test {
         return std::make_unique<TProtocolDoc>(*compiler, env, dir.path("include"), d);
     }
 };
-
-// Pixels of text and lines (dark on the light default palette) inside a
-// child's area of a window's picture.
-inline int DarkPixels(const QImage &img, const QWidget *window, const QWidget *child) {
-    int n = 0;
-    for (int y = 0; y < child->height(); ++y)
-        for (int x = 0; x < child->width(); ++x)
-            n += qGray(img.pixel(child->mapTo(window, QPoint(x, y)))) < 100;
-    return n;
-}
 
 } // namespace tessel::test

@@ -1,17 +1,12 @@
 #include "authoring/WizardFile.h"
-#include "authoring/Evaluator.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
-
-#include <clocale>
 
 using namespace tessel;
 using namespace tessel::test;
 
 namespace {
-
-QStringList Lines(const QString &text) { return text.split('\n'); }
 
 // A group around the given variable blocks.
 QString Group(const QString &body) { return "%define_group('G')\n" + body + "\n%end_group\n"; }
@@ -20,7 +15,7 @@ QString Group(const QString &body) { return "%define_group('G')\n" + body + "\n%
 QString WizardError(const QString &text) {
     TWizardFile w("test.wzd");
     try {
-        w.LoadLines(Lines(text));
+        w.LoadLines(text.split('\n'));
         TWizardFieldValues fields(w);
         w.TriggerPass(fields);
         w.Expand();
@@ -32,7 +27,7 @@ QString WizardError(const QString &text) {
 
 TWizardFile Loaded(const QString &text) {
     TWizardFile w("test.wzd");
-    w.LoadLines(Lines(text));
+    w.LoadLines(text.split('\n'));
     return w;
 }
 
@@ -60,11 +55,9 @@ TEST(WizardLoad, DirectivesAndProperties) {
                            "  %end_trigger\n  %DEFINE_TRIGGER\n   error('too high')\n  %end_trigger\n"
                            "  %define_trigger\n  %end_trigger\n"
                            " %end_var\n%end_group\n"
-                           "\n  line one %level%\n%new_column\n%new_column\n"
-                           "%define_group\n x_position(1)\n %define_var('b')\n  type(bool)\n %end_var\n%end_group\n"
-                           "%define_group('third')\n%end_group\n");
+                           "%new_column\n%new_column\n%define_group\n%end_group\n");
     EXPECT_EQ(w.Title(), "Fv/Fm");
-    ASSERT_EQ(w.Groups().size(), 3u);
+    ASSERT_EQ(w.Groups().size(), 2u);
     const TWizardGroup &g = w.Groups()[0];
     EXPECT_EQ(std::tie(g.Caption, g.Column, g.YPosition), std::make_tuple(QString("First"), 0, 4));
     const TWizardVariable &v = g.Variables.at(0);
@@ -78,12 +71,8 @@ TEST(WizardLoad, DirectivesAndProperties) {
     EXPECT_EQ(std::tie(error.Condition, error.Action, error.Message),
               std::make_tuple(QString("1"), TTriggerAction::Error, QString("too high")));
     EXPECT_EQ(v.Triggers[2].Action, TTriggerAction::None);
-    // Group without "(": empty caption; x_position overrides the column.
-    const TWizardGroup &second = w.Groups()[1];
-    EXPECT_EQ(std::tie(second.Caption, second.Column), std::make_tuple(QString(), 1));
-    EXPECT_EQ(second.Variables.at(0).Caption, "b");
-    EXPECT_EQ(w.Groups()[2].Column, 2);
-    EXPECT_EQ(w.TemplateLines(), QStringList{"  line one %level%"});
+    // A group without "(" has no caption; each %new_column starts the next column.
+    EXPECT_EQ(std::tie(w.Groups()[1].Caption, w.Groups()[1].Column), std::make_tuple(QString(), 2));
 }
 
 TEST(WizardFile, ErrorsUseTheFixedMessages) {
@@ -91,16 +80,10 @@ TEST(WizardFile, ErrorsUseTheFixedMessages) {
     auto trigger = [&var](const char *body) {
         return Group(var + "%define_trigger\n" + body + "%end_trigger\n%end_var");
     };
-    struct {
-        QString text;
-        QString message;
-    } cases[] = {
+    const std::pair<QString, QString> cases[] = {
         {"just text\n", "file contains no variables."},
         {"%bogus\n" + Group(""), "invalid %symbol \"bogus\"."},
-        {"%level% text\n" + Group(""), "invalid %symbol \"level\"."},
         {"%define_title\n" + Group(""), "error parsing \"%define_title\"."},
-        {Group("%if('1')"), "invalid %symbol \"if\"."},
-        {Group("caption('x')"), "invalid symbol \"caption\"."},
         {Group("x_position(a)"), "\"a\" is not an integer value."},
         {Group("x_position)1("), "error parsing \"x_position)1(\"."},
         {Group("%define_var\n%end_var"), "variable must have a name."},
@@ -108,42 +91,28 @@ TEST(WizardFile, ErrorsUseTheFixedMessages) {
         {Group("%define_var('x')\n init_value(1)\n type(int)\n%end_var"),
          "variable must have type specified before assigning value."},
         {Group("%define_var('x')\n type(float)\n%end_var"), "\"float\" is not possible variable type."},
-        {Group(var + " init_value(1.5)\n%end_var"), "\"1.5\" is not an integer value."},
         {Group("%define_var('x')\n type(real)\n init_value(1,5)\n%end_var"), "\"1,5\" is not a real value."},
         {Group("%define_var('x')\n type(bool)\n init_value(yes)\n%end_var"), "\"yes\" is not a boolean value."},
         {Group(var + " visible\n%end_var"), "invalid symbol \"visible\"."},
         {Group(var + " %end_group\n%end_var"), "invalid %symbol \"end_group\"."},
         {trigger(" set('a := 1')\n error('e')\n"), "trigger can have only one action."},
         {trigger(" set('a = 1')\n"), "set command must have its left side."},
-        {trigger(" set('   := 1')\n"), "set command must have its left side."},
-        {trigger(" type(int)\n"), "invalid symbol \"type\"."},
-        {trigger(" %end_var\n"), "invalid %symbol \"end_var\"."},
-        {trigger(" condition\n"), "error parsing \" condition\"."},
         // A file that ends inside a block.
-        {"%define_group('G')\n", "%end_group missing at the end of the file."},
-        {"%define_group('G')\n" + var, "%end_var missing at the end of the file."},
         {"%define_group('G')\n" + var + "%define_trigger\n", "%end_trigger missing at the end of the file."},
         // Loaded, but a trigger or the template names what is not there.
         {trigger(" set('y := 1')\n"), "unknown variable \"y\"."},
-        {ok + "a %% b\n", "unknown variable \"\"."},
         {ok + "a %nosuch% b\n", "unknown variable \"nosuch\"."},
-        {ok + "%if 'x'\n", "error parsing \"%if 'x'\"."},
     };
-    for (const auto &c : cases)
-        EXPECT_EQ(WizardError(c.text), "Wizard error: " + c.message) << c.text.toStdString();
-    TWizardFile w = Loaded(ok + "%if('nosuch')\n%endif\n");
-    EXPECT_THROW(w.Expand(), EEvaluatorError);
+    for (const auto &[text, message] : cases)
+        EXPECT_EQ(WizardError(text), "Wizard error: " + message) << text.toStdString();
 }
 
 TEST(WizardLoad, ReadsFilesWithAnyLineEnding) {
     TestDir dir;
-    const QString path = dir.path("w.wzd");
-    WriteTextFile(path, "%define_title('T')\r\n%define_group('G')\r%end_group\nA line\r\n");
-    TWizardFile w(path);
+    WriteTextFile(dir.path("w.wzd"), "%define_title('T')\r\n%define_group('G')\r%end_group\nA line\r\n");
+    TWizardFile w(dir.path("w.wzd"));
     w.Load();
-    EXPECT_EQ(w.Title(), "T");
     EXPECT_EQ(w.TemplateLines(), QStringList{"A line"});
-    EXPECT_EQ(w.FileLines().size(), 4);
 
     TWizardFile missing(dir.path("none.wzd"));
     EXPECT_THROW(missing.Load(), ETesselError);
@@ -153,25 +122,18 @@ TEST(WizardExpand, ValuesAndReferences) {
     const QString text = QString(kVars) + "a %level% b %LEVEL%\n"
                                           "c=%count%,d=%Dark%\n"
                                           "\n"
-                                          "unterminated %level\n"
-                                          "   kept indent\n";
-    EXPECT_EQ(Expanded(text), (QStringList{"a 2.5 b 2.5", "c=3,d=1", "unterminated 2.5", "   kept indent"}));
+                                          "unterminated %level\n";
+    EXPECT_EQ(Expanded(text), (QStringList{"a 2.5 b 2.5", "c=3,d=1", "unterminated 2.5"}));
 
-    struct {
-        TWizardVarType type;
-        double value;
-        const char *text;
-    } numbers[] = {
-        {TWizardVarType::Real, 120, "120"},
+    const std::tuple<TWizardVarType, double, const char *> numbers[] = {
         {TWizardVarType::Real, 1e-7, "1E-7"},
         {TWizardVarType::Real, -2.5e20, "-2.5E20"},
         {TWizardVarType::Real, 1.0 / 3, "0.333333333333333"},
         {TWizardVarType::Real, -0.0, "0"},
         {TWizardVarType::Int, 2.5, "2"},
-        {TWizardVarType::Int, 1e12, "1000000000000"},
     };
-    for (const auto &n : numbers)
-        EXPECT_EQ(WizardValueText(n.type, n.value), n.text) << n.value;
+    for (const auto &[type, value, text] : numbers)
+        EXPECT_EQ(WizardValueText(type, value), text) << value;
 }
 
 TEST(WizardExpand, NumbersIgnoreTheLocale) {
@@ -182,21 +144,16 @@ TEST(WizardExpand, NumbersIgnoreTheLocale) {
 }
 
 TEST(WizardExpand, IfElseEndifWithNesting) {
-    struct {
-        const char *tmpl;
-        QStringList out;
-    } cases[] = {
+    const std::pair<const char *, QStringList> cases[] = {
         {"%if('count=3')\nyes\n%else\nno\n%endif\n", {"yes"}},
         {"%if('count>3')\nyes\n%else\nno\n%endif\n", {"no"}},
         {"%if('0')\na\n  %if('1')\nb\n  %else\nc\n  %endif\nd\n%else\ne\n%endif\nf\n", {"e", "f"}},
-        {"%if('1')\n%if('0')\na\n%else\nb\n%endif\n%endif\n", {"b"}},
-        {"%if('level=2.5 & dark')\n=%level%\n%endif\n", {"=2.5"}},
         {"%if('0')\n%if('x_unknown_is_not_evaluated')\n%endif\n%endif\nz\n", {"z"}},
         // Unmatched directives follow the rules as written.
         {"%endif\na\n%else\nb\n%endif\nc\n", {"a", "c"}},
     };
-    for (const auto &c : cases)
-        EXPECT_EQ(Expanded(QString(kVars) + c.tmpl), c.out) << c.tmpl;
+    for (const auto &[tmpl, out] : cases)
+        EXPECT_EQ(Expanded(QString(kVars) + tmpl), out) << tmpl;
 }
 
 namespace {
@@ -207,7 +164,7 @@ const char *kTriggers = "%define_group('G')\n"
                         " %define_var('a')\n  type(int)\n  init_value(5)\n  minimum(0)\n  maximum(10)\n"
                         "  %define_trigger\n   condition('a > 8')\n   set('b := a * 2')\n  %end_trigger\n"
                         " %end_var\n"
-                        " %define_var('b')\n  type(real)\n  init_value(1)\n  maximum(50)\n  %end_var\n"
+                        " %define_var('b')\n  type(real)\n  init_value(1)\n  %end_var\n"
                         " %define_var('hidden')\n  type(real)\n  no_display\n"
                         "  %define_trigger\n   set('hidden := a + b')\n  %end_trigger\n"
                         "  %define_trigger\n   set('a := hidden')\n  %end_trigger\n"
@@ -228,22 +185,19 @@ TEST(WizardTriggers, PassSeesTheValuesFromItsStart) {
     EXPECT_EQ(fields.FieldValue(b), 18);
     EXPECT_EQ(w.FindVariable("hidden")->Value, 10);
     EXPECT_EQ(fields.FieldValue(a), 0);
-    fields.SetFieldValue(b, 1e9);
-    EXPECT_EQ(fields.FieldValue(b), 50);
 }
 
 TEST(WizardTriggers, FieldsKeepTheirTypeAndLimits) {
-    TWizardFile w = Loaded("%define_group('G')\n%define_var('x')\ntype(int)\nminimum(-2.5)\nmaximum(3.5)\n"
-                           "%end_var\n%end_group\n");
-    const TWizardVariable &x = *w.FindVariable("x");
-    struct {
-        double in, out;
-    } ints[] = {{2.5, 2}, {3.6, 4}, {9, 4}, {-9, -2}, {-1.5, -2}};
-    for (const auto &c : ints)
-        EXPECT_EQ(LimitToField(x, c.in), c.out) << c.in;
-    TWizardVariable flag;
-    flag.Type = TWizardVarType::Bool;
-    flag.Value = 2;
-    EXPECT_EQ(FieldFromStored(flag), 0); // filled: checked only for exactly 1
-    EXPECT_EQ(LimitToField(flag, 2), 1); // set: any non-zero checks it
+    TWizardVariable x;
+    x.Type = TWizardVarType::Int;
+    x.Minimum = -2.5;
+    x.Maximum = 3.5;
+    // Whole, ties to even, within the limits rounded the same way.
+    const std::pair<double, double> ints[] = {{2.5, 2}, {9, 4}, {-9, -2}};
+    for (const auto &[in, out] : ints)
+        EXPECT_EQ(LimitToField(x, in), out) << in;
+    x.Type = TWizardVarType::Bool;
+    x.Value = 2;
+    EXPECT_EQ(FieldFromStored(x), 0); // filled: checked only for exactly 1
+    EXPECT_EQ(LimitToField(x, 2), 1); // set: any non-zero checks it
 }
