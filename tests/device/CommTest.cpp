@@ -93,22 +93,6 @@ TEST(Comm, OpenFailuresRaiseExactMessageAndCode) {
     }
 }
 
-TEST(Comm, IdentityPropertiesChangeOnlyWhileClosed) {
-    Fixture f;
-    f.comm->SetDeviceName("A");
-    f.comm->Open();
-    // The same value is accepted silently; another one raises and is not stored.
-    f.comm->SetDeviceName("A");
-    EXPECT_COMM_ERROR(f.comm->SetDeviceName("B"), "Port already assigned (open)", -1);
-    EXPECT_EQ(f.comm->DeviceName(), "A");
-    f.comm->SetReadBufSize(4096);
-    EXPECT_COMM_ERROR(f.comm->SetReadBufSize(8192), "Port already assigned (open)", -1);
-    EXPECT_EQ(f.comm->ReadBufSize(), 4096);
-    f.comm->Close();
-    f.comm->SetDeviceName("B");
-    EXPECT_EQ(f.comm->DeviceName(), "B");
-}
-
 TEST(Comm, FlagWordFollowsFlowControlThenOptions) {
     using namespace dcb;
     constexpr uint32_t kPort = Binary | OutX | Null | AbortOnError | (1u << 12), kDtr = 1u << 4;
@@ -143,21 +127,6 @@ TEST(Comm, FlagWordFollowsFlowControlThenOptions) {
         EXPECT_EQ(d.Flags, c.expected) << c.name << std::hex << " " << d.Flags;
         EXPECT_EQ(std::make_pair(d.XonLim, d.XoffLim), std::make_pair(uint16_t(2048), uint16_t(2048))) << c.name;
     }
-}
-
-TEST(Comm, TransfersAndQueueCounts) {
-    Fixture f;
-    EXPECT_EQ(f.comm->InQueCount(), -1);
-    EXPECT_EQ(f.comm->OutQueCount(), -1);
-    f.comm->Open();
-    // A short write counts what went; a stalled one reports -1.
-    f.port->SetWriteLimit(2);
-    EXPECT_EQ(f.comm->Write("hello", 5), 2);
-    f.port->SetWriteLimit(-1);
-    f.port->SetWriteStalled(true);
-    EXPECT_EQ(f.comm->Write("x", 1), -1);
-    f.port->SetOutQueueStuck(7);
-    EXPECT_EQ(f.comm->OutQueCount(), 7);
 }
 
 TEST(Comm, EventsReachTheMainThreadInFixedOrder) {

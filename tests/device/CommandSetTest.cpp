@@ -254,24 +254,6 @@ TEST(LinkFaults, ALostLineOrAnErrorEndsEveryExchangeAndTheLinkRecovers) {
     }
 }
 
-TEST(LinkFaults, IdentificationThatRaisesAnnouncesTheStateItLeaves) {
-    MemoryLink l;
-    l.conn->SetBaudRates({br9600});
-    // ModelB asks for its version; the request fails outright.
-    l.Peer({"ModelB  "}).SetRule([&](const QByteArray &w) {
-        if (w == "WH") {
-            l.port->SetWriteError(EINVAL);
-            return QByteArray("ModelB  ");
-        }
-        return QByteArray();
-    });
-    EXPECT_FALSE(l.conn->Connect(true, false));
-    EXPECT_FALSE(l.link->Connected());
-    EXPECT_EQ(l.connectedChanges, 1);
-    EXPECT_EQ(l.messages.last(), "Device not found");
-    EXPECT_FALSE(l.link->InExchange());
-}
-
 TEST(LinkFaults, TransferRefusesPortAndTypeChanges) {
     MemoryLink l;
     bool setDevice = true, dialog = false;

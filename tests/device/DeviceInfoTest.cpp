@@ -1,5 +1,6 @@
 // The device information record: decoding, checksum, the three attempts.
 #include "ScriptedPeer.h"
+#include "SimConstants.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
@@ -9,46 +10,30 @@ using tessel::test::MemoryLink;
 
 namespace {
 
-// Big-endian, as the record carries its integers.
-void Put(QByteArray &r, int at, uint32_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i)
-        r[at + i] = char(v >> (8 * (bytes - 1 - i)));
-}
-// A decimal float: 32-bit mantissa, then the decimal exponent.
-void PutFloat(QByteArray &r, int at, int32_t mantissa, int8_t exponent) {
-    Put(r, at, uint32_t(mantissa), 4);
-    r[at + 4] = char(exponent);
-}
-// The checksum of the first 405 bytes goes last; delta spoils it.
-QByteArray Sealed(const QByteArray &r, int delta = 0) { return test::WithSum(r.left(405), delta); }
-
-// A record with distinct values in every field; the uninterpreted bytes are noise.
-QByteArray SampleRecord(int delta = 0) {
-    QByteArray r(406, char(0x5A));
-    r[2] = char(24);
-    PutFloat(r, 3, 1, -7);  // 1e-7
-    PutFloat(r, 8, 4, -7);  // 4e-7
-    PutFloat(r, 13, 5, -6); // 5e-6
-    Put(r, 18, 32768, 4);
-    Put(r, 22, 70000, 4);
-    Put(r, 26, 0x12345, 4);
-    for (int i = 0; i < 16; ++i) {
-        const int g = 38 + 21 * i;
-        PutFloat(r, g, i + 1, -6);
-        PutFloat(r, g + 5, 2 * (i + 1), 0);
-        PutFloat(r, g + 10, -(i + 1), -3);
-        PutFloat(r, g + 15, 1000, 3);
-        r[g + 20] = char(i == 2 ? 0x05 : 0x0F);
-    }
-    r[376] = char(16);
-    PutFloat(r, 377, 25, -1); // 2.5
-    Put(r, 382, 0xFFFE, 2);
-    PutFloat(r, 384, 2, -6);
-    r[391] = char(12);
-    PutFloat(r, 392, -5, 0);
-    Put(r, 397, 3, 2);
-    PutFloat(r, 399, 7, -7);
-    return Sealed(r, delta);
+// A record with distinct values in its fields, from the virtual instrument's
+// encoder (written independently, so each checks the other); delta spoils
+// the checksum.
+QByteArray SampleRecord(int delta = 0, int32_t maxEvents = 32768) {
+    sim::TSimConstants c;
+    c.TimerBits = 24;
+    c.TimeBase = 1e-7;
+    c.TimePropagation = 4e-7;
+    c.MinTimer = 5e-6;
+    c.MaxEvents = maxEvents;
+    c.MaxASamples = 70000;
+    c.MaxBSamples = 0x12345;
+    c.SamplesPerEvent = 0xFFFE;
+    c.SampleDistance = 2e-6;
+    c.BitResA = 16;
+    c.BitResB = 12;
+    c.MoChA = 2.5;
+    c.MoChB = -5;
+    for (int i = 0; i < 16; ++i)
+        c.Bounds[size_t(i)] = {{{(i + 1) * 1e-6, i == 2}, {2.0 * (i + 1)}, {-(i + 1) * 1e-3, i == 2}, {1e6}}};
+    const std::vector<uint8_t> r = sim::BuildDeviceInfoRecord(c);
+    QByteArray record(reinterpret_cast<const char *>(r.data()), qsizetype(r.size()));
+    record[405] = char(record[405] + delta);
+    return record;
 }
 
 } // namespace
@@ -72,17 +57,17 @@ TEST(DeviceInfoRecord, DecimalFloatsChecksumAndLength) {
 TEST(DeviceInfoRecord, DecodesEveryField) {
     const auto r = DecodeDeviceInfo(SampleRecord());
     ASSERT_TRUE(r);
-    // SamplesPerEventA is unsigned 16-bit.
+    // SamplesPerEvent is unsigned 16-bit.
     EXPECT_EQ(std::make_tuple(r->TimerBits, r->MaxEvents, r->MaxASamples, r->MaxBSamples, r->BitResA,
                               r->SamplesPerEventA, r->BitResB, r->SamplesPerEventB),
-              std::make_tuple(24, 32768, 70000, 0x12345, 16, 0xFFFE, 12, 3));
+              std::make_tuple(24, 32768, 70000, 0x12345, 16, 0xFFFE, 12, 0xFFFE));
     EXPECT_DOUBLE_EQ(r->TimeBase, 1e-7);
     EXPECT_DOUBLE_EQ(r->TimePropagation, 4e-7);
     EXPECT_DOUBLE_EQ(r->MinTimer, 5e-6);
     EXPECT_DOUBLE_EQ(r->MoChA, 2.5);
     EXPECT_DOUBLE_EQ(r->SampleDistanceA, 2e-6);
     EXPECT_DOUBLE_EQ(r->MoChB, -5.0);
-    EXPECT_DOUBLE_EQ(r->SampleDistanceB, 7e-7);
+    EXPECT_DOUBLE_EQ(r->SampleDistanceB, 2e-6);
     for (int i = 0; i < 16; ++i) {
         const TLineBounds &b = r->Bounds[size_t(i)];
         EXPECT_DOUBLE_EQ(b.SpaceMin.Limit, (i + 1) * 1e-6) << i;
@@ -115,9 +100,7 @@ TEST(DeviceInfoRecord, ValuesOutsideTheirRangeAreNamed) {
 // Three attempts at most; a status poll that fires during the pause before
 // the record is read is refused instead of purging it.
 TEST(DeviceInfoRead, AttemptsRefusalsAndLog) {
-    QByteArray outOfRange = SampleRecord();
-    Put(outOfRange, 18, INT32_MAX, 4); // MaxEvents near 2^31
-    outOfRange = Sealed(outOfRange);
+    const QByteArray outOfRange = SampleRecord(0, INT32_MAX); // MaxEvents near 2^31
     const QStringList read = {"Count: 406", "Size: 406", "Read: 1"};
     struct Case {
         const char *name;
