@@ -82,6 +82,15 @@ TEST(Connection, KnownAndUnknownTypes) {
     }
 }
 
+// A failed search on a connected link says so and announces the change.
+TEST(Connection, NothingFoundEndsTheConnection) {
+    MemoryLink l;
+    l.conn->SetBaudRates({});
+    EXPECT_FALSE(l.conn->Connect(true, true));
+    EXPECT_EQ(l.messages, QStringList({"Device not found"}));
+    EXPECT_EQ(l.connectedChanges, 1);
+}
+
 TEST(Connection, DeviceSelection) {
     MemoryLink l(ModelF);
     l.conn->SetDevice(ModelF); // the current type
