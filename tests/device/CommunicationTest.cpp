@@ -72,18 +72,6 @@ TEST(CommunicationExchange, SilentPeerTimesOutAfterOneTick) {
     EXPECT_FALSE(l.link->TimedOut());
 }
 
-TEST(CommunicationExchange, AnAbortEndsTheWaitAndReadsNothing) {
-    MemoryLink l;
-    l.link->SetProcessEvents([&] {
-        l.port->FeedReceived("x");
-        l.link->Abort();
-    });
-    char buf[4];
-    EXPECT_FALSE(l.link->ReadData(buf, 4));
-    EXPECT_FALSE(l.link->TimedOut());
-    EXPECT_EQ(l.link->InQueCount(), 1);
-}
-
 // Full blocks, then the rest (no empty extra block); the first failure ends
 // the upload with its log line.
 TEST(CommunicationUpload, BlocksThenRestAndTheFirstFailureEndsIt) {
