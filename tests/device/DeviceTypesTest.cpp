@@ -42,7 +42,6 @@ TEST(DeviceTypes, CapabilityColumns) {
 
     EXPECT_EQ(DeviceNamesWith(capFirmware), "ModelR1, ModelR2, ModelS1 and ModelS2");
     EXPECT_EQ(DeviceNamesWith(capFirmware, QStringLiteral(", ")), "ModelR1, ModelR2, ModelS1, ModelS2");
-    EXPECT_EQ(DeviceNamesWith(capBootImage), "ModelU");
 }
 
 TEST(DeviceTypes, AgreesWithVirtualInstrument) {

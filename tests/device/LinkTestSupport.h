@@ -2,6 +2,7 @@
 
 #include "device/Communication.h"
 
+#include <QByteArray>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QThread>
@@ -9,6 +10,21 @@
 #include <gtest/gtest.h>
 
 namespace tessel::test {
+
+// Byte builders: hex literals, a recognisable block of data and a block
+// followed by its checksum byte (delta spoils the checksum on purpose).
+inline QByteArray Hex(const char *hex) { return QByteArray::fromHex(hex); }
+
+inline QByteArray Pattern(int size, int seed = 3) {
+    QByteArray b(size, 0);
+    for (int i = 0; i < size; ++i)
+        b[i] = char((i * 11 + seed) & 0xFF);
+    return b;
+}
+
+inline QByteArray WithSum(const QByteArray &block, int delta = 0) {
+    return block + char(TCommunication::Checksum(block.constData(), int32_t(block.size())) + delta);
+}
 
 // Lets events run until the condition holds or the time is up.
 inline bool WaitUntil(const std::function<bool()> &condition, int ms = 2000) {

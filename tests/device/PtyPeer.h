@@ -33,8 +33,6 @@ public:
         if (m_master >= 0)
             ::close(m_master);
     }
-    PtyPeer(const PtyPeer &) = delete;
-    PtyPeer &operator=(const PtyPeer &) = delete;
 
     bool Ok() const { return m_master >= 0 && !m_slaveName.isEmpty(); }
     // Closes the master side: the slave's user sees the line hung up.

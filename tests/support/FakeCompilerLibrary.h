@@ -34,21 +34,32 @@ public:
     TInfoLineNumProc infoLineNum = nullptr;
 
     int32_t Compile(const char *sourceFile, const char *includeDir) override;
-    void SetAddPrimAction(TAddPrimActionProc p) override;
-    void SetAddCompAction(TAddCompActionProc p) override;
-    void SetAddVar(TAddVarProc p) override;
-    void SetInfoEnd(TInfoEndProc p) override;
-    void SetInfoFileName(TInfoFileNameProc p) override;
-    void SetInfoLineNum(TInfoLineNumProc p) override;
-    const char *GetErrorMsg() override;
-    const char *GetErrorFile() override;
-    int32_t GetErrorLine() override;
-    int32_t GetErrorColumn() override;
+    void SetAddPrimAction(TAddPrimActionProc p) override { addPrimAction = Noted(setOrder, "SetAddPrimAction", p); }
+    void SetAddCompAction(TAddCompActionProc p) override { addCompAction = Noted(setOrder, "SetAddCompAction", p); }
+    void SetAddVar(TAddVarProc p) override { addVar = Noted(setOrder, "SetAddVar", p); }
+    void SetInfoEnd(TInfoEndProc p) override { infoEnd = Noted(setOrder, "SetInfoEnd", p); }
+    void SetInfoFileName(TInfoFileNameProc p) override { infoFileName = Noted(setOrder, "SetInfoFileName", p); }
+    void SetInfoLineNum(TInfoLineNumProc p) override { infoLineNum = Noted(setOrder, "SetInfoLineNum", p); }
+    const char *GetErrorMsg() override { return Noted(errorQueries, "GetErrorMsg", errorMsg.c_str()); }
+    const char *GetErrorFile() override { return Noted(errorQueries, "GetErrorFile", errorFile.c_str()); }
+    int32_t GetErrorLine() override { return Noted(errorQueries, "GetErrorLine", errorLine); }
+    int32_t GetErrorColumn() override { return Noted(errorQueries, "GetErrorColumn", errorColumn); }
 
     // Script helpers.
-    void action(long double time, uint32_t code);
-    void macro(long double time, const QByteArray &bytes);
-    void variable(const QByteArray &name, long double value);
+    void action(long double time, uint32_t code) { script.push_back({TCompilerCall::Action, time, code, {}, {}, 0}); }
+    void macro(long double time, const QByteArray &bytes) {
+        script.push_back({TCompilerCall::Macro, time, 0, bytes, {}, 0});
+    }
+    void variable(const QByteArray &name, long double value) {
+        script.push_back({TCompilerCall::Variable, 0, 0, {}, name, value});
+    }
+
+private:
+    // Notes the call by name and hands back what it answers.
+    template <typename T> static T Noted(QStringList &calls, const char *name, T value) {
+        calls << QLatin1String(name);
+        return value;
+    }
 };
 
 } // namespace tessel

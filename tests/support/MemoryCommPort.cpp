@@ -24,21 +24,9 @@ void TMemoryCommPort::FeedReceived(const QByteArray &bytes) {
     RaiseLocked(bits);
 }
 
-QByteArray TMemoryCommPort::Written() const {
-    std::lock_guard l(m_mutex);
-    return m_out;
-}
-
 QByteArray TMemoryCommPort::TakeWritten() {
     std::lock_guard l(m_mutex);
-    QByteArray out;
-    out.swap(m_out);
-    return out;
-}
-
-void TMemoryCommPort::SetOnWrite(std::function<void(const QByteArray &)> peer) {
-    std::lock_guard l(m_mutex);
-    m_peer = std::move(peer);
+    return std::exchange(m_out, {});
 }
 
 void TMemoryCommPort::HangUp(int err) {
@@ -69,24 +57,10 @@ int TMemoryCommPort::Open(const QString &name) {
     return 0;
 }
 
-bool TMemoryCommPort::IsCharDevice() {
-    std::lock_guard l(m_mutex);
-    return m_charDevice;
-}
-
 void TMemoryCommPort::Close() {
     std::lock_guard l(m_mutex);
     m_open = false;
     m_in.clear();
-}
-
-int TMemoryCommPort::SetupQueues(int32_t inSize, int32_t outSize) {
-    std::lock_guard l(m_mutex);
-    if (m_queuesError != 0)
-        return m_queuesError;
-    m_inSize = inSize;
-    m_outSize = outSize;
-    return 0;
 }
 
 int TMemoryCommPort::GetState(TDcb &state) {
@@ -103,14 +77,6 @@ int TMemoryCommPort::SetState(const TDcb &state) {
         return m_stateError;
     m_dcb = state;
     ++m_setStateCalls;
-    return 0;
-}
-
-int TMemoryCommPort::SetTimeouts(const TCommTimeouts &timeouts) {
-    std::lock_guard l(m_mutex);
-    if (m_timeoutsError != 0)
-        return m_timeoutsError;
-    m_timeouts = timeouts;
     return 0;
 }
 
@@ -173,11 +139,6 @@ TTransferResult TMemoryCommPort::Write(const char *buffer, int32_t count, int32_
     }
     peer(bytes);
     return {TTransferResult::Done, int32_t(bytes.size()), 0};
-}
-
-void TMemoryCommPort::SetEventMask(uint32_t mask) {
-    std::lock_guard l(m_mutex);
-    m_mask = mask;
 }
 
 uint32_t TMemoryCommPort::WaitEvent() {

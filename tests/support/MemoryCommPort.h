@@ -21,10 +21,10 @@ public:
 
     // ---- test controls (thread-safe)
     void FeedReceived(const QByteArray &bytes);
-    QByteArray Written() const;
+    QByteArray Written() const { return Load(m_out); }
     QByteArray TakeWritten();
     // Called in the writing thread after each completed write, with its bytes.
-    void SetOnWrite(std::function<void(const QByteArray &)> peer);
+    void SetOnWrite(std::function<void(const QByteArray &)> peer) { Store(m_peer, peer); }
     // Raises events as the line would (errors: flags also reported by GetStatus).
     void RaiseEvents(uint32_t mask, uint32_t errors = 0);
     // The line goes away: queued bytes stay readable, then reads and writes
@@ -53,24 +53,22 @@ public:
     TDcb State() const { return Load(m_dcb); }
     void SetInitialState(const TDcb &dcb) { Store(m_dcb, dcb); }
     TCommTimeouts Timeouts() const { return Load(m_timeouts); }
-    int32_t InQueueSize() const { return Load(m_inSize); }
-    int32_t OutQueueSize() const { return Load(m_outSize); }
     int SetStateCalls() const { return Load(m_setStateCalls); }
     uint32_t EventMask() const { return Load(m_mask); }
 
     // ---- ICommPort
     int Open(const QString &name) override;
-    bool IsCharDevice() override;
+    bool IsCharDevice() override { return Load(m_charDevice); }
     void Close() override;
-    int SetupQueues(int32_t inSize, int32_t outSize) override;
+    int SetupQueues(int32_t, int32_t) override { return Load(m_queuesError); }
     int GetState(TDcb &state) override;
     int SetState(const TDcb &state) override;
-    int SetTimeouts(const TCommTimeouts &timeouts) override;
+    int SetTimeouts(const TCommTimeouts &timeouts) override { return Accept(m_timeoutsError, m_timeouts, timeouts); }
     bool GetStatus(TCommStatus &status) override;
     void Purge(uint32_t flags) override;
     TTransferResult Read(char *buffer, int32_t count, int32_t timeoutMs) override;
     TTransferResult Write(const char *buffer, int32_t count, int32_t timeoutMs) override;
-    void SetEventMask(uint32_t mask) override;
+    void SetEventMask(uint32_t mask) override { Store(m_mask, mask); }
     uint32_t WaitEvent() override;
     void CancelWait() override;
 
@@ -83,6 +81,13 @@ private:
         std::lock_guard l(m_mutex);
         return field;
     }
+    // A refused setting (err set) leaves the field as it was.
+    template <typename T> int Accept(const int &err, T &field, const T &value) {
+        std::lock_guard l(m_mutex);
+        if (err == 0)
+            field = value;
+        return err;
+    }
     void RaiseLocked(uint32_t bits);
 
     mutable std::mutex m_mutex;
@@ -94,7 +99,6 @@ private:
     uint32_t m_mask = 0, m_pending = 0, m_errors = 0;
     TDcb m_dcb;
     TCommTimeouts m_timeouts;
-    int32_t m_inSize = 0, m_outSize = 0;
     int m_setStateCalls = 0;
     int m_openError = 0, m_stateError = 0, m_timeoutsError = 0, m_queuesError = 0;
     int m_writeError = 0, m_readError = 0, m_lost = 0;

@@ -2,14 +2,20 @@
 
 namespace tessel {
 
+namespace {
+// The next scripted answer, or fallback once the script is spent.
+template <typename T> T Next(std::deque<T> &answers, T fallback) {
+    if (answers.empty())
+        return fallback;
+    T a = answers.front();
+    answers.pop_front();
+    return a;
+}
+} // namespace
+
 MsgButton RecordingMessageService::show(MsgType type, const QString &text, int buttons) {
     entries.push_back({type, text, buttons});
-    if (!answers.empty()) {
-        const MsgButton b = answers.front();
-        answers.pop_front();
-        return b;
-    }
-    return DefaultButton(buttons);
+    return Next(answers, DefaultButton(buttons));
 }
 
 QStringList RecordingMessageService::texts() const {
@@ -19,23 +25,15 @@ QStringList RecordingMessageService::texts() const {
     return out;
 }
 
-QString RecordingFileDialogService::next() {
-    if (answers.empty())
-        return {};
-    QString a = answers.front();
-    answers.pop_front();
-    return a;
-}
-
 QString RecordingFileDialogService::getOpenFileName(const QString &title, const QString &dir, const QString &filter) {
     requests.push_back({false, title, dir, filter, {}});
-    return next();
+    return Next(answers, QString());
 }
 
 QString RecordingFileDialogService::getSaveFileName(const QString &title, const QString &dir, const QString &filter,
                                                     const QString &defaultExt) {
     requests.push_back({true, title, dir, filter, defaultExt});
-    return next();
+    return Next(answers, QString());
 }
 
 bool RecordingPrintDialogService::print(QPrinter &printer) {

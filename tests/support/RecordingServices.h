@@ -49,9 +49,6 @@ public:
 
     std::vector<Request> requests;
     std::deque<QString> answers;
-
-private:
-    QString next();
 };
 
 // Records each request; Answer decides it (none: cancelled) and may set the
