@@ -82,6 +82,12 @@ TEST(GraphModel, ZoomScrollAndKeys) {
         {"Left arrow shows lower x", [](TGraphModel &g) { g.KeyCommand(Qt::Key_Left, false); }, {-20, 80, 0, 100}},
         {"Up arrow shows higher y", [](TGraphModel &g) { g.KeyCommand(Qt::Key_Up, false); }, {0, 100, 20, 120}},
         {"Page Down", [](TGraphModel &g) { g.KeyCommand(Qt::Key_PageDown, false); }, {0, 100, -50, 50}},
+        {"Right arrow", [](TGraphModel &g) { g.KeyCommand(Qt::Key_Right, false); }, {20, 120, 0, 100}},
+        {"Down arrow", [](TGraphModel &g) { g.KeyCommand(Qt::Key_Down, false); }, {0, 100, -20, 80}},
+        {"Page Up", [](TGraphModel &g) { g.KeyCommand(Qt::Key_PageUp, false); }, {0, 100, 50, 150}},
+        {"keypad / widens x", [](TGraphModel &g) { g.KeyCommand(Qt::Key_Slash, true); }, {-12, 112, 0, 100}},
+        {"keypad + zooms y", [](TGraphModel &g) { g.KeyCommand(Qt::Key_Plus, true); }, {0, 100, 12, 88}},
+        {"keypad - widens y", [](TGraphModel &g) { g.KeyCommand(Qt::Key_Minus, true); }, {0, 100, -12, 112}},
         {"keypad * zooms x", [](TGraphModel &g) { g.KeyCommand(Qt::Key_Asterisk, true); }, {12, 88, 0, 100}},
         {"main * does nothing",
          [](TGraphModel &g) { EXPECT_FALSE(g.KeyCommand(Qt::Key_Asterisk, false)); },
@@ -97,6 +103,21 @@ TEST(GraphModel, ZoomScrollAndKeys) {
         for (int i = 0; i < 4; ++i)
             EXPECT_NEAR(f.Ranges()[size_t(i)], c.expect[size_t(i)], 1e-9) << i;
     }
+}
+
+TEST(GraphModel, GestureClassification) {
+    struct Case {
+        QPoint release;
+        TMouseButton b;
+        TGesture expect;
+    } cases[] = {
+        {{51, 50}, TMouseButton::Left, TGesture::PlaceCursor}, {{49, 51}, TMouseButton::Right, TGesture::PlaceCursor},
+        {{53, 53}, TMouseButton::Left, TGesture::None},        {{54, 54}, TMouseButton::Left, TGesture::ZoomIn},
+        {{46, 40}, TMouseButton::Right, TGesture::ZoomOut},    {{80, 51}, TMouseButton::Left, TGesture::None},
+        {{50, 50}, TMouseButton::Middle, TGesture::Undo},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(ClassifyGesture({50, 50}, c.release, c.b), c.expect) << c.release.x() << "," << c.release.y();
 }
 
 TEST(GraphModel, RemovingSelectedAndDestroyedDataSets) {
@@ -153,38 +174,6 @@ TEST(GraphModel, CursorValuesAndIndices) {
     EXPECT_EQ(f.g.RightCursorIndex(), -1);
 }
 
-TEST(GraphRules, LogScaleXAndTheDataSetsThatBlockIt) {
-    // A graph of one curve starting at 1 and a second one as below.
-    struct Case {
-        const char *name;
-        Curve::Points xs;
-        bool visible;
-        double shift; // added to x through the x vector's transformation
-        bool canSwitch, mustHide;
-    } cases[] = {
-        {"starts above zero", {{0.001, 0}, {1, 0}}, true, 0, true, false},
-        {"starts at zero", {{0, 0}, {1, 0}}, true, 0, false, true},
-        {"hidden still blocks the switch", {{0, 0}, {1, 0}}, false, 0, false, false},
-        {"no point yet", {}, true, 0, true, false},
-        {"displayed x decides, not raw", {{0, 0}, {1, 0}}, true, 1, true, false},
-        {"shifted to zero", {{1, 0}, {2, 0}}, true, -1, false, true},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
-        TLinTransformation shift;
-        shift.AddKoef = c.shift;
-        Curve first{{1, 0}, {2, 0}}, k(c.xs);
-        k.x.SetTransformation(&shift);
-        k.d.Visible = c.visible;
-        TGraphModel g;
-        g.AddDependency(&first.d);
-        g.AddDependency(&k.d);
-        EXPECT_EQ(CanSwitchToLogX(g), c.canSwitch);
-        EXPECT_EQ(MustHideOnLogX(k.d, true), c.mustHide);
-        EXPECT_FALSE(MustHideOnLogX(k.d, false));
-    }
-}
-
 TEST(GraphRules, ScaleFieldIsClampedOrKeepsThePreviousValue) {
     const std::pair<const char *, double> cases[] = {
         {"2.5", 2.5}, {" -3e5 ", -3e5}, {"1e200", 1e100}, {"-1e200", -1e100}, {"abc", 7}, {"", 7}, {"1,5", 7}};
@@ -212,29 +201,6 @@ struct EditFixture {
         m.RebuildRows();
     }
 };
-
-TEST(DataEditModel, RowsFollowShowInDataEd) {
-    EditFixture e;
-    e.b.d.Options = doShowInDataEd; // numbered by row, not by graph position
-    e.a.d.Options = 0;
-    e.m.RebuildRows();
-    ASSERT_EQ(e.m.DataRowCount(), 2);
-    EXPECT_EQ(e.m.CellText(1, ecNumber), "1");
-    EXPECT_EQ(e.m.CellText(2, ecNumber), "3");
-    EXPECT_EQ(e.m.CellText(1, ecPoints), "2");
-    {
-        Curve gone({{0, 0}});
-        e.f.g.AddDependency(&gone.d);
-        e.m.RebuildRows();
-        EXPECT_EQ(e.m.DataRowCount(), 3);
-    }
-    EXPECT_EQ(e.m.DataRowCount(), 2);
-    e.b.d.Options = e.c.d.Options = 0;
-    e.m.RebuildRows();
-    EXPECT_EQ(e.m.DataRowCount(), 0);
-    EXPECT_FALSE(e.m.EditingEnabled());
-    EXPECT_FALSE(e.m.SetCellText(1, ecCaption, "x"));
-}
 
 TEST(DataEditModel, BulkVisibilityReportsChangedDataSets) {
     EditFixture e;

@@ -17,26 +17,6 @@ using namespace tessel::test;
 
 namespace {
 
-TEST(GraphPainter, ClipLine) {
-    const QRectF r(0, 0, 10, 10);
-    struct Case {
-        QLineF in;
-        bool visible;
-        QLineF out;
-    } cases[] = {
-        {{-10, 5, 20, 5}, true, {0, 5, 10, 5}},
-        {{-2e9, -2e9, 2e9, 2e9}, true, {0, 0, 10, 10}},
-        {{11, 0, 11, 10}, false, {}},
-        {{-5, 20, 20, -5}, true, {5, 10, 10, 5}}, // corner cut, direction kept
-    };
-    for (const Case &c : cases) {
-        QLineF l = c.in;
-        ASSERT_EQ(ClipLine(l, r), c.visible);
-        if (c.visible)
-            EXPECT_EQ(l, c.out) << l.x1() << "," << l.y1() << " " << l.x2() << "," << l.y2();
-    }
-}
-
 struct Scene {
     TGraphModel g;
     Curve k;
@@ -70,35 +50,6 @@ struct Scene {
         return n;
     }
 };
-
-TEST(GraphPainter, LinesAndMarks) {
-    struct Case {
-        const char *name;
-        TPenStyle line;
-        TPointStyle mark;
-        bool midLine;     // a pixel half-way between the points is red
-        bool atPoint;     // the point's own pixel is red
-        bool besidePoint; // a pixel 2 below the point is red
-    } cases[] = {
-        {"dot with solid line: line only", psSolid, ptDot, true, true, false},
-        {"dot with clear line: single pixels", psClear, ptDot, false, true, false},
-        {"square mark without line", psClear, ptSquare, false, true, true},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
-        Scene s({{2, 2}, {8, 2}});
-        s.d.LineStyle = c.line;
-        s.d.PointStyle = c.mark;
-        s.d.PointSize = 8;
-        s.d.Brush.Style = bsSolid;
-        s.Draw();
-        EXPECT_EQ(s.Red(s.At(5, 2)), c.midLine);
-        EXPECT_EQ(s.Red(s.At(2, 2)), c.atPoint);
-        EXPECT_EQ(s.Red(s.At(8, 2) + QPoint(0, 2)), c.besidePoint);
-        if (c.line == psClear && c.mark == ptDot)
-            EXPECT_EQ(s.RedCount(), 2);
-    }
-}
 
 TEST(GraphPainter, MinMaxStrokeKeepsTheExtremesWithTheCurvesPen) {
     // Ten points in one pixel column: min-max draws only the vertical stroke,
@@ -135,42 +86,6 @@ TEST(GraphPainter, MinMaxStrokeKeepsTheExtremesWithTheCurvesPen) {
             EXPECT_TRUE(s.Red(s.At(5, 5))); // the one pixel is the mean
         EXPECT_EQ(other, 0) << c.line;      // never another pen's colour
     }
-}
-
-TEST(GraphPainter, PrintingHasNoReadoutAndLeavesTheWindowLayout) {
-    Scene s({{0, 1}, {10, 9}});
-    s.g.Options = grShowCursors;
-    s.Draw();
-    const QRect pl = s.l.Plot;
-    ASSERT_TRUE(s.g.PlaceCursor(false, pl.right() - 3));
-    const int xStart = s.g.XAxis()->PixelStart;
-    QImage print(120, 90, QImage::Format_RGB32), plain(120, 90, QImage::Format_RGB32);
-    for (QImage *img : {&print, &plain}) {
-        QPainter p(img);
-        RenderGraph(p, s.g, img->rect());
-        s.g.Options = 0; // printed without cursors: no room for a read-out
-    }
-    EXPECT_EQ(print, plain);
-    // The window's plot, cursor and axes are as they were; a plot too small
-    // for a cursor hides it only while it lasts.
-    EXPECT_EQ(QList({s.g.Plot().left(), s.g.XAxis()->PixelStart, s.g.RightCursor().Column}),
-              QList({pl.left(), xStart, pl.right() - 3}));
-    s.g.SetPlot(QRect(pl.topLeft(), QSize(40, 40)));
-    EXPECT_FALSE(s.g.RightCursor().Visible);
-    s.g.SetPlot(pl);
-    EXPECT_TRUE(s.g.RightCursor().Visible);
-}
-
-TEST(GraphPainter, StepsDrawTheSamePictureAsOnePass) {
-    Scene s({});
-    for (int i = 0; i < 5000; ++i) {
-        s.x.Add(i * 0.002);
-        s.y.Add(5 + 4 * std::sin(i * 0.01));
-    }
-    EXPECT_EQ(s.Draw(), 1);
-    const QImage once = s.img.copy();
-    EXPECT_GT(s.Draw(100), 10);
-    EXPECT_EQ(s.img, once);
 }
 
 // Stored times behind a chain of scalings are read straight from their
@@ -258,17 +173,6 @@ TEST(GraphPainter, CopiedMarksMatchDrawnOnes) {
             EXPECT_EQ(s.img, replayed) << int(c.mark) << " " << int(c.brush) << " " << c.size << " " << moved;
         }
     }
-}
-
-TEST(GraphPainter, LogAxisSkipsPointsItCannotShow) {
-    TLogAxisTr log;
-    Scene s({{-1, 5}, {0, 5}, {1, 5}, {100, 5}}, 1, 100);
-    log.SetRange(0.5, 200);
-    s.g.SetXAxis(&log);
-    s.Draw();
-    EXPECT_TRUE(s.Red(s.At(10, 5)));
-    EXPECT_FALSE(s.Red(s.At(0.6, 5)));
-    s.g.SetXAxis(nullptr);
 }
 
 // A red level line at y = 7 on a 0..10 graph, written in each figure format.

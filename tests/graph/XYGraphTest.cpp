@@ -16,8 +16,6 @@ using namespace tessel;
 using namespace tessel::test;
 using XYGraphTest = GraphWidgetTest;
 
-namespace {
-
 TEST_F(XYGraphTest, IdleDrawingFinishesInStepsAndReportsDone) {
     Curve c(300000, [](double t) { return std::sin(40 * t); });
     TXYGraph g;
@@ -154,5 +152,3 @@ TEST_F(XYGraphTest, Screenshot) {
     if (!out.isEmpty())
         EXPECT_TRUE(img.save(QDir(out).filePath("xy-graph.png")));
 }
-
-} // namespace

@@ -1,6 +1,5 @@
 #include "output/PagePrinter.h"
 #include "output/PageSetup.h"
-#include "output/PageSetupForm.h"
 #include "output/Printout.h"
 #include "settings/Registry.h"
 #include "support/PdfText.h"
@@ -48,22 +47,6 @@ void ComposePages(TPagePrinter &prn, QPdfWriter &pdf, int n) {
 
 } // namespace
 
-TEST(PageTemplate, SplitsIntoPartsAndJoinsBack) {
-    const struct {
-        QString text;
-        TTemplateParts parts;
-    } cases[] = {
-        {"&l &F &r &p", {"&F", "", "&p"}},
-        {"before any code &r right", {"", "", "right"}},
-        // "&&c" is one "&" and a "c", never the centre's code.
-        {"&l A&&c &c B", {"A&&c", "B", ""}},
-    };
-    for (const auto &c : cases) {
-        EXPECT_EQ(SplitTemplate(c.text), c.parts) << c.text.toStdString();
-        EXPECT_EQ(SplitTemplate(JoinTemplate(c.parts)), c.parts) << c.text.toStdString();
-    }
-}
-
 TEST(PageTemplate, FillsCodesAndPlaceholdersOnce) {
     const QDateTime date(QDate(2024, 3, 5), QTime(14, 7, 9)), time(QDate(2024, 3, 6), QTime(9, 8, 7));
     const TTemplateValues v{"/data/leaf 3.exp", date, time, "Leaf {$PAGE} &p", 2, 40, kUS};
@@ -97,23 +80,6 @@ TEST(PageSetup, UnitSwitchingRoundsToTheUnitsSteps) {
     };
     for (const auto &c : cases)
         EXPECT_NEAR(ConvertMargin(c.value, c.from, c.to), c.expected, 1e-12) << c.value << " " << c.from;
-
-    // The dialog's round trip keeps the other fields as they were.
-    TPagePrinter prn;
-    prn.SetMeasureUnit(muMillimeters);
-    prn.SetMarginTop(25);
-    prn.SetMarginLeft(2000);
-    prn.SetFriendlyHeader("&c &i &r &t  &D");
-    TPageSetupForm f = PageSetupFormOf(prn);
-    EXPECT_EQ(f.Margins[2], 1000); // the field takes no more
-    SwitchUnit(f, muInches);       // the dialog test checks the fields' values
-    SwitchUnit(f, muMillimeters);
-    f.Footer = {"&f", "", "&p"};
-    ApplyPageSetupForm(f, prn);
-    EXPECT_EQ(prn.FriendlyHeader(), "&l  &c &i &r &t  &D");
-    EXPECT_EQ(prn.FriendlyFooter(), "&l &f &c  &r &p");
-    // 25 mm came back as it was; 1000 mm went through 39.35 inches.
-    EXPECT_EQ(QList({prn.MarginTop(), prn.MarginLeft()}), QList({25.0, 999.0}));
 }
 
 TEST(PageSetup, StoredUnderItsKeyAndLoadedValueByValue) {
