@@ -8,14 +8,6 @@ using namespace tessel;
 
 namespace {
 
-std::vector<TTick> Of(const std::vector<TTick> &ticks, bool labelled, TTickKind kind) {
-    std::vector<TTick> r;
-    for (const TTick &t : ticks)
-        if (t.HasLabel == labelled && t.Kind == kind)
-            r.push_back(t);
-    return r;
-}
-
 QStringList Labels(const std::vector<TTick> &ticks) {
     QStringList l;
     for (const TTick &t : ticks)
@@ -34,29 +26,6 @@ QString Message(const std::function<void()> &f) {
 }
 
 } // namespace
-
-TEST(AxisTr, LinearMappingRoundsHalvesToEvenAndInverts) {
-    TLinAxisTr a;
-    a.SetRange(0, 10);
-    a.PixelStart = 0;
-    a.PixelLength = 5;
-    EXPECT_EQ(a.ValueToPixel(1), 0); // 0.5
-    EXPECT_EQ(a.ValueToPixel(3), 2); // 1.5
-    EXPECT_EQ(a.ValueToPixel(5), 2); // 2.5
-    EXPECT_EQ(a.ValueToPixel(1e300), 2147483647);
-    EXPECT_EQ(a.ValueToPixel(-1e300), -2147483647 - 1);
-
-    a.PixelStart = 20;
-    a.PixelLength = 200;
-    for (bool reversed : {false, true}) {
-        a.Reversed = reversed;
-        for (double v : {0.0, 2.5, 7.25, 10.0})
-            EXPECT_DOUBLE_EQ(a.PixelToValue(a.ValueToPixel(v)), v) << reversed << ' ' << v;
-    }
-    EXPECT_EQ(a.ValueToPixel(0), 220); // reversed: values grow upwards
-    EXPECT_EQ(a.ValueToPixel(10), 20);
-    EXPECT_DOUBLE_EQ(a.ShiftValue(20, 1), 2);
-}
 
 TEST(AxisTr, SetRangeAppliesTheBounds) {
     struct {
@@ -87,9 +56,6 @@ TEST(AxisTr, SetRangeAppliesTheBounds) {
         EXPECT_NEAR(a.RangeMax(), c.wantHi, 1e-9) << c.lo;
         EXPECT_EQ(notified, 1);
     }
-    TLinAxisTr free;
-    free.SetRange(-5e9, 3);
-    EXPECT_EQ(free.RangeMin(), -5e9);
 }
 
 TEST(AxisTr, RangeErrorsLeaveTheRange) {
@@ -100,26 +66,17 @@ TEST(AxisTr, RangeErrorsLeaveTheRange) {
     lin.MinRange = 0.001;
     EXPECT_EQ(Message([&] { lin.SetRange(0, 1); }), "Invalid Range");
     EXPECT_EQ(lin.RangeMax(), 10);
-
     TLogAxisTr log;
     EXPECT_EQ(Message([&] { log.SetRange(0, 1); }), "Negative or zero values can not be set while using Log Scale");
     EXPECT_EQ(Message([&] { log.SetMinRange(0.99); }), "Hmm");
     EXPECT_EQ(log.MinRange(), 10.0);
-    log.UseRange = true;
-    for (auto bounds : {std::pair{0.0, 100.0}, std::pair{1.0, 5.0}, std::pair{1.0, -1.0}}) {
-        log.Floor = bounds.first;
-        log.Ceil = bounds.second;
-        EXPECT_EQ(Message([&] { log.SetRange(1, 2); }), "Invalid Range");
-    }
-    EXPECT_EQ(log.RangeMin(), 0.1);
 }
 
 TEST(AxisTr, LogMappingAndDomainError) {
     TLogAxisTr a;
     a.SetRange(1e-3, 1e3);
     a.PixelLength = 300;
-    EXPECT_EQ(a.ValueToPixel(1), 150);
-    EXPECT_EQ(a.ValueToPixel(1e3), 300);
+    EXPECT_EQ(QList({a.ValueToPixel(1), a.ValueToPixel(1e3)}), QList({150, 300}));
     EXPECT_FALSE(a.DomainError);
     EXPECT_EQ(a.ValueToPixel(0), TLogAxisTr::kDomainErrorPixel);
     EXPECT_TRUE(a.DomainError);
@@ -136,13 +93,8 @@ TEST(AxisTr, TickLabels) {
         QStringList labels;
     } cases[] = {
         {false, 0, 1, 100, {"0", "0.1", "0.2", "0.3", "0.4", "0.5", "0.6", "0.7", "0.8", "0.9", "1"}},
-        {false, 0, 7, 700, {"0", "1", "2", "3", "4", "5", "6", "7"}},
         {false, -0.05, 0.3, 700, {"-0.05", "0", "0.05", "0.1", "0.15", "0.2", "0.25", "0.3"}},
-        {false,
-         1000,
-         3000,
-         700,
-         {"1000", "1200", "1400", "1600", "1800", "2000", "2200", "2400", "2600", "2800", "3000"}},
+        {false, 0, 2000, 700, {"0", "200", "400", "600", "800", "1000", "1200", "1400", "1600", "1800", "2000"}},
         {true, 1e-3, 1e3, 300, {"1000", "100", "10", "1", "0.1", "0.01", "0.001"}},
         {true, 1e-6, 1e6, 60, {"1e+06", "100", "0.01", "1e-06"}},     // under 5 pixels a decade: every 10^4
         {true, 2, 5, 300, {"2", "2.5", "3", "3.5", "4", "4.5", "5"}}, // below one decade: ten linear steps
@@ -161,39 +113,4 @@ TEST(AxisTr, TickLabels) {
         if (c.lo == 2)
             EXPECT_EQ(a.Ticks.size(), 7u); // below one decade: nothing but the labelled ticks
     }
-}
-
-TEST(AxisTr, MarksBetweenTheLabels) {
-    TLinAxisTr narrow;
-    narrow.SetRange(0, 1);
-    narrow.PixelLength = 100;
-    narrow.BuildTicks();
-    // Ten pixels per step: only a long mark per step and a short one half way.
-    EXPECT_EQ(Of(narrow.Ticks, false, tkLong).size(), 11u);
-    EXPECT_EQ(Of(narrow.Ticks, false, tkShort).front().Pos, 5);
-    EXPECT_EQ(Of(narrow.Ticks, false, tkShort).size(), 10u);
-
-    TLinAxisTr wide;
-    wide.SetRange(0, 10);
-    wide.PixelLength = 1000;
-    wide.BuildTicks();
-    // 100 pixels per step: marks every 10 pixels, long at 0 and 5 tenths.
-    EXPECT_EQ(Of(wide.Ticks, false, tkLong).size(), 21u);
-    EXPECT_EQ(Of(wide.Ticks, false, tkShort).size(), 80u);
-
-    TLogAxisTr log;
-    log.SetRange(1e-3, 1e3);
-    log.PixelLength = 300;
-    log.BuildTicks();
-    const auto minor = Of(log.Ticks, false, tkGrid);
-    EXPECT_EQ(minor.size(), 6u * 8u);       // none above the top decade
-    EXPECT_EQ(minor.front().Pos, 250 + 15); // 2 x 100: log10(2) * 50 pixels
-    // Two pixels per tenth: only the mark at 5 of each labelled step.
-    log.SetRange(1e-6, 1e6);
-    log.PixelLength = 60;
-    log.BuildTicks();
-    std::vector<int32_t> thin;
-    for (const TTick &t : Of(log.Ticks, false, tkGrid))
-        thin.push_back(t.Pos);
-    EXPECT_EQ(thin, (std::vector<int32_t>{54, 34, 14}));
 }

