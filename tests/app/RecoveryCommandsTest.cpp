@@ -70,17 +70,18 @@ TEST_F(RecoveryTest, TerminateKeepsCopiesThatTheNextStartRestoresOrDiscards) {
     program.reset();
     ASSERT_EQ(Copies(), 3);
     // Experiment 3 is discarded, the others restored.
-    RecordingMessageService answers;
+    struct Answers : RecordingMessageService {
+        MsgButton show(MsgType type, const QString &text, int buttons) override {
+            RecordingMessageService::show(type, text, buttons);
+            if (buttons != (mbRestore | mbDiscard))
+                return DefaultButton(buttons);
+            return text.contains("Experiment 3") ? mbDiscard : mbRestore;
+        }
+    } answers;
     ScopedMessageService answering(&answers);
-    for (MsgButton b : {mbRestore, mbRestore, mbDiscard})
-        answers.answer(b);
     start();
-    QStringList questions;
-    for (const auto &e : answers.entries)
-        if (e.buttons == (mbRestore | mbDiscard))
-            questions << e.text;
-    ASSERT_EQ(questions.size(), 3) << answers.texts().join('\n').toStdString();
-    EXPECT_TRUE(questions[0].startsWith("Tessel ended without saving \"Experiment 1\".")) << questions[0].toStdString();
+    const QString asked = answers.texts().join('\n');
+    EXPECT_TRUE(asked.contains("Tessel ended without saving \"Experiment 1\".")) << asked.toStdString();
     const QList<TMDIChild *> restored = experiments();
     ASSERT_EQ(restored.size(), 2);
     const struct {

@@ -1,3 +1,4 @@
+#include "monitor/MonitorActions.h"
 #include "monitor/MonitorRange.h"
 #include "monitor/MonitorStream.h"
 #include "support/TestSupport.h"
