@@ -49,10 +49,15 @@ TEST_F(WizardCommandTest, MakesAnExperimentHoldingTheExpandedProtocol) {
     ASSERT_EQ(experiments().size(), 1);
     TMDIChild *c = experiments().at(0);
     // The expanded template with the value typed, shown on the protocol view.
-    EXPECT_EQ(c->Doc().DocName, "Fv/Fm (dark-adapted)");
     const QString &text = c->Doc().Protocol.Text;
     EXPECT_TRUE(text.startsWith("#") && text.contains("\nconst FlashWidth = 500 ms\n") && !text.contains('%'));
     EXPECT_EQ(main.MdiArea()->activeSubWindow(), c->EditorFrame.data());
+
+    // The start-up hook offers the values entered last; Cancel makes nothing.
+    QString offered;
+    inDialog([&](TWizardDialog &) { offered = flashWidth()->text(); }, false);
+    main.RunWizard();
+    EXPECT_EQ(QStringList({offered, QString::number(experiments().size())}), QStringList({"500", "1"}));
 }
 
 TEST_F(WizardCommandTest, EveryShippedWizardsDefaultsBuildForEveryShippedType) {

@@ -58,7 +58,6 @@ TEST_F(MonitorSessionTest, StreamFromStartToStop) {
         log.clear();
         s->Stop(true);
         EXPECT_EQ(log, c.stop);
-        EXPECT_FALSE(l->link->OnRxChar);
         EXPECT_EQ(polling, (std::vector<bool>{false, true}));
         polling.clear();
         log.clear();

@@ -44,6 +44,7 @@ TEST(MonitorSim, StreamsSetsGainsAndGivesTheLinkBack) {
         int gA = -1, gB = -1, oA = -1, oB = -1;
         ASSERT_TRUE(commands.GetGains(gA, gB, oA, oB));
         EXPECT_EQ(QList({gA, oB}), QList({newGain, newOffset}));
+        EXPECT_EQ(commands.GetStatus(), stEmpty);
     }
     link.Close();
     CloseLog();
