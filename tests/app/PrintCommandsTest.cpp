@@ -1,34 +1,20 @@
 #include "app/widgets/PrintCommands.h"
 #include "ProgramWindowFixture.h"
-#include "app/InstrumentConfig.h"
-#include "authoring/widgets/ProtocolEditor.h"
-#include "common/PrintDialogService.h"
 #include "common/widgets/QtPrintDialogService.h"
-#include "data/ExperimentFile.h"
-#include "data/SampleExperiments.h"
 #include "graph/widgets/FigureDialog.h"
-#include "graph/widgets/XYGraph.h"
 #include "output/PageSetup.h"
 #include "output/widgets/PageSetupDialog.h"
-#include "output/widgets/PrintPreview.h"
 #include "support/PdfText.h"
-#include "support/WindowPictures.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
-#include <QDir>
-#include <QFile>
-#include <QLineEdit>
 #include <QMenu>
-#include <QMenuBar>
 #include <QMouseEvent>
 #include <QPrintDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QPushButton>
-#include <QRadioButton>
-#include <QSpinBox>
 #include <QToolBar>
 
 using namespace tessel;
@@ -64,68 +50,66 @@ struct PrintCommandsTest : ProgramWindowFixture {
             return true;
         };
     }
-    TMDIChild *openSample(int measurements = 3, const QString &folder = {}) {
-        TExperimentModel m;
-        FillSampleExperiment(m, measurements, 200);
-        QDir().mkpath(dir.path(folder));
-        const QString path = dir.path(folder.isEmpty() ? "leaf3.exp" : folder + "/leaf3.exp");
-        EXPECT_TRUE(SaveExperimentFile(m, path));
-        TMDIChild *c = commands().OpenFile(path);
-        messages.clear(); // the test folder has no protocol template
-        return c;
-    }
 };
 
 } // namespace
 
 // The print dialog's answer, the print options and the print columns reach
-// the page; the curves keep their colours on paper. Kept current by
+// the page (the page's layout is the printout's own suite's); the curves keep
+// their colours on paper; the platform's dialog prints too. Kept current by
 // scripts/screenshots.sh.
 TEST_F(PrintCommandsTest, PrintedPageScreenshotFollowsThePrintOptions) {
     ASSERT_NE(openSample(4), nullptr);
     // Cancelled: nothing is printed.
     trigger("mniPrint");
-    EXPECT_EQ(printDialogs.requests, std::vector<QString>{"print"});
     EXPECT_FALSE(QFile::exists(pdf));
 
     printIntoPdf();
     trigger("mniPrint");
     ASSERT_TRUE(QFile::exists(pdf)) << messages.texts().join('\n').toStdString();
-    EXPECT_TRUE(messages.entries.empty()) << messages.texts().join('\n').toStdString();
     EXPECT_EQ(PdfInfo(pdf, "Title"), "Quenching analysis");
+    // Neither the data table nor the notes without their options.
     const QString text = Simplified(PdfText(pdf));
-    // The header has the long date of the oldest measurement; neither the
-    // data table nor the notes without their options.
-    const QLocale locale;
-    EXPECT_TRUE(text.contains(locale.toString(DateTimeFromDays(46000.25)->date(), QLocale::LongFormat)));
     EXPECT_FALSE(text.contains("Caption") || text.contains("Leaf 3, dark adapted"));
 
+    // With them; a column left out of print is not printed.
     program->Env().PrintData = true;
     program->Env().PrintNotes = true;
+    Config().Instrument.DePrnCol[xcMultiplication] = false;
     trigger("mniPrint");
     const QString full = Simplified(PdfText(pdf));
-    for (const char *shown : {"Show Caption Style Mark", "Multiplication Time Device", "Leaf 3, dark adapted 20 min"})
+    for (const char *shown : {"Show Caption Style Mark", "YShift Time Device", "Leaf 3, dark adapted 20 min"})
         EXPECT_TRUE(full.contains(QLatin1String(shown))) << shown << "\n" << full.toStdString();
     const QImage page = PdfPageImage(pdf, 1, 80, dir.path("printed-page.png"));
     ASSERT_FALSE(page.isNull());
-    EXPECT_NEAR(page.width(), 661, 2); // A4 at 80 per inch
     EXPECT_GT(CountPixels(page, Coloured), 200);
     SaveScreenshot(page, "printed-page.png");
 
-    // A file deep in folders: its path loses its middle, not its end, and
-    // never runs into the page number. A column left out is not printed.
-    Config().Instrument.DePrnCol[xcMultiplication] = false;
-    ASSERT_NE(openSample(3, QString("a folder with a rather long name/").repeated(4) + "leaf"), nullptr);
+    // The platform's own dialog as a user answers it: its PDF printer and the
+    // file named.
+    QtPrintDialogService platform(&main());
+    ScopedPrintDialogService use(&platform);
+    QFile::remove(pdf);
+    WhenModal([this](QWidget *w) {
+        auto *dlg = qobject_cast<QPrintDialog *>(w);
+        ASSERT_NE(dlg, nullptr);
+        auto *printers = dlg->findChild<QComboBox *>("printers");
+        auto *file = dlg->findChild<QLineEdit *>("filename");
+        ASSERT_TRUE(printers && file);
+        const int toFile = printers->findText("Print to File (PDF)");
+        ASSERT_GE(toFile, 0);
+        printers->setCurrentIndex(toFile);
+        file->setText(pdf);
+        dlg->accept();
+    });
     trigger("mniPrint");
-    const QString deep = Simplified(PdfText(pdf));
-    EXPECT_TRUE(deep.endsWith("leaf3.exp 1") && deep.contains(QChar(0x2026))) << deep.toStdString();
-    EXPECT_TRUE(deep.contains("YShift Time Device")) << deep.toStdString();
+    EXPECT_TRUE(PdfText(pdf).contains("Quenching analysis")) << messages.texts().join('\n').toStdString();
 }
 
 TEST_F(PrintCommandsTest, PreviewScreenshotTakesTheWindowUntilItsClose) {
     trigger("mniPreview"); // no experiment: nothing happens
     EXPECT_EQ(printing->Preview(), nullptr);
-    TMDIChild *c = openSample();
+    TMDIChild *c = openSample(3);
     ASSERT_NE(c, nullptr);
     QToolBar *graphBar = main().Toolbar(MainToolbar::Graph);
     graphBar->hide();
@@ -134,19 +118,12 @@ TEST_F(PrintCommandsTest, PreviewScreenshotTakesTheWindowUntilItsClose) {
     trigger("mniPreview");
     TfrmPreview *preview = printing->Preview();
     ASSERT_NE(preview, nullptr);
-    EXPECT_TRUE(preview->isVisible());
-    EXPECT_TRUE(main().menuBar()->isHidden());
-    for (MainToolbar t :
-         {MainToolbar::Main, MainToolbar::Graph, MainToolbar::Protocol, MainToolbar::Window, MainToolbar::Control})
-        EXPECT_TRUE(main().Toolbar(t)->isHidden());
+    EXPECT_TRUE(main().menuBar()->isHidden() && main().Toolbar(MainToolbar::Main)->isHidden());
     QCoreApplication::processEvents();
-    EXPECT_EQ(preview->Pages->pageCount(), 1);
     EXPECT_EQ(preview->geometry(), main().centralWidget()->geometry());
-    EXPECT_DOUBLE_EQ(preview->Pages->zoomFactor(), 0.25);
 
     // The window cannot be closed from the outside meanwhile.
     EXPECT_FALSE(main().close());
-    EXPECT_TRUE(main().isVisible());
 
     // The bar's Print runs the dialog and prints what is shown.
     printIntoPdf();
@@ -159,10 +136,8 @@ TEST_F(PrintCommandsTest, PreviewScreenshotTakesTheWindowUntilItsClose) {
     preview->btnClose->trigger();
     QCoreApplication::processEvents();
     EXPECT_EQ(printing->Preview(), nullptr);
-    EXPECT_FALSE(main().menuBar()->isHidden());
-    EXPECT_FALSE(main().Toolbar(MainToolbar::Main)->isHidden());
+    EXPECT_FALSE(main().menuBar()->isHidden() || main().Toolbar(MainToolbar::Main)->isHidden());
     EXPECT_TRUE(graphBar->isHidden()) << "a toolbar hidden before stays hidden";
-    EXPECT_EQ(printing->Prn().ZoomPercent, 45);
 
     // Closing the experiment ends its preview.
     trigger("mniPreview");
@@ -171,7 +146,6 @@ TEST_F(PrintCommandsTest, PreviewScreenshotTakesTheWindowUntilItsClose) {
     c->Frame->close();
     QCoreApplication::processEvents();
     EXPECT_EQ(printing->Preview(), nullptr);
-    EXPECT_FALSE(main().menuBar()->isHidden());
 }
 
 // Page Setup and Print Setup change the printer; the page setup is kept at
@@ -183,32 +157,26 @@ TEST_F(PrintCommandsTest, PageAndPrintSetupAreKeptForTheNextStart) {
     };
     trigger("mniPrintSetup");
     EXPECT_EQ(printDialogs.requests, std::vector<QString>{"setup"});
-    EXPECT_EQ(printing->Prn().Orientation(), poLandscape);
     EXPECT_EQ(printing->Printer().pageLayout().orientation(), QPageLayout::Landscape);
 
     WhenModal([](QWidget *w) {
-        auto *dlg = qobject_cast<TfrmPrintSetup *>(w);
-        ASSERT_NE(dlg, nullptr);
+        auto *dlg = static_cast<TfrmPrintSetup *>(w);
         dlg->edFooterCenter->setText("Lab book");
-        dlg->rbMillimeters->setChecked(true);
         dlg->btnOK->click();
     });
     trigger("mniPageSetup");
-    TPagePrinter &prn = printing->Prn();
-    EXPECT_EQ(prn.FriendlyFooter(), "&l &F &c Lab book &r &p");
-    EXPECT_EQ(QList({double(prn.MeasureUnit()), prn.MarginTop()}), QList({double(muMillimeters), 39.0}));
+    EXPECT_EQ(printing->Prn().FriendlyFooter(), "&l &F &c Lab book &r &p");
 
     stop();
     TPageSetup stored;
     ASSERT_TRUE(LoadPageSetup(stored));
-    EXPECT_EQ(stored.FriendlyFooter, "&l &F &c Lab book &r &p");
     EXPECT_EQ(stored.Orientation, poLandscape);
     start();
     EXPECT_EQ(printing->Prn().PageSetup(), stored);
 }
 
 TEST_F(PrintCommandsTest, ProtocolAndABChartPrint) {
-    TMDIChild *c = openSample();
+    TMDIChild *c = openSample(3);
     ASSERT_NE(c, nullptr);
     c->Protocol().SetText("; my protocol\nmeasure 10ms\n");
     c->Editor()->ReloadText();
@@ -237,7 +205,6 @@ TEST_F(PrintCommandsTest, ProtocolAndABChartPrint) {
     menu->hide();
 
     ASSERT_EQ(menu->actions().size(), 3);
-    EXPECT_EQ(menu->actions()[0]->text(), "Print");
     menu->actions()[0]->trigger();
     const QString text = Simplified(PdfText(pdf));
     EXPECT_TRUE(text.contains("Graph A/B") && text.contains("Quenching analysis")) << text.toStdString();
@@ -252,36 +219,8 @@ TEST_F(PrintCommandsTest, ProtocolAndABChartPrint) {
         a->trigger();
         EXPECT_TRUE(ReadTextFile(svg).contains(">Graph A/B</text>")) << a->text().toStdString();
     }
-    // The size dialog starts from the size chosen last.
-    WhenModal([](QWidget *w) {
-        auto *dlg = static_cast<TfrmPictureSize *>(w);
-        dlg->sbWidth->setValue(dlg->sbWidth->value() + 10);
-        dlg->accept();
-    });
-    const QSize last = c->ABGraph()->size() + QSize(10, 0);
+    // Copied at the size the size dialog proposes: the chart's.
+    WhenModal([](QWidget *w) { static_cast<TfrmPictureSize *>(w)->accept(); });
     c->mniCopyPicture->trigger();
-    EXPECT_EQ(QApplication::clipboard()->image().size(), last);
-}
-
-TEST_F(PrintCommandsTest, ThePlatformsPrintDialogPrintsIntoAPdfFile) {
-    QtPrintDialogService platform(&main());
-    ScopedPrintDialogService use(&platform);
-    ASSERT_NE(openSample(), nullptr);
-    // The user picks the dialog's PDF printer and names the file.
-    WhenModal([this](QWidget *w) {
-        auto *dlg = qobject_cast<QPrintDialog *>(w);
-        ASSERT_NE(dlg, nullptr);
-        auto *printers = dlg->findChild<QComboBox *>("printers");
-        auto *file = dlg->findChild<QLineEdit *>("filename");
-        ASSERT_TRUE(printers && file);
-        const int toFile = printers->findText("Print to File (PDF)");
-        ASSERT_GE(toFile, 0);
-        printers->setCurrentIndex(toFile);
-        file->setText(pdf);
-        dlg->accept();
-    });
-    trigger("mniPrint");
-    ASSERT_TRUE(QFile::exists(pdf)) << messages.texts().join('\n').toStdString();
-    EXPECT_EQ(PdfPages(pdf), 1);
-    EXPECT_TRUE(PdfText(pdf).contains("Quenching analysis"));
+    EXPECT_EQ(QApplication::clipboard()->image().size(), c->ABGraph()->size());
 }

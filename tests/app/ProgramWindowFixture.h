@@ -5,13 +5,20 @@
 
 #include "app/widgets/ExperimentWindow.h"
 #include "app/widgets/Program.h"
-#include "common/FileDialogService.h"
-#include "common/MessageService.h"
+#include "compiler/CompilerLibrary.h"
+#include "data/ExperimentFile.h"
+#include "data/SampleExperiments.h"
+#include "graph/widgets/XYGraph.h"
 #include "support/RecordingServices.h"
 #include "support/TestSupport.h"
+#include "support/WindowPictures.h"
 
 #include <QAction>
-#include <gtest/gtest.h>
+#include <QCoreApplication>
+#include <QFile>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPlainTextEdit>
 
 namespace tessel::test {
 
@@ -47,6 +54,15 @@ struct ProgramWindowFixture : ::testing::Test {
         dialogs.answer(path);
         trigger("mniOpen");
         return experiments().constLast();
+    }
+    // The sample quenching analysis, saved and opened.
+    TMDIChild *openSample(int measurements, int points = 200, const QString &name = "leaf3.exp") {
+        TExperimentModel m;
+        FillSampleExperiment(m, measurements, points);
+        EXPECT_TRUE(SaveExperimentFile(m, dir.path(name)));
+        TMDIChild *c = open(dir.path(name));
+        messages.clear(); // the test folder has no protocol template
+        return c;
     }
 };
 

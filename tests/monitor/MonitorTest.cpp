@@ -14,53 +14,26 @@ namespace {
 // is queued, the decoder reads part of it, the rest stays for the next one.
 struct Queue {
     QByteArray bytes;
-    TMonitorRead reader() {
-        return [this](char *buf, int32_t n) {
+    std::vector<TMonitorSample> feed(TMonitorDecoder &d, const QByteArray &more) {
+        bytes += more;
+        return d.Decode(int32_t(bytes.size()), [this](char *buf, int32_t n) {
             const int32_t k = std::min<int32_t>(n, int32_t(bytes.size()));
             std::copy_n(bytes.constData(), k, buf);
             bytes.remove(0, k);
             return k;
-        };
-    }
-    std::vector<TMonitorSample> feed(TMonitorDecoder &d, const QByteArray &more) {
-        bytes += more;
-        return d.Decode(int32_t(bytes.size()), reader());
+        });
     }
 };
 
-const QByteArray kPacket = QByteArray::fromHex("53444d02011000022000"
-                                               "33");
+const QByteArray kPacket = QByteArray::fromHex("53444d0201100002200033");
 const TMonitorScale kScale{0.5, 0.25, 12, 12, false, false};
 
 } // namespace
 
-TEST(MonitorDecoder, PacketWaitsUntilMoreThanAWholeBodyIsQueued) {
-    TMonitorDecoder d(TMonitorForm::Packet, kScale);
-    Queue q;
-    // Alone in one notification the packet is not finished: its items stay
-    // queued until more than a whole packet body is waiting.
-    EXPECT_TRUE(q.feed(d, kPacket).empty());
-    EXPECT_EQ(q.bytes.size(), 7);
-    EXPECT_TRUE(q.feed(d, kPacket.left(6)).empty());
-    const auto shown = q.feed(d, kPacket.mid(6, 1));
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_DOUBLE_EQ(shown[0].A, 16 * 0.5);
-    EXPECT_DOUBLE_EQ(shown[0].B, 32 * 0.25);
-    EXPECT_EQ(d.ParserState(), 1); // already inside the next header
-}
-
 TEST(MonitorDecoder, StreamCases) {
-    const QByteArray badSum = QByteArray::fromHex("53444d02011000022000"
-                                                  "34");
-    const QByteArray three = QByteArray::fromHex("53444d03"
-                                                 "010100"
-                                                 "020200"
-                                                 "030300"
-                                                 "0c");
-    const QByteArray negative = QByteArray::fromHex("53444d02"
-                                                    "01feff"
-                                                    "020080"
-                                                    "80");
+    const QByteArray badSum = QByteArray::fromHex("53444d0201100002200034");
+    const QByteArray three = QByteArray::fromHex("53444d030101000202000303000c");
+    const QByteArray negative = QByteArray::fromHex("53444d0201feff02008080");
     const QByteArray tail = QByteArray::fromHex("00000000000000");
     const auto P = TMonitorForm::Packet, S = TMonitorForm::Simple;
     const TMonitorScale unsignedBoth{1, 1, 16, 16, true, true};
@@ -71,17 +44,21 @@ TEST(MonitorDecoder, StreamCases) {
         TMonitorScale scale;
         std::vector<std::pair<double, double>> shown;
     } cases[] = {
-        {"two packets", P, kPacket + kPacket + tail, kScale, {{8, 8}, {8, 8}}},
-        {"bad checksum dropped, next found", P, badSum + kPacket + tail, kScale, {{8, 8}}},
+        // A packet is shown once more than a whole packet body waits behind it.
+        {"a packet waits", P, kPacket + kPacket.left(6), kScale, {}},
+        {"then it is shown", P, kPacket + kPacket.left(7), kScale, {{8, 8}}},
+        {"bad checksum dropped, next found", P, badSum + kPacket + kPacket + tail, kScale, {{8, 8}, {8, 8}}},
         {"three items not shown", P, three + kPacket + tail, kScale, {{8, 8}}},
         {"garbage before header", P, QByteArray::fromHex("5344ff534d00") + kPacket + tail, kScale, {{8, 8}}},
         {"empty packet skipped", P, QByteArray::fromHex("53444d00") + kPacket + tail, kScale, {{8, 8}}},
         {"signed values", P, negative + tail, kScale, {{-1.0, -32768 * 0.25}}},
         {"unsigned detectors halve", P, negative + tail, unsignedBoth, {{0x7fff, 0x4000}}},
-        {"only A unsigned", P, negative + tail, {1, 1, 16, 16, true, false}, {{0x7fff, -32768}}},
-        // Pairs of signed words; half a pair waits for the rest.
-        {"simple pairs", S, QByteArray::fromHex("ffff050001000080ff"), kScale, {{-0.5, 1.25}, {0.5, -8192}}},
-        {"simple ignores the unsigned flags", S, QByteArray::fromHex("ffff0400"), unsignedBoth, {{-1, 4}}},
+        // Pairs of signed words whatever the flags; half a pair waits for the rest.
+        {"simple pairs",
+         S,
+         QByteArray::fromHex("ffff050001000080ff"),
+         {0.5, 0.25, 16, 16, true, true},
+         {{-0.5, 1.25}, {0.5, -8192}}},
     };
     for (const auto &c : cases) {
         // Whole stream at once and byte by byte must give the same pairs.
@@ -89,21 +66,15 @@ TEST(MonitorDecoder, StreamCases) {
             SCOPED_TRACE(testing::Message() << c.name << " chunk " << chunk);
             TMonitorDecoder d(c.form, c.scale);
             Queue q;
-            std::vector<TMonitorSample> got;
+            std::vector<std::pair<double, double>> got; // all exact in binary
             for (qsizetype i = 0; i < c.stream.size(); i += chunk)
                 for (const auto &s : q.feed(d, c.stream.mid(i, chunk)))
-                    got.push_back(s);
-            ASSERT_EQ(got.size(), c.shown.size());
-            for (size_t i = 0; i < got.size(); ++i) {
-                EXPECT_DOUBLE_EQ(got[i].A, c.shown[i].first);
-                EXPECT_DOUBLE_EQ(got[i].B, c.shown[i].second);
-            }
+                    got.emplace_back(s.A, s.B);
+            EXPECT_EQ(got, c.shown);
         }
     }
-    for (TDevice dev : {ModelR1, ModelR2, ModelS1, ModelS2, ModelT1, ModelT2, ModelV})
-        EXPECT_EQ(MonitorFormFor(dev), TMonitorForm::Packet) << DeviceTextOf(dev).toStdString();
-    for (TDevice dev : {ModelA, ModelF, ModelU, ModelW})
-        EXPECT_EQ(MonitorFormFor(dev), TMonitorForm::Simple) << DeviceTextOf(dev).toStdString();
+    // Which types stream packets is the device table's; the two forms map through.
+    EXPECT_EQ(QList({MonitorFormFor(ModelT2), MonitorFormFor(ModelF)}), QList({P, S}));
 }
 
 TEST(MonitorRange, MeterScales) {
@@ -140,13 +111,10 @@ TEST(MonitorRange, BarRules) {
         int32_t low, high;
     } cases[] = {
         {"sym high to 0", 12, -12, true, High, 0, 1, -1},
-        {"sym high to -5", 12, -12, true, High, -5, 5, -5},
-        {"sym low to -3", 12, -12, true, Low, -3, 1, -1},
         {"low above high pushes high", 12, -2, false, Low, -4, -4, -5},
         {"low onto top high moves low", 12, -12, false, Low, -12, -11, -12},
         {"high below low pushes low", 3, -12, false, High, 5, 6, 5},
         {"high onto bottom low moves high", 12, -12, false, High, 12, 12, 11},
-        {"ordered move untouched", 12, -12, false, High, 3, 12, 3},
         {"clamped to bar range", 6, -12, false, Low, 40, 12, -12},
         {"symetrize takes the wider side", 3, -7, false, Sym, 1, 7, -7},
         {"symetrize of a centred pair", 1, 0, false, Sym, 1, 1, -1},
@@ -157,54 +125,32 @@ TEST(MonitorRange, BarRules) {
         r.SetHigh(TMonitorRange::B, c.high0);
         if (c.sym)
             r.SetSymetrize(TMonitorRange::B, true);
-        int changes = 0;
-        r.OnChange = [&] { ++changes; };
         if (c.op == Low)
             r.SetLow(TMonitorRange::B, c.value);
         else if (c.op == High)
             r.SetHigh(TMonitorRange::B, c.value);
         else
             r.SetSymetrize(TMonitorRange::B, true);
-        EXPECT_EQ(r.Low(TMonitorRange::B), c.low) << c.name;
-        EXPECT_EQ(r.High(TMonitorRange::B), c.high) << c.name;
-        EXPECT_GT(r.Low(TMonitorRange::B), r.High(TMonitorRange::B)) << c.name;
-        EXPECT_GT(changes, 0) << c.name;
+        EXPECT_EQ(QList({r.Low(TMonitorRange::B), r.High(TMonitorRange::B)}), QList({c.low, c.high})) << c.name;
         EXPECT_EQ(r.Low(TMonitorRange::A), 0) << c.name; // the other channel stays
     }
 }
 
-TEST(MonitorRange, StoreRoundTripAndDefaults) {
+TEST(MonitorRange, RestoredDefaultsAndRules) {
     test::TestDir dir;
     const auto a = TMonitorRange::A, b = TMonitorRange::B;
     auto positions = [&](const TMonitorRange &r) {
         return QList({r.Low(a), r.High(a), int(r.Symetrize(a)), r.Low(b), r.High(b), int(r.Symetrize(b))});
     };
-    auto restored = [](const TPFormSettings &s) {
-        auto r = std::make_unique<TMonitorRange>();
-        int changes = 0;
-        r->OnChange = [&] { ++changes; };
-        r->RestoreFrom(s);
-        r->OnChange = nullptr;
-        EXPECT_GT(changes, 0);
-        return r;
-    };
-    {
-        TPFormSettings s = TMonitorRange::MakeStore();
-        s.Restore();
-        EXPECT_EQ(positions(*restored(s)), QList({12, -12, 0, 12, -12, 0})) << "nothing stored: the full range";
+    auto restored = [&](const TPFormSettings &s) {
         TMonitorRange r;
-        r.SetLow(a, 3);
-        r.SetHigh(a, -9);
-        r.SetSymetrize(b, true);
-        r.SetHigh(b, -4);
-        r.SaveTo(s);
-        s.Save();
-    }
+        r.RestoreFrom(s);
+        return positions(r);
+    };
+    // Saving and restoring positions goes through the range dialog (MonitorWindowTest).
     TPFormSettings s = TMonitorRange::MakeStore();
     s.Restore();
-    EXPECT_EQ(s.Integer("AHighPossition"), -9);
-    EXPECT_TRUE(s.Boolean("BSymetrize"));
-    EXPECT_EQ(positions(*restored(s)), QList({3, -9, 0, 4, -4, 1}));
+    EXPECT_EQ(restored(s), QList({12, -12, 0, 12, -12, 0})) << "nothing stored: the full range";
 
     // A ticked box runs its rule: its pair comes out mirrored even when only
     // the other channel's positions were stored (a pair at 0 has no range).
@@ -212,22 +158,19 @@ TEST(MonitorRange, StoreRoundTripAndDefaults) {
     partial.SetValue("ASymetrize", true);
     partial.SetValue("BLowPossition", 5);
     partial.SetValue("BHighPossition", -5);
-    EXPECT_EQ(positions(*restored(partial)), QList({1, -1, 1, 5, -5, 0}));
+    EXPECT_EQ(restored(partial), QList({1, -1, 1, 5, -5, 0}));
 }
 
 TEST(MonitorMeter, MarksAtRoundSteps) {
     const std::pair<double, QStringList> cases[] = {
         {10.24, {"-10", "-5", "0", "5", "10"}},
-        {1.024, {"-1.0", "-0.5", "0.0", "0.5", "1.0"}},
         {0.06, {"-0.06", "-0.04", "-0.02", "0.00", "0.02", "0.04", "0.06"}},
     };
     for (const auto &[fullScale, expected] : cases) {
         QStringList labels;
         int minor = 0;
-        for (const TMeterMark &m : MeterMarks(-fullScale, fullScale)) {
-            EXPECT_TRUE(m.Position >= 0 && m.Position <= 1);
+        for (const TMeterMark &m : MeterMarks(-fullScale, fullScale))
             m.Label.isEmpty() ? void(++minor) : void(labels << m.Label);
-        }
         EXPECT_EQ(labels, expected);
         EXPECT_EQ(minor, 4 * (expected.size() - 1)) << fullScale; // four between two numbers
     }
