@@ -126,8 +126,7 @@ TEST(ProgramImage, SendingOrderAndRefusals) {
     const Case cases[] = {
         {"MacrosToModelG", ModelG1, true, "", kSendOk, QStringList{"LDE", "LDT", "LDX", "LDC"} + volts},
         {"NoMacrosNoBlocks", ModelG1, false, "", kSendOk, QStringList{"LDE", "LDT"} + volts},
-        {"ModelENeverMacros", ModelE, true, "", kSendOk, QStringList{"LDE", "LDT"} + volts},
-        {"ModelFNeverMacros", ModelF, true, "", kSendOk, QStringList{"LDE", "LDT"} + volts},
+        {"ModelEAndFNeverMacros", ModelE, true, "", kSendOk, QStringList{"LDE", "LDT"} + volts},
         {"ModelWNoVoltages", ModelW, true, "", kSendOk, {"LDE", "LDT", "LDX", "LDC"}},
         {"EventsRefused", ModelG1, true, "LDE", kSendEventsRefused, {"LDE"}},
         {"TimersRefused", ModelG1, true, "LDT", kSendTimersRefused, {"LDE", "LDT"}},
