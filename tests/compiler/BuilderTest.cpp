@@ -61,7 +61,8 @@ TEST(Builder, EventTables) {
 // What a build ends with: result, the line in the log and the dialog. Every
 // row runs with the same constants: bounds on line 0 (space 10 us to 0.5 s as
 // errors, pulse from 2 us as a warning, to 50 us as an error), bursts of three
-// on channel A, one sample on B, a 16-bit timer and 50 events at most.
+// on channel A, one sample on B, a 16-bit timer, 50 events at most and 1 us
+// between events at least.
 struct OutcomeCase {
     std::vector<Act> actions;
     int32_t result;
@@ -106,6 +107,10 @@ const OutcomeCase kOutcomes[] = {
      kBuildTimingError,
      "Error at time 1.5e-05: Time sequence not ascendent",
      "Compilation aborted"},
+    {{{0, 1}, {5e-7, kReset | 1}},
+     kBuildTimingError,
+     "Error at time 0 s: Events too near (current: 5e-07 s, min.: 1e-06 s)",
+     "Compilation aborted"},
     {{{-1, 1}}, kBuildNoEvent, "No event defined", "Compilation aborted"},
     {{{0, 2}, {1e-3, kReset | 2}, {2e-3, 2}}, kBuildLimitExceeded, "Total Samples (B): 2", "Error: Too many samples"},
     // 15 million fillers: they stop once the table is over its limit.
@@ -123,6 +128,7 @@ TEST(Builder, OutcomesAndTheirMessages) {
         k.MaxBSamples = 1;
         k.TimerBits = 16;
         k.MaxEvents = 50;
+        k.MinTimer = 1e-6;
         for (const Act &a : tc.actions)
             h.fake->action(a.time, a.code);
         int owner = 0;
@@ -137,16 +143,6 @@ TEST(Builder, OutcomesAndTheirMessages) {
         EXPECT_EQ(h.c().Status, tc.result == kBuildOk ? kStatusReady : kStatusSourceEnd);
         EXPECT_LE(h.c().Events.Count(), 60);
     }
-}
-
-TEST(Builder, EventsCloserThanTheMinimalTimerAbort) {
-    BuilderHarness h;
-    h.c().Constants.MinTimer = 1e-5;
-    h.fake->action(0, 0x1);
-    h.fake->action(2e-6, kReset | 0x1);
-    EXPECT_EQ(h.Build(), kBuildTimingError);
-    EXPECT_TRUE(h.log.contains("Error at time 0 s: Events too near (current: 2e-06 s, min.: 1e-05 s)"));
-    EXPECT_EQ(h.messages.texts(), QStringList{"Compilation aborted"});
 }
 
 struct SamplingCase {

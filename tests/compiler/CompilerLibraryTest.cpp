@@ -1,6 +1,4 @@
-// Loading the compiler library by name and the two failure dialogs; the
-// collector's protocol with the library (registration and error query order),
-// pinned here once for every caller of the run.
+// Loading the compiler library by name and the two failure dialogs.
 #include "CompilerTestSupport.h"
 
 #include "common/AppPaths.h"
@@ -60,35 +58,6 @@ TEST(CompilerLibraryLoad, StartUpEndsTheProgramWhenLoadingFails) {
     EXPECT_TRUE(InitCompilerLibrary([&](int) { FAIL() << "terminated"; }));
     EXPECT_NE(CompilerLibrary(), nullptr);
     SetCompilerLibrary(nullptr);
-}
-
-TEST(CompilerRunWithFake, RegistersCallbacksInOrderAndCopiesTheErrorOrEnds) {
-    TFakeCompilerLibrary fake;
-    fake.action(0.5L, 0x10);
-    fake.macro(-1.0L, QByteArray("p\x05\0\0\0", 5));
-    fake.variable("ActinicLevel", 40);
-    fake.succeed = false;
-    fake.errorMsg = "Unknown name 'X'";
-    fake.errorFile = "/tmp/p.p";
-    fake.errorLine = 3;
-    fake.errorColumn = 7;
-    const TCompilerRun r = RunCompiler(fake, QStringLiteral("/tmp/src"), QStringLiteral("/inc/"));
-    EXPECT_EQ(fake.setOrder, (QStringList{"SetAddPrimAction", "SetAddCompAction", "SetAddVar", "SetInfoEnd",
-                                          "SetInfoFileName", "SetInfoLineNum"}));
-    EXPECT_EQ(fake.compiled, std::vector<std::string>{"/tmp/src|/inc/"});
-    EXPECT_EQ(fake.errorQueries, (QStringList{"GetErrorMsg", "GetErrorFile", "GetErrorLine", "GetErrorColumn"}));
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(CallsText(r), "A 0.5 00000010|M -1 70 05 00 00 00|V ActinicLevel 40");
-    EXPECT_EQ(QStringList({r.errorMsg, r.errorFile, QString::number(r.errorLine), QString::number(r.errorColumn)}),
-              QStringList({"Unknown name 'X'", "/tmp/p.p", "3", "7"}));
-
-    // Success ends with the end callback and queries no error.
-    TFakeCompilerLibrary ok;
-    ok.action(1, 0x4);
-    const TCompilerRun done = RunCompiler(ok, QStringLiteral("s"), QString());
-    EXPECT_TRUE(done.ok);
-    EXPECT_EQ(CallsText(done), "A 1 00000004|E");
-    EXPECT_TRUE(ok.errorQueries.isEmpty());
 }
 
 } // namespace

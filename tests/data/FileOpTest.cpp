@@ -1,5 +1,4 @@
 #include "data/FileOp.h"
-#include "common/FileDialogService.h"
 #include "common/MessageService.h"
 #include "support/RecordingServices.h"
 #include "support/TestSupport.h"
@@ -25,21 +24,17 @@ const QByteArray kMagic("QORVEN DATA FILE 97");
 
 // Writes go to a real temporary file until the budget is used up, as on a
 // full disk.
-class FullDiskStream : public TStream {
+class FullDiskStream : public TSaveFileStream {
 public:
-    FullDiskStream(std::unique_ptr<TStream> inner, int64_t budget) : m_inner(std::move(inner)), m_budget(budget) {}
-    int64_t Read(void *b, int64_t n) override { return m_inner->Read(b, n); }
+    FullDiskStream(std::unique_ptr<QSaveFile> file, int64_t budget)
+        : TSaveFileStream(std::move(file)), m_budget(budget) {}
     int64_t Write(const void *b, int64_t n) override {
         const int64_t allowed = std::min(n, m_budget);
         m_budget -= allowed;
-        return allowed > 0 ? m_inner->Write(b, allowed) : 0;
+        return allowed > 0 ? TSaveFileStream::Write(b, allowed) : 0;
     }
-    int64_t Size() const override { return m_inner->Size(); }
-    int64_t Position() const override { return m_inner->Position(); }
-    bool Commit() override { return m_inner->Commit(); }
 
 private:
-    std::unique_ptr<TStream> m_inner;
     int64_t m_budget;
 };
 
@@ -47,8 +42,6 @@ struct Fixture : ::testing::Test {
     TestDir dir;
     RecordingMessageService messages;
     ScopedMessageService scope{&messages};
-    RecordingFileDialogService dialogs;
-    ScopedFileDialogService dialogScope{&dialogs};
 };
 
 } // namespace
@@ -84,12 +77,7 @@ TEST_F(FileOp, OpenRefusesMissingFilesAndForeignMagic) {
 
 TEST_F(FileOp, FailedTypedReadsReportOnceAndReturnZero) {
     const QString path = dir.path("short.exp");
-    QByteArray b = kMagic;
-    b.append("\x05\x00\x00\x00"
-             "ab"
-             "\x07",
-             7);
-    WriteBytes(path, b);
+    WriteBytes(path, kMagic + QByteArray("\x05\0\0\0ab\x07", 7));
     TFileOp f;
     f.FileName = path;
     ASSERT_TRUE(f.Open());
@@ -97,8 +85,7 @@ TEST_F(FileOp, FailedTypedReadsReportOnceAndReturnZero) {
     EXPECT_EQ(f.ReadByte(), 'a');
     EXPECT_EQ(f.ReadInteger(), 0); // only 2 bytes left
     EXPECT_EQ(f.ErrorCode(), feReading);
-    EXPECT_EQ(f.ReadString(), QString());
-    EXPECT_EQ(f.ReadDouble(), 0.0);
+    EXPECT_EQ(std::pair(f.ReadString(), f.ReadDouble()), std::pair(QString(), 0.0));
     EXPECT_EQ(messages.texts(), QStringList{"Reading error"});
 }
 
@@ -140,7 +127,7 @@ TEST_F(FileOp, FullDiskLeavesThePreviousFileIntact) {
             auto file = std::make_unique<QSaveFile>(name);
             if (!file->open(QIODevice::WriteOnly))
                 return nullptr;
-            return std::make_unique<FullDiskStream>(std::make_unique<TSaveFileStream>(std::move(file)), budget);
+            return std::make_unique<FullDiskStream>(std::move(file), budget);
         };
         if (f.Save()) {
             for (int i = 0; i < 10; ++i)
@@ -158,31 +145,6 @@ TEST_F(FileOp, CannotCreateReportsAndReturnsFalse) {
     f.FileName = dir.path("no/such/folder/x.exp");
     EXPECT_FALSE(f.Save());
     EXPECT_EQ(messages.texts(), QStringList{"Cannot create file"});
-}
-
-TEST_F(FileOp, SaveAsAndOpenGoThroughTheDialogs) {
-    TFileOp f;
-    f.FileName = "NoName.exp";
-    f.ForceSaveAs = true;
-    f.SaveDialog = TFileDialogSetup{"Save", "Experiment Files|*.exp", "*.exp", {}};
-    EXPECT_FALSE(f.Save()); // cancelled
-    ASSERT_EQ(dialogs.requests.size(), 1u);
-    EXPECT_TRUE(dialogs.requests[0].save);
-    EXPECT_EQ(dialogs.requests[0].filter, "Experiment Files|*.exp");
-
-    const QString target = dir.path("chosen.exp");
-    dialogs.answer(target);
-    ASSERT_TRUE(f.Save());
-    EXPECT_EQ(f.FileName, target);
-    EXPECT_FALSE(f.ForceSaveAs);
-    EXPECT_TRUE(f.Close());
-    EXPECT_EQ(ReadBytes(target), kMagic);
-
-    f.OpenDialog = TFileDialogSetup{"Open", "Experiment Files|*.exp", {}, {}};
-    EXPECT_FALSE(f.Open());
-    dialogs.answer(target);
-    EXPECT_TRUE(f.Open());
-    EXPECT_TRUE(messages.entries.empty());
 }
 
 TEST_F(FileOp, CustomHandlerSeesTheFirstCodeOnly) {

@@ -1,7 +1,5 @@
-#include "data/Stream.h"
 #include "data/Vector.h"
 
-#include <QList>
 #include <gtest/gtest.h>
 #include <memory>
 #include <vector>
@@ -31,7 +29,6 @@ const ChainCase kChains[] = {
     {"disabled: raw values, the sign still swaps", {{-2, 1, false}}, 10, 0, 5},
     {"inner level first", {{1, 0, true}, {-3, 0, true}, {1, 100, true}}, 70, 100, 85},
     {"disabled inner level", {{3, 1, false}, {-0.3, 1e-9, true}}, -3 + 1e-9, 1e-9, -1.5 + 1e-9},
-    {"four levels", {{2, 1, true}, {2, 1, true}, {0.5, -1, true}, {1.1, 0.3, true}}, 0.85, 22.85, 11.85},
 };
 
 } // namespace
@@ -84,19 +81,4 @@ TEST(Transformation, ChainsExtremesAndColumns) {
         if (levels.size() > first + 1)
             EXPECT_THROW(levels[first]->SetTransformBefore(outer), std::invalid_argument) << "a cycle";
     }
-}
-
-// The chain's bytes are pinned by the experiment goldens; a one-level reader
-// takes its own 16 bytes of a longer chain and leaves the rest.
-TEST(Transformation, OneLevelReaderTakesItsOwnBytes) {
-    TLinTransformation base, mul;
-    mul.MulKoef = 2;
-    mul.SetTransformBefore(&base);
-    TMemoryStream s;
-    mul.SaveToStream(s);
-    EXPECT_EQ(QList({s.Size(), mul.StreamSize(), SharedIdentity().StreamSize()}), QList<int64_t>({32, 32, 0}));
-    TLinTransformation single;
-    s.Seek(0);
-    single.LoadFromStream(s);
-    EXPECT_EQ(QList<double>({single.MulKoef, double(s.Position())}), QList<double>({2, 16}));
 }
