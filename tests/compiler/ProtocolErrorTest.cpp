@@ -51,6 +51,7 @@ const ErrorCase kErrors[] = {
     {"at 1e308 pulse L for 1e308", "Value is not a finite number", 1, 10},
     {"include \"nothere.inc\"", "Include file 'nothere.inc' not found", 1, 9},
     {"# ok\n  at 1 on L \\\n  and on Nope", "Unknown name 'Nope'", 3, 10},
+    {"at 1 on L\r\nat 2 on L\rat 3 on Nope\r\n", "Unknown name 'Nope'", 3, 9}, // CR LF and CR end lines
 };
 
 TEST(ProtocolErrors, ReportMessageFileLineAndColumn) {

@@ -77,18 +77,6 @@ TEST(ProtocolLanguage, ReportsTheIntendedCallbacks) {
     }
 }
 
-TEST(ProtocolLanguageFiles, CrLfAndCrLineEndingsCountLines) {
-    TestDir dir;
-    QFile f(dir.path("p.p"));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("line L = 1\r\nat 1 on L\rat 2 on Nope\r\n");
-    f.close();
-    const TCompilerRun r = RunCompiler(RealCompiler(), dir.path("p.p"), {});
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.errorLine, 3);
-    EXPECT_EQ(r.errorColumn, 9);
-}
-
 // The include folder comes before the including file's folder (also with a
 // Windows separator); a path relative to a device folder reaches its parent;
 // a file included twice or in a circle is read once.

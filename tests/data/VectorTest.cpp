@@ -19,17 +19,6 @@ TEST(Vector, StatisticsStayInsideTheStorage) {
     EXPECT_THROW(v.GetItem(-1), ETesselError);
 }
 
-TEST(Vector, VirtualVectorComputesOnDemand) {
-    TVirtualVector v;
-    v.SetCount(5);
-    EXPECT_EQ(v.GetItem(3), 0.0);
-    EXPECT_EQ(v.Max(0, 5), 0.0);
-    v.OnCalcItem = [](const TVirtualVector &, int32_t i, double &value) { value = (i - 2) * (i - 2); };
-    EXPECT_EQ(v.Min(0, 5), 0.0);
-    EXPECT_EQ(v.Max(0, 5), 4.0);
-    EXPECT_EQ(v.Mean(0, 5), 2.0);
-}
-
 TEST(Vector, HostileStreamNeverAllocatesBeyondTheBytes) {
     struct {
         int32_t capacity, count;
