@@ -28,15 +28,15 @@ struct TableCase {
 const TableCase kTables[] = {
     // The state follows the actions; equal times make one event.
     {1e-7,
-     {{1e-3, 0x10}, {0, 0x4}, {1e-3, kReset | 0x4}, {2e-3, kReset | 0x90}},
+     {{1e-3, 0x10}, {0, 0x4}, {1e-3, kResetBit | 0x4}, {2e-3, kResetBit | 0x90}},
      "0:0084 0.001:0090 0.002:0000 0.302:0080 0.802:0000"},
     // Quantised with halves to even; negative times dropped.
-    {0.5, {{-0.75, 0x4}, {1.25, 0x4}, {1.75, kReset | 0x4}}, "1:0084 2:0080 2.3:0080 2.8:0000"},
+    {0.5, {{-0.75, 0x4}, {1.25, 0x4}, {1.75, kResetBit | 0x4}}, "1:0084 2:0080 2.3:0080 2.8:0000"},
     // The closing events get no fillers (the image makes the timer wait its
     // longest); a gap of the longest interval needs none, a bit over three three.
-    {1e-7, {{0, 0x10}, {0.0065535, kReset | 0x10}}, "0:0090 0.0065535:0080 0.306553:0080 0.806554:0000"},
+    {1e-7, {{0, 0x10}, {0.0065535, kResetBit | 0x10}}, "0:0090 0.0065535:0080 0.306553:0080 0.806554:0000"},
     {1e-7,
-     {{0, 0x10}, {0.019726, kReset | 0x10}},
+     {{0, 0x10}, {0.019726, kResetBit | 0x10}},
      "0:0090 0.0065535:0090 0.013107:0090 0.0196605:0090 0.019726:0080 0.319726:0080 0.819726:0000"},
 };
 
@@ -71,49 +71,52 @@ struct OutcomeCase {
 
 const OutcomeCase kOutcomes[] = {
     {{{0, 1}}, kBuildOk, "Done", ""},
-    {{{0, 0x80}, {2e-6, 0x80}}, kBuildOk, "", ""},       // line 7 may be set twice
-    {{{1e-6, 1}, {3e-6, kReset | 1}}, kBuildOk, "", ""}, // the first set has no space before it
-    {{{0, 1}, {5e-5, kReset | 1}}, kBuildOk, "", ""},    // a pulse at the limit passes
+    {{{0, 0x80}, {2e-6, 0x80}}, kBuildOk, "", ""},          // line 7 may be set twice
+    {{{1e-6, 1}, {3e-6, kResetBit | 1}}, kBuildOk, "", ""}, // the first set has no space before it
+    {{{0, 1}, {5e-5, kResetBit | 1}}, kBuildOk, "", ""},    // a pulse at the limit passes
     {{{0, 0x4}, {2e-6, 0x4}},
      kBuildTimingError,
      "Error at time 2e-06 s: Attemting to set bit 2, bit has been already set",
      "Compilation aborted"},
-    {{{0, 0x8}, {1e-6, kReset | 0x8}, {2e-6, kReset | 0x8}},
+    {{{0, 0x8}, {1e-6, kResetBit | 0x8}, {2e-6, kResetBit | 0x8}},
      kBuildOk,
      "Hint at time 2e-06 s: Attemting to reset bit 3, bit has been already reset",
      ""},
-    {{{0, 0x4}, {0, kReset | 0x4}},
+    {{{0, 0x4}, {0, kResetBit | 0x4}},
      kBuildTimingError,
      "Error at time 0 s: Attempting to set and reset bit 2 at the same time!",
      "Compilation aborted"},
-    {{{0, 1}, {2e-6, kReset | 1}, {5e-6, 1}},
+    {{{0, 1}, {2e-6, kResetBit | 1}, {5e-6, 1}},
      kBuildTimingError,
      "Error at time 2e-06 s bit 0: Space too short! (current: 3e-06 s, min.: 1e-05 s)",
      "Compilation aborted"},
-    {{{0, 1}, {2e-6, kReset | 1}, {1.002, 1}},
+    {{{0, 1}, {2e-6, kResetBit | 1}, {1.002, 1}},
      kBuildTimingError,
      "Error at time 2e-06 s bit 0: Space too long! (current: 1.002 s, max.: 0.5 s)",
      "Compilation aborted"},
-    {{{0, 1}, {1e-6, kReset | 1}},
+    {{{0, 1}, {1e-6, kResetBit | 1}},
      kBuildOk,
      "Warning at time 0 s bit 0: Pulse too short! (current: 1e-06 s, min.: 2e-06 s)",
      ""},
-    {{{0, 1}, {1e-4, kReset | 1}},
+    {{{0, 1}, {1e-4, kResetBit | 1}},
      kBuildTimingError,
      "Error at time 0 s bit 0: Pulse too long! (current: 0.0001 s, max.: 5e-05 s)",
      "Compilation aborted"},
-    {{{0, kMultiSampleBit | 0x1}, {2e-6, kReset | 0x1}, {1.5e-5, kMultiSampleBit | 0x1}},
+    {{{0, kMultiSampleBit | 0x1}, {2e-6, kResetBit | 0x1}, {1.5e-5, kMultiSampleBit | 0x1}},
      kBuildTimingError,
      "Error at time 1.5e-05: Time sequence not ascendent",
      "Compilation aborted"},
-    {{{0, 1}, {5e-7, kReset | 1}},
+    {{{0, 1}, {5e-7, kResetBit | 1}},
      kBuildTimingError,
      "Error at time 0 s: Events too near (current: 5e-07 s, min.: 1e-06 s)",
      "Compilation aborted"},
     {{{-1, 1}}, kBuildNoEvent, "No event defined", "Compilation aborted"},
-    {{{0, 2}, {1e-3, kReset | 2}, {2e-3, 2}}, kBuildLimitExceeded, "Total Samples (B): 2", "Error: Too many samples"},
+    {{{0, 2}, {1e-3, kResetBit | 2}, {2e-3, 2}},
+     kBuildLimitExceeded,
+     "Total Samples (B): 2",
+     "Error: Too many samples"},
     // 15 million fillers: they stop once the table is over its limit.
-    {{{0, 0x10}, {1e5, kReset | 0x10}}, kBuildLimitExceeded, "Maximum events: 50", "Error: Too many events"},
+    {{{0, 0x10}, {1e5, kResetBit | 0x10}}, kBuildLimitExceeded, "Maximum events: 50", "Error: Too many events"},
 };
 
 TEST(Builder, OutcomesAndTheirMessages) {
@@ -169,7 +172,7 @@ TEST(Builder, SetActionsTakeSampleSlots) {
         h.c().Constants.SampleDistanceA = 1e-5;
         h.c().Constants.SampleDistanceB = 2e-5;
         h.fake->action(0.01, tc.code);
-        h.fake->action(0.02, kReset | (tc.code & 0xFFFF)); // resets take no slots
+        h.fake->action(0.02, kResetBit | (tc.code & 0xFFFF)); // resets take no slots
         ASSERT_EQ(h.Build(), kBuildOk);
         for (auto [times, want] : {std::pair{&h.c().SampleTimesA, &tc.timesA}, {&h.c().SampleTimesB, &tc.timesB}}) {
             ASSERT_EQ(times->Count(), int32_t(want->size()));
@@ -246,17 +249,6 @@ TEST(Builder, MacrosRepeatDataAndGroupMarkers) {
     q.fake->macro(0.2, QByteArray("q\x02", 2));
     ASSERT_EQ(q.Build(), kBuildOk);
     EXPECT_EQ(std::pair(q.c().RepeatCount, q.c().RepeatExtra), std::pair(2, 1.73L));
-}
-
-TEST(Builder, VariablesTheLastOfANameCounts) {
-    BuilderHarness h;
-    h.fake->action(0, 1);
-    h.fake->variable("Level", 10);
-    h.fake->variable("level", 20);
-    h.fake->variable("Level", 30);
-    ASSERT_EQ(h.Build(), kBuildOk);
-    EXPECT_EQ(QList({h.c().FindVar("Level"), h.c().FindVar("level"), h.c().FindVar("LEVEL")}),
-              QList({30.0, 20.0, 0.0}));
 }
 
 } // namespace

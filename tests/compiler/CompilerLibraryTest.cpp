@@ -13,11 +13,6 @@ using namespace tessel::test;
 
 namespace {
 
-struct RecordedMessages {
-    RecordingMessageService rec;
-    ScopedMessageService scope{&rec};
-};
-
 // A libCompiler.so in the program folder is taken (and refused for its
 // missing entry points) although none is on the search path; a copy of the
 // maths library serves as one.
@@ -39,10 +34,11 @@ TEST(CompilerLibraryLoad, FailureDialogs) {
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
-        RecordedMessages m;
+        RecordingMessageService rec;
+        ScopedMessageService scope(&rec);
         EXPECT_EQ(LoadCompilerLibrary(c.programDir, c.baseName), nullptr);
-        ASSERT_EQ(m.rec.entries.size(), 1u);
-        EXPECT_EQ(std::tuple(m.rec.entries[0].type, m.rec.entries[0].text, m.rec.entries[0].buttons),
+        ASSERT_EQ(rec.entries.size(), 1u);
+        EXPECT_EQ(std::tuple(rec.entries[0].type, rec.entries[0].text, rec.entries[0].buttons),
                   std::tuple(MsgType::Error, c.text, mbOK));
     }
 }
@@ -50,11 +46,12 @@ TEST(CompilerLibraryLoad, FailureDialogs) {
 TEST(CompilerLibraryLoad, StartUpEndsTheProgramWhenLoadingFails) {
     // (A library already loaded in this process would be found by its bare
     // name, so the failing case uses a name that exists nowhere.)
-    RecordedMessages m;
+    RecordingMessageService rec;
+    ScopedMessageService scope(&rec);
     int exitCode = -1;
     EXPECT_FALSE(InitCompilerLibrary([&](int code) { exitCode = code; }, QStringLiteral("CompilerNowhere")));
     EXPECT_EQ(exitCode, 1);
-    EXPECT_EQ(m.rec.texts(), QStringList{kCompilerLoadFailedText});
+    EXPECT_EQ(rec.texts(), QStringList{kCompilerLoadFailedText});
     EXPECT_EQ(CompilerLibrary(), nullptr);
 
     AppPaths::setProgramDir(qEnvironmentVariable("TESSEL_BIN_DIR"));

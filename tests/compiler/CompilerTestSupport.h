@@ -48,13 +48,10 @@ inline QString CallsText(const TCompilerRun &r) {
 }
 
 // Writes source to a file in dir and compiles it with the real library.
-inline TCompilerRun CompileText(const TestDir &dir, const QString &source, const QString &includeDir = {},
-                                const QString &name = QStringLiteral("protocol.p")) {
-    WriteTextFile(dir.path(name), source);
-    return RunCompiler(RealCompiler(), dir.path(name), includeDir);
+inline TCompilerRun CompileText(const TestDir &dir, const QString &source, const QString &includeDir = {}) {
+    WriteTextFile(dir.path("protocol.p"), source);
+    return RunCompiler(RealCompiler(), dir.path("protocol.p"), includeDir);
 }
-
-constexpr uint32_t kReset = kResetBit;
 
 // A TCompiler building from a scripted library, with the dialogs recorded.
 struct BuilderHarness {

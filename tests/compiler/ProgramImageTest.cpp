@@ -50,7 +50,6 @@ const std::vector<std::pair<double, uint32_t>> kFive = {
 
 const TimerCase kTimers[] = {
     {"Bits16", 16, 1e-7, 0, kFive, "ecff f0d8 f0d8 48f4 78ec", "Timer: D8F0; Event: 0001 -- 0.001"},
-    {"Bits22", 22, 1e-7, 0, kFive, "ecff3f f0d83f f0d83f 48f43f 78ec3f", "Timer: 3FD8F0; Event: 0001 -- 0.001"},
     {"Bits24", 24, 1e-7, 0, kFive, "ecffff f0d8ff f0d8ff 48f4ff 78ecff", "Timer: FFD8F0; Event: 0001 -- 0.001"},
     {"Bits32", 32, 1e-7, 0, kFive, "ecffffff f0d8ffff f0d8ffff 48f4ffff 78ecffff",
      "Timer: FFFFD8F0; Event: 0001 -- 0.001"},

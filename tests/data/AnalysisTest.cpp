@@ -71,10 +71,6 @@ const FormulaCase kFormulas[] = {
      {0.2, 1.0, 0.4, 0.8, {}, {}},
      {0.8, 0.5, 0.25, kNone, kNone, kNone, kNone},
      {"", "", "", "no Fo'", "no Fo'", "no Fo'", "no PAR (actinic light not calibrated)"}},
-    {"light without the dark levels",
-     {{}, {}, 0.4, 0.8, 0.25, 100.0},
-     {kNone, 0.5, kNone, 0.4 / 0.55, kNone, 0.4 / 0.55 * 0.25 / 0.4, 21.0},
-     {"no Fo", "", "no Fm", "", "no Fo", "", ""}},
     {"Fm and Fo zero",
      {0.0, 0.0, 0.4, 0.8, 0.25, 100.0},
      {kNone, 0.5, -1.0, 0.4 / 0.55, kNone, 0.4 / 0.55 * 0.25 / 0.4, 21.0},
@@ -95,10 +91,10 @@ const FormulaCase kFormulas[] = {
      {0.2, 1.0, 0.0, 0.8, 0.25, 100.0},
      {0.8, 1.0, 0.25, 0.8 / 0.55, 1 - 0.55 / 0.8, kNone, 42.0},
      {"", "", "", "", "", "Fs is zero", ""}},
-    {"a value that is not finite counts as missing",
-     {0.2, inf, 0.4, 0.8, 0.25, kNone},
+    {"values that are not finite count as missing",
+     {inf, kNone, 0.4, 0.8, 0.25, kNone},
      {kNone, 0.5, kNone, 0.4 / 0.55, kNone, 0.4 / 0.55 * 0.25 / 0.4, kNone},
-     {"no Fm", "", "no Fm", "", "no Fm", "", "no PAR (actinic light not calibrated)"}},
+     {"no Fo", "", "no Fm", "", "no Fo", "", "no PAR (actinic light not calibrated)"}},
 };
 
 TEST(Parameters, FormulasByHand) {
@@ -199,11 +195,10 @@ TEST(Parameters, InductionJipTestByHand) {
 TEST(Parameters, ParCalibrationTables) {
     const auto t = ParseParTable(" 100:1000, 0:100");
     ASSERT_TRUE(t);
-    const std::pair<double, double> within[] = {{0, 100}, {50, 550}, {100, 1000}, {150, 1450}};
-    for (auto [level, par] : within)
-        EXPECT_DOUBLE_EQ(ParFromLevel(*t, level).value_or(-1), par) << level;
-    EXPECT_DOUBLE_EQ(ParFromLevel({{0, 300}}, 70).value_or(-1), 300);
-    EXPECT_FALSE(ParFromLevel({}, 50));
+    // Between the points and beyond the last; one point is a constant.
+    EXPECT_EQ(
+        std::tuple(ParFromLevel(*t, 50), ParFromLevel(*t, 150), ParFromLevel({{0, 300}}, 70), ParFromLevel({}, 50)),
+        std::tuple(550.0, 1450.0, 300.0, std::nullopt));
     for (const char *bad : {"0:100, 0:200", "abc", "0:100:5", "0:inf"})
         EXPECT_FALSE(ParseParTable(QString::fromLatin1(bad))) << bad;
     EXPECT_TRUE(ParseParTable({})->empty());

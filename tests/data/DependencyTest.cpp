@@ -30,14 +30,6 @@ struct Channel {
 
 } // namespace
 
-TEST(Dependency, CountTouchesOnlyPresentVectors) {
-    TIntVector y;
-    TDependency d(nullptr, &y);
-    d.SetCount(5);
-    d.SetCapacity(9);
-    EXPECT_EQ(QList({y.Count(), d.Count(), d.PlannedCount()}), QList({5, 5, 9}));
-}
-
 // A data-only load keeps the style and caption and replaces the numbers
 // (the full form is pinned by the experiment goldens).
 TEST(Dependency, DataOnlyLoadKeepsTheStyle) {

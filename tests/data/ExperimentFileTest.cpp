@@ -136,31 +136,6 @@ TEST_F(ExperimentFile, DamagedFileKeepsTheCompleteMeasurements) {
               std::tuple(QString("Quenching analysis"), QString("Data Set A( 0 )"), 50));
 }
 
-// The 14th pair reuses the first colours; on a logarithmic axis a set that
-// starts at time 0 is hidden.
-TEST(ExperimentModel, PrepareColoursAndHidesWhatALogAxisCannotShow) {
-    TExperimentModel m;
-    m.MeasurementCounter = 13;
-    m.LogarithmicX = true;
-    m.PrepareMeasurementDataSets(100, 10, 0.0, 1e-3);
-    const TMeasurementRecord &r = m.Current();
-    EXPECT_EQ(std::make_tuple(r.A.Set->Color, r.B.Set->Brush.Color, r.A.Set->Visible, r.B.Set->Visible),
-              std::make_tuple(0x000000u, 0xFFFFFFu, false, true));
-    EXPECT_EQ(m.MeasurementCounter, 14);
-}
-
-TEST(ExperimentModel, RemovingBothDataSetsRemovesTheRecord) {
-    TExperimentModel m;
-    FillSampleExperiment(m, 2, 4);
-    EXPECT_EQ(m.SizeEstimate(), 50 * 3 + 10 * (4 + 4 + 4 + 2));
-    TDependency *a = m.Record(1).A.Set.get();
-    TDependency *b = m.Record(1).B.Set.get();
-    EXPECT_FALSE(m.RemoveDataSet(a));
-    EXPECT_EQ(std::pair(m.RecordCount(), a->PlannedCount()), std::pair(3, 0));
-    EXPECT_TRUE(m.RemoveDataSet(b));
-    EXPECT_EQ(std::pair(m.RecordCount(), m.Record(1).A.Set->Caption), std::pair(2, QString("Data Set A( 0 )")));
-}
-
 // Days since 30 December 1899, the fraction the time of day also before it.
 TEST(ExperimentDates, DaysSince1899) {
     EXPECT_DOUBLE_EQ(DaysFromDateTime(QDateTime(QDate(1899, 12, 29), QTime(6, 0))), -1.25);

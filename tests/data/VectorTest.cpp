@@ -41,23 +41,3 @@ TEST(Vector, HostileStreamNeverAllocatesBeyondTheBytes) {
         EXPECT_EQ(v.Capacity(), 2);
     }
 }
-
-// Append grows to the sum (also onto itself), Assign takes capacity, count
-// and the whole block; across classes both refuse and change nothing.
-TEST(Vector, AppendAndAssign) {
-    TIntVector a;
-    a.SetCount(2);
-    a.SetItem(1, 7);
-    a.Append(a);
-    EXPECT_EQ(QList<double>({double(a.Count()), a.GetItem(1), a.GetItem(3)}), QList<double>({4, 7, 7}));
-    TDoubleVector d, copy;
-    d.SetCapacity(6);
-    d.SetCount(2);
-    d.SetItem(5, 42.5);
-    copy.Assign(d);
-    EXPECT_EQ(QList<double>({double(copy.Capacity()), double(copy.Count()), copy.GetItem(5)}),
-              QList<double>({6, 2, 42.5}));
-    EXPECT_THROW(a.Append(d), EConvertError);
-    EXPECT_THROW(a.Assign(d), EConvertError);
-    EXPECT_EQ(QList({a.Count(), a.Capacity()}), QList({4, 4}));
-}
