@@ -15,6 +15,7 @@ using namespace tessel::test;
 namespace {
 
 TEST(BuildExamples, EveryProtocolForEveryShippedType) {
+    TestDir dir; // the work file goes to its program folder
     RecordingMessageService messages;
     ScopedMessageService scope(&messages);
     auto previous = SetCompilerLibrary(LoadCompilerLibrary(qEnvironmentVariable("TESSEL_BIN_DIR")));

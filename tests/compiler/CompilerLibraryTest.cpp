@@ -46,6 +46,7 @@ TEST(CompilerLibraryLoad, FailureDialogs) {
 TEST(CompilerLibraryLoad, StartUpEndsTheProgramWhenLoadingFails) {
     // (A library already loaded in this process would be found by its bare
     // name, so the failing case uses a name that exists nowhere.)
+    TestDir dir; // puts the program folder back afterwards
     RecordingMessageService rec;
     ScopedMessageService scope(&rec);
     int exitCode = -1;

@@ -3,7 +3,6 @@
 #include "CompilerTestSupport.h"
 
 #include <QDir>
-#include <QFile>
 #include <algorithm>
 #include <gtest/gtest.h>
 

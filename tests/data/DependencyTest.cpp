@@ -2,7 +2,6 @@
 #include "data/Stream.h"
 #include "data/Vector.h"
 
-#include <QList>
 #include <gtest/gtest.h>
 
 using namespace tessel;

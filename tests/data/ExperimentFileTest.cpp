@@ -4,7 +4,6 @@
 #include "support/RecordingServices.h"
 #include "support/TestSupport.h"
 
-#include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
 

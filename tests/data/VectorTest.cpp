@@ -4,7 +4,6 @@
 #include <QList>
 #include <array>
 #include <gtest/gtest.h>
-#include <memory>
 
 using namespace tessel;
 
