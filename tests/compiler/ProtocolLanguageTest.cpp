@@ -94,6 +94,7 @@ TEST(ProtocolLanguageFiles, IncludeSearchAndRepeats) {
     } cases[] = {
         {"include \"defs.inc\"\nat 0 on L\n", "inc/", "A 0 00000008|E"},
         {"include \"defs.inc\"\nat 0 on L\n", "inc\\", "A 0 00000008|E"},
+        {"include \"defs.inc\"\nat 0 on L\n", "nothere", "A 0 00000200|E"},
         {"include \"device.inc\"\nat 0 on Flash\n", "inc/ModelX_0100/", "A 0 00000004|E"},
         {"include \"a.inc\"\ninclude \"a.inc\"\ninclude \"b.inc\"\n", "", "V B 2|V A 1|E"},
     };

@@ -135,6 +135,23 @@ TEST_F(ExperimentFile, DamagedFileKeepsTheCompleteMeasurements) {
               std::tuple(QString("Quenching analysis"), QString("Data Set A( 0 )"), 50));
 }
 
+// Scaling reaches the channel chains; removing both sets of a measurement
+// removes it, one alone only empties that set.
+TEST(ExperimentModel, ScalingAndRemovingDataSets) {
+    TChannelScaling scaling;
+    scaling.MulA = 2;
+    scaling.ThicknessB = 3;
+    TExperimentModel m(scaling);
+    EXPECT_EQ(std::pair(m.Current().A.Mul->MulKoef, m.Current().B.Set->Thickness), std::pair(2.0, 3));
+    FillSampleExperiment(m, 2, 4);
+    EXPECT_EQ(m.SizeEstimate(), 50 * 3 + 10 * (4 + 4 + 4 + 2));
+    TDependency *a = m.Record(1).A.Set.get();
+    EXPECT_FALSE(m.RemoveDataSet(a));
+    EXPECT_EQ(std::pair(m.RecordCount(), a->PlannedCount()), std::pair(3, 0));
+    EXPECT_TRUE(m.RemoveDataSet(m.Record(1).B.Set.get()));
+    EXPECT_EQ(std::pair(m.RecordCount(), m.Record(1).A.Set->Caption), std::pair(2, QString("Data Set A( 0 )")));
+}
+
 // Days since 30 December 1899, the fraction the time of day also before it.
 TEST(ExperimentDates, DaysSince1899) {
     EXPECT_DOUBLE_EQ(DaysFromDateTime(QDateTime(QDate(1899, 12, 29), QTime(6, 0))), -1.25);

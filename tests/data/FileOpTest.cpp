@@ -1,4 +1,5 @@
 #include "data/FileOp.h"
+#include "common/FileDialogService.h"
 #include "common/MessageService.h"
 #include "support/RecordingServices.h"
 #include "support/TestSupport.h"
@@ -123,6 +124,29 @@ TEST_F(FileOp, FullDiskLeavesThePreviousFileIntact) {
         EXPECT_EQ(ReadBytes(path), kMagic + "previous measurements");
         EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"keep.exp"});
     }
+}
+
+TEST_F(FileOp, SaveAsAndOpenGoThroughTheDialogs) {
+    RecordingFileDialogService dialogs;
+    ScopedFileDialogService scope(&dialogs);
+    TFileOp f;
+    f.FileName = "NoName.exp";
+    f.ForceSaveAs = true;
+    f.SaveDialog = TFileDialogSetup{"Save", "Experiment Files|*.exp", "*.exp", {}};
+    EXPECT_FALSE(f.Save()); // cancelled
+    ASSERT_EQ(dialogs.requests.size(), 1u);
+    EXPECT_EQ(std::pair(dialogs.requests[0].save, dialogs.requests[0].filter),
+              std::pair(true, QString("Experiment Files|*.exp")));
+    const QString target = dir.path("chosen.exp");
+    dialogs.answer(target);
+    ASSERT_TRUE(f.Save());
+    EXPECT_EQ(std::pair(f.FileName, f.ForceSaveAs), std::pair(target, false));
+    EXPECT_TRUE(f.Close());
+    f.OpenDialog = TFileDialogSetup{"Open", "Experiment Files|*.exp", {}, {}};
+    EXPECT_FALSE(f.Open());
+    dialogs.answer(target);
+    EXPECT_TRUE(f.Open());
+    EXPECT_TRUE(messages.entries.empty());
 }
 
 // The first error goes to the custom handler where there is one, else to a
