@@ -149,15 +149,4 @@ TEST(ProgramImage, MacroAndCountBlocks) {
     EXPECT_EQ(img.MacroLog[1], "`Timer: 0.100000; Macro: 03 53 41 33 ");
 }
 
-TEST(ProgramImage, AnalogOutputValues) {
-    struct Case {
-        double percent;
-        int32_t full;
-        int32_t value;
-    };
-    const Case cases[] = {{150, 4095, 4095}, {-5, 4095, 0}, {10, 4095, 410}, {12.5, 4, 0}, {37.5, 4, 2}, {100, 1, 1}};
-    for (const Case &tc : cases)
-        EXPECT_EQ(AnalogOutputValue(tc.percent, tc.full), tc.value) << tc.percent << " of " << tc.full;
-}
-
 } // namespace

@@ -2,7 +2,6 @@
 // crashes or hangs the library.
 #include "CompilerTestSupport.h"
 
-#include <QDir>
 #include <algorithm>
 #include <gtest/gtest.h>
 
@@ -93,18 +92,6 @@ TEST(ProtocolErrorFiles, MissingSourceFile) {
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.errorMsg, "Cannot open file '" + dir.path("absent.p") + "'");
     EXPECT_EQ(r.errorLine, 0);
-}
-
-TEST(ProtocolErrorFiles, ErrorInsideAnIncludedFileNamesThatFile) {
-    TestDir dir;
-    QDir().mkpath(dir.path("inc"));
-    WriteTextFile(dir.path("inc/bad.inc"), "line L = 1\n\n  at 0 on Missing\n");
-    const TCompilerRun r = CompileText(dir, "# protocol\ninclude \"bad.inc\"\n", dir.path("inc/"));
-    ASSERT_FALSE(r.ok);
-    EXPECT_EQ(r.errorMsg, "Unknown name 'Missing'");
-    EXPECT_EQ(QDir::cleanPath(r.errorFile), QDir::cleanPath(dir.path("inc/bad.inc")));
-    EXPECT_EQ(r.errorLine, 3);
-    EXPECT_EQ(r.errorColumn, 11);
 }
 
 TEST(ProtocolErrorFiles, IncludeChainTooDeep) {

@@ -47,19 +47,6 @@ TEST(Dependency, DataOnlyLoadKeepsTheStyle) {
     EXPECT_EQ(s.Remaining(), 0);
 }
 
-TEST(Dependency, HostileCaptionLengthIsAReadError) {
-    for (int32_t len : {-1, 1 << 30, 5}) {
-        TMemoryStream s;
-        const QByteArray style(21, '\0');
-        s.WriteBuffer(style.constData(), style.size());
-        s.WriteI32(len);
-        s.WriteBuffer("abc", 3);
-        s.Seek(0);
-        Channel c;
-        EXPECT_THROW(c.set.LoadFromStream(s), EReadError) << len;
-    }
-}
-
 TEST(Dependency, DestroyedSetLeavesEveryRegisteredGraph) {
     Holder g1, g2;
     TGraphRegistry::Instance().Register(&g1);

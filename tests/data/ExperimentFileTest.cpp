@@ -92,22 +92,6 @@ TEST_F(ExperimentFile, WriterAndReaderFollowTheGoldenFiles) {
     EXPECT_TRUE(messages.entries.empty());
 }
 
-// The older kind of file ends without the variable tables (two empty ones
-// per measurement here) before its last 8 bytes.
-TEST_F(ExperimentFile, FileWithoutVariableTablesOpens) {
-    TExperimentModel m;
-    FillSampleExperiment(m, 2, 3);
-    for (int i = 1; i < m.RecordCount(); ++i)
-        m.Record(i).VarNames = m.Record(i).VarValues = {};
-    QByteArray b = Save(m);
-    b.remove(b.size() - 8 - 16, 16);
-    TExperimentModel back;
-    ASSERT_TRUE(LoadBytes(b, back));
-    EXPECT_EQ(std::pair(back.RecordCount(), back.MeasurementCounter), std::pair(3, 2));
-    EXPECT_EQ(back.Record(2).A.Y->Value(2), m.Record(2).A.Y->Value(2));
-    EXPECT_TRUE(messages.entries.empty());
-}
-
 TEST_F(ExperimentFile, AnyOtherVersionTagIsRefused) {
     const QByteArray good = SampleBytes(*this, 1, 2);
     for (const char *tag :
