@@ -15,7 +15,7 @@ using namespace tessel::test;
 namespace {
 
 TEST(BuildExamples, EveryProtocolForEveryShippedType) {
-    TestDir dir;
+    TestDir dir; // the work file goes to its program folder
     RecordingMessageService messages;
     ScopedMessageService scope(&messages);
     auto previous = SetCompilerLibrary(LoadCompilerLibrary(qEnvironmentVariable("TESSEL_BIN_DIR")));
@@ -49,7 +49,6 @@ TEST(BuildExamples, EveryProtocolForEveryShippedType) {
                     EXPECT_FALSE(l.startsWith("Error") || l.startsWith("Warning") || l.startsWith("Hint"))
                         << info.name << " " << file << ": " << l.toStdString();
                 EXPECT_EQ(c.Events.At(c.Events.Count() - 3).Code & ~kRestState, 0u) << info.name << " " << file;
-                EXPECT_GT(c.SampleTimesA.Count(), 0) << info.name << " " << file;
                 const TProgramImage img =
                     BuildProgramImage(c, TProgramTarget{TDevice(d), config.DacAliases, config.MaxDAValue});
                 EXPECT_EQ(img.Result, kSendOk) << info.name << " " << file << ": " << img.Error.toStdString();

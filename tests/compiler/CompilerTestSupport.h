@@ -10,7 +10,6 @@
 
 #include <QString>
 #include <QStringList>
-#include <cstdio>
 #include <memory>
 
 namespace tessel::test {
@@ -23,25 +22,22 @@ inline ICompilerLibrary &RealCompiler() {
     return *lib;
 }
 
-inline QString Num(long double v) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.12Lg", v);
-    return QString::fromLatin1(buf);
-}
-
 // Callbacks as compact text: "A time code", "M time bytes", "V name value", "E".
 inline QString CallsText(const TCompilerRun &r) {
     QStringList out;
     for (const TCompilerCall &c : r.calls) {
         switch (c.kind) {
         case TCompilerCall::Action:
-            out << QStringLiteral("A %1 %2").arg(Num(c.time)).arg(c.code, 8, 16, QLatin1Char('0'));
+            out << QStringLiteral("A %1 %2")
+                       .arg(QString::number(double(c.time), 'g', 12))
+                       .arg(c.code, 8, 16, QLatin1Char('0'));
             break;
         case TCompilerCall::Macro:
-            out << QStringLiteral("M %1 %2").arg(Num(c.time), QString::fromLatin1(c.bytes.toHex(' ')));
+            out << QStringLiteral("M %1 %2").arg(QString::number(double(c.time), 'g', 12),
+                                                 QString::fromLatin1(c.bytes.toHex(' ')));
             break;
         case TCompilerCall::Variable:
-            out << QStringLiteral("V %1 %2").arg(QString::fromUtf8(c.name), Num(c.value));
+            out << QStringLiteral("V %1 %2").arg(QString::fromUtf8(c.name), QString::number(double(c.value), 'g', 12));
             break;
         case TCompilerCall::End:
             out << QStringLiteral("E");
@@ -52,13 +48,10 @@ inline QString CallsText(const TCompilerRun &r) {
 }
 
 // Writes source to a file in dir and compiles it with the real library.
-inline TCompilerRun CompileText(const TestDir &dir, const QString &source, const QString &includeDir = {},
-                                const QString &name = QStringLiteral("protocol.p")) {
-    WriteTextFile(dir.path(name), source);
-    return RunCompiler(RealCompiler(), dir.path(name), includeDir);
+inline TCompilerRun CompileText(const TestDir &dir, const QString &source, const QString &includeDir = {}) {
+    WriteTextFile(dir.path("protocol.p"), source);
+    return RunCompiler(RealCompiler(), dir.path("protocol.p"), includeDir);
 }
-
-constexpr uint32_t kReset = kResetBit;
 
 // A TCompiler building from a scripted library, with the dialogs recorded.
 struct BuilderHarness {

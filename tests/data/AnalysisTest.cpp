@@ -8,10 +8,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <limits>
 
 using namespace tessel;
+using ::testing::DoubleNear;
+using ::testing::Pointwise;
 
 namespace {
 
@@ -36,6 +39,14 @@ void ExpectValues(const TParameters &p, int first, const char *name, const std::
     }
 }
 
+// The values of the given parameters, NaN where one is missing.
+std::vector<double> Numbers(const TParameters &p, std::initializer_list<int> ids) {
+    std::vector<double> out;
+    for (int id : ids)
+        out.push_back(p[id].Value.value_or(std::numeric_limits<double>::quiet_NaN()));
+    return out;
+}
+
 // The classic parameters, Fv/Fm to ETR, in the table below.
 constexpr int kClassic = prETR + 1;
 
@@ -56,18 +67,10 @@ const FormulaCase kFormulas[] = {
      {0.2, 1.0, 0.4, 0.8, 0.25, 100.0},
      {0.8, 0.5, 0.25, 0.4 / 0.55, 1 - 0.55 / 0.8, 0.4 / 0.55 * 0.25 / 0.4, 21.0},
      {}},
-    {"dark-adapted only",
-     {0.2, 1.0, {}, {}, {}, {}},
-     {0.8, kNone, kNone, kNone, kNone, kNone, kNone},
-     {"", "no Fs", "no Fm'", "no Fs", "no Fm'", "no Fs", "no Fs"}},
     {"light without Fo' or PAR",
      {0.2, 1.0, 0.4, 0.8, {}, {}},
      {0.8, 0.5, 0.25, kNone, kNone, kNone, kNone},
      {"", "", "", "no Fo'", "no Fo'", "no Fo'", "no PAR (actinic light not calibrated)"}},
-    {"light without the dark levels",
-     {{}, {}, 0.4, 0.8, 0.25, 100.0},
-     {kNone, 0.5, kNone, 0.4 / 0.55, kNone, 0.4 / 0.55 * 0.25 / 0.4, 21.0},
-     {"no Fo", "", "no Fm", "", "no Fo", "", ""}},
     {"Fm and Fo zero",
      {0.0, 0.0, 0.4, 0.8, 0.25, 100.0},
      {kNone, 0.5, -1.0, 0.4 / 0.55, kNone, 0.4 / 0.55 * 0.25 / 0.4, 21.0},
@@ -88,10 +91,10 @@ const FormulaCase kFormulas[] = {
      {0.2, 1.0, 0.0, 0.8, 0.25, 100.0},
      {0.8, 1.0, 0.25, 0.8 / 0.55, 1 - 0.55 / 0.8, kNone, 42.0},
      {"", "", "", "", "", "Fs is zero", ""}},
-    {"a value that is not finite counts as missing",
-     {0.2, inf, 0.4, 0.8, 0.25, kNone},
+    {"values that are not finite count as missing",
+     {inf, kNone, 0.4, 0.8, 0.25, kNone},
      {kNone, 0.5, kNone, 0.4 / 0.55, kNone, 0.4 / 0.55 * 0.25 / 0.4, kNone},
-     {"no Fm", "", "no Fm", "", "no Fm", "", "no PAR (actinic light not calibrated)"}},
+     {"no Fo", "", "no Fm", "", "no Fo", "", "no PAR (actinic light not calibrated)"}},
 };
 
 TEST(Parameters, FormulasByHand) {
@@ -116,10 +119,6 @@ const PartitionCase kPartitions[] = {
      {0.2, 1.0, 0.4, 0.8, 0.25, {}, {}},
      {1 - 0.5 - kPhiNO, kPhiNO, kNone, kNone},
      {"", "", "no Fm''", "no Fm''"}},
-    {"dark-adapted only",
-     {0.2, 1.0, {}, {}, {}, {}, {}},
-     {kNone, kNone, kNone, kNone},
-     {"no Fm'", "no Fm'", "no Fm'", "no Fm''"}},
     {"Fo and Fm'' zero",
      {0.0, 1.0, 0.4, 0.8, 0.25, {}, 0.0},
      {kNone, kNone, kNone, kNone},
@@ -196,11 +195,10 @@ TEST(Parameters, InductionJipTestByHand) {
 TEST(Parameters, ParCalibrationTables) {
     const auto t = ParseParTable(" 100:1000, 0:100");
     ASSERT_TRUE(t);
-    const std::pair<double, double> within[] = {{0, 100}, {50, 550}, {100, 1000}, {150, 1450}};
-    for (auto [level, par] : within)
-        EXPECT_DOUBLE_EQ(ParFromLevel(*t, level).value_or(-1), par) << level;
-    EXPECT_DOUBLE_EQ(ParFromLevel({{0, 300}}, 70).value_or(-1), 300);
-    EXPECT_FALSE(ParFromLevel({}, 50));
+    // Between the points and beyond the last; one point is a constant.
+    EXPECT_EQ(
+        std::tuple(ParFromLevel(*t, 50), ParFromLevel(*t, 150), ParFromLevel({{0, 300}}, 70), ParFromLevel({}, 50)),
+        std::tuple(550.0, 1450.0, 300.0, std::nullopt));
     for (const char *bad : {"0:100, 0:200", "abc", "0:100:5", "0:inf"})
         EXPECT_FALSE(ParseParTable(QString::fromLatin1(bad))) << bad;
     EXPECT_TRUE(ParseParTable({})->empty());
@@ -220,29 +218,21 @@ TEST(Parameters, ChannelGroupsAndFlashSeries) {
     const TChannelAnalysis a = AnalyseChannel(y, marks, light, TAnalysisConfig{});
     ASSERT_TRUE(a.Problem.isEmpty());
     ASSERT_EQ(a.Groups.size(), 6u);
-    EXPECT_EQ(a.Groups[0].Count, 3);
-    EXPECT_DOUBLE_EQ(a.Groups[0].Mean, 2.0);
-    EXPECT_DOUBLE_EQ(a.Groups[0].SD, 1.0);
-    EXPECT_DOUBLE_EQ(a.Groups[1].SD, 0.0);
-    EXPECT_DOUBLE_EQ(a.Groups[3].Mean, 8.5);
+    EXPECT_EQ(std::tuple(a.Groups[0].Count, a.Groups[0].Mean, a.Groups[0].SD, a.Groups[3].Mean),
+              std::tuple(3, 2.0, 1.0, 8.5));
     ASSERT_EQ(a.Steps.size(), 4u); // two flashes under light, two in the dark
-    EXPECT_EQ(a.Steps[0].Inputs.Fs, 5.0) << "each flash keeps the levels it comes from";
-    EXPECT_EQ(a.Steps[1].Inputs.FmP, 9.0);
-    EXPECT_DOUBLE_EQ(a.Steps[0].Values[prPhiPSII].Value.value_or(-1), 3.0 / 8);
-    EXPECT_DOUBLE_EQ(a.Steps[0].Values[prNPQ].Value.value_or(-1), 2.0 / 8);
-    EXPECT_DOUBLE_EQ(a.Steps[0].Values[prETR].Value.value_or(-1), 3.0 / 8 * 100 * 0.42);
-    EXPECT_DOUBLE_EQ(a.Steps[0].Values[prQP].Value.value_or(-1), 3.0 / 4); // Fo' of the whole group
-    // The last flash stands for the steady state.
-    EXPECT_DOUBLE_EQ(a.Par.value_or(-1), 200.0);
-    EXPECT_DOUBLE_EQ(a.Values[prPhiPSII].Value.value_or(-1), 1.0 / 3);
-    EXPECT_DOUBLE_EQ(a.Values[prETR].Value.value_or(-1), 28.0);
-    EXPECT_DOUBLE_EQ(a.Values[prFvFm].Value.value_or(-1), 0.8);
-    // Relaxation: NPQ at each dark flash; qI what is left at the last one.
+    // Each flash keeps the levels it comes from; qP takes Fo' of the whole group.
+    EXPECT_EQ(std::vector({a.Steps[0].Inputs.Fs, a.Steps[1].Inputs.FmP, a.Steps[3].Inputs.FmPP}),
+              std::vector<std::optional<double>>({5.0, 9.0, 8.0}));
+    EXPECT_THAT(Numbers(a.Steps[0].Values, {prPhiPSII, prNPQ, prETR, prQP}),
+                Pointwise(DoubleNear(1e-12), std::vector{3.0 / 8, 2.0 / 8, 3.0 / 8 * 100 * 0.42, 3.0 / 4}));
+    // Relaxation: NPQ at each dark flash.
     EXPECT_TRUE(a.Steps[2].Dark);
-    EXPECT_DOUBLE_EQ(a.Steps[2].Values[prNPQ].Value.value_or(-1), 3.0 / 7);
-    EXPECT_DOUBLE_EQ(a.Steps[3].Inputs.FmPP.value_or(-1), 8.0);
-    EXPECT_DOUBLE_EQ(a.Values[prQI].Value.value_or(-1), 2.0 / 8);
-    EXPECT_DOUBLE_EQ(a.Values[prQE].Value.value_or(-1), 1.0 / 9 - 2.0 / 8);
+    EXPECT_NEAR(a.Steps[2].Values[prNPQ].Value.value_or(-1), 3.0 / 7, 1e-12);
+    // The last flash stands for the steady state; qI is what is left at the last dark flash.
+    EXPECT_EQ(a.Par, 200.0);
+    EXPECT_THAT(Numbers(a.Values, {prPhiPSII, prETR, prFvFm, prQI, prQE}),
+                Pointwise(DoubleNear(1e-12), std::vector{1.0 / 3, 28.0, 0.8, 2.0 / 8, 1.0 / 9 - 2.0 / 8}));
     // Two PARs make a light curve, too few for a fit of three coefficients.
     ASSERT_TRUE(a.LightCurve);
     EXPECT_EQ(a.Values[prAlpha].Reason, "a fit needs 3 light levels, the curve has 2");
@@ -255,22 +245,17 @@ TEST(Parameters, ChannelGroupsAndFlashSeries) {
     const TChannelAnalysis s = AnalyseChannel(y, single, light, TAnalysisConfig{});
     ASSERT_EQ(s.Steps.size(), 2u);
     EXPECT_TRUE(s.Steps[0].Dark) << "only the dark flashes are steps";
-    EXPECT_DOUBLE_EQ(s.Values[prPhiPSII].Value.value_or(-1), (8.5 - 5.5) / 8.5);
-    EXPECT_DOUBLE_EQ(s.Par.value_or(-1), 200.0);
+    EXPECT_NEAR(s.Values[prPhiPSII].Value.value_or(-1), (8.5 - 5.5) / 8.5, 1e-12);
+    EXPECT_EQ(s.Par, 200.0);
 
     // Data that do not fit the protocol give nothing at all.
     const TChannelAnalysis bad = AnalyseChannel({1, 2, 3}, marks, light, TAnalysisConfig{});
     EXPECT_EQ(bad.Problem, "The protocol gives 14 samples, the data hold 3");
-    for (const TValue &v : bad.Values)
-        EXPECT_FALSE(v.Value);
+    EXPECT_TRUE(std::none_of(bad.Values.begin(), bad.Values.end(), [](const TValue &v) { return v.Value; }));
 }
 
-struct ProtocolMarksTest : ::testing::Test {
-    void SetUp() override { lib = LoadCompilerLibrary(qEnvironmentVariable("TESSEL_BIN_DIR")); }
-    std::unique_ptr<ICompilerLibrary> lib;
-};
-
-TEST_F(ProtocolMarksTest, SamplesStepsAndLightFromTheProtocol) {
+TEST(ProtocolMarks, SamplesStepsAndLightFromTheProtocol) {
+    const auto lib = LoadCompilerLibrary(qEnvironmentVariable("TESSEL_BIN_DIR"));
     ASSERT_TRUE(lib);
     const QStringList protocol = {
         "line MA = 0",
@@ -298,18 +283,16 @@ TEST_F(ProtocolMarksTest, SamplesStepsAndLightFromTheProtocol) {
     const TProtocolMarks m = RecoverMarks(*lib, protocol, setup, config);
     ASSERT_TRUE(m.Problem.isEmpty()) << m.Problem.toStdString();
 
+    // Channel A: Fo in two runs, the first three samples and the two after
+    // the Fm burst; channel B: one sample per burst, none for the unrecorded.
     const TChannelMarks &a = m.Channels[0];
-    EXPECT_EQ(a.SampleCount, 3 + 2 + 2);
     ASSERT_EQ(a.Groups.size(), 2u);
-    EXPECT_EQ(a.Groups[0].Name, "Fo");
-    // Two runs: the first three samples, and the two after the Fm burst.
     ASSERT_EQ(a.Groups[0].Steps.size(), 2u);
-    EXPECT_EQ(a.Groups[0].Steps[0].Samples, (std::vector<int32_t>{0, 1, 2}));
-    EXPECT_EQ(a.Groups[0].Steps[1].Samples, (std::vector<int32_t>{5, 6}));
-    EXPECT_DOUBLE_EQ(a.Groups[0].Steps[1].Time, 0.024);
-    EXPECT_EQ(a.Groups[1].Steps.at(0).Samples, (std::vector<int32_t>{3, 4}));
-    // Channel B: one sample per burst, the unrecorded one takes no slot here.
-    EXPECT_EQ(m.Channels[1].SampleCount, 1);
+    EXPECT_EQ(std::tuple(a.SampleCount, a.Groups[0].Name, a.Groups[0].Steps[1].Time, m.Channels[1].SampleCount),
+              std::tuple(3 + 2 + 2, QString("Fo"), 0.024, 1));
+    EXPECT_EQ(
+        std::vector({a.Groups[0].Steps[0].Samples, a.Groups[0].Steps[1].Samples, a.Groups[1].Steps.at(0).Samples}),
+        std::vector<std::vector<int32_t>>({{0, 1, 2}, {5, 6}, {3, 4}}));
     EXPECT_EQ(m.Channels[1].Groups.at(0).Name, "Fm");
 
     // Actinic 2 is set by the initial macro but never switched on.

@@ -1,7 +1,5 @@
-#include "data/Stream.h"
 #include "data/Vector.h"
 
-#include <QList>
 #include <gtest/gtest.h>
 #include <memory>
 #include <vector>
@@ -30,9 +28,7 @@ const ChainCase kChains[] = {
     {"positive factor", {{2, 1, true}}, 1, 21, 11},
     {"disabled: raw values, the sign still swaps", {{-2, 1, false}}, 10, 0, 5},
     {"inner level first", {{1, 0, true}, {-3, 0, true}, {1, 100, true}}, 70, 100, 85},
-    {"counts to volts", {{1.0 / 3200, 0, true}, {1.7, 0, true}, {0.1, 0.25, true}}, 0.25, 0.25053125, 0.250265625},
     {"disabled inner level", {{3, 1, false}, {-0.3, 1e-9, true}}, -3 + 1e-9, 1e-9, -1.5 + 1e-9},
-    {"four levels", {{2, 1, true}, {2, 1, true}, {0.5, -1, true}, {1.1, 0.3, true}}, 0.85, 22.85, 11.85},
 };
 
 } // namespace
@@ -85,34 +81,4 @@ TEST(Transformation, ChainsExtremesAndColumns) {
         if (levels.size() > first + 1)
             EXPECT_THROW(levels[first]->SetTransformBefore(outer), std::invalid_argument) << "a cycle";
     }
-}
-
-TEST(Transformation, StreamFormNeedsTheWritersShape) {
-    TLinTransformation base, mul, shift;
-    base.MulKoef = 1.25;
-    mul.MulKoef = 2;
-    mul.AddKoef = 0.5;
-    shift.AddKoef = -7;
-    mul.SetTransformBefore(&base);
-    shift.SetTransformBefore(&mul);
-    TMemoryStream s;
-    shift.SaveToStream(s);
-    s.WriteF64(99); // what follows the chain in a file
-    EXPECT_EQ(s.Size(), 48 + 8);
-    EXPECT_EQ(shift.StreamSize(), 48);
-
-    TLinTransformation b2, m2, s2;
-    m2.SetTransformBefore(&b2);
-    s2.SetTransformBefore(&m2);
-    s.Seek(0);
-    s2.LoadFromStream(s);
-    EXPECT_EQ(QList<double>({s2.AddKoef, m2.MulKoef, m2.AddKoef, b2.MulKoef, s.ReadF64()}),
-              QList<double>({-7, 2, 0.5, 1.25, 99}));
-
-    // A one-level reader stops after 16 bytes and leaves the rest unread.
-    TLinTransformation single;
-    s.Seek(0);
-    single.LoadFromStream(s);
-    EXPECT_EQ(s.Position(), 16);
-    EXPECT_EQ(SharedIdentity().StreamSize(), 0);
 }
