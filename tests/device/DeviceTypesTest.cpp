@@ -1,7 +1,5 @@
-// The capability columns of the instrument table, and their agreement with the
-// virtual instrument's own table (written independently, so each checks the other).
+// The capability columns of the instrument table.
 #include "device/DeviceTypes.h"
-#include "SimDeviceTable.h"
 
 #include <QStringList>
 #include <gtest/gtest.h>
@@ -42,22 +40,4 @@ TEST(DeviceTypes, CapabilityColumns) {
 
     EXPECT_EQ(DeviceNamesWith(capFirmware), "ModelR1, ModelR2, ModelS1 and ModelS2");
     EXPECT_EQ(DeviceNamesWith(capFirmware, QStringLiteral(", ")), "ModelR1, ModelR2, ModelS1, ModelS2");
-}
-
-TEST(DeviceTypes, AgreesWithVirtualInstrument) {
-    ASSERT_EQ(sim::kSimDeviceCount, kDeviceCount);
-    for (int d = 0; d < kDeviceCount; ++d) {
-        const TDevice t = TDevice(d);
-        const TDeviceInfo &i = DeviceInfo(t);
-        const auto s = sim::FindSimDevice(i.name);
-        ASSERT_TRUE(s) << i.name;
-        const sim::TSimDeviceType &r = sim::kSimDevices[size_t(*s)];
-        EXPECT_EQ(std::make_tuple(std::string(i.identification), i.version, i.blockSize),
-                  std::make_tuple(std::string(r.Ident), r.VersionWord, r.BlockSize))
-            << i.name;
-        EXPECT_EQ(
-            std::make_tuple(HasMonitorGains(t), HasMonitorApd(t), HasDeviceInfo(t), UsesPacketMonitor(t)),
-            std::make_tuple(sim::HasGains(*s), sim::HasApd(*s), sim::HasDeviceInfo(*s), sim::UsesPacketMonitor(*s)))
-            << i.name;
-    }
 }

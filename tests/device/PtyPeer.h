@@ -5,7 +5,6 @@
 
 #include <QByteArray>
 #include <QString>
-#include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
 #include <functional>
@@ -62,16 +61,11 @@ public:
                 Wait(POLLOUT, 100);
         }
     }
-    // Up to n bytes, waiting at most timeoutMs for them.
+    // Up to n bytes; gives up after timeoutMs without any.
     QByteArray Receive(qsizetype n, int timeoutMs = 5000) {
         QByteArray out;
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (out.size() < n) {
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
-            if (left.count() <= 0 || !Wait(POLLIN, int(left.count())))
-                break;
-            char buf[4096];
+        char buf[4096];
+        while (out.size() < n && Wait(POLLIN, timeoutMs)) {
             const ssize_t got = ::read(m_master, buf, size_t(std::min<qsizetype>(n - out.size(), sizeof buf)));
             if (got <= 0)
                 break;

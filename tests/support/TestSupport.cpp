@@ -26,12 +26,7 @@ QByteArray ReadBytes(const QString &path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-QString ReadTextFile(const QString &path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromUtf8(f.readAll());
-}
+QString ReadTextFile(const QString &path) { return QString::fromUtf8(ReadBytes(path)); }
 
 static void whenModal(std::function<void(QWidget *)> act, int tries) {
     QTimer::singleShot(0, [act, tries] {
