@@ -95,10 +95,8 @@ TEST_F(ConfigTest, GraphBoundsSectionsAreIndependent) {
     test::WriteTextFile(ini, "[GraphBounds]\nXLinCeil=50\n[SignalBounds]\nXLogFloor=1e-6\n");
     const TGraphBounds g = ReadGraphBounds(ini, "GraphBounds");
     const TGraphBounds s = ReadGraphBounds(ini, "SignalBounds");
-    EXPECT_EQ(g.XLinCeil, 50);
-    EXPECT_EQ(g.XLogFloor, 1e-9);
-    EXPECT_EQ(s.XLinCeil, 1000);
-    EXPECT_EQ(s.XLogFloor, 1e-6);
+    EXPECT_EQ(std::pair(g.XLinCeil, g.XLogFloor), std::pair(50.0, 1e-9));
+    EXPECT_EQ(std::pair(s.XLinCeil, s.XLogFloor), std::pair(1000.0, 1e-6));
 }
 
 TEST_F(ConfigTest, ShippedIniHasSectionsForEveryKnownDevice) {

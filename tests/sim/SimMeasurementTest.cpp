@@ -190,12 +190,6 @@ TEST(Fluorescence, DarkLevelSaturationQuenchingAndRelaxation) {
     EXPECT_LT(fmDark, fm);
     EXPECT_GT(s[p.Index(2.5)], fs) << "the light-adapted level falls as quenching grows";
     EXPECT_LT(s[p.Index(120.0)], f0) << "F0 itself is quenched for a while";
-    // Noise is there but small.
-    double var = 0;
-    for (int i = 0; i < 10; ++i)
-        var += (s[size_t(i)] - f0) * (s[size_t(i)] - f0) / 10.0;
-    EXPECT_GT(var, 0.0);
-    EXPECT_LT(std::sqrt(var), 0.05 * (fm - f0));
     // The leaf keeps its history: right after the first run it is still
     // quenched, a lower Fm; and the noise differs.
     EXPECT_NE(s, again);
@@ -248,38 +242,19 @@ TEST(Fluorescence, TimedMacrosRunAtMacroLineEdges) {
     EXPECT_EQ(c.Sim.Lights().Level[6], 1.0);
 }
 
-TEST(Fluorescence, EveryShippedTypeReadsInPlausibleVolts) {
-    const std::string ini = tessel::test::SourcePath("resources/Tessel.ini").toStdString();
-    const QString text = tessel::test::ReadTextFile(QString::fromStdString(ini));
-    int shipped = 0;
-    for (int type = 0; type < kSimDeviceCount; ++type) {
-        const std::string prefix = SectionPrefix(type);
-        if (!text.contains(QString::fromStdString("[" + prefix + "Consts]")))
-            continue;
-        ++shipped;
-        const TSimConstants c = ReadSimConstants(ini, prefix);
-        for (auto [bits, moCh, isUnsigned] :
-             {std::tuple(c.BitResA, c.MoChA, c.UnsignedA), std::tuple(c.BitResB, c.MoChB, c.UnsignedB)}) {
-            // A laboratory converter's full scale, not a raw count.
-            const double fullScale = std::ldexp(moCh, bits - 1);
-            EXPECT_TRUE(fullScale >= 1 && fullScale <= 20) << prefix << " " << fullScale;
-            TSimChannel sim;
-            sim.Bits = bits;
-            sim.Unsigned = isUnsigned;
-            std::mt19937 rng(1);
-            // As the program reads a sample: an unsigned word halved, then signed, times MoCh.
-            // The bindings are copied by name: clang 14 does not capture a structured binding.
-            auto volts = [&, moCh = moCh, isUnsigned = isUnsigned](double signal) {
-                const uint16_t w = uint16_t(sim.Sample(signal, true, 0, rng));
-                return int16_t(isUnsigned ? uint16_t(w >> 1) : w) * moCh;
-            };
-            EXPECT_NEAR(volts(0.3), 0.3 * fullScale, moCh) << prefix;
-            // Below zero an unsigned detector rests at 0, and that is no clipping.
-            EXPECT_NEAR(volts(-0.1), isUnsigned ? 0.0 : -0.1 * fullScale, moCh) << prefix;
-            EXPECT_FALSE(sim.Clipped) << prefix;
-        }
+// An unsigned detector rests at 0 in the dark, which is no clipping, and
+// sends twice its level; a signed one goes below 0.
+TEST(Fluorescence, UnsignedDetectorRestsAtZeroAndSendsItsLevelDoubled) {
+    std::mt19937 rng(1);
+    for (const bool isUnsigned : {false, true}) {
+        TSimChannel ch;
+        ch.Bits = 12;
+        ch.Unsigned = isUnsigned;
+        const int scale = isUnsigned ? 2 : 1;
+        EXPECT_EQ(ch.Sample(0.25, true, 0, rng), scale * 512) << isUnsigned;
+        EXPECT_EQ(ch.Sample(-0.25, true, 0, rng), isUnsigned ? 0 : -512);
+        EXPECT_FALSE(ch.Clipped) << isUnsigned;
     }
-    EXPECT_GE(shipped, 15);
 }
 
 } // namespace

@@ -229,12 +229,6 @@ TEST(SimFaults, TransfersUnderEachFault) {
              EXPECT_EQ(c.Ask("WD"), B("FR"));
              EXPECT_TRUE(c.Load("LDE", Bytes(100, 7)));
          }},
-        {"line noise", [](TSimFaults &f) { f.NoiseRate = 100; },
-         [](Client &c) {
-             const size_t n = c.Ask("", 1.0).size();
-             EXPECT_GE(n, 98u);
-             EXPECT_LE(n, 101u);
-         }},
         {"hang-up inside an upload",
          [](TSimFaults &f) {
              f.HangupCommand = "LDE";

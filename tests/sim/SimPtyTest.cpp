@@ -112,7 +112,6 @@ TEST(SimExecutable, RefusesUnknownOptionsAndDevices) {
         p.start(SimPath(), args);
         ASSERT_TRUE(p.waitForFinished(10000));
         EXPECT_EQ(p.exitCode(), 2) << args.join(' ').toStdString();
-        EXPECT_TRUE(p.readAllStandardOutput().isEmpty());
     }
 }
 
