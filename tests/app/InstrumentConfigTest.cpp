@@ -109,12 +109,10 @@ TEST_F(ConfigTest, ShippedIniHasSectionsForEveryKnownDevice) {
         const QString text = DeviceTextOf(TDevice(d));
         EXPECT_TRUE(shipped.SectionExists(text + "Consts")) << text.toStdString();
         EXPECT_TRUE(shipped.SectionExists(text + "EventBounds")) << text.toStdString();
-        const TInstrumentConfig c = ReadInstrumentConfig(shipped.FileName(), text);
-        EXPECT_GT(c.Compiler.TimeBase, 0);
-        EXPECT_TRUE(c.Compiler.TimerBits == 16 || c.Compiler.TimerBits == 22 || c.Compiler.TimerBits == 24 ||
-                    c.Compiler.TimerBits == 32);
+        const int bits = ReadInstrumentConfig(shipped.FileName(), text).Compiler.TimerBits;
+        EXPECT_TRUE(bits == 16 || bits == 22 || bits == 24 || bits == 32) << text.toStdString();
     }
-    EXPECT_TRUE(messages.entries.empty());
+    EXPECT_TRUE(messages.entries.empty()) << "every value reads";
 }
 
 TEST_F(ConfigTest, CommonObjsReadsConfigForDeviceText) {

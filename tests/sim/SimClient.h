@@ -136,11 +136,6 @@ inline std::string DecodeTagged(const Bytes &s, bool &ended) {
     return text;
 }
 
-inline int32_t DecodeBE32(const Bytes &r, size_t at) {
-    return int32_t(uint32_t(r[at]) << 24 | uint32_t(r[at + 1]) << 16 | uint32_t(r[at + 2]) << 8 | r[at + 3]);
-}
-inline double DecodeDecimal(const Bytes &r, size_t at) { return DecodeBE32(r, at) * std::pow(10.0, int8_t(r[at + 4])); }
-
 // Event program encoding as the program builds it: states, then one timer
 // entry per event counting the ticks since the previous event.
 struct Encoded {

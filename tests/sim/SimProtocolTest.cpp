@@ -1,7 +1,6 @@
 // The instrument side of the wire protocol, byte for byte, one table per
 // command family.
 #include "SimClient.h"
-#include "common/IniFile.h"
 
 #include <gtest/gtest.h>
 
@@ -84,25 +83,6 @@ TEST(SimLoad, RefusedAndAbandonedLoadsLeaveTheLineToCommands) {
     c.Ask(Cat(B("LDE"), Size(100, 4096)));
     c.Ask(Bytes(10, 0x55), 2.0); // and this one times out
     EXPECT_EQ(c.Ask("WH"), B("ModelT  "));
-}
-
-TEST(SimLoad, ProgrammingReportsWhetherAnImageCame) {
-    // image bytes -> answer after "PX", start of the "PF" answer
-    const std::tuple<size_t, const char *, const char *> cases[] = {{2 * 4096, "OK", "OK"}, {0, "ER", "ER"}};
-    for (const auto &[size, px, pf] : cases) {
-        Client c;
-        Bytes image(size);
-        for (size_t i = 0; i < image.size(); ++i)
-            image[i] = uint8_t(i * 7);
-        ASSERT_TRUE(c.Load("LDP", image)) << "an exact multiple of the block size sends no empty block";
-        const Bytes progress = c.Ask("PX");
-        ASSERT_EQ(progress.size(), 18u);
-        EXPECT_NE(std::string(progress.begin(), progress.end()).find(std::to_string(size)), std::string::npos);
-        EXPECT_EQ(c.Ask("", 2.0), B(px)) << size;
-        const Bytes flash = c.Ask("PF");
-        EXPECT_EQ(std::string(flash.begin(), flash.begin() + 2), pf) << size;
-        EXPECT_LE(flash.size(), 41u);
-    }
 }
 
 TEST(SimDownload, HeaderBlocksAndChecksums) {
@@ -198,11 +178,6 @@ TEST(SimFaults, TransfersUnderEachFault) {
              EXPECT_EQ(f.Resends, 1);
              EXPECT_EQ(f.Blocks, 3);
          }},
-        {"three wrong checksums in a row",
-         [](TSimFaults &f) {
-             f.BadChecksumBlocks = {1, 2, 3};
-         },
-         [](Client &c) { EXPECT_FALSE(c.Fetch("GDA", 100).Ok); }},
         {"transfer stops once, half-way", [](TSimFaults &f) { f.HangupAfter = 5000; },
          [](Client &c) {
              EXPECT_EQ(c.Ask(Cat(B("GDA"), Size(10000, 4096))).size(), 6u + 4097u);
@@ -216,12 +191,6 @@ TEST(SimFaults, TransfersUnderEachFault) {
              const Bytes second = c.Ask("WD");
              ASSERT_EQ(second.size(), 6u);
              EXPECT_EQ(Bytes(second.begin(), second.begin() + 2), B("FR"));
-         }},
-        {"device information with a wrong checksum", [](TSimFaults &f) { f.BadInfoChecksum = true; },
-         [](Client &c) {
-             const Bytes r = c.Ask("DI");
-             ASSERT_EQ(r.size(), 406u);
-             EXPECT_EQ(uint8_t(Sum(r, 0, 405) + 1), r[405]);
          }},
         {"upload block not answered", [](TSimFaults &f) { f.IgnoreUploadBlocks = {1}; },
          [](Client &c) {
@@ -268,32 +237,6 @@ TEST(SimSettings, GainsOffsetsAndApdAreKeptAndReadBack) {
     for (const char *cmd : {"SD", "SX", "DI"})
         EXPECT_TRUE(f.Ask(cmd).empty()) << cmd;
     EXPECT_EQ(f.Ask("WH"), B("ModelF  "));
-}
-
-TEST(SimDeviceInfo, RecordAgreesWithTheIniFileOfTheType) {
-    Client c;
-    const Bytes r = c.Ask("DI");
-    ASSERT_EQ(r.size(), 406u);
-    EXPECT_EQ(r[405], Sum(r, 0, 405));
-    tessel::TIniFile2 ini(tessel::test::SourcePath("resources/Tessel.ini"));
-    const QString s = QStringLiteral("ModelT  /$0102/Consts");
-    // offset, key; a byte, a 32-bit number or a decimal float
-    const std::tuple<size_t, const char *, char> fields[] = {{2, "TimerBits", 'b'},    {13, "MinTimer", 'f'},
-                                                             {26, "MaxBSamples", 'i'}, {376, "BitResA", 'b'},
-                                                             {377, "MoChA", 'f'},      {399, "SampleDistance", 'f'}};
-    for (const auto &[at, key, kind] : fields) {
-        if (kind == 'f')
-            EXPECT_DOUBLE_EQ(DecodeDecimal(r, at), ini.ReadFloat(s, key, 0)) << key;
-        else
-            EXPECT_EQ(kind == 'b' ? r[at] : DecodeBE32(r, at), ini.ReadInteger(s, key, 0)) << key;
-    }
-    EXPECT_EQ(r[382] * 256 + r[383], ini.ReadInteger(s, "SamplesPerEvent", 0));
-    // Line 2 reads "0.5; 1e6; 1e-4; 2; wwEE": the pulse bounds are errors.
-    const size_t line2 = 38 + 21 * 2;
-    EXPECT_EQ(std::vector<double>({DecodeDecimal(r, line2), DecodeDecimal(r, line2 + 5), DecodeDecimal(r, line2 + 10),
-                                   DecodeDecimal(r, line2 + 15)}),
-              std::vector<double>({0.5, 1e6, 1e-4, 2.0}));
-    EXPECT_EQ(r[line2 + 20], 0x0C);
 }
 
 TEST(SimDeviceInfo, DecimalFloatsUseTheShortestMantissa) {
