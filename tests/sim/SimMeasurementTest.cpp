@@ -33,33 +33,6 @@ Events WithFillers(const Events &in, double timeBase, int bits) {
     return out;
 }
 
-TEST(Decode, TimerBlocksGiveBackTheEventTimes) {
-    // timer bits, time base, shortest timer, propagation
-    const std::tuple<int, double, double, double> cases[] = {
-        {16, 1e-6, 2e-6, 1e-6}, {22, 1e-7, 1e-6, 4e-7}, {24, 2e-7, 1e-6, 0}, {32, 1e-7, 1e-6, 4e-7}};
-    for (const auto &[bits, timeBase, minTimer, propagation] : cases) {
-        SCOPED_TRACE(bits);
-        TSimConstants k;
-        k.TimerBits = bits;
-        k.TimeBase = timeBase;
-        k.MinTimer = minTimer;
-        k.TimePropagation = propagation;
-        const Events events = WithFillers(
-            {{0.0, 0x81}, {2e-5, 0x80}, {0.0123, 0x90}, {1.5, 0x80}, {1.8, 0x80}, {2.3, 0}}, timeBase, bits);
-        const Encoded e = EncodeProgram(events, timeBase, bits, minTimer, propagation);
-        std::string why;
-        const auto p = DecodeProgram({e.Events, e.Timers, {}, {}}, k, &why);
-        ASSERT_TRUE(p) << why;
-        ASSERT_EQ(p->Events.size(), events.size());
-        for (size_t i = 0; i < events.size(); ++i) {
-            // The propagation delay is a whole number of ticks here, so no
-            // rounding error piles up from one interval to the next.
-            EXPECT_NEAR(p->Events[i].Time, events[i].first, timeBase) << i;
-            EXPECT_EQ(p->Events[i].State, events[i].second) << i;
-        }
-    }
-}
-
 TEST(Decode, FullPeriodEntriesAndMismatchedBlocks) {
     TSimConstants k; // 22 bits: three bytes an entry
     EXPECT_FALSE(DecodeProgram({{1, 0, 2, 0}, {0, 0, 0, 0, 0}, {}, {}}, k));
@@ -139,7 +112,7 @@ std::vector<int16_t> Measure(Client &c, const Protocol &p, Bytes *statusAfterA =
 TEST(Fluorescence, ClippedChannelReportsOutOfRangeOnce) {
     Client c(Fast());
     c.Ask(Cat(B("SG"), {100, 1})); // channel A gain far too high
-    Protocol p; // the dark level, then a saturating pulse: Fm
+    Protocol p;                    // the dark level, then a saturating pulse: Fm
     p.Flash(0.0);
     p.Light(0.1, kLineSaturating, true);
     p.Flash(0.4);
