@@ -2,7 +2,6 @@
 #include "app/MeasurementAnalysis.h"
 #include "authoring/ProtocolTestSupport.h"
 #include "common/NumberText.h"
-#include "data/ExperimentFile.h"
 #include "data/SampleExperiments.h"
 #include "graph/GraphModel.h"
 

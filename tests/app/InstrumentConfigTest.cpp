@@ -1,6 +1,5 @@
 #include "app/InstrumentConfig.h"
 #include "app/CommonObjs.h"
-#include "common/AppPaths.h"
 #include "common/IniFile.h"
 #include "common/MessageService.h"
 #include "device/DeviceTypes.h"

@@ -36,7 +36,6 @@ TEST(MeasurementRunRules, PollStateTable) {
         {stEmpty, 3, "Empty", false, false, C::Idle, true, 3},
         {stTesting, 3, "Testing", false, false, C::Keep, true, 3},
         {stNoReply, 3, "", false, true, C::Keep, false, 2}, // two misses pass silently
-        {stError, 2, "", false, true, C::Keep, false, 1},
         {stOutOfRange, 1, "Not Connected", false, false, C::Idle, true, 3},
     };
     for (const auto &[state, left, text, fetch, ignored, controls, cleared, after] : cases) {

@@ -5,7 +5,6 @@
 #include "app/widgets/ExperimentWindow.h"
 #include "app/widgets/Program.h"
 #include "authoring/widgets/ProtocolEditor.h"
-#include "common/AppPaths.h"
 #include "common/MessageService.h"
 #include "compiler/CompilerLibrary.h"
 #include "graph/widgets/XYGraph.h"

@@ -4,7 +4,6 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
-#include <QThread>
 #include <atomic>
 #include <gtest/gtest.h>
 #include <thread>

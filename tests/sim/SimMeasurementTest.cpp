@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <numeric>
-
 using namespace tessel::sim;
 using namespace tessel::sim::test;
 

@@ -1,7 +1,6 @@
 // The real executable on its pseudo-terminal, as the program and run.sh use it.
 #include "../device/SimProcess.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 
