@@ -1,5 +1,5 @@
-// Programs loaded as blocks come back as event times, and a measurement
-// produces a plausible fluorescence trace.
+// Programs loaded as blocks are decoded and sampled by the wire rules; a
+// measurement clips, runs timed macros and encodes the detector's level.
 #include "SimClient.h"
 
 #include <gtest/gtest.h>
