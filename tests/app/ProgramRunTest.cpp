@@ -17,6 +17,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QLabel>
 #include <QMdiSubWindow>
 #include <QProcess>
@@ -46,6 +47,14 @@ bool WaitFor(const std::function<bool()> &condition, int ms) {
     while (!condition() && !deadline.hasExpired())
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     return condition();
+}
+
+int DarkPixels(const QImage &img) {
+    int n = 0;
+    for (int y = 0; y < img.height(); y += 2)
+        for (int x = 0; x < img.width(); x += 2)
+            n += qGray(img.pixel(x, y)) < 80;
+    return n;
 }
 
 void Trigger(TProgram &p, const char *action) { p.Main().Action(QLatin1String(action))->trigger(); }
@@ -85,6 +94,7 @@ TEST(ProgramRun, IdentifiesMeasuresAndOutlivesAPulledCable) {
         c->Protocol().SetText(QString::fromLatin1(kProtocol));
         c->Editor()->ReloadText();
         messages.clear();
+        const int emptyDark = DarkPixels(c->Graph->Render());
         Trigger(program, "mniStart");
         ASSERT_TRUE(messages.entries.empty()) << messages.texts().join('\n').toStdString() << "\n"
                                               << c->Protocol().Log.join('\n').toStdString();
@@ -109,6 +119,9 @@ TEST(ProgramRun, IdentifiesMeasuresAndOutlivesAPulledCable) {
         EXPECT_TRUE(c->Graph->Model().Contains(r.A.Set.get()) && c->Graph->Model().Contains(r.B.Set.get()));
         EXPECT_FALSE(program.Recovery().CopyOf(c).isEmpty()) << "a recovery copy after each measurement";
         EXPECT_TRUE(messages.entries.empty()) << messages.texts().join('\n').toStdString();
+        // The curves are painted: far more dark pixels than the empty graph had.
+        QCoreApplication::processEvents();
+        EXPECT_GT(DarkPixels(c->Graph->Render()), emptyDark + 200);
         if (const QString out = qEnvironmentVariable("TESSEL_SCREENSHOT_DIR"); !out.isEmpty()) {
             main.resize(1000, 640);
             c->Frame->showMaximized();
