@@ -201,16 +201,6 @@ TEST_F(RunEngine, StartSendsInitMacrosAndStartsOnceWhileBusy) {
     EXPECT_TRUE(test::ReadTextFile(dir.path("logfile.txt")).contains("`Timer: 0.500000; Init Macro: 01 72 \n"));
 }
 
-TEST_F(RunEngine, TwoPausesOfTenSecondsReachFullProgressAfter120Seconds) {
-    run->Start();
-    for (int t = 1; t <= 121; ++t)
-        PollAfter(1, (t > 30 && t <= 40) || (t > 60 && t <= 70) ? "WT" : "BB");
-    const QStringList &p = panels[1];
-    EXPECT_EQ(p.mid(p.size() - 3), QStringList({"Measuring (99%)", "Measuring (100%)", "Measuring (100%)"}));
-    EXPECT_TRUE(p.contains("Waiting"));
-    EXPECT_TRUE(list.Busy());
-}
-
 TEST_F(RunEngine, MaxSignalsStartsOneMoreIsRefused) {
     config.MaxSignals = 2;
     model.Current().A.Set->SetCount(1);

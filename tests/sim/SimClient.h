@@ -66,12 +66,11 @@ public:
         return true;
     }
 
-    // Download of n bytes as the program does it: "OK" to a good block, "ER"
-    // to a bad one, giving up at the third bad copy.
+    // Download of n bytes as the program does it, "OK" to each good block;
+    // a bad or short block ends it unread.
     struct Fetched {
         Bytes Data;
         bool Ok = false;
-        int Blocks = 0, Resends = 0;
     };
     Fetched Fetch(std::string_view mnemonic, size_t n) {
         Fetched f;
@@ -82,22 +81,12 @@ public:
         in.erase(in.begin(), in.begin() + 6);
         for (size_t i = 0; i <= n / bs; ++i) {
             const size_t len = i < n / bs ? bs : n % bs;
-            for (int refusals = 0;; ++refusals) {
-                if (in.size() < len + 1 || refusals == 3)
-                    return f;
-                const bool good = Sum(in, 0, len) == in[len];
-                if (good)
-                    f.Data.insert(f.Data.end(), in.begin(), in.begin() + std::ptrdiff_t(len));
-                in.erase(in.begin(), in.begin() + std::ptrdiff_t(len + 1));
-                ++f.Blocks;
-                const Bytes more = Ask(good ? "OK" : "ER");
-                in.insert(in.end(), more.begin(), more.end());
-                if (good)
-                    break;
-                ++f.Resends;
-            }
+            if (in.size() != len + 1 || Sum(in, 0, len) != in[len])
+                return f;
+            f.Data.insert(f.Data.end(), in.begin(), in.begin() + std::ptrdiff_t(len));
+            in = Ask("OK");
         }
-        f.Ok = in.empty() && f.Data.size() == n;
+        f.Ok = in.empty();
         return f;
     }
 

@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
 using namespace tessel::sim;
 using namespace tessel::sim::test;
 
@@ -161,50 +159,6 @@ TEST(SimFaults, RepliesUnderEachFault) {
         for (size_t i = 0; i < k.Steps.size(); ++i)
             EXPECT_EQ(c.Ask(k.Steps[i].Request, k.Steps[i].Wait), k.Steps[i].Reply) << "step " << i;
         EXPECT_EQ(c.Sim.LineDown(), !o.Faults.HangupCommand.empty());
-    }
-}
-
-TEST(SimFaults, TransfersUnderEachFault) {
-    struct Case {
-        const char *Name;
-        void (*Set)(TSimFaults &);
-        std::function<void(Client &)> Check;
-    };
-    const Case cases[] = {
-        {"wrong checksum repaired by the resend", [](TSimFaults &f) { f.BadChecksumBlocks = {2}; },
-         [](Client &c) {
-             const Client::Fetched f = c.Fetch("GDA", 5000);
-             EXPECT_TRUE(f.Ok);
-             EXPECT_EQ(f.Resends, 1);
-             EXPECT_EQ(f.Blocks, 3);
-         }},
-        {"transfer stops once, half-way", [](TSimFaults &f) { f.HangupAfter = 5000; },
-         [](Client &c) {
-             EXPECT_EQ(c.Ask(Cat(B("GDA"), Size(10000, 4096))).size(), 6u + 4097u);
-             EXPECT_EQ(c.Ask("OK").size(), 5000u - 4096u) << "the second block stops short, without checksum";
-             EXPECT_TRUE(c.Ask("", 2.0).empty());
-             EXPECT_TRUE(c.Fetch("GDA", 10000).Ok);
-         }},
-        {"garbage after every second reply", [](TSimFaults &f) { f.GarbageEvery = 2; },
-         [](Client &c) {
-             EXPECT_EQ(c.Ask("WD"), B("FR"));
-             const Bytes second = c.Ask("WD");
-             ASSERT_EQ(second.size(), 6u);
-             EXPECT_EQ(Bytes(second.begin(), second.begin() + 2), B("FR"));
-         }},
-        {"upload block not answered", [](TSimFaults &f) { f.IgnoreUploadBlocks = {1}; },
-         [](Client &c) {
-             EXPECT_FALSE(c.Load("LDE", Bytes(100, 7)));
-             EXPECT_EQ(c.Ask("WD"), B("FR"));
-             EXPECT_TRUE(c.Load("LDE", Bytes(100, 7)));
-         }},
-    };
-    for (const Case &k : cases) {
-        SCOPED_TRACE(k.Name);
-        TSimOptions o = Opt();
-        k.Set(o.Faults);
-        Client c(o);
-        k.Check(c);
     }
 }
 
