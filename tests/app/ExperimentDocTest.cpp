@@ -79,7 +79,6 @@ TEST_F(ExperimentDocTest, ScaleCellsReadRoundAndClampTypedNumbers) {
     TMeasurementRecord &r = doc->Model.Record(1);
     const std::tuple<int, const char *, double> cases[] = {{xcYShift, "abc", 0},
                                                            {xcYShift, "2e7", 1e6},
-                                                           {xcYShift, "-3e9", -1e6},
                                                            {xcYShift, "0.1234567891234", 0.123456789},
                                                            {xcMultiplication, "1e-12", 0}};
     for (const auto &[column, text, expected] : cases) {

@@ -37,7 +37,7 @@ struct UploadBench {
                                        {},
                                        [this](int32_t, int32_t) { polling << timer.isActive(); }}};
 
-    UploadBench(const char *device, bool connect, void (*faults)(sim::TSimFaults &) = nullptr)
+    UploadBench(const char *device, void (*faults)(sim::TSimFaults &) = nullptr)
         : bridge([&] {
               sim::TSimOptions o;
               o.Device = device;
@@ -46,8 +46,7 @@ struct UploadBench {
                   faults(o.Faults);
               return o;
           }()) {
-        if (connect)
-            EXPECT_TRUE(bridge.Connection->Connect(false, false));
+        EXPECT_TRUE(bridge.Connection->Connect(false, false));
         timer.start(3600 * 1000);
         env.LastDir = dir.path();
     }
@@ -82,7 +81,7 @@ TEST(FirmwareUpload, OutcomesAgainstTheInstrument) {
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.message.toStdString() + " " + c.device);
-        UploadBench b(c.device, true, c.faults);
+        UploadBench b(c.device, c.faults);
         b.Image("images/new.bin", c.size);
         b.files.answer(b.dir.path("images/new")); // typed without its extension
 
@@ -107,13 +106,8 @@ TEST(FirmwareUpload, OutcomesAgainstTheInstrument) {
     }
 }
 
-TEST(FirmwareUpload, NothingIsSentWithoutInstrumentFileOrReadableFile) {
-    {
-        UploadBench b("ModelU", false);
-        EXPECT_EQ(b.upload.Run(TImageKind::Boot), TUploadResult::NotRun);
-        EXPECT_TRUE(b.files.requests.empty()) << "no dialog without an instrument";
-    }
-    UploadBench b("ModelU", true);
+TEST(FirmwareUpload, NothingIsSentWithoutAReadableFile) {
+    UploadBench b("ModelU");
     const QString before = b.env.LastDir;
     b.files.answer(QString());
     EXPECT_EQ(b.upload.Run(TImageKind::Boot), TUploadResult::Cancelled);

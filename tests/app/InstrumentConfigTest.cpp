@@ -58,7 +58,7 @@ TEST_F(ConfigTest, UnreadableFloatReportsOnceAndKeepsDefault) {
 }
 
 TEST_F(ConfigTest, EventBoundsFieldsAndFlags) {
-    const TInstrumentConfig c = read("", "Bit3=1e-6; 2 ;0;5;EE\nBit4=;;;;\nBit5=1;x;3;4;eEwE\nBit15=0.5");
+    const TInstrumentConfig c = read("", "Bit3=1e-6; 2 ;0;5;EE\nBit4=;;;;\nBit5=1;x;3;4;eEwE");
     // Limits and error flags in the order space min, space max, pulse min, pulse max.
     const auto limits = [&](int line) {
         const TLineBounds &b = c.Compiler.Bounds[size_t(line)];
@@ -72,7 +72,6 @@ TEST_F(ConfigTest, EventBoundsFieldsAndFlags) {
     EXPECT_EQ(errors(3), (std::vector<bool>{true, true, false, false}));
     EXPECT_EQ(limits(5), (std::vector<double>{1, 0, 3, 4})); // "x" is not a number: no report
     EXPECT_EQ(errors(5), (std::vector<bool>{false, true, false, true}));
-    EXPECT_EQ(limits(15), (std::vector<double>{0.5, 0, 0, 0}));
     EXPECT_TRUE(messages.entries.empty());
 }
 
@@ -90,14 +89,6 @@ TEST_F(ConfigTest, PrintColumnsAndThicknessRoundTrip) {
     EXPECT_TRUE(test::ReadTextFile(ini).startsWith("; kept\n[Main]\nMaxSignals=12\nDePrnCol0=1\n"));
 }
 
-TEST_F(ConfigTest, GraphBoundsSectionsAreIndependent) {
-    test::WriteTextFile(ini, "[GraphBounds]\nXLinCeil=50\n[SignalBounds]\nXLogFloor=1e-6\n");
-    const TGraphBounds g = ReadGraphBounds(ini, "GraphBounds");
-    const TGraphBounds s = ReadGraphBounds(ini, "SignalBounds");
-    EXPECT_EQ(std::pair(g.XLinCeil, g.XLogFloor), std::pair(50.0, 1e-9));
-    EXPECT_EQ(std::pair(s.XLinCeil, s.XLogFloor), std::pair(1000.0, 1e-6));
-}
-
 TEST_F(ConfigTest, ShippedIniHasSectionsForEveryKnownDevice) {
     // Each accepted instrument type ships its own constants.
     TIniFile2 shipped(test::SourcePath("resources/Tessel.ini"));
@@ -112,16 +103,6 @@ TEST_F(ConfigTest, ShippedIniHasSectionsForEveryKnownDevice) {
         EXPECT_TRUE(bits == 16 || bits == 22 || bits == 24 || bits == 32) << text.toStdString();
     }
     EXPECT_TRUE(messages.entries.empty()) << "every value reads";
-}
-
-TEST_F(ConfigTest, CommonObjsReadsConfigForDeviceText) {
-    test::WriteTextFile(ini, "[" + kDev + "Consts]\nTimeBase=2e-7\n[ModelW  /$0000/Consts]\nTimeBase=5e-8\n");
-    TCommonObjs objs;
-    ASSERT_EQ(objs.Connection.DeviceText(), kDev);
-    EXPECT_EQ(Config().Instrument.Compiler.TimeBase, 2e-7);
-    objs.Connection.SetDevice(ModelW);
-    objs.ReadInstrumentConfig();
-    EXPECT_EQ(Config().Instrument.Compiler.TimeBase, 5e-8);
 }
 
 TEST_F(ConfigTest, DefaultDeviceAppliedOnlyWhenKnown) {
