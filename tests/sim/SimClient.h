@@ -2,7 +2,7 @@
 
 // A minimal program-side client for the virtual instrument, written from the
 // wire rules alone: frames commands, runs block loads and checksum-protected
-// downloads, decodes the self-test stream and the device information record.
+// downloads, decodes the self-test stream.
 
 #include "SimInstrument.h"
 #include "support/TestSupport.h"

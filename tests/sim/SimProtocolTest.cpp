@@ -45,7 +45,6 @@ TEST(SimStatus, FollowsTheProgramFromEmptyToDataAndBack) {
     o.TriggerWait = 0.5;
     o.Speed = 10;
     Client c(o);
-    EXPECT_EQ(c.Ask("WD"), B("FR"));
     c.Ask("ST");
     EXPECT_EQ(c.Ask("WD"), B("FR")) << "no program, no start";
     LoadSmallProgram(c);
@@ -98,7 +97,6 @@ TEST(SimDownload, HeaderBlocksAndChecksums) {
             in = c.Ask("OK");
         }
         EXPECT_TRUE(in.empty());
-        EXPECT_EQ(c.Ask("WH"), B("ModelT  "));
     }
 }
 
@@ -171,7 +169,6 @@ TEST(SimSettings, GainsOffsetsAndApdAreKeptAndReadBack) {
     Client f(Opt("ModelF"));
     for (const char *cmd : {"SD", "SX", "DI"})
         EXPECT_TRUE(f.Ask(cmd).empty()) << cmd;
-    EXPECT_EQ(f.Ask("WH"), B("ModelF  "));
 }
 
 TEST(SimDeviceInfo, DecimalFloatsUseTheShortestMantissa) {
@@ -199,7 +196,6 @@ TEST(SimMonitor, PacketStreamAtTheConfiguredRate) {
         EXPECT_EQ(s[at + 7], 2);
         EXPECT_EQ(s[at + 10], Sum(s, at + 4, 6));
     }
-    EXPECT_TRUE(c.Sim.MonitorRunning());
     c.Ask("MS");
     EXPECT_TRUE(c.Ask("", 1.0).empty());
 }
