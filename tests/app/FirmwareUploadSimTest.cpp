@@ -37,7 +37,7 @@ struct UploadBench {
                                        {},
                                        [this](int32_t, int32_t) { polling << timer.isActive(); }}};
 
-    UploadBench(const char *device, bool connect, void (*faults)(sim::TSimFaults &) = nullptr)
+    UploadBench(const char *device, void (*faults)(sim::TSimFaults &) = nullptr)
         : bridge([&] {
               sim::TSimOptions o;
               o.Device = device;
@@ -46,8 +46,7 @@ struct UploadBench {
                   faults(o.Faults);
               return o;
           }()) {
-        if (connect)
-            EXPECT_TRUE(bridge.Connection->Connect(false, false));
+        EXPECT_TRUE(bridge.Connection->Connect(false, false));
         timer.start(3600 * 1000);
         env.LastDir = dir.path();
     }
@@ -64,78 +63,51 @@ struct UploadBench {
 
 TEST(FirmwareUpload, OutcomesAgainstTheInstrument) {
     struct Case {
-        const char *what, *device;
+        const char *device;
         TImageKind kind;
         int size;
         void (*faults)(sim::TSimFaults &);
         MsgType type;
-        const char *message;
-        QStringList statuses;
+        QString message;
     };
-    const QStringList flash = {"Uploading program...", "Programming flash...", ""};
-    const QStringList device = {"Uploading program...", "Programming device...", ""};
+    const QString done = "Programming completed successfully.";
     const Case cases[] = {
-        {"boot image",
-         "ModelU",
-         TImageKind::Boot,
-         10000,
-         {},
-         MsgType::Information,
-         "Programming completed successfully.",
-         flash},
-        {"firmware",
-         "ModelR1",
-         TImageKind::Firmware,
-         5000,
-         {},
-         MsgType::Information,
-         "Programming completed successfully.",
-         device},
-        {"second block refused",
-         "ModelS2",
-         TImageKind::Firmware,
-         9000,
-         [](sim::TSimFaults &f) { f.RefuseUploadBlocks = {2}; },
-         MsgType::Error,
-         "Upload failed.",
-         {"Uploading program...", ""}},
-        {"flash not written", "ModelU", TImageKind::Boot, 3000, [](sim::TSimFaults &f) { f.ProgramFails = true; },
-         MsgType::Error, "Programming failed.", flash},
-        // Sent and programmed as it is; this instrument refuses to program nothing.
-        {"empty file", "ModelS1", TImageKind::Firmware, 0, nullptr, MsgType::Error, "Programming failed.", device},
+        {"ModelU", TImageKind::Boot, 10000, {}, MsgType::Information, done},
+        {"ModelR1", TImageKind::Firmware, 5000, {}, MsgType::Information, done},
+        {"ModelS2", TImageKind::Firmware, 9000, [](sim::TSimFaults &f) { f.RefuseUploadBlocks = {2}; }, MsgType::Error,
+         "Upload failed."},
+        {"ModelU", TImageKind::Boot, 3000, [](sim::TSimFaults &f) { f.ProgramFails = true; }, MsgType::Error,
+         "Programming failed."},
     };
     for (const Case &c : cases) {
-        UploadBench b(c.device, true, c.faults);
-        const QString path = b.Image("images/new.bin", c.size);
+        SCOPED_TRACE(c.message.toStdString() + " " + c.device);
+        UploadBench b(c.device, c.faults);
+        b.Image("images/new.bin", c.size);
         b.files.answer(b.dir.path("images/new")); // typed without its extension
 
         b.upload.Run(c.kind);
 
-        ASSERT_EQ(b.files.requests.size(), 1u) << c.what;
-        EXPECT_EQ(b.files.requests[0].filter, "Bin File (*.bin)|*.bin") << c.what;
-        EXPECT_EQ(b.files.requests[0].dir, b.dir.path()) << c.what;
-        EXPECT_EQ(QDir(b.env.LastDir), QDir(b.dir.path("images"))) << c.what;
-        ASSERT_EQ(b.messages.entries.size(), 1u) << c.what;
-        EXPECT_EQ(b.messages.entries[0].type, c.type) << c.what;
-        EXPECT_EQ(b.messages.entries[0].text, c.message) << c.what;
-        EXPECT_EQ(b.statuses, c.statuses) << c.what;
-        EXPECT_FALSE(b.polling.isEmpty() || b.polling.contains(true)) << c.what << ": no poll between the blocks";
-        EXPECT_TRUE(b.timer.isActive()) << c.what << ": polling resumes whatever the outcome";
-        const bool loaded = c.statuses.size() == 3;
-        char image[48];
-        std::snprintf(image, sizeof image, "image of %d bytes loaded", c.size);
-        EXPECT_EQ(b.bridge.Logged(image), loaded) << c.what;
-        EXPECT_EQ(b.bridge.Logged(c.kind == TImageKind::Boot ? "> PF" : "> PX"), loaded) << c.what;
+        ASSERT_EQ(b.files.requests.size(), 1u);
+        EXPECT_EQ(b.files.requests[0].filter, "Bin File (*.bin)|*.bin");
+        EXPECT_EQ(b.files.requests[0].dir, b.dir.path());
+        EXPECT_EQ(QDir(b.env.LastDir), QDir(b.dir.path("images")));
+        ASSERT_EQ(b.messages.entries.size(), 1u);
+        EXPECT_EQ(b.messages.entries[0].type, c.type);
+        EXPECT_EQ(b.messages.entries[0].text, c.message);
+        const bool loaded = c.message != "Upload failed.";
+        const bool boot = c.kind == TImageKind::Boot;
+        EXPECT_EQ(b.statuses, loaded ? QStringList({"Uploading program...",
+                                                    boot ? "Programming flash..." : "Programming device...", ""})
+                                     : QStringList({"Uploading program...", ""}));
+        EXPECT_FALSE(b.polling.isEmpty() || b.polling.contains(true)) << "no poll between the blocks";
+        EXPECT_TRUE(b.timer.isActive()) << "polling resumes whatever the outcome";
+        EXPECT_EQ(b.bridge.Logged("image of " + std::to_string(c.size) + " bytes loaded"), loaded);
+        EXPECT_EQ(b.bridge.Logged(boot ? "> PF" : "> PX"), loaded);
     }
 }
 
-TEST(FirmwareUpload, NothingIsSentWithoutInstrumentFileOrReadableFile) {
-    {
-        UploadBench b("ModelU", false);
-        EXPECT_EQ(b.upload.Run(TImageKind::Boot), TUploadResult::NotRun);
-        EXPECT_TRUE(b.files.requests.empty()) << "no dialog without an instrument";
-    }
-    UploadBench b("ModelU", true);
+TEST(FirmwareUpload, NothingIsSentWithoutAReadableFile) {
+    UploadBench b("ModelU");
     const QString before = b.env.LastDir;
     b.files.answer(QString());
     EXPECT_EQ(b.upload.Run(TImageKind::Boot), TUploadResult::Cancelled);

@@ -18,8 +18,6 @@ bool WriteText(const QString &path, const QByteArray &text) {
     return f.open(QIODevice::WriteOnly) && f.write(text) == text.size();
 }
 
-QStringList Files(const QString &folder) { return QDir(folder).entryList(QDir::Files, QDir::Name); }
-
 // Copies of live programs are never offered; those of ended ones are, once,
 // to whichever program claims them first; two experiments of the same caption
 // keep two copies.
@@ -54,8 +52,9 @@ TEST(RecoveryStore, OnlyEndedProgramsLeaveCopiesAndEachIsClaimedOnce) {
     EXPECT_TRUE(rival.Leftovers().isEmpty());
     other.Remove(1);
     // The ended program's lock file went with its last copy.
-    EXPECT_EQ(Files(folder), QStringList({"live-1.exp", "live-1.txt", "live-2.exp", "live-2.txt", "live.lock",
-                                          "other.lock", "rival.lock"}));
+    EXPECT_EQ(
+        QDir(folder).entryList(QDir::Files, QDir::Name),
+        QStringList({"live-1.exp", "live-1.txt", "live-2.exp", "live-2.txt", "live.lock", "other.lock", "rival.lock"}));
 }
 
 // A program that gets the pid (and so the name) of one that died with copies

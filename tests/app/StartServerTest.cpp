@@ -4,7 +4,6 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
-#include <QThread>
 #include <atomic>
 #include <gtest/gtest.h>
 #include <thread>
@@ -61,8 +60,6 @@ TEST(StartServer, ConsumesEveryRequestStartsOnlyWhenEnabledAndOpensFiles) {
     TStartServer second([] { return true; }, [] {});
     EXPECT_FALSE(second.Listen(name));
     EXPECT_EQ(sendFromThread(name, &delivered), "started");
-    QCoreApplication::processEvents();
-    EXPECT_EQ(starts, 2);
 }
 
 TEST(StartServer, ASocketLeftByACrashedRunIsTakenOver) {

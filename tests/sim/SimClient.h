@@ -2,7 +2,7 @@
 
 // A minimal program-side client for the virtual instrument, written from the
 // wire rules alone: frames commands, runs block loads and checksum-protected
-// downloads, decodes the self-test stream and the device information record.
+// downloads, decodes the self-test stream.
 
 #include "SimInstrument.h"
 #include "support/TestSupport.h"
@@ -66,46 +66,27 @@ public:
         return true;
     }
 
-    // Download of n bytes; `answer` decides per received block whether to
-    // acknowledge it (return "OK"/"ER" as the program would, or "" to stay quiet).
+    // Download of n bytes as the program does it, "OK" to each good block;
+    // a bad or short block ends it unread.
     struct Fetched {
-        Bytes Header, Data;
+        Bytes Data;
         bool Ok = false;
-        int Blocks = 0, Resends = 0;
     };
-    Fetched Fetch(std::string_view mnemonic, size_t n, int maxAttempts = 3) {
+    Fetched Fetch(std::string_view mnemonic, size_t n) {
         Fetched f;
         const size_t bs = size_t(Sim.BlockSize());
         Bytes in = Ask(Cat(B(mnemonic), Size(n, bs)));
         if (in.size() < 6)
             return f;
-        f.Header.assign(in.begin(), in.begin() + 6);
         in.erase(in.begin(), in.begin() + 6);
-        const size_t full = n / bs, rest = n % bs;
-        for (size_t i = 0; i <= full; ++i) {
-            const size_t len = i < full ? bs : rest;
-            int attempts = maxAttempts;
-            for (;;) {
-                if (in.size() < len + 1)
-                    return f;
-                const bool good = Sum(in, 0, len) == in[len];
-                Bytes block(in.begin(), in.begin() + std::ptrdiff_t(len));
-                in.erase(in.begin(), in.begin() + std::ptrdiff_t(len + 1));
-                ++f.Blocks;
-                if (good) {
-                    f.Data.insert(f.Data.end(), block.begin(), block.end());
-                    Bytes more = Ask("OK");
-                    in.insert(in.end(), more.begin(), more.end());
-                    break;
-                }
-                if (--attempts == 0)
-                    return f;
-                ++f.Resends;
-                Bytes more = Ask("ER");
-                in.insert(in.end(), more.begin(), more.end());
-            }
+        for (size_t i = 0; i <= n / bs; ++i) {
+            const size_t len = i < n / bs ? bs : n % bs;
+            if (in.size() != len + 1 || Sum(in, 0, len) != in[len])
+                return f;
+            f.Data.insert(f.Data.end(), in.begin(), in.begin() + std::ptrdiff_t(len));
+            in = Ask("OK");
         }
-        f.Ok = in.empty() && f.Data.size() == n;
+        f.Ok = in.empty();
         return f;
     }
 
@@ -119,41 +100,30 @@ inline std::vector<int16_t> Samples(const Bytes &data) {
     return s;
 }
 
-// Self-test stream to text; `ended` tells whether the end marker came.
+// Self-test stream to text: '#' text up to a zero byte, '!' and '"' a 16-
+// and 32-bit number; `ended` tells whether the end marker came.
 inline std::string DecodeTagged(const Bytes &s, bool &ended) {
     std::string text;
     ended = false;
-    bool textMode = false;
-    for (size_t i = 0; i < s.size();) {
-        const uint8_t c = s[i++];
-        if (textMode) {
-            if (c == 0)
-                textMode = false;
-            else
-                text += char(c);
-            continue;
-        }
-        if (c == '!' && i + 2 <= s.size()) {
-            text += std::to_string(int16_t(uint16_t(s[i] | s[i + 1] << 8)));
-            i += 2;
-        } else if (c == '"' && i + 4 <= s.size()) {
-            text += std::to_string(int32_t(uint32_t(s[i]) | uint32_t(s[i + 1]) << 8 | uint32_t(s[i + 2]) << 16 |
-                                           uint32_t(s[i + 3]) << 24));
-            i += 4;
-        } else if (c == '#') {
-            textMode = true;
+    for (size_t i = 0; i < s.size() && !ended;) {
+        const uint8_t tag = s[i++];
+        const size_t width = tag == '!' ? 2 : tag == '"' ? 4 : 0;
+        if (tag == '#') {
+            for (; i < s.size() && s[i] != 0; ++i)
+                text += char(s[i]);
+            ++i;
+        } else if (width > 0 && i + width <= s.size()) {
+            uint32_t v = 0;
+            for (size_t k = 0; k < width; ++k)
+                v |= uint32_t(s[i + k]) << (8 * k);
+            text += std::to_string(width == 2 ? int32_t(int16_t(v)) : int32_t(v));
+            i += width;
         } else {
             ended = true;
-            break;
         }
     }
     return text;
 }
-
-inline int32_t DecodeBE32(const Bytes &r, size_t at) {
-    return int32_t(uint32_t(r[at]) << 24 | uint32_t(r[at + 1]) << 16 | uint32_t(r[at + 2]) << 8 | r[at + 3]);
-}
-inline double DecodeDecimal(const Bytes &r, size_t at) { return DecodeBE32(r, at) * std::pow(10.0, int8_t(r[at + 4])); }
 
 // Event program encoding as the program builds it: states, then one timer
 // entry per event counting the ticks since the previous event.
