@@ -108,7 +108,6 @@ TEST(CliPlot, DrawsTheChosenSetsAtTheChosenSizeOrFails) {
     } cases[] = {
         {{}, 4, true},
         {{"--sets", "Data Set A( 0 ),Data Set B( 0 )"}, 2, false},
-        {{"--sets", "2"}, 2, true}, // measurement 2, the newer, is drawn red
         {{"--sets", "1A,1B"}, 2, false},
         {{"--sets", "1-2B"}, 2, true},
     };

