@@ -53,14 +53,12 @@ TEST(DeviceCommands, AgainstTheVirtualInstrument) {
 
     EXPECT_EQ(RunCliCommand(QStringList{"status"} + t.port).out, "5 Empty\n");
     EXPECT_EQ(RunCliCommand(QStringList{"status", "--json"} + t.port).json()["text"].toString(), "Empty");
-    EXPECT_FALSE(RunCliCommand(QStringList{"selftest"} + t.port).out.trimmed().isEmpty());
     const CliRun selfJson = RunCliCommand(QStringList{"selftest", "--json"} + t.port);
     EXPECT_TRUE(selfJson.json()["passed"].toBool()) << selfJson.err.toStdString();
 }
 
 // A fault of the virtual instrument per subcommand: the exit code and message
-// the command gives, and, where the line still exists, the instrument answers
-// again afterwards. The link's own handling of each fault is pinned with the
+// the command gives. The link's own handling of each fault is pinned with the
 // link; here a run must only end: the bound is many times the link's 1 s
 // time-outs, so that only a hang exceeds it.
 TEST(DeviceCommands, FaultMatrix) {
@@ -69,23 +67,22 @@ TEST(DeviceCommands, FaultMatrix) {
         QStringList command;
         int rc;
         const char *message; // part of stderr ("" for none)
-        bool lineStays;
     };
     TestDir dir;
     const QString image = dir.path("boot.bin");
     WriteTextFile(image, QString(10000, QChar('x')));
     const QStringList upload{"upload", "--bios", image};
     const Case cases[] = {
-        {{"--hangup-in", "WH"}, {"identify", "--json"}, 1, "Connection lost on ", false},
-        {{"--device", "ModelB1"}, {"status"}, 1, "Found device ModelB  , version 1.8.0.0 - device unknown\n", false},
-        {{"--device", "ModelU", "--ignore-block", "1"}, upload, 1, "Upload failed", true},
-        {{"--hangup-in", "TST:20"}, {"selftest"}, 1, "Connection lost on ", false},
-        {{"--garbage-every", "1"}, {"selftest"}, 1, "Self test did not pass: ", false},
-        {{"--bad-info-checksum"}, {"device-info"}, 1, "Unable to get device information: no valid record", true},
-        {{"--status-reply", "E1"}, {"status", "--json"}, 1, "The instrument reports E1", false},
-        {{"--status-reply", "WE"}, {"status"}, 0, "", false},
-        {{"--need-wakeup"}, {"identify"}, 1, "baud. Check that the instrument is switched on", false},
-        {{"--need-wakeup"}, {"identify", "--wake"}, 0, "", true},
+        {{"--hangup-in", "WH"}, {"identify", "--json"}, 1, "Connection lost on "},
+        {{"--device", "ModelB1"}, {"status"}, 1, "Found device ModelB  , version 1.8.0.0 - device unknown\n"},
+        {{"--device", "ModelU", "--ignore-block", "1"}, upload, 1, "Upload failed"},
+        {{"--hangup-in", "TST:20"}, {"selftest"}, 1, "Connection lost on "},
+        {{"--garbage-every", "1"}, {"selftest"}, 1, "Self test did not pass: "},
+        {{"--bad-info-checksum"}, {"device-info"}, 1, "Unable to get device information: no valid record"},
+        {{"--status-reply", "E1"}, {"status", "--json"}, 1, "The instrument reports E1"},
+        {{"--status-reply", "WE"}, {"status"}, 0, ""},
+        {{"--need-wakeup"}, {"identify"}, 1, "baud. Check that the instrument is switched on"},
+        {{"--need-wakeup"}, {"identify", "--wake"}, 0, ""},
     };
     constexpr qint64 kNoHangMs = 30000;
     for (const Case &c : cases) {
@@ -98,8 +95,6 @@ TEST(DeviceCommands, FaultMatrix) {
         EXPECT_LT(t.elapsed(), kNoHangMs);
         EXPECT_EQ(r.rc, c.rc) << r.err.toStdString();
         EXPECT_TRUE(r.err.contains(QLatin1String(c.message))) << r.err.toStdString();
-        if (c.lineStays)
-            EXPECT_EQ(RunCliCommand(QStringList{"status"} + i.port).rc, 0);
     }
 }
 

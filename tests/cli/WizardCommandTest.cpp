@@ -40,7 +40,6 @@ TEST(CliWizard, EntersValuesAsTheDialogDoesListsAndWritesJson) {
          ""},
         {{file, "--set", "Count=9"}, 1, "", "Wizard error: Count too large\n"},
         {{broken}, 1, "", "Wizard error: %end_var missing at the end of the file.\n"},
-        {{dir.path("none.wzd")}, 1, "", "*"},
         {{}, 2, "", "*"},
         {{file, "--set", "Nosuch=1"}, 2, "", "*"},
         {{file, "--set", "Count"}, 2, "", "*"},
