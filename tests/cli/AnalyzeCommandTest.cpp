@@ -79,9 +79,7 @@ TEST_F(AnalyzeCommand, FitsPlotsAndFailures) {
         {{"plot", file, "--out", png, "--parameters", "ETRmax", "--json"}, 0, 1},
         {{"plot", file, "--out", png, "--parameters", "Fv/Fm"}, 1, 0}, // no dark levels
         {{"plot", file, "--out", png, "--parameters", "nope"}, 2, 0},
-        {{"analyze"}, 2, 0},
         {{"analyze", file, "--json", "--csv"}, 2, 0},
-        {{"analyze", file, "--fit", "Webb"}, 2, 0},
         {{"analyze", three, "--ini", dir.path("none.ini")}, 1, 0},
     };
     for (const auto &c : cases) {
@@ -128,9 +126,7 @@ TEST(CliPlot, DrawsTheChosenSetsAtTheChosenSizeOrFails) {
     QFile::remove(png);
     ExpectExitCodes({
         {{"plot", exp, "--out", dir.path("p.gif")}, 2},
-        {{"plot", exp, "--out", png, "--size", "10x200"}, 2},
         {{"plot", exp, "--out", png, "--sets", "3-9"}, 2},
-        {{"plot", exp, "--out", png, "--sets", "Data Set C( 0 )"}, 2},
         {{"plot", exp, "--out", dir.path("no/dir/p.png")}, 1},
     });
     EXPECT_FALSE(QFile::exists(png));
