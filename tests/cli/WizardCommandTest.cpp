@@ -50,9 +50,8 @@ TEST(CliWizard, EntersValuesAsTheDialogDoesListsAndWritesJson) {
     // --vars lists the fields as the dialog would show them; --json writes lines and fields.
     const CliRun text = RunCliCommand({"wizard", file, "--vars", "--set", "Count=4"});
     ASSERT_EQ(text.rc, 0) << text.err.toStdString();
-    for (const char *line : {"  Count int \"Count\" = 4 [1, 10] triggers=2\n",
-                             "  Fixed real \"Fixed\" = 7 [-2147483647, 2147483647] read-only\n"})
-        EXPECT_TRUE(text.out.contains(QLatin1String(line))) << line << text.out.toStdString();
+    EXPECT_TRUE(text.out.contains("  Count int \"Count\" = 4 [1, 10] triggers=2\n")) << text.out.toStdString();
+    EXPECT_TRUE(text.out.contains("  Fixed real \"Fixed\" = 7 [-2147483647, 2147483647] read-only\n"));
 
     const CliRun json = RunCliCommand({"wizard", file, "--json", "--set", "Level=1e-7"});
     EXPECT_EQ(json.json()["lines"][0].toString(), "count = 3 level = 1E-7 double = 6");
