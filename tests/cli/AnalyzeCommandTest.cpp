@@ -127,6 +127,7 @@ TEST(CliPlot, DrawsTheChosenSetsAtTheChosenSizeOrFails) {
     ExpectExitCodes({
         {{"plot", exp, "--out", dir.path("p.gif")}, 2},
         {{"plot", exp, "--out", png, "--sets", "3-9"}, 2},
+        {{"plot", exp, "--out", png, "--sets", "Data Set C( 0 )"}, 2},
         {{"plot", exp, "--out", dir.path("no/dir/p.png")}, 1},
     });
     EXPECT_FALSE(QFile::exists(png));

@@ -40,6 +40,9 @@ TEST(CliExport, WritesTheChosenDataSetsAndRangeOrFails) {
         const QStringList lines = ReadTextFile(out).split(QStringLiteral("\r\n"));
         EXPECT_EQ(lines.size(), lines.indexOf(c.columns) + c.rows + 2); // rows, then the final CR LF
     }
+    // --format long writes the long table, its marks left out when the protocol language is not found.
+    ASSERT_EQ(RunCliCommand({"export", exp, "--out", dir.path("x.csv"), "--format", "long"}).rc, 0);
+    EXPECT_TRUE(ReadTextFile(dir.path("x.csv")).startsWith("# Tessel long table of "));
     QFile::remove(out);
     ExpectExitCodes({
         {{"export", exp}, 2},
