@@ -25,7 +25,7 @@ QString hex4(uint32_t v) { return QStringLiteral("%1").arg(v & 0xFFFFu, 4, 16, Q
 
 QString hexBytes(const QByteArray &b) { return QString::fromLatin1(b.toHex(' ')).toUpper(); }
 
-QString num(double v) { return FormatShortest(v); }
+QString num(double v) { return FormatMachine(v); }
 
 QJsonArray macrosJson(const TMacroList &list) {
     QJsonArray a;

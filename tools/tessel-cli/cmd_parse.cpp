@@ -26,7 +26,7 @@ QString hexBytes(const QByteArray &b) {
     return parts.join(QLatin1Char(' '));
 }
 
-QString num(long double v) { return FormatShortest(static_cast<double>(v)); }
+QString num(long double v) { return FormatMachine(static_cast<double>(v)); }
 
 QJsonObject callJson(const TCompilerCall &c) {
     switch (c.kind) {
