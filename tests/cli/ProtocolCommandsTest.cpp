@@ -64,6 +64,9 @@ TEST_F(CompileCommand, ListingVoltagesAndMarks) {
     for (const char *part : {"  0  0 s  0081\n", "Samples B: 0  skipped: 12\n  (skipped: sample slots the instrument "
                                                  "clocks but does not keep"})
         EXPECT_TRUE(r.out.contains(QLatin1String(part))) << part << "\n" << r.out.toStdString();
+    // Event times as written, without arithmetic noise (not 0.0010019999999999999).
+    const CliRun fvfm = Compile(SourcePath("resources/protocols/FvFm.p"), "ModelG1", "ModelG_0101");
+    EXPECT_TRUE(fvfm.out.contains("\n  3  0.001002 s  0080\n")) << fvfm.out.toStdString();
 }
 
 TEST_F(CompileCommand, FailuresAndUsage) {
