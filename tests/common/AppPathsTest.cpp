@@ -1,5 +1,4 @@
 #include "common/AppPaths.h"
-#include "common/ProgramInfo.h"
 #include "common/UserIni.h"
 #include "support/TestSupport.h"
 
@@ -25,23 +24,6 @@ TEST(UserIni, MergeAddsWhatIsNewAndKeepsWhatTheUserDid) {
     };
     for (const auto &c : cases)
         EXPECT_EQ(MergeShippedIni(c.user, c.shipped, c.previous), QString::fromLatin1(c.expected)) << c.what;
-}
-
-TEST(UserIni, SeededOnceThenMergedOnlyWhenTheShippedCopyChanges) {
-    test::TestDir dir;
-    const QString shipped = dir.path("share/Tessel.ini"), user = dir.path("config/sub/Tessel.ini");
-    QDir().mkpath(dir.path("share"));
-    test::WriteTextFile(shipped, "[Main]\nA=1\n");
-    ASSERT_TRUE(PrepareUserIni(shipped, user));
-    EXPECT_EQ(test::ReadTextFile(user), "[Main]\nA=1\n");
-    test::WriteTextFile(user, "[Main]\nA=5\n");
-    ASSERT_TRUE(PrepareUserIni(shipped, user));
-    EXPECT_EQ(test::ReadTextFile(user), "[Main]\nA=5\n") << "an unchanged shipped copy leaves the user's alone";
-
-    test::WriteTextFile(shipped, "[Main]\nA=1\n[ModelZ Consts]\nK=2\n");
-    ASSERT_TRUE(PrepareUserIni(shipped, user));
-    EXPECT_EQ(test::ReadTextFile(user), "[Main]\nA=5\n\n[ModelZ Consts]\nK=2\n");
-    EXPECT_EQ(test::ReadTextFile(user + ".shipped"), test::ReadTextFile(shipped));
 }
 
 // The same program in its two layouts: a self-contained folder writes beside
@@ -81,18 +63,4 @@ TEST(AppPaths, SelfContainedFolderAndInstalledTree) {
 
     AppPaths::setConfigDir({});
     qunsetenv("XDG_STATE_HOME");
-}
-
-TEST(ProgramInfo, HelpAndVersionShareOneLayout) {
-    EXPECT_EQ(VersionText("tessel-sim"), "tessel-sim (Tessel) " + ProgramVersion() + "\nMIT License.\n");
-    const QString help = HelpText(
-        "x", "[options]", "Does x.",
-        {{"options", {{"--a N", "first"}, {"--a-rather-long-option VALUE", "second"}}}, {"more", {{"--b", "third"}}}},
-        "End.");
-    EXPECT_EQ(help, "usage: x [options]\n\nDoes x.\n\noptions:\n"
-                    "  --a N                 first\n"
-                    "  --a-rather-long-option VALUE\n                        second\n"
-                    "  -h, --help            show this help and end\n"
-                    "  --version             show the version and end\n"
-                    "\nmore:\n  --b                   third\n\nEnd.\n");
 }

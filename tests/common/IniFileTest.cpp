@@ -84,25 +84,6 @@ TEST_F(IniTest, WriteKeepsOtherLines) {
               "; header comment\n[A]\nx=1\n; keep me\ny=20\nnew=5\n\n[B]\nz=3\n\n[C]\nflag=1\n");
 }
 
-TEST_F(IniTest, MissingFileGivesDefaultsAndUnwritableFileRaises) {
-    EXPECT_EQ(TIniFile2(dir.path("nope.ini")).ReadInteger("S", "k", 3), 3);
-    try {
-        TIniFile2(dir.path("no/such/folder/t.ini")).WriteString("S", "k", "v");
-        FAIL() << "expected an error";
-    } catch (const ETesselError &e) {
-        EXPECT_EQ(e.message(), "Unable to write to " + dir.path("no/such/folder/t.ini"));
-    }
-}
-
-TEST(NumberText, ParseFloatForms) {
-    const std::pair<const char *, std::optional<double>> cases[] = {
-        {" 1e3 ", 1000.0},    {"+2", 2.0},           {"", std::nullopt},    {"1,5", std::nullopt},
-        {"1e", std::nullopt}, {"nan", std::nullopt}, {"inf", std::nullopt},
-    };
-    for (const auto &[text, value] : cases)
-        EXPECT_EQ(ParseFloat(text), value) << text;
-}
-
 // Numbers for machines: arithmetic noise goes, meaningful digits stay.
 TEST(NumberText, MachineNumbers) {
     const std::pair<double, const char *> cases[] = {

@@ -1,6 +1,5 @@
 #include "settings/CommaText.h"
 #include "settings/EnvSetup.h"
-#include "settings/RecentFiles.h"
 #include "settings/Registry.h"
 #include "settings/SettingsStore.h"
 #include "support/TestSupport.h"
@@ -85,16 +84,4 @@ TEST(SettingsStore, DamagedOrWronglyTypedValuesGiveDefaults) {
     EXPECT_TRUE(env.ShowDialogs);
     EXPECT_EQ(env.ReorderOnNew, 0);
     EXPECT_EQ(StartDir(env), QDir::currentPath()); // no stored folder
-}
-
-TEST(RecentFiles, MostRecentFirstAndBounded) {
-    TRecentFiles mru(3);
-    for (const char *f : {"a", "b", "c", "d"})
-        mru.Add(f);
-    EXPECT_EQ(mru.Items(), QStringList({"d", "c", "b"}));
-    mru.Add("b");
-    EXPECT_EQ(mru.Items(), QStringList({"b", "d", "c"}));
-    mru.SetItems({"x", "", "x", "y", "z", "w"});
-    EXPECT_EQ(mru.Items(), QStringList({"x", "y", "z"}));
-    EXPECT_EQ(TRecentFiles::Caption(0, "/x.exp"), "&1 /x.exp");
 }
