@@ -1,10 +1,7 @@
-// What every subcommand shares: its help names "tessel-cli SUBCOMMAND", a
-// failed --json run still prints one JSON document carrying the error, and
-// the protocol language's work file never lands in the program's folder; and
+// What every subcommand shares: its help names "tessel-cli SUBCOMMAND" and a
+// failed --json run still prints one JSON document carrying the error; and
 // tessel-cli config, the configuration as the program reads it.
 #include "CliTestSupport.h"
-
-#include "common/AppPaths.h"
 
 using namespace tessel;
 using namespace tessel::test;
@@ -33,20 +30,6 @@ TEST(CliConventions, HelpAndJsonErrorsOfEverySubcommand) {
         EXPECT_EQ(r.rc, 1) << args.join(' ').toStdString();
         EXPECT_EQ(r.json()["error"]["message"].toString(), "File not found: " + missing) << r.out.toStdString();
     }
-}
-
-using CliWorkFile = CompilingTest;
-
-TEST_F(CliWorkFile, IsTheRunsOwn) {
-    const QString program = AppPaths::programDir();
-    ASSERT_TRUE(QDir().mkpath(dir.path("bin")));
-    AppPaths::setProgramDir(dir.path("bin") + "/");
-    const CliRun r =
-        RunCliCommand({"compile", SourcePath("resources/protocols/FvFm.p"), "--device", "ModelT2", "--ini",
-                       SourcePath("resources/Tessel.ini"), "--include", SourcePath("resources/include/ModelT_0102/")});
-    AppPaths::setProgramDir(program);
-    EXPECT_EQ(r.rc, 0) << r.err.toStdString();
-    EXPECT_EQ(QDir(dir.path("bin")).entryList(QDir::Files), QStringList());
 }
 
 // The JSON uses the configuration's names; the text run reports what the

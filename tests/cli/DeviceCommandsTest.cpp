@@ -30,8 +30,6 @@ QString LogHolding(const QString &log, const QString &last) {
 
 TEST(DeviceCommands, AgainstTheVirtualInstrument) {
     TestDir dir;
-    for (const char *cmd : {"identify", "device-info", "status", "selftest"})
-        ExpectCliCases(cmd, {{{}, 2, "", "tessel-cli " + QString(cmd) + ": --port is required\n"}});
     const CliRun bad = RunCliCommand({"status", "--port", dir.path("no-such-tty"), "--ini", Ini()});
     EXPECT_EQ(bad.rc, 1);
     EXPECT_TRUE(bad.err.startsWith("Error accessing specified device (Error: 2): " + dir.path("no-such-tty") +

@@ -60,20 +60,6 @@ TEST(CliWizard, EntersValuesAsTheDialogDoesListsAndWritesJson) {
     EXPECT_EQ(level["caption"].toString(), "Level (percent)");
 }
 
-// Every shipped wizard's output must compile with the shipped include files.
-using CliShippedWizards = CompilingTest;
-
-TEST_F(CliShippedWizards, OutputCompiles) {
-    for (const QString &name : QDir(SourcePath("resources/wizards")).entryList({"*.wzd"})) {
-        const CliRun wizard = RunCliCommand({"wizard", SourcePath("resources/wizards/" + name)});
-        ASSERT_EQ(wizard.rc, 0) << name.toStdString() << wizard.err.toStdString();
-        WriteTextFile(dir.path(name + ".p"), wizard.out);
-        const CliRun parse =
-            RunCliCommand({"parse", dir.path(name + ".p"), "--include", SourcePath("resources/include/ModelW_0000")});
-        EXPECT_EQ(parse.rc, 0) << name.toStdString() << ": " << parse.err.toStdString();
-    }
-}
-
 TEST(CliWizards, ListsTheSelectorsEntriesAndFailsWithoutAny) {
     TestDir dir; // also the program's folder, where Tessel.ini is looked for
     WriteTextFile(dir.path("Tessel.ini"), "[Wizard1]\nFileName=a.wzd\nImageName=none.png\nXPos=2\n"
