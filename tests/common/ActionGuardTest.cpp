@@ -1,5 +1,5 @@
 // The one guard between the instrument and the event loop: what a failing
-// action shows, logs and recovers, and the application's last resort.
+// action shows, logs and recovers.
 #include "common/ActionGuard.h"
 #include "common/Errors.h"
 #include "common/Log.h"
@@ -7,8 +7,6 @@
 #include "support/RecordingServices.h"
 #include "support/TestSupport.h"
 
-#include <QCoreApplication>
-#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace tessel;
@@ -43,20 +41,4 @@ TEST(ActionGuard, ShowsLogsAndRecoversOnceWhateverIsRaised) {
     OpenLog(dir.path("missing/folder/logfile.txt"));
     EXPECT_FALSE(LogEnabled());
     WriteLog("ignored"); // must not crash
-}
-
-TEST(ActionGuard, TheApplicationReportsWhatEscapedAnEventAndGoesOn) {
-    RecordingMessageService messages;
-    ScopedMessageService scope(&messages);
-    int recovered = 0;
-    SetGuardRecovery([&] { ++recovered; });
-    bool later = false;
-    QTimer::singleShot(0, [] { throw ETesselError("Write error (Error: 5) "); });
-    QTimer::singleShot(0, [&] { later = true; });
-    for (int i = 0; i < 5 && !later; ++i)
-        QCoreApplication::processEvents();
-    EXPECT_TRUE(later);
-    EXPECT_EQ(messages.texts(), QStringList{"Write error (Error: 5) "});
-    EXPECT_EQ(recovered, 1);
-    SetGuardRecovery(nullptr);
 }

@@ -1,4 +1,5 @@
 #include "common/IniFile.h"
+#include "common/FileDialogService.h"
 #include "common/MessageService.h"
 #include "common/NumberText.h"
 #include "support/RecordingServices.h"
@@ -54,16 +55,6 @@ TEST_F(IniTest, ReadFloatAndReport) {
     EXPECT_EQ(messages.entries.size(), 1u);
 }
 
-TEST_F(IniTest, FloatReadIgnoresCommaLocale) {
-    write("[S]\nv=0.25\n");
-    tessel::test::CommaLocale comma(dir.path());
-    ASSERT_TRUE(comma.active) << "localedef could not build a decimal-comma locale (package locales)";
-    QLocale::setDefault(QLocale(QLocale::German));
-    EXPECT_DOUBLE_EQ(TIniFile2(path).ReadFloat("S", "v", 0), 0.25);
-    EXPECT_EQ(FormatShortest(0.25), "0.25");
-    QLocale::setDefault(QLocale::c());
-}
-
 TEST_F(IniTest, NamesIgnoreCaseAndGarbageIsSkipped) {
     write("garbage line\n; comment=1\n[Sec One]\n  Key = value with blanks  \n=novalue\n[other]\nkey=2\nlong=" +
           QString(2000, 'x') + "\n");
@@ -98,4 +89,10 @@ TEST(NumberText, MachineNumbers) {
     const QJsonObject o{{"a", QJsonArray{0.1 + 0.2, "x"}}, {"b", QJsonObject{{"c", 30.299999999999997}}}};
     EXPECT_EQ(QJsonDocument(MachineJson(o).toObject()).toJson(QJsonDocument::Compact),
               R"({"a":[0.3,"x"],"b":{"c":30.3}})");
+}
+
+TEST(FileDialogService, FilterConversion) {
+    EXPECT_EQ(ToQtFilter("Binary Files|*.bin|All Files|*.*"), "Binary Files (*.bin);;All Files (*.*)");
+    EXPECT_EQ(ToQtFilter("Text|*.txt;*.asc"), "Text (*.txt *.asc)");
+    EXPECT_EQ(ToQtFilter(""), "");
 }

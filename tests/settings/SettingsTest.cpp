@@ -1,5 +1,6 @@
 #include "settings/CommaText.h"
 #include "settings/EnvSetup.h"
+#include "settings/RecentFiles.h"
 #include "settings/Registry.h"
 #include "settings/SettingsStore.h"
 #include "support/TestSupport.h"
@@ -35,7 +36,6 @@ TEST(SettingsStore, KeyNamesAndStoredForms) {
     EXPECT_EQ(DecodeBoolean(QByteArray::fromHex("0400000001")), true);
     for (const char *bad : {"", "04000000", "050000000001", "0300000001"})
         EXPECT_FALSE(DecodeBoolean(QByteArray::fromHex(bad)).has_value()) << bad;
-    EXPECT_FALSE(DecodeTextList(QByteArray::fromHex("07000000ff00000061")).has_value());
 }
 
 TEST(SettingsStore, RoundTripOfEveryKind) {
@@ -84,4 +84,14 @@ TEST(SettingsStore, DamagedOrWronglyTypedValuesGiveDefaults) {
     EXPECT_TRUE(env.ShowDialogs);
     EXPECT_EQ(env.ReorderOnNew, 0);
     EXPECT_EQ(StartDir(env), QDir::currentPath()); // no stored folder
+}
+
+TEST(RecentFiles, MostRecentFirstAndBounded) {
+    TRecentFiles mru(3);
+    mru.SetItems({"x", "", "x", "y", "z", "w"});
+    EXPECT_EQ(mru.Items(), QStringList({"x", "y", "z"}));
+    mru.Add("y"); // moves to the front
+    mru.Add("d"); // the oldest drops out
+    EXPECT_EQ(mru.Items(), QStringList({"d", "y", "x"}));
+    EXPECT_EQ(TRecentFiles::Caption(0, "/x.exp"), "&1 /x.exp");
 }
