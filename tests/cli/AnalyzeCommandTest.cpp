@@ -56,9 +56,6 @@ TEST_F(AnalyzeCommand, JsonCsvAndText) {
         EXPECT_EQ(row.count(','), rows[0].count(',')) << row.toStdString();
         EXPECT_FALSE(row.contains(QRegularExpression("(0{9}|9{9})[1-8]"))) << row.toStdString();
     }
-    // The text lists every parameter of each flash.
-    const CliRun text = Cli({"analyze", fvfm, quenching});
-    EXPECT_TRUE(text.out.contains("Flashes: time, PAR, Fs, Fm', Fv/Fm, PhiPSII, NPQ, qP, qN, qL, ETR, "));
 }
 
 TEST_F(AnalyzeCommand, FitsPlotsAndFailures) {

@@ -49,7 +49,6 @@ TEST_F(PrintCommand, OptionsOrTheStoredPageSetup) {
     QFile::remove(pdf);
     ExpectExitCodes({
         {{"print", exp}, 2},
-        {{"print", exp, exp, "--pdf", pdf}, 2},
         {{"print", dir.path("none.exp"), "--pdf", pdf}, 1},
     });
     EXPECT_FALSE(QFile::exists(pdf));

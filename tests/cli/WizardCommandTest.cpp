@@ -79,6 +79,12 @@ TEST(CliWizards, ListsTheSelectorsEntriesAndFailsWithoutAny) {
                      {{"wizards", "extra"}, 2}});
 }
 
+// Every shipped wizard runs with its initial values.
+TEST(CliWizard, EveryShippedWizardRuns) {
+    for (const QString &name : QDir(SourcePath("resources/wizards")).entryList({"*.wzd"}))
+        EXPECT_EQ(RunCliCommand({"wizard", SourcePath("resources/wizards/" + name)}).rc, 0) << name.toStdString();
+}
+
 TEST(CliWizard, LayoutPrintsFramesAndControls) {
     const QString file = SourcePath("resources/wizards/Quenching.wzd");
     const CliRun r = RunCliCommand({"wizard", file, "--layout"});
