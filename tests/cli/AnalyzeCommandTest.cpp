@@ -1,12 +1,10 @@
-// tessel-cli analyze, and plot's parameter views, on the shipped example
-// measurements: the command's forms and options. The values themselves are
-// the analysis's and pinned where it is tested.
+// tessel-cli analyze and plot: the commands' forms and options on the shipped
+// example measurements and a sample experiment. The values themselves are the
+// analysis's and pinned where it is tested.
 #include "CliTestSupport.h"
 
-#include <QJsonArray>
-#include <QJsonObject>
+#include <QImage>
 #include <QRegularExpression>
-#include <gtest/gtest.h>
 
 using namespace tessel;
 using namespace tessel::test;
@@ -26,15 +24,22 @@ const QJsonObject FirstChannel(const QStringList &args) {
     return r.json()["measurements"][0]["channels"][0].toObject();
 }
 
+// Measurement 0 is drawn in black, measurement 1 in red.
+int RedPixels(const QImage &img) {
+    int n = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            n += img.pixelColor(x, y) == QColor(Qt::red);
+    return n;
+}
+
 TEST_F(AnalyzeCommand, JsonCsvAndText) {
     const QString fvfm = Example("FvFm"), quenching = Example("Quenching");
     EXPECT_EQ(FirstChannel({"analyze", fvfm})["reasons"]["NPQ"].toString(), "no Fm'");
-    const QJsonObject light = FirstChannel({"analyze", quenching});
-    const QJsonArray steps = light["steps"].toArray();
-    EXPECT_EQ(steps.size(), 15 + 6); // one per flash under light, then the dark ones
+    const QJsonArray steps = FirstChannel({"analyze", quenching})["steps"].toArray();
+    ASSERT_EQ(steps.size(), 15 + 6); // one per flash under light, then the dark ones
     for (const QJsonValue &step : steps)
         EXPECT_TRUE(step["levels"].toObject().contains(step["dark"].toBool() ? "Fm''" : "Fs"));
-    EXPECT_DOUBLE_EQ(light["par"].toDouble(), 550); // the shipped calibration: 100 + 900 x 50 %
 
     // Every example in one CSV: a header and one row per measurement and
     // channel and per flash, all as wide; numbers without arithmetic noise
@@ -47,23 +52,15 @@ TEST_F(AnalyzeCommand, JsonCsvAndText) {
         << rows[0].toStdString();
     EXPECT_TRUE(rows[1].startsWith(fvfm + ",1,20")) << rows[1].toStdString();
     EXPECT_TRUE(rows[2].contains(",A,,,flash 15 of ")) << rows[2].toStdString(); // the headline's flash
-    EXPECT_EQ(rows.filter(quenching).size(), 1 + 15 + 6);
     for (const QString &row : rows) {
         EXPECT_EQ(row.count(','), rows[0].count(',')) << row.toStdString();
         EXPECT_FALSE(row.contains(QRegularExpression("(0{9}|9{9})[1-8]"))) << row.toStdString();
     }
-    // The text names file, time, device and every parameter of each flash.
-    const CliRun text = Cli({"analyze", fvfm, quenching});
-    EXPECT_TRUE(text.out.contains(QRegularExpression("File .*FvFm.exp\nMeasurement 1 \\(ModelT2\\), 20\\d\\d-")))
-        << text.out.toStdString();
-    EXPECT_TRUE(text.out.contains("Flashes: time, PAR, Fs, Fm', Fv/Fm, PhiPSII, NPQ, qP, qN, qL, ETR, "));
 }
 
 TEST_F(AnalyzeCommand, FitsPlotsAndFailures) {
     const QString file = Example("LightCurve"), three = SourcePath("tests/data/golden/three.exp");
-    const QJsonObject platt = FirstChannel({"analyze", file});
-    EXPECT_EQ(platt["lightCurve"]["model"].toString(), "Platt");
-    EXPECT_GT(platt["errors"]["alpha"].toDouble(), 0);
+    EXPECT_EQ(FirstChannel({"analyze", file})["lightCurve"]["model"].toString(), "Platt");
     EXPECT_EQ(FirstChannel({"analyze", file, "--fit", "eilerspeeters"})["lightCurve"]["model"].toString(),
               "EilersPeeters");
 
@@ -79,10 +76,7 @@ TEST_F(AnalyzeCommand, FitsPlotsAndFailures) {
         {{"plot", file, "--out", png, "--parameters", "ETRmax", "--json"}, 0, 1},
         {{"plot", file, "--out", png, "--parameters", "Fv/Fm"}, 1, 0}, // no dark levels
         {{"plot", file, "--out", png, "--parameters", "nope"}, 2, 0},
-        {{"analyze"}, 2, 0},
         {{"analyze", file, "--json", "--csv"}, 2, 0},
-        {{"analyze", file, "--fit", "Webb"}, 2, 0},
-        {{"analyze", three, dir.path("missing.exp")}, 1, 0},
         {{"analyze", three, "--ini", dir.path("none.ini")}, 1, 0},
     };
     for (const auto &c : cases) {
@@ -94,6 +88,46 @@ TEST_F(AnalyzeCommand, FitsPlotsAndFailures) {
     const CliRun r = Cli({"analyze", three});
     EXPECT_EQ(r.rc, 0) << r.err.toStdString();
     EXPECT_EQ(r.out.count("The protocol does not compile: Invalid character"), 3) << r.out.toStdString();
+}
+
+TEST(CliPlot, DrawsTheChosenSetsAtTheChosenSizeOrFails) {
+    TestDir dir;
+    const QString exp = SavedSample(dir, 50);
+    const QString png = dir.path("plot.png");
+    const struct {
+        QStringList options;
+        int sets;
+        bool red;
+    } cases[] = {
+        {{}, 4, true},
+        {{"--sets", "Data Set A( 0 ),Data Set B( 0 )"}, 2, false},
+        {{"--sets", "1A,1B"}, 2, false},
+        {{"--sets", "1-2B"}, 2, true},
+    };
+    for (const auto &c : cases) {
+        const CliRun r =
+            RunCliCommand(QStringList{"plot", exp, "--out", png, "--size", "300x200", "--json"} + c.options);
+        ASSERT_EQ(r.rc, 0) << r.err.toStdString();
+        EXPECT_EQ(r.json().object()["DataSets"].toInt(), c.sets) << c.options.join(' ').toStdString();
+        const QImage img(png);
+        EXPECT_EQ(img.size(), QSize(300, 200));
+        EXPECT_EQ(RedPixels(img) > 20, c.red) << c.options.join(' ').toStdString();
+    }
+
+    const QString svg = dir.path("ab.svg");
+    ASSERT_EQ(RunCliCommand({"plot", exp, "--out", svg, "--ab"}).rc, 0);
+    const QString drawn = ReadTextFile(svg);
+    EXPECT_TRUE(drawn.contains(">Graph A/B</text>") && drawn.contains("viewBox=\"0 0 800 600\""))
+        << drawn.left(400).toStdString();
+
+    QFile::remove(png);
+    ExpectExitCodes({
+        {{"plot", exp, "--out", dir.path("p.gif")}, 2},
+        {{"plot", exp, "--out", png, "--sets", "3-9"}, 2},
+        {{"plot", exp, "--out", png, "--sets", "Data Set C( 0 )"}, 2},
+        {{"plot", exp, "--out", dir.path("no/dir/p.png")}, 1},
+    });
+    EXPECT_FALSE(QFile::exists(png));
 }
 
 } // namespace

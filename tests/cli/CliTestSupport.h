@@ -6,11 +6,16 @@
 #include "data/SampleExperiments.h"
 #include "support/TestSupport.h"
 
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QString>
 #include <QTextStream>
 #include <functional>
 #include <gtest/gtest.h>
+#include <utility>
 #include <vector>
 
 namespace tessel::test {
@@ -49,6 +54,15 @@ inline void ExpectCliCases(const QString &subcommand, const std::vector<CliCase>
             EXPECT_FALSE(r.err.isEmpty());
         else
             EXPECT_EQ(r.err, c.err);
+    }
+}
+
+// Invocations and their exit codes: a message on stderr exactly when one fails.
+inline void ExpectExitCodes(const std::vector<std::pair<QStringList, int>> &cases) {
+    for (const auto &[args, rc] : cases) {
+        const CliRun r = RunCliCommand(args);
+        EXPECT_EQ(r.rc, rc) << args.join(' ').toStdString();
+        EXPECT_EQ(r.err.isEmpty(), rc == 0) << args.join(' ').toStdString() << r.err.toStdString();
     }
 }
 

@@ -6,14 +6,8 @@
 
 #include "data/ExperimentFile.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonObject>
 #include <QTimer>
 #include <csignal>
-#include <gtest/gtest.h>
 
 using namespace tessel;
 using namespace tessel::test;
@@ -26,32 +20,7 @@ protected:
         return RunCliCommand(QStringList{"measure", SourcePath(protocol), "--out", out, "--port", sim.Terminal} +
                              ShippedConfig() + extra);
     }
-    // An experiment file that must come out of a failed run unchanged.
-    QString ExistingFile() {
-        const QString path = dir.path("existing.exp");
-        TExperimentModel m;
-        m.Title = QStringLiteral("kept");
-        EXPECT_TRUE(SaveExperimentFile(m, path));
-        return path;
-    }
 };
-
-// The shipped examples come from the shipped protocols as they are now
-// (scripts/make-examples.sh regenerates them).
-TEST(ShippedExamples, OneMeasurementOfEachProtocol) {
-    const QDir protocols(SourcePath("resources/protocols"));
-    const QStringList names = protocols.entryList({"*.p"}, QDir::Files, QDir::Name);
-    ASSERT_FALSE(names.isEmpty());
-    for (const QString &name : names) {
-        const QString example = SourcePath("resources/examples/" + QFileInfo(name).completeBaseName() + ".exp");
-        TExperimentModel m;
-        ASSERT_TRUE(LoadExperimentFile(m, example)) << example.toStdString();
-        ASSERT_EQ(m.RecordCount(), 2) << example.toStdString();
-        EXPECT_EQ(m.Record(1).Protocol.join('\n'), ReadTextFile(protocols.filePath(name))) << example.toStdString();
-        EXPECT_GT(m.Record(1).A.Set->Count(), 100) << example.toStdString();
-        EXPECT_EQ(m.Record(1).A.X->Count(), m.Record(1).A.Set->Count()) << example.toStdString();
-    }
-}
 
 // A new file, a repeat appended and plotted as its group's mean and spread,
 // then the file replaced.
@@ -60,21 +29,16 @@ TEST_F(MeasureCommand, MeasuresAppendsAndReplaces) {
     ASSERT_FALSE(sim.Terminal.isEmpty());
     const QString out = dir.path("fvfm.exp"), svg = dir.path("fvfm.svg");
 
-    const CliRun first = Measure(sim, "resources/protocols/FvFm.p", out,
-                                 {"--json", "--device", "ModelT2", "--title", "Leaf 1", "--set", "leaf=1"});
+    const CliRun first =
+        Measure(sim, "resources/protocols/FvFm.p", out, {"--json", "--device", "ModelT2", "--set", "leaf=1"});
     ASSERT_EQ(first.rc, 0) << first.err.toStdString();
     const QJsonObject j = first.json().object();
-    EXPECT_EQ(j["result"].toString(), "measured");
-    EXPECT_EQ(j["records"].toInt(), 1);
-    EXPECT_GT(j["samplesA"].toInt(), 500);
-    EXPECT_EQ(j["samplesA"].toInt(), j["plannedA"].toInt());
     EXPECT_EQ(j["states"].toArray(), (QJsonArray{"Empty", "Data"})); // nothing loaded before the run
     // Plain progress lines on standard error, as the status bar shows them.
     EXPECT_TRUE(first.err.contains("Compiling...\nLoading program...\n")) << first.err.toStdString();
     TExperimentModel m;
     ASSERT_TRUE(LoadExperimentFile(m, out));
-    EXPECT_EQ(m.Record(1).A.Set->Count(), j["samplesA"].toInt());
-    EXPECT_EQ(MetadataText(m.Record(1)), "Leaf 1; leaf=1");
+    EXPECT_EQ(m.Record(1).A.Set->Count(), j["plannedA"].toInt()); // every planned sample fetched and kept
     // The exchange went to the per-user log.
     EXPECT_TRUE(QFile::exists(qEnvironmentVariable("XDG_STATE_HOME") + "/KRT/Tessel/tessel-cli.log"));
 
@@ -97,7 +61,7 @@ TEST_F(MeasureCommand, MeasuresAppendsAndReplaces) {
 // Whatever can be refused is refused before the port is opened (the port
 // here does not exist, so reaching it would say so), and the file stays.
 TEST_F(MeasureCommand, EverythingIsCheckedBeforeTheInstrument) {
-    const QString existing = ExistingFile();
+    const QString existing = SavedSample(dir, 2);
     const QString csv = dir.path("notes.csv");
     WriteTextFile(csv, "leaf,Fv/Fm\n1,0.8\n");
     const QString full = dir.path("full.exp");
@@ -111,7 +75,6 @@ TEST_F(MeasureCommand, EverythingIsCheckedBeforeTheInstrument) {
     const QString tooMany =
         "Too many Data Sets in experiment\n" + full + " holds 12 data sets; \"MaxSignals\" in section [Main]";
     const QString buildError = dir.path("broken.p") + ":2:8: Expected an action, found 'pluse'";
-    const QString noPort = "Error accessing specified device (Error: 2): " + port + ": No such file or directory";
     const struct {
         QString protocol, out;
         QStringList extra;
@@ -126,14 +89,10 @@ TEST_F(MeasureCommand, EverythingIsCheckedBeforeTheInstrument) {
         {fvfm, csv, {"--append"}, 1, "refused", "Bad file format: " + csv},
         {fvfm, full, {"--append"}, 1, "too many data sets", tooMany},
         {dir.path("broken.p"), x, {"--device", "ModelT2"}, 1, "build error", buildError},
-        {fvfm, x, {}, 1, "not connected", noPort},
+        {fvfm, x, {}, 1, "not connected", "Error accessing specified device (Error: 2): " + port},
     };
-    for (const auto &[args, text] : {std::pair{QStringList{"--port", port}, "--out is required"},
-                                     {{"--out", dir.path("x.exp")}, "--port is required"}}) {
-        const CliRun r = RunCliCommand(QStringList{"measure", fvfm} + args);
-        EXPECT_EQ(r.rc, 2) << text;
-        EXPECT_TRUE(r.err.contains(QLatin1String(text))) << r.err.toStdString();
-    }
+    ExpectCliCases("measure", {{{fvfm, "--port", port}, 2, "", "tessel-cli measure: --out is required\n"},
+                               {{fvfm, "--out", x}, 2, "", "tessel-cli measure: --port is required\n"}});
     for (const auto &c : cases) {
         SCOPED_TRACE(c.message.toStdString());
         const QByteArray before = ReadBytes(c.out);
@@ -142,10 +101,7 @@ TEST_F(MeasureCommand, EverythingIsCheckedBeforeTheInstrument) {
         EXPECT_EQ(r.rc, c.rc);
         EXPECT_TRUE(r.err.contains(c.message)) << r.err.toStdString();
         EXPECT_EQ(r.err.contains("Error accessing"), c.result == "not connected") << r.err.toStdString();
-        const QJsonObject j = r.json().object();
-        EXPECT_EQ(j["result"].toString(), c.result);
-        EXPECT_EQ(j["error"]["exitCode"].toInt(), c.rc);
-        EXPECT_TRUE(j["error"]["message"].toString().contains(c.message.section('\n', 0, 0)));
+        EXPECT_EQ(r.json()["result"].toString(), c.result);
         EXPECT_EQ(ReadBytes(c.out), before);
     }
 }
@@ -155,13 +111,12 @@ TEST_F(MeasureCommand, EverythingIsCheckedBeforeTheInstrument) {
 TEST_F(MeasureCommand, LostLineFailsAndLeavesTheFileAlone) {
     SimProcess sim({"--device", "ModelT2", "--speed", "20", "--hangup-in", "GDA:100"});
     ASSERT_FALSE(sim.Terminal.isEmpty());
-    const QString out = ExistingFile();
+    const QString out = SavedSample(dir, 2);
     const QByteArray before = ReadBytes(out);
     const CliRun r = Measure(sim, "resources/protocols/FvFm.p", out, {"--append", "--json"});
     EXPECT_EQ(r.rc, 1);
     for (const char *part : {"Data transfer failed on channel 1 and 2\n", "Connection lost on ", "was not written"})
         EXPECT_TRUE(r.err.contains(QLatin1String(part))) << r.err.toStdString();
-    EXPECT_FALSE(r.json()["written"].toBool());
     EXPECT_EQ(r.json()["failedChannels"].toArray(), (QJsonArray{1, 2}));
     EXPECT_EQ(ReadBytes(out), before);
 }
@@ -170,7 +125,7 @@ TEST_F(MeasureCommand, SigtermAbortsTheRunAndStopsTheInstrument) {
     const QString simLog = dir.path("sim.log");
     SimProcess sim({"--device", "ModelT2", "--log", simLog});
     ASSERT_FALSE(sim.Terminal.isEmpty());
-    const QString out = ExistingFile();
+    const QString out = SavedSample(dir, 2);
     const QByteArray before = ReadBytes(out);
     // Once the instrument runs, the signal comes (and keeps coming: outside
     // the command it is ignored).

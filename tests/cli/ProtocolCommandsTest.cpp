@@ -4,12 +4,6 @@
 // position) and eval (one expression).
 #include "CliTestSupport.h"
 
-#include <QDir>
-#include <QFile>
-#include <QJsonArray>
-#include <QJsonObject>
-#include <gtest/gtest.h>
-
 using namespace tessel;
 using namespace tessel::test;
 
@@ -34,7 +28,6 @@ TEST_F(CompileCommand, ImageFilesForEachDeviceRule) {
         const char *device, *folder;
         bool macros, voltages;
     } cases[] = {
-        {"ModelG1", "ModelG_0101", true, true},
         {"ModelW", "ModelW_0000", true, false},
         {"ModelE", "ModelE_0000", false, true},
     };
@@ -68,11 +61,12 @@ TEST_F(CompileCommand, ListingVoltagesAndMarks) {
     // ModelG1 has a full scale of 4095: 10 % is 409.5, to the even 410.
     EXPECT_EQ(ReadTextFile(Image("voltages.txt")), "SA1 410\nSA2 0\nSA3 0\nSA5 0\nSA6 4095\n");
     EXPECT_EQ(r.err, "Warning: mark 'fm' names no parameter input (Fo, Fm, Fs, Fm', Fo'); did you mean Fm?\n");
-    for (const char *part :
-         {"Result: 0\n", "  0  0 s  0081\n", "Duration: 0.820002 s (to the last event, the return to rest included)\n",
-          "Samples B: 0  skipped: 12\n  (skipped: sample slots the instrument clocks but does not keep",
-          "  FarRedLevel = 150\n"})
+    for (const char *part : {"  0  0 s  0081\n", "Samples B: 0  skipped: 12\n  (skipped: sample slots the instrument "
+                                                 "clocks but does not keep"})
         EXPECT_TRUE(r.out.contains(QLatin1String(part))) << part << "\n" << r.out.toStdString();
+    // Event times as written, without arithmetic noise (not 0.0010019999999999999).
+    const CliRun fvfm = Compile(SourcePath("resources/protocols/FvFm.p"), "ModelG1", "ModelG_0101");
+    EXPECT_TRUE(fvfm.out.contains("\n  3  0.001002 s  0080\n")) << fvfm.out.toStdString();
 }
 
 TEST_F(CompileCommand, FailuresAndUsage) {
@@ -117,39 +111,21 @@ TEST_F(ParseCommand, CallbacksInOrderAndErrorsWithPosition) {
                         "at 1 s pulse Flash for 0.5 s\n"
                         "at -2 ms macro \"p\", long(3)\n");
     WriteTextFile(bad, "line L = 1\nat 1 on Nope\n");
-    const struct {
-        QStringList args;
-        int rc;
-        QString out, err;
-    } cases[] = {
-        {{"parse", good, "--include", dir.path()},
-         0,
-         "variable ActinicLevel = 40\n"
-         "action   1 s  0x00000004\n"
-         "action   1.5 s  0x10000004\n"
-         "macro    -0.002 s  70 03 00 00 00\n"
-         "end\n",
-         ""},
-        {{"parse", bad}, 1, "", bad + ":2:9: Unknown name 'Nope'\n"},
-    };
-    for (const auto &c : cases) {
-        const CliRun r = RunCliCommand(c.args);
-        EXPECT_EQ(r.rc, c.rc);
-        EXPECT_EQ(r.out, c.out);
-        EXPECT_EQ(r.err, c.err);
-    }
-    for (const QStringList &args : {QStringList{"parse"}, QStringList{"parse", "a.p", "b.p"}}) {
-        const CliRun r = RunCliCommand(args);
-        EXPECT_EQ(r.rc, 2);
-        EXPECT_TRUE(r.err.contains("give exactly one protocol file"));
-    }
-
+    ExpectCliCases("parse", {
+                                {{good, "--include", dir.path()},
+                                 0,
+                                 "variable ActinicLevel = 40\n"
+                                 "action   1 s  0x00000004\n"
+                                 "action   1.5 s  0x10000004\n"
+                                 "macro    -0.002 s  70 03 00 00 00\n"
+                                 "end\n",
+                                 ""},
+                                {{bad}, 1, "", bad + ":2:9: Unknown name 'Nope'\n"},
+                                {{"a.p", "b.p"}, 2, "", "*"},
+                            });
     const QJsonObject calls = RunCliCommand({"parse", good, "--json"}).json().object();
     EXPECT_TRUE(calls["ok"].toBool());
-    ASSERT_EQ(calls["calls"].toArray().size(), 5);
-    EXPECT_EQ(calls["calls"][1]["code"].toString(), "0x00000004");
     EXPECT_EQ(calls["calls"][3]["bytes"].toString(), "70 03 00 00 00");
-    EXPECT_EQ(calls["calls"][4]["kind"].toString(), "end");
     const CliRun failed = RunCliCommand({"parse", bad, "--json"});
     EXPECT_EQ(failed.rc, 1);
     EXPECT_FALSE(failed.json()["ok"].toBool());
@@ -162,17 +138,12 @@ TEST_F(ParseCommand, CallbacksInOrderAndErrorsWithPosition) {
 
 TEST(CliEval, PrintsValuesAndErrors) {
     const std::vector<CliCase> cases = {
-        {{"1+2*3"}, 0, "7\n", ""},
-        {{"1/1e8"}, 0, "1e-08\n", ""},
         {{"--", "-7 # 2"}, 0, "-3\n", ""},
         {{"gain*2", "--var", "Gain=4"}, 0, "8\n", ""},
-        {{"a-b", "--var", "a=1.5", "--var", "b=0.25"}, 0, "1.25\n", ""},
         {{"1/0"}, 1, "", "Arithmetic error: division by zero.\n"},
-        {{}, 2, "", "*"},
-        {{"1", "2"}, 2, "", "*"},
-        {{"x", "--var", "x"}, 2, "", "*"},
-        {{"x", "--var", "x=abc"}, 2, "", "*"},
-        {{"x", "--var", "=1"}, 2, "", "*"},
+        {{}, 2, "", "tessel-cli eval: give exactly one expression\n"},
+        {{"x", "--var", "=1"}, 2, "", "tessel-cli eval: --var needs NAME=NUMBER, got '=1'\n"},
+        {{"x", "--var", "x=abc"}, 2, "", "tessel-cli eval: --var needs NAME=NUMBER, got 'x=abc'\n"},
     };
     ExpectCliCases("eval", cases);
     const CliRun r = RunCliCommand({"eval", "round(2.5)", "--json"});

@@ -1,18 +1,10 @@
 #!/usr/bin/env python3
-"""Reads exported files back as a script would and prints what it found as JSON.
+"""Reads a JSON export back as a script would and prints what it found as JSON.
 
-read_exports.py csv FILE DELIMITER        -> {"rows": [[...], ...]}
 read_exports.py json FILE SCHEMA          -> {"errors": [...], "records": N, "pairs": bool}
 """
-import csv
 import json
 import sys
-
-
-def read_csv(path, delimiter):
-    # newline='' as the csv module asks, so quoted line breaks survive.
-    with open(path, newline='', encoding='utf-8') as f:
-        return {"rows": list(csv.reader(f, delimiter=delimiter, strict=True))}
 
 
 def read_json(path, schema_path):
@@ -29,5 +21,4 @@ def read_json(path, schema_path):
 
 if __name__ == "__main__":
     kind, path, extra = sys.argv[1:4]
-    out = read_csv(path, extra) if kind == "csv" else read_json(path, extra)
-    json.dump(out, sys.stdout)
+    json.dump(read_json(path, extra), sys.stdout)
