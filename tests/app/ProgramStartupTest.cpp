@@ -63,7 +63,9 @@ TEST(ProgramStartup, FirstStartScreenshotAtMostOfTheScreenAndEveryWindowAtItsDes
         main.close();
     }
     EXPECT_EQ(ReadThickness(AppPaths::iniPath()), 2) << "closing saves the line width";
-    Config() = TProcessConfig{};
+    // Only the width goes back: a real second start finds the configuration
+    // the first one read, never an empty one.
+    Config().Thickness = 1;
     // A file named on the command line that is not there does not stop the start.
     TProgramOptions missing;
     missing.file = dir.path("no-such.exp");

@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QTemporaryDir>
+#include <QThreadPool>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -46,6 +47,10 @@ int main(int argc, char **argv) {
     tessel::SetFileDialogService(&dialogs);
     ::testing::InitGoogleTest(&argc, argv);
     const int rc = RUN_ALL_TESTS();
+    // Qt scales and converts large images (window grabs) on its global thread
+    // pool. Its idle threads would otherwise still be ending while the process
+    // exits, and the leak check at exit can catch one half torn down.
+    QThreadPool::globalInstance()->waitForDone();
     tessel::SetMessageService(nullptr);
     tessel::SetFileDialogService(nullptr);
     return rc;
